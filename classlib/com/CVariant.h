@@ -33,12 +33,12 @@ public:
     CVariant(const CVariant& other)
     {
         VariantInit(this);
-        VariantCopy(this, &other);
+        VariantCopy(this, Source(other));
     }
     CVariant& operator=(const CVariant& other)
     {
         if (this != &other)
-            VariantCopy(this, &other);
+            VariantCopy(this, Source(other));
         return *this;
     }
     ~CVariant() { VariantClear(this); }
@@ -64,9 +64,14 @@ public:
     bool ToString(CString& text) const
     {
         CVariant converted;
-        if (FAILED(VariantChangeType(&converted, this, 0, VT_BSTR)))
+        if (FAILED(VariantChangeType(&converted, Source(*this), 0, VT_BSTR)))
             return false;
         text = CBstr::ToNarrow(converted.bstrVal, SysStringLen(converted.bstrVal));
         return true;
     }
+
+private:
+    // MinGW declares the sources of VariantCopy and VariantChangeType
+    // writable; they are only read.
+    static VARIANT* Source(const VARIANT& value) { return const_cast<VARIANT*>(&value); }
 };

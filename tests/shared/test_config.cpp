@@ -1,1 +1,397 @@
 #include <gtest/gtest.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include "classlib/app/CWinApp.h"
+#include "classlib/win32/CRegKey.h"
+#include "shared/Config.h"
+#include "tests/support/TestEnv.h"
+
+using namespace testenv;
+
+namespace {
+
+constexpr const char* kClsidKey = "CLSID\\{DF82D7DA-6BFB-4072-984C-B860F99B6B9C}";
+
+// A profile in which the add-in is registered in the test's own folder, so
+// the defaults file "inkDefaults.xml" is looked for there.
+class ConfigTest : public CleanProfileTest {
+protected:
+    void SetUp() override
+    {
+        CleanProfileTest::SetUp();
+        RegisterAddinAt(TempDir() + "QuillOff.dll");
+    }
+
+    void TearDown() override
+    {
+        SHDeleteKeyA(HKEY_CLASSES_ROOT, kClsidKey);
+        CleanProfileTest::TearDown();
+    }
+
+    static void RegisterAddinAt(const std::string& path)
+    {
+        CRegKey key;
+        ASSERT_EQ(ERROR_SUCCESS, key.Create(HKEY_CLASSES_ROOT,
+                                            (std::string(kClsidKey) + "\\InprocServer32").c_str(),
+                                            nullptr, KEY_ALL_ACCESS));
+        ASSERT_EQ(ERROR_SUCCESS,
+                  key.SetValue(nullptr, REG_SZ, path.c_str(), static_cast<DWORD>(path.size() + 1)));
+    }
+
+    void WriteDefaults(const std::string& elements)
+    {
+        WriteFileBytes(TempDir() + "inkDefaults.xml",
+                       "<?xml version=\"1.0\"?>\n<inkDefaults>" + elements + "</inkDefaults>\n");
+    }
+};
+
+// A registry text as Wine hands it back: the stored bytes, perhaps with one
+// zero more than was stored.
+std::string StoredText(const RegValue& value)
+{
+    std::string text = value.data;
+    while (!text.empty() && text.back() == '\0')
+        text.pop_back();
+    return text;
+}
+
+} // namespace
+
+TEST_F(ConfigTest, FreshProfileWritesBackOnlyHostServicePathAndLogXml)
+{
+    CConfig config;
+    EXPECT_EQ(std::vector<std::string>{"Host"}, ValueNames(kProductKey))
+        << "constructing the settings writes the default host and nothing else";
+
+    DWORD flags[] = {config.GetMakeReceipt(), config.GetGotoShortcuts(), config.GetShowWizIntro(),
+                     config.GetTemplatesOnly(), config.GetSingleClick(),
+                     config.GetShowAttachWarning(), config.GetSyncSize()};
+    EXPECT_EQ((std::vector<DWORD>{1, 1, 1, 0, 0, 1, 1}),
+              std::vector<DWORD>(std::begin(flags), std::end(flags)));
+    CString text("junk");
+    EXPECT_EQ(E_FAIL, config.GetFileTypes(text));
+    EXPECT_STREQ("*", text) << "a missing FileTypes keeps its preset";
+    EXPECT_EQ(E_FAIL, config.GetGateways(text));
+    EXPECT_STREQ("", text);
+    EXPECT_EQ(E_FAIL, config.GetIdentity(text));
+    EXPECT_EQ(E_FAIL, config.GetMailboxName(text));
+    CCmdBarState state;
+    EXPECT_EQ(E_FAIL, config.GetCmdBarState(state));
+    EXPECT_EQ(443, config.GetPort());
+
+    CString url;
+    ASSERT_EQ(S_OK, config.GetServiceUrl(url, nullptr));
+    EXPECT_EQ(0u, config.GetLogXML());
+
+    EXPECT_EQ((std::vector<std::string>{"Host", "ServicePortPath"}), ValueNames(kProductKey));
+    EXPECT_EQ(std::vector<std::string>{"LogXML"}, ValueNames(kAdvancedKey));
+
+    auto host = ReadValue(kProductKey, "Host");
+    ASSERT_TRUE(host);
+    EXPECT_EQ(DWORD(REG_SZ), host->type);
+    EXPECT_EQ(kBuiltInServiceHost, StoredText(*host));
+    auto path = ReadValue(kProductKey, "ServicePortPath");
+    ASSERT_TRUE(path);
+    EXPECT_EQ("services/gateway.asmx", StoredText(*path));
+    auto logXml = ReadValue(kAdvancedKey, "LogXML");
+    ASSERT_TRUE(logXml);
+    EXPECT_EQ(DWORD(REG_DWORD), logXml->type);
+    EXPECT_EQ(std::string(4, '\0'), logXml->data);
+}
+
+TEST_F(ConfigTest, TextsAreStoredWithoutTheirZero)
+{
+    CConfig config;
+    config.SetIdentity("jane@example.com");
+    // Wine reports one byte more for a text stored without its zero, so
+    // the raw length is asked of the key itself.
+    CRegKey key;
+    ASSERT_EQ(ERROR_SUCCESS, key.Open(HKEY_CURRENT_USER, kProductKey, KEY_READ));
+    DWORD size = 0;
+    DWORD type = 0;
+    ASSERT_EQ(ERROR_SUCCESS, key.QueryValue("Identity", &type, nullptr, &size));
+    EXPECT_EQ(DWORD(REG_SZ), type);
+    EXPECT_TRUE(size == 16 || size == 17) << "size=" << size;
+    CString identity;
+    EXPECT_EQ(S_OK, config.GetIdentity(identity));
+    EXPECT_STREQ("jane@example.com", identity);
+}
+
+struct LookupCase {
+    const char* name;
+    const char* setting;
+    const char* registryText;     // null: none; stored as REG_SZ
+    long registryDword;           // -1: none
+    const char* defaultsText;     // null: no element in the defaults file
+    DWORD (CConfig::*getter)();
+    DWORD expected;
+};
+
+class FlagLookupTest : public ConfigTest, public ::testing::WithParamInterface<LookupCase> {};
+
+TEST_P(FlagLookupTest, RegistryThenDefaultsFileThenDefault)
+{
+    const LookupCase& c = GetParam();
+    if (c.registryDword >= 0)
+        WriteDword(kProductKey, c.setting, static_cast<DWORD>(c.registryDword));
+    if (c.registryText)
+        WriteText(kProductKey, c.setting, c.registryText);
+    if (c.defaultsText)
+        WriteDefaults(std::string("<") + c.setting + ">" + c.defaultsText + "</" + c.setting + ">");
+    else
+        WriteDefaults("<Other>1</Other>");
+    CConfig config;
+    EXPECT_EQ(c.expected, (config.*c.getter)());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, FlagLookupTest,
+    ::testing::Values(
+        LookupCase{"RegistryZero", "MakeReceipt", nullptr, 0, "1", &CConfig::GetMakeReceipt, 0},
+        LookupCase{"RegistrySevenReadsOne", "MakeReceipt", nullptr, 7, nullptr,
+                   &CConfig::GetMakeReceipt, 1},
+        LookupCase{"DefaultsFileOnly", "MakeReceipt", nullptr, -1, "0", &CConfig::GetMakeReceipt, 0},
+        LookupCase{"DefaultsFileLettersReadZero", "ShowWizIntro", nullptr, -1, "abc",
+                   &CConfig::GetShowWizIntro, 0},
+        LookupCase{"DefaultsFileLeadingDigits", "TemplatesOnly", nullptr, -1, "2x",
+                   &CConfig::GetTemplatesOnly, 1},
+        LookupCase{"NeitherKeepsDefaultOn", "GotoShortcuts", nullptr, -1, nullptr,
+                   &CConfig::GetGotoShortcuts, 1},
+        LookupCase{"NeitherKeepsDefaultOff", "SingleClick", nullptr, -1, nullptr,
+                   &CConfig::GetSingleClick, 0},
+        LookupCase{"TextTooLongForADwordFallsBack", "SyncSize", "0123456789", -1, "0",
+                   &CConfig::GetSyncSize, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ConfigTest, TextLookupAtTheEdgesOfTheBuffer)
+{
+    struct Case {
+        const char* name;
+        size_t registryLength; // 0: no registry value
+        size_t defaultsLength; // 0: no defaults element
+        HRESULT hr;
+        size_t expectedLength; // of the text read ('r' from the registry, 'd' from the file)
+        char expectedFill;
+    };
+    const Case cases[] = {
+        {"Registry511", 511, 0, S_OK, 511, 'r'},
+        {"Registry512FallsBackToDefaults", 512, 20, S_OK, 20, 'd'},
+        {"Registry512AndNoDefaultsIsNotFound", 512, 0, E_FAIL, 0, 0},
+        {"Defaults511", 0, 511, S_OK, 511, 'd'},
+        {"Defaults512IsRefused", 0, 512, E_FAIL, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SHDeleteKeyA(HKEY_CURRENT_USER, kCompanyKey);
+        DeleteFileA((TempDir() + "inkDefaults.xml").c_str());
+        if (c.registryLength)
+            WriteText(kProductKey, "FileTypes", std::string(c.registryLength, 'r'));
+        if (c.defaultsLength)
+            WriteDefaults("<FileTypes>" + std::string(c.defaultsLength, 'd') + "</FileTypes>");
+        CConfig config;
+        CString types;
+        EXPECT_EQ(c.hr, config.GetFileTypes(types));
+        if (c.hr == S_OK)
+            EXPECT_EQ(std::string(c.expectedLength, c.expectedFill), types.str());
+        else
+            EXPECT_STREQ("*", types) << "a failed lookup leaves the preset";
+    }
+}
+
+TEST_F(ConfigTest, SslSettingChoosesSchemeAndPort)
+{
+    struct Case {
+        const char* name;
+        long registrySsl; // -1: none
+        const char* defaultsSsl;
+        const char* url;
+        WORD port;
+    };
+    const Case cases[] = {
+        {"Zero", 0, nullptr, "http://quill.test/services/gateway.asmx", 80},
+        {"Missing", -1, nullptr, "https://quill.test/services/gateway.asmx", 443},
+        {"Five", 5, nullptr, "https://quill.test/services/gateway.asmx", 443},
+        {"ZeroInDefaultsFile", -1, "0", "http://quill.test/services/gateway.asmx", 80},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SHDeleteKeyA(HKEY_CURRENT_USER, kCompanyKey);
+        WriteText(kProductKey, "Host", "quill.test");
+        if (c.registrySsl >= 0)
+            WriteDword(kProductKey, "SSL", static_cast<DWORD>(c.registrySsl));
+        WriteDefaults(c.defaultsSsl ? std::string("<SSL>") + c.defaultsSsl + "</SSL>" : "");
+        CConfig config;
+        CString url;
+        ASSERT_EQ(S_OK, config.GetServiceUrl(url, nullptr));
+        EXPECT_STREQ(c.url, url);
+        EXPECT_EQ(c.port, config.GetPort());
+    }
+}
+
+TEST_F(ConfigTest, ServiceUrlTakesAnExplicitPathAndTheStoredOne)
+{
+    WriteText(kProductKey, "Host", "127.0.0.9");
+    WriteDword(kProductKey, "SSL", 0);
+    WriteText(kProductKey, "ServicePortPath", "alt/endpoint.asmx");
+    CConfig config;
+    EXPECT_STREQ("127.0.0.9", CurrentServiceHost()) << "construction refreshes the current host";
+    CString url("untouched");
+    ASSERT_EQ(S_OK, config.GetServiceUrl(url, "services/gateway.asmx"));
+    EXPECT_STREQ("http://127.0.0.9/services/gateway.asmx", url);
+    ASSERT_EQ(S_OK, config.GetServiceUrl(url, nullptr));
+    EXPECT_STREQ("http://127.0.0.9/alt/endpoint.asmx", url);
+}
+
+TEST_F(ConfigTest, OverlongHostIsRefusedButNotOverwritten)
+{
+    const std::string fits(255, 'h');
+    WriteText(kProductKey, "Host", fits);
+    {
+        CConfig config;
+        EXPECT_EQ(fits, CurrentServiceHost().str());
+    }
+    const std::string tooLong(256, 'h');
+    WriteText(kProductKey, "Host", tooLong);
+    CurrentServiceHost() = kBuiltInServiceHost;
+    CConfig config;
+    EXPECT_STREQ(kBuiltInServiceHost, CurrentServiceHost());
+    CString url;
+    ASSERT_EQ(S_OK, config.GetServiceUrl(url, nullptr));
+    EXPECT_EQ(std::string("https://") + kBuiltInServiceHost + "/services/gateway.asmx", url.str());
+    auto stored = ReadValue(kProductKey, "Host");
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(tooLong, StoredText(*stored)) << "the user's value stays for them to mend";
+}
+
+TEST_F(ConfigTest, FindAddinFromTheRegisteredServer)
+{
+    struct Case {
+        const char* registered;
+        const char* folder;
+    };
+    const Case cases[] = {
+        {"C:\\Prog\\QuillOff.dll", "C:\\Prog\\"},
+        {"C:\\Prog\\quilloff.dll", "C:\\Prog\\quilloff.dll"}, // the name is removed in its exact case only
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.registered);
+        RegisterAddinAt(c.registered);
+        CConfig config;
+        CString folder;
+        EXPECT_EQ(S_OK, config.FindAddin(folder));
+        EXPECT_STREQ(c.folder, folder);
+    }
+
+    SHDeleteKeyA(HKEY_CLASSES_ROOT, kClsidKey);
+    CConfig config;
+    CString folder("junk");
+    EXPECT_EQ(E_FAIL, config.FindAddin(folder));
+    EXPECT_STREQ("", folder);
+}
+
+TEST_F(ConfigTest, FindAddinPrefersTheApplicationObject)
+{
+    CWinApp app;
+    AfxSetApp(&app);
+    CConfig config;
+    CString folder;
+    EXPECT_EQ(S_OK, config.FindAddin(folder));
+    AfxSetApp(nullptr);
+    std::string self = SelfPath();
+    EXPECT_EQ(self.substr(0, self.rfind('\\') + 1), folder.str());
+}
+
+TEST_F(ConfigTest, DefaultsFileWithoutTheRootOrUnreadableIsNotFound)
+{
+    for (const char* contents : {"<other><FileTypes>x</FileTypes></other>", "<inkDefaults><FileTypes>",
+                                 ""}) {
+        SCOPED_TRACE(contents);
+        WriteFileBytes(TempDir() + "inkDefaults.xml", contents);
+        CConfig config;
+        CString types;
+        EXPECT_EQ(E_FAIL, config.GetFileTypes(types));
+        EXPECT_STREQ("*", types);
+    }
+}
+
+TEST_F(ConfigTest, CommandBarStateStopsAtTheFirstMissingValue)
+{
+    WriteDword(kProductKey, "CmdBarTop", 10);
+    WriteDword(kProductKey, "CmdBarLeft", 20);
+    WriteDword(kProductKey, "CmdBarRowIndex", 2);
+    CConfig config;
+    CCmdBarState state;
+    EXPECT_EQ(E_FAIL, config.GetCmdBarState(state));
+    EXPECT_EQ(10, state.Top);
+    EXPECT_EQ(20, state.Left);
+    EXPECT_EQ(-1, state.Position);
+    EXPECT_EQ(-1, state.RowIndex) << "members after the first failure stay unset";
+
+    WriteDword(kProductKey, "CmdBarPos", 1);
+    WriteDword(kProductKey, "CmdBarVisible", 1);
+    EXPECT_EQ(S_OK, config.GetCmdBarState(state));
+    EXPECT_EQ(1, state.Position);
+    EXPECT_EQ(2, state.RowIndex);
+    EXPECT_EQ(1, state.Visible);
+}
+
+TEST_F(ConfigTest, TemplateFolderIsCreatedWithItsParents)
+{
+    const std::string nested = TempDir() + "library\\a\\b";
+    WriteText(kProductKey, "TemplateFolder", nested);
+    CConfig config;
+    CString folder;
+    ASSERT_EQ(S_OK, config.GetTemplateFolder(folder));
+    EXPECT_EQ(nested, folder.str());
+    EXPECT_TRUE(PathIsDirectoryA(nested.c_str()));
+
+    // A file where the folder should be cannot serve.
+    const std::string blocked = TempDir() + "blocked";
+    WriteFileBytes(blocked, "x");
+    WriteText(kProductKey, "TemplateFolder", blocked);
+    folder = "junk";
+    EXPECT_EQ(E_ACCESSDENIED, config.GetTemplateFolder(folder));
+    EXPECT_STREQ("", folder);
+}
+
+TEST_F(ConfigTest, TemplateFolderDefaultsUnderApplicationData)
+{
+    char appData[MAX_PATH];
+    ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData));
+    const std::string expected = std::string(appData) + "\\Quillet\\Templates";
+    CConfig config;
+    CString folder;
+    ASSERT_EQ(S_OK, config.GetTemplateFolder(folder));
+    EXPECT_EQ(expected, folder.str());
+    EXPECT_TRUE(PathIsDirectoryA(expected.c_str()));
+    EXPECT_FALSE(ReadValue(kProductKey, "TemplateFolder")) << "the default is not written back";
+}
+
+TEST_F(ConfigTest, SettersWriteTheirDwords)
+{
+    CConfig config;
+    config.SetShowWizIntro(0);
+    config.SetShowAttachWarning(0);
+    config.SetSyncSize(0);
+    EXPECT_EQ(0u, config.GetShowWizIntro());
+    EXPECT_EQ(0u, config.GetShowAttachWarning());
+    EXPECT_EQ(0u, config.GetSyncSize());
+    auto stored = ReadValue(kProductKey, "SyncSize");
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(DWORD(REG_DWORD), stored->type);
+}
+
+TEST(ConfigIdentityTest, RibbonIdsAreExactAndCaseSensitive)
+{
+    CConfig config;
+    EXPECT_EQ(19050u, config.GetRibbonId("Microsoft.Outlook.Explorer"));
+    EXPECT_EQ(19051u, config.GetRibbonId("Microsoft.Outlook.Mail.Compose"));
+    EXPECT_EQ(0u, config.GetRibbonId("microsoft.outlook.explorer"));
+    EXPECT_EQ(0u, config.GetRibbonId("Microsoft.Outlook.Mail.Read"));
+    EXPECT_EQ(0u, config.GetRibbonId(nullptr));
+    EXPECT_EQ(19001u, config.GetImageId());
+    EXPECT_TRUE(CConfig::IsSyncFolderType(3));
+    EXPECT_FALSE(CConfig::IsSyncFolderType(0));
+    SHDeleteKeyA(HKEY_CURRENT_USER, kCompanyKey);
+}

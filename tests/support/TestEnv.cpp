@@ -104,14 +104,14 @@ std::vector<std::string> ListFiles(const std::string& folder)
     return names;
 }
 
-int RunProcess(const std::string& commandLine)
+int RunProcess(const std::string& commandLine, DWORD creationFlags)
 {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     std::string line = commandLine;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info))
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, creationFlags, nullptr,
+                        nullptr, &startup, &info))
         return -1;
     CKernelHandle process(info.hProcess);
     CKernelHandle thread(info.hThread);

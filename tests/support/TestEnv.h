@@ -38,7 +38,7 @@ bool FileExists(const std::string& path);
 std::vector<std::string> ListFiles(const std::string& folder);
 
 // Runs a program to its end; its exit code, or -1 when it did not start.
-int RunProcess(const std::string& commandLine);
+int RunProcess(const std::string& commandLine, DWORD creationFlags = 0);
 // Path of the running test program.
 std::string SelfPath();
 
