@@ -1,0 +1,77 @@
+#include "shared/OpReqStat.h"
+
+#include <algorithm>
+
+#include "shared/SoapEnvelope.h"
+#include "shared/XMLDoc.h"
+
+namespace {
+constexpr const char* kMethod = "GetFileStatus";
+
+// Only S_OK counts: "not found" must fail like any other miss.
+HRESULT Strict(HRESULT hr)
+{
+    return hr == S_OK ? S_OK : (FAILED(hr) ? hr : E_FAIL);
+}
+} // namespace
+
+OpReqStat::OpReqStat(const char* serviceUrl) : CWebSvrOp(serviceUrl)
+{
+    m_opKind = "OpReqStat";
+    static const char* const kTexts[6] = {"Preparing Data",    "Connecting to Quillet",
+                                          "Requesting Status", "Receiving Response",
+                                          "Confirming Result", "Status Received"};
+    std::copy(std::begin(kTexts), std::end(kTexts), m_stageText);
+    m_soapAction = SoapActionOf(kMethod);
+    m_soapBodyPath = "/soap:Envelope/soap:Body";
+    m_soapFaultNode = "soap:Fault";
+}
+
+int OpReqStat::PrepareData()
+{
+    if (!PrepRxFile())
+        return 0;
+    m_requestBody = SoapEnvelopeHead(kMethod) + SoapElement("pstr_APICode", m_credentials.m_accountId) +
+                    SoapElement("pstr_FileID", m_fileId) + SoapEnvelopeTail(kMethod);
+    return 1;
+}
+
+int OpReqStat::ParseResponse()
+{
+    CXMLDoc& document = *m_responseDoc;
+    // The result is an XML text of its own; it becomes the document read on.
+    CString result;
+    HRESULT hr = Strict(document.GotoNode("GetFileStatusResponse"));
+    if (hr == S_OK)
+        hr = Strict(document.GotoNode("GetFileStatusResult"));
+    if (hr == S_OK)
+        hr = Strict(document.GetSingleNodeValue(result));
+    if (hr == S_OK)
+        hr = Strict(document.LoadString(result));
+    if (hr == S_OK)
+        hr = Strict(document.GotoNode("File"));
+    if (hr == S_OK)
+        hr = Strict(document.GotoNode("Document"));
+    if (hr == S_OK)
+        hr = Strict(document.GetSingleNodeValue("DocumentID", m_documentId));
+    if (hr == S_OK)
+        hr = Strict(document.GotoNode(".."));
+    long signers = 0;
+    if (hr == S_OK)
+        hr = Strict(document.LoadNodesByName("Signer"));
+    if (hr == S_OK)
+        hr = Strict(document.GetNodeCount(&signers));
+    long signedCount = 0;
+    for (long index = 0; hr == S_OK && index < signers; ++index) {
+        hr = Strict(document.GotoNodeAt(index));
+        CString signedText;
+        if (hr == S_OK)
+            hr = Strict(document.GetSingleNodeValue("Signed", signedText));
+        if (hr == S_OK && signedText == "1")
+            ++signedCount;
+    }
+    if (hr == S_OK && signers > 0)
+        m_envStat.m_percentSigned = static_cast<int>(signedCount * 100 / signers);
+    m_errorCode = hr;
+    return hr == S_OK ? 1 : 0;
+}

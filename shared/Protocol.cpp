@@ -1,0 +1,65 @@
+#include "shared/Protocol.h"
+
+#include <memory>
+#include <new>
+
+#include "shared/Config.h"
+#include "shared/DebugLog.h"
+#include "shared/OpLogin.h"
+#include "shared/ServiceGlobals.h"
+#include "shared/WebSvrAPI.h"
+
+CProtocol::~CProtocol()
+{
+    Disconnect();
+}
+
+HRESULT CProtocol::Connect(const char* url)
+{
+    CServiceGlobals& globals = ServiceGlobals();
+    if (!globals.api) {
+        globals.api = new (std::nothrow) CWebSvrAPI("Inkstave/1.2");
+        if (!globals.api) {
+            TheLog().Error("CProtocol::Connect: Out of Memory!");
+            return E_OUTOFMEMORY;
+        }
+    }
+    if (!globals.api->Open()) {
+        TheLog().Error("CProtocol::Connect: Failed to Open the API");
+        return E_FAIL;
+    }
+    globals.api->m_serviceUrl = url;
+    return S_OK;
+}
+
+void CProtocol::Disconnect()
+{
+    CServiceGlobals& globals = ServiceGlobals();
+    if (globals.api) {
+        globals.api->Close();
+        delete globals.api;
+        globals.api = nullptr;
+    }
+}
+
+HRESULT CProtocol::Login(CCredentials& credentials)
+{
+    CLogBlock block("CProtocol::Login");
+    CConfig config;
+    CString url;
+    HRESULT hr = config.GetServiceUrl(url, "services/gateway.asmx");
+    if (FAILED(hr))
+        return hr;
+    hr = Connect(url);
+    if (FAILED(hr))
+        return hr;
+
+    auto login = std::make_unique<OpLogin>(ServiceGlobals().api->GetServiceUrl());
+    login->m_credentials = credentials;
+    const int succeeded = login->Run(nullptr, 0, CWebSvrOp::kPrepare);
+    hr = login->GetErrorCode();
+    // A run that failed without saying why is still a failure.
+    if (!succeeded && SUCCEEDED(hr))
+        hr = E_FAIL;
+    return hr;
+}

@@ -1,0 +1,21 @@
+// CWebService: the base of every event sink and command button (and the
+// agent's web object): what they share is the way to the service.
+#pragma once
+
+#include <windows.h>
+
+#include "classlib/strings/CObject.h"
+
+class CWebService : public CObject {
+public:
+    CWebService() = default;
+
+    // Opens the process's protocol object on url (null: the configured
+    // service URL). E_INVALIDARG when there is no protocol object yet.
+    HRESULT FireUpProtocol(const char* url);
+
+protected:
+    // For the derived sinks and buttons (their host objects).
+    void* m_owner = nullptr;
+    void* m_context = nullptr;
+};

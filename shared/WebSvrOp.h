@@ -1,0 +1,127 @@
+// CWebSvrOp: one HTTP/SOAP 1.1 exchange with the signature service, cut into
+// six stages so a dialog can run it one stage per window message while it
+// shows each stage's text and the upload's progress (or run it whole in one
+// call). The derived operation builds the request (PrepareData) and reads
+// the result (ParseResponse); this class posts it over the process's one
+// HTTP connection, reads the response into memory or a file, checks the
+// envelope for a fault and keeps the XML trace.
+#pragma once
+
+#include <memory>
+#include <windows.h>
+
+#include "classlib/inet/CInternetSession.h"
+#include "classlib/strings/CObject.h"
+#include "classlib/strings/CString.h"
+#include "classlib/win32/CFile.h"
+#include "classlib/win32/Handles.h"
+
+class CXMLDoc;
+
+class CWebSvrOp : public CObject {
+public:
+    enum Stage { kPrepare = 0, kOpen = 1, kSend = 2, kStatus = 3, kRead = 4, kDone = 5 };
+
+    static constexpr UINT kSendChunk = 4095;
+    static constexpr UINT kReceiveChunk = 4096;
+    static constexpr HRESULT kConnectionFailed = static_cast<HRESULT>(0x80040205);
+
+    explicit CWebSvrOp(const char* serviceUrl);
+    ~CWebSvrOp() override;
+
+    // Runs one stage. With a window the stage ends by posting message to it
+    // (wParam: the next stage); without one the stages follow each other in
+    // this call. Non-zero for success; on failure nothing is posted and the
+    // error code and text say why.
+    int Run(HWND window, UINT message, int stage);
+
+    // Makes a new "Quill" file in the temporary folder; a format with "%"
+    // receives the bare name, any other replaces ".tmp" (and the made file
+    // is removed again). 1, or 0 on failure.
+    int MakeTempFileName(const char* format);
+    // The response goes to a new temporary file.
+    int PrepRxFile();
+    // The request body is written to (and later sent from) a new temporary
+    // file; returns its handle, or null.
+    HANDLE PrepTxFile(const char* extension);
+    void AddHeader(const char* name, const char* value, bool quoted);
+    void LogXml(const char* textOrPath, bool isPath);
+    // 1 when the response is a SOAP fault or unusable.
+    int ParseSoapFault();
+    // Closes and deletes the request file and frees the send buffer.
+    void ReleaseUpload();
+
+    // The server name and object path of a URL become the process's.
+    static void SplitUrl(const char* url);
+
+    const char* GetStageText(int stage) const;
+    const CString& GetOpKind() const { return m_opKind; }
+    HRESULT GetErrorCode() const { return m_errorCode; }
+    const CString& GetErrorText() const { return m_errorText; }
+    const CString& GetFaultCode() const { return m_faultCode; }
+    DWORD GetUploadSize() const { return m_uploadSize; }
+    DWORD GetBytesSent() const { return m_bytesSent; }
+    int GetBytesReceived() const { return m_bytesReceived; }
+    const CString& GetResponseText() const { return m_responseText; }
+    const CString& GetResponseFilePath() const { return m_responseFilePath; }
+    const CString& GetFullUrl() const { return m_fullUrl; }
+    // Closes the open request (the runner does it between operations).
+    void CloseRequest() { m_request.reset(); }
+
+protected:
+    // Builds the request; non-zero for success.
+    virtual int PrepareData() = 0;
+    // Reads the result after the envelope check; non-zero for success.
+    virtual int ParseResponse() = 0;
+
+    const char* m_stageText[6] = {};
+    CString m_opKind = "Unknown";
+    CString m_responseText;
+    CString m_requestBody;
+    CString m_requestHeaders;
+    CString m_soapAction;
+    CString m_verb = "POST";
+    CString m_contentType = "text/xml; charset=utf-8";
+    CString m_acceptType;
+    int m_bodyFromFile = 0;
+    CString m_requestFilePath;
+    CFileHandle m_requestFile;
+    int m_noSoapCheck = 0;
+    int m_xmlTrace = 0;
+    DWORD m_uploadSize = 0;
+    DWORD m_bytesSent = 0;
+    std::unique_ptr<CHttpFile> m_request;
+    int m_bytesReceived = 0;
+    CFile m_uploadFile;
+    int m_uploadOpen = 0;
+    CFile m_responseFile;
+    int m_responseOpen = 0;
+    std::unique_ptr<char[]> m_sendBuffer;
+    std::unique_ptr<char[]> m_receiveBuffer;
+    CString m_responseFilePath;
+    CString m_tempFileName;
+    CString m_tempFolder;
+    CString m_faultCode;
+    CString m_errorText;
+    HRESULT m_errorCode = 0;
+    std::unique_ptr<CXMLDoc> m_responseDoc;
+    CString m_soapBodyPath = "/SOAP-ENV:Envelope/SOAP-ENV:Body";
+    CString m_soapFaultNode = "SOAP-ENV:Fault";
+    CString m_fullUrl;
+
+private:
+    int RunStage(HWND window, UINT message, int stage);
+    int Prepare(HWND window, UINT message);
+    int Open(HWND window, UINT message);
+    int Send(HWND window, UINT message);
+    int Status(HWND window, UINT message);
+    int Read(HWND window, UINT message);
+    // Sends one chunk of the request file; false at its end.
+    bool SendChunk();
+    // Sends the request (again, after a proxy challenge) with its body.
+    void SendWhole();
+    // Reads one chunk of the response into the file or the text; its length.
+    UINT ReceiveChunk();
+    int FinishResponse();
+    void Post(HWND window, UINT message, int stage) const;
+};

@@ -1,0 +1,1 @@
+quillet_test(test_sax test_sax.cpp)

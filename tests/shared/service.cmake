@@ -1,0 +1,1 @@
+quillet_test(test_service test_service.cpp)

@@ -1,0 +1,588 @@
+#include <cwchar>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "classlib/com/CComPtr.h"
+#include "shared/FinalPDF.h"
+#include "shared/SAXContentHandler.h"
+#include "shared/SAXFinalPDF.h"
+#include "tests/support/TestEnv.h"
+
+using namespace testenv;
+
+namespace {
+
+constexpr const wchar_t* kResponseW = L"DownloadSignedDocumentResponse";
+constexpr const wchar_t* kResultW = L"DownloadSignedDocumentResult";
+
+// Base64-looking text that differs along its whole length, so that a lost,
+// doubled or reordered piece shows.
+std::string Base64Text(size_t length)
+{
+    static const char alphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text(length, 'A');
+    for (size_t i = 0; i < length; ++i)
+        text[i] = alphabet[(i * 7 + i / 64) % 64];
+    return text;
+}
+
+std::wstring Widen(const std::string& text)
+{
+    return std::wstring(text.begin(), text.end());
+}
+
+std::string Envelope(const std::string& body)
+{
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
+           "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+           "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
+           "<soap:Body>" +
+           body + "</soap:Body></soap:Envelope>";
+}
+
+std::string ResponseWith(const std::string& inner)
+{
+    return Envelope("<DownloadSignedDocumentResponse xmlns=\"http://quillet.example/ws/\">" +
+                    inner + "</DownloadSignedDocumentResponse>");
+}
+
+std::string ResultResponse(const std::string& result)
+{
+    return ResponseWith("<DownloadSignedDocumentResult>" + result +
+                        "</DownloadSignedDocumentResult>");
+}
+
+std::string FileName(const std::string& path)
+{
+    return path.substr(path.rfind('\\') + 1);
+}
+
+// The temporary files the system made in a folder: the system keeps three
+// letters of the "Quill" prefix.
+std::vector<std::string> QuillFiles(const std::string& folder)
+{
+    std::vector<std::string> found;
+    for (const std::string& name : ListFiles(folder)) {
+        if (name.rfind("Qui", 0) == 0)
+            found.push_back(name);
+    }
+    return found;
+}
+
+// The signed-document reader with its pieces and its end in view.
+class CWatchedFinalPDF : public CSAXFinalPDF {
+public:
+    explicit CWatchedFinalPDF(CFinalPDF* target, bool* gone = nullptr)
+        : CSAXFinalPDF(target), m_gone(gone)
+    {}
+
+    std::vector<int> m_pieces;
+
+protected:
+    ~CWatchedFinalPDF() override
+    {
+        if (m_gone)
+            *m_gone = true;
+    }
+
+    bool WritePiece(CFile& file, const wchar_t* text, int length) override
+    {
+        m_pieces.push_back(length);
+        return CSAXFinalPDF::WritePiece(file, text, length);
+    }
+
+private:
+    bool* m_gone;
+};
+
+// Calls as the reader makes them, with a namespace prefix on the qualified
+// name to show that only the local name counts.
+void Start(ISAXContentHandler& handler, const wchar_t* name)
+{
+    const std::wstring qName = std::wstring(L"m:") + name;
+    const int length = static_cast<int>(std::wcslen(name));
+    EXPECT_EQ(S_OK, handler.startElement(L"urn:q", 5, name, length, qName.c_str(),
+                                         static_cast<int>(qName.size()), nullptr));
+}
+
+void End(ISAXContentHandler& handler, const wchar_t* name)
+{
+    const std::wstring qName = std::wstring(L"m:") + name;
+    const int length = static_cast<int>(std::wcslen(name));
+    EXPECT_EQ(S_OK, handler.endElement(L"urn:q", 5, name, length, qName.c_str(),
+                                       static_cast<int>(qName.size())));
+}
+
+void Characters(ISAXContentHandler& handler, const std::wstring& text)
+{
+    EXPECT_EQ(S_OK, handler.characters(text.data(), static_cast<int>(text.size())));
+}
+
+class SaxTest : public CleanProfileTest {
+protected:
+    std::string WriteResponse(const std::string& xml, const std::string& name = "response.xml")
+    {
+        const std::string path = TempDir() + name;
+        const size_t slash = name.rfind('\\');
+        if (slash != std::string::npos)
+            CreateDirectoryA((TempDir() + name.substr(0, slash)).c_str(), nullptr);
+        WriteFileBytes(path, xml);
+        return path;
+    }
+};
+
+struct CCountedElem : CXMLElem {
+    explicit CCountedElem(const char* name) : CXMLElem(name) { ++s_alive; }
+    ~CCountedElem() override { --s_alive; }
+    static int s_alive;
+};
+int CCountedElem::s_alive = 0;
+
+} // namespace
+
+// ---- The signed-document response, read from a file ----
+
+TEST_F(SaxTest, ResultStreamsWholeIntoTheBase64File)
+{
+    const std::string tenThousand = Base64Text(10000);
+    const std::string megabytes = Base64Text(3 * 1024 * 1024 + 5);
+    struct Case {
+        const char* name;
+        std::string fileName;
+        std::string response;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"TenThousandCharacters", "response.xml", ResultResponse(tenThousand), tenThousand},
+        {"SeveralMegabytes", "response.xml", ResultResponse(megabytes), megabytes},
+        // The reader hands line ends and each character reference over in
+        // calls of their own.
+        {"LinesAndReferences", "response.xml", ResultResponse("QUJD\nREVG&#43;/&#61;&#61;\nR0hJ"),
+         "QUJD\nREVG+/==\nR0hJ"},
+        {"PrefixedElementsInAFolderWithSpaces", "Local Settings\\response.xml",
+         Envelope("<m:DownloadSignedDocumentResponse xmlns:m=\"http://quillet.example/ws/\">"
+                  "<m:DownloadSignedDocumentResult>" +
+                  tenThousand +
+                  "</m:DownloadSignedDocumentResult></m:DownloadSignedDocumentResponse>"),
+         tenThousand},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = WriteResponse(c.response, c.fileName);
+        std::string base64Path;
+        {
+            CFinalPDF pdf;
+            ASSERT_EQ(S_OK, pdf.LoadXML(path.c_str()));
+            ASSERT_TRUE(pdf.HasBase64File());
+            base64Path = pdf.GetBase64Path().str();
+            const std::string written = ReadFileBytes(base64Path);
+            EXPECT_EQ(c.expected.size(), written.size());
+            EXPECT_TRUE(written == c.expected) << "the file differs from the result text";
+            // Nothing but the one file is left in the temporary folder.
+            EXPECT_EQ(std::vector<std::string>{FileName(base64Path)}, QuillFiles(TempDir()));
+        }
+        EXPECT_FALSE(FileExists(base64Path)) << "the record deletes its file";
+        EXPECT_TRUE(FileExists(path)) << "the response file is the caller's";
+    }
+}
+
+TEST_F(SaxTest, OnlyAResultDirectlyUnderTheResponseReachesTheTarget)
+{
+    struct Case {
+        const char* name;
+        std::string response;
+        bool hasFile;
+        std::string content;
+    };
+    const Case cases[] = {
+        {"EmptyResult", ResultResponse(""), true, ""},
+        {"SelfClosedResult", ResponseWith("<DownloadSignedDocumentResult/>"), true, ""},
+        {"ContainerTextAroundTheResult",
+         ResponseWith("head<Status>signed</Status><DownloadSignedDocumentResult>QUJD"
+                      "</DownloadSignedDocumentResult>tail"),
+         true, "QUJD"},
+        {"ResultOutsideTheResponse",
+         Envelope("<DownloadSignedDocumentResult>QUJD</DownloadSignedDocumentResult>"), false, ""},
+        // Only the elements a reader knows are on the stack; one it does not
+        // know stands between nothing.
+        {"UnknownWrapperIsSeenThrough",
+         ResponseWith("<Wrapper><DownloadSignedDocumentResult>QUJD"
+                      "</DownloadSignedDocumentResult></Wrapper>"),
+         true, "QUJD"},
+        {"SoapFault",
+         Envelope("<soap:Fault><faultcode>soap:Server</faultcode>"
+                  "<faultstring>Document is not signed yet</faultstring></soap:Fault>"),
+         false, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = WriteResponse(c.response);
+        CFinalPDF pdf;
+        ASSERT_EQ(S_OK, pdf.LoadXML(path.c_str()));
+        ASSERT_EQ(c.hasFile, pdf.HasBase64File());
+        if (c.hasFile) {
+            EXPECT_EQ(c.content, ReadFileBytes(pdf.GetBase64Path().str()));
+        }
+        // A result that was not captured leaves no temporary file either.
+        EXPECT_EQ(c.hasFile ? 1u : 0u, QuillFiles(TempDir()).size());
+    }
+}
+
+TEST_F(SaxTest, BrokenResponseFailsWithTheReadersCodeAndLeavesNothing)
+{
+    struct Case {
+        const char* name;
+        const char* response; // null: no file at all
+        bool resultEnded;     // the result's end came before the fault
+    };
+    const std::string whole = ResultResponse(Base64Text(20000));
+    // Ends 100 characters short of the result's end tag.
+    const std::string truncated =
+        whole.substr(0, whole.find("</DownloadSignedDocumentResult>") - 100);
+    const std::string afterResult = ResponseWith("<DownloadSignedDocumentResult>QUJD"
+                                                 "</DownloadSignedDocumentResult>"
+                                                 "<Extra></Wrong>");
+    const Case cases[] = {
+        {"TruncatedInTheResult", truncated.c_str(), false},
+        {"MismatchedTagAfterTheResult", afterResult.c_str(), true},
+        {"NotXml", "HTTP/1.1 500 Internal Server Error", false},
+        {"MissingFile", nullptr, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = TempDir() + "response.xml";
+        DeleteFileA(path.c_str());
+        if (c.response)
+            WriteResponse(c.response);
+        // What the reader says of this file with a handler that takes nothing.
+        const HRESULT readerHr = RunSaxParse(path.c_str(), new CSAXContentHandler(nullptr));
+        ASSERT_TRUE(FAILED(readerHr));
+
+        CFinalPDF pdf;
+        {
+            CComPtr<CWatchedFinalPDF> handler(new CWatchedFinalPDF(&pdf));
+            EXPECT_EQ(readerHr, RunSaxParse(path.c_str(), handler.Get()));
+            // What the reader left open is gone at once: the capture element
+            // with its half-written file (which could not be deleted while
+            // open), and the target merely taken off.
+            EXPECT_TRUE(handler->GetStack().IsEmpty());
+            EXPECT_EQ(c.resultEnded, pdf.HasBase64File());
+            EXPECT_EQ(c.resultEnded ? 1u : 0u, QuillFiles(TempDir()).size());
+        }
+        // The record lives on after its handler and a failed load keeps no file.
+        EXPECT_EQ(readerHr, pdf.LoadXML(path.c_str()));
+        EXPECT_FALSE(pdf.HasBase64File());
+        EXPECT_TRUE(QuillFiles(TempDir()).empty());
+    }
+}
+
+TEST_F(SaxTest, RecordOwnsItsBase64FileUntilItHandsItOn)
+{
+    const std::string first = WriteResponse(ResultResponse("QUJD"), "first.xml");
+    const std::string second = WriteResponse(ResultResponse("REVG"), "second.xml");
+    CFinalPDF pdf;
+    ASSERT_EQ(S_OK, pdf.LoadXML(first.c_str()));
+    const std::string firstFile = pdf.GetBase64Path().str();
+    ASSERT_EQ(S_OK, pdf.LoadXML(second.c_str()));
+    EXPECT_FALSE(FileExists(firstFile)) << "a new load replaces the old file";
+    EXPECT_EQ(second, pdf.GetResponsePath().str());
+
+    const CString taken = pdf.TakeBase64File();
+    EXPECT_FALSE(pdf.HasBase64File());
+    pdf.DeleteBase64File();
+    EXPECT_EQ("REVG", ReadFileBytes(taken.str())) << "a file handed on stays";
+    EXPECT_TRUE(DeleteFileA(taken));
+
+    EXPECT_EQ(E_INVALIDARG, pdf.LoadXML(nullptr));
+}
+
+// ---- Character data, driven as the reader drives it ----
+
+TEST_F(SaxTest, LongRunsAreWrittenInPiecesOf4096)
+{
+    struct Case {
+        const char* name;
+        std::wstring text;
+        std::vector<int> pieces;
+    };
+    // A character beyond the basic plane straddling the boundary stays whole.
+    const std::wstring straddling =
+        std::wstring(4095, L'A') + L"\xD83D\xDE00" + std::wstring(10, L'B');
+    const Case cases[] = {
+        {"One", Widen(Base64Text(1)), {1}},
+        {"ExactlyOnePiece", Widen(Base64Text(4096)), {4096}},
+        {"OneOver", Widen(Base64Text(4097)), {4096, 1}},
+        {"ExactlyTwoPieces", Widen(Base64Text(8192)), {4096, 4096}},
+        {"TwoAndOne", Widen(Base64Text(8193)), {4096, 4096, 1}},
+        {"TenThousand", Widen(Base64Text(10000)), {4096, 4096, 1808}},
+        {"SurrogatePairAtTheBoundary", straddling, {4095, 12}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CFinalPDF pdf;
+        CComPtr<CWatchedFinalPDF> handler(new CWatchedFinalPDF(&pdf));
+        Start(*handler.Get(), kResponseW);
+        Start(*handler.Get(), kResultW);
+        Characters(*handler.Get(), c.text);
+        End(*handler.Get(), kResultW);
+        End(*handler.Get(), kResponseW);
+        EXPECT_EQ(c.pieces, handler->m_pieces);
+        EXPECT_TRUE(handler->GetStack().IsEmpty());
+        ASSERT_TRUE(pdf.HasBase64File());
+        const std::string written = ReadFileBytes(pdf.GetBase64Path().str());
+        if (c.text == straddling) {
+            EXPECT_EQ(std::string(4095, 'A'), written.substr(0, 4095));
+        } else {
+            EXPECT_TRUE(written == std::string(c.text.begin(), c.text.end()));
+        }
+    }
+}
+
+TEST_F(SaxTest, TextSplitOverCallsEndsUpWholeAndContainerTextIsDropped)
+{
+    CFinalPDF pdf;
+    CComPtr<CWatchedFinalPDF> handler(new CWatchedFinalPDF(&pdf));
+    Characters(*handler.Get(), L"before any element");
+    Start(*handler.Get(), kResponseW);
+    Characters(*handler.Get(), L"container text");
+
+    // Into a string: a capture element the caller points at a text target.
+    CXMLElem* parent = nullptr;
+    CXMLElem* note = nullptr;
+    ASSERT_EQ(S_OK,
+              handler->PushTextElement("DownloadSignedDocumentResponse", "Note", &parent, &note));
+    CString noteText;
+    note->m_textTarget = &noteText;
+    for (const wchar_t* piece : {L"caf", L"\xE9", L"", L" au lait"})
+        Characters(*handler.Get(), piece);
+    End(*handler.Get(), L"Note"); // popped and deleted under its own name
+    EXPECT_STREQ("caf\xE9 au lait", noteText);
+
+    // Into the file.
+    Start(*handler.Get(), kResultW);
+    for (const wchar_t* piece : {L"QUJD", L"\n", L"+", L"", L"REVG=="})
+        Characters(*handler.Get(), piece);
+    End(*handler.Get(), kResultW);
+    Characters(*handler.Get(), L"more container text");
+    End(*handler.Get(), kResponseW);
+
+    EXPECT_TRUE(handler->GetStack().IsEmpty());
+    ASSERT_TRUE(pdf.HasBase64File());
+    EXPECT_EQ("QUJD\n+REVG==", ReadFileBytes(pdf.GetBase64Path().str()));
+    EXPECT_TRUE(pdf.GetBuffer().IsEmpty() && pdf.m_tempPath.IsEmpty()) << "container text dropped";
+    EXPECT_EQ(1u, QuillFiles(TempDir()).size());
+}
+
+// ---- The stack and its ownership ----
+
+TEST_F(SaxTest, StackDeletesOnlyWhatTheHandlerMade)
+{
+    CCountedElem target("target");
+    {
+        CSAXStack stack;
+        EXPECT_FALSE(stack.Pop()) << "an empty stack gives nothing";
+        stack.PushBorrowed(&target);
+        stack.PushOwned(std::make_unique<CCountedElem>("capture"));
+        stack.PushBorrowed(&target);
+        stack.PushOwned(std::make_unique<CCountedElem>("inner"));
+        ASSERT_EQ(4, stack.GetCount());
+        EXPECT_EQ(3, CCountedElem::s_alive);
+
+        EXPECT_TRUE(stack.IsTopOwned());
+        stack.Pop(); // an owned entry let go
+        EXPECT_EQ(2, CCountedElem::s_alive);
+        EXPECT_FALSE(stack.IsTopOwned());
+        EXPECT_EQ(&target, stack.Pop().get()); // the target let go
+        EXPECT_EQ(2, CCountedElem::s_alive);
+
+        // A record still to be filed is handed on rather than deleted.
+        CSAXStack::Entry entry = stack.Pop();
+        ASSERT_TRUE(entry.get_deleter().owned);
+        std::unique_ptr<CXMLElem> filed(entry.release());
+        EXPECT_STREQ("capture", filed->m_elementName);
+        EXPECT_EQ(2, CCountedElem::s_alive);
+        filed.reset();
+
+        // Left behind by a parse that stopped.
+        stack.PushOwned(std::make_unique<CCountedElem>("left"));
+        stack.PushOwned(std::make_unique<CCountedElem>("left too"));
+        EXPECT_EQ(3, CCountedElem::s_alive);
+    }
+    EXPECT_EQ(1, CCountedElem::s_alive) << "only the target remains";
+    EXPECT_STREQ("target", target.m_elementName);
+}
+
+TEST_F(SaxTest, AbandonRemovesTheFilesOfOpenCapturesOnly)
+{
+    CXMLElem target("target");
+    ASSERT_EQ(S_OK, target.CreateTempFile());
+    auto capture = std::make_unique<CXMLElem>("capture");
+    ASSERT_EQ(S_OK, capture->CreateTempFile());
+    ASSERT_TRUE(capture->m_tempFile->Write(CString("QUJD")));
+    const std::string capturePath = capture->m_tempPath.str();
+    auto ended = std::make_unique<CXMLElem>("ended"); // its file already handed on
+    ASSERT_EQ(S_OK, ended->CreateTempFile());
+    ended->m_tempFile.reset();
+    const std::string endedPath = ended->m_tempPath.str();
+
+    CSAXStack stack;
+    stack.PushBorrowed(&target);
+    stack.PushOwned(std::move(ended));
+    stack.PushOwned(std::move(capture));
+    stack.Abandon();
+
+    EXPECT_TRUE(stack.IsEmpty());
+    EXPECT_FALSE(FileExists(capturePath));
+    EXPECT_TRUE(FileExists(endedPath));
+    EXPECT_TRUE(target.m_tempFile && target.m_tempFile->IsOpen()) << "the target's is its own";
+    DeleteFileA(endedPath.c_str());
+}
+
+// ---- Opening capture elements ----
+
+TEST(SaxPushTextElementTest, OpensACaptureOnlyUnderItsParent)
+{
+    struct Case {
+        const char* name;
+        bool responseOpen;
+        const char* parentName;
+        bool nullParentOut;
+        bool nullElementOut;
+        HRESULT hr;
+        bool parentIsTarget;
+    };
+    const Case cases[] = {
+        {"UnderItsParent", true, "DownloadSignedDocumentResponse", false, false, S_OK, true},
+        {"WrongParent", true, "Signer", false, false, E_FAIL, true},
+        {"ParentNamesDifferInCase", true, "downloadsigneddocumentresponse", false, false, E_FAIL,
+         true},
+        {"EmptyStack", false, "DownloadSignedDocumentResponse", false, false, E_FAIL, false},
+        {"NullParentOut", true, "DownloadSignedDocumentResponse", true, false, E_INVALIDARG, false},
+        {"NullElementOut", true, "DownloadSignedDocumentResponse", false, true, E_INVALIDARG,
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CFinalPDF pdf;
+        CComPtr<CSAXFinalPDF> handler(new CSAXFinalPDF(&pdf));
+        if (c.responseOpen)
+            Start(*handler.Get(), kResponseW);
+        const int before = handler->GetStack().GetCount();
+
+        CXMLElem stale("stale");
+        CXMLElem* parent = &stale;
+        CXMLElem* element = &stale;
+        const HRESULT hr =
+            handler->PushTextElement(c.parentName, "Note", c.nullParentOut ? nullptr : &parent,
+                                     c.nullElementOut ? nullptr : &element);
+        EXPECT_EQ(c.hr, hr);
+        if (!c.nullParentOut) {
+            EXPECT_EQ(c.parentIsTarget ? &pdf : nullptr, parent);
+        }
+        if (!c.nullElementOut && hr != S_OK) {
+            EXPECT_EQ(nullptr, element);
+        }
+        if (hr != S_OK) {
+            EXPECT_EQ(before, handler->GetStack().GetCount()) << "nothing pushed";
+            continue;
+        }
+        ASSERT_NE(nullptr, element);
+        EXPECT_EQ(element, handler->GetStack().Top());
+        EXPECT_TRUE(handler->GetStack().IsTopOwned());
+        EXPECT_STREQ("Note", element->m_elementName);
+        EXPECT_EQ(1, element->m_captureAsText);
+        EXPECT_EQ(nullptr, element->m_textTarget);
+        EXPECT_EQ(nullptr, element->m_numberTarget);
+        EXPECT_FALSE(element->m_tempFile);
+    }
+}
+
+TEST(SaxElementNameTest, LocalNameWithoutPrefix)
+{
+    struct Case {
+        const wchar_t* local;
+        const wchar_t* qualified;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {L"Envelope", L"soap:Envelope", "Envelope"},
+        {L"Result", L"Result", "Result"},
+        {L"", L"m:Result", "Result"}, // a reader without namespace processing
+        {nullptr, L"Result", "Result"},
+        {L"", L"", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        const int localLength = c.local ? static_cast<int>(std::wcslen(c.local)) : 0;
+        EXPECT_STREQ(c.expected,
+                     CSAXContentHandler::ElementName(c.local, localLength, c.qualified,
+                                                     static_cast<int>(std::wcslen(c.qualified))));
+    }
+}
+
+// ---- COM identity and lifetime ----
+
+TEST(SaxComTest, QueryInterfaceGivesOnlyIUnknownAndTheHandlersOwnInterface)
+{
+    CComPtr<CSAXContentHandler> content(new CSAXContentHandler(nullptr));
+    CComPtr<CSAXErrorHandler> errors(new CSAXErrorHandler);
+    struct Case {
+        const char* name;
+        IUnknown* object;
+        const IID* own;
+        const IID* other;
+    };
+    const Case cases[] = {
+        {"ContentHandler", content.Get(), &kIidSAXContentHandler, &kIidSAXErrorHandler},
+        {"ErrorHandler", errors.Get(), &kIidSAXErrorHandler, &kIidSAXContentHandler},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const IID* iid : {&IID_IUnknown, c.own}) {
+            void* out = nullptr;
+            ASSERT_EQ(S_OK, c.object->QueryInterface(*iid, &out));
+            EXPECT_EQ(static_cast<void*>(c.object), out);
+            // The answer came with a reference of its own.
+            EXPECT_EQ(3u, c.object->AddRef());
+            EXPECT_EQ(2u, c.object->Release());
+            EXPECT_EQ(1u, c.object->Release());
+        }
+        for (const IID* iid : {c.other, &kIidSAXXMLReader, &IID_IDispatch}) {
+            void* out = &out;
+            EXPECT_EQ(E_NOINTERFACE, c.object->QueryInterface(*iid, &out));
+            EXPECT_EQ(nullptr, out);
+        }
+        EXPECT_EQ(E_POINTER, c.object->QueryInterface(IID_IUnknown, nullptr));
+        EXPECT_EQ(2u, c.object->AddRef());
+        EXPECT_EQ(1u, c.object->Release());
+    }
+}
+
+TEST_F(SaxTest, HandlerGoesWithItsLastReference)
+{
+    CFinalPDF pdf;
+    bool gone = false;
+    CSAXContentHandler* handler = new CWatchedFinalPDF(&pdf, &gone);
+    EXPECT_EQ(1u, handler->AddRef());
+    EXPECT_EQ(2u, handler->AddRef());
+    EXPECT_EQ(1u, handler->Release());
+    EXPECT_FALSE(gone);
+    EXPECT_EQ(0u, handler->Release());
+    EXPECT_TRUE(gone);
+
+    // A run takes the handler nobody held yet, whether the parse went well
+    // or not at all.
+    const std::string good = WriteResponse(ResultResponse("QUJD"));
+    const std::string missing = TempDir() + "missing.xml";
+    for (const char* path : {good.c_str(), missing.c_str(), static_cast<const char*>(nullptr)}) {
+        SCOPED_TRACE(path ? path : "null path");
+        gone = false;
+        RunSaxParse(path, new CWatchedFinalPDF(&pdf, &gone));
+        EXPECT_TRUE(gone);
+    }
+    EXPECT_EQ(E_INVALIDARG, RunSaxParse(good.c_str(), nullptr));
+}

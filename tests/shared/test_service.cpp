@@ -1,0 +1,805 @@
+// The SOAP engine and the account and status operations against the
+// stand-in service, over real WinINet.
+#include <algorithm>
+#include <functional>
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "classlib/win32/CRegKey.h"
+#include "shared/Base64Coder.h"
+#include "shared/Config.h"
+#include "shared/FileMgr.h"
+#include "shared/NormalizeDate.h"
+#include "shared/OpLogin.h"
+#include "shared/OpReqPDF.h"
+#include "shared/OpReqStat.h"
+#include "shared/Protocol.h"
+#include "shared/ServiceGlobals.h"
+#include "shared/SoapEnvelope.h"
+#include "shared/WebSvrAPI.h"
+#include "shared/WebService.h"
+#include "shared/XMLDoc.h"
+#include "shared/XMLIO.h"
+#include "shared/XmlEscape.h"
+#include "tests/support/StandInService.h"
+#include "tests/support/StepRunner.h"
+#include "tests/support/TestEnv.h"
+
+using namespace testenv;
+
+namespace {
+
+constexpr const char* kAddress = "127.0.0.3";
+
+// Any service method, its request written as text from the given elements;
+// the result text is kept.
+class RawOp : public CWebSvrOp {
+public:
+    RawOp(const char* url, const char* method, std::vector<std::pair<std::string, std::string>> elements,
+          bool responseToFile = true)
+        : CWebSvrOp(url), m_method(method), m_elements(std::move(elements)),
+          m_responseToFile(responseToFile)
+    {
+        m_opKind = "RawOp";
+        m_soapAction = SoapActionOf(method);
+        m_soapBodyPath = "/soap:Envelope/soap:Body";
+        m_soapFaultNode = "soap:Fault";
+    }
+
+    CString m_result;
+
+protected:
+    int PrepareData() override
+    {
+        if (m_responseToFile && !PrepRxFile())
+            return 0;
+        m_requestBody = SoapEnvelopeHead(m_method.c_str());
+        for (const auto& [name, value] : m_elements)
+            m_requestBody += SoapElement(name.c_str(), value.c_str());
+        m_requestBody += SoapEnvelopeTail(m_method.c_str());
+        return 1;
+    }
+
+    int ParseResponse() override
+    {
+        if (m_responseDoc->GotoNode((m_method + "Response").c_str()) != S_OK)
+            return 0;
+        return m_responseDoc->GetSingleNodeValue((m_method + "Result").c_str(), m_result) == S_OK;
+    }
+
+private:
+    std::string m_method;
+    std::vector<std::pair<std::string, std::string>> m_elements;
+    bool m_responseToFile;
+};
+
+// AddDocumentToRequest with the document sent from a request file, as an
+// upload of any size goes.
+class UploadOp : public CWebSvrOp {
+public:
+    UploadOp(const char* url, std::string fileId, std::string documentPath)
+        : CWebSvrOp(url), m_fileId(std::move(fileId)), m_documentPath(std::move(documentPath))
+    {
+        m_opKind = "UploadOp";
+        m_soapAction = SoapActionOf("AddDocumentToRequest");
+        m_soapBodyPath = "/soap:Envelope/soap:Body";
+        m_soapFaultNode = "soap:Fault";
+    }
+
+    CString m_result;
+    CString m_requestPath;
+
+protected:
+    int PrepareData() override
+    {
+        if (!PrepRxFile())
+            return 0;
+        HANDLE file = PrepTxFile(".xml");
+        if (!file)
+            return 0;
+        m_requestPath = m_requestFilePath;
+        CFileMgr names;
+        if (!names.MakeTempName(nullptr))
+            return 0;
+        File64Coder coder;
+        coder.EncodeFile(m_documentPath.c_str(), names.GetFilePath());
+        CFile encoded;
+        encoded.Open(names.GetFilePath(), CFile::modeRead);
+        CFile escaped;
+        XmlEscapeFile(encoded, escaped);
+        encoded.Close();
+        DeleteFileA(names.GetFilePath());
+
+        const auto write = [file](const CString& text) {
+            DWORD written = 0;
+            WriteFile(file, text.GetString(), text.GetLength(), &written, nullptr);
+        };
+        write(SoapEnvelopeHead("AddDocumentToRequest"));
+        write(SoapElement("pstr_APICode", standin::kDefaultApiCode));
+        write(SoapElement("pstr_FileID", m_fileId.c_str()));
+        write("<m:pbyt_File>");
+        char block[4096];
+        for (UINT read; (read = escaped.Read(block, sizeof block)) > 0;) {
+            DWORD written = 0;
+            WriteFile(file, block, read, &written, nullptr);
+        }
+        const CString escapedPath = escaped.GetFilePath();
+        escaped.Close();
+        DeleteFileA(escapedPath);
+        write("</m:pbyt_File>\n");
+        write(SoapElement("pstr_FileName", "doc.pdf"));
+        write(SoapElement("pstr_Title", "doc.pdf"));
+        write(SoapEnvelopeTail("AddDocumentToRequest"));
+        m_requestFile.Reset();
+        return 1;
+    }
+
+    int ParseResponse() override
+    {
+        if (m_responseDoc->GotoNode("AddDocumentToRequestResponse") != S_OK)
+            return 0;
+        return m_responseDoc->GetSingleNodeValue("AddDocumentToRequestResult", m_result) == S_OK &&
+               m_result.Find("ERROR:") < 0;
+    }
+
+private:
+    std::string m_fileId;
+    std::string m_documentPath;
+};
+
+std::string RandomBytes(size_t size, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& byte : bytes)
+        byte = static_cast<char>(random() & 0xFF);
+    return bytes;
+}
+
+class ServiceTest : public CleanProfileTest {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_service = new CStandInService(kAddress);
+        if (!s_service->Start())
+            FAIL() << "the stand-in service did not start: " << s_service->LastError();
+    }
+
+    static void TearDownTestSuite()
+    {
+        delete s_service;
+        s_service = nullptr;
+    }
+
+    void SetUp() override
+    {
+        CleanProfileTest::SetUp();
+        ASSERT_TRUE(s_service && s_service->Running());
+        ASSERT_TRUE(s_service->Reset()) << s_service->LastError();
+        WriteText(kProductKey, "Host", kAddress);
+        WriteDword(kProductKey, "SSL", 0);
+        ServiceGlobals().protocol = &m_protocol;
+        CConfig config;
+        ASSERT_EQ(S_OK, config.GetServiceUrl(m_url, "services/gateway.asmx"));
+        ASSERT_EQ(S_OK, m_protocol.Connect(m_url));
+    }
+
+    void TearDown() override
+    {
+        m_protocol.Disconnect();
+        ServiceGlobals().protocol = nullptr;
+        CleanProfileTest::TearDown();
+    }
+
+    CStandInService& Service() { return *s_service; }
+
+    CCredentials Demo() const
+    {
+        CCredentials credentials;
+        credentials.m_email = standin::kDefaultEmail;
+        credentials.m_accountId = standin::kDefaultApiCode;
+        credentials.m_password = "never sent";
+        return credentials;
+    }
+
+    // A request with these signers; its file ID.
+    std::string CreateRequest(const std::string& signers)
+    {
+        RawOp create(m_url, "CreateSignatureRequest",
+                     {{"pstr_APICode", standin::kDefaultApiCode},
+                      {"pstr_SenderEmail", standin::kDefaultEmail},
+                      {"pstr_SenderName", standin::kDefaultName},
+                      {"pstr_FileName", "Contract"},
+                      {"pstr_Signers", signers},
+                      {"pstr_SecondSigners", ""},
+                      {"pstr_CCs", ""},
+                      {"pstr_Cosign", "false"},
+                      {"pstr_SignType", "elec"},
+                      {"pstr_Password", ""},
+                      {"pstr_EmailMessage", "SGVsbG8="}});
+        EXPECT_EQ(1, create.Run(nullptr, 0, CWebSvrOp::kPrepare)) << create.GetErrorText();
+        EXPECT_EQ(0, create.m_result.Find("QF")) << create.m_result;
+        return create.m_result.str();
+    }
+
+    std::string WriteDocument(const std::string& bytes)
+    {
+        const std::string path = TempDir() + "document.bin";
+        WriteFileBytes(path, bytes);
+        return path;
+    }
+
+    static inline CStandInService* s_service = nullptr;
+    CProtocol m_protocol;
+    CString m_url;
+};
+
+} // namespace
+
+TEST_F(ServiceTest, RequestsCarryTheirHeadersAndEscapedElementsInOrder)
+{
+    struct Case {
+        const char* name;
+        std::function<std::unique_ptr<CWebSvrOp>(const char*, const CCredentials&)> make;
+        const char* method;
+        std::vector<std::pair<std::string, std::string>> elements;
+    };
+    CCredentials odd;
+    odd.m_email = "o'brien&co<x>@example.com";
+    odd.m_accountId = "API&<'\"";
+    const Case cases[] = {
+        {"GetUserInfo",
+         [](const char* url, const CCredentials& c) {
+             auto op = std::make_unique<OpLogin>(url);
+             op->m_credentials = c;
+             return std::unique_ptr<CWebSvrOp>(std::move(op));
+         },
+         "GetUserInfo",
+         {{"pstr_APICode", "API&<'\""}, {"pstr_Email", "o'brien&co<x>@example.com"}}},
+        {"GetFileStatus",
+         [](const char* url, const CCredentials& c) {
+             auto op = std::make_unique<OpReqStat>(url);
+             op->m_credentials = c;
+             op->m_fileId = "QF<1>&";
+             return std::unique_ptr<CWebSvrOp>(std::move(op));
+         },
+         "GetFileStatus",
+         {{"pstr_APICode", "API&<'\""}, {"pstr_FileID", "QF<1>&"}}},
+        {"DownloadSignedDocument",
+         [](const char* url, const CCredentials& c) {
+             auto op = std::make_unique<OpReqPDF>(url);
+             op->m_credentials = c;
+             op->m_fileId = "QF7";
+             op->m_documentId = "QD'9";
+             return std::unique_ptr<CWebSvrOp>(std::move(op));
+         },
+         "DownloadSignedDocument",
+         {{"pstr_APICode", "API&<'\""}, {"pstr_FileID", "QF7"}, {"pstr_DocumentID", "QD'9"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Service().Reset());
+        auto op = c.make(m_url, odd);
+        op->Run(nullptr, 0, CWebSvrOp::kPrepare); // the service refuses the account: no matter here
+        auto requests = Service().Requests();
+        ASSERT_EQ(1u, requests.size());
+        const standin::Request& request = requests[0];
+        EXPECT_EQ("POST", request.method);
+        EXPECT_EQ("/services/gateway.asmx", request.path);
+        EXPECT_EQ(std::string("\"") + kServiceNamespace + c.method + "\"", request.Header("SOAPAction"));
+        EXPECT_EQ("text/xml; charset=utf-8", request.Header("Content-Type"));
+        EXPECT_EQ("Inkstave/1.2", request.Header("User-Agent"));
+        EXPECT_EQ(c.method, request.soapMethod) << request.parseError;
+        EXPECT_EQ(c.elements, request.elements) << "names, order and values survive escaping";
+        EXPECT_EQ(std::string::npos, request.body.find("Brien&co")) << "raw '&' in the envelope";
+        EXPECT_EQ(std::string::npos, request.body.find("never sent"));
+    }
+}
+
+TEST_F(ServiceTest, LoginAcceptsTheAccountAndRefusesOthers)
+{
+    CCredentials demo = Demo();
+    EXPECT_EQ(S_OK, m_protocol.Login(demo));
+
+    CCredentials stranger = Demo();
+    stranger.m_email = "someone.else@example.com";
+    EXPECT_TRUE(FAILED(m_protocol.Login(stranger)));
+
+    struct Case {
+        const char* name;
+        const char* kind;
+        std::string fields;
+    };
+    const Case failures[] = {
+        {"Fault", standin::kind::Fault, "\"faultstring\": \"Account locked\""},
+        {"Malformed", standin::kind::Malformed, ""},
+        {"Empty", standin::kind::Empty, ""},
+        {"ResultNotXml", standin::kind::Result, "\"text\": \"plain words\""},
+        {"ResultWithoutUser", standin::kind::Result, "\"text\": \"<Account/>\""},
+        {"Http404", standin::kind::Http, "\"status\": 404"},
+    };
+    for (const Case& c : failures) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Service().FailNext(c.kind, 1, nullptr, c.fields)) << Service().LastError();
+        EXPECT_TRUE(FAILED(m_protocol.Login(demo))) << "a failed login never reads as valid";
+    }
+    EXPECT_EQ(S_OK, m_protocol.Login(demo)) << "behaviours used up";
+}
+
+TEST_F(ServiceTest, StatusCodesAndFaults)
+{
+    struct Case {
+        const char* name;
+        const char* kind;
+        std::string fields;
+        int result;
+        HRESULT code;
+        const char* errorText;
+        const char* faultCode;
+    };
+    const Case cases[] = {
+        {"Ok", nullptr, "", 1, S_OK, "", ""},
+        {"Created", standin::kind::Http, "\"status\": 201, \"body\": \"<?xml version='1.0'?><soap:Envelope xmlns:soap='http://schemas.xmlsoap.org/soap/envelope/'><soap:Body><GetUserInfoResponse><GetUserInfoResult>&lt;User/&gt;</GetUserInfoResult></GetUserInfoResponse></soap:Body></soap:Envelope>\"",
+         1, S_OK, "", ""},
+        {"BadRequestWithFault", standin::kind::Fault, "\"status\": 400, \"faultstring\": \"Bad input\", \"faultcode\": \"soap:Client\"",
+         0, E_FAIL, "Bad input", "soap:Client"},
+        {"ServerFault", standin::kind::Fault, "\"faultstring\": \"Server was unable to process request.\"",
+         0, E_FAIL, "Server was unable to process request.", "soap:Server"},
+        {"ServerErrorPage", standin::kind::Http, "\"status\": 500, \"body\": \"<html><body>Oops</body></html>\"",
+         0, E_FAIL, "Malformed SOAP", "Malformed SOAP"},
+        {"Redirect", standin::kind::Http, "\"status\": 302, \"headers\": [[\"Location\", \"http://127.0.0.3/elsewhere\"]]",
+         0, RPC_E_SERVERFAULT, "", ""},
+        {"NotFound", standin::kind::Http, "\"status\": 404", 0, RPC_E_SERVERFAULT, "", ""},
+        {"Malformed", standin::kind::Malformed, "", 0, E_FAIL, "Malformed SOAP", "Malformed SOAP"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Service().Reset());
+        if (c.kind) {
+            ASSERT_TRUE(Service().FailNext(c.kind, 1, nullptr, c.fields)) << Service().LastError();
+        }
+        OpLogin op(m_url);
+        op.m_credentials = Demo();
+        EXPECT_EQ(c.result, op.Run(nullptr, 0, CWebSvrOp::kPrepare));
+        EXPECT_EQ(c.code, op.GetErrorCode()) << std::hex << op.GetErrorCode();
+        EXPECT_STREQ(c.errorText, op.GetErrorText());
+        EXPECT_STREQ(c.faultCode, op.GetFaultCode());
+    }
+}
+
+TEST_F(ServiceTest, EmptyResponseHeldAsTextSucceedsAndInAFileFails)
+{
+    ASSERT_TRUE(Service().FailNext(standin::kind::Empty, 2));
+    RawOp inMemory(m_url, "GetUserInfo", {{"pstr_APICode", "x"}}, false);
+    EXPECT_EQ(1, inMemory.Run(nullptr, 0, CWebSvrOp::kPrepare));
+    EXPECT_EQ(0, inMemory.GetBytesReceived());
+
+    RawOp toFile(m_url, "GetUserInfo", {{"pstr_APICode", "x"}}, true);
+    EXPECT_EQ(0, toFile.Run(nullptr, 0, CWebSvrOp::kPrepare));
+    EXPECT_STREQ("", toFile.GetErrorText());
+    EXPECT_TRUE(FAILED(toFile.GetErrorCode()));
+}
+
+TEST_F(ServiceTest, NoServiceGivesTheConnectionFailure)
+{
+    m_protocol.Disconnect();
+    WriteText(kProductKey, "Host", "127.0.0.250");
+    CConfig config;
+    CString url;
+    ASSERT_EQ(S_OK, config.GetServiceUrl(url, "services/gateway.asmx"));
+    ASSERT_EQ(S_OK, m_protocol.Connect(url));
+    OpLogin op(url);
+    op.m_credentials = Demo();
+    EXPECT_EQ(0, op.Run(nullptr, 0, CWebSvrOp::kPrepare));
+    EXPECT_EQ(CWebSvrOp::kConnectionFailed, op.GetErrorCode());
+    EXPECT_STREQ("An internal exception has occurred.  Your connection to the remote service has "
+                 "failed.  Please contact Technical Support.",
+                 op.GetErrorText());
+}
+
+TEST_F(ServiceTest, DocumentsArriveByteForByteSteppedAndWhole)
+{
+    const std::string fileId = CreateRequest("signer@example.com");
+    const size_t sizes[] = {1, 4094, 4095, 8190, 64 * 1024};
+    size_t uploads = 0;
+    for (bool stepped : {false, true}) {
+        for (size_t size : sizes) {
+            SCOPED_TRACE(testing::Message() << (stepped ? "stepped " : "whole ") << size);
+            const std::string bytes = RandomBytes(size, static_cast<unsigned>(size));
+            UploadOp upload(m_url, fileId, WriteDocument(bytes));
+            if (stepped) {
+                SteppedRun run = RunStepped(upload);
+                ASSERT_FALSE(run.timedOut);
+                EXPECT_EQ(1, run.result) << upload.GetErrorText();
+                EXPECT_EQ(CWebSvrOp::kDone, run.stages.back());
+                const auto sends = std::count(run.stages.begin(), run.stages.end(), CWebSvrOp::kSend);
+                const long chunks = (upload.GetUploadSize() + CWebSvrOp::kSendChunk - 1) / CWebSvrOp::kSendChunk;
+                EXPECT_EQ(chunks + 1, sends)
+                    << "one chunk per message, then the empty read";
+            } else {
+                EXPECT_EQ(1, upload.Run(nullptr, 0, CWebSvrOp::kPrepare)) << upload.GetErrorText();
+            }
+            EXPECT_EQ(upload.GetUploadSize(), upload.GetBytesSent());
+            EXPECT_FALSE(FileExists(upload.m_requestPath.str())) << "the request file is removed";
+            auto documents = Service().Documents(fileId);
+            ASSERT_EQ(++uploads, documents.size());
+            EXPECT_TRUE(documents.back().data == bytes) << "document differs";
+        }
+    }
+}
+
+TEST_F(ServiceTest, SteppedResponsesOfEverySizeArriveWhole)
+{
+    struct Case {
+        int size;
+        bool soap; // a valid answer padded to the size, or that many bytes of page
+    };
+    const Case cases[] = {{0, false},    {1, false},    {4096, false},         {4096, true},
+                          {4097, true},  {4097, false}, {3 * 4096 + 1, true},  {20000, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.size << (c.soap ? " soap" : " page"));
+        if (c.soap) {
+            ASSERT_TRUE(Service().FailNext(standin::kind::Padded, 1, nullptr,
+                                           "\"size\": " + std::to_string(c.size)));
+        } else {
+            ASSERT_TRUE(Service().FailNext(standin::kind::Http, 1, nullptr,
+                                           "\"status\": 200, \"body\": \"" + std::string(c.size, 'x') + "\""));
+        }
+        OpLogin op(m_url);
+        op.m_credentials = Demo();
+        SteppedRun run = RunStepped(op);
+        ASSERT_FALSE(run.timedOut);
+        EXPECT_EQ(c.soap ? 1 : 0, run.result) << op.GetErrorText();
+        EXPECT_EQ(c.size, op.GetBytesReceived());
+        const auto reads = std::count(run.stages.begin(), run.stages.end(), CWebSvrOp::kRead);
+        EXPECT_EQ((c.size + 4095) / 4096 + 1, reads) << "one chunk per message, then the end";
+    }
+}
+
+TEST_F(ServiceTest, SteppedFailureIsNeverFollowedByTheLastStage)
+{
+    ASSERT_TRUE(Service().FailNext(standin::kind::Fault, 1, nullptr, "\"faultstring\": \"No\""));
+    OpLogin op(m_url);
+    op.m_credentials = Demo();
+    SteppedRun run = RunStepped(op, 3000);
+    EXPECT_EQ(0, run.result);
+    EXPECT_EQ(CWebSvrOp::kRead, run.stages.back());
+    EXPECT_EQ(0, std::count(run.stages.begin(), run.stages.end(), CWebSvrOp::kDone));
+    EXPECT_STREQ("No", op.GetErrorText());
+}
+
+TEST_F(ServiceTest, AnOperationDroppedMidUploadRemovesItsRequestFile)
+{
+    // A service of its own: the connection left half-sent behind the dropped
+    // upload is of no use to the next test's requests.
+    CStandInService other("127.0.0.4");
+    ASSERT_TRUE(other.Start()) << other.LastError();
+    m_protocol.Disconnect();
+    WriteText(kProductKey, "Host", "127.0.0.4");
+    CString url;
+    ASSERT_EQ(S_OK, CConfig().GetServiceUrl(url, "services/gateway.asmx"));
+    ASSERT_EQ(S_OK, m_protocol.Connect(url));
+
+    HWND sink = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    for (int lastStage : {CWebSvrOp::kPrepare, CWebSvrOp::kSend}) {
+        SCOPED_TRACE(lastStage);
+        auto upload = std::make_unique<UploadOp>(url, "QF1", WriteDocument(RandomBytes(50000, 5)));
+        for (int stage = CWebSvrOp::kPrepare; stage <= lastStage; ++stage)
+            ASSERT_EQ(1, upload->Run(sink, WM_USER + 100, stage)) << upload->GetErrorText();
+        const std::string requestPath = upload->m_requestPath.str();
+        EXPECT_TRUE(FileExists(requestPath));
+        upload.reset();
+        EXPECT_FALSE(FileExists(requestPath));
+    }
+    DestroyWindow(sink);
+    m_protocol.Disconnect();
+}
+
+TEST_F(ServiceTest, TraceFileKeepsOneClosingTagAcrossRuns)
+{
+    WriteDword(kAdvancedKey, "LogXML", 1);
+    for (int run = 0; run < 2; ++run) {
+        OpLogin op(m_url);
+        op.m_credentials = Demo();
+        EXPECT_EQ(1, op.Run(nullptr, 0, CWebSvrOp::kPrepare));
+    }
+    const std::string trace = ReadFileBytes(TempDir() + "\\QuilletDebug.xml");
+    ASSERT_FALSE(trace.empty());
+    EXPECT_EQ(0u, trace.find("<XmlLog>\n"));
+    EXPECT_EQ(trace.size() - 10, trace.find("</XmlLog>\n"));
+    EXPECT_EQ(trace.find("</XmlLog>"), trace.rfind("</XmlLog>")) << "exactly one closing tag";
+    size_t requests = 0;
+    for (size_t at = trace.find("<m:GetUserInfo "); at != std::string::npos;
+         at = trace.find("<m:GetUserInfo ", at + 1))
+        ++requests;
+    EXPECT_EQ(2u, requests);
+    EXPECT_NE(std::string::npos, trace.find("GetUserInfoResult")) << "responses are traced too";
+
+    // A trace cut short (no closing tag) is added to, not overwritten.
+    WriteFileBytes(TempDir() + "QuilletDebug.xml", "<XmlLog>\npartial");
+    OpLogin op(m_url);
+    op.m_credentials = Demo();
+    EXPECT_EQ(1, op.Run(nullptr, 0, CWebSvrOp::kPrepare));
+    EXPECT_EQ(0u, ReadFileBytes(TempDir() + "QuilletDebug.xml").find("<XmlLog>\npartial<SOAP-ENV"));
+}
+
+TEST_F(ServiceTest, StatusCountsTheSignersWhoSigned)
+{
+    const std::string fileId = CreateRequest("a@example.com,b@example.com,c@example.com");
+    UploadOp upload(m_url, fileId, WriteDocument("%PDF-1.4 contract"));
+    ASSERT_EQ(1, upload.Run(nullptr, 0, CWebSvrOp::kPrepare)) << upload.GetErrorText();
+
+    struct Step {
+        const char* signer;
+        int percent;
+    };
+    const Step steps[] = {{nullptr, 0}, {"a@example.com", 33}, {"c@example.com", 66}, {"b@example.com", 100}};
+    for (const Step& step : steps) {
+        if (step.signer) {
+            ASSERT_TRUE(Service().SetSigned(fileId, step.signer));
+        }
+        OpReqStat status(m_url);
+        status.m_credentials = Demo();
+        status.m_fileId = fileId.c_str();
+        ASSERT_EQ(1, status.Run(nullptr, 0, CWebSvrOp::kPrepare)) << status.GetErrorText();
+        EXPECT_EQ(step.percent, status.m_envStat.m_percentSigned);
+        EXPECT_STREQ(upload.m_result, status.m_documentId) << "the first document's ID";
+    }
+}
+
+TEST_F(ServiceTest, StatusResultsThatLackWhatIsReadFail)
+{
+    struct Case {
+        const char* name;
+        const char* result;
+        int percent; // -1: the run fails
+    };
+    const Case cases[] = {
+        {"NoFile", "<Other/>", -1},
+        {"NoDocument", "<File><Signer><Signed>1</Signed></Signer></File>", -1},
+        {"NoSigners", "<File><Document><DocumentID>D1</DocumentID></Document></File>", 7},
+        {"SignedMustBeExactlyOne",
+         "<File><Document><DocumentID>D1</DocumentID></Document>"
+         "<Signer><Signed>1.0</Signed></Signer><Signer><Signed>yes</Signed></Signer>"
+         "<Signer><Signed>1</Signed></Signer></File>",
+         33},
+        {"NotXml", "plain words", -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Service().FailNext(standin::kind::Result, 1, nullptr,
+                                       std::string("\"text\": \"") + c.result + "\""));
+        OpReqStat status(m_url);
+        status.m_credentials = Demo();
+        status.m_fileId = "QF1";
+        status.m_envStat.m_percentSigned = 7;
+        const int result = status.Run(nullptr, 0, CWebSvrOp::kPrepare);
+        if (c.percent < 0) {
+            EXPECT_EQ(0, result);
+            EXPECT_TRUE(FAILED(status.GetErrorCode()));
+        } else {
+            EXPECT_EQ(1, result);
+            EXPECT_EQ(c.percent, status.m_envStat.m_percentSigned);
+        }
+    }
+}
+
+TEST_F(ServiceTest, SignedCopyOfSeveralMegabytesArrivesIntact)
+{
+    const std::string fileId = CreateRequest("a@example.com");
+    UploadOp upload(m_url, fileId, WriteDocument("%PDF-1.4 original"));
+    ASSERT_EQ(1, upload.Run(nullptr, 0, CWebSvrOp::kPrepare));
+    const std::string signedPdf = RandomBytes(3 * 1024 * 1024 + 17, 99);
+    ASSERT_TRUE(Service().SetSignedPdf(fileId, upload.m_result.str(), signedPdf));
+
+    OpReqPDF early(m_url);
+    early.m_credentials = Demo();
+    early.m_fileId = fileId.c_str();
+    early.m_documentId = upload.m_result;
+    EXPECT_EQ(0, early.Run(nullptr, 0, CWebSvrOp::kPrepare)) << "not signed yet";
+    EXPECT_EQ(0, early.GetErrorText().Find("ERROR:")) << early.GetErrorText();
+    EXPECT_FALSE(early.m_finalPdf);
+
+    ASSERT_TRUE(Service().SetSigned(fileId));
+    OpReqPDF download(m_url);
+    download.m_credentials = Demo();
+    download.m_fileId = fileId.c_str();
+    download.m_documentId = upload.m_result;
+    SteppedRun run = RunStepped(download);
+    ASSERT_EQ(1, run.result) << download.GetErrorText();
+    ASSERT_TRUE(download.m_finalPdf);
+    CString pdfPath;
+    ASSERT_EQ(S_OK, CXMLIO::DecodeFileToTemp(download.m_finalPdf->GetBase64Path(),
+                                             "Signed Copy %s.pdf", pdfPath));
+    EXPECT_EQ(0, pdfPath.Find((TempDir() + "Signed Copy Qui").c_str())) << pdfPath;
+    EXPECT_TRUE(ReadFileBytes(pdfPath.str()) == signedPdf) << "signed copy differs";
+    DeleteFileA(pdfPath);
+}
+
+TEST_F(ServiceTest, SignedCopyRefusedByAFaultSaysWhy)
+{
+    ASSERT_TRUE(Service().FailNext(standin::kind::Fault, 1, nullptr, "\"faultstring\": \"Gone\""));
+    OpReqPDF download(m_url);
+    download.m_credentials = Demo();
+    download.m_fileId = "QF1";
+    download.m_documentId = "QD1";
+    EXPECT_EQ(0, download.Run(nullptr, 0, CWebSvrOp::kPrepare));
+    EXPECT_STREQ("Gone", download.GetErrorText());
+    EXPECT_TRUE(FAILED(download.GetErrorCode()));
+    EXPECT_FALSE(download.m_finalPdf);
+
+    ASSERT_TRUE(Service().FailNext(standin::kind::Result, 1, nullptr, "\"text\": \"\""));
+    OpReqPDF empty(m_url);
+    empty.m_credentials = Demo();
+    EXPECT_EQ(0, empty.Run(nullptr, 0, CWebSvrOp::kPrepare)) << "an empty result is no document";
+}
+
+TEST_F(ServiceTest, ProtocolNeedsItsObjectAndReusesItsConnection)
+{
+    ServiceGlobals().protocol = nullptr;
+    CWebService web;
+    EXPECT_EQ(E_INVALIDARG, web.FireUpProtocol(nullptr));
+    ServiceGlobals().protocol = &m_protocol;
+
+    CHttpConnection* connection = ServiceGlobals().connection;
+    ASSERT_NE(nullptr, connection);
+    EXPECT_EQ(S_OK, web.FireUpProtocol("http://127.0.0.3/other/path.asmx"));
+    EXPECT_EQ(connection, ServiceGlobals().connection) << "the open connection stays in use";
+    EXPECT_STREQ("http://127.0.0.3/other/path.asmx", ServiceGlobals().api->GetServiceUrl());
+    EXPECT_EQ(S_OK, web.FireUpProtocol(nullptr));
+    EXPECT_STREQ("http://127.0.0.3/services/gateway.asmx", ServiceGlobals().api->GetServiceUrl());
+}
+
+TEST(NormalizeDateTest, MonthDayYear)
+{
+    struct Case {
+        const char* in;
+        int result;
+        const char* out;
+    };
+    const Case cases[] = {
+        {"1/2/2012", 1, "01/02/2012"}, {"12/31/99", 1, "12/31/0099"}, {"2012-01-02", 0, "2012-01-02"},
+        {"", 0, ""},                   {"1/2", 0, "1/2"},            {"x/y/z", 1, "00/00/0000"},
+        {"3a/4b/2020c", 1, "03/04/2020"},
+    };
+    for (const Case& c : cases) {
+        CString text(c.in);
+        EXPECT_EQ(c.result, NormalizeDate(text)) << c.in;
+        EXPECT_STREQ(c.out, text) << c.in;
+    }
+}
+
+namespace {
+
+// Answers every dialog that comes up on this thread with the given button
+// and keeps the captions it saw.
+class DialogAnswerer {
+public:
+    explicit DialogAnswerer(int button) : m_timer(SetTimer(nullptr, 0, 50, Tick))
+    {
+        s_button = button;
+        s_captions.clear();
+    }
+    ~DialogAnswerer() { KillTimer(nullptr, m_timer); }
+    const std::vector<std::string>& Captions() const { return s_captions; }
+
+private:
+    static BOOL CALLBACK Answer(HWND window, LPARAM)
+    {
+        char className[16];
+        GetClassNameA(window, className, sizeof className);
+        if (std::string(className) != "#32770" || !IsWindowVisible(window))
+            return TRUE;
+        char caption[128];
+        GetWindowTextA(window, caption, sizeof caption);
+        s_captions.emplace_back(caption);
+        PostMessageA(window, WM_COMMAND, static_cast<WPARAM>(s_button), 0);
+        return FALSE;
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        EnumThreadWindows(GetCurrentThreadId(), Answer, 0);
+    }
+
+    static inline int s_button = IDCANCEL;
+    static inline std::vector<std::string> s_captions;
+    UINT_PTR m_timer;
+};
+
+// The system's proxy setting for the life of the object; the old one comes
+// back even when the test stops early.
+class SystemProxy {
+public:
+    explicit SystemProxy(const std::string& server)
+        : m_enabled(ReadValue(kSettings, "ProxyEnable")), m_server(ReadValue(kSettings, "ProxyServer"))
+    {
+        WriteDword(kSettings, "ProxyEnable", 1);
+        WriteText(kSettings, "ProxyServer", server, true);
+    }
+    ~SystemProxy()
+    {
+        Restore("ProxyEnable", m_enabled);
+        Restore("ProxyServer", m_server);
+    }
+
+private:
+    static constexpr const char* kSettings = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+    static void Restore(const char* name, const std::optional<RegValue>& value)
+    {
+        CRegKey key;
+        if (key.Open(HKEY_CURRENT_USER, kSettings, KEY_ALL_ACCESS) != ERROR_SUCCESS)
+            return;
+        if (value)
+            (void)key.SetValue(name, value->type, value->data.data(), static_cast<DWORD>(value->data.size()));
+        else
+            (void)key.DeleteValue(name);
+    }
+
+    std::optional<RegValue> m_enabled;
+    std::optional<RegValue> m_server;
+};
+
+} // namespace
+
+TEST_F(ServiceTest, ProxyChallengeIsShownOnceAndRetriedOnce)
+{
+    struct Case {
+        const char* name;
+        int challenges;
+        int result;
+        HRESULT code;
+    };
+    const Case cases[] = {
+        {"ThenAccepted", 1, 1, S_OK},
+        {"Twice", 2, 0, RPC_E_SERVERFAULT},
+    };
+    // A challenge comes from a proxy: the system's proxy setting names the
+    // stand-in, which answers proxied requests too.
+    SystemProxy proxy(std::string(kAddress) + ":80");
+    m_protocol.Disconnect();
+    ASSERT_EQ(S_OK, m_protocol.Connect(m_url));
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Service().Reset());
+        ASSERT_TRUE(Service().FailNext(standin::kind::ProxyAuth, c.challenges));
+        OpLogin op(m_url);
+        op.m_credentials = Demo();
+        int result = 0;
+        size_t dialogs = 0;
+        {
+            DialogAnswerer answerer(IDCANCEL);
+            result = op.Run(nullptr, 0, CWebSvrOp::kPrepare);
+            dialogs = answerer.Captions().size();
+        }
+        EXPECT_EQ(c.result, result) << op.GetErrorText();
+        EXPECT_EQ(c.code, op.GetErrorCode());
+        EXPECT_EQ(2u, Service().RequestCount()) << "one retry, never more";
+        EXPECT_EQ(1u, dialogs) << "the proxy dialog comes up once";
+    }
+
+    m_protocol.Disconnect();
+}
+
+TEST_F(ServiceTest, SecureSettingSpeaksTlsOnPort443)
+{
+    CStandInService secure("127.0.0.5", true);
+    ASSERT_TRUE(secure.Start()) << secure.LastError();
+    m_protocol.Disconnect();
+    WriteText(kProductKey, "Host", "127.0.0.5");
+    WriteDword(kProductKey, "SSL", 1);
+    CString url;
+    ASSERT_EQ(S_OK, CConfig().GetServiceUrl(url, "services/gateway.asmx"));
+    EXPECT_STREQ("https://127.0.0.5/services/gateway.asmx", url);
+    ASSERT_EQ(S_OK, m_protocol.Connect(url));
+
+    CCredentials demo = Demo();
+    EXPECT_EQ(S_OK, m_protocol.Login(demo));
+    auto requests = secure.Requests();
+    ASSERT_EQ(1u, requests.size());
+    EXPECT_TRUE(requests[0].tls);
+    EXPECT_EQ("GetUserInfo", requests[0].soapMethod);
+    m_protocol.Disconnect();
+}
