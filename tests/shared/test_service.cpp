@@ -23,7 +23,9 @@
 #include "shared/XMLIO.h"
 #include "shared/XmlEscape.h"
 #include "tests/support/StandInService.h"
+#include "tests/support/SoapCallOp.h"
 #include "tests/support/StepRunner.h"
+#include "tests/support/UploadOp.h"
 #include "tests/support/TestEnv.h"
 
 using namespace testenv;
@@ -31,122 +33,6 @@ using namespace testenv;
 namespace {
 
 constexpr const char* kAddress = "127.0.0.3";
-
-// Any service method, its request written as text from the given elements;
-// the result text is kept.
-class RawOp : public CWebSvrOp {
-public:
-    RawOp(const char* url, const char* method, std::vector<std::pair<std::string, std::string>> elements,
-          bool responseToFile = true)
-        : CWebSvrOp(url), m_method(method), m_elements(std::move(elements)),
-          m_responseToFile(responseToFile)
-    {
-        m_opKind = "RawOp";
-        m_soapAction = SoapActionOf(method);
-        m_soapBodyPath = "/soap:Envelope/soap:Body";
-        m_soapFaultNode = "soap:Fault";
-    }
-
-    CString m_result;
-
-protected:
-    int PrepareData() override
-    {
-        if (m_responseToFile && !PrepRxFile())
-            return 0;
-        m_requestBody = SoapEnvelopeHead(m_method.c_str());
-        for (const auto& [name, value] : m_elements)
-            m_requestBody += SoapElement(name.c_str(), value.c_str());
-        m_requestBody += SoapEnvelopeTail(m_method.c_str());
-        return 1;
-    }
-
-    int ParseResponse() override
-    {
-        if (m_responseDoc->GotoNode((m_method + "Response").c_str()) != S_OK)
-            return 0;
-        return m_responseDoc->GetSingleNodeValue((m_method + "Result").c_str(), m_result) == S_OK;
-    }
-
-private:
-    std::string m_method;
-    std::vector<std::pair<std::string, std::string>> m_elements;
-    bool m_responseToFile;
-};
-
-// AddDocumentToRequest with the document sent from a request file, as an
-// upload of any size goes.
-class UploadOp : public CWebSvrOp {
-public:
-    UploadOp(const char* url, std::string fileId, std::string documentPath)
-        : CWebSvrOp(url), m_fileId(std::move(fileId)), m_documentPath(std::move(documentPath))
-    {
-        m_opKind = "UploadOp";
-        m_soapAction = SoapActionOf("AddDocumentToRequest");
-        m_soapBodyPath = "/soap:Envelope/soap:Body";
-        m_soapFaultNode = "soap:Fault";
-    }
-
-    CString m_result;
-    CString m_requestPath;
-
-protected:
-    int PrepareData() override
-    {
-        if (!PrepRxFile())
-            return 0;
-        HANDLE file = PrepTxFile(".xml");
-        if (!file)
-            return 0;
-        m_requestPath = m_requestFilePath;
-        CFileMgr names;
-        if (!names.MakeTempName(nullptr))
-            return 0;
-        File64Coder coder;
-        coder.EncodeFile(m_documentPath.c_str(), names.GetFilePath());
-        CFile encoded;
-        encoded.Open(names.GetFilePath(), CFile::modeRead);
-        CFile escaped;
-        XmlEscapeFile(encoded, escaped);
-        encoded.Close();
-        DeleteFileA(names.GetFilePath());
-
-        const auto write = [file](const CString& text) {
-            DWORD written = 0;
-            WriteFile(file, text.GetString(), text.GetLength(), &written, nullptr);
-        };
-        write(SoapEnvelopeHead("AddDocumentToRequest"));
-        write(SoapElement("pstr_APICode", standin::kDefaultApiCode));
-        write(SoapElement("pstr_FileID", m_fileId.c_str()));
-        write("<m:pbyt_File>");
-        char block[4096];
-        for (UINT read; (read = escaped.Read(block, sizeof block)) > 0;) {
-            DWORD written = 0;
-            WriteFile(file, block, read, &written, nullptr);
-        }
-        const CString escapedPath = escaped.GetFilePath();
-        escaped.Close();
-        DeleteFileA(escapedPath);
-        write("</m:pbyt_File>\n");
-        write(SoapElement("pstr_FileName", "doc.pdf"));
-        write(SoapElement("pstr_Title", "doc.pdf"));
-        write(SoapEnvelopeTail("AddDocumentToRequest"));
-        m_requestFile.Reset();
-        return 1;
-    }
-
-    int ParseResponse() override
-    {
-        if (m_responseDoc->GotoNode("AddDocumentToRequestResponse") != S_OK)
-            return 0;
-        return m_responseDoc->GetSingleNodeValue("AddDocumentToRequestResult", m_result) == S_OK &&
-               m_result.Find("ERROR:") < 0;
-    }
-
-private:
-    std::string m_fileId;
-    std::string m_documentPath;
-};
 
 std::string RandomBytes(size_t size, unsigned seed)
 {
@@ -206,7 +92,7 @@ protected:
     // A request with these signers; its file ID.
     std::string CreateRequest(const std::string& signers)
     {
-        RawOp create(m_url, "CreateSignatureRequest",
+        SoapCallOp create(m_url, "CreateSignatureRequest",
                      {{"pstr_APICode", standin::kDefaultApiCode},
                       {"pstr_SenderEmail", standin::kDefaultEmail},
                       {"pstr_SenderName", standin::kDefaultName},
@@ -371,11 +257,11 @@ TEST_F(ServiceTest, StatusCodesAndFaults)
 TEST_F(ServiceTest, EmptyResponseHeldAsTextSucceedsAndInAFileFails)
 {
     ASSERT_TRUE(Service().FailNext(standin::kind::Empty, 2));
-    RawOp inMemory(m_url, "GetUserInfo", {{"pstr_APICode", "x"}}, false);
+    SoapCallOp inMemory(m_url, "GetUserInfo", {{"pstr_APICode", "x"}}, false);
     EXPECT_EQ(1, inMemory.Run(nullptr, 0, CWebSvrOp::kPrepare));
     EXPECT_EQ(0, inMemory.GetBytesReceived());
 
-    RawOp toFile(m_url, "GetUserInfo", {{"pstr_APICode", "x"}}, true);
+    SoapCallOp toFile(m_url, "GetUserInfo", {{"pstr_APICode", "x"}}, true);
     EXPECT_EQ(0, toFile.Run(nullptr, 0, CWebSvrOp::kPrepare));
     EXPECT_STREQ("", toFile.GetErrorText());
     EXPECT_TRUE(FAILED(toFile.GetErrorCode()));
