@@ -320,9 +320,10 @@ class ServiceState:
 
     def _add_document(self, method, v):
         request = self._file(v.get("pstr_APICode"), v.get("pstr_FileID"))
+        # An empty document is a document; a request without one is not.
+        if "pbyt_File" not in v:
+            raise ServiceError("The request has no document.")
         data = _decode_base64(v.get("pbyt_File"), "The document")
-        if not data:
-            raise ServiceError("The document is empty.")
         document = Document(document_id=f"QD{self.next_document}", method=method,
                             file_name=v.get("pstr_FileName") or "",
                             title=v.get("pstr_Title") or "", data=data)

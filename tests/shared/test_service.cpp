@@ -287,7 +287,7 @@ TEST_F(ServiceTest, NoServiceGivesTheConnectionFailure)
 TEST_F(ServiceTest, DocumentsArriveByteForByteSteppedAndWhole)
 {
     const std::string fileId = CreateRequest("signer@example.com");
-    const size_t sizes[] = {1, 4094, 4095, 8190, 64 * 1024};
+    const size_t sizes[] = {0, 1, 4094, 4095, 8190, 64 * 1024};
     size_t uploads = 0;
     for (bool stepped : {false, true}) {
         for (size_t size : sizes) {
