@@ -484,21 +484,21 @@ COMMON_FIELDS = {"kind", "method", "count", "delay", "chunk", "interval", "size"
 ANSWERING_KINDS = {"slow", "cut", "padded"}
 
 
-def check_behaviour(spec):
-    if not isinstance(spec, dict):
+def check_behaviour(given):
+    if not isinstance(given, dict):
         raise ValueError("a behaviour is a JSON object")
-    kind = spec.get("kind")
+    kind = given.get("kind")
     if kind not in BEHAVIOUR_KINDS:
         raise ValueError(f"unknown behaviour kind {kind!r}; known: {sorted(BEHAVIOUR_KINDS)}")
-    unknown = set(spec) - COMMON_FIELDS - BEHAVIOUR_KINDS[kind]
+    unknown = set(given) - COMMON_FIELDS - BEHAVIOUR_KINDS[kind]
     if unknown:
         raise ValueError(f"unknown fields for {kind}: {sorted(unknown)}")
-    if spec.get("method") is not None and spec["method"] not in METHODS:
-        raise ValueError(f"unknown method {spec['method']!r}")
-    if kind == "padded" and "size" not in spec:
+    if given.get("method") is not None and given["method"] not in METHODS:
+        raise ValueError(f"unknown method {given['method']!r}")
+    if kind == "padded" and "size" not in given:
         raise ValueError("padded needs a size")
-    behaviour = dict(spec)
-    behaviour["count"] = int(spec.get("count", 1))
+    behaviour = dict(given)
+    behaviour["count"] = int(given.get("count", 1))
     return behaviour
 
 
@@ -882,9 +882,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if command == "reset":
                 state.reset()
             elif command == "behaviour":
-                specs = args["behaviours"] if isinstance(args, dict) and "behaviours" in args else args
-                specs = specs if isinstance(specs, list) else [specs]
-                state.behaviours.extend(check_behaviour(spec) for spec in specs)
+                givens = args["behaviours"] if isinstance(args, dict) and "behaviours" in args else args
+                givens = givens if isinstance(givens, list) else [givens]
+                state.behaviours.extend(check_behaviour(given) for given in givens)
                 return {"ok": True, "pending": len(state.behaviours)}
             elif command == "behaviours":
                 return {"ok": True, "behaviours": state.behaviours}
