@@ -393,9 +393,9 @@ class BehaviourTests(ServiceCase):
             ({"kind": "proxy_auth"}, 407, {"Proxy-Authenticate": 'Basic realm="Quillet test proxy"'},
              lambda raw: self.assertIn(b"Proxy Authentication Required", raw)),
         ]
-        for spec, status, headers, check in cases:
-            with self.subTest(spec):
-                self.control("behaviour", spec)
+        for given, status, headers, check in cases:
+            with self.subTest(given):
+                self.control("behaviour", given)
                 response, raw = self.login()
                 self.assertEqual(status, response.status)
                 for name, value in headers.items():
@@ -424,10 +424,10 @@ class BehaviourTests(ServiceCase):
     def test_stand_in_answers_leave_the_state_alone_real_ones_do_not(self):
         for kind, files in [("fault", 0), ("error", 0), ("padded", 1), ("slow", 2)]:
             with self.subTest(kind):
-                spec = {"kind": kind, "method": "CreateSignatureRequest"}
+                given = {"kind": kind, "method": "CreateSignatureRequest"}
                 if kind == "padded":
-                    spec["size"] = 5000
-                self.control("behaviour", spec)
+                    given["size"] = 5000
+                self.control("behaviour", given)
                 self.call("CreateSignatureRequest", [("pstr_APICode", API),
                                                      ("pstr_Signers", "a@x.com"),
                                                      ("pstr_SignType", "elec")])
@@ -510,10 +510,10 @@ class BehaviourTests(ServiceCase):
         self.assertEqual(pdf, base64.b64decode(result_of("DownloadSignedDocument", body)))
 
     def test_mistyped_behaviours_are_refused(self):
-        for spec in [{"kind": "faults"}, {"kind": "fault", "fault_string": "x"},
+        for given in [{"kind": "faults"}, {"kind": "fault", "fault_string": "x"},
                      {"kind": "error", "method": "GetUser"}, {"kind": "padded"}, ["not", "objects"]]:
-            with self.subTest(spec):
-                self.assertFalse(self.control("behaviour", spec, expect=400)["ok"])
+            with self.subTest(given):
+                self.assertFalse(self.control("behaviour", given, expect=400)["ok"])
         self.assertEqual([], self.control("behaviours")["behaviours"])
 
 
