@@ -89,17 +89,7 @@ int main()
     }
 
     SoapCallOp create(url, "CreateSignatureRequest",
-                      {{"pstr_APICode", standin::kDefaultApiCode},
-                       {"pstr_SenderEmail", standin::kDefaultEmail},
-                       {"pstr_SenderName", standin::kDefaultName},
-                       {"pstr_FileName", "Benchmark"},
-                       {"pstr_Signers", "signer@example.com"},
-                       {"pstr_SecondSigners", ""},
-                       {"pstr_CCs", ""},
-                       {"pstr_Cosign", "false"},
-                       {"pstr_SignType", "elec"},
-                       {"pstr_Password", ""},
-                       {"pstr_EmailMessage", "SGVsbG8="}});
+                      SoapCallOp::CreateRequestElements("signer@example.com", "Benchmark"));
     if (!create.Run(nullptr, 0, CWebSvrOp::kPrepare)) {
         std::printf("cannot create a request: %s\n", create.GetErrorText().GetString());
         return 1;

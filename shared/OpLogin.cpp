@@ -1,7 +1,5 @@
 #include "shared/OpLogin.h"
 
-#include <algorithm>
-
 #include "shared/SoapEnvelope.h"
 #include "shared/XMLDoc.h"
 
@@ -11,14 +9,10 @@ constexpr const char* kMethod = "GetUserInfo";
 
 OpLogin::OpLogin(const char* serviceUrl) : CWebSvrOp(serviceUrl)
 {
-    m_opKind = "OpLogin";
     static const char* const kTexts[6] = {"Preparing Data",     "Connecting to Quillet",
                                           "Requesting Login",   "Receiving Response",
                                           "Confirming Result",  "User Logged In"};
-    std::copy(std::begin(kTexts), std::end(kTexts), m_stageText);
-    m_soapAction = SoapActionOf(kMethod);
-    m_soapBodyPath = "/soap:Envelope/soap:Body";
-    m_soapFaultNode = "soap:Fault";
+    Describe("OpLogin", kMethod, kTexts);
 }
 
 int OpLogin::PrepareData()
@@ -45,7 +39,6 @@ int OpLogin::ParseResponse()
         if (hr == S_OK)
             hr = account.GotoNode("/User");
     }
-    // "Not found" (S_FALSE) is a failed login like any other.
-    m_errorCode = hr == S_OK ? S_OK : (FAILED(hr) ? hr : E_FAIL);
+    m_errorCode = OkOrFailure(hr);
     return m_errorCode == S_OK ? 1 : 0;
 }

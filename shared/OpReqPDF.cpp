@@ -1,7 +1,5 @@
 #include "shared/OpReqPDF.h"
 
-#include <algorithm>
-
 #include "shared/SoapEnvelope.h"
 #include "shared/XMLDoc.h"
 
@@ -11,14 +9,10 @@ constexpr const char* kMethod = "DownloadSignedDocument";
 
 OpReqPDF::OpReqPDF(const char* serviceUrl) : CWebSvrOp(serviceUrl)
 {
-    m_opKind = "OpReqPDF";
     static const char* const kTexts[6] = {"Preparing Data",    "Connecting to Quillet",
                                           "Requesting PDF",    "Receiving Response",
                                           "Confirming Result", "PDF Received"};
-    std::copy(std::begin(kTexts), std::end(kTexts), m_stageText);
-    m_soapAction = SoapActionOf(kMethod);
-    m_soapBodyPath = "/soap:Envelope/soap:Body";
-    m_soapFaultNode = "soap:Fault";
+    Describe("OpReqPDF", kMethod, kTexts);
 }
 
 int OpReqPDF::PrepareData()

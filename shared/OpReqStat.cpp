@@ -1,30 +1,18 @@
 #include "shared/OpReqStat.h"
 
-#include <algorithm>
-
 #include "shared/SoapEnvelope.h"
 #include "shared/XMLDoc.h"
 
 namespace {
 constexpr const char* kMethod = "GetFileStatus";
-
-// Only S_OK counts: "not found" must fail like any other miss.
-HRESULT Strict(HRESULT hr)
-{
-    return hr == S_OK ? S_OK : (FAILED(hr) ? hr : E_FAIL);
 }
-} // namespace
 
 OpReqStat::OpReqStat(const char* serviceUrl) : CWebSvrOp(serviceUrl)
 {
-    m_opKind = "OpReqStat";
     static const char* const kTexts[6] = {"Preparing Data",    "Connecting to Quillet",
                                           "Requesting Status", "Receiving Response",
                                           "Confirming Result", "Status Received"};
-    std::copy(std::begin(kTexts), std::end(kTexts), m_stageText);
-    m_soapAction = SoapActionOf(kMethod);
-    m_soapBodyPath = "/soap:Envelope/soap:Body";
-    m_soapFaultNode = "soap:Fault";
+    Describe("OpReqStat", kMethod, kTexts);
 }
 
 int OpReqStat::PrepareData()
@@ -41,32 +29,32 @@ int OpReqStat::ParseResponse()
     CXMLDoc& document = *m_responseDoc;
     // The result is an XML text of its own; it becomes the document read on.
     CString result;
-    HRESULT hr = Strict(document.GotoNode("GetFileStatusResponse"));
+    HRESULT hr = OkOrFailure(document.GotoNode("GetFileStatusResponse"));
     if (hr == S_OK)
-        hr = Strict(document.GotoNode("GetFileStatusResult"));
+        hr = OkOrFailure(document.GotoNode("GetFileStatusResult"));
     if (hr == S_OK)
-        hr = Strict(document.GetSingleNodeValue(result));
+        hr = OkOrFailure(document.GetSingleNodeValue(result));
     if (hr == S_OK)
-        hr = Strict(document.LoadString(result));
+        hr = OkOrFailure(document.LoadString(result));
     if (hr == S_OK)
-        hr = Strict(document.GotoNode("File"));
+        hr = OkOrFailure(document.GotoNode("File"));
     if (hr == S_OK)
-        hr = Strict(document.GotoNode("Document"));
+        hr = OkOrFailure(document.GotoNode("Document"));
     if (hr == S_OK)
-        hr = Strict(document.GetSingleNodeValue("DocumentID", m_documentId));
+        hr = OkOrFailure(document.GetSingleNodeValue("DocumentID", m_documentId));
     if (hr == S_OK)
-        hr = Strict(document.GotoNode(".."));
+        hr = OkOrFailure(document.GotoNode(".."));
     long signers = 0;
     if (hr == S_OK)
-        hr = Strict(document.LoadNodesByName("Signer"));
+        hr = OkOrFailure(document.LoadNodesByName("Signer"));
     if (hr == S_OK)
-        hr = Strict(document.GetNodeCount(&signers));
+        hr = OkOrFailure(document.GetNodeCount(&signers));
     long signedCount = 0;
     for (long index = 0; hr == S_OK && index < signers; ++index) {
-        hr = Strict(document.GotoNodeAt(index));
+        hr = OkOrFailure(document.GotoNodeAt(index));
         CString signedText;
         if (hr == S_OK)
-            hr = Strict(document.GetSingleNodeValue("Signed", signedText));
+            hr = OkOrFailure(document.GetSingleNodeValue("Signed", signedText));
         if (hr == S_OK && signedText == "1")
             ++signedCount;
     }

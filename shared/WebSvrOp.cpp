@@ -1,6 +1,8 @@
 #include "shared/WebSvrOp.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 #include "classlib/com/CComPtr.h"
@@ -8,6 +10,7 @@
 #include "shared/DebugLog.h"
 #include "shared/FileMgr.h"
 #include "shared/ServiceGlobals.h"
+#include "shared/SoapEnvelope.h"
 #include "shared/StringIds.h"
 #include "shared/XMLDoc.h"
 
@@ -57,6 +60,16 @@ CWebSvrOp::~CWebSvrOp()
     m_responseOpen = 0;
     if (!m_responseFilePath.IsEmpty())
         DeleteFileA(m_responseFilePath);
+}
+
+void CWebSvrOp::Describe(const char* opKind, const char* method,
+                         const char* const (&stageTexts)[6])
+{
+    m_opKind = opKind;
+    std::copy(std::begin(stageTexts), std::end(stageTexts), m_stageText);
+    m_soapAction = SoapActionOf(method);
+    m_soapBodyPath = "/soap:Envelope/soap:Body";
+    m_soapFaultNode = "soap:Fault";
 }
 
 const char* CWebSvrOp::GetStageText(int stage) const

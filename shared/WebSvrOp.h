@@ -69,6 +69,15 @@ public:
     void CloseRequest() { m_request.reset(); }
 
 protected:
+    // Names the operation: its kind, its six stage texts and the service
+    // method it calls (the SOAPAction, and the envelope paths of the
+    // service's answers, which use the "soap" prefix).
+    void Describe(const char* opKind, const char* method, const char* const (&stageTexts)[6]);
+
+    // Only S_OK counts as found: the readers' "not found" (S_FALSE) becomes
+    // E_FAIL, so no caller takes a missing answer for success.
+    static HRESULT OkOrFailure(HRESULT hr) { return hr == S_OK ? S_OK : (FAILED(hr) ? hr : E_FAIL); }
+
     // Builds the request; non-zero for success.
     virtual int PrepareData() = 0;
     // Reads the result after the envelope check; non-zero for success.

@@ -93,17 +93,7 @@ protected:
     std::string CreateRequest(const std::string& signers)
     {
         SoapCallOp create(m_url, "CreateSignatureRequest",
-                     {{"pstr_APICode", standin::kDefaultApiCode},
-                      {"pstr_SenderEmail", standin::kDefaultEmail},
-                      {"pstr_SenderName", standin::kDefaultName},
-                      {"pstr_FileName", "Contract"},
-                      {"pstr_Signers", signers},
-                      {"pstr_SecondSigners", ""},
-                      {"pstr_CCs", ""},
-                      {"pstr_Cosign", "false"},
-                      {"pstr_SignType", "elec"},
-                      {"pstr_Password", ""},
-                      {"pstr_EmailMessage", "SGVsbG8="}});
+                     SoapCallOp::CreateRequestElements(signers, "Contract"));
         EXPECT_EQ(1, create.Run(nullptr, 0, CWebSvrOp::kPrepare)) << create.GetErrorText();
         EXPECT_EQ(0, create.m_result.Find("QF")) << create.m_result;
         return create.m_result.str();

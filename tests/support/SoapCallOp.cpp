@@ -2,15 +2,15 @@
 
 #include "shared/SoapEnvelope.h"
 #include "shared/XMLDoc.h"
+#include "tests/support/StandInService.h"
 
 SoapCallOp::SoapCallOp(const char* url, const char* method, Elements elements, bool responseToFile)
     : CWebSvrOp(url), m_method(method), m_elements(std::move(elements)),
       m_responseToFile(responseToFile)
 {
-    m_opKind = "SoapCallOp";
-    m_soapAction = SoapActionOf(method);
-    m_soapBodyPath = "/soap:Envelope/soap:Body";
-    m_soapFaultNode = "soap:Fault";
+    static const char* const kTexts[6] = {"Preparing", "Connecting", "Sending",
+                                          "Receiving", "Reading", "Done"};
+    Describe("SoapCallOp", method, kTexts);
 }
 
 int SoapCallOp::PrepareData()
@@ -29,4 +29,20 @@ int SoapCallOp::ParseResponse()
     if (m_responseDoc->GotoNode((m_method + "Response").c_str()) != S_OK)
         return 0;
     return m_responseDoc->GetSingleNodeValue((m_method + "Result").c_str(), m_result) == S_OK;
+}
+
+SoapCallOp::Elements SoapCallOp::CreateRequestElements(const std::string& signers,
+                                                       const char* fileName)
+{
+    return {{"pstr_APICode", standin::kDefaultApiCode},
+            {"pstr_SenderEmail", standin::kDefaultEmail},
+            {"pstr_SenderName", standin::kDefaultName},
+            {"pstr_FileName", fileName},
+            {"pstr_Signers", signers},
+            {"pstr_SecondSigners", ""},
+            {"pstr_CCs", ""},
+            {"pstr_Cosign", "false"},
+            {"pstr_SignType", "elec"},
+            {"pstr_Password", ""},
+            {"pstr_EmailMessage", "SGVsbG8="}};
 }

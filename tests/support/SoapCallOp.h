@@ -18,6 +18,10 @@ public:
 
     CString m_result;
 
+    // The elements of a CreateSignatureRequest of the stand-in's demo
+    // account with these signers (comma-joined).
+    static Elements CreateRequestElements(const std::string& signers, const char* fileName);
+
 protected:
     int PrepareData() override;
     int ParseResponse() override;

@@ -11,10 +11,9 @@ UploadOp::UploadOp(const char* url, std::string fileId, std::string documentPath
     : CWebSvrOp(url), m_fileId(std::move(fileId)), m_documentPath(std::move(documentPath)),
       m_apiCode(std::move(apiCode))
 {
-    m_opKind = "UploadOp";
-    m_soapAction = SoapActionOf("AddDocumentToRequest");
-    m_soapBodyPath = "/soap:Envelope/soap:Body";
-    m_soapFaultNode = "soap:Fault";
+    static const char* const kTexts[6] = {"Preparing", "Connecting", "Uploading",
+                                          "Receiving", "Reading", "Done"};
+    Describe("UploadOp", "AddDocumentToRequest", kTexts);
 }
 
 int UploadOp::PrepareData()
