@@ -23,7 +23,18 @@ public:
     // Full path of that module's file.
     CString GetModulePath() const;
 
+    // The command tail: what followed the program name on the command line
+    // (leading blanks dropped). A program sets it from WinMain's argument;
+    // when nobody did, it is taken from this process's command line.
+    void SetCommandTail(const char* tail) { m_lpCmdLine = tail; }
+    const char* GetCommandTail() const;
+
+    // Where the command tail of a whole command line starts: after the program
+    // name (quoted or not) and the blanks behind it. Never null.
+    static const char* CommandTailOf(const char* commandLine);
+
     HINSTANCE m_hInstance = nullptr;
+    const char* m_lpCmdLine = nullptr;
 };
 
 // The process-wide application object, null until one is registered.

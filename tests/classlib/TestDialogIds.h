@@ -1,0 +1,17 @@
+// Dialogs of the dialog-layer tests.
+#pragma once
+
+#define IDD_TEST_FORM 20100
+#define IDC_FORM_NAME 1007
+#define IDC_FORM_COUNT 1010
+#define IDC_FORM_REMEMBER 1002
+#define IDC_FORM_STATUS 1020
+#define IDC_FORM_LEVEL 1030
+#define IDC_FORM_ROWS 1031
+
+#define IDD_TEST_PLAIN 20101
+#define IDC_PLAIN_TEXT 1040
+#define IDC_PLAIN_ASK 1041
+#define IDC_PLAIN_LOCKED 1042
+#define IDC_PLAIN_HIDDEN 1043
+#define IDC_PLAIN_PICTURE 1044

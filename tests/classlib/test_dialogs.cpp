@@ -1,0 +1,566 @@
+// The dialog layer driven the way a person drives it: the scripted user
+// types, clicks and answers on the test's own thread while DoModal runs.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <windows.h>
+// After windows.h, which it builds on.
+#include <commctrl.h>
+
+#include "classlib/app/CWinApp.h"
+#include "classlib/ui/CDialog.h"
+#include "classlib/ui/CProgressCtrl.h"
+#include "classlib/ui/CStatic.h"
+#include "classlib/ui/CStatusBar.h"
+#include "classlib/ui/CWaitCursor.h"
+#include "tests/classlib/TestDialogIds.h"
+#include "tests/support/ScriptedUser.h"
+
+namespace {
+
+constexpr UINT WM_STEP = WM_USER + 100;
+constexpr UINT WM_ASK_ANSWER = WM_USER + 101;
+
+// Limits short enough that a failing row costs well under a second.
+CScriptedUser::Limits Quick()
+{
+    CScriptedUser::Limits limits;
+    limits.stepMs = 400;
+    limits.idleMs = 400;
+    limits.deadlineMs = 20000;
+    return limits;
+}
+
+std::string WindowText(HWND hwnd)
+{
+    char text[256] = {};
+    GetWindowTextA(hwnd, text, sizeof(text));
+    return text;
+}
+
+// Name, count and a remember box exchanged with members; a combo box and a
+// list whose picks show in a status line.
+class FormDialog : public CDialog {
+public:
+    FormDialog() : CDialog(IDD_TEST_FORM) {}
+
+    CString m_name = "Jane";
+    int m_count = 3;
+    int m_remember = BST_CHECKED;
+    int m_nameChanges = 0; // EN_CHANGE of the name edit after initialisation
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        for (const char* level : {"Low", "Normal", "High"})
+            GetDlgItem(IDC_FORM_LEVEL)
+                .SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(level));
+        for (const char* row : {"alpha", "beta", "gamma"})
+            GetDlgItem(IDC_FORM_ROWS).SendMessage(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
+        BOOL focusFirst = CDialog::OnInitDialog();
+        m_nameChanges = 0;
+        return focusFirst;
+    }
+
+    void DoDataExchange(CDataExchange& dx) override
+    {
+        DDX_Text(dx, IDC_FORM_NAME, m_name);
+        DDX_Text(dx, IDC_FORM_COUNT, m_count);
+        DDX_Check(dx, IDC_FORM_REMEMBER, m_remember);
+    }
+
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override
+    {
+        int id = LOWORD(wParam);
+        int code = HIWORD(wParam);
+        if (id == IDC_FORM_NAME && code == EN_CHANGE) {
+            ++m_nameChanges;
+            return TRUE;
+        }
+        if ((id == IDC_FORM_LEVEL && code == CBN_SELCHANGE) ||
+            (id == IDC_FORM_ROWS && code == LBN_SELCHANGE)) {
+            CString status;
+            status.Format("level=%s row=%d", GetDlgItem(IDC_FORM_LEVEL).GetWindowText().GetString(),
+                          static_cast<int>(GetDlgItem(IDC_FORM_ROWS).SendMessage(LB_GETCURSEL)));
+            GetDlgItem(IDC_FORM_STATUS).SetWindowText(status);
+            return TRUE;
+        }
+        return CDialog::OnCommand(wParam, lParam);
+    }
+};
+
+// Asks a yes/no question when "Ask" is clicked and shows the answer.
+class PlainDialog : public CDialog {
+public:
+    PlainDialog() : CDialog(IDD_TEST_PLAIN) {}
+    int m_answer = 0;
+
+protected:
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override
+    {
+        if (LOWORD(wParam) == IDC_PLAIN_ASK && HIWORD(wParam) == BN_CLICKED) {
+            m_answer =
+                MessageBoxA(m_hWnd, "Save 3 changes?", "Quillet", MB_YESNO | MB_ICONQUESTION);
+            GetDlgItem(IDC_PLAIN_TEXT).SetWindowText(m_answer == IDYES ? "saved" : "not saved");
+            return TRUE;
+        }
+        return CDialog::OnCommand(wParam, lParam);
+    }
+};
+
+// Ignores Cancel and the close box: only the watchdog can end it.
+class StubbornDialog : public PlainDialog {
+protected:
+    void OnCancel() override {}
+};
+
+} // namespace
+
+struct ExchangeCase {
+    const char* name;
+    std::function<void(CScriptedUser&)> finish; // what the user does after typing
+    INT_PTR answer;
+    const char* name_after;
+    int count_after;
+    int remember_after;
+};
+
+class DialogExchange : public ::testing::TestWithParam<ExchangeCase> {};
+
+TEST_P(DialogExchange, MembersFillControlsAndOnlyOkTakesThemBack)
+{
+    const ExchangeCase& row = GetParam();
+    FormDialog dialog;
+    int checkedAtStart = -1;
+    CScriptedUser user(Quick());
+    user.Expect("Test Form")
+        .Read(IDC_FORM_NAME)
+        .Read(IDC_FORM_COUNT)
+        .Do("look at the remember box",
+            [&](HWND d) {
+                checkedAtStart = static_cast<int>(IsDlgButtonChecked(d, IDC_FORM_REMEMBER));
+                return true;
+            })
+        .Type(IDC_FORM_NAME, "jane@x.com")
+        .Type(IDC_FORM_COUNT, "42")
+        .Check(IDC_FORM_REMEMBER, false);
+    row.finish(user);
+    user.Start();
+    INT_PTR answer = dialog.DoModal();
+    user.Stop();
+
+    ASSERT_TRUE(user.Finished()) << user.Report();
+    EXPECT_EQ(row.answer, answer);
+    EXPECT_EQ("Jane", user.TextRead(IDC_FORM_NAME));
+    EXPECT_EQ("3", user.TextRead(IDC_FORM_COUNT));
+    EXPECT_EQ(BST_CHECKED, checkedAtStart);
+    EXPECT_EQ(1, dialog.m_nameChanges) << "typing sends one EN_CHANGE, as a real edit does";
+    EXPECT_STREQ(row.name_after, dialog.m_name);
+    EXPECT_EQ(row.count_after, dialog.m_count);
+    EXPECT_EQ(row.remember_after, dialog.m_remember);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, DialogExchange,
+    ::testing::Values(ExchangeCase{"Ok", [](CScriptedUser& u) { u.Click(IDOK); }, IDOK,
+                                   "jane@x.com", 42, BST_UNCHECKED},
+                      ExchangeCase{"Cancel", [](CScriptedUser& u) { u.Click(IDCANCEL); }, IDCANCEL,
+                                   "Jane", 3, BST_CHECKED},
+                      ExchangeCase{"CloseBox", [](CScriptedUser& u) { u.Close(); }, IDCANCEL,
+                                   "Jane", 3, BST_CHECKED}),
+    [](const ::testing::TestParamInfo<ExchangeCase>& info) {
+        return std::string(info.param.name);
+    });
+
+TEST(DialogExchangeTest, NumberThatIsNotOneIsRefusedAndTheDialogStays)
+{
+    FormDialog dialog;
+    CScriptedUser user(Quick());
+    user.Type(IDC_FORM_COUNT, "4x2")
+        .Click(IDOK)
+        .AnswerMessageBox(IDOK)
+        .Expect("Test Form")
+        .Read(IDC_FORM_COUNT)
+        .Type(IDC_FORM_COUNT, "7")
+        .Click(IDOK);
+    user.Start();
+    INT_PTR answer = dialog.DoModal();
+    user.Stop();
+
+    ASSERT_TRUE(user.Finished()) << user.Report();
+    EXPECT_EQ(IDOK, answer);
+    EXPECT_EQ(7, dialog.m_count);
+    EXPECT_EQ("4x2", user.TextRead(IDC_FORM_COUNT)) << "the refused text stays for correction";
+    EXPECT_EQ(std::vector<std::string>{"Please enter an integer."}, user.MessageBoxTexts());
+    ASSERT_EQ(3u, user.Captions().size()) << user.Report();
+    EXPECT_EQ("Test Form", user.Captions()[2]);
+}
+
+TEST(DialogPickTest, ComboAndListPicksReachTheDialog)
+{
+    FormDialog dialog;
+    CScriptedUser user(Quick());
+    user.PickComboItem(IDC_FORM_LEVEL, "High")
+        .PickListRow(IDC_FORM_ROWS, 2)
+        .Read(IDC_FORM_STATUS)
+        .Click(IDCANCEL);
+    user.Start();
+    dialog.DoModal();
+    user.Stop();
+
+    ASSERT_TRUE(user.Finished()) << user.Report();
+    EXPECT_EQ("level=High row=2", user.TextRead(IDC_FORM_STATUS));
+}
+
+TEST(DialogMessageBoxTest, AnswerIsTheButtonPressedAndTheTextIsRecorded)
+{
+    PlainDialog dialog;
+    CScriptedUser user(Quick());
+    user.Click(IDC_PLAIN_ASK)
+        .AnswerMessageBox(IDNO)
+        .Expect("Plain Dialog")
+        .Read(IDC_PLAIN_TEXT)
+        .Click(IDOK);
+    user.Start();
+    INT_PTR answer = dialog.DoModal();
+    user.Stop();
+
+    ASSERT_TRUE(user.Finished()) << user.Report();
+    EXPECT_EQ(IDOK, answer);
+    EXPECT_EQ(IDNO, dialog.m_answer);
+    EXPECT_EQ("not saved", user.TextRead(IDC_PLAIN_TEXT));
+    EXPECT_EQ(std::vector<std::string>{"Save 3 changes?"}, user.MessageBoxTexts());
+    EXPECT_EQ((std::vector<std::string>{"Plain Dialog", "Quillet", "Plain Dialog"}),
+              user.Captions());
+}
+
+namespace {
+
+// Runs stages 0..3 the way the operation runner does: a private message per
+// stage, then a 25 ms timer before the next.
+class SteppingDialog : public PlainDialog {
+public:
+    std::vector<int> m_stages;
+    int m_timerRuns = 0;
+    int m_paints = 0;
+    int m_erases = 0;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        PostMessage(WM_STEP, 0);
+        return PlainDialog::OnInitDialog();
+    }
+
+    BOOL OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) override
+    {
+        if (message == WM_STEP) {
+            m_stages.push_back(static_cast<int>(wParam));
+            SetTimer(1, 25);
+            return TRUE;
+        }
+        if (message == WM_ASK_ANSWER) {
+            result = 1234;
+            return TRUE;
+        }
+        return FALSE;
+    }
+
+    void OnTimer(UINT_PTR id) override
+    {
+        if (id != 1)
+            return PlainDialog::OnTimer(id);
+        KillTimer(1);
+        ++m_timerRuns;
+        // Let the dialog be painted at least once before it ends.
+        if (m_stages.back() < 3)
+            PostMessage(WM_STEP, m_stages.back() + 1);
+        else if (m_paints == 0)
+            SetTimer(1, 25);
+        else
+            EndDialog(IDOK);
+    }
+
+    void OnPaint() override
+    {
+        PAINTSTRUCT paint;
+        BeginPaint(m_hWnd, &paint);
+        EndPaint(m_hWnd, &paint);
+        ++m_paints;
+    }
+
+    BOOL OnEraseBkgnd(HDC dc) override
+    {
+        ++m_erases;
+        return PlainDialog::OnEraseBkgnd(dc);
+    }
+};
+
+} // namespace
+
+TEST(DialogRoutingTest, PrivateMessagesTimersAndPaintReachTheMembers)
+{
+    SteppingDialog dialog;
+    LRESULT privateAnswer = 0;
+    CScriptedUser user(Quick());
+    user.Do("ask the dialog a private question", [&](HWND d) {
+        privateAnswer = SendMessageA(d, WM_ASK_ANSWER, 0, 0);
+        return true;
+    });
+    user.Start();
+    INT_PTR answer = dialog.DoModal();
+    user.Stop();
+
+    ASSERT_TRUE(user.Finished()) << user.Report();
+    EXPECT_EQ(IDOK, answer) << "the last stage's timer ends the dialog";
+    EXPECT_EQ((std::vector<int>{0, 1, 2, 3}), dialog.m_stages);
+    EXPECT_GE(dialog.m_timerRuns, 4);
+    EXPECT_EQ(1234, privateAnswer) << "a handled private message answers through DWLP_MSGRESULT";
+    EXPECT_GE(dialog.m_paints, 1);
+    EXPECT_GE(dialog.m_erases, 1);
+}
+
+namespace {
+
+constexpr UINT kTextPane = 501;
+constexpr UINT kProgressPane = 502;
+
+// A status bar at the bottom: a progress pane half the width and a text
+// pane that stretches, as the operation runner lays it out.
+class StatusDialog : public PlainDialog {
+public:
+    CStatusBar m_bar;
+    CProgressCtrl m_progress;
+    int m_progressPaneWidth = 0;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        PlainDialog::OnInitDialog();
+        m_bar.Create(m_hWnd, WS_CHILD | WS_VISIBLE | CBRS_BOTTOM, AFX_IDW_STATUS_BAR);
+        const UINT ids[] = {kTextPane, kProgressPane};
+        m_bar.SetIndicators(ids, 2);
+        RECT client{};
+        GetClientRect(&client);
+        m_progressPaneWidth = (client.right - client.left) / 2 - 8;
+        m_bar.SetPaneInfo(0, kProgressPane, SBPS_NORMAL, m_progressPaneWidth);
+        m_bar.SetPaneInfo(1, kTextPane, SBPS_STRETCH, 0);
+        RECT pane{};
+        m_bar.GetItemRect(m_bar.CommandToIndex(kProgressPane), &pane);
+        m_progress.Create(WS_VISIBLE | PBS_SMOOTH, pane, m_bar, kProgressPane);
+        m_progress.SetRange(0, 6);
+        m_progress.SetPos(3);
+        RepositionBars(0xE800, 0xE8FF, kProgressPane);
+        m_bar.SetPaneText(m_bar.CommandToIndex(kTextPane), "Connecting");
+        return TRUE;
+    }
+};
+
+struct SeenStatus {
+    bool found = false;
+    LRESULT parts = 0;
+    std::string text;
+    RECT bar{};
+    RECT client{};
+    RECT pane{};
+    RECT progress{};
+    LRESULT position = -1;
+    PBRANGE range{};
+};
+
+SeenStatus LookAtStatusBar(HWND dialog)
+{
+    SeenStatus seen;
+    HWND bar = FindWindowExA(dialog, nullptr, STATUSCLASSNAMEA, nullptr);
+    HWND progress = bar ? FindWindowExA(bar, nullptr, PROGRESS_CLASSA, nullptr) : nullptr;
+    if (!bar || !progress)
+        return seen;
+    seen.found = true;
+    seen.parts = SendMessageA(bar, SB_GETPARTS, 0, 0);
+    char text[64] = {};
+    SendMessageA(bar, SB_GETTEXTA, 1, reinterpret_cast<LPARAM>(text));
+    seen.text = text;
+    GetClientRect(dialog, &seen.client);
+    GetWindowRect(bar, &seen.bar);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&seen.bar), 2);
+    SendMessageA(bar, SB_GETRECT, 0, reinterpret_cast<LPARAM>(&seen.pane));
+    GetWindowRect(progress, &seen.progress);
+    MapWindowPoints(nullptr, bar, reinterpret_cast<POINT*>(&seen.progress), 2);
+    seen.position = SendMessageA(progress, PBM_GETPOS, 0, 0);
+    SendMessageA(progress, PBM_GETRANGE, TRUE, reinterpret_cast<LPARAM>(&seen.range));
+    return seen;
+}
+
+} // namespace
+
+TEST(DialogStatusBarTest, PanesAndProgressAsTheUserSeesThem)
+{
+    StatusDialog dialog;
+    SeenStatus seen;
+    CScriptedUser user(Quick());
+    user.Do("look at the status bar",
+            [&](HWND d) {
+                seen = LookAtStatusBar(d);
+                return true;
+            })
+        .Click(IDOK);
+    user.Start();
+    dialog.DoModal();
+    user.Stop();
+
+    ASSERT_TRUE(user.Finished()) << user.Report();
+    ASSERT_TRUE(seen.found) << "a status bar with a progress bar inside\n" << user.Report();
+    EXPECT_EQ(2, seen.parts);
+    EXPECT_EQ("Connecting", seen.text);
+    EXPECT_EQ(seen.client.bottom, seen.bar.bottom) << "docked at the bottom";
+    EXPECT_EQ(seen.client.right - seen.client.left, seen.bar.right - seen.bar.left);
+    EXPECT_GE(seen.pane.right - seen.pane.left, dialog.m_progressPaneWidth);
+    EXPECT_LT(seen.pane.right - seen.pane.left, seen.client.right / 2 + 8);
+    EXPECT_TRUE(EqualRect(&seen.pane, &seen.progress))
+        << "progress at " << seen.progress.left << "," << seen.progress.top << "-"
+        << seen.progress.right << "," << seen.progress.bottom << ", pane at " << seen.pane.left
+        << "," << seen.pane.top << "-" << seen.pane.right << "," << seen.pane.bottom;
+    EXPECT_EQ(3, seen.position);
+    EXPECT_EQ(0, seen.range.iLow);
+    EXPECT_EQ(6, seen.range.iHigh);
+    EXPECT_EQ(1, dialog.m_bar.CommandToIndex(kTextPane));
+    EXPECT_EQ(-1, dialog.m_bar.CommandToIndex(4711));
+    EXPECT_STREQ("Connecting", dialog.m_bar.GetPaneText(1));
+}
+
+struct WatchdogCase {
+    const char* name;
+    std::function<void(CScriptedUser&)> script;
+    CScriptedUser::Limits limits;
+    const char* failure; // part of the report
+    int dialogsClosed;
+};
+
+class DialogWatchdog : public ::testing::TestWithParam<WatchdogCase> {};
+
+TEST_P(DialogWatchdog, FailsDumpsTheWindowsAndClosesTheDialog)
+{
+    const WatchdogCase& row = GetParam();
+    StubbornDialog dialog;
+    CScriptedUser user(row.limits);
+    row.script(user);
+    user.Start();
+    INT_PTR answer = dialog.DoModal();
+    user.Stop();
+
+    EXPECT_EQ(IDCANCEL, answer) << "ended by the watchdog";
+    EXPECT_TRUE(user.Failed());
+    EXPECT_FALSE(user.Finished());
+    std::string report = user.Report();
+    EXPECT_NE(std::string::npos, report.find(row.failure)) << report;
+    EXPECT_NE(std::string::npos, report.find("Button id=1 \"OK\" visible enabled")) << report;
+    EXPECT_NE(std::string::npos, report.find("Button id=1042 \"Locked\" visible disabled"))
+        << report;
+    EXPECT_EQ(row.dialogsClosed, user.DialogsClosed()) << report;
+    EXPECT_EQ(nullptr, CScriptedUser::TopmostDialog());
+}
+
+CScriptedUser::Limits WithDeadline(unsigned ms)
+{
+    CScriptedUser::Limits limits;
+    limits.deadlineMs = ms;
+    return limits;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stalls, DialogWatchdog,
+    ::testing::Values(
+        WatchdogCase{"NothingLeftToDo", [](CScriptedUser&) {}, Quick(),
+                     "\"Plain Dialog\" waits for nothing", 1},
+        WatchdogCase{"MessageBoxLeftUnanswered", [](CScriptedUser& u) { u.Click(IDC_PLAIN_ASK); },
+                     Quick(), "\"Quillet\" waits for nothing", 2},
+        WatchdogCase{"NoSuchControl", [](CScriptedUser& u) { u.Click(4242); }, Quick(),
+                     "\"Plain Dialog\" has no control 4242", 1},
+        WatchdogCase{"DisabledControl", [](CScriptedUser& u) { u.Click(IDC_PLAIN_LOCKED); },
+                     Quick(), "control 1042 of \"Plain Dialog\" is disabled", 1},
+        WatchdogCase{"HiddenControl", [](CScriptedUser& u) { u.Click(IDC_PLAIN_HIDDEN); }, Quick(),
+                     "control 1043 of \"Plain Dialog\" is hidden", 1},
+        WatchdogCase{"OtherDialogExpected", [](CScriptedUser& u) { u.Expect("Quillet Login"); },
+                     Quick(), "the dialog on top is \"Plain Dialog\"", 1},
+        WatchdogCase{"CloseBoxIgnored", [](CScriptedUser& u) { u.Close(); }, Quick(),
+                     "waits for nothing", 1},
+        WatchdogCase{"Deadline",
+                     [](CScriptedUser& u) { u.Do("wait forever", [](HWND) { return false; }); },
+                     WithDeadline(400), "not done within 400 ms", 1}),
+    [](const ::testing::TestParamInfo<WatchdogCase>& info) {
+        return std::string(info.param.name);
+    });
+
+TEST(DialogModelessTest, CreateInitialisesAndDestroyLetsGo)
+{
+    FormDialog dialog;
+    ASSERT_TRUE(dialog.Create());
+    HWND hwnd = dialog.GetSafeHwnd();
+    ASSERT_TRUE(IsWindow(hwnd));
+    EXPECT_EQ("Jane", WindowText(GetDlgItem(hwnd, IDC_FORM_NAME)));
+    SetWindowTextA(GetDlgItem(hwnd, IDC_FORM_COUNT), "-12");
+    EXPECT_TRUE(dialog.UpdateData(TRUE));
+    EXPECT_EQ(-12, dialog.m_count);
+    dialog.EndDialog(IDOK);
+    EXPECT_FALSE(IsWindow(hwnd)) << "a modeless dialog ends by going away";
+    EXPECT_EQ(nullptr, dialog.GetSafeHwnd());
+    EXPECT_EQ(IDOK, dialog.GetResult());
+}
+
+TEST(DialogControlsTest, StaticShowsTheIconItWasGiven)
+{
+    HICON icon = LoadIconA(nullptr, IDI_INFORMATION);
+    HICON shownBefore = reinterpret_cast<HICON>(1);
+    HICON shown = nullptr;
+    PlainDialog dialog;
+    CScriptedUser user(Quick());
+    user.Do("put an icon into the picture",
+            [&](HWND d) {
+                CStatic picture(GetDlgItem(d, IDC_PLAIN_PICTURE));
+                shownBefore = picture.SetIcon(icon);
+                shown = picture.GetIcon();
+                return true;
+            })
+        .Click(IDOK);
+    user.Start();
+    dialog.DoModal();
+    user.Stop();
+
+    ASSERT_TRUE(user.Finished()) << user.Report();
+    EXPECT_EQ(nullptr, shownBefore);
+    EXPECT_EQ(icon, shown);
+}
+
+TEST(DialogControlsTest, WaitCursorLastsAsLongAsItsObject)
+{
+    HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+    SetCursor(arrow);
+    {
+        CWaitCursor wait;
+        EXPECT_EQ(LoadCursorA(nullptr, IDC_WAIT), GetCursor());
+    }
+    EXPECT_EQ(arrow, GetCursor());
+}
+
+TEST(WinAppTest, CommandTailFollowsTheProgramName)
+{
+    struct {
+        const char* line;
+        const char* tail;
+    } const cases[] = {
+        {"inkProxy.exe /start", "/start"},
+        {"\"C:\\Program Files\\Quillet\\inkProxy.exe\"  /start now", "/start now"},
+        {"\"C:\\Program Files\\Quillet\\inkProxy.exe\"", ""},
+        {"inkProxy.exe", ""},
+        {"\"unclosed quote /start", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_STREQ(c.tail, CWinApp::CommandTailOf(c.line)) << "command line: " << c.line;
+
+    CWinApp app;
+    app.SetCommandTail("/register");
+    EXPECT_STREQ("/register", app.GetCommandTail());
+}
