@@ -1,7 +1,28 @@
-// Ids of the strings every deliverable's string table carries for the
-// shared code (resources/shared/SharedStrings.rc).
+// Ids of the resources every deliverable's resource script carries for the
+// shared code (resources/shared/Shared.rc): strings, the error and login
+// dialogs with their controls, and their pictures.
 #pragma once
 
+// Strings.
 #define IDS_MESSAGE_UNSPECIFIED 19000
+#define IDS_PANE_BLANK_1 19001 // status-bar indicators: a single blank each
+#define IDS_PANE_BLANK_2 19002
+#define IDS_OPERATION_FAILED 19005
 #define IDS_LOGIN_REJECTED 19010
 #define IDS_CONNECTION_EXCEPTION 19049
+
+// The error dialog.
+#define IDD_ERROR 19001
+#define IDI_ERROR_BADGE 19002
+#define IDC_ERROR_MESSAGE 19015
+#define IDC_ERROR_DETAILS 1005
+
+// The login dialog.
+#define IDD_LOGIN 19008
+#define IDC_LOGIN_EMAIL 1007
+#define IDC_LOGIN_PASSWORD 1001
+#define IDC_LOGIN_ACCOUNT 19009
+#define IDC_LOGIN_REMEMBER 1002
+#define IDC_LOGIN_PICTURE 19008
+#define IDB_LOGIN_BANNER 19020
+#define IDI_LOGIN 19023

@@ -11,7 +11,7 @@
 #include "shared/FileMgr.h"
 #include "shared/ServiceGlobals.h"
 #include "shared/SoapEnvelope.h"
-#include "shared/StringIds.h"
+#include "shared/SharedResource.h"
 #include "shared/XMLDoc.h"
 
 namespace {
@@ -52,14 +52,7 @@ CWebSvrOp::CWebSvrOp(const char* serviceUrl) : m_fullUrl(serviceUrl)
 
 CWebSvrOp::~CWebSvrOp()
 {
-    m_request.reset();
-    m_responseDoc.reset();
-    ReleaseUpload();
-    m_receiveBuffer.reset();
-    m_responseFile.Close();
-    m_responseOpen = 0;
-    if (!m_responseFilePath.IsEmpty())
-        DeleteFileA(m_responseFilePath);
+    ForgetLastRun();
 }
 
 void CWebSvrOp::Describe(const char* opKind, const char* method,
@@ -290,8 +283,33 @@ int CWebSvrOp::RunStage(HWND window, UINT message, int stage)
     }
 }
 
+void CWebSvrOp::ForgetLastRun()
+{
+    m_request.reset();
+    m_responseDoc.reset();
+    ReleaseUpload();
+    m_receiveBuffer.reset();
+    m_responseFile.Close();
+    m_responseOpen = 0;
+    if (!m_responseFilePath.IsEmpty())
+        DeleteFileA(m_responseFilePath);
+    m_responseFilePath.Empty();
+    m_responseText.Empty();
+    m_bodyFromFile = 0;
+    m_requestFilePath.Empty();
+    m_uploadSize = 0;
+    m_bytesSent = 0;
+    m_bytesReceived = 0;
+    m_faultCode.Empty();
+    m_errorText.Empty();
+    m_errorCode = 0;
+}
+
 int CWebSvrOp::Prepare(HWND window, UINT message)
 {
+    // An operation run again (a login tried once more) starts clean: no
+    // error of the last try, no file of it left behind.
+    ForgetLastRun();
     TheLog().CommentFormat("CWebSvrOp::Run: Preparing Data for %s", m_opKind);
     if (!PrepareData()) {
         TheLog().Comment("PrepareData failed!");

@@ -119,6 +119,8 @@ protected:
     CString m_fullUrl;
 
 private:
+    // Closes and removes what a run left: request, files, buffers, errors.
+    void ForgetLastRun();
     int RunStage(HWND window, UINT message, int stage);
     int Prepare(HWND window, UINT message);
     int Open(HWND window, UINT message);

@@ -1,0 +1,3 @@
+#pragma once
+
+#define IDD_RUNNER_HOST 20200

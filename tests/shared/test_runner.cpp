@@ -1,0 +1,255 @@
+// The operation runner inside a dialog, the error dialog, and the login,
+// driven by the scripted user against the stand-in service.
+#include <gtest/gtest.h>
+
+#include "shared/Config.h"
+#include "shared/DlgError.h"
+#include "shared/OpLogin.h"
+#include "shared/Protocol.h"
+#include "shared/PumpOp.h"
+#include "shared/ServiceGlobals.h"
+#include "shared/SharedResource.h"
+#include "shared/WebSvrAPI.h"
+#include "tests/shared/RunnerTestIds.h"
+#include "tests/support/ScriptedUser.h"
+#include "tests/support/StandInService.h"
+#include "tests/support/TestEnv.h"
+
+using namespace testenv;
+
+namespace {
+
+constexpr const char* kAddress = "127.0.0.7";
+constexpr const char* kConnectionFailed =
+    "An internal exception has occurred.  Your connection to the remote service has failed.  "
+    "Please contact Technical Support.";
+
+// A dialog that runs one login operation through the runner and keeps, for
+// every stage message, what the user saw then.
+class RunnerHost : public CDialog, public CPumpOp {
+public:
+    struct Seen {
+        int stage;
+        int progress;
+        std::string pane;
+    };
+
+    RunnerHost(CWebSvrAPI* api, BOOL endDialog, BOOL finished)
+        : CDialog(IDD_RUNNER_HOST), CPumpOp(api), m_endDialog(endDialog), m_finished(finished) {}
+
+    BOOL OnOpDone() override
+    {
+        ++m_opDoneCalls;
+        return m_finished;
+    }
+
+    std::vector<Seen> m_seen;
+    int m_opDoneCalls = 0;
+    CCredentials m_credentials;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        CDialog::OnInitDialog();
+        CreateStatusBar(GetSafeHwnd());
+        auto* login = new OpLogin(GetApi()->GetServiceUrl());
+        login->m_credentials = m_credentials;
+        SetOp(login);
+        PostMessage(kStageMessage, CWebSvrOp::kPrepare);
+        return TRUE;
+    }
+
+    BOOL OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) override
+    {
+        if (message != kStageMessage)
+            return FALSE;
+        OnStep(*this, static_cast<int>(wParam), m_endDialog);
+        // Kept only for a stage the runner took on.
+        if (GetStage() == static_cast<int>(wParam))
+            m_seen.push_back({static_cast<int>(wParam), GetProgress().GetPos(),
+                              GetStatusBar().GetPaneText(1).str()});
+        result = 0;
+        return TRUE;
+    }
+
+    void OnTimer(UINT_PTR id) override
+    {
+        if (id == kStepTimer)
+            OnStepTimer(*this, IDS_LOGIN_REJECTED);
+        else
+            CDialog::OnTimer(id);
+    }
+
+private:
+    BOOL m_endDialog;
+    BOOL m_finished;
+};
+
+class RunnerTest : public CleanProfileTest {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_service = new CStandInService(kAddress);
+        if (!s_service->Start())
+            FAIL() << "the stand-in service did not start: " << s_service->LastError();
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_service;
+        s_service = nullptr;
+    }
+
+    void SetUp() override
+    {
+        CleanProfileTest::SetUp();
+        ASSERT_TRUE(s_service && s_service->Reset());
+        UseHost(kAddress);
+    }
+
+    void TearDown() override
+    {
+        m_protocol.Disconnect();
+        ServiceGlobals().protocol = nullptr;
+        CleanProfileTest::TearDown();
+    }
+
+    void UseHost(const char* host)
+    {
+        m_protocol.Disconnect();
+        WriteText(kProductKey, "Host", host);
+        WriteDword(kProductKey, "SSL", 0);
+        ServiceGlobals().protocol = &m_protocol;
+        CString url;
+        ASSERT_EQ(S_OK, CConfig().GetServiceUrl(url, "services/gateway.asmx"));
+        ASSERT_EQ(S_OK, m_protocol.Connect(url));
+    }
+
+    static CCredentials Demo()
+    {
+        CCredentials credentials;
+        credentials.m_email = standin::kDefaultEmail;
+        credentials.m_accountId = standin::kDefaultApiCode;
+        return credentials;
+    }
+
+    static inline CStandInService* s_service = nullptr;
+    CProtocol m_protocol;
+};
+
+} // namespace
+
+TEST_F(RunnerTest, ProgressRunsOneToSixAndTheDialogEnds)
+{
+    RunnerHost host(ServiceGlobals().api, TRUE, TRUE);
+    host.m_credentials = Demo();
+    CScriptedUser user;
+    user.Expect("Runner Host");
+    user.Start();
+    EXPECT_EQ(IDOK, host.DoModal());
+    user.Stop();
+    EXPECT_TRUE(user.Finished()) << user.Report();
+
+    // A stage that moves one chunk per message (the read) comes more than once.
+    std::vector<int> stages, progress;
+    std::vector<std::string> panes;
+    for (const auto& seen : host.m_seen) {
+        if (!stages.empty() && stages.back() == seen.stage)
+            continue;
+        stages.push_back(seen.stage);
+        progress.push_back(seen.progress);
+        panes.push_back(seen.pane);
+    }
+    EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4, 5}), stages);
+    EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 5, 6}), progress);
+    EXPECT_EQ((std::vector<std::string>{"Preparing Data", "Connecting to Quillet", "Requesting Login",
+                                        "Receiving Response", "Confirming Result", "User Logged In"}),
+              panes);
+    EXPECT_EQ(1, host.m_opDoneCalls);
+    EXPECT_TRUE(host.Succeeded());
+}
+
+TEST_F(RunnerTest, WithoutTheEndFlagASuccessKeepsTheDialogOpen)
+{
+    RunnerHost host(ServiceGlobals().api, FALSE, TRUE);
+    host.m_credentials = Demo();
+    CScriptedUser user;
+    user.Do("wait for the last stage", [&host](HWND) { return host.m_opDoneCalls > 0; })
+        .Click(IDCANCEL);
+    user.Start();
+    EXPECT_EQ(IDCANCEL, host.DoModal());
+    user.Stop();
+    EXPECT_TRUE(user.Finished()) << user.Report();
+    ASSERT_FALSE(host.m_seen.empty());
+    EXPECT_EQ(CWebSvrOp::kDone, host.m_seen.back().stage);
+    EXPECT_EQ(6, host.m_seen.back().progress);
+    EXPECT_EQ("User Logged In", host.m_seen.back().pane);
+    EXPECT_TRUE(host.Succeeded());
+}
+
+TEST_F(RunnerTest, FailedStageShowsOneErrorDialogAndLeavesTheDialogOpen)
+{
+    struct Case {
+        const char* name;
+        const char* host;   // where the service is said to be
+        const char* fault;  // injected fault text, or null
+        int failedStage;
+        const char* details;
+    };
+    const Case cases[] = {
+        {"NoServiceAtStage2", "127.0.0.251", nullptr, CWebSvrOp::kSend, kConnectionFailed},
+        {"FaultAtStage4", kAddress, "Account locked", CWebSvrOp::kRead, "Account locked"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        UseHost(c.host);
+        if (c.fault) {
+            ASSERT_TRUE(s_service->FailNext(standin::kind::Fault, 1, nullptr,
+                                            std::string("\"faultstring\": \"") + c.fault + "\""));
+        }
+        RunnerHost host(ServiceGlobals().api, TRUE, TRUE);
+        host.m_credentials = Demo();
+        CScriptedUser user;
+        user.Expect("Quillet Error").Read(IDC_ERROR_DETAILS).Read(IDC_ERROR_MESSAGE).Click(IDOK);
+        // A stage message still on its way from the failed run is ignored.
+        user.Do("post a late last stage", [&host](HWND) {
+            host.PostMessage(CPumpOp::kStageMessage, CWebSvrOp::kDone);
+            return true;
+        });
+        user.Do("let it arrive", [&host](HWND) { return host.m_seen.size() > 0 && host.GetStage() == -1; })
+            .Expect("Runner Host")
+            .Click(IDCANCEL);
+        user.Start();
+        EXPECT_EQ(IDCANCEL, host.DoModal());
+        user.Stop();
+        EXPECT_TRUE(user.Finished()) << user.Report();
+        EXPECT_EQ(c.details, user.TextRead(IDC_ERROR_DETAILS));
+        EXPECT_EQ("The current Quillet operation could not be performed successfully.",
+                  user.TextRead(IDC_ERROR_MESSAGE));
+        EXPECT_EQ(1, std::count(user.Captions().begin(), user.Captions().end(), "Quillet Error"))
+            << "one error dialog";
+        EXPECT_EQ(0, host.m_opDoneCalls) << "a failed operation is never done";
+        EXPECT_EQ(0, host.GetProgress().GetPos()) << "the progress is reset";
+        EXPECT_EQ("", host.GetStatusBar().GetPaneText(1).str());
+        EXPECT_FALSE(host.Succeeded());
+        ASSERT_FALSE(host.m_seen.empty());
+        EXPECT_EQ(c.failedStage, host.m_seen.back().stage) << "the late message changed nothing";
+    }
+}
+
+TEST_F(RunnerTest, ErrorDialogShowsItsDetails)
+{
+    for (const char* details : {"Something went wrong.", ""}) {
+        SCOPED_TRACE(details);
+        CDlgError error;
+        error.m_details = details;
+        CScriptedUser user;
+        user.Expect("Quillet Error").Read(IDC_ERROR_DETAILS).Read(IDC_ERROR_MESSAGE).Click(IDOK);
+        user.Start();
+        EXPECT_EQ(IDOK, error.DoModal());
+        user.Stop();
+        EXPECT_TRUE(user.Finished()) << user.Report();
+        EXPECT_EQ(details, user.TextRead(IDC_ERROR_DETAILS));
+        EXPECT_EQ("The current Quillet operation could not be performed successfully.",
+                  user.TextRead(IDC_ERROR_MESSAGE));
+    }
+}
