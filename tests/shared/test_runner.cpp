@@ -6,6 +6,7 @@
 #include "shared/DlgError.h"
 #include "shared/OpLogin.h"
 #include "shared/Protocol.h"
+#include "shared/ProtocolUI.h"
 #include "shared/PumpOp.h"
 #include "shared/ServiceGlobals.h"
 #include "shared/SharedResource.h"
@@ -252,4 +253,150 @@ TEST_F(RunnerTest, ErrorDialogShowsItsDetails)
         EXPECT_EQ("The current Quillet operation could not be performed successfully.",
                   user.TextRead(IDC_ERROR_MESSAGE));
     }
+}
+
+namespace {
+
+constexpr const char* kRejected = "Your user credentials were rejected by Quillet.  Please check "
+                                  "these values to ensure they are correct.";
+
+class LoginTest : public RunnerTest {
+protected:
+    void SetUp() override
+    {
+        RunnerTest::SetUp();
+        ServiceGlobals().protocol = &m_ui;
+    }
+    void TearDown() override
+    {
+        m_ui.Disconnect();
+        RunnerTest::TearDown();
+    }
+
+    // The user types these values and presses OK.
+    static void TypeCredentials(CScriptedUser& user, const char* email, const char* account)
+    {
+        user.Expect("Quillet Login")
+            .Type(IDC_LOGIN_EMAIL, email)
+            .Type(IDC_LOGIN_PASSWORD, "secret")
+            .Type(IDC_LOGIN_ACCOUNT, account);
+    }
+
+    CProtocolUI m_ui;
+};
+
+} // namespace
+
+TEST_F(LoginTest, StoredCredentialsNeedNoDialogAndNoServiceCall)
+{
+    CCredentials stored = Demo();
+    stored.m_password = "pw";
+    ASSERT_EQ(S_OK, CConfig().SetCredentials(stored));
+    ASSERT_TRUE(s_service->Reset());
+
+    CScriptedUser user;
+    user.Start();
+    CCredentials credentials;
+    credentials.m_displayName = "Kept";
+    EXPECT_EQ(S_OK, m_ui.Login(credentials));
+    user.Stop();
+    EXPECT_TRUE(user.Captions().empty()) << user.Report();
+    EXPECT_STREQ(standin::kDefaultEmail, credentials.m_email);
+    EXPECT_STREQ("pw", credentials.m_password);
+    EXPECT_STREQ("Kept", credentials.m_displayName);
+    EXPECT_EQ(0u, s_service->RequestCount());
+}
+
+TEST_F(LoginTest, RejectedLoginSaysWhyAndKeepsWhatWasTyped)
+{
+    struct Case {
+        const char* name;
+        const char* fault; // null: the service refuses the account itself
+        const char* details;
+    };
+    const Case cases[] = {
+        {"RefusedAccount", nullptr, kRejected},
+        {"Fault", "Service closed for the night", "Service closed for the night"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(s_service->Reset());
+        if (c.fault) {
+            ASSERT_TRUE(s_service->FailNext(standin::kind::Fault, 1, nullptr,
+                                            std::string("\"faultstring\": \"") + c.fault + "\""));
+        }
+        CScriptedUser user;
+        TypeCredentials(user, "wrong@example.com", standin::kDefaultApiCode);
+        user.Click(IDOK)
+            .Expect("Quillet Error")
+            .Read(IDC_ERROR_DETAILS)
+            .Click(IDOK)
+            .Expect("Quillet Login")
+            .Read(IDC_LOGIN_EMAIL)
+            .Read(IDC_LOGIN_ACCOUNT)
+            .Click(IDCANCEL);
+        user.Start();
+        CCredentials credentials;
+        EXPECT_EQ(static_cast<HRESULT>(ERROR_CANCELLED), m_ui.Login(credentials));
+        user.Stop();
+        EXPECT_TRUE(user.Finished()) << user.Report();
+        EXPECT_EQ(c.details, user.TextRead(IDC_ERROR_DETAILS));
+        EXPECT_EQ("wrong@example.com", user.TextRead(IDC_LOGIN_EMAIL));
+        EXPECT_EQ(standin::kDefaultApiCode, user.TextRead(IDC_LOGIN_ACCOUNT));
+        EXPECT_FALSE(ReadValue(kProductKey, "Credentials")) << "nothing stored";
+    }
+}
+
+TEST_F(LoginTest, AcceptedAndRememberedCredentialsAreStoredForTheNextLogin)
+{
+    CScriptedUser user;
+    TypeCredentials(user, standin::kDefaultEmail, standin::kDefaultApiCode);
+    // OK twice before the first stage runs: one login, not two.
+    user.Check(IDC_LOGIN_REMEMBER).Click(IDOK).Click(IDOK);
+    user.Start();
+    CCredentials credentials;
+    EXPECT_EQ(S_OK, m_ui.Login(credentials));
+    user.Stop();
+    EXPECT_EQ(1u, s_service->RequestCount()) << "the running login is not started again";
+    EXPECT_STREQ(standin::kDefaultEmail, credentials.m_email);
+    EXPECT_STREQ("secret", credentials.m_password);
+
+    CCredentials stored;
+    ASSERT_EQ(S_OK, CConfig().GetCredentials(stored));
+    EXPECT_STREQ(standin::kDefaultApiCode, stored.m_accountId);
+
+    CScriptedUser nobody;
+    nobody.Start();
+    CCredentials again;
+    EXPECT_EQ(S_OK, m_ui.Login(again));
+    nobody.Stop();
+    EXPECT_TRUE(nobody.Captions().empty()) << "the next login is silent";
+    EXPECT_EQ(1u, s_service->RequestCount());
+}
+
+TEST_F(LoginTest, CancelStoresNothingAndSaysCancelled)
+{
+    CScriptedUser user;
+    TypeCredentials(user, standin::kDefaultEmail, standin::kDefaultApiCode);
+    user.Check(IDC_LOGIN_REMEMBER).Click(IDCANCEL);
+    user.Start();
+    CCredentials credentials;
+    EXPECT_EQ(static_cast<HRESULT>(ERROR_CANCELLED), m_ui.Login(credentials));
+    user.Stop();
+    EXPECT_TRUE(user.Finished()) << user.Report();
+    EXPECT_FALSE(ReadValue(kProductKey, "Credentials"));
+    EXPECT_EQ(0u, s_service->RequestCount());
+}
+
+TEST_F(LoginTest, PlainProtocolLoginFailsWheneverTheRunFails)
+{
+    CProtocol plain;
+    CCredentials demo = Demo();
+    EXPECT_EQ(S_OK, plain.Login(demo));
+    for (const char* kind : {standin::kind::Empty, standin::kind::Malformed}) {
+        SCOPED_TRACE(kind);
+        ASSERT_TRUE(s_service->FailNext(kind));
+        EXPECT_TRUE(FAILED(plain.Login(demo))) << "an unusable answer is never a valid login";
+    }
+    plain.Disconnect();
 }
