@@ -2,6 +2,7 @@
 // provider. Every session test also checks what reached the provider: no
 // call once MAPI was uninitialised, and no object or buffer left over.
 #include <algorithm>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,12 +13,11 @@
 #include "classlib/win32/CRegKey.h"
 #include "shared/Identity.h"
 #include "shared/RecipID.h"
+#include "tests/support/MapiStandIn.h"
 #include "tests/support/TestEnv.h"
 
 namespace {
 
-constexpr const char* kMailKey = "Software\\Clients\\Mail";
-constexpr const char* kClientName = "Quillet MAPI Stand-in";
 constexpr const char* kExchangeAddress = "/o=Org/ou=Site/cn=Recipients/cn=jdoe";
 
 std::string SmtpUser()
@@ -44,81 +44,21 @@ protected:
     void SetUp() override
     {
         CleanProfileTest::SetUp();
-        m_directoryPath = TempDir() + "directory.ini";
-        m_logPath = TempDir() + "mapi.log";
-        SetEnvironmentVariableA("QUILLET_MAPI_FIXTURE", m_directoryPath.c_str());
-        SetEnvironmentVariableA("QUILLET_MAPI_LOG", m_logPath.c_str());
-        SaveMailClient();
-        Register();
+        m_mapi = std::make_unique<CMapiStandIn>(TempDir());
+        ASSERT_TRUE(m_mapi->Register()) << "mapistandin.dll is not beside the test program";
     }
 
     void TearDown() override
     {
-        Unregister();
-        RestoreMailClient();
-        SetEnvironmentVariableA("QUILLET_MAPI_FIXTURE", nullptr);
-        SetEnvironmentVariableA("QUILLET_MAPI_LOG", nullptr);
+        m_mapi.reset();
         CleanProfileTest::TearDown();
     }
 
-    // What mapi32 reads when it is loaded: the default mail client's
-    // "DLLPathEx". A 32-bit test writes the WoW64 view, which a 32-bit
-    // mapi32 reads.
-    void Register()
-    {
-        std::string self = testenv::SelfPath();
-        std::string dll = self.substr(0, self.find_last_of('\\') + 1) + "mapistandin.dll";
-        ASSERT_TRUE(testenv::FileExists(dll)) << dll;
-        CRegKey mail;
-        ASSERT_EQ(ERROR_SUCCESS, mail.Create(HKEY_LOCAL_MACHINE, kMailKey, nullptr, KEY_ALL_ACCESS));
-        ASSERT_EQ(ERROR_SUCCESS, mail.SetValue(nullptr, REG_SZ, kClientName,
-                                               static_cast<DWORD>(strlen(kClientName) + 1)));
-        CRegKey client;
-        ASSERT_EQ(ERROR_SUCCESS,
-                  client.Create(mail.Get(), kClientName, nullptr, KEY_ALL_ACCESS));
-        ASSERT_EQ(ERROR_SUCCESS, client.SetValue("DLLPathEx", REG_SZ, dll.c_str(),
-                                                 static_cast<DWORD>(dll.size() + 1)));
-    }
-
-    void Unregister()
-    {
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kMailKey) + "\\" + kClientName).c_str());
-    }
-
-    void SaveMailClient()
-    {
-        CRegKey mail;
-        CString name;
-        m_hadClient = mail.Open(HKEY_LOCAL_MACHINE, kMailKey, KEY_READ) == ERROR_SUCCESS &&
-                      mail.QueryText(nullptr, name, 1024) == ERROR_SUCCESS;
-        m_savedClient = name.str();
-    }
-
-    void RestoreMailClient()
-    {
-        CRegKey mail;
-        if (mail.Open(HKEY_LOCAL_MACHINE, kMailKey, KEY_ALL_ACCESS) != ERROR_SUCCESS)
-            return;
-        if (m_hadClient)
-            (void)mail.SetValue(nullptr, REG_SZ, m_savedClient.c_str(),
-                                static_cast<DWORD>(m_savedClient.size() + 1));
-        else
-            (void)mail.DeleteValue(nullptr);
-    }
-
-    void Directory(const std::string& text) { testenv::WriteFileBytes(m_directoryPath, text); }
-
-    std::vector<std::string> Calls() const
-    {
-        std::vector<std::string> lines;
-        std::istringstream in(testenv::ReadFileBytes(m_logPath));
-        for (std::string line; std::getline(in, line);) {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            lines.push_back(line);
-        }
-        return lines;
-    }
+    void Register() { ASSERT_TRUE(m_mapi->Register()); }
+    void Unregister() { m_mapi->Unregister(); }
+    void Directory(const std::string& text) { m_mapi->Directory(text); }
+    std::vector<std::string> Calls() const { return m_mapi->Calls(); }
+    void ClearCalls() { m_mapi->ClearCalls(); }
 
     size_t CountCalls(const std::string& prefix) const
     {
@@ -147,10 +87,7 @@ protected:
         EXPECT_EQ(logons, CountCalls("Session::Logoff"));
     }
 
-    std::string m_directoryPath;
-    std::string m_logPath;
-    bool m_hadClient = false;
-    std::string m_savedClient;
+    std::unique_ptr<CMapiStandIn> m_mapi;
 };
 
 TEST_F(IdentityTest, SmtpUserComesFromTheProfileWithoutTheDirectory)
@@ -184,7 +121,7 @@ TEST_F(IdentityTest, ExchangeUserGetsThePrimarySmtpProxy)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.proxies.empty() ? "no proxies" : c.proxies.front());
-        DeleteFileA(m_logPath.c_str());
+        ClearCalls();
         Directory(ExchangeUser(c.proxies));
         CIdentity identity;
         CString name, address;
@@ -219,7 +156,7 @@ TEST_F(IdentityTest, ExactlyOneExchangeRootListIsTheGlobalList)
     } cases[] = {{0, E_FAIL}, {1, S_OK}, {2, E_FAIL}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.gals);
-        DeleteFileA(m_logPath.c_str());
+        ClearCalls();
         Directory(ExchangeUser({"SMTP:John.Doe@example.com"}, c.gals));
         CIdentity identity;
         CString name, address;
@@ -267,7 +204,7 @@ TEST_F(IdentityTest, FailuresAnywhereLeaveNothingBehind)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.failing);
-        DeleteFileA(m_logPath.c_str());
+        ClearCalls();
         Directory(ExchangeUser({"SMTP:John.Doe@example.com"}, 1,
                                std::string("fail=") + c.failing + "\n"));
         CIdentity identity;
@@ -378,7 +315,7 @@ TEST_F(IdentityTest, ResolvePrefersTheMailboxNameAsDisplayName)
         SCOPED_TRACE(c.mailboxName ? c.mailboxName : "no mailbox name");
         if (c.mailboxName)
             testenv::WriteText(testenv::kProductKey, "MailboxName", c.mailboxName);
-        DeleteFileA(m_logPath.c_str());
+        ClearCalls();
         Directory(ExchangeUser({}));
         CProxy proxy;
         ASSERT_EQ(S_OK, proxy.Open());

@@ -12,6 +12,7 @@
 #include "shared/SharedResource.h"
 #include "shared/WebSvrAPI.h"
 #include "tests/shared/RunnerTestIds.h"
+#include "tests/support/MapiStandIn.h"
 #include "tests/support/ScriptedUser.h"
 #include "tests/support/StandInService.h"
 #include "tests/support/TestEnv.h"
@@ -399,4 +400,22 @@ TEST_F(LoginTest, PlainProtocolLoginFailsWheneverTheRunFails)
         EXPECT_TRUE(FAILED(plain.Login(demo))) << "an unusable answer is never a valid login";
     }
     plain.Disconnect();
+}
+
+TEST_F(LoginTest, DialogIsPrefilledWithTheProfilesAddress)
+{
+    CMapiStandIn mapi(TempDir());
+    ASSERT_TRUE(mapi.Register());
+    mapi.Directory("identity=jane\n[user jane]\nname=Jane Doe\ntype=SMTP\naddress=Jane.Doe@example.com\n");
+
+    CScriptedUser user;
+    user.Expect("Quillet Login").Read(IDC_LOGIN_EMAIL).Read(IDC_LOGIN_ACCOUNT).Click(IDCANCEL);
+    user.Start();
+    CCredentials credentials;
+    EXPECT_EQ(static_cast<HRESULT>(ERROR_CANCELLED), m_ui.Login(credentials));
+    user.Stop();
+    EXPECT_TRUE(user.Finished()) << user.Report();
+    EXPECT_EQ("Jane.Doe@example.com", user.TextRead(IDC_LOGIN_EMAIL));
+    EXPECT_EQ("", user.TextRead(IDC_LOGIN_ACCOUNT));
+    EXPECT_STREQ("Jane Doe", credentials.m_displayName) << "the display name is carried along";
 }
