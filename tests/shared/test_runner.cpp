@@ -1,5 +1,7 @@
 // The operation runner inside a dialog, the error dialog, and the login,
 // driven by the scripted user against the stand-in service.
+#include <memory>
+
 #include <gtest/gtest.h>
 
 #include "shared/Config.h"
@@ -267,10 +269,18 @@ protected:
     {
         RunnerTest::SetUp();
         ServiceGlobals().protocol = &m_ui;
+        // mapi32 may stay loaded once a login has asked for the profile, and
+        // it looks for its provider only when it loads: the stand-in is there
+        // from the first login on, serving a profile without an identity
+        // unless a test gives it one.
+        m_mapi = std::make_unique<CMapiStandIn>(TempDir());
+        ASSERT_TRUE(m_mapi->Register());
+        m_mapi->Directory("gals=0\n");
     }
     void TearDown() override
     {
         m_ui.Disconnect();
+        m_mapi.reset();
         RunnerTest::TearDown();
     }
 
@@ -284,6 +294,7 @@ protected:
     }
 
     CProtocolUI m_ui;
+    std::unique_ptr<CMapiStandIn> m_mapi;
 };
 
 } // namespace
@@ -404,9 +415,7 @@ TEST_F(LoginTest, PlainProtocolLoginFailsWheneverTheRunFails)
 
 TEST_F(LoginTest, DialogIsPrefilledWithTheProfilesAddress)
 {
-    CMapiStandIn mapi(TempDir());
-    ASSERT_TRUE(mapi.Register());
-    mapi.Directory("identity=jane\n[user jane]\nname=Jane Doe\ntype=SMTP\naddress=Jane.Doe@example.com\n");
+    m_mapi->Directory("identity=jane\n[user jane]\nname=Jane Doe\ntype=SMTP\naddress=Jane.Doe@example.com\n");
 
     CScriptedUser user;
     user.Expect("Quillet Login").Read(IDC_LOGIN_EMAIL).Read(IDC_LOGIN_ACCOUNT).Click(IDCANCEL);
