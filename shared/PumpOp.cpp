@@ -74,11 +74,13 @@ void CPumpOp::OnStep(CDialog& dialog, int stage, BOOL endDialog)
         m_timer = dialog.SetTimer(kStepTimer, kStepDelayMs);
         return;
     }
+    // The run that reached its last stage succeeded, whatever an earlier try
+    // of the same dialog did: a login accepted at the second try closes the
+    // dialog as one accepted at the first.
     m_op->CloseRequest();
-    if (m_success && endDialog)
+    m_success = 1;
+    if (endDialog)
         dialog.EndDialog(IDOK);
-    else
-        m_success = 1;
 }
 
 void CPumpOp::OnStepTimer(CDialog& dialog, UINT errorStringId)

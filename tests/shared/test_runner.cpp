@@ -428,3 +428,25 @@ TEST_F(LoginTest, DialogIsPrefilledWithTheProfilesAddress)
     EXPECT_EQ("", user.TextRead(IDC_LOGIN_ACCOUNT));
     EXPECT_STREQ("Jane Doe", credentials.m_displayName) << "the display name is carried along";
 }
+
+TEST_F(LoginTest, RetryAfterARejectionRunsTheLoginAfresh)
+{
+    CScriptedUser user;
+    TypeCredentials(user, "wrong@example.com", standin::kDefaultApiCode);
+    user.Click(IDOK)
+        .Expect("Quillet Error")
+        .Click(IDOK)
+        .Expect("Quillet Login")
+        .Type(IDC_LOGIN_EMAIL, standin::kDefaultEmail)
+        .Click(IDOK);
+    user.Start();
+    CCredentials credentials;
+    EXPECT_EQ(S_OK, m_ui.Login(credentials)) << "the second try is not held back by the first";
+    user.Stop();
+    EXPECT_TRUE(user.Finished()) << user.Report();
+    EXPECT_EQ(1, std::count(user.Captions().begin(), user.Captions().end(), "Quillet Error"));
+    EXPECT_STREQ(standin::kDefaultEmail, credentials.m_email);
+    EXPECT_EQ(2u, s_service->RequestCount());
+    for (const std::string& name : ListFiles(TempDir()))
+        EXPECT_NE(0u, name.rfind("Qui", 0)) << "a response file was left: " << name;
+}
