@@ -42,15 +42,17 @@ void CProtocol::Disconnect()
     }
 }
 
+HRESULT CProtocol::ConnectForLogin()
+{
+    CString url;
+    HRESULT hr = CConfig().GetServiceUrl(url, "services/gateway.asmx");
+    return FAILED(hr) ? hr : Connect(url);
+}
+
 HRESULT CProtocol::Login(CCredentials& credentials)
 {
     CLogBlock block("CProtocol::Login");
-    CConfig config;
-    CString url;
-    HRESULT hr = config.GetServiceUrl(url, "services/gateway.asmx");
-    if (FAILED(hr))
-        return hr;
-    hr = Connect(url);
+    HRESULT hr = ConnectForLogin();
     if (FAILED(hr))
         return hr;
 

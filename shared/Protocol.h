@@ -27,6 +27,10 @@ public:
 
     IDispatch* GetHost() const { return m_host; }
 
+protected:
+    // Connects to the login's endpoint of the configured service.
+    HRESULT ConnectForLogin();
+
 private:
     IDispatch* m_host;
 };

@@ -15,15 +15,11 @@ HRESULT CProtocolUI::Login(CCredentials& credentials)
     credentials.m_password.Empty();
     credentials.m_accountId.Empty();
 
-    CConfig config;
-    CString url;
-    HRESULT hr = config.GetServiceUrl(url, "services/gateway.asmx");
-    if (FAILED(hr))
-        return hr;
-    hr = Connect(url);
+    HRESULT hr = ConnectForLogin();
     if (FAILED(hr))
         return hr;
 
+    CConfig config;
     TheLog().Comment("Fetching Credentials");
     if (config.GetCredentials(credentials) == S_OK)
         return S_OK;

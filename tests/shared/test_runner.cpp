@@ -16,6 +16,7 @@
 #include "tests/shared/RunnerTestIds.h"
 #include "tests/support/MapiStandIn.h"
 #include "tests/support/ScriptedUser.h"
+#include "tests/support/ServiceTest.h"
 #include "tests/support/StandInService.h"
 #include "tests/support/TestEnv.h"
 
@@ -23,7 +24,7 @@ using namespace testenv;
 
 namespace {
 
-constexpr const char* kAddress = "127.0.0.7";
+constexpr char kAddress[] = "127.0.0.7";
 constexpr const char* kConnectionFailed =
     "An internal exception has occurred.  Your connection to the remote service has failed.  "
     "Please contact Technical Support.";
@@ -89,56 +90,7 @@ private:
     BOOL m_finished;
 };
 
-class RunnerTest : public CleanProfileTest {
-protected:
-    static void SetUpTestSuite()
-    {
-        s_service = new CStandInService(kAddress);
-        if (!s_service->Start())
-            FAIL() << "the stand-in service did not start: " << s_service->LastError();
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_service;
-        s_service = nullptr;
-    }
-
-    void SetUp() override
-    {
-        CleanProfileTest::SetUp();
-        ASSERT_TRUE(s_service && s_service->Reset());
-        UseHost(kAddress);
-    }
-
-    void TearDown() override
-    {
-        m_protocol.Disconnect();
-        ServiceGlobals().protocol = nullptr;
-        CleanProfileTest::TearDown();
-    }
-
-    void UseHost(const char* host)
-    {
-        m_protocol.Disconnect();
-        WriteText(kProductKey, "Host", host);
-        WriteDword(kProductKey, "SSL", 0);
-        ServiceGlobals().protocol = &m_protocol;
-        CString url;
-        ASSERT_EQ(S_OK, CConfig().GetServiceUrl(url, "services/gateway.asmx"));
-        ASSERT_EQ(S_OK, m_protocol.Connect(url));
-    }
-
-    static CCredentials Demo()
-    {
-        CCredentials credentials;
-        credentials.m_email = standin::kDefaultEmail;
-        credentials.m_accountId = standin::kDefaultApiCode;
-        return credentials;
-    }
-
-    static inline CStandInService* s_service = nullptr;
-    CProtocol m_protocol;
-};
+using RunnerTest = ServiceTestOn<kAddress>;
 
 } // namespace
 

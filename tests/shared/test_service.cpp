@@ -24,6 +24,7 @@
 #include "shared/XmlEscape.h"
 #include "tests/support/StandInService.h"
 #include "tests/support/SoapCallOp.h"
+#include "tests/support/ServiceTest.h"
 #include "tests/support/StepRunner.h"
 #include "tests/support/UploadOp.h"
 #include "tests/support/TestEnv.h"
@@ -32,7 +33,7 @@ using namespace testenv;
 
 namespace {
 
-constexpr const char* kAddress = "127.0.0.3";
+constexpr char kAddress[] = "127.0.0.3";
 
 std::string RandomBytes(size_t size, unsigned seed)
 {
@@ -43,52 +44,8 @@ std::string RandomBytes(size_t size, unsigned seed)
     return bytes;
 }
 
-class ServiceTest : public CleanProfileTest {
+class ServiceTest : public ServiceTestOn<kAddress> {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_service = new CStandInService(kAddress);
-        if (!s_service->Start())
-            FAIL() << "the stand-in service did not start: " << s_service->LastError();
-    }
-
-    static void TearDownTestSuite()
-    {
-        delete s_service;
-        s_service = nullptr;
-    }
-
-    void SetUp() override
-    {
-        CleanProfileTest::SetUp();
-        ASSERT_TRUE(s_service && s_service->Running());
-        ASSERT_TRUE(s_service->Reset()) << s_service->LastError();
-        WriteText(kProductKey, "Host", kAddress);
-        WriteDword(kProductKey, "SSL", 0);
-        ServiceGlobals().protocol = &m_protocol;
-        CConfig config;
-        ASSERT_EQ(S_OK, config.GetServiceUrl(m_url, "services/gateway.asmx"));
-        ASSERT_EQ(S_OK, m_protocol.Connect(m_url));
-    }
-
-    void TearDown() override
-    {
-        m_protocol.Disconnect();
-        ServiceGlobals().protocol = nullptr;
-        CleanProfileTest::TearDown();
-    }
-
-    CStandInService& Service() { return *s_service; }
-
-    CCredentials Demo() const
-    {
-        CCredentials credentials;
-        credentials.m_email = standin::kDefaultEmail;
-        credentials.m_accountId = standin::kDefaultApiCode;
-        credentials.m_password = "never sent";
-        return credentials;
-    }
-
     // A request with these signers; its file ID.
     std::string CreateRequest(const std::string& signers)
     {
@@ -106,9 +63,6 @@ protected:
         return path;
     }
 
-    static inline CStandInService* s_service = nullptr;
-    CProtocol m_protocol;
-    CString m_url;
 };
 
 } // namespace
