@@ -1,0 +1,1 @@
+quillet_test(test_receipts test_receipts.cpp)

@@ -1,0 +1,463 @@
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "shared/Base64Coder.h"
+#include "shared/Receipt.h"
+#include "shared/SAXReceipt.h"
+#include "tests/support/TestEnv.h"
+
+using namespace testenv;
+
+namespace {
+
+constexpr const char* kHead = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><inkReceipt>\n";
+constexpr const char* kTail = "</inkReceipt>\n";
+
+std::string Base64(const std::string& bytes)
+{
+    Base64Coder coder;
+    EXPECT_TRUE(coder.EncodeBytes(reinterpret_cast<const BYTE*>(bytes.data()),
+                                  static_cast<UINT>(bytes.size())));
+    return std::string(coder.GetEncoded(), coder.GetEncodedLength());
+}
+
+// Every byte value, over and over, so that a lost, doubled or misplaced
+// piece of the stream shows; long enough for its base64 to cross several of
+// the reader's 4096-character pieces.
+std::string DocumentBytes(size_t length, int seed)
+{
+    std::string bytes(length, '\0');
+    for (size_t i = 0; i < length; ++i)
+        bytes[i] = static_cast<char>((i * 31 + i / 251 + static_cast<size_t>(seed)) & 0xff);
+    return bytes;
+}
+
+// Breaks base64 text into lines the way a mail encoder would.
+std::string InLines(const std::string& text, size_t width)
+{
+    std::string lines;
+    for (size_t i = 0; i < text.size(); i += width)
+        lines += text.substr(i, width) + "\r\n";
+    return lines;
+}
+
+const std::string kEnvelopeOpen =
+    "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\">"
+    "<soap:Body>";
+const std::string kEnvelopeClose = "</soap:Body></soap:Envelope>\n";
+
+struct Document {
+    std::string operation;
+    std::string name;
+    std::string bytes;
+    std::string encoded; // as it stands in the piece
+};
+
+// The request pieces of one target as the add-in cuts them: the
+// create-request operation in three (the signer list is its own piece), one
+// piece per document.
+struct Request {
+    std::string subject = "Contract 7";
+    std::string signers = "ann@example.com;bob@example.com";
+    std::string secondSigners = "carol@example.com";
+    std::string ccs;
+    std::string message = "Please sign.\r\n<b>Merci</b> \xE9t\xE9 \x80";
+    std::vector<Document> documents;
+
+    std::vector<std::string> Pieces() const
+    {
+        std::vector<std::string> pieces;
+        pieces.push_back(kEnvelopeOpen +
+                         "<m:CreateSignatureRequest xmlns:m=\"http://quillet.example/ws/\">"
+                         "<m:pstr_FileName>" +
+                         subject + "</m:pstr_FileName>\n");
+        pieces.push_back("<CSRSigners xmlns:m=\"http://quillet.example/ws/\"><m:pstr_Signers>" +
+                         signers + "</m:pstr_Signers>\n<m:pstr_SecondSigners>" + secondSigners +
+                         "</m:pstr_SecondSigners>\n<m:pstr_CCs>" + ccs +
+                         "</m:pstr_CCs>\n</CSRSigners>\n");
+        pieces.push_back("<m:pstr_EmailMessage>" + Base64(message) +
+                         "</m:pstr_EmailMessage>\n<m:pint_Flags>3</m:pint_Flags>\n"
+                         "</m:CreateSignatureRequest>" +
+                         kEnvelopeClose);
+        for (const Document& document : documents) {
+            pieces.push_back(kEnvelopeOpen + "<m:" + document.operation +
+                             " xmlns:m=\"http://quillet.example/ws/\"><m:pstr_FileID>"
+                             "{FileID}</m:pstr_FileID>\n<m:pstr_FileName>" +
+                             document.name + "</m:pstr_FileName>\n<m:pbyt_File>" +
+                             document.encoded + "</m:pbyt_File>\n</m:" + document.operation + ">" +
+                             kEnvelopeClose);
+        }
+        return pieces;
+    }
+};
+
+Document MakeDocument(const char* operation, const char* name, size_t length, int seed,
+                      size_t lineWidth = 0)
+{
+    Document document{operation, name, DocumentBytes(length, seed), {}};
+    const std::string encoded = Base64(document.bytes);
+    document.encoded = lineWidth ? InLines(encoded, lineWidth) : encoded;
+    return document;
+}
+
+struct Results {
+    std::string fileId = "F-1001";
+    std::string link = "https://sign.example/doc?id=1001&key=abc";
+    std::string subject = "Quillet Receipt";
+    std::string category = "Quillet";
+};
+
+using AtomRows = std::vector<std::pair<std::string, std::string>>;
+
+// Documents are compared by length and a 64-bit FNV-1a digest of their
+// bytes, which keeps a mismatch readable.
+std::string Digest(const std::string& bytes)
+{
+    unsigned long long hash = 14695981039346656037ull;
+    for (unsigned char byte : bytes)
+        hash = (hash ^ byte) * 1099511628211ull;
+    char text[64];
+    wsprintfA(text, "%u bytes, %08lx%08lx", static_cast<unsigned>(bytes.size()),
+              static_cast<unsigned long>(hash >> 32), static_cast<unsigned long>(hash));
+    return text;
+}
+
+// What the reader gives, head first; a document's bytes read from its file.
+AtomRows Atoms(const CReceipt& receipt)
+{
+    AtomRows rows;
+    for (const auto& atom : receipt.GetAtoms()) {
+        std::string value(atom->m_value.GetString(), atom->m_value.GetLength());
+        if (atom->m_name == CReceiptAtom::kDocBytes)
+            value = Digest(ReadFileBytes(value));
+        rows.emplace_back(atom->m_name.GetString(), value);
+    }
+    return rows;
+}
+
+// The atom list the reader must give for a request: the reverse of the
+// order in which the value elements end in the file.
+AtomRows ExpectedAtoms(const Request& request, const Results* results)
+{
+    AtomRows inFileOrder = {
+        {"Subject", request.subject},
+        {"Signers", request.signers},
+        {"SecondSigners", request.secondSigners},
+        {"CCs", request.ccs},
+        {"EmailMessage", request.message},
+    };
+    for (const Document& document : request.documents) {
+        inFileOrder.emplace_back("DocName", document.name);
+        inFileOrder.emplace_back("DocBytes", Digest(document.bytes));
+    }
+    if (results) {
+        inFileOrder.emplace_back("FileID", results->fileId);
+        inFileOrder.emplace_back("Link", results->link);
+        inFileOrder.emplace_back("ReceiptSubject", results->subject);
+        inFileOrder.emplace_back("ReceiptCategory", results->category);
+    }
+    return AtomRows(inFileOrder.rbegin(), inFileOrder.rend());
+}
+
+std::string FolderOf(const std::string& path)
+{
+    return path.substr(0, path.rfind('\\') + 1);
+}
+
+std::string NameOf(const std::string& path)
+{
+    return path.substr(path.rfind('\\') + 1);
+}
+
+class ReceiptTest : public CleanProfileTest {
+protected:
+    void SetUp() override
+    {
+        CleanProfileTest::SetUp();
+        CString folder;
+        ASSERT_EQ(S_OK, GetReceiptsFolder(folder));
+        m_receipts = std::string(folder.GetString()) + "\\";
+        for (const std::string& name : ListFiles(m_receipts))
+            m_before.insert(name);
+    }
+
+    void TearDown() override
+    {
+        // The Receipts folder is the profile's own: only what this test
+        // filed there goes.
+        for (const std::string& name : ListFiles(m_receipts)) {
+            if (!m_before.count(name))
+                DeleteFileA((m_receipts + name).c_str());
+        }
+        for (const std::string& path : m_documents)
+            DeleteFileA(path.c_str());
+        CleanProfileTest::TearDown();
+    }
+
+    std::string WritePiece(const std::string& text)
+    {
+        const std::string path = TempDir() + "piece" + std::to_string(m_pieces++) + ".txt";
+        WriteFileBytes(path, text);
+        return path;
+    }
+
+    // Writes the receipt as the agent does: each piece as it is loaded, the
+    // Results once the invitation went out, the closing line, then filed.
+    // The work file's path.
+    std::string WriteReceipt(CReceipt& receipt, const Request& request, const Results* results)
+    {
+        for (const std::string& piece : request.Pieces())
+            EXPECT_EQ(S_OK, CloseReceiptFile(&receipt, WritePiece(piece).c_str()));
+        if (results) {
+            EXPECT_EQ(S_OK,
+                      AddReceiptResults(&receipt, results->fileId.c_str(), results->link.c_str(),
+                                        results->subject.c_str(), results->category.c_str()));
+        }
+        EXPECT_EQ(S_OK, CloseReceiptFile(&receipt, nullptr));
+        const std::string workPath = receipt.GetFilePath().GetString();
+        EXPECT_EQ(S_OK, FileReceipt(&receipt));
+        return workPath;
+    }
+
+    AtomRows ReadBack(const std::string& path, CReceipt& target, bool parses = true)
+    {
+        const HRESULT hr = CSAXReceipt::ReadFile(path.c_str(), target);
+        if (parses)
+            EXPECT_EQ(S_OK, hr);
+        else
+            EXPECT_TRUE(FAILED(hr));
+        for (const auto& atom : target.GetAtoms()) {
+            if (atom->m_name == CReceiptAtom::kDocBytes)
+                m_documents.push_back(atom->m_value.GetString());
+        }
+        return Atoms(target);
+    }
+
+    std::string m_receipts;
+    std::set<std::string> m_before;
+    std::vector<std::string> m_documents;
+    int m_pieces = 0;
+};
+
+TEST_F(ReceiptTest, WrittenReceiptReadsBackIntoTheAtomsInReverseFileOrder)
+{
+    Request request;
+    request.documents.push_back(MakeDocument("AddDocumentToRequest", "Offer.pdf", 9000, 1));
+    request.documents.push_back(MakeDocument("AddDocumentToRequest", "Annex.pdf", 20000, 2, 76));
+    const Results results;
+
+    CReceipt written(nullptr, CReceipt::kFileReceipt);
+    const std::string workPath = WriteReceipt(written, request, &results);
+    const std::string filed = written.GetFilePath().GetString();
+
+    EXPECT_FALSE(FileExists(workPath));
+    EXPECT_EQ(m_receipts, FolderOf(filed));
+    EXPECT_EQ(NameOf(workPath), NameOf(filed));
+
+    // The pieces stand in the file byte for byte, between the head and the
+    // Results block (whose escaped values the read-back checks).
+    std::string expectedStart = kHead;
+    for (const std::string& piece : request.Pieces())
+        expectedStart += piece;
+    const std::string file = ReadFileBytes(filed);
+    EXPECT_EQ(expectedStart, file.substr(0, expectedStart.size()));
+    const std::string rest = file.substr(std::min(expectedStart.size(), file.size()));
+    EXPECT_EQ(0u, rest.find("<Results><FileID>")) << rest;
+    // One line: the only line feed is the closing line's.
+    EXPECT_EQ(rest.size() - 1, rest.find('\n')) << rest;
+    EXPECT_EQ(std::string("</Results>") + kTail, rest.substr(rest.size() - 24)) << rest;
+
+    CReceipt read(nullptr, CReceipt::kFileReceipt);
+    EXPECT_EQ(ExpectedAtoms(request, &results), ReadBack(filed, read));
+    EXPECT_EQ(filed, read.GetFilePath().GetString());
+}
+
+TEST_F(ReceiptTest, ResultsValuesWithMarkupCharactersReadBackUnchanged)
+{
+    const std::vector<Results> cases = {
+        {"F-1", "https://sign.example/x?a=1&b=2&amp;c", "Quillet Receipt", "Quillet"},
+        {"F&2", "https://sign.example/", "R&D <urgent> \"a\" 'b'", "Sales > Legal"},
+        {"F-3", "https://sign.example/</Link>", "]]> &lt;", "A&B;C"},
+    };
+    for (const Results& results : cases) {
+        SCOPED_TRACE(results.link + " | " + results.subject);
+        Request request;
+        CReceipt written(nullptr, CReceipt::kFileReceipt);
+        WriteReceipt(written, request, &results);
+
+        CReceipt read(nullptr, CReceipt::kFileReceipt);
+        EXPECT_EQ(ExpectedAtoms(request, &results),
+                  ReadBack(written.GetFilePath().GetString(), read));
+    }
+}
+
+TEST_F(ReceiptTest, DocumentBytesAndMessageComeOutDecoded)
+{
+    // Lengths around the 3-byte groups and the reader's 4096-character
+    // pieces, one line or broken into lines.
+    const std::vector<std::pair<size_t, size_t>> cases = {
+        {0, 0}, {1, 0}, {2, 0}, {3072, 0}, {3073, 0}, {6145, 64}, {40000, 76}};
+    Request request;
+    static const char message[] = "\x00\x01\xff multi\r\nline \xE4\xF6";
+    request.message = std::string(message, sizeof message - 1);
+    int seed = 0;
+    for (const auto& [length, width] : cases) {
+        request.documents.push_back(MakeDocument(
+            "AddDocumentToRequest", ("doc" + std::to_string(seed)).c_str(), length, seed, width));
+        ++seed;
+    }
+    CReceipt written(nullptr, CReceipt::kFileReceipt);
+    WriteReceipt(written, request, nullptr);
+
+    CReceipt read(nullptr, CReceipt::kFileReceipt);
+    const AtomRows atoms = ReadBack(written.GetFilePath().GetString(), read);
+    EXPECT_EQ(ExpectedAtoms(request, nullptr), atoms);
+    // Without a Results block there is no file ID and no link.
+    for (const auto& [name, value] : atoms) {
+        EXPECT_NE("FileID", name);
+        EXPECT_NE("Link", name);
+    }
+    // The base64 the reader streamed to disk is gone; what stays are the
+    // decoded documents the caller was given.
+    std::vector<std::string> temporary;
+    for (const std::string& name : ListFiles(TempDir())) {
+        if (name.rfind("Qui", 0) == 0)
+            temporary.push_back(TempDir() + name);
+    }
+    std::sort(temporary.begin(), temporary.end());
+    std::vector<std::string> given = m_documents;
+    std::sort(given.begin(), given.end());
+    EXPECT_EQ(given, temporary);
+}
+
+TEST_F(ReceiptTest, DocumentOperationsTheReaderDoesNotNameFollowTheLastKnownOne)
+{
+    Request request;
+    request.documents.push_back(MakeDocument("AddReferenceDocument", "Early.pdf", 10, 7));
+    request.documents.push_back(MakeDocument("AddDocumentToRequest", "Main.pdf", 10, 8));
+    request.documents.push_back(MakeDocument("AddInstructionDocument", "Late.pdf", 10, 9));
+    CReceipt written(nullptr, CReceipt::kFileReceipt);
+    WriteReceipt(written, request, nullptr);
+
+    CReceipt read(nullptr, CReceipt::kFileReceipt);
+    Request seen = request;
+    seen.documents.erase(seen.documents.begin()); // before any AddDocumentToRequest
+    EXPECT_EQ(ExpectedAtoms(seen, nullptr), ReadBack(written.GetFilePath().GetString(), read));
+}
+
+TEST_F(ReceiptTest, BrokenFileKeepsTheAtomsReadBeforeTheError)
+{
+    const std::string path = TempDir() + "broken.xml";
+    WriteFileBytes(path, std::string(kHead) + "<Results><FileID>F-9</FileID><Link>a & b</Link>");
+    CReceipt read(nullptr, CReceipt::kFileReceipt);
+    const AtomRows atoms = ReadBack(path, read, false);
+    EXPECT_EQ((AtomRows{{"FileID", "F-9"}}), atoms);
+}
+
+TEST_F(ReceiptTest, StaleFilesWhereTheWorkFileWouldGoAreLeftAlone)
+{
+    // The system numbers its temporary names from the clock: stale receipts
+    // under the next names make the writer's first choices clash.
+    constexpr DWORD kWindow = 200;
+    DWORD start = GetTickCount() & 0xffff;
+    if (start == 0 || start + kWindow > 0xffff)
+        start = 1;
+    const std::string stale = std::string(kHead) + std::string(5000, 'S') + kTail;
+    std::vector<std::string> planted;
+    for (DWORD number = start; number < start + kWindow; ++number) {
+        char name[32];
+        wsprintfA(name, "Qui%x.xml", number);
+        planted.push_back(TempDir() + name);
+        WriteFileBytes(planted.back(), stale);
+    }
+
+    Request request;
+    request.documents.push_back(MakeDocument("AddDocumentToRequest", "Offer.pdf", 100, 3));
+    const Results results;
+    CReceipt written(nullptr, CReceipt::kFileReceipt);
+    const DWORD firstTry = GetTickCount() & 0xffff;
+    const std::string firstPiece = request.Pieces().front();
+    ASSERT_EQ(S_OK, CloseReceiptFile(&written, WritePiece(firstPiece).c_str()));
+    const std::string workPath = written.GetFilePath().GetString();
+    EXPECT_EQ(std::string(kHead) + firstPiece, ReadFileBytes(workPath));
+    const DWORD chosen = std::strtoul(NameOf(workPath).substr(3).c_str(), nullptr, 16);
+    if (firstTry >= start && firstTry < start + kWindow) {
+        EXPECT_EQ(start + kWindow, chosen) << "the writer did not step past the stale names";
+    }
+
+    for (const std::string& path : planted)
+        EXPECT_EQ(stale, ReadFileBytes(path)) << path;
+    // Nothing reserved on the way is left behind.
+    for (const std::string& name : ListFiles(TempDir()))
+        EXPECT_EQ(std::string::npos, name.find(".tmp")) << name;
+}
+
+TEST_F(ReceiptTest, StaleFileInTheReceiptsFolderIsNotWrittenOver)
+{
+    Request request;
+    const Results results;
+    CReceipt written(nullptr, CReceipt::kFileReceipt);
+    for (const std::string& piece : request.Pieces())
+        ASSERT_EQ(S_OK, CloseReceiptFile(&written, WritePiece(piece).c_str()));
+    ASSERT_EQ(S_OK, AddReceiptResults(&written, results.fileId.c_str(), results.link.c_str(),
+                                      results.subject.c_str(), results.category.c_str()));
+    ASSERT_EQ(S_OK, CloseReceiptFile(&written, nullptr));
+    const std::string workPath = written.GetFilePath().GetString();
+    const std::string clash = m_receipts + NameOf(workPath);
+    const std::string stale = std::string(kHead) + std::string(20000, 'S') + kTail;
+    WriteFileBytes(clash, stale);
+
+    ASSERT_EQ(S_OK, FileReceipt(&written));
+    const std::string filed = written.GetFilePath().GetString();
+    EXPECT_NE(clash, filed);
+    EXPECT_EQ(m_receipts, FolderOf(filed));
+    EXPECT_EQ(stale, ReadFileBytes(clash));
+    EXPECT_FALSE(FileExists(workPath));
+
+    CReceipt read(nullptr, CReceipt::kFileReceipt);
+    EXPECT_EQ(ExpectedAtoms(request, &results), ReadBack(filed, read));
+}
+
+TEST_F(ReceiptTest, WriterRefusesReceiptsOfAnotherKind)
+{
+    const std::string piece = WritePiece("<x/>");
+    CReceipt task(nullptr, CReceipt::kTaskReceipt);
+    EXPECT_EQ(E_INVALIDARG, CloseReceiptFile(&task, piece.c_str()));
+    EXPECT_EQ(E_INVALIDARG, AddReceiptAtom("<Results></Results>", &task));
+    EXPECT_EQ(E_INVALIDARG, AddReceiptResults(&task, "1", "2", "3", "4"));
+    EXPECT_EQ(E_INVALIDARG, FileReceipt(&task));
+    EXPECT_EQ(E_INVALIDARG, CloseReceiptFile(nullptr, nullptr));
+    EXPECT_TRUE(task.GetFilePath().IsEmpty());
+    EXPECT_EQ((std::vector<std::string>{"piece0.txt"}), ListFiles(TempDir()));
+}
+
+TEST_F(ReceiptTest, MissingPieceFails)
+{
+    CReceipt written(nullptr, CReceipt::kFileReceipt);
+    EXPECT_EQ(E_FAIL, CloseReceiptFile(&written, (TempDir() + "none.txt").c_str()));
+    // Nothing was filed, and an unwritten receipt cannot be.
+    CReceipt fresh(nullptr, CReceipt::kFileReceipt);
+    EXPECT_EQ(E_FAIL, FileReceipt(&fresh));
+}
+
+TEST(ReceiptAtoms, AddAtomPutsEachAtTheHead)
+{
+    CReceipt receipt(nullptr, CReceipt::kFileReceipt);
+    EXPECT_EQ(E_INVALIDARG, receipt.AddAtom(nullptr));
+    for (const char* name : {"a", "b", "c"})
+        EXPECT_EQ(S_OK, receipt.AddAtom(std::make_unique<CReceiptAtom>(name, "", name)));
+    std::string order;
+    while (auto atom = receipt.TakeHeadAtom())
+        order += atom->m_name.GetString();
+    EXPECT_EQ("cba", order);
+}
+
+} // namespace
