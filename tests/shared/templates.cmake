@@ -1,0 +1,1 @@
+quillet_test(test_templates test_templates.cpp)
