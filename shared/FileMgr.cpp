@@ -1,5 +1,7 @@
 #include "shared/FileMgr.h"
 
+#include <vector>
+
 bool GetTempFolder(CString& folder)
 {
     char path[MAX_PATH + 1];
@@ -49,4 +51,31 @@ int CFileMgr::MakeTempName(const char* format)
         m_filePath += format;
     }
     return 1;
+}
+
+HANDLE CreateNewTempFile(const char* folder, const char* suffix, CString& path)
+{
+    constexpr int kAttempts = 256;
+    std::vector<CString> reserved;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        CFileMgr names(folder ? folder : "");
+        if (!names.MakeTempName(nullptr))
+            break;
+        reserved.push_back(names.GetFilePath());
+        CString candidate = names.GetFilePath();
+        StripTmpSuffix(candidate);
+        candidate += suffix ? suffix : "";
+        file = CreateFileA(candidate, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            path = candidate;
+            break;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS)
+            break;
+    }
+    for (const CString& name : reserved)
+        DeleteFileA(name);
+    return file;
 }

@@ -28,3 +28,12 @@ protected:
 // The user's temporary folder with its closing backslash; false when the
 // system cannot give one.
 bool GetTempFolder(CString& folder);
+
+// Creates a new, empty file with a temporary ("Quill") name ending in suffix
+// (".xml") in folder (the temporary folder when null or empty) and opens it
+// for writing, unshared. The suffixed twin of a system-made name is not
+// reserved by the system, so a file left by an earlier run may already carry
+// it: such a file is never opened. The reserving ".tmp" files are held while
+// trying, so each try gets another name, and removed after. The handle (the
+// caller closes it) or INVALID_HANDLE_VALUE; path receives the name.
+HANDLE CreateNewTempFile(const char* folder, const char* suffix, CString& path);

@@ -16,10 +16,6 @@ constexpr const char kReceiptHead[] =
     "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><inkReceipt>\n";
 constexpr const char kReceiptTail[] = "</inkReceipt>\n";
 constexpr UINT kCopyBlock = 512;
-// Fresh names tried before giving up; a clash is rare, a run of them means
-// something else is wrong with the folder.
-constexpr int kNameAttempts = 256;
-
 bool EnsureFolder(const CString& path)
 {
     const DWORD attributes = GetFileAttributesA(path);
@@ -79,36 +75,9 @@ CString FileNameOf(const CString& path)
     return slash >= 0 ? path.Mid(slash + 1) : path;
 }
 
-// Makes a new, empty ".xml" file with a temporary name in folder (the
-// temporary folder when null) and opens it for writing. The ".xml" twin of a
-// system-made ".tmp" name is not reserved, so a file left over by an earlier
-// run may already carry it; that file is never opened. The ".tmp" files are
-// kept while trying, so that each try gets another name, and removed after.
 HANDLE CreateNewXmlFile(const char* folder, CString& path)
 {
-    std::vector<CString> reserved;
-    HANDLE file = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        CFileMgr names(folder ? folder : "");
-        if (!names.MakeTempName(nullptr))
-            break;
-        reserved.push_back(names.GetFilePath());
-        CString candidate = names.GetFilePath();
-        if (candidate.GetLength() >= 4 && candidate.Right(4).CompareNoCase(".tmp") == 0)
-            candidate = candidate.Left(candidate.GetLength() - 4);
-        candidate += ".xml";
-        file = CreateFileA(candidate, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            path = candidate;
-            break;
-        }
-        if (GetLastError() != ERROR_FILE_EXISTS)
-            break;
-    }
-    for (const CString& name : reserved)
-        DeleteFileA(name);
-    return file;
+    return CreateNewTempFile(folder, ".xml", path);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #define IDS_MESSAGE_UNSPECIFIED 19000
 #define IDS_PANE_BLANK_1 19001 // status-bar indicators: a single blank each
 #define IDS_PANE_BLANK_2 19002
+#define IDS_MESSAGE_BODY 19004 // the part name of the mail body among the request parts
 #define IDS_OPERATION_FAILED 19005
 #define IDS_LOGIN_REJECTED 19010
 #define IDS_CONNECTION_EXCEPTION 19049

@@ -109,24 +109,21 @@ HANDLE CWebSvrOp::PrepTxFile(const char* extension)
 {
     // A request file is always a new one: opened over a stale file, its old
     // tail would travel with the request.
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        if (!MakeTempFileName(extension))
-            return nullptr;
-        // Without an extension the system has just made the (empty) file.
-        const DWORD disposition = extension ? CREATE_NEW : TRUNCATE_EXISTING;
-        HANDLE file = CreateFileA(m_tempFileName, GENERIC_WRITE, 0, nullptr, disposition,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            m_requestFile.Reset(file);
-            m_bodyFromFile = 1;
-            m_requestBody = m_tempFileName;
-            m_requestFilePath = m_tempFileName;
-            return file;
-        }
-        if (GetLastError() != ERROR_FILE_EXISTS)
-            return nullptr;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (extension) {
+        file = CreateNewTempFile(m_tempFolder, extension, m_tempFileName);
+    } else if (MakeTempFileName(nullptr)) {
+        // The system has just made this (empty) file for us.
+        file = CreateFileA(m_tempFileName, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     }
-    return nullptr;
+    if (file == INVALID_HANDLE_VALUE)
+        return nullptr;
+    m_requestFile.Reset(file);
+    m_bodyFromFile = 1;
+    m_requestBody = m_tempFileName;
+    m_requestFilePath = m_tempFileName;
+    return file;
 }
 
 void CWebSvrOp::AddHeader(const char* name, const char* value, bool quoted)

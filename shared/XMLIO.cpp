@@ -13,24 +13,14 @@ HRESULT CXMLIO::OpenOutputFile(CString& path, const char* suffix)
 {
     path.Empty();
     Close();
-    // The name is made new every time; should another program take it first,
-    // a fresh one is made rather than writing over (and after) its file.
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        CFileMgr names;
-        if (!names.MakeTempName(suffix))
-            return E_FAIL;
-        HANDLE file = CreateFileA(names.GetFilePath(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            m_output.Reset(file);
-            m_outputPath = names.GetFilePath();
-            path = m_outputPath;
-            return S_OK;
-        }
-        if (GetLastError() != ERROR_FILE_EXISTS)
-            return E_FAIL;
-    }
-    return E_FAIL;
+    CString name;
+    HANDLE file = CreateNewTempFile(nullptr, suffix, name);
+    if (file == INVALID_HANDLE_VALUE)
+        return E_FAIL;
+    m_output.Reset(file);
+    m_outputPath = name;
+    path = m_outputPath;
+    return S_OK;
 }
 
 HRESULT CXMLIO::WriteElement(const char* tag, const char* value, BOOL skipEmpty, BOOL escape)

@@ -1,0 +1,41 @@
+#include "shared/OpGetLink.h"
+
+#include "shared/SoapEnvelope.h"
+
+namespace {
+constexpr const char* kMethod = "GetMaintenanceLink";
+}
+
+OpGetLink::OpGetLink(const char* serviceUrl) : OpQuillet(serviceUrl)
+{
+    static const char* const kTexts[6] = {"Preparing Data",           "Connecting to Quillet",
+                                          "Getting Maintenance Link", "Receiving Response",
+                                          "Confirming Result",        "Maintenance Link Received"};
+    Describe("OpGetLink", kMethod, kTexts);
+}
+
+HRESULT OpGetLink::WriteRequest()
+{
+    HRESULT hr = Put(SoapEnvelopeHead(kMethod));
+    if (SUCCEEDED(hr))
+        hr = PutElement("pstr_APICode", m_credentials.m_accountId);
+    if (SUCCEEDED(hr))
+        hr = Put("<m:pstr_FileID>");
+    if (SUCCEEDED(hr))
+        hr = BeginPiece("Tail");
+    if (SUCCEEDED(hr))
+        hr = Put("</m:pstr_FileID>\n");
+    if (SUCCEEDED(hr))
+        hr = Put(SoapEnvelopeTail(kMethod));
+    return hr;
+}
+
+int OpGetLink::ParseResponse()
+{
+    CString result;
+    m_errorCode = ReadResult(kMethod, result);
+    if (FAILED(m_errorCode))
+        return 0;
+    m_result = result;
+    return 1;
+}

@@ -1,0 +1,44 @@
+#include "shared/OpInvite.h"
+
+#include "shared/SoapEnvelope.h"
+
+namespace {
+constexpr const char* kMethod = "InviteSigners";
+}
+
+OpInvite::OpInvite(const char* serviceUrl) : OpQuillet(serviceUrl)
+{
+    static const char* const kTexts[6] = {"Preparing Data",     "Connecting to Quillet",
+                                          "Inviting Signers",   "Receiving Response",
+                                          "Confirming Result",  "Signers Invited"};
+    Describe("OpInvite", kMethod, kTexts);
+}
+
+HRESULT OpInvite::WriteRequest()
+{
+    HRESULT hr = Put(SoapEnvelopeHead(kMethod));
+    if (SUCCEEDED(hr))
+        hr = PutElement("pstr_APICode", m_credentials.m_accountId);
+    if (SUCCEEDED(hr))
+        hr = Put("<m:pstr_FileID>");
+    if (SUCCEEDED(hr))
+        hr = BeginPiece("Tail");
+    if (SUCCEEDED(hr))
+        hr = Put("</m:pstr_FileID>\n<m:pstr_EmailMessage>");
+    if (SUCCEEDED(hr))
+        hr = PutBase64(m_messagePart, false);
+    if (SUCCEEDED(hr))
+        hr = Put("</m:pstr_EmailMessage>\n");
+    if (SUCCEEDED(hr))
+        hr = Put(SoapEnvelopeTail(kMethod));
+    return hr;
+}
+
+int OpInvite::ParseResponse()
+{
+    CString result;
+    m_errorCode = ReadResult(kMethod, result);
+    if (SUCCEEDED(m_errorCode) && result != "SUCCESS")
+        m_errorCode = E_FAIL;
+    return SUCCEEDED(m_errorCode) ? 1 : 0;
+}

@@ -1,0 +1,43 @@
+#include "shared/OpParam.h"
+
+#include "shared/SoapEnvelope.h"
+
+namespace {
+constexpr const char* kMethod = "SetSignatureRequestParameters";
+}
+
+OpParam::OpParam(const char* serviceUrl) : OpQuillet(serviceUrl)
+{
+    static const char* const kTexts[6] = {"Preparing Data",     "Connecting to Quillet",
+                                          "Setting Parameters", "Receiving Response",
+                                          "Confirming Result",  "Parameters Set"};
+    Describe("OpSetParams", kMethod, kTexts);
+}
+
+HRESULT OpParam::WriteRequest()
+{
+    HRESULT hr = Put(SoapEnvelopeHead(kMethod));
+    if (SUCCEEDED(hr))
+        hr = PutElement("p_ApiCode", m_credentials.m_accountId);
+    if (SUCCEEDED(hr))
+        hr = Put("<m:p_FileID>");
+    if (SUCCEEDED(hr))
+        hr = BeginPiece("Tail");
+    if (SUCCEEDED(hr))
+        hr = Put("</m:p_FileID>\n");
+    if (SUCCEEDED(hr))
+        hr = PutElement("p_XMLContent", "<?xml version='1.0' encoding='UTF-8' ?><file><parameter "
+                                        "name='maskemailsfromclient' value='true' /></file>");
+    if (SUCCEEDED(hr))
+        hr = Put(SoapEnvelopeTail(kMethod));
+    return hr;
+}
+
+int OpParam::ParseResponse()
+{
+    CString result;
+    m_errorCode = ReadResult(kMethod, result);
+    if (SUCCEEDED(m_errorCode) && result != "SUCCESS")
+        m_errorCode = E_FAIL;
+    return SUCCEEDED(m_errorCode) ? 1 : 0;
+}

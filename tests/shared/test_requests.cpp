@@ -1,0 +1,621 @@
+// The five signature-request operations against the stand-in service: sent
+// at once, and queued as pieces that are assembled later; and the broadcast
+// file that hands a queued request to the agent.
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "shared/Broadcast.h"
+#include "shared/BodyPart.h"
+#include "shared/OpAddDoc.h"
+#include "shared/OpGetLink.h"
+#include "shared/OpInvite.h"
+#include "shared/OpParam.h"
+#include "shared/OpSendDoc.h"
+#include "shared/SoapEnvelope.h"
+#include "shared/XMLDoc.h"
+#include "shared/XmlEscape.h"
+#include "tests/support/FakeDispatch.h"
+#include "tests/support/ServiceTest.h"
+#include "tests/support/TestEnv.h"
+
+using namespace testenv;
+
+namespace {
+
+constexpr char kAddress[] = "127.0.0.8";
+
+std::string RandomBytes(size_t size, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& byte : bytes)
+        byte = static_cast<char>(random() & 0xFF);
+    return bytes;
+}
+
+std::string NarrowOf(const VARIANT& value)
+{
+    return CBstr::ToNarrow(value.bstrVal, SysStringLen(value.bstrVal)).str();
+}
+
+std::string WithoutWhitespace(std::string text)
+{
+    text.erase(std::remove_if(text.begin(), text.end(),
+                              [](char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }),
+               text.end());
+    return text;
+}
+
+// The shared escape table's form of a value.
+std::string E(const std::string& text)
+{
+    return XmlEscaped(text).str();
+}
+
+std::vector<std::string> NamesOf(const standin::Pairs& elements)
+{
+    std::vector<std::string> names;
+    for (const auto& element : elements)
+        names.push_back(element.first);
+    return names;
+}
+
+// An attachment whose SaveAsFile writes contents to the path it is given.
+CComPtr<CFakeDispatch> Attachment(const std::string& contents)
+{
+    auto attachment = CFakeDispatch::Create();
+    attachment->Method(L"SaveAsFile", [contents](const DISPPARAMS& params, VARIANT*) {
+        if (params.cArgs != 1 || params.rgvarg[0].vt != VT_BSTR)
+            return DISP_E_BADPARAMCOUNT;
+        WriteFileBytes(NarrowOf(params.rgvarg[0]), contents);
+        return S_OK;
+    });
+    return attachment;
+}
+
+CComPtr<CFakeDispatch> MailItem(const wchar_t* body)
+{
+    auto item = CFakeDispatch::Create();
+    item->Prop(L"Body", body).Prop(L"HTMLBody", L"<p>not sent</p>");
+    return item;
+}
+
+CRecip* Recipient(const char* email, int sequence, int hardCoded = 1, const char* name = "",
+                  const char* role = "")
+{
+    auto* recip = new CRecip;
+    recip->m_email = email;
+    recip->m_sequence = sequence;
+    recip->m_hardCoded = hardCoded;
+    recip->m_name = name;
+    recip->m_role = role;
+    return recip;
+}
+
+// The operations' request building, reachable from the tests.
+template <class Op>
+struct Probe : Op {
+    using Op::Op;
+    using Op::PrepareData;
+};
+
+class RequestTest : public ServiceTestOn<kAddress> {
+protected:
+    void SetUp() override
+    {
+        ServiceTestOn<kAddress>::SetUp();
+        m_mail = MailItem(L"Please sign the contract.");
+        m_message = std::make_unique<CBodyPart>(m_mail.Get(), 0, "Message Body", "Message Body", "");
+    }
+
+    CCredentials Sender() const
+    {
+        CCredentials credentials = Demo();
+        credentials.m_displayName = "Smith & Co <Sales>";
+        return credentials;
+    }
+
+    // A created request on the service; its file ID.
+    std::string CreateRequest()
+    {
+        OpSendDoc create(m_url);
+        create.m_credentials = Sender();
+        create.AppendPart(new CBodyPart(m_mail.Get(), 0, "Message Body", "Message Body", ""));
+        create.m_request.m_signers.AddTail(Recipient("first@example.com", 1));
+        EXPECT_EQ(1, create.Run(nullptr, 0, CWebSvrOp::kPrepare)) << create.GetErrorText();
+        create.FreeParts();
+        return create.m_result.str();
+    }
+
+    standin::Request LastRequest()
+    {
+        auto requests = Service().Requests();
+        EXPECT_FALSE(requests.empty());
+        return requests.empty() ? standin::Request{} : requests.back();
+    }
+
+    CComPtr<CFakeDispatch> m_mail;
+    std::unique_ptr<CBodyPart> m_message;
+};
+
+TEST_F(RequestTest, CreateSignatureRequestSendsEveryElementEscapedAndInOrder)
+{
+    OpSendDoc create(m_url);
+    create.m_credentials = Sender();
+    create.m_credentials.m_email = "sales&co@example.com";
+    create.AppendPart(new CBodyPart(m_mail.Get(), 0, "Message Body", "Message Body", ""));
+    auto attachment = Attachment("%PDF-1.4");
+    ASSERT_EQ(S_OK, create.AddPart(attachment.Get(), 1, "Contract.pdf", "Attachment"));
+    // Sequence numbers 3 and above sign with the second signers.
+    create.m_request.m_signers.AddTail(Recipient("a@example.com", 1));
+    create.m_request.m_signers.AddTail(Recipient("c@example.com", 2));
+    create.m_request.m_signers.AddTail(Recipient("b@example.com", 1));
+    create.m_request.m_signers.AddTail(Recipient("d@example.com", 3));
+    create.m_request.m_signers.AddTail(Recipient("e@example.com", -1));
+    create.m_request.m_sendOptions.m_string1 = "Q3 <Sales> & Co";
+    create.m_request.m_sendOptions.m_password = "p&ss<word>";
+    create.m_request.m_sendOptions.m_signatureType = 1;
+
+    ASSERT_EQ(1, create.Run(nullptr, 0, CWebSvrOp::kPrepare)) << create.GetErrorText();
+    EXPECT_EQ(0, create.m_result.Find("QF")) << create.m_result;
+
+    const standin::Request request = LastRequest();
+    EXPECT_EQ("", request.parseError);
+    EXPECT_EQ("CreateSignatureRequest", request.soapMethod);
+    EXPECT_EQ(std::string("\"") + kServiceNamespace + "CreateSignatureRequest\"",
+              request.Header("SOAPAction"));
+    const std::vector<std::string> order = {
+        "pstr_APICode", "pstr_SenderEmail", "pstr_SenderName", "pstr_FileName",
+        "pstr_Signers", "pstr_SecondSigners", "pstr_CCs",      "pstr_Cosign",
+        "pstr_SignType", "pstr_Password",   "pstr_EmailMessage"};
+    EXPECT_EQ(order, NamesOf(request.elements));
+    EXPECT_EQ("sales&co@example.com", request.Element("pstr_SenderEmail"));
+    EXPECT_EQ("Smith & Co <Sales>", request.Element("pstr_SenderName"));
+    EXPECT_EQ("Q3 <Sales> & Co", request.Element("pstr_FileName"));
+    EXPECT_EQ("a@example.com,b@example.com", request.Element("pstr_Signers"));
+    EXPECT_EQ("c@example.com,d@example.com", request.Element("pstr_SecondSigners"));
+    EXPECT_EQ("e@example.com", request.Element("pstr_CCs"));
+    EXPECT_EQ("false", request.Element("pstr_Cosign"));
+    EXPECT_EQ("fax", request.Element("pstr_SignType"));
+    EXPECT_EQ("p&ss<word>", request.Element("pstr_Password"));
+    EXPECT_EQ("Please sign the contract.", standin::Base64Decode(request.Element("pstr_EmailMessage")));
+    create.FreeParts();
+}
+
+TEST_F(RequestTest, SignatureTypeAndInputsAreChecked)
+{
+    const struct {
+        int type;
+        const char* sent;
+    } kTypes[] = {{0, "elec"}, {1, "fax"}, {2, "both"}, {7, "both"}};
+    for (const auto& type : kTypes) {
+        OpSendDoc create(m_url);
+        create.m_credentials = Demo();
+        create.AppendPart(new CBodyPart(m_mail.Get(), 0, "Message Body", "Message Body", ""));
+        create.m_request.m_signers.AddTail(Recipient("a@example.com", 1));
+        create.m_request.m_sendOptions.m_signatureType = type.type;
+        ASSERT_EQ(1, create.Run(nullptr, 0, CWebSvrOp::kPrepare)) << create.GetErrorText();
+        EXPECT_EQ(type.sent, LastRequest().Element("pstr_SignType"));
+        create.FreeParts();
+    }
+
+    // Without a part or without a recipient nothing is sent.
+    const size_t before = Service().RequestCount();
+    OpSendDoc noParts(m_url);
+    noParts.m_request.m_signers.AddTail(Recipient("a@example.com", 1));
+    EXPECT_EQ(0, noParts.Run(nullptr, 0, CWebSvrOp::kPrepare));
+    EXPECT_EQ(E_INVALIDARG, noParts.GetErrorCode());
+    OpSendDoc noSigners(m_url);
+    noSigners.AppendPart(new CBodyPart(m_mail.Get(), 0, "Message Body", "Message Body", ""));
+    EXPECT_EQ(0, noSigners.Run(nullptr, 0, CWebSvrOp::kPrepare));
+    EXPECT_EQ(E_INVALIDARG, noSigners.GetErrorCode());
+    noSigners.FreeParts();
+    EXPECT_EQ(before, Service().RequestCount());
+}
+
+TEST_F(RequestTest, DocumentsArriveByteForByteWithTheMethodOfTheirType)
+{
+    const std::string fileId = CreateRequest();
+    ASSERT_FALSE(fileId.empty());
+    const CString fileIdText(fileId.c_str());
+    const struct {
+        const char* type;
+        const char* method;
+        size_t size;
+    } kDocuments[] = {{"", "AddDocumentToRequest", 5000},
+                      {"Reference", "AddReferenceDocumentToRequest", 1},
+                      {"Informative", "AddInstructionalDocumentToRequest", 0},
+                      {"reference", "AddDocumentToRequest", 777}};
+    unsigned seed = 1;
+    std::vector<std::string> sent;
+    for (const auto& document : kDocuments) {
+        const std::string bytes = RandomBytes(document.size, seed++);
+        sent.push_back(bytes);
+        auto attachment = Attachment(bytes);
+        CBodyPart part(attachment.Get(), 1, "Smith & Co <v1>.pdf", "Attachment", document.type);
+        OpAddDoc add(m_url);
+        add.m_credentials = Demo();
+        add.m_document = &part;
+        add.m_fileId = &fileIdText;
+        ASSERT_EQ(1, add.Run(nullptr, 0, CWebSvrOp::kPrepare)) << document.method << add.GetErrorText();
+        EXPECT_EQ(0, add.m_result.Find("QD")) << add.m_result;
+        const standin::Request request = LastRequest();
+        EXPECT_EQ(document.method, request.soapMethod);
+        EXPECT_EQ(std::string("\"") + kServiceNamespace + document.method + "\"",
+                  request.Header("SOAPAction"));
+        const std::vector<std::string> order = {"pstr_APICode", "pstr_FileID", "pbyt_File",
+                                                "pstr_FileName", "pstr_Title"};
+        EXPECT_EQ(order, NamesOf(request.elements));
+        EXPECT_EQ(fileId, request.Element("pstr_FileID"));
+    }
+    const auto documents = Service().Documents(fileId);
+    ASSERT_EQ(sent.size(), documents.size());
+    for (size_t i = 0; i < sent.size(); ++i) {
+        EXPECT_EQ(sent[i], documents[i].data) << i;
+        EXPECT_EQ(kDocuments[i].method, documents[i].method);
+        EXPECT_EQ("Smith & Co <v1>.pdf", documents[i].fileName);
+        EXPECT_EQ("Smith & Co <v1>.pdf", documents[i].title);
+    }
+}
+
+TEST_F(RequestTest, DocumentThatCannotBeSavedIsNeverUploaded)
+{
+    const CString fileId("QF1");
+    auto attachment = Attachment("x");
+    attachment->Fail(L"SaveAsFile", E_ACCESSDENIED);
+    CBodyPart part(attachment.Get(), 1, "Contract.pdf", "Attachment", "");
+    const size_t before = Service().RequestCount();
+    OpAddDoc add(m_url);
+    add.m_credentials = Demo();
+    add.m_document = &part;
+    add.m_fileId = &fileId;
+    EXPECT_EQ(0, add.Run(nullptr, 0, CWebSvrOp::kPrepare));
+    EXPECT_TRUE(FAILED(add.GetErrorCode()));
+
+    OpAddDoc noDocument(m_url);
+    noDocument.m_fileId = &fileId;
+    EXPECT_EQ(0, noDocument.Run(nullptr, 0, CWebSvrOp::kPrepare));
+    EXPECT_EQ(E_INVALIDARG, noDocument.GetErrorCode());
+    EXPECT_EQ(before, Service().RequestCount());
+    // Nothing half-written stays behind.
+    for (const std::string& file : ListFiles(TempDir()))
+        EXPECT_EQ(std::string::npos, file.find(".xml")) << file;
+}
+
+TEST_F(RequestTest, ParametersLinkAndInvitationFollowTheDocuments)
+{
+    const std::string fileId = CreateRequest();
+    const CString fileIdText(fileId.c_str());
+    auto attachment = Attachment("%PDF-1.4 contract");
+    CBodyPart part(attachment.Get(), 1, "Contract.pdf", "Attachment", "");
+    OpAddDoc add(m_url);
+    add.m_credentials = Demo();
+    add.m_document = &part;
+    add.m_fileId = &fileIdText;
+    ASSERT_EQ(1, add.Run(nullptr, 0, CWebSvrOp::kPrepare)) << add.GetErrorText();
+
+    OpParam params(m_url);
+    params.m_credentials = Demo();
+    params.m_fileId = &fileIdText;
+    ASSERT_EQ(1, params.Run(nullptr, 0, CWebSvrOp::kPrepare)) << params.GetErrorText();
+    standin::Request request = LastRequest();
+    EXPECT_EQ((std::vector<std::string>{"p_ApiCode", "p_FileID", "p_XMLContent"}), NamesOf(request.elements));
+    EXPECT_EQ("<?xml version='1.0' encoding='UTF-8' ?><file><parameter name='maskemailsfromclient' "
+              "value='true' /></file>",
+              request.Element("p_XMLContent"));
+
+    OpGetLink link(m_url);
+    link.m_credentials = Demo();
+    link.m_fileId = &fileIdText;
+    ASSERT_EQ(1, link.Run(nullptr, 0, CWebSvrOp::kPrepare)) << link.GetErrorText();
+    EXPECT_EQ((std::vector<std::string>{"pstr_APICode", "pstr_FileID"}), NamesOf(LastRequest().elements));
+    EXPECT_NE(-1, link.m_result.Find(("FileID=" + fileId).c_str())) << link.m_result;
+
+    OpInvite invite(m_url);
+    invite.m_credentials = Demo();
+    invite.m_fileId = &fileIdText;
+    invite.m_messagePart = m_message.get();
+    ASSERT_EQ(1, invite.Run(nullptr, 0, CWebSvrOp::kPrepare)) << invite.GetErrorText();
+    request = LastRequest();
+    EXPECT_EQ((std::vector<std::string>{"pstr_APICode", "pstr_FileID", "pstr_EmailMessage"}),
+              NamesOf(request.elements));
+    EXPECT_EQ("Please sign the contract.", standin::Base64Decode(request.Element("pstr_EmailMessage")));
+}
+
+TEST_F(RequestTest, AccountIdAndFileIdCannotBreakTheRequest)
+{
+    const CString fileId("QF1</m:pstr_FileID><m:x>");
+    OpGetLink link(m_url);
+    link.m_credentials = Demo();
+    link.m_credentials.m_accountId = "A&B<C>";
+    link.m_fileId = &fileId;
+    EXPECT_EQ(0, link.Run(nullptr, 0, CWebSvrOp::kPrepare));
+    const standin::Request request = LastRequest();
+    EXPECT_EQ("", request.parseError);
+    EXPECT_EQ((std::vector<std::string>{"pstr_APICode", "pstr_FileID"}), NamesOf(request.elements));
+    EXPECT_EQ("A&B<C>", request.Element("pstr_APICode"));
+    EXPECT_EQ("QF1</m:pstr_FileID><m:x>", request.Element("pstr_FileID"));
+    // The service's refusal is its error report.
+    EXPECT_EQ(0, link.GetErrorText().Find("ERROR:")) << link.GetErrorText();
+
+    // Without a file ID there is no request to send.
+    const size_t before = Service().RequestCount();
+    OpInvite invite(m_url);
+    invite.m_credentials = Demo();
+    EXPECT_EQ(0, invite.Run(nullptr, 0, CWebSvrOp::kPrepare));
+    EXPECT_EQ(before, Service().RequestCount());
+}
+
+TEST_F(RequestTest, ResultTextsAreJudged)
+{
+    const CString fileId("QF1");
+    const struct {
+        const char* text;
+        HRESULT expected;
+        const char* errorText;
+    } kResults[] = {{"", E_FAIL, ""},
+                    {"ERROR: whatever follows", E_FAIL, "ERROR: whatever follows"},
+                    {"Refused. ERROR: quota", E_FAIL, "Refused. ERROR: quota"},
+                    {"success", E_FAIL, ""},
+                    {"SUCCESS", S_OK, ""}};
+    for (const auto& result : kResults) {
+        ASSERT_TRUE(Service().FailNext(standin::kind::Result, 2, nullptr,
+                                       "\"text\": " + standin::JsonQuote(result.text)));
+        OpInvite invite(m_url);
+        invite.m_credentials = Demo();
+        invite.m_fileId = &fileId;
+        EXPECT_EQ(result.expected == S_OK, invite.Run(nullptr, 0, CWebSvrOp::kPrepare) == 1) << result.text;
+        EXPECT_EQ(result.expected, invite.GetErrorCode()) << result.text;
+        EXPECT_STREQ(result.errorText, invite.GetErrorText()) << result.text;
+
+        OpParam params(m_url);
+        params.m_credentials = Demo();
+        params.m_fileId = &fileId;
+        EXPECT_EQ(result.expected, params.Run(nullptr, 0, CWebSvrOp::kPrepare) == 1 ? S_OK : params.GetErrorCode())
+            << result.text;
+    }
+}
+
+TEST_F(RequestTest, MessagePartDecidesEmptinessAndTheSubjectComesFromTheFirstDocument)
+{
+    const struct {
+        const wchar_t* body;
+        int empty;
+    } kBodies[] = {{L"", 1}, {L"x", 1}, {L"ok", 0}};
+    for (const auto& body : kBodies) {
+        OpSendDoc create(m_url);
+        auto mail = MailItem(body.body);
+        auto attachment = Attachment("%PDF");
+        ASSERT_EQ(S_OK, create.AddPart(attachment.Get(), 1, "Offer.pdf", "Attachment"));
+        EXPECT_EQ(0, create.IsMessageEmpty()) << "no message part yet";
+        create.AppendPart(new CBodyPart(mail.Get(), 0, "Message Body", "Message Body", ""));
+        create.AppendPart(nullptr);
+        EXPECT_EQ(2, create.m_parts.GetCount());
+        EXPECT_EQ(body.empty, create.IsMessageEmpty());
+        create.DefaultSubject();
+        EXPECT_STREQ("Offer.pdf", create.m_request.m_subject);
+        create.m_request.m_subject = "Kept";
+        create.DefaultSubject();
+        EXPECT_STREQ("Kept", create.m_request.m_subject);
+        const ULONG held = attachment->RefCount();
+        create.FreeParts();
+        EXPECT_TRUE(create.m_parts.IsEmpty());
+        EXPECT_EQ(held - 1, attachment->RefCount());
+    }
+}
+
+// ------------------------------------------------------------- queued mode
+
+// Occupies the names the system is about to give out in the temporary
+// folder with stale files longer than any request.
+void PlantStaleFiles(const std::string& folder, std::vector<std::string>& planted)
+{
+    char name[MAX_PATH];
+    ASSERT_NE(0u, GetTempFileNameA(folder.c_str(), "Quill", 0, name));
+    DeleteFileA(name);
+    std::string base(name);
+    base = base.substr(0, base.rfind('\\') + 1);
+    const std::string stem = std::string(name).substr(base.size() + 3);
+    const unsigned first = std::stoul(stem.substr(0, stem.find('.')), nullptr, 16);
+    const std::string stale(100000, 'S');
+    for (unsigned unique = first; unique < first + 24; ++unique) {
+        char file[MAX_PATH];
+        wsprintfA(file, "%sQui%x.xml", base.c_str(), unique & 0xFFFF);
+        WriteFileBytes(file, stale);
+        planted.push_back(file);
+    }
+}
+
+class QueuedTest : public RequestTest {
+protected:
+    // The same operation prepared with its file ID at once and queued, then
+    // assembled over stale files and sent.
+    template <class Op>
+    void CheckQueued(const char* kind, const std::function<void(Op&)>& setup)
+    {
+        SCOPED_TRACE(kind);
+        const CString fileId("QF42&1");
+        Probe<Op> immediate(m_url);
+        setup(immediate);
+        immediate.m_credentials = Demo();
+        immediate.m_credentials.m_accountId = "A&B";
+        immediate.m_fileId = &fileId;
+        ASSERT_EQ(1, immediate.PrepareData());
+        const std::string expected = ReadFileBytes(immediate.GetRequestFilePath().str());
+        ASSERT_NE(std::string::npos, expected.find("QF42&amp;1"));
+
+        Probe<Op> queued(m_url);
+        setup(queued);
+        queued.m_credentials = immediate.m_credentials;
+        std::vector<std::string> planted;
+        PlantStaleFiles(TempDir(), planted);
+        CString opPath;
+        ASSERT_EQ(S_OK, queued.SaveOpFile(opPath));
+        EXPECT_EQ(opPath, queued.GetOpFilePath());
+        ASSERT_EQ(2, queued.m_castlets.GetCount());
+        POSITION pos = queued.m_castlets.GetHeadPosition();
+        const CCastlet* head = queued.m_castlets.GetNext(pos);
+        const CCastlet* tail = queued.m_castlets.GetNext(pos);
+        EXPECT_STREQ("Head", head->m_name);
+        EXPECT_STREQ("Tail", tail->m_name);
+        const std::string headText = ReadFileBytes(head->m_path.str());
+        EXPECT_EQ("FileID>", headText.substr(headText.size() - 7));
+        EXPECT_EQ(0u, ReadFileBytes(tail->m_path.str()).find("</m:"));
+
+        std::string expectedOp = std::string("<") + kind + ">";
+        expectedOp += "<SOAPAction>" + E(queued.GetSoapAction().str()) + "</SOAPAction>\n";
+        expectedOp += "<Head>" + E(head->m_path.str()) + "</Head>\n";
+        expectedOp += "<Tail>" + E(tail->m_path.str()) + "</Tail>\n";
+        expectedOp += std::string("</") + kind + ">";
+        EXPECT_EQ(expectedOp, ReadFileBytes(opPath.str()));
+        CXMLDoc opFile;
+        EXPECT_EQ(S_OK, opFile.LoadFile(opPath));
+
+        queued.m_fileId = &fileId;
+        const char* assembled = queued.AssembleRequest();
+        ASSERT_NE(nullptr, assembled);
+        const std::string text = ReadFileBytes(assembled);
+        EXPECT_EQ(WithoutWhitespace(expected), WithoutWhitespace(text));
+        for (const std::string& path : {std::string(assembled), opPath.str(), head->m_path.str(),
+                                        tail->m_path.str()})
+            EXPECT_EQ(planted.end(), std::find_if(planted.begin(), planted.end(), [&](const std::string& p) {
+                          return lstrcmpiA(p.c_str(), path.c_str()) == 0;
+                      })) << path << " was opened over a stale file";
+
+        // Run, the queued operation sends what its pieces give.
+        const size_t before = Service().RequestCount();
+        queued.Run(nullptr, 0, CWebSvrOp::kPrepare);
+        ASSERT_EQ(before + 1, Service().RequestCount());
+        const standin::Request request = LastRequest();
+        EXPECT_EQ("", request.parseError);
+        EXPECT_EQ("A&B", request.elements.at(0).second);
+        EXPECT_EQ("QF42&1", request.elements.at(1).second);
+        for (const std::string& path : planted)
+            DeleteFileA(path.c_str());
+    }
+};
+
+TEST_F(QueuedTest, QueuedOperationsAssembleToTheImmediateRequest)
+{
+    auto attachment = Attachment(RandomBytes(3000, 9));
+    CBodyPart part(attachment.Get(), 1, "Smith & Co.pdf", "Attachment", "Reference");
+    CheckQueued<OpAddDoc>("OpAddDoc", [&](OpAddDoc& op) { op.m_document = &part; });
+    CheckQueued<OpParam>("OpSetParams", [](OpParam&) {});
+    CheckQueued<OpGetLink>("OpGetLink", [](OpGetLink&) {});
+    CheckQueued<OpInvite>("OpInvite", [&](OpInvite& op) { op.m_messagePart = m_message.get(); });
+}
+
+TEST_F(QueuedTest, QueuedCreateRequestKeepsTargetsApartAndEscaped)
+{
+    std::vector<std::string> planted;
+    PlantStaleFiles(TempDir(), planted);
+    OpSendDoc create(m_url);
+    create.m_credentials = Sender();
+    create.m_roleMap = 1;
+    create.AppendPart(new CBodyPart(m_mail.Get(), 0, "Message Body", "Message Body", ""));
+    create.m_request.m_signers.AddTail(Recipient("fixed@example.com", 1, 1, "Fixed", "Approver"));
+    create.m_request.m_signers.AddTail(Recipient("late@example.com", 4, 1, "Late & Co", ""));
+    create.m_request.m_signers.AddTail(Recipient("t1@example.com", 1, 0, "Smith & Co", "<Sales>"));
+    create.m_request.m_signers.AddTail(Recipient("t2@example.com", 2, 0, "T2", "Buyer"));
+    CString opPath;
+    ASSERT_EQ(S_OK, create.SaveOpFile(opPath));
+
+    std::vector<std::string> names;
+    std::vector<std::string> paths;
+    for (POSITION pos = create.m_castlets.GetHeadPosition(); pos;) {
+        const CCastlet* castlet = create.m_castlets.GetNext(pos);
+        names.push_back(castlet->m_name.str());
+        paths.push_back(castlet->m_path.str());
+    }
+    ASSERT_EQ((std::vector<std::string>{"Head", "Recips", "Tail", "Options"}), names);
+    const std::string opText = ReadFileBytes(opPath.str());
+    EXPECT_EQ(0u, opText.find("<OpSendDoc><SOAPAction>"));
+    for (size_t i = 0; i < names.size(); ++i)
+        EXPECT_NE(std::string::npos, opText.find("<" + names[i] + ">" + E(paths[i]) + "</" + names[i] + ">\n"));
+
+    const std::string head = ReadFileBytes(paths[0]);
+    EXPECT_NE(std::string::npos, head.find("<m:pstr_SenderName>Smith &amp; Co &lt;Sales&gt;</m:pstr_SenderName>"));
+    EXPECT_EQ("</m:pstr_FileName>\n", head.substr(head.size() - 19));
+
+    const std::string recips = ReadFileBytes(paths[1]);
+    CXMLDoc loaded;
+    EXPECT_EQ(S_OK, loaded.LoadString(recips.c_str())) << recips;
+    const std::string expected =
+        std::string("<CSRSigners xmlns:m=\"") + kServiceNamespace + "\">" +
+        "<m:pstr_Signers>" + E("fixed@example.com") + "</m:pstr_Signers>\n" +
+        "<m:pstr_SecondSigners>" + E("late@example.com") + "</m:pstr_SecondSigners>\n" +
+        "<m:pstr_CCs></m:pstr_CCs>\n" +
+        "<m:pstr_Audience>" +
+        "<target><email>" + E("t1@example.com") + "</email><name>" + E("Smith & Co") +
+        "</name><role>" + E("<Sales>") + "</role><tier>1</tier></target>\n" +
+        "<target><email>" + E("t2@example.com") + "</email><name>T2</name><role>Buyer</role><tier>2</tier></target>\n" +
+        "</m:pstr_Audience>\n" +
+        "<m:pstr_RoleMap>" +
+        "<entry><name>Fixed</name><role>Approver</role></entry>\n" +
+        "<target><email>" + E("late@example.com") + "</email><name>" + E("Late & Co") +
+        "</name><role></role><tier>4</tier></target>\n" +
+        "</m:pstr_RoleMap>\n" +
+        "</CSRSigners>\n";
+    EXPECT_EQ(expected, recips);
+    EXPECT_EQ(0u, ReadFileBytes(paths[2]).find("<m:pstr_Cosign>false</m:pstr_Cosign>\n"));
+    EXPECT_NE(std::string::npos, ReadFileBytes(paths[3]).find("<SendOptions>"));
+    for (const std::string& path : paths)
+        EXPECT_EQ(std::string::npos, ReadFileBytes(path).find("SSSS")) << path;
+    for (const std::string& path : planted)
+        DeleteFileA(path.c_str());
+    create.FreeParts();
+}
+
+TEST_F(RequestTest, BroadcastFileNamesEveryOperationFileEscaped)
+{
+    const struct {
+        DWORD makeReceipt;
+        const char* setParams;
+        std::vector<std::string> documents;
+    } kCases[] = {{1, "C:\\t\\params & more.xml", {"C:\\t\\doc1.xml", "C:\\t\\doc<2>.xml"}},
+                  {0, "", {"C:\\t\\only.xml"}}};
+    for (const auto& c : kCases) {
+        WriteDword(kProductKey, "MakeReceipt", c.makeReceipt);
+        OpSendDoc request(m_url);
+        request.m_request.m_sendOptions.m_receiptSubject = "Signed: Smith & Co";
+        request.m_request.m_sendOptions.m_categoryTags = "<Sales>";
+        CBroadcast broadcast;
+        broadcast.m_createSignaturePath = "C:\\t\\create.xml";
+        for (const std::string& document : c.documents)
+            broadcast.m_addDocumentPaths.AddTail(document.c_str());
+        broadcast.m_setParamsPath = c.setParams;
+        broadcast.m_getLinkPath = "C:\\t\\link.xml";
+        broadcast.m_sendInvitePath = "C:\\t\\invite.xml";
+        broadcast.m_entryId = "00AB";
+        std::vector<std::string> planted;
+        PlantStaleFiles(TempDir(), planted);
+        const char* path = broadcast.Write(request);
+        ASSERT_NE(nullptr, path);
+        EXPECT_EQ(broadcast.m_broadcastPath, CString(path));
+
+        std::string expected = "<inkBroadcast><CreateSignature>" + E("C:\\t\\create.xml") + "</CreateSignature>\n";
+        for (const std::string& document : c.documents)
+            expected += "<AddDocument>" + E(document) + "</AddDocument>\n";
+        expected += "<SetParams>" + E(c.setParams) + "</SetParams>\n" +
+                    "<GetLink>" + E("C:\\t\\link.xml") + "</GetLink>\n" +
+                    "<SendInvite>" + E("C:\\t\\invite.xml") + "</SendInvite>\n" +
+                    "<EntryID>00AB</EntryID>\n" +
+                    "<MakeReceipt>" + std::to_string(c.makeReceipt) + "</MakeReceipt>\n" +
+                    "<ReceiptSubject>" + E("Signed: Smith & Co") + "</ReceiptSubject>\n" +
+                    "<ReceiptCategory>&lt;Sales&gt;</ReceiptCategory>\n" +
+                    "</inkBroadcast>";
+        EXPECT_EQ(expected, ReadFileBytes(path));
+        CXMLDoc loaded;
+        EXPECT_EQ(S_OK, loaded.LoadFile(path));
+        for (const std::string& stale : planted)
+            DeleteFileA(stale.c_str());
+    }
+}
+
+} // namespace
