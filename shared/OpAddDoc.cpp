@@ -46,15 +46,9 @@ HRESULT OpAddDoc::CheckInputs()
 
 HRESULT OpAddDoc::WriteRequest()
 {
-    HRESULT hr = Put(SoapEnvelopeHead(m_method));
+    HRESULT hr = PutHeadAndFileId(m_method, "pstr_APICode", "pstr_FileID");
     if (SUCCEEDED(hr))
-        hr = PutElement("pstr_APICode", m_credentials.m_accountId);
-    if (SUCCEEDED(hr))
-        hr = Put("<m:pstr_FileID>");
-    if (SUCCEEDED(hr))
-        hr = BeginPiece("Tail");
-    if (SUCCEEDED(hr))
-        hr = Put("</m:pstr_FileID>\n<m:pbyt_File>");
+        hr = Put("<m:pbyt_File>");
     if (SUCCEEDED(hr))
         hr = PutBase64(m_document, true);
     if (SUCCEEDED(hr))

@@ -16,15 +16,7 @@ OpGetLink::OpGetLink(const char* serviceUrl) : OpQuillet(serviceUrl)
 
 HRESULT OpGetLink::WriteRequest()
 {
-    HRESULT hr = Put(SoapEnvelopeHead(kMethod));
-    if (SUCCEEDED(hr))
-        hr = PutElement("pstr_APICode", m_credentials.m_accountId);
-    if (SUCCEEDED(hr))
-        hr = Put("<m:pstr_FileID>");
-    if (SUCCEEDED(hr))
-        hr = BeginPiece("Tail");
-    if (SUCCEEDED(hr))
-        hr = Put("</m:pstr_FileID>\n");
+    HRESULT hr = PutHeadAndFileId(kMethod, "pstr_APICode", "pstr_FileID");
     if (SUCCEEDED(hr))
         hr = Put(SoapEnvelopeTail(kMethod));
     return hr;

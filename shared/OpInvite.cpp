@@ -16,15 +16,9 @@ OpInvite::OpInvite(const char* serviceUrl) : OpQuillet(serviceUrl)
 
 HRESULT OpInvite::WriteRequest()
 {
-    HRESULT hr = Put(SoapEnvelopeHead(kMethod));
+    HRESULT hr = PutHeadAndFileId(kMethod, "pstr_APICode", "pstr_FileID");
     if (SUCCEEDED(hr))
-        hr = PutElement("pstr_APICode", m_credentials.m_accountId);
-    if (SUCCEEDED(hr))
-        hr = Put("<m:pstr_FileID>");
-    if (SUCCEEDED(hr))
-        hr = BeginPiece("Tail");
-    if (SUCCEEDED(hr))
-        hr = Put("</m:pstr_FileID>\n<m:pstr_EmailMessage>");
+        hr = Put("<m:pstr_EmailMessage>");
     if (SUCCEEDED(hr))
         hr = PutBase64(m_messagePart, false);
     if (SUCCEEDED(hr))

@@ -16,15 +16,7 @@ OpParam::OpParam(const char* serviceUrl) : OpQuillet(serviceUrl)
 
 HRESULT OpParam::WriteRequest()
 {
-    HRESULT hr = Put(SoapEnvelopeHead(kMethod));
-    if (SUCCEEDED(hr))
-        hr = PutElement("p_ApiCode", m_credentials.m_accountId);
-    if (SUCCEEDED(hr))
-        hr = Put("<m:p_FileID>");
-    if (SUCCEEDED(hr))
-        hr = BeginPiece("Tail");
-    if (SUCCEEDED(hr))
-        hr = Put("</m:p_FileID>\n");
+    HRESULT hr = PutHeadAndFileId(kMethod, "p_ApiCode", "p_FileID");
     if (SUCCEEDED(hr))
         hr = PutElement("p_XMLContent", "<?xml version='1.0' encoding='UTF-8' ?><file><parameter "
                                         "name='maskemailsfromclient' value='true' /></file>");

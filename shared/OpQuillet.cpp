@@ -312,3 +312,18 @@ HRESULT OpQuillet::ReadResult(const char* method, CString& result)
         hr = CheckResult(result);
     return hr;
 }
+
+HRESULT OpQuillet::PutHeadAndFileId(const char* method, const char* apiCodeTag,
+                                    const char* fileIdTag)
+{
+    HRESULT hr = Put(SoapEnvelopeHead(method));
+    if (SUCCEEDED(hr))
+        hr = PutElement(apiCodeTag, m_credentials.m_accountId);
+    if (SUCCEEDED(hr))
+        hr = Put(CString("<m:") + fileIdTag + ">");
+    if (SUCCEEDED(hr))
+        hr = BeginPiece("Tail");
+    if (SUCCEEDED(hr))
+        hr = Put(CString("</m:") + fileIdTag + ">\n");
+    return hr;
+}

@@ -60,6 +60,11 @@ protected:
     // Starts the named piece. Queued, it becomes a castlet ("Head" is the
     // request file itself); at once, leaving "Head" writes the file ID.
     HRESULT BeginPiece(const char* name);
+    // The envelope's head, the API code and the file ID element, which the
+    // queued request leaves open between its "Head" and "Tail" pieces (the
+    // file ID of a broadcast target lands there): "<m:fileIdTag>", then
+    // "</m:fileIdTag>\n" at the start of the "Tail".
+    HRESULT PutHeadAndFileId(const char* method, const char* apiCodeTag, const char* fileIdTag);
     HRESULT Put(const char* text);
     // "<m:name>value</m:name>\n", the value escaped.
     HRESULT PutElement(const char* name, const char* value);
