@@ -64,10 +64,5 @@ HRESULT OpAddDoc::WriteRequest()
 
 int OpAddDoc::ParseResponse()
 {
-    CString result;
-    m_errorCode = ReadResult(m_method, result);
-    if (FAILED(m_errorCode))
-        return 0;
-    m_result = result;
-    return 1;
+    return TakeResult(m_method, m_result);
 }

@@ -24,10 +24,5 @@ HRESULT OpGetLink::WriteRequest()
 
 int OpGetLink::ParseResponse()
 {
-    CString result;
-    m_errorCode = ReadResult(kMethod, result);
-    if (FAILED(m_errorCode))
-        return 0;
-    m_result = result;
-    return 1;
+    return TakeResult(kMethod, m_result);
 }

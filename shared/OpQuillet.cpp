@@ -327,3 +327,13 @@ HRESULT OpQuillet::PutHeadAndFileId(const char* method, const char* apiCodeTag,
         hr = Put(CString("</m:") + fileIdTag + ">\n");
     return hr;
 }
+
+int OpQuillet::TakeResult(const char* method, CString& target)
+{
+    CString result;
+    m_errorCode = ReadResult(method, result);
+    if (FAILED(m_errorCode))
+        return 0;
+    target = result;
+    return 1;
+}

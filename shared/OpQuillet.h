@@ -75,6 +75,9 @@ protected:
     HRESULT PutBase64(CBodyPart* part, bool asDocument);
     // Selects the method's response and checks its result text.
     HRESULT ReadResult(const char* method, CString& result);
+    // The result read into target (untouched on failure), with the error
+    // code set; 1 for success, as ParseResponse answers.
+    int TakeResult(const char* method, CString& target);
 
     HANDLE m_out = INVALID_HANDLE_VALUE; // where Put writes; not owned
 

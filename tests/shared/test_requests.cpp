@@ -30,15 +30,6 @@ namespace {
 
 constexpr char kAddress[] = "127.0.0.8";
 
-std::string RandomBytes(size_t size, unsigned seed)
-{
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes)
-        byte = static_cast<char>(random() & 0xFF);
-    return bytes;
-}
-
 std::string NarrowOf(const VARIANT& value)
 {
     return CBstr::ToNarrow(value.bstrVal, SysStringLen(value.bstrVal)).str();

@@ -35,15 +35,6 @@ namespace {
 
 constexpr char kAddress[] = "127.0.0.3";
 
-std::string RandomBytes(size_t size, unsigned seed)
-{
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes)
-        byte = static_cast<char>(random() & 0xFF);
-    return bytes;
-}
-
 class ServiceTest : public ServiceTestOn<kAddress> {
 protected:
     // A request with these signers; its file ID.

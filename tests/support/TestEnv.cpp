@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <shlwapi.h>
 
 #include "classlib/win32/CRegKey.h"
@@ -102,6 +103,15 @@ std::vector<std::string> ListFiles(const std::string& folder)
     } while (FindNextFileA(find.Get(), &data));
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::string RandomBytes(size_t size, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& byte : bytes)
+        byte = static_cast<char>(random() & 0xFF);
+    return bytes;
 }
 
 int RunProcess(const std::string& commandLine, DWORD creationFlags)

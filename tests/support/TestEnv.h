@@ -37,6 +37,9 @@ bool FileExists(const std::string& path);
 // Names of the files directly in a folder, sorted.
 std::vector<std::string> ListFiles(const std::string& folder);
 
+// Bytes of every value, the same for the same seed.
+std::string RandomBytes(size_t size, unsigned seed);
+
 // Runs a program to its end; its exit code, or -1 when it did not start.
 int RunProcess(const std::string& commandLine, DWORD creationFlags = 0);
 // Path of the running test program.
