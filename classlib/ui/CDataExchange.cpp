@@ -8,6 +8,9 @@
 
 HWND CDataExchange::PrepareCtrl(int id)
 {
+    // Once one value has failed, the exchange stops where it is.
+    if (m_failed)
+        return nullptr;
     HWND control = ::GetDlgItem(m_hDlg, id);
     if (!control) {
         // A template without the control is the program's fault, not the
@@ -28,8 +31,6 @@ void CDataExchange::Fail(HWND control)
 
 void DDX_Text(CDataExchange& dx, int id, CString& value)
 {
-    if (dx.Failed())
-        return;
     HWND control = dx.PrepareCtrl(id);
     if (!control)
         return;
@@ -61,8 +62,6 @@ bool ParseInt(const CString& text, int& value)
 
 void DDX_Text(CDataExchange& dx, int id, int& value)
 {
-    if (dx.Failed())
-        return;
     HWND control = dx.PrepareCtrl(id);
     if (!control)
         return;
@@ -81,8 +80,6 @@ void DDX_Text(CDataExchange& dx, int id, int& value)
 
 void DDX_Check(CDataExchange& dx, int id, int& value)
 {
-    if (dx.Failed())
-        return;
     HWND control = dx.PrepareCtrl(id);
     if (!control)
         return;

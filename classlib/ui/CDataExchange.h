@@ -19,7 +19,8 @@ public:
     CDataExchange(const CDataExchange&) = delete;
     CDataExchange& operator=(const CDataExchange&) = delete;
 
-    // The control with that id; null (and the pass failed) when the dialog has none.
+    // The control with that id; null when the pass has already failed, or
+    // (failing the pass) when the dialog has none.
     HWND PrepareCtrl(int id);
     // Gives the user the offending control and ends the pass as failed.
     void Fail(HWND control);
