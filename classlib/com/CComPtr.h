@@ -32,6 +32,7 @@ public:
 
     T* Get() const { return m_p; }
     T* operator->() const { return m_p; }
+    T& operator*() const { return *m_p; }
     explicit operator bool() const { return m_p != nullptr; }
     bool operator==(const T* p) const { return m_p == p; }
 

@@ -1,0 +1,106 @@
+#include "standins/outlook/core/ConnectionPoint.h"
+
+#include <algorithm>
+
+#include "standins/outlook/core/AutoObject.h"
+
+namespace standin {
+
+std::vector<HRESULT> CConnectionPoint::Fire(DISPID id, std::vector<CVariant>& args)
+{
+    // Automation order: the last argument first.
+    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+    DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), nullptr,
+                      static_cast<UINT>(reversed.size()), 0};
+    // A sink may unadvise itself or others while it handles the event.
+    std::vector<Sink> sinks = m_sinks;
+    std::vector<HRESULT> answers;
+    for (const Sink& sink : sinks) {
+        const bool stillAdvised = std::any_of(m_sinks.begin(), m_sinks.end(),
+                                              [&](const Sink& s) { return s.cookie == sink.cookie; });
+        if (!stillAdvised)
+            continue;
+        CVariant result;
+        EXCEPINFO exception{};
+        UINT argError = 0;
+        answers.push_back(sink.dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                                &params, &result, &exception, &argError));
+        SysFreeString(exception.bstrSource);
+        SysFreeString(exception.bstrDescription);
+        SysFreeString(exception.bstrHelpFile);
+    }
+    return answers;
+}
+
+HRESULT CConnectionPoint::QueryInterface(REFIID iid, void** object)
+{
+    if (!object)
+        return E_POINTER;
+    *object = nullptr;
+    if (iid != IID_IUnknown && iid != IID_IConnectionPoint)
+        return E_NOINTERFACE;
+    *object = static_cast<IConnectionPoint*>(this);
+    AddRef();
+    return S_OK;
+}
+
+ULONG CConnectionPoint::AddRef()
+{
+    return m_owner.AddRef();
+}
+
+ULONG CConnectionPoint::Release()
+{
+    return m_owner.Release();
+}
+
+HRESULT CConnectionPoint::GetConnectionInterface(IID* iid)
+{
+    if (!iid)
+        return E_POINTER;
+    *iid = m_events;
+    return S_OK;
+}
+
+HRESULT CConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** container)
+{
+    if (!container)
+        return E_POINTER;
+    *container = &m_owner;
+    m_owner.AddRef();
+    return S_OK;
+}
+
+HRESULT CConnectionPoint::Advise(IUnknown* sink, DWORD* cookie)
+{
+    if (!sink || !cookie)
+        return E_POINTER;
+    *cookie = 0;
+    CComPtr<IDispatch> dispatch;
+    if (FAILED(sink->QueryInterface(m_events, dispatch.PutVoid())) || !dispatch)
+        return CONNECT_E_CANNOTCONNECT;
+    *cookie = ++m_lastCookie;
+    m_sinks.push_back({*cookie, std::move(dispatch)});
+    return S_OK;
+}
+
+HRESULT CConnectionPoint::Unadvise(DWORD cookie)
+{
+    auto it = std::find_if(m_sinks.begin(), m_sinks.end(),
+                           [cookie](const Sink& s) { return s.cookie == cookie; });
+    if (it == m_sinks.end())
+        return CONNECT_E_NOCONNECTION;
+    // Released after it has left the list: its release may call back in.
+    CComPtr<IDispatch> leaving = std::move(it->dispatch);
+    m_sinks.erase(it);
+    return S_OK;
+}
+
+HRESULT CConnectionPoint::EnumConnections(IEnumConnections** connections)
+{
+    if (connections)
+        *connections = nullptr;
+    return E_NOTIMPL;
+}
+
+} // namespace standin

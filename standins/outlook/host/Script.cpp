@@ -1,0 +1,499 @@
+#include "standins/outlook/host/Script.h"
+
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include <windows.h>
+
+#include "classlib/com/CBstr.h"
+#include "classlib/com/CVariant.h"
+#include "standins/outlook/core/CallLog.h"
+#include "standins/outlook/host/AddinHost.h"
+#include "standins/outlook/model/Application.h"
+#include "standins/outlook/model/Attachments.h"
+#include "standins/outlook/model/Explorer.h"
+#include "standins/outlook/model/Folder.h"
+#include "standins/outlook/model/Inspector.h"
+#include "standins/outlook/model/Items.h"
+#include "standins/outlook/model/NameSpace.h"
+#include "standins/outlook/model/PropertyPages.h"
+#include "standins/outlook/model/Recipients.h"
+#include "standins/outlook/office/CommandBarButton.h"
+#include "standins/outlook/office/CommandBars.h"
+#include "tests/support/ScriptedUser.h"
+
+namespace host {
+
+namespace {
+
+using standin::CApplication;
+using standin::CItem;
+
+// A line that cannot be played; its text is reported.
+struct CScriptError {
+    std::wstring text;
+};
+
+[[noreturn]] void Refuse(const std::wstring& text)
+{
+    throw CScriptError{text};
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    return CBstr::ToNarrow(text.c_str(), static_cast<int>(text.size())).GetString();
+}
+
+std::wstring Hex(HRESULT hr)
+{
+    wchar_t text[16];
+    wsprintfW(text, L"%08lX", static_cast<unsigned long>(hr));
+    return text;
+}
+
+int Number(const std::wstring& word)
+{
+    size_t used = 0;
+    int value = 0;
+    try {
+        value = std::stoi(word, &used, 0);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used == 0 || used != word.size())
+        Refuse(L"not a number: " + word);
+    return value;
+}
+
+bool OnOff(const std::wstring& word)
+{
+    if (word == L"on")
+        return true;
+    if (word == L"off")
+        return false;
+    Refuse(L"expected on or off: " + word);
+}
+
+class CPlayer {
+public:
+    CPlayer(CApplication& application, CAddinHost& addins, CReport& report)
+        : m_application(application), m_addins(addins), m_report(report)
+    {
+    }
+
+    bool Play(const CScript::Line& line);
+
+private:
+    using Words = std::vector<std::wstring>;
+    using Step = std::function<void(CScriptedUser&)>;
+
+    void Expect(const Words& words, size_t count);
+    const std::wstring& Word(const Words& words, size_t index) const;
+    // Runs the action with the queued dialog steps played on what it shows.
+    void Act(const std::function<void()>& action);
+
+    CItem& ActiveItem() const;
+    standin::CExplorer& Explorer() const;
+    CItem* FindBySubject(const std::wstring& subject) const;
+    standin::CCommandBarButton* FindButton(standin::CCommandBars& bars,
+                                           const std::wstring& caption) const;
+    void NewItem(long type, const Words& words);
+    void AddRecipient(const std::wstring& name, long type);
+    void Click(const std::wstring& caption, bool explorerOnly);
+    void Ribbon(const std::wstring& controlId, const std::wstring& attribute);
+    void Select(const Words& words);
+    void Deliver(const Words& words);
+
+    CApplication& m_application;
+    CAddinHost& m_addins;
+    CReport& m_report;
+    std::vector<Step> m_pending;
+};
+
+void CPlayer::Expect(const Words& words, size_t count)
+{
+    if (words.size() < count)
+        Refuse(words[0] + L" needs " + std::to_wstring(count - 1) + L" argument(s)");
+}
+
+const std::wstring& CPlayer::Word(const Words& words, size_t index) const
+{
+    static const std::wstring none;
+    return index < words.size() ? words[index] : none;
+}
+
+void CPlayer::Act(const std::function<void()>& action)
+{
+    CScriptedUser::Limits limits;
+    limits.idleMs = 3000;
+    CScriptedUser user(limits);
+    for (const Step& step : m_pending)
+        step(user);
+    m_pending.clear();
+    user.Start();
+    action();
+    user.Stop();
+    for (const std::string& caption : user.Captions())
+        m_report.Line(L"dialog " + FromUtf8(caption));
+    for (const std::string& text : user.MessageBoxTexts())
+        m_report.Line(L"messagebox " + FromUtf8(text));
+    if (!user.Finished())
+        Refuse(L"the dialogs did not go as scripted: " + FromUtf8(user.Report()));
+}
+
+CItem& CPlayer::ActiveItem() const
+{
+    standin::CInspector* inspector = m_application.ActiveInspector();
+    if (!inspector)
+        Refuse(L"no item is open");
+    return inspector->CurrentItem();
+}
+
+standin::CExplorer& CPlayer::Explorer() const
+{
+    standin::CExplorer* explorer = m_application.ActiveExplorer();
+    if (!explorer)
+        Refuse(L"no explorer is open");
+    return *explorer;
+}
+
+CItem* CPlayer::FindBySubject(const std::wstring& subject) const
+{
+    for (const auto& folder : m_application.Mailbox().Folders()) {
+        const standin::CItems& items = folder->Items();
+        for (size_t i = 0; i < items.Count(); ++i)
+            if (items.At(i)->Subject() == subject)
+                return items.At(i);
+    }
+    return nullptr;
+}
+
+standin::CCommandBarButton* CPlayer::FindButton(standin::CCommandBars& bars,
+                                                const std::wstring& caption) const
+{
+    for (size_t i = 0; i < bars.Count(); ++i) {
+        standin::CCommandBar* bar = bars.At(i);
+        if (bar->Controls())
+            if (standin::CCommandBarButton* button = bar->Controls()->Find(caption))
+                return button;
+    }
+    return nullptr;
+}
+
+void CPlayer::NewItem(long type, const Words& words)
+{
+    CComPtr<CItem> item = m_application.Mailbox().CreateItem(type);
+    if (words.size() > 1)
+        item->SetSubject(words[1]);
+    Act([&] { m_application.OpenInspector(*item); });
+}
+
+void CPlayer::AddRecipient(const std::wstring& name, long type)
+{
+    CItem& item = ActiveItem();
+    item.Recipients().Add(name, type);
+}
+
+void CPlayer::Click(const std::wstring& caption, bool explorerOnly)
+{
+    standin::CCommandBarButton* button = nullptr;
+    standin::CInspector* inspector = explorerOnly ? nullptr : m_application.ActiveInspector();
+    if (inspector)
+        button = FindButton(inspector->CommandBars(), caption);
+    if (!button)
+        button = FindButton(Explorer().CommandBars(), caption);
+    if (!button)
+        Refuse(L"no button captioned " + caption);
+    CComPtr<standin::CCommandBarButton> held(button);
+    Act([&] { held->Click(); });
+    m_report.Line(L"clicked " + caption);
+}
+
+void CPlayer::Ribbon(const std::wstring& controlId, const std::wstring& attribute)
+{
+    IDispatch* context = m_application.ActiveInspector()
+                             ? m_application.ActiveInspector()->Dispatch()
+                             : Explorer().Dispatch();
+    CVariant result;
+    HRESULT hr = S_OK;
+    Act([&] { hr = m_addins.RibbonCallback(controlId, attribute, context, &result); });
+    std::wstring line = L"ribbon " + attribute + L" " + controlId + L" " + Hex(hr);
+    if (SUCCEEDED(hr) && result.vt == VT_DISPATCH && result.pdispVal) {
+        CComPtr<IPictureDisp> picture;
+        if (SUCCEEDED(result.pdispVal->QueryInterface(IID_IPictureDisp, picture.PutVoid()))) {
+            CComPtr<IPicture> image;
+            OLE_XSIZE_HIMETRIC width = 0;
+            OLE_YSIZE_HIMETRIC height = 0;
+            short type = PICTYPE_NONE;
+            if (SUCCEEDED(picture->QueryInterface(IID_IPicture, image.PutVoid()))) {
+                image->get_Width(&width);
+                image->get_Height(&height);
+                image->get_Type(&type);
+            }
+            // Pictures measure themselves in HIMETRIC: 2540 a logical inch.
+            HDC screen = GetDC(nullptr);
+            const int across = MulDiv(width, GetDeviceCaps(screen, LOGPIXELSX), 2540);
+            const int down = MulDiv(height, GetDeviceCaps(screen, LOGPIXELSY), 2540);
+            ReleaseDC(nullptr, screen);
+            line += L" picture type " + std::to_wstring(type) + L" " + std::to_wstring(across) +
+                    L"x" + std::to_wstring(down);
+        }
+    }
+    m_report.Line(line);
+}
+
+void CPlayer::Select(const Words& words)
+{
+    standin::CExplorer& explorer = Explorer();
+    std::vector<CItem*> chosen;
+    standin::CItems& items = explorer.CurrentFolder().Items();
+    if (Word(words, 1) == L"all") {
+        for (size_t i = 0; i < items.Count(); ++i)
+            chosen.push_back(items.At(i));
+    } else if (Word(words, 1) != L"none") {
+        for (size_t w = 1; w < words.size(); ++w) {
+            CItem* found = nullptr;
+            for (size_t i = 0; i < items.Count() && !found; ++i)
+                if (items.At(i)->Subject() == words[w])
+                    found = items.At(i);
+            if (!found)
+                Refuse(L"no item " + words[w] + L" in " + explorer.CurrentFolder().Name());
+            chosen.push_back(found);
+        }
+    }
+    Act([&] { explorer.Select(chosen); });
+}
+
+void CPlayer::Deliver(const Words& words)
+{
+    CComPtr<CItem> mail = m_application.Mailbox().CreateItem(standin::kItemTypeMail);
+    mail->SetSubject(words[1]);
+    for (size_t w = 2; w < words.size(); ++w)
+        mail->Attachments().AddFile(words[w], 1, 0, L"");
+    mail->SetBool(L"Sent", true);
+    standin::CFolder* inbox = m_application.Mailbox().DefaultFolder(standin::kFolderInbox);
+    Act([&] { inbox->Items().Add(mail.Get()); });
+}
+
+bool CPlayer::Play(const CScript::Line& line)
+{
+    const Words& w = line.words;
+    const std::wstring& command = w[0];
+    try {
+        if (command == L"new-mail") {
+            NewItem(standin::kItemTypeMail, w);
+        } else if (command == L"new-task") {
+            NewItem(standin::kItemTypeTask, w);
+        } else if (command == L"open") {
+            Expect(w, 2);
+            CItem* item = FindBySubject(w[1]);
+            if (!item)
+                Refuse(L"no item " + w[1]);
+            Act([&] { m_application.OpenInspector(*item); });
+        } else if (command == L"word-mail") {
+            Expect(w, 2);
+            standin::CInspector* inspector = m_application.ActiveInspector();
+            if (!inspector)
+                Refuse(L"no item is open");
+            inspector->SetWordMail(OnOff(w[1]));
+        } else if (command == L"subject") {
+            Expect(w, 2);
+            ActiveItem().SetSubject(w[1]);
+        } else if (command == L"body") {
+            Expect(w, 2);
+            ActiveItem().SetBody(w[1]);
+        } else if (command == L"to" || command == L"cc" || command == L"bcc") {
+            Expect(w, 2);
+            AddRecipient(w[1], command == L"to" ? standin::kRecipientTo
+                               : command == L"cc" ? standin::kRecipientCc
+                                                  : standin::kRecipientBcc);
+        } else if (command == L"attach") {
+            Expect(w, 2);
+            ActiveItem().Attachments().AddFile(w[1], 1, 0, Word(w, 2));
+        } else if (command == L"save") {
+            CItem& item = ActiveItem();
+            Act([&] { item.Save(); });
+        } else if (command == L"close") {
+            standin::CInspector* inspector = m_application.ActiveInspector();
+            if (!inspector)
+                Refuse(L"no item is open");
+            const long mode = Word(w, 1) == L"save" ? 0 : 1;
+            Act([&] { inspector->Close(mode); });
+        } else if (command == L"click") {
+            Expect(w, 2);
+            Click(w[1], false);
+        } else if (command == L"click-explorer") {
+            Expect(w, 2);
+            Click(w[1], true);
+        } else if (command == L"ribbon") {
+            Expect(w, 2);
+            Ribbon(w[1], L"onAction");
+        } else if (command == L"ribbon-image") {
+            Expect(w, 2);
+            Ribbon(w[1], L"getImage");
+        } else if (command == L"folder") {
+            Expect(w, 2);
+            standin::CFolder* folder = m_application.Mailbox().FolderByName(w[1]);
+            if (!folder)
+                Refuse(L"no folder " + w[1]);
+            bool switched = false;
+            Act([&] { switched = Explorer().SwitchTo(*folder); });
+            m_report.Line(switched ? L"folder " + w[1] : L"folder switch cancelled");
+        } else if (command == L"select") {
+            Expect(w, 2);
+            Select(w);
+        } else if (command == L"deliver") {
+            Expect(w, 2);
+            Deliver(w);
+        } else if (command == L"offline") {
+            Expect(w, 2);
+            m_application.NameSpace().SetOffline(OnOff(w[1]));
+        } else if (command == L"options") {
+            CComPtr<standin::CPropertyPages> pages;
+            Act([&] { pages = m_application.ShowOptions(); });
+            for (const auto& page : pages->Pages())
+                m_report.Line(L"options page " + (page.progId.empty() ? L"<object>" : page.progId) +
+                              L" \"" + page.title + L"\"");
+        } else if (command == L"wait") {
+            Expect(w, 2);
+            const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(Number(w[1]));
+            Act([&] {
+                MSG message;
+                while (GetTickCount64() < until) {
+                    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                        TranslateMessage(&message);
+                        DispatchMessageW(&message);
+                    }
+                    Sleep(5);
+                }
+            });
+        } else if (command == L"say") {
+            Expect(w, 2);
+            m_report.Line(L"say " + w[1]);
+        } else if (command == L"expect") {
+            Expect(w, 2);
+            m_pending.push_back([t = Narrow(w[1])](CScriptedUser& u) { u.Expect(t); });
+        } else if (command == L"type") {
+            Expect(w, 3);
+            m_pending.push_back(
+                [id = Number(w[1]), t = Narrow(w[2])](CScriptedUser& u) { u.Type(id, t); });
+        } else if (command == L"press") {
+            Expect(w, 2);
+            m_pending.push_back([id = Number(w[1])](CScriptedUser& u) { u.Click(id); });
+        } else if (command == L"check") {
+            Expect(w, 3);
+            m_pending.push_back(
+                [id = Number(w[1]), on = OnOff(w[2])](CScriptedUser& u) { u.Check(id, on); });
+        } else if (command == L"pick-row") {
+            Expect(w, 3);
+            m_pending.push_back(
+                [id = Number(w[1]), row = Number(w[2])](CScriptedUser& u) { u.PickListRow(id, row); });
+        } else if (command == L"pick-item") {
+            Expect(w, 3);
+            m_pending.push_back(
+                [id = Number(w[1]), t = Narrow(w[2])](CScriptedUser& u) { u.PickComboItem(id, t); });
+        } else if (command == L"answer") {
+            Expect(w, 2);
+            m_pending.push_back([id = Number(w[1])](CScriptedUser& u) { u.AnswerMessageBox(id); });
+        } else if (command == L"close-dialog") {
+            m_pending.push_back([](CScriptedUser& u) { u.Close(); });
+        } else {
+            Refuse(L"unknown command " + command);
+        }
+    } catch (const CScriptError& error) {
+        m_report.Error(L"line " + std::to_wstring(line.number) + L": " + error.text);
+        return false;
+    } catch (const standin::CInvokeError& error) {
+        m_report.Error(L"line " + std::to_wstring(line.number) + L": " + Hex(error.code) + L" " +
+                       error.description);
+        return false;
+    }
+    return true;
+}
+
+// Splits a line into words: spaces part them, double quotes keep them
+// together.
+bool SplitLine(const std::wstring& text, std::vector<std::wstring>& words, std::wstring& error)
+{
+    size_t at = 0;
+    while (true) {
+        while (at < text.size() && iswspace(text[at]))
+            ++at;
+        if (at >= text.size() || text[at] == L'#')
+            return true;
+        std::wstring word;
+        if (text[at] == L'"') {
+            ++at;
+            bool closed = false;
+            while (at < text.size()) {
+                wchar_t c = text[at++];
+                if (c == L'"') {
+                    closed = true;
+                    break;
+                }
+                if (c == L'\\' && at < text.size())
+                    c = text[at++];
+                word += c;
+            }
+            if (!closed) {
+                error = L"a quote is not closed";
+                return false;
+            }
+        } else {
+            while (at < text.size() && !iswspace(text[at]))
+                word += text[at++];
+        }
+        words.push_back(std::move(word));
+    }
+}
+
+} // namespace
+
+bool CScript::Load(const std::wstring& path, std::wstring& error)
+{
+    std::ifstream file(path.c_str(), std::ios::binary);
+    if (!file) {
+        error = L"cannot read " + path;
+        return false;
+    }
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    std::wstring text;
+    if (!standin::FromUtf8(bytes.str(), text)) {
+        error = path + L" is not UTF-8";
+        return false;
+    }
+    return Parse(text, error);
+}
+
+bool CScript::Parse(const std::wstring& text, std::wstring& error)
+{
+    m_lines.clear();
+    std::wistringstream lines(text);
+    std::wstring lineText;
+    for (int number = 1; std::getline(lines, lineText); ++number) {
+        if (!lineText.empty() && lineText.back() == L'\r')
+            lineText.pop_back();
+        Line line{number, {}};
+        std::wstring why;
+        if (!SplitLine(lineText, line.words, why)) {
+            error = L"line " + std::to_wstring(number) + L": " + why;
+            return false;
+        }
+        if (!line.words.empty())
+            m_lines.push_back(std::move(line));
+    }
+    return true;
+}
+
+bool CScript::Run(CApplication& application, CAddinHost& addins, CReport& report) const
+{
+    CPlayer player(application, addins, report);
+    for (const Line& line : m_lines)
+        if (!player.Play(line))
+            return false;
+    return true;
+}
+
+} // namespace host

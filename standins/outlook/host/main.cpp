@@ -1,0 +1,173 @@
+// outlookhost: Outlook's stand-in as a program. It loads a mailbox, opens
+// the main window on the Inbox, loads the registered COM add-ins as Outlook
+// does, plays a script of user actions against them, shuts them down and
+// writes what happened:
+//
+//   outlookhost [--mailbox FILE] [--save FILE] [--calls FILE] [--report FILE] SCRIPT
+//
+// --mailbox loads the mailbox to start from; --save writes the mailbox as
+// the add-ins left it; --calls writes every object-model call the add-ins
+// made, one a line; --report writes the host's own account (add-ins
+// connected, ribbons, dialogs, message boxes, errors). The exit code is 0
+// when everything went as scripted, 1 when the script or an add-in failed,
+// 2 for bad arguments.
+#include <string>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "standins/outlook/core/CallLog.h"
+#include "standins/outlook/host/AddinHost.h"
+#include "standins/outlook/host/Report.h"
+#include "standins/outlook/host/Script.h"
+#include "standins/outlook/core/EventIds.h"
+#include "standins/outlook/model/Application.h"
+#include "standins/outlook/model/Explorer.h"
+#include "standins/outlook/model/Folder.h"
+#include "standins/outlook/model/Inspector.h"
+#include "standins/outlook/model/Item.h"
+#include "standins/outlook/model/Items.h"
+#include "standins/outlook/office/CommandBarButton.h"
+#include "standins/outlook/office/CommandBars.h"
+
+namespace {
+
+struct Options {
+    std::wstring mailbox;
+    std::wstring save;
+    std::wstring calls;
+    std::wstring report;
+    std::wstring script;
+};
+
+bool ParseArguments(Options& options)
+{
+    int count = 0;
+    LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!args)
+        return false;
+    bool ok = true;
+    for (int i = 1; i < count && ok; ++i) {
+        const std::wstring arg = args[i];
+        std::wstring* target = arg == L"--mailbox" ? &options.mailbox
+                               : arg == L"--save"  ? &options.save
+                               : arg == L"--calls" ? &options.calls
+                               : arg == L"--report" ? &options.report
+                                                    : nullptr;
+        if (target) {
+            if (i + 1 >= count)
+                ok = false;
+            else
+                *target = args[++i];
+        } else if (options.script.empty() && arg.rfind(L"--", 0) != 0) {
+            options.script = arg;
+        } else {
+            ok = false;
+        }
+    }
+    LocalFree(args);
+    return ok && !options.script.empty();
+}
+
+size_t ButtonConnections(standin::CCommandBars& bars)
+{
+    size_t count = 0;
+    for (size_t b = 0; b < bars.Count(); ++b)
+        if (standin::CCommandBarControls* controls = bars.At(b)->Controls())
+            for (size_t c = 0; c < controls->Count(); ++c)
+                count += controls->At(c)->Connections(standin::kCommandBarButtonEvents);
+    return count;
+}
+
+// Sinks still advised anywhere an add-in could have advised them: after
+// shutdown there should be none.
+size_t LiveConnections(standin::CApplication& application)
+{
+    size_t count = application.Connections(standin::kApplicationEvents) +
+                   application.Inspectors().Connections(standin::kInspectorsEvents);
+    if (standin::CExplorer* explorer = application.ActiveExplorer())
+        count += explorer->Connections(standin::kExplorerEvents) +
+                 ButtonConnections(explorer->CommandBars());
+    for (const auto& inspector : application.Inspectors().Open())
+        count += inspector->CurrentItem().Connections(standin::kItemEvents) +
+                 ButtonConnections(inspector->CommandBars());
+    for (const auto& folder : application.Mailbox().Folders()) {
+        standin::CItems& items = folder->Items();
+        count += items.Connections(standin::kItemsEvents);
+        for (size_t i = 0; i < items.Count(); ++i)
+            count += items.At(i)->Connections(standin::kItemEvents);
+    }
+    return count;
+}
+
+bool WriteCalls(const std::wstring& path)
+{
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    if (!file)
+        return false;
+    const std::string text = host::ToUtf8(standin::CallLog().Dump());
+    const bool written = fwrite(text.data(), 1, text.size(), file) == text.size();
+    return fclose(file) == 0 && written;
+}
+
+int Run(const Options& options)
+{
+    host::CReport report;
+    if (!options.report.empty() && !report.Open(options.report)) {
+        fwprintf(stderr, L"cannot write %ls\n", options.report.c_str());
+        return 2;
+    }
+    host::CScript script;
+    std::wstring error;
+    if (!script.Load(options.script, error)) {
+        report.Error(error);
+        return 1;
+    }
+
+    const int version = host::CAddinHost::OutlookVersion();
+    CComPtr<standin::CApplication> application =
+        standin::New<standin::CApplication>(std::to_wstring(version) + L".0.0.0");
+    if (!options.mailbox.empty() && !application->Mailbox().Load(options.mailbox, &error)) {
+        report.Error(L"mailbox " + error);
+        return 1;
+    }
+    application->OpenExplorer();
+
+    bool played = false;
+    {
+        host::CAddinHost addins(*application, report);
+        addins.StartUp();
+        played = script.Run(*application, addins, report);
+        addins.ShutDown();
+    }
+    report.Line(L"connections left " + std::to_wstring(LiveConnections(*application)));
+    application->Quit();
+
+    if (!options.save.empty() && !application->Mailbox().Save(options.save, &error))
+        report.Error(L"mailbox " + error);
+    if (!options.calls.empty() && !WriteCalls(options.calls))
+        report.Error(L"cannot write " + options.calls);
+    return played && !report.HadError() ? 0 : 1;
+}
+
+} // namespace
+
+int main()
+{
+    Options options;
+    if (!ParseArguments(options)) {
+        fputs("usage: outlookhost [--mailbox FILE] [--save FILE] [--calls FILE] [--report FILE] "
+              "SCRIPT\n",
+              stderr);
+        return 2;
+    }
+    // Outlook's user-interface thread: add-ins live in its apartment.
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+        return 1;
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    const int result = Run(options);
+    CoUninitialize();
+    return result;
+}

@@ -1,0 +1,63 @@
+// CApplication: the root of the Outlook stand-in. It owns the mailbox, the
+// MAPI namespace, the explorers and the inspectors, and raises Outlook's
+// application events. The C++ members are what a test or the host program
+// does as the user (open an explorer, open an item, show the Options
+// dialog); the IDispatch members are what an add-in sees.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "standins/outlook/core/AutoObject.h"
+#include "standins/outlook/model/Mailbox.h"
+
+namespace standin {
+
+class CNameSpace;
+class CExplorer;
+class CInspector;
+class CInspectors;
+class CPropertyPages;
+
+class CApplication final : public CAutoObject {
+public:
+    // version: the text Version reports, "12.0.0.6423" for instance.
+    explicit CApplication(const std::wstring& version = L"12.0.0.6423");
+
+    CMailbox& Mailbox() { return *m_mailbox; }
+    CNameSpace& NameSpace() { return *m_namespace; }
+    CInspectors& Inspectors() { return *m_inspectors; }
+
+    // The main window, showing a folder (the Inbox when none is given).
+    CExplorer& OpenExplorer(CFolder* folder = nullptr);
+    CExplorer* ActiveExplorer() const;
+    // Opens an item in an inspector, as a double click does; NewInspector
+    // is raised before the inspector shows.
+    CInspector& OpenInspector(CItem& item);
+    CInspector* ActiveInspector() const;
+    void Activate(CInspector& inspector);
+    // A closed inspector leaves the list; Close events are the item's.
+    void Forget(CInspector& inspector);
+
+    // The user opens Tools | Options: OptionsPagesAdd with a fresh pages
+    // collection, which is handed back to see what the add-ins added.
+    CComPtr<CPropertyPages> ShowOptions();
+
+    // Ends the session: the objects an add-in still holds answer E_FAIL
+    // from then on instead of reaching a gone application.
+    void Quit();
+    bool HasQuit() const { return m_quit; }
+
+private:
+    ~CApplication() override;
+
+    std::unique_ptr<CMailbox> m_mailbox;
+    CComPtr<CNameSpace> m_namespace;
+    CComPtr<CInspectors> m_inspectors;
+    std::vector<CComPtr<CExplorer>> m_explorers;
+    std::wstring m_version;
+    bool m_quit = false;
+};
+
+} // namespace standin

@@ -1,0 +1,53 @@
+// CExplorer: Outlook's main window showing one folder. Switching folders
+// and selecting items are what the user does; the explorer raises
+// BeforeFolderSwitch (which a sink may cancel), FolderSwitch and
+// SelectionChange as Outlook does.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "standins/outlook/core/AutoObject.h"
+#include "standins/outlook/model/OutlookWindow.h"
+
+namespace standin {
+
+class CApplication;
+class CCommandBars;
+class CFolder;
+class CItem;
+class CPanes;
+
+class CExplorer final : public CAutoObject {
+public:
+    CExplorer(CApplication& application, CFolder& folder);
+
+    CFolder& CurrentFolder() const { return *m_folder; }
+    // False when a sink cancelled the switch.
+    bool SwitchTo(CFolder& folder);
+    void Select(const std::vector<CItem*>& items);
+    const std::vector<CComPtr<CItem>>& Selected() const { return m_selection; }
+
+    CCommandBars& CommandBars() { return *m_commandBars; }
+    CPanes& Panes() { return *m_panes; }
+    HWND Window() const { return m_window ? m_window->Handle() : nullptr; }
+    std::wstring Caption() const { return m_window ? m_window->Caption() : std::wstring(); }
+    bool IsClosed() const { return !m_window; }
+
+    void Detach() { m_application = nullptr; }
+
+private:
+    ~CExplorer() override;
+    CApplication& Application() const;
+    void CloseWindow();
+    std::wstring CaptionFor(const CFolder& folder) const;
+
+    CApplication* m_application;
+    CComPtr<CFolder> m_folder;
+    std::vector<CComPtr<CItem>> m_selection;
+    CComPtr<CCommandBars> m_commandBars;
+    CComPtr<CPanes> m_panes;
+    std::unique_ptr<COutlookWindow> m_window;
+};
+
+} // namespace standin

@@ -1,0 +1,70 @@
+// CInspector: the window an item is open in, and CInspectors, the
+// application's collection of them, which raises NewInspector. An
+// inspector of a mail item may be a Word mail editor (IsWordMail).
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "standins/outlook/core/AutoObject.h"
+#include "standins/outlook/model/OutlookWindow.h"
+
+namespace standin {
+
+class CApplication;
+class CCommandBars;
+class CItem;
+
+class CInspector final : public CAutoObject {
+public:
+    CInspector(CApplication& application, CItem& item);
+
+    CItem& CurrentItem() const { return *m_item; }
+    CCommandBars& CommandBars() { return *m_commandBars; }
+    bool IsWordMail() const { return m_wordMail; }
+    void SetWordMail(bool wordMail) { m_wordMail = wordMail; }
+    HWND Window() const { return m_window ? m_window->Handle() : nullptr; }
+    std::wstring Caption() const { return m_window ? m_window->Caption() : std::wstring(); }
+    bool IsClosed() const { return !m_window; }
+
+    // The user closes the window (mode: 0 save, 1 discard, 2 prompt): the
+    // item's Close event (whose sinks may cancel it), then the window goes
+    // and the inspector leaves the application's list.
+    void Close(long mode = 1);
+
+    void Detach() { m_application = nullptr; }
+
+private:
+    ~CInspector() override;
+    CApplication& Application() const;
+
+    CApplication* m_application;
+    CComPtr<CItem> m_item;
+    CComPtr<CCommandBars> m_commandBars;
+    std::unique_ptr<COutlookWindow> m_window;
+    bool m_wordMail = false;
+};
+
+class CInspectors final : public CAutoObject {
+public:
+    explicit CInspectors(CApplication& application);
+
+    const std::vector<CComPtr<CInspector>>& Open() const { return m_inspectors; }
+    // A new inspector on the item; NewInspector goes out before it is shown.
+    CInspector& Add(CItem& item, bool wordMail = false);
+    void Remove(CInspector& inspector);
+    CInspector* Active() const { return m_inspectors.empty() ? nullptr : m_inspectors.back().Get(); }
+    void Activate(CInspector& inspector);
+    // The open inspector showing the item; null when none.
+    CInspector* Showing(const CItem& item) const;
+
+    void Detach() { m_application = nullptr; }
+
+private:
+    CApplication& Application() const;
+
+    CApplication* m_application;
+    std::vector<CComPtr<CInspector>> m_inspectors; // the active one last
+};
+
+} // namespace standin

@@ -1,0 +1,31 @@
+// CPropertyPages: the collection Outlook hands to OptionsPagesAdd. An
+// add-in adds its options page by ProgID (or as an object) under a tab
+// title; the stand-in keeps what was added for the test or the host.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "standins/outlook/core/AutoObject.h"
+
+namespace standin {
+
+class CPropertyPages final : public CAutoObject {
+public:
+    struct Page {
+        std::wstring progId; // empty when the page came as an object
+        CComPtr<IDispatch> object;
+        std::wstring title;
+    };
+
+    CPropertyPages();
+
+    const std::vector<Page>& Pages() const { return m_pages; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+
+private:
+    std::vector<Page> m_pages;
+};
+
+} // namespace standin

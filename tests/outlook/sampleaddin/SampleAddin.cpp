@@ -1,0 +1,342 @@
+// A small COM add-in for the host program's tests: what any Outlook add-in
+// does, kept apart from the product's own add-in so that the host is tested
+// by itself. It listens for new inspectors, puts a "Sample-It" button on
+// each one's command bar, and on a click asks the user (a message box) and
+// stamps the item's subject; it serves one ribbon button whose callback
+// stamps the body; and it lets everything go at shutdown, so the host can
+// count what was left advised.
+#include <string>
+#include <vector>
+
+#include <windows.h>
+#include <ocidl.h>
+#include <olectl.h>
+
+#include "classlib/com/CBstr.h"
+#include "classlib/com/CComPtr.h"
+#include "classlib/com/CVariant.h"
+#include "classlib/com/OfficeAddin.h"
+#include "shared/Dispatcher.h"
+#include "tests/outlook/sampleaddin/SampleAddinIds.h"
+
+namespace {
+
+// {00063079-0000-0000-C000-000000000046} and {000C0351-...}
+constexpr IID kInspectorsEvents = {0x00063079, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr IID kButtonEvents = {0x000c0351, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+LONG g_objects = 0;
+
+CVariant Text(const wchar_t* text)
+{
+    CVariant value;
+    value.vt = VT_BSTR;
+    value.bstrVal = SysAllocString(text);
+    return value;
+}
+
+CComPtr<IDispatch> Get(IDispatch* object, const wchar_t* name)
+{
+    CVariant value;
+    CComPtr<IDispatch> found;
+    if (object && SUCCEEDED(CDispatcher::GetProp(object, name, value.Put())) &&
+        value.vt == VT_DISPATCH)
+        found = CComPtr<IDispatch>(value.pdispVal);
+    return found;
+}
+
+// An event sink: a plain IDispatch that answers for one event interface.
+class CSink : public IDispatch {
+public:
+    CSink(const IID& events) : m_events(events) { ++g_objects; }
+    virtual ~CSink()
+    {
+        Disconnect();
+        --g_objects;
+    }
+
+    void Connect(IDispatch* source)
+    {
+        CComPtr<IConnectionPointContainer> container;
+        if (FAILED(source->QueryInterface(IID_IConnectionPointContainer, container.PutVoid())) ||
+            FAILED(container->FindConnectionPoint(m_events, m_point.Put())))
+            return;
+        if (FAILED(m_point->Advise(static_cast<IDispatch*>(this), &m_cookie)))
+            m_point.Release();
+    }
+    void Disconnect()
+    {
+        if (m_point)
+            m_point->Unadvise(m_cookie);
+        m_point.Release();
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        *object = nullptr;
+        if (iid != IID_IUnknown && iid != IID_IDispatch && iid != m_events)
+            return E_NOINTERFACE;
+        *object = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const ULONG left = --m_refs;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
+    {
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_FAIL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
+    {
+        return DISP_E_UNKNOWNNAME;
+    }
+
+private:
+    IID m_events;
+    CComPtr<IConnectionPoint> m_point;
+    DWORD m_cookie = 0;
+    ULONG m_refs = 1;
+};
+
+// The button of one inspector: a click asks, then stamps the item.
+class CButtonSink final : public CSink {
+public:
+    CButtonSink(IDispatch* application, IDispatch* inspector)
+        : CSink(kButtonEvents), m_application(application), m_inspector(inspector)
+    {
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                     EXCEPINFO*, UINT*) override
+    {
+        if (id != 1 || !params || params->cArgs != 2)
+            return DISP_E_MEMBERNOTFOUND;
+        HWND owner = CDispatcher::GetParentWindow(m_application.Get(), CDispatcher::kPreferInspector);
+        if (MessageBoxW(owner, L"Stamp this item?", L"Sample", MB_YESNO) != IDYES)
+            return S_OK;
+        CComPtr<IDispatch> item = Get(m_inspector.Get(), L"CurrentItem");
+        CVariant subject = Text(L"stamped by the sample");
+        if (item && SUCCEEDED(CDispatcher::PutProp(item.Get(), L"Subject", &subject)))
+            CDispatcher::CallMethod(item.Get(), L"Save", nullptr, 0, nullptr);
+        return S_OK;
+    }
+
+private:
+    CComPtr<IDispatch> m_application;
+    CComPtr<IDispatch> m_inspector;
+};
+
+class CInspectorsSink final : public CSink {
+public:
+    explicit CInspectorsSink(IDispatch* application)
+        : CSink(kInspectorsEvents), m_application(application)
+    {
+    }
+    ~CInspectorsSink() override
+    {
+        for (CButtonSink* button : m_buttons) {
+            button->Disconnect();
+            button->Release();
+        }
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                     EXCEPINFO*, UINT*) override
+    {
+        if (id != 0xF001 || !params || params->cArgs != 1 || params->rgvarg[0].vt != VT_DISPATCH)
+            return DISP_E_MEMBERNOTFOUND;
+        IDispatch* inspector = params->rgvarg[0].pdispVal;
+        CComPtr<IDispatch> bars = Get(inspector, L"CommandBars");
+        if (!bars)
+            return S_OK;
+        CVariant args[] = {CVariant(), CVariant(), CVariant(1L), Text(L"Sample")};
+        args[0].vt = VT_BOOL;
+        args[0].boolVal = VARIANT_TRUE; // temporary
+        args[1].vt = VT_BOOL;
+        args[1].boolVal = VARIANT_FALSE; // not a menu bar
+        CVariant bar;
+        if (FAILED(CDispatcher::CallMethod(bars.Get(), L"Add", bar.Put(), 4, args)) ||
+            bar.vt != VT_DISPATCH)
+            return S_OK;
+        CComPtr<IDispatch> controls = Get(bar.pdispVal, L"Controls");
+        CVariant type(1L);
+        CVariant control;
+        if (!controls ||
+            FAILED(CDispatcher::CallMethod(controls.Get(), L"Add", control.Put(), 1, &type)) ||
+            control.vt != VT_DISPATCH)
+            return S_OK;
+        CVariant caption = Text(L"Sample-It");
+        CDispatcher::PutProp(control.pdispVal, L"Caption", &caption);
+        auto* button = new CButtonSink(m_application.Get(), inspector);
+        button->Connect(control.pdispVal);
+        m_buttons.push_back(button);
+        return S_OK;
+    }
+
+private:
+    CComPtr<IDispatch> m_application;
+    std::vector<CButtonSink*> m_buttons;
+};
+
+constexpr DISPID kDispRibbonClicked = 5;
+
+class CSampleAddin final : public IDTExtensibility2, public IDTRibbonExtensibility {
+public:
+    CSampleAddin() { ++g_objects; }
+    ~CSampleAddin() { --g_objects; }
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        *object = nullptr;
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IDTExtensibility2)
+            *object = static_cast<IDTExtensibility2*>(this);
+        else if (iid == IID_IDTRibbonExtensibility)
+            *object = static_cast<IDTRibbonExtensibility*>(this);
+        else
+            return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const ULONG left = --m_refs;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+    // IDispatch: the ribbon callbacks.
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
+    {
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_FAIL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) override
+    {
+        if (count != 1 || wcscmp(names[0], L"SampleClicked") != 0)
+            return DISP_E_UNKNOWNNAME;
+        ids[0] = kDispRibbonClicked;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                     EXCEPINFO*, UINT*) override
+    {
+        if (id != kDispRibbonClicked)
+            return DISP_E_MEMBERNOTFOUND;
+        if (!params || params->cArgs != 1 || params->rgvarg[0].vt != VT_DISPATCH)
+            return DISP_E_BADPARAMCOUNT;
+        // The control's context is the inspector the button sits in.
+        CComPtr<IDispatch> context = Get(params->rgvarg[0].pdispVal, L"Context");
+        CComPtr<IDispatch> item = Get(context.Get(), L"CurrentItem");
+        CVariant body = Text(L"stamped from the ribbon");
+        return item ? CDispatcher::PutProp(item.Get(), L"Body", &body) : E_FAIL;
+    }
+
+    // IDTExtensibility2
+    HRESULT STDMETHODCALLTYPE OnConnection(IDispatch* application, ext_ConnectMode, IDispatch*,
+                                           SAFEARRAY**) override
+    {
+        if (!application)
+            return E_POINTER;
+        m_application = CComPtr<IDispatch>(application);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnDisconnection(ext_DisconnectMode, SAFEARRAY**) override
+    {
+        m_application.Release();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnAddInsUpdate(SAFEARRAY**) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnStartupComplete(SAFEARRAY**) override
+    {
+        CComPtr<IDispatch> inspectors = Get(m_application.Get(), L"Inspectors");
+        if (!inspectors)
+            return E_FAIL;
+        m_inspectors = new CInspectorsSink(m_application.Get());
+        m_inspectors->Connect(inspectors.Get());
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnBeginShutdown(SAFEARRAY**) override
+    {
+        if (m_inspectors) {
+            m_inspectors->Disconnect();
+            m_inspectors->Release();
+            m_inspectors = nullptr;
+        }
+        return S_OK;
+    }
+
+    // IDTRibbonExtensibility
+    HRESULT STDMETHODCALLTYPE GetCustomUI(BSTR ribbonId, BSTR* markup) override
+    {
+        if (!markup)
+            return E_POINTER;
+        const bool compose = ribbonId && wcscmp(ribbonId, L"Microsoft.Outlook.Mail.Compose") == 0;
+        *markup = SysAllocString(
+            compose ? L"<customUI xmlns=\"http://schemas.microsoft.com/office/2006/01/customui\">"
+                      L"<ribbon><tabs><tab idMso=\"TabNewMailMessage\"><group id=\"sampleGroup\" "
+                      L"label=\"Sample\"><button id=\"sampleButton\" label=\"Sample\" "
+                      L"onAction=\"SampleClicked\"/></group></tab></tabs></ribbon></customUI>"
+                    : L"");
+        return *markup ? S_OK : E_OUTOFMEMORY;
+    }
+
+private:
+    ULONG m_refs = 1;
+    CComPtr<IDispatch> m_application;
+    CInspectorsSink* m_inspectors = nullptr;
+};
+
+class CFactory final : public IClassFactory {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        *object = nullptr;
+        if (iid != IID_IUnknown && iid != IID_IClassFactory)
+            return E_NOINTERFACE;
+        *object = this;
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override
+    {
+        *object = nullptr;
+        if (outer)
+            return CLASS_E_NOAGGREGATION;
+        auto* addin = new CSampleAddin;
+        const HRESULT hr = addin->QueryInterface(iid, object);
+        addin->Release();
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+};
+
+CFactory g_factory;
+
+} // namespace
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
+{
+    if (!object)
+        return E_POINTER;
+    *object = nullptr;
+    if (clsid != kSampleAddinClsid)
+        return CLASS_E_CLASSNOTAVAILABLE;
+    return g_factory.QueryInterface(iid, object);
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
+{
+    return g_objects == 0 ? S_OK : S_FALSE;
+}

@@ -1,0 +1,269 @@
+// The stand-in serves its members as Office's type-library dispatch does;
+// add-in tests are only worth what these rules are, so they are checked
+// once here: which invoke kinds reach which members, the argument order,
+// the put conventions, failure injection and the connection points.
+#include <gtest/gtest.h>
+
+#include "classlib/com/CVariant.h"
+#include "shared/Dispatcher.h"
+#include "standins/outlook/core/AutoObject.h"
+#include "standins/outlook/core/CallLog.h"
+#include "standins/outlook/core/EventIds.h"
+#include "standins/outlook/model/Application.h"
+#include "standins/outlook/model/Explorer.h"
+#include "standins/outlook/model/Inspector.h"
+#include "standins/outlook/model/Item.h"
+#include "standins/outlook/model/Mailbox.h"
+
+using namespace standin;
+
+namespace {
+
+class CProbe final : public CAutoObject {
+public:
+    CProbe() : CAutoObject(L"Probe")
+    {
+        AddEventSource(kItemEvents);
+        Method(L"Subtract", 2, 2, [](CCall& call) { call.Return(call.Long(0) - call.Long(1)); });
+        Indexed(L"Item", 1, 1, [](CCall& call) {
+            if (call.Text(0) != L"known")
+                Fail(kObjectNotFound, L"not found");
+            call.Return(L"found");
+        });
+        Getter(L"Name", [](CCall& call) { call.Return(L"probe"); });
+        Property(
+            L"Caption", [this](CCall& call) { call.Return(caption); },
+            [this](CCall& call) { caption = call.ValueText(); });
+        Property(
+            L"Picture", [this](CCall& call) { call.Return(picture.Get()); },
+            [this](CCall& call) { picture = CComPtr<IDispatch>(call.ValueObject()); }, true);
+    }
+
+    std::wstring caption;
+    CComPtr<IDispatch> picture;
+};
+
+HRESULT Invoke(IDispatch* object, const wchar_t* name, WORD flags, std::vector<CVariant> args,
+               bool namedPut, VARIANT* result)
+{
+    DISPID id = 0;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(hr))
+        return hr;
+    std::vector<VARIANT> raw(args.begin(), args.end()); // already in automation order
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS params{raw.empty() ? nullptr : raw.data(), namedPut ? &put : nullptr,
+                      static_cast<UINT>(raw.size()), namedPut ? 1u : 0u};
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, nullptr,
+                          nullptr);
+}
+
+CVariant Text(const wchar_t* text)
+{
+    CVariant value;
+    value.vt = VT_BSTR;
+    value.bstrVal = SysAllocString(text);
+    return value;
+}
+
+struct InvokeCase {
+    const wchar_t* member;
+    WORD flags;
+    int args; // texts "known" / longs 7, 2 as the member needs
+    bool namedPut;
+    HRESULT expected;
+};
+
+class StandInCoreTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CallLog().Clear();
+        CallLog().ClearInjections();
+    }
+    CComPtr<CProbe> probe = New<CProbe>();
+};
+
+TEST_F(StandInCoreTest, InvokeKindsReachMembersAsATypeLibraryWould)
+{
+    constexpr WORD kMethod = DISPATCH_METHOD;
+    constexpr WORD kGet = DISPATCH_PROPERTYGET;
+    constexpr WORD kPut = DISPATCH_PROPERTYPUT;
+    constexpr WORD kPutRef = DISPATCH_PROPERTYPUTREF;
+    const InvokeCase cases[] = {
+        {L"name", kGet, 0, false, S_OK},              // names match without case
+        {L"Name", kMethod | kGet, 0, false, S_OK},    // how late binding reads
+        {L"Name", kMethod, 0, false, DISP_E_MEMBERNOTFOUND},
+        {L"Name", kPut, 1, true, DISP_E_MEMBERNOTFOUND}, // read-only
+        {L"Caption", kPut, 1, true, S_OK},
+        {L"Caption", kPut, 1, false, DISP_E_PARAMNOTFOUND}, // a put names its value
+        {L"Caption", kPutRef, 1, true, DISP_E_MEMBERNOTFOUND}, // not an object
+        {L"Caption", kMethod | kPutRef, 1, true, DISP_E_MEMBERNOTFOUND},
+        {L"Caption", kMethod | kPut, 1, true, S_OK},
+        {L"Subtract", kMethod, 2, false, S_OK},
+        {L"Subtract", kGet, 2, false, DISP_E_MEMBERNOTFOUND},
+        {L"Subtract", kMethod, 1, false, DISP_E_BADPARAMCOUNT},
+        {L"Item", kGet, 1, false, S_OK},
+        {L"Item", kMethod, 1, false, S_OK},
+        {L"Missing", kGet, 0, false, DISP_E_UNKNOWNNAME},
+    };
+    for (const InvokeCase& c : cases) {
+        std::vector<CVariant> args;
+        if (std::wstring(c.member) == L"Subtract")
+            for (int i = 0; i < c.args; ++i)
+                args.push_back(CVariant(7L));
+        else
+            for (int i = 0; i < c.args; ++i)
+                args.push_back(Text(L"known"));
+        CVariant result;
+        EXPECT_EQ(Invoke(probe->Dispatch(), c.member, c.flags, args, c.namedPut, &result),
+                  c.expected)
+            << "member " << CBstr::ToNarrow(c.member).str() << " flags " << c.flags;
+    }
+}
+
+TEST_F(StandInCoreTest, ArgumentsArriveLastFirstAndFailuresComeAsOfficeGivesThem)
+{
+    // Automation order: rgvarg[0] is the last parameter, so 2 - 10.
+    CVariant result;
+    ASSERT_EQ(Invoke(probe->Dispatch(), L"Subtract", DISPATCH_METHOD, {CVariant(10L), CVariant(2L)},
+                     false, &result),
+              S_OK);
+    EXPECT_EQ(result.lVal, -8);
+
+    // A missing item is an automation exception carrying Outlook's code.
+    EXCEPINFO exception{};
+    DISPID id = 0;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"Item")};
+    ASSERT_EQ(probe->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+    CVariant unknown = Text(L"other");
+    DISPPARAMS params{&unknown, nullptr, 1, 0};
+    EXPECT_EQ(probe->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, &result, &exception, nullptr),
+              DISP_E_EXCEPTION);
+    EXPECT_EQ(exception.scode, kObjectNotFound);
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+
+    // The late-binding helpers the product uses put objects by reference.
+    CComPtr<CProbe> other = New<CProbe>();
+    CVariant picture(other->Dispatch());
+    EXPECT_EQ(CDispatcher::PutProp(probe->Dispatch(), L"Picture", &picture), S_OK);
+    EXPECT_EQ(probe->picture.Get(), other->Dispatch());
+    ASSERT_EQ(CallLog().Count(L"Probe", L"Picture"), 1u);
+    EXPECT_EQ(CallLog().Of(L"Probe", L"Picture")[0].Text(), L"Probe.Picture() := <Probe>");
+}
+
+TEST_F(StandInCoreTest, InjectedFailuresAnswerForTheirCountThenTheMemberRuns)
+{
+    CallLog().Inject(L"probe", L"NAME", E_ACCESSDENIED, 2);
+    CVariant name;
+    EXPECT_EQ(CDispatcher::GetProp(probe->Dispatch(), L"Name", name.Put()), E_ACCESSDENIED);
+    EXPECT_EQ(CDispatcher::GetProp(probe->Dispatch(), L"Name", name.Put()), E_ACCESSDENIED);
+    EXPECT_EQ(CDispatcher::GetProp(probe->Dispatch(), L"Name", name.Put()), S_OK);
+    {
+        CCallLog::CQuiet quiet; // the host's own doings neither fail nor count
+        probe->FailMember(L"Name", E_FAIL);
+        EXPECT_EQ(CDispatcher::GetProp(probe->Dispatch(), L"Name", name.Put()), S_OK);
+    }
+    EXPECT_EQ(CDispatcher::GetProp(probe->Dispatch(), L"Name", name.Put()), E_FAIL);
+    EXPECT_EQ(CallLog().Count(L"Probe", L"Name"), 4u);
+}
+
+// A sink that answers for the event interface only when told to.
+class CSink final : public IDispatch {
+public:
+    explicit CSink(bool answersEvents) : m_answersEvents(answersEvents) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        *object = nullptr;
+        if (iid == IID_IUnknown || iid == IID_IDispatch || (m_answersEvents && iid == kItemEvents)) {
+            *object = this;
+            AddRef();
+            return S_OK;
+        }
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                     EXCEPINFO*, UINT*) override
+    {
+        events.push_back(id);
+        // The cancel flag is the last argument: rgvarg[0].
+        if (params->cArgs == 2 && params->rgvarg[0].vt == (VT_BOOL | VT_BYREF))
+            *params->rgvarg[0].pboolVal = VARIANT_TRUE;
+        return S_OK;
+    }
+    ULONG refs = 1;
+    std::vector<DISPID> events;
+
+private:
+    bool m_answersEvents;
+};
+
+TEST_F(StandInCoreTest, ConnectionPointsAdviseOnlySinksOfTheEventInterface)
+{
+    CComPtr<IConnectionPointContainer> container;
+    ASSERT_EQ(probe->QueryInterface(IID_IConnectionPointContainer, container.PutVoid()), S_OK);
+    CComPtr<IConnectionPoint> point;
+    EXPECT_EQ(container->FindConnectionPoint(kExplorerEvents, point.Put()), CONNECT_E_NOCONNECTION);
+    ASSERT_EQ(container->FindConnectionPoint(kItemEvents, point.Put()), S_OK);
+
+    CSink stranger(false), sink(true);
+    DWORD cookie = 0;
+    EXPECT_EQ(point->Advise(&stranger, &cookie), CONNECT_E_CANNOTCONNECT);
+    ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+    EXPECT_EQ(probe->Connections(kItemEvents), 1u);
+
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    CVariant cancelArg;
+    cancelArg.vt = VT_BOOL | VT_BYREF;
+    cancelArg.pboolVal = &cancel;
+    probe->Fire(kItemEvents, kDispClose, {CVariant(probe->Dispatch()), cancelArg});
+    EXPECT_EQ(sink.events, std::vector<DISPID>{kDispClose});
+    EXPECT_EQ(cancel, VARIANT_TRUE) << "a sink answers through the reference";
+
+    EXPECT_EQ(point->Unadvise(cookie + 1), CONNECT_E_NOCONNECTION);
+    EXPECT_EQ(point->Unadvise(cookie), S_OK);
+    EXPECT_EQ(probe->Connections(kItemEvents), 0u);
+    EXPECT_EQ(sink.refs, 1u) << "the point released the sink";
+    probe->Fire(kItemEvents, kDispClose, {CVariant(probe->Dispatch()), cancelArg});
+    EXPECT_EQ(sink.events.size(), 1u);
+}
+
+} // namespace
+
+namespace {
+
+// The windows the product parents its dialogs to are found by Outlook's
+// window class and caption, so the stand-in's must be findable the same way.
+TEST(StandInApplication, DialogParentsAreTheExplorerAndInspectorWindows)
+{
+    CComPtr<CApplication> application = New<CApplication>();
+    EXPECT_EQ(CDispatcher::GetParentWindow(application->Dispatch(), CDispatcher::kPreferEither),
+              GetDesktopWindow());
+    CExplorer& explorer = application->OpenExplorer();
+    CComPtr<CItem> mail = application->Mailbox().CreateItem(kItemTypeMail);
+    mail->SetSubject(L"Quarterly figures");
+    CInspector& inspector = application->OpenInspector(*mail);
+
+    EXPECT_EQ(CDispatcher::GetParentWindow(application->Dispatch(), CDispatcher::kPreferExplorer),
+              explorer.Window());
+    EXPECT_EQ(CDispatcher::GetParentWindow(application->Dispatch(), CDispatcher::kPreferEither),
+              inspector.Window());
+    EXPECT_EQ(inspector.Caption(), L"Quarterly figures - Message (HTML)");
+
+    inspector.Close(1);
+    EXPECT_EQ(CDispatcher::GetParentWindow(application->Dispatch(), CDispatcher::kPreferInspector),
+              GetDesktopWindow());
+    application->Quit();
+}
+
+} // namespace
