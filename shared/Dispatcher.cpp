@@ -4,9 +4,15 @@
 
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CVariant.h"
+#include "shared/AutomationValues.h"
 #include "shared/DebugLog.h"
 
 namespace {
+
+using automation::BoolArg;
+using automation::BorrowedTextArg;
+using automation::IsObject;
+using automation::LongArg;
 
 constexpr wchar_t kOutlookWindowClass[] = L"rctrl_renwnd32";
 
@@ -27,40 +33,6 @@ void ClearOut(VARIANT* out)
 {
     if (out)
         VariantClear(out);
-}
-
-// Outlook answers "nothing there" with a null object or with no value at all.
-bool IsObject(const VARIANT& value)
-{
-    return value.vt == VT_DISPATCH && value.pdispVal;
-}
-
-VARIANT BoolArg(bool value)
-{
-    VARIANT arg;
-    VariantInit(&arg);
-    arg.vt = VT_BOOL;
-    arg.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
-    return arg;
-}
-
-VARIANT LongArg(long value)
-{
-    VARIANT arg;
-    VariantInit(&arg);
-    arg.vt = VT_I4;
-    arg.lVal = value;
-    return arg;
-}
-
-// The argument only borrows the BSTR, which its owner keeps past the call.
-VARIANT BorrowedTextArg(BSTR text)
-{
-    VARIANT arg;
-    VariantInit(&arg);
-    arg.vt = VT_BSTR;
-    arg.bstrVal = text;
-    return arg;
 }
 
 HRESULT AddUserProperty(IDispatch* properties, BSTR name, bool addToFolderFields,

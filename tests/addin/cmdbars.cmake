@@ -1,0 +1,22 @@
+# The event sink base and the command bars with their buttons, against the
+# Outlook stand-in's object model and Office command bars.
+include(${CMAKE_CURRENT_LIST_DIR}/support/AddinTest.cmake)
+
+quillet_addin_test(test_eventsink test_eventsink.cpp)
+target_link_libraries(test_eventsink PRIVATE outlookstandin)
+
+quillet_addin_test(test_cmdbars test_cmdbars.cpp)
+target_link_libraries(test_cmdbars PRIVATE outlookstandin)
+# The button faces are pulled in by the resource script.
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/resources/QuillOff/QuillOff.rc APPEND PROPERTY
+             OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/QuillOff/send-face.bmp
+             ${CMAKE_SOURCE_DIR}/resources/QuillOff/send-mask.bmp
+             ${CMAKE_SOURCE_DIR}/resources/QuillOff/sync-face.bmp
+             ${CMAKE_SOURCE_DIR}/resources/QuillOff/sync-mask.bmp)
+
+# The SMTP proxy look-up goes through mapi32 to the stand-in provider, which
+# the test registers from beside itself.
+add_dependencies(test_eventsink mapistandin)
+add_custom_command(TARGET test_eventsink POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:mapistandin>
+            $<TARGET_FILE_DIR:test_eventsink>)
