@@ -15,6 +15,12 @@ public:
         vt = VT_BSTR;
         bstrVal = CBstr(text).Detach();
     }
+    explicit CVariant(const wchar_t* text)
+    {
+        VariantInit(this);
+        vt = VT_BSTR;
+        bstrVal = SysAllocString(text ? text : L"");
+    }
     explicit CVariant(long value)
     {
         VariantInit(this);

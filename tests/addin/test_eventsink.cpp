@@ -89,13 +89,6 @@ public:
     CPlainObject() : CAutoObject(L"Plain") {}
 };
 
-CVariant Text(const wchar_t* text)
-{
-    CVariant value;
-    value.vt = VT_BSTR;
-    value.bstrVal = SysAllocString(text);
-    return value;
-}
 
 struct NameCase {
     const char* what;
@@ -242,7 +235,7 @@ TEST_F(EventSinkTest, ConnectAdvisesOnTheSourceAndDisconnectLetsGo)
 
     // The handler reads each argument at its declared place: the source
     // passes them last first.
-    source->Fire(kItemEvents, kTwoArgs, {Text(L"first"), CVariant(2L)});
+    source->Fire(kItemEvents, kTwoArgs, {CVariant(L"first"), CVariant(2L)});
     source->Fire(kItemEvents, kNoArgs);
     ASSERT_EQ(2u, sink->seen.size());
     EXPECT_EQ((std::vector<std::wstring>{L"first", L"2"}), sink->seen[0].args);

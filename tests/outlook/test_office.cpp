@@ -16,6 +16,7 @@
 #include "standins/outlook/core/EventIds.h"
 #include "standins/outlook/office/CommandBarButton.h"
 #include "standins/outlook/office/CommandBars.h"
+#include "tests/support/TestEventSink.h"
 
 using namespace standin;
 
@@ -51,13 +52,6 @@ Answer Call(IDispatch* object, const wchar_t* name, WORD flags, std::vector<CVar
     return answer;
 }
 
-CVariant Text(const wchar_t* text)
-{
-    CVariant value;
-    value.vt = VT_BSTR;
-    value.bstrVal = SysAllocString(text);
-    return value;
-}
 
 CComPtr<IPictureDisp> SmallPicture()
 {
@@ -71,48 +65,6 @@ CComPtr<IPictureDisp> SmallPicture()
     OleCreatePictureIndirect(&description, IID_IPictureDisp, TRUE, picture.PutVoid());
     return picture;
 }
-
-// A sink of the button events that keeps what Click brought.
-class CClickSink final : public IDispatch {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IDispatch && iid != kCommandBarButtonEvents)
-            return E_NOINTERFACE;
-        *object = this;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
-                                     EXCEPINFO*, UINT*) override
-    {
-        dispid = id;
-        argCount = params->cArgs;
-        if (params->cArgs == 2) {
-            VariantCopy(control.Put(), &params->rgvarg[1]);
-            cancelType = params->rgvarg[0].vt;
-            if (cancelType == (VT_BOOL | VT_BYREF))
-                *params->rgvarg[0].pboolVal = cancel ? VARIANT_TRUE : VARIANT_FALSE;
-        }
-        return S_OK;
-    }
-
-    ULONG refs = 1;
-    bool cancel = false;
-    DISPID dispid = 0;
-    UINT argCount = 0;
-    CVariant control;
-    VARTYPE cancelType = VT_EMPTY;
-};
 
 class OfficeStandInTest : public ::testing::Test {
 protected:
@@ -132,10 +84,10 @@ TEST_F(OfficeStandInTest, BarsByNameOrIndexAndMissingOnesFailAsOfficeDoes)
         CVariant index;
         CCommandBar* expected;
     } cases[] = {
-        {"name", Text(L"Standard"), standard},
-        {"name in another case", Text(L"sTANDARD"), standard},
+        {"name", CVariant(L"Standard"), standard},
+        {"name in another case", CVariant(L"sTANDARD"), standard},
         {"first index", CVariant(1L), standard},
-        {"missing name", Text(L"Quillet"), nullptr},
+        {"missing name", CVariant(L"Quillet"), nullptr},
         {"index 0", CVariant(0L), nullptr},
         {"index past the last", CVariant(2L), nullptr},
     };
@@ -152,14 +104,14 @@ TEST_F(OfficeStandInTest, BarsByNameOrIndexAndMissingOnesFailAsOfficeDoes)
     }
 
     Answer added = Call(bars->Dispatch(), L"Add", DISPATCH_METHOD,
-                        {Text(L"Quillet"), CVariant(1L), CVariant(0L), CVariant(1L)});
+                        {CVariant(L"Quillet"), CVariant(1L), CVariant(0L), CVariant(1L)});
     ASSERT_EQ(S_OK, added.hr);
     CCommandBar* bar = bars->Find(L"quillet");
     ASSERT_NE(nullptr, bar);
     EXPECT_EQ(bar->Dispatch(), added.result.pdispVal);
     EXPECT_TRUE(bar->Temporary());
     EXPECT_FALSE(bar->Visible()) << "a new bar is hidden";
-    Answer again = Call(bars->Dispatch(), L"Add", DISPATCH_METHOD, {Text(L"QUILLET")});
+    Answer again = Call(bars->Dispatch(), L"Add", DISPATCH_METHOD, {CVariant(L"QUILLET")});
     EXPECT_EQ(DISP_E_EXCEPTION, again.hr) << "a name that is taken";
     EXPECT_EQ(2, Call(bars->Dispatch(), L"Count", DISPATCH_PROPERTYGET).result.lVal);
 
@@ -177,17 +129,17 @@ TEST_F(OfficeStandInTest, ControlsByCaptionOrIndexAndPlainButtonsOnly)
     Answer first = Call(controls, L"Add", DISPATCH_METHOD, {CVariant(1L)});
     ASSERT_EQ(S_OK, first.hr);
     ASSERT_EQ(S_OK, Call(first.result.pdispVal, L"Caption", DISPATCH_PROPERTYPUT,
-                         {Text(L"Quillet-It")}).hr);
+                         {CVariant(L"Quillet-It")}).hr);
     Answer before = Call(controls, L"Add", DISPATCH_METHOD,
                          {CVariant(1L), CVariant(), CVariant(), CVariant(1L)});
     ASSERT_EQ(S_OK, before.hr);
     EXPECT_EQ(before.result.pdispVal, bar->Controls()->At(0)->Dispatch()) << "Before 1";
 
     EXPECT_EQ(first.result.pdispVal,
-              Call(controls, L"Item", DISPATCH_PROPERTYGET, {Text(L"quillet-it")}).result.pdispVal);
+              Call(controls, L"Item", DISPATCH_PROPERTYGET, {CVariant(L"quillet-it")}).result.pdispVal);
     EXPECT_EQ(first.result.pdispVal,
               Call(controls, L"Item", DISPATCH_PROPERTYGET, {CVariant(2L)}).result.pdispVal);
-    Answer missing = Call(controls, L"Item", DISPATCH_PROPERTYGET, {Text(L"Synclet-It")});
+    Answer missing = Call(controls, L"Item", DISPATCH_PROPERTYGET, {CVariant(L"Synclet-It")});
     EXPECT_EQ(DISP_E_EXCEPTION, missing.hr);
     EXPECT_EQ(E_INVALIDARG, missing.scode);
     EXPECT_EQ(DISP_E_EXCEPTION, Call(controls, L"Add", DISPATCH_METHOD, {CVariant(10L)}).hr)
@@ -263,7 +215,18 @@ TEST_F(OfficeStandInTest, PasteFaceTakesTheButtonFaceFormatElseABitmap)
 TEST_F(OfficeStandInTest, ClickPassesTheControlAndCancelDefault)
 {
     CCommandBarButton* button = bars->AddBar(L"Quillet")->Controls()->AddButton();
-    CClickSink sink;
+    UINT argCount = 0;
+    CVariant control;
+    VARTYPE cancelType = VT_EMPTY;
+    CTestEventSink sink(kCommandBarButtonEvents, [&](DISPID, DISPPARAMS& params) {
+        argCount = params.cArgs;
+        if (params.cArgs != 2)
+            return;
+        VariantCopy(control.Put(), &params.rgvarg[1]);
+        cancelType = params.rgvarg[0].vt;
+        if (cancelType == (VT_BOOL | VT_BYREF))
+            *params.rgvarg[0].pboolVal = VARIANT_TRUE;
+    });
     CComPtr<IConnectionPointContainer> container;
     ASSERT_EQ(S_OK, button->QueryInterface(IID_IConnectionPointContainer, container.PutVoid()));
     CComPtr<IConnectionPoint> point;
@@ -271,18 +234,17 @@ TEST_F(OfficeStandInTest, ClickPassesTheControlAndCancelDefault)
     DWORD cookie = 0;
     ASSERT_EQ(S_OK, point->Advise(&sink, &cookie));
 
-    sink.cancel = true;
     EXPECT_TRUE(button->Click()) << "the sink's CancelDefault comes back";
-    EXPECT_EQ(kDispClick, sink.dispid);
-    EXPECT_EQ(2u, sink.argCount);
-    ASSERT_EQ(VT_DISPATCH, sink.control.vt) << "the control is the first argument";
-    EXPECT_EQ(button->Dispatch(), sink.control.pdispVal);
-    EXPECT_EQ(VT_BOOL | VT_BYREF, sink.cancelType);
-    sink.control.Clear();
+    EXPECT_EQ(std::vector<DISPID>{kDispClick}, sink.Events());
+    EXPECT_EQ(2u, argCount);
+    ASSERT_EQ(VT_DISPATCH, control.vt) << "the control is the first argument";
+    EXPECT_EQ(button->Dispatch(), control.pdispVal);
+    EXPECT_EQ(VT_BOOL | VT_BYREF, cancelType);
+    control.Clear();
 
     EXPECT_EQ(S_OK, point->Unadvise(cookie));
     EXPECT_EQ(0u, button->Connections(kCommandBarButtonEvents));
-    EXPECT_EQ(1u, sink.refs);
+    EXPECT_EQ(1u, sink.Refs());
 }
 
 } // namespace

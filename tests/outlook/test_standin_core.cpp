@@ -14,6 +14,7 @@
 #include "standins/outlook/model/Inspector.h"
 #include "standins/outlook/model/Item.h"
 #include "standins/outlook/model/Mailbox.h"
+#include "tests/support/TestEventSink.h"
 
 using namespace standin;
 
@@ -59,13 +60,6 @@ HRESULT Invoke(IDispatch* object, const wchar_t* name, WORD flags, std::vector<C
                           nullptr);
 }
 
-CVariant Text(const wchar_t* text)
-{
-    CVariant value;
-    value.vt = VT_BSTR;
-    value.bstrVal = SysAllocString(text);
-    return value;
-}
 
 struct InvokeCase {
     const wchar_t* member;
@@ -115,7 +109,7 @@ TEST_F(StandInCoreTest, InvokeKindsReachMembersAsATypeLibraryWould)
                 args.push_back(CVariant(7L));
         else
             for (int i = 0; i < c.args; ++i)
-                args.push_back(Text(L"known"));
+                args.push_back(CVariant(L"known"));
         CVariant result;
         EXPECT_EQ(Invoke(probe->Dispatch(), c.member, c.flags, args, c.namedPut, &result),
                   c.expected)
@@ -137,7 +131,7 @@ TEST_F(StandInCoreTest, ArgumentsArriveLastFirstAndFailuresComeAsOfficeGivesThem
     DISPID id = 0;
     LPOLESTR names[] = {const_cast<LPOLESTR>(L"Item")};
     ASSERT_EQ(probe->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
-    CVariant unknown = Text(L"other");
+    CVariant unknown = CVariant(L"other");
     DISPPARAMS params{&unknown, nullptr, 1, 0};
     EXPECT_EQ(probe->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, &result, &exception, nullptr),
               DISP_E_EXCEPTION);
@@ -170,44 +164,6 @@ TEST_F(StandInCoreTest, InjectedFailuresAnswerForTheirCountThenTheMemberRuns)
     EXPECT_EQ(CallLog().Count(L"Probe", L"Name"), 4u);
 }
 
-// A sink that answers for the event interface only when told to.
-class CSink final : public IDispatch {
-public:
-    explicit CSink(bool answersEvents) : m_answersEvents(answersEvents) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        *object = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || (m_answersEvents && iid == kItemEvents)) {
-            *object = this;
-            AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
-                                     EXCEPINFO*, UINT*) override
-    {
-        events.push_back(id);
-        // The cancel flag is the last argument: rgvarg[0].
-        if (params->cArgs == 2 && params->rgvarg[0].vt == (VT_BOOL | VT_BYREF))
-            *params->rgvarg[0].pboolVal = VARIANT_TRUE;
-        return S_OK;
-    }
-    ULONG refs = 1;
-    std::vector<DISPID> events;
-
-private:
-    bool m_answersEvents;
-};
-
 TEST_F(StandInCoreTest, ConnectionPointsAdviseOnlySinksOfTheEventInterface)
 {
     CComPtr<IConnectionPointContainer> container;
@@ -216,7 +172,12 @@ TEST_F(StandInCoreTest, ConnectionPointsAdviseOnlySinksOfTheEventInterface)
     EXPECT_EQ(container->FindConnectionPoint(kExplorerEvents, point.Put()), CONNECT_E_NOCONNECTION);
     ASSERT_EQ(container->FindConnectionPoint(kItemEvents, point.Put()), S_OK);
 
-    CSink stranger(false), sink(true);
+    // The cancel flag is the last argument: rgvarg[0].
+    auto cancelIt = [](DISPID, DISPPARAMS& params) {
+        if (params.cArgs == 2 && params.rgvarg[0].vt == (VT_BOOL | VT_BYREF))
+            *params.rgvarg[0].pboolVal = VARIANT_TRUE;
+    };
+    CTestEventSink stranger(kItemEvents, {}, false), sink(kItemEvents, cancelIt);
     DWORD cookie = 0;
     EXPECT_EQ(point->Advise(&stranger, &cookie), CONNECT_E_CANNOTCONNECT);
     ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
@@ -227,15 +188,15 @@ TEST_F(StandInCoreTest, ConnectionPointsAdviseOnlySinksOfTheEventInterface)
     cancelArg.vt = VT_BOOL | VT_BYREF;
     cancelArg.pboolVal = &cancel;
     probe->Fire(kItemEvents, kDispClose, {CVariant(probe->Dispatch()), cancelArg});
-    EXPECT_EQ(sink.events, std::vector<DISPID>{kDispClose});
+    EXPECT_EQ(sink.Events(), std::vector<DISPID>{kDispClose});
     EXPECT_EQ(cancel, VARIANT_TRUE) << "a sink answers through the reference";
 
     EXPECT_EQ(point->Unadvise(cookie + 1), CONNECT_E_NOCONNECTION);
     EXPECT_EQ(point->Unadvise(cookie), S_OK);
     EXPECT_EQ(probe->Connections(kItemEvents), 0u);
-    EXPECT_EQ(sink.refs, 1u) << "the point released the sink";
+    EXPECT_EQ(sink.Refs(), 1u) << "the point released the sink";
     probe->Fire(kItemEvents, kDispClose, {CVariant(probe->Dispatch()), cancelArg});
-    EXPECT_EQ(sink.events.size(), 1u);
+    EXPECT_EQ(sink.Events().size(), 1u);
 }
 
 } // namespace

@@ -20,13 +20,6 @@ using namespace testenv;
 
 namespace {
 
-CVariant Text(const wchar_t* text)
-{
-    CVariant value;
-    value.vt = VT_BSTR;
-    value.bstrVal = SysAllocString(text);
-    return value;
-}
 
 CVariant Bool(bool flag)
 {
@@ -253,7 +246,7 @@ TEST_F(DispatcherTest, PutPropOffersObjectsArraysAndReferencesByReferenceFirst)
     auto make = [&](VARTYPE type) {
         CVariant value;
         switch (type) {
-        case VT_BSTR: value = Text(L"text"); break;
+        case VT_BSTR: value = CVariant(L"text"); break;
         case VT_I4: value = CVariant(3L); break;
         case VT_DISPATCH: value = CVariant(static_cast<IDispatch*>(other.Get())); break;
         case VT_UNKNOWN:
@@ -329,7 +322,7 @@ TEST_F(DispatcherTest, CallMethodPassesTheArgumentsInAutomationOrder)
     VARIANT args[3];
     Bool(false).Detach(&args[0]);
     CVariant(1L).Detach(&args[1]);
-    Text(L"Quillet ID").Detach(&args[2]);
+    CVariant(L"Quillet ID").Detach(&args[2]);
     CVariant result;
     EXPECT_EQ(S_OK, CDispatcher::CallMethod(collection.Get(), L"Add", result.Put(), 3, args));
     EXPECT_EQ(42, result.lVal);
@@ -507,7 +500,7 @@ TEST_F(DispatcherTest, GetUserPropertyGivesTheValueAsText)
         const char* text;
     };
     const Case cases[] = {
-        {"text", Text(L"Caf\u00e9 \u00e0 Paris"), S_OK, "Caf\xE9 \xE0 Paris"},
+        {"text", CVariant(L"Caf\u00e9 \u00e0 Paris"), S_OK, "Caf\xE9 \xE0 Paris"},
         {"number", CVariant(42L), S_OK, "42"},
         {"null", null, DISP_E_TYPEMISMATCH, ""},
         {"object", CVariant(static_cast<IDispatch*>(object.Get())), DISP_E_TYPEMISMATCH, ""},

@@ -27,13 +27,6 @@ constexpr IID kButtonEvents = {0x000c0351, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}}
 
 LONG g_objects = 0;
 
-CVariant Text(const wchar_t* text)
-{
-    CVariant value;
-    value.vt = VT_BSTR;
-    value.bstrVal = SysAllocString(text);
-    return value;
-}
 
 CComPtr<IDispatch> Get(IDispatch* object, const wchar_t* name)
 {
@@ -122,7 +115,7 @@ public:
         if (MessageBoxW(owner, L"Stamp this item?", L"Sample", MB_YESNO) != IDYES)
             return S_OK;
         CComPtr<IDispatch> item = Get(m_inspector.Get(), L"CurrentItem");
-        CVariant subject = Text(L"stamped by the sample");
+        CVariant subject = CVariant(L"stamped by the sample");
         if (item && SUCCEEDED(CDispatcher::PutProp(item.Get(), L"Subject", &subject)))
             CDispatcher::CallMethod(item.Get(), L"Save", nullptr, 0, nullptr);
         return S_OK;
@@ -155,7 +148,7 @@ public:
         CComPtr<IDispatch> bars = Get(inspector, L"CommandBars");
         if (!bars)
             return S_OK;
-        CVariant args[] = {CVariant(), CVariant(), CVariant(1L), Text(L"Sample")};
+        CVariant args[] = {CVariant(), CVariant(), CVariant(1L), CVariant(L"Sample")};
         args[0].vt = VT_BOOL;
         args[0].boolVal = VARIANT_TRUE; // temporary
         args[1].vt = VT_BOOL;
@@ -171,7 +164,7 @@ public:
             FAILED(CDispatcher::CallMethod(controls.Get(), L"Add", control.Put(), 1, &type)) ||
             control.vt != VT_DISPATCH)
             return S_OK;
-        CVariant caption = Text(L"Sample-It");
+        CVariant caption = CVariant(L"Sample-It");
         CDispatcher::PutProp(control.pdispVal, L"Caption", &caption);
         auto* button = new CButtonSink(m_application.Get(), inspector);
         button->Connect(control.pdispVal);
@@ -238,7 +231,7 @@ public:
         // The control's context is the inspector the button sits in.
         CComPtr<IDispatch> context = Get(params->rgvarg[0].pdispVal, L"Context");
         CComPtr<IDispatch> item = Get(context.Get(), L"CurrentItem");
-        CVariant body = Text(L"stamped from the ribbon");
+        CVariant body = CVariant(L"stamped from the ribbon");
         return item ? CDispatcher::PutProp(item.Get(), L"Body", &body) : E_FAIL;
     }
 
