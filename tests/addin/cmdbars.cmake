@@ -7,12 +7,6 @@ target_link_libraries(test_eventsink PRIVATE outlookstandin)
 
 quillet_addin_test(test_cmdbars test_cmdbars.cpp)
 target_link_libraries(test_cmdbars PRIVATE outlookstandin)
-# The button faces are pulled in by the resource script.
-set_property(SOURCE ${CMAKE_SOURCE_DIR}/resources/QuillOff/QuillOff.rc APPEND PROPERTY
-             OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/QuillOff/send-face.bmp
-             ${CMAKE_SOURCE_DIR}/resources/QuillOff/send-mask.bmp
-             ${CMAKE_SOURCE_DIR}/resources/QuillOff/sync-face.bmp
-             ${CMAKE_SOURCE_DIR}/resources/QuillOff/sync-mask.bmp)
 
 # The SMTP proxy look-up goes through mapi32 to the stand-in provider, which
 # the test registers from beside itself.

@@ -11,146 +11,36 @@
 #include "standins/outlook/model/Items.h"
 #include "standins/outlook/model/Mailbox.h"
 #include "tests/outlook/sampleaddin/SampleAddinIds.h"
+#include "tests/support/OutlookHost.h"
 #include "tests/support/TestEnv.h"
 
 using namespace testenv;
 
 namespace {
 
-constexpr const char* kAddins = "Software\\Microsoft\\Office\\Outlook\\Addins";
+using outlookhost::CRegisteredAddin;
+using outlookhost::CRun;
 
-std::string Folder(const std::string& path)
-{
-    return path.substr(0, path.find_last_of('\\') + 1);
-}
-
-std::wstring Wide(const std::string& text)
-{
-    return std::wstring(text.begin(), text.end()); // the test's paths are ASCII
-}
-
-void DeleteTree(HKEY root, const std::string& path)
-{
-    RegDeleteTreeA(root, path.c_str());
-}
-
-void WriteValue(HKEY root, const std::string& path, const char* name, DWORD type,
-                const void* data, DWORD size)
-{
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(key);
-}
-
-// Class registrations go where COM reads them: Wine does not look at the
-// user's own classes.
-void WriteClassText(const std::string& path, const char* name, const std::string& text)
-{
-    WriteValue(HKEY_CLASSES_ROOT, path, name, REG_SZ, text.c_str(),
-               static_cast<DWORD>(text.size() + 1));
-}
-
-struct HostRun {
-    int exitCode = -1;
-    std::vector<std::string> report;
-    std::string calls;
-
-    bool Has(const std::string& line) const
-    {
-        for (const auto& l : report)
-            if (l == line)
-                return true;
-        return false;
-    }
-    bool HasPrefix(const std::string& prefix) const
-    {
-        for (const auto& l : report)
-            if (l.rfind(prefix, 0) == 0)
-                return true;
-        return false;
-    }
-    std::string Text() const
-    {
-        std::string all;
-        for (const auto& l : report)
-            all += l + "\n";
-        return all;
-    }
-};
+constexpr const char* kSecondName = "QuilletTest.SecondName";
 
 class OutlookHostTest : public CleanProfileTest {
 protected:
     void SetUp() override
     {
         CleanProfileTest::SetUp();
-        Cleanup();
-        RegisterSample();
-    }
-    static void RegisterSample()
-    {
-        // The sample add-in, registered for the current user as a
-        // per-user installer would.
-        const std::string clsidKey = std::string("CLSID\\") + kSampleAddinClsidText;
-        WriteClassText(clsidKey + "\\InprocServer32", nullptr,
-                       Folder(SelfPath()) + "SampleAddin.dll");
-        WriteClassText(clsidKey + "\\InprocServer32", "ThreadingModel", "Apartment");
-        for (const char* progId : {kSampleAddinProgId, "QuilletTest.SecondName"})
-            WriteClassText(std::string(progId) + "\\CLSID", nullptr, kSampleAddinClsidText);
-        SetOutlookVersion("Outlook.Application.12");
-    }
-    void TearDown() override
-    {
-        Cleanup();
-        CleanProfileTest::TearDown();
-    }
-    static void Cleanup()
-    {
-        DeleteTree(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kSampleAddinClsidText);
-        for (const char* progId : {kSampleAddinProgId, "QuilletTest.SecondName"})
-            DeleteTree(HKEY_CLASSES_ROOT, progId);
-        DeleteTree(HKEY_CLASSES_ROOT, "Outlook.Application");
-        DeleteTree(HKEY_CURRENT_USER, kAddins);
-        DeleteTree(HKEY_LOCAL_MACHINE, kAddins);
-    }
-    static void SetOutlookVersion(const char* curVer)
-    {
-        WriteClassText("Outlook.Application\\CurVer", nullptr, curVer);
-    }
-    static void Register(const char* progId, DWORD loadBehavior, bool machine = false)
-    {
-        const std::string key = std::string(kAddins) + "\\" + progId;
-        WriteValue(machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, key, "LoadBehavior",
-                   REG_DWORD, &loadBehavior, sizeof loadBehavior);
+        CRegisteredAddin::SetOutlookVersion("Outlook.Application.12");
     }
 
-    HostRun Run(const std::string& script)
-    {
-        WriteFileBytes(TempDir() + "script.txt", script);
-        const std::string host = Folder(SelfPath()) + "outlookhost.exe";
-        HostRun run;
-        run.exitCode = RunProcess("\"" + host + "\" --save \"" + TempDir() + "out.mbx\" --calls \"" +
-                                  TempDir() + "calls.txt\" --report \"" + TempDir() +
-                                  "report.txt\" \"" + TempDir() + "script.txt\"");
-        std::string text = FileExists(TempDir() + "report.txt")
-                               ? ReadFileBytes(TempDir() + "report.txt")
-                               : std::string();
-        for (size_t at = 0; at < text.size();) {
-            const size_t end = text.find('\n', at);
-            run.report.push_back(text.substr(at, end - at));
-            at = end == std::string::npos ? text.size() : end + 1;
-        }
-        if (FileExists(TempDir() + "calls.txt"))
-            run.calls = ReadFileBytes(TempDir() + "calls.txt");
-        return run;
-    }
+    CRun Run(const std::string& script) { return outlookhost::Run(TempDir(), script); }
+
+    CRegisteredAddin sample{kSampleAddinClsidText, {kSampleAddinProgId, kSecondName},
+                            outlookhost::ProgramFolder() + "SampleAddin.dll"};
 };
 
 TEST_F(OutlookHostTest, DrivesARegisteredAddinThroughButtonsRibbonAndDialogs)
 {
-    Register(kSampleAddinProgId, 3);
-    const HostRun run = Run("new-mail \"Hello\"\n"
+    CRegisteredAddin::LoadAtStartup(kSampleAddinProgId);
+    const CRun run = Run("new-mail \"Hello\"\n"
                             "to \"jane@example.com\"\n"
                             "answer 6          # Yes to the sample's question\n"
                             "click \"Sample-It\"\n"
@@ -172,7 +62,7 @@ TEST_F(OutlookHostTest, DrivesARegisteredAddinThroughButtonsRibbonAndDialogs)
     // And what it left in the mailbox: the mail, saved into Drafts.
     standin::CMailbox mailbox;
     std::wstring error;
-    ASSERT_TRUE(mailbox.Load(Wide(TempDir() + "out.mbx"), &error));
+    ASSERT_TRUE(mailbox.Load(run.mailbox, &error));
     standin::CItems& drafts = mailbox.DefaultFolder(standin::kFolderDrafts)->Items();
     ASSERT_EQ(drafts.Count(), 1u);
     EXPECT_EQ(drafts.At(0)->Subject(), L"stamped by the sample");
@@ -197,20 +87,19 @@ TEST_F(OutlookHostTest, LoadsWhatOutlookWouldLoadOnceEach)
          {kSampleAddinProgId}, true},
         {"both keys: once", {{kSampleAddinProgId, 3}}, {{kSampleAddinProgId, 3}},
          "Outlook.Application.12", {kSampleAddinProgId}, true},
-        {"two names", {{kSampleAddinProgId, 3}}, {{"QuilletTest.SecondName", 3}},
-         "Outlook.Application.12", {kSampleAddinProgId, "QuilletTest.SecondName"}, true},
+        {"two names", {{kSampleAddinProgId, 3}}, {{kSecondName, 3}},
+         "Outlook.Application.12", {kSampleAddinProgId, kSecondName}, true},
         {"no ribbon before 12", {{kSampleAddinProgId, 3}}, {}, "Outlook.Application.11",
          {kSampleAddinProgId}, false},
     };
     for (const Case& c : cases) {
-        Cleanup();
-        RegisterSample();
+        CRegisteredAddin::ForgetStartup();
         for (const auto& [progId, behaviour] : c.user)
-            Register(progId, behaviour);
+            CRegisteredAddin::LoadAtStartup(progId, behaviour);
         for (const auto& [progId, behaviour] : c.machine)
-            Register(progId, behaviour, true);
-        SetOutlookVersion(c.curVer);
-        const HostRun run = Run("say done\n");
+            CRegisteredAddin::LoadAtStartup(progId, behaviour, true);
+        CRegisteredAddin::SetOutlookVersion(c.curVer);
+        const CRun run = Run("say done\n");
         EXPECT_EQ(run.exitCode, 0) << c.name << "\n" << run.Text();
         std::vector<std::string> connected;
         for (const auto& line : run.report)
@@ -224,7 +113,7 @@ TEST_F(OutlookHostTest, LoadsWhatOutlookWouldLoadOnceEach)
 
 TEST_F(OutlookHostTest, AScriptThatGoesWrongEndsWithAReasonAndNeverHangs)
 {
-    Register(kSampleAddinProgId, 3);
+    CRegisteredAddin::LoadAtStartup(kSampleAddinProgId);
     struct Case {
         const char* script;
         const char* reason; // the start of the error line
@@ -238,7 +127,7 @@ TEST_F(OutlookHostTest, AScriptThatGoesWrongEndsWithAReasonAndNeverHangs)
         {"say \"unclosed\n", "error line 1: a quote is not closed"},
     };
     for (const auto& c : cases) {
-        const HostRun run = Run(c.script);
+        const CRun run = Run(c.script);
         EXPECT_EQ(run.exitCode, 1) << c.script;
         EXPECT_TRUE(run.HasPrefix(c.reason)) << c.script << "\n" << run.Text();
     }

@@ -10,8 +10,9 @@ function(quillet_addin_test name)
     add_executable(${name} ${ARGN} ${rc})
     target_link_libraries(${name} PRIVATE addin testsupport)
     # windres does not see the files the script pulls in as binary resources.
+    file(GLOB pictures CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/QuillOff/*.bmp)
     set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS
-                 ${CMAKE_SOURCE_DIR}/resources/QuillOff/QuillOff.rgs)
+                 ${CMAKE_SOURCE_DIR}/resources/QuillOff/QuillOff.rgs ${pictures})
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES
         ENVIRONMENT "WINEPREFIX=${QUILLET_WINEPREFIX};WINEDEBUG=-all"

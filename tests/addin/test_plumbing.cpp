@@ -1,0 +1,150 @@
+// The add-in's plumbing as Outlook meets it: in an add-in library loaded by
+// the host program, the explorer gets the hidden sync bar, each new mail
+// inspector a bar with a tagged button whose click runs through the one
+// click path (item saved, recipients resolved, command run, offline test
+// first), faces come as pictures or through the clipboard by Outlook
+// version, and shutdown leaves no bar and no advised sink behind.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "classlib/com/CVariant.h"
+#include "shared/Dispatcher.h"
+#include "standins/outlook/model/Folder.h"
+#include "standins/outlook/model/Items.h"
+#include "standins/outlook/model/Mailbox.h"
+#include "tests/addin/plumbing/PlumbingAddinIds.h"
+#include "tests/support/OutlookHost.h"
+#include "tests/support/TestEnv.h"
+
+namespace {
+
+using outlookhost::CRegisteredAddin;
+using outlookhost::CRun;
+
+size_t Occurrences(const std::string& text, const std::string& what)
+{
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++count;
+    return count;
+}
+
+void PutClipboardText(const std::wstring& text)
+{
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    memcpy(GlobalLock(block), text.c_str(), bytes);
+    GlobalUnlock(block);
+    if (!SetClipboardData(CF_UNICODETEXT, block))
+        GlobalFree(block);
+    CloseClipboard();
+}
+
+std::wstring ClipboardText()
+{
+    if (!OpenClipboard(nullptr))
+        return L"<clipboard not open>";
+    std::wstring text = L"<no text>";
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        text = static_cast<const wchar_t*>(GlobalLock(data));
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+class PlumbingTest : public CleanProfileTest {
+protected:
+    void SetUp() override
+    {
+        CleanProfileTest::SetUp();
+        CRegisteredAddin::LoadAtStartup(kPlumbingAddinProgId);
+    }
+
+    // The "Quillet" mark of the one mail in Drafts; empty when it has none.
+    static std::string SentMark(const CRun& run)
+    {
+        standin::CMailbox mailbox;
+        std::wstring error;
+        if (!mailbox.Load(run.mailbox, &error))
+            return "<mailbox not saved>";
+        standin::CItems& drafts = mailbox.DefaultFolder(standin::kFolderDrafts)->Items();
+        if (drafts.Count() != 1)
+            return "<" + std::to_string(drafts.Count()) + " drafts>";
+        CString mark;
+        CDispatcher::GetUserProperty(drafts.At(0)->Dispatch(), L"Quillet", mark);
+        return mark.GetString();
+    }
+
+    CRegisteredAddin addin{kPlumbingAddinClsidText, {kPlumbingAddinProgId},
+                           outlookhost::ProgramFolder() + "PlumbingAddin.dll"};
+};
+
+TEST_F(PlumbingTest, AClickOnAnInspectorsButtonRunsTheCommandOnItsItem)
+{
+    CRegisteredAddin::SetOutlookVersion("Outlook.Application.12");
+    const CRun run = outlookhost::Run(TempDir(), "new-mail \"Contract\"\n"
+                                                 "to \"jane@example.com\"\n"
+                                                 "click \"Quillet-It\"\n"
+                                                 "close save\n");
+    ASSERT_EQ(run.exitCode, 0) << run.Text();
+    EXPECT_EQ(SentMark(run), "True");
+    // The click path: the item saved, its recipients resolved, the mark set.
+    const size_t click = run.calls.find("CommandBarButton.Tag()\n");
+    ASSERT_NE(click, std::string::npos) << run.calls;
+    const std::string afterClick = run.calls.substr(click);
+    EXPECT_NE(afterClick.find("MailItem.Save()"), std::string::npos);
+    EXPECT_NE(afterClick.find("Recipients.ResolveAll()"), std::string::npos);
+    EXPECT_NE(afterClick.find("UserProperties.Add(Quillet, 6)"), std::string::npos) << afterClick;
+    EXPECT_NE(run.calls.find("CommandBarButton.Tag() = sf0l;"), std::string::npos);
+    // Both bars went with the add-in, and no sink stayed advised.
+    EXPECT_EQ(Occurrences(run.calls, "CommandBar.Delete()"), 2u) << run.calls;
+    EXPECT_TRUE(run.Has("connections left 0")) << run.Text();
+}
+
+TEST_F(PlumbingTest, OfflineTheClickOnlyTellsTheUser)
+{
+    CRegisteredAddin::SetOutlookVersion("Outlook.Application.12");
+    const CRun run = outlookhost::Run(TempDir(), "new-mail \"Contract\"\n"
+                                                 "offline on\n"
+                                                 "expect \"Quillet Error\"\n"
+                                                 "press 1\n"
+                                                 "click \"Quillet-It\"\n"
+                                                 "close save\n");
+    ASSERT_EQ(run.exitCode, 0) << run.Text();
+    EXPECT_TRUE(run.Has("dialog Quillet Error")) << run.Text();
+    EXPECT_EQ(SentMark(run), "");
+    EXPECT_EQ(run.calls.find("Recipients.ResolveAll()"), std::string::npos);
+}
+
+TEST_F(PlumbingTest, TheOutlookVersionChoosesHowFacesArePut)
+{
+    struct Case {
+        const char* curVer;
+        bool pasted; // the face through the clipboard, else as pictures
+    } const cases[] = {
+        {"Outlook.Application.10", true},
+        {"Outlook.Application.11", false},
+        {"Outlook.Application.14", false},
+    };
+    for (const Case& c : cases) {
+        CRegisteredAddin::SetOutlookVersion(c.curVer);
+        CRegisteredAddin::LoadAtStartup(kPlumbingAddinProgId);
+        // What the user had on the clipboard survives a pasted face.
+        PutClipboardText(L"keep me");
+        const CRun run = outlookhost::Run(TempDir(), "new-mail\nclose discard\n");
+        ASSERT_EQ(run.exitCode, 0) << c.curVer << "\n" << run.Text();
+        // The explorer's sync button and the inspector's send button alike.
+        EXPECT_EQ(Occurrences(run.calls, "CommandBarButton.PasteFace()"), c.pasted ? 2u : 0u)
+            << c.curVer;
+        EXPECT_EQ(Occurrences(run.calls, "CommandBarButton.Picture() := <object>"),
+                  c.pasted ? 0u : 2u)
+            << c.curVer << "\n" << run.calls;
+        EXPECT_EQ(ClipboardText(), L"keep me") << c.curVer;
+    }
+}
+
+} // namespace
