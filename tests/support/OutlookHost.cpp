@@ -108,6 +108,9 @@ CRun Run(const std::string& folder, const std::string& script, const std::string
     const std::string reportPath = folder + "report.txt";
     const std::string callsPath = folder + "calls.txt";
     const std::string savedPath = folder + "out.mbx";
+    // A run that writes nothing must not be judged on the last one's files.
+    for (const std::string& output : {reportPath, callsPath, savedPath})
+        DeleteFileA(output.c_str());
     WriteFileBytes(scriptPath, script);
     std::string command = "\"" + ProgramFolder() + "outlookhost.exe\" --save \"" + savedPath +
                           "\" --calls \"" + callsPath + "\" --report \"" + reportPath + "\"";

@@ -6,6 +6,36 @@
 
 namespace standin {
 
+namespace {
+
+std::vector<const CConnectionPoint*>& LivePoints()
+{
+    static std::vector<const CConnectionPoint*> points;
+    return points;
+}
+
+} // namespace
+
+CConnectionPoint::CConnectionPoint(CAutoObject& owner, REFIID events)
+    : m_owner(owner), m_events(events)
+{
+    LivePoints().push_back(this);
+}
+
+CConnectionPoint::~CConnectionPoint()
+{
+    auto& points = LivePoints();
+    points.erase(std::remove(points.begin(), points.end(), this), points.end());
+}
+
+size_t CConnectionPoint::AdvisedEverywhere()
+{
+    size_t count = 0;
+    for (const CConnectionPoint* point : LivePoints())
+        count += point->Count();
+    return count;
+}
+
 std::vector<HRESULT> CConnectionPoint::Fire(DISPID id, std::vector<CVariant>& args)
 {
     // Automation order: the last argument first.

@@ -19,9 +19,15 @@ class CAutoObject;
 
 class CConnectionPoint final : public IConnectionPoint {
 public:
-    CConnectionPoint(CAutoObject& owner, REFIID events) : m_owner(owner), m_events(events) {}
+    CConnectionPoint(CAutoObject& owner, REFIID events);
     CConnectionPoint(const CConnectionPoint&) = delete;
     CConnectionPoint& operator=(const CConnectionPoint&) = delete;
+    ~CConnectionPoint();
+
+    // Sinks advised on every connection point of the process that still
+    // exists, wherever its object is (a deleted bar's button that a sink
+    // still holds counts too): what an add-in has left advised.
+    static size_t AdvisedEverywhere();
 
     const IID& Events() const { return m_events; }
     size_t Count() const { return m_sinks.size(); }

@@ -293,10 +293,7 @@ bool CPlayer::Play(const CScript::Line& line)
             Act([&] { m_application.OpenInspector(*item); });
         } else if (command == L"word-mail") {
             Expect(w, 2);
-            standin::CInspector* inspector = m_application.ActiveInspector();
-            if (!inspector)
-                Refuse(L"no item is open");
-            inspector->SetWordMail(OnOff(w[1]));
+            m_application.SetWordMail(OnOff(w[1]));
         } else if (command == L"subject") {
             Expect(w, 2);
             ActiveItem().SetSubject(w[1]);

@@ -18,18 +18,11 @@
 #include <objbase.h>
 
 #include "standins/outlook/core/CallLog.h"
+#include "standins/outlook/core/ConnectionPoint.h"
 #include "standins/outlook/host/AddinHost.h"
 #include "standins/outlook/host/Report.h"
 #include "standins/outlook/host/Script.h"
-#include "standins/outlook/core/EventIds.h"
 #include "standins/outlook/model/Application.h"
-#include "standins/outlook/model/Explorer.h"
-#include "standins/outlook/model/Folder.h"
-#include "standins/outlook/model/Inspector.h"
-#include "standins/outlook/model/Item.h"
-#include "standins/outlook/model/Items.h"
-#include "standins/outlook/office/CommandBarButton.h"
-#include "standins/outlook/office/CommandBars.h"
 
 namespace {
 
@@ -68,37 +61,6 @@ bool ParseArguments(Options& options)
     }
     LocalFree(args);
     return ok && !options.script.empty();
-}
-
-size_t ButtonConnections(standin::CCommandBars& bars)
-{
-    size_t count = 0;
-    for (size_t b = 0; b < bars.Count(); ++b)
-        if (standin::CCommandBarControls* controls = bars.At(b)->Controls())
-            for (size_t c = 0; c < controls->Count(); ++c)
-                count += controls->At(c)->Connections(standin::kCommandBarButtonEvents);
-    return count;
-}
-
-// Sinks still advised anywhere an add-in could have advised them: after
-// shutdown there should be none.
-size_t LiveConnections(standin::CApplication& application)
-{
-    size_t count = application.Connections(standin::kApplicationEvents) +
-                   application.Inspectors().Connections(standin::kInspectorsEvents);
-    if (standin::CExplorer* explorer = application.ActiveExplorer())
-        count += explorer->Connections(standin::kExplorerEvents) +
-                 ButtonConnections(explorer->CommandBars());
-    for (const auto& inspector : application.Inspectors().Open())
-        count += inspector->CurrentItem().Connections(standin::kItemEvents) +
-                 ButtonConnections(inspector->CommandBars());
-    for (const auto& folder : application.Mailbox().Folders()) {
-        standin::CItems& items = folder->Items();
-        count += items.Connections(standin::kItemsEvents);
-        for (size_t i = 0; i < items.Count(); ++i)
-            count += items.At(i)->Connections(standin::kItemEvents);
-    }
-    return count;
 }
 
 bool WriteCalls(const std::wstring& path)
@@ -141,7 +103,9 @@ int Run(const Options& options)
         played = script.Run(*application, addins, report);
         addins.ShutDown();
     }
-    report.Line(L"connections left " + std::to_wstring(LiveConnections(*application)));
+    // Whatever an add-in still has advised anywhere, bars it deleted included.
+    report.Line(L"connections left " +
+                std::to_wstring(standin::CConnectionPoint::AdvisedEverywhere()));
     application->Quit();
 
     if (!options.save.empty() && !application->Mailbox().Save(options.save, &error))

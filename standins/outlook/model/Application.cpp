@@ -7,6 +7,7 @@
 #include "standins/outlook/model/Item.h"
 #include "standins/outlook/model/NameSpace.h"
 #include "standins/outlook/model/PropertyPages.h"
+#include "standins/outlook/office/CommandBars.h"
 
 namespace standin {
 
@@ -77,7 +78,14 @@ CExplorer* CApplication::ActiveExplorer() const
 
 CInspector& CApplication::OpenInspector(CItem& item)
 {
-    return m_inspectors->Add(item);
+    return m_inspectors->Add(item, m_wordMail);
+}
+
+CCommandBars& CApplication::WordCommandBars()
+{
+    if (!m_wordCommandBars)
+        m_wordCommandBars = New<CCommandBars>();
+    return *m_wordCommandBars;
 }
 
 CInspector* CApplication::ActiveInspector() const

@@ -19,6 +19,7 @@ class CExplorer;
 class CInspector;
 class CInspectors;
 class CPropertyPages;
+class CCommandBars;
 
 class CApplication final : public CAutoObject {
 public:
@@ -35,6 +36,11 @@ public:
     // Opens an item in an inspector, as a double click does; NewInspector
     // is raised before the inspector shows.
     CInspector& OpenInspector(CItem& item);
+    // Whether the inspectors opened from now on edit in Word. Word's
+    // inspectors share Word's command bars, as the windows of one Word do.
+    void SetWordMail(bool wordMail) { m_wordMail = wordMail; }
+    bool WordMail() const { return m_wordMail; }
+    CCommandBars& WordCommandBars();
     CInspector* ActiveInspector() const;
     void Activate(CInspector& inspector);
     // A closed inspector leaves the list; Close events are the item's.
@@ -56,7 +62,9 @@ private:
     CComPtr<CNameSpace> m_namespace;
     CComPtr<CInspectors> m_inspectors;
     std::vector<CComPtr<CExplorer>> m_explorers;
+    CComPtr<CCommandBars> m_wordCommandBars; // made with the first Word inspector
     std::wstring m_version;
+    bool m_wordMail = false;
     bool m_quit = false;
 };
 

@@ -28,10 +28,10 @@ std::wstring CaptionFor(const CItem& item)
 
 } // namespace
 
-CInspector::CInspector(CApplication& application, CItem& item)
+CInspector::CInspector(CApplication& application, CItem& item, CCommandBars* commandBars)
     : CAutoObject(L"Inspector"), m_application(&application), m_item(&item),
-      m_commandBars(New<CCommandBars>()),
-      m_window(std::make_unique<COutlookWindow>(CaptionFor(item)))
+      m_commandBars(commandBars ? CComPtr<CCommandBars>(commandBars) : New<CCommandBars>()),
+      m_window(std::make_unique<COutlookWindow>(CaptionFor(item))), m_wordMail(commandBars != nullptr)
 {
     Getter(L"Application", [this](CCall& call) { call.Return(&Application()); });
     Getter(L"Caption", [this](CCall& call) { call.Return(Caption()); });
@@ -96,8 +96,8 @@ CApplication& CInspectors::Application() const
 
 CInspector& CInspectors::Add(CItem& item, bool wordMail)
 {
-    CComPtr<CInspector> inspector = New<CInspector>(Application(), item);
-    inspector->SetWordMail(wordMail);
+    CComPtr<CInspector> inspector =
+        New<CInspector>(Application(), item, wordMail ? &Application().WordCommandBars() : nullptr);
     m_inspectors.push_back(inspector);
     Fire(kInspectorsEvents, kDispNewInspector, {CVariant(inspector->Dispatch())});
     return *inspector;

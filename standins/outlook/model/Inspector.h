@@ -17,12 +17,12 @@ class CItem;
 
 class CInspector final : public CAutoObject {
 public:
-    CInspector(CApplication& application, CItem& item);
+    // commandBars: the bars the window shares (Word's), or null for its own.
+    CInspector(CApplication& application, CItem& item, CCommandBars* commandBars = nullptr);
 
     CItem& CurrentItem() const { return *m_item; }
     CCommandBars& CommandBars() { return *m_commandBars; }
     bool IsWordMail() const { return m_wordMail; }
-    void SetWordMail(bool wordMail) { m_wordMail = wordMail; }
     HWND Window() const { return m_window ? m_window->Handle() : nullptr; }
     std::wstring Caption() const { return m_window ? m_window->Caption() : std::wstring(); }
     bool IsClosed() const { return !m_window; }
@@ -50,7 +50,8 @@ public:
     explicit CInspectors(CApplication& application);
 
     const std::vector<CComPtr<CInspector>>& Open() const { return m_inspectors; }
-    // A new inspector on the item; NewInspector goes out before it is shown.
+    // A new inspector on the item, a Word mail editor with Word's bars when
+    // wordMail; NewInspector goes out before it is shown.
     CInspector& Add(CItem& item, bool wordMail = false);
     void Remove(CInspector& inspector);
     CInspector* Active() const { return m_inspectors.empty() ? nullptr : m_inspectors.back().Get(); }
