@@ -35,6 +35,13 @@ CCmdBar::~CCmdBar()
         CallMethod(m_commandBar.Get(), L"Delete", nullptr, 0, nullptr);
         m_commandBar.Release();
     }
+    // The bar lets go of its reference; a button still in the middle of a
+    // click (its source holding it) goes when that ends.
+    for (POSITION pos = m_buttons.GetHeadPosition(); pos;) {
+        CCmdBtn* button = m_buttons.GetNext(pos);
+        button->Disconnect();
+        button->Release();
+    }
     m_buttons.RemoveAll();
 }
 
@@ -42,8 +49,9 @@ HRESULT CCmdBar::Create(IDispatch* owner, const char* name)
 {
     if (!owner || !name)
         return E_INVALIDARG;
-    m_owner = owner;
-    m_name = name;
+    // One bar a wrapper: a second one would be left on its window.
+    if (m_commandBar)
+        return E_UNEXPECTED;
     CVariant bars;
     HRESULT hr = GetProp(owner, L"CommandBars", bars.Put());
     if (FAILED(hr))
@@ -64,6 +72,8 @@ HRESULT CCmdBar::Create(IDispatch* owner, const char* name)
         }
     }
     m_commandBar = CComPtr<IDispatch>(found.pdispVal);
+    m_owner = owner;
+    m_name = name;
     return S_OK;
 }
 
@@ -72,8 +82,10 @@ HRESULT CCmdBar::AddButton(CCmdBtn* button, BOOL inspectorMode)
     CLogBlock block("COutAddIn::AddButton");
     if (!button)
         return E_INVALIDARG;
+    // The bar holds the button from the call on, whatever it returns.
+    button->AddRef();
     if (!m_commandBar) {
-        delete button; // the bar owns it from the call on
+        button->Release();
         return E_INVALIDARG;
     }
     m_buttons.AddTail(button);
@@ -104,7 +116,6 @@ HRESULT CCmdBar::AddButton(CCmdBtn* button, BOOL inspectorMode)
         } else {
             button->TagIt(control.pdispVal, button->GetTag());
         }
-        button->AddRef();
         THROW_IF_FAILED(button->Connect(control.pdispVal));
         button->SetOwnerWindow(m_owner);
         button->SetInspectorMode(inspectorMode);

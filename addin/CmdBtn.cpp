@@ -240,8 +240,12 @@ HRESULT CCmdBtn::OnInspectorInvoke(IDispatch* control, BOOL checkTag)
             if (FAILED(GetProp(control, L"Tag", tag.Put())) || tag.vt != VT_BSTR)
                 return S_OK;
             const CString controlTag = CBstr::ToNarrow(tag.bstrVal, SysStringLen(tag.bstrVal));
-            if (controlTag.Find(m_tag) < 0) {
-                // Another inspector's button on the same control: not ours.
+            // Another inspector's button on the same control: not ours.
+            // Where inspectors share their bars (Word's), every button on the
+            // control carries its tag in the control's; then the click is
+            // the one of the inspector it was made in, the active one.
+            if (controlTag.Find(m_tag) < 0 ||
+                (m_ownerWindow && !SameObject(m_ownerWindow, inspector.pdispVal))) {
                 m_item.Clear();
                 return S_FALSE;
             }
@@ -279,7 +283,12 @@ HRESULT CCmdBtn::SetupButton(IDispatch* control, BOOL pasteFace)
     RETURN_IF_FAILED(PutLong(control, L"Style", kStyleIconAndCaption));
     if (!m_tag.IsEmpty())
         RETURN_IF_FAILED(PutText(control, L"Tag", m_tag));
-    RETURN_IF_FAILED(SetFace(control, pasteFace));
+    // A button without its face still works; one left invisible or
+    // unconnected for want of a face (the clipboard busy, say) would be a
+    // caption that does nothing.
+    const HRESULT face = SetFace(control, pasteFace);
+    if (FAILED(face))
+        TheLog().HResult("CCmdBtn::SetFace", face);
     return PutLong(control, L"Visible", 1);
 }
 

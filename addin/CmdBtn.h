@@ -9,7 +9,7 @@
 // Several inspectors' buttons may sink the same control: each button has a
 // tag text of its own, the control's tag holds the tags of the buttons on
 // it, and a button acts on a click only when its tag is in the clicked
-// control's tag.
+// control's tag and its inspector is the one the user clicked in.
 #pragma once
 
 #include <memory>
@@ -37,7 +37,8 @@ public:
     // on the same control; otherwise the last call's result.
     HRESULT OnInspectorInvoke(IDispatch* control, BOOL checkTag);
     // Caption, icon-and-caption style, tag, face and visibility of a new
-    // control. The first failure.
+    // control. The first failure, except the face's: that is logged and the
+    // button goes on without it.
     HRESULT SetupButton(IDispatch* control, BOOL pasteFace);
     // The face and its mask as pictures, or (pasteFace) through the
     // clipboard, which is given back afterwards.

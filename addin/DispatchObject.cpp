@@ -61,10 +61,12 @@ HRESULT CDispatchObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, 
 {
     if (iid != IID_NULL)
         return DISP_E_UNKNOWNINTERFACE;
-    if (!ids || !names || !names[0])
+    if (!ids || !names)
         return E_POINTER;
     if (count != 1)
         return E_INVALIDARG;
+    if (!names[0])
+        return E_POINTER;
     ids[0] = DISPID_UNKNOWN;
     std::unique_ptr<char[]> name(new (std::nothrow) char[kNameBuffer]);
     if (!name)

@@ -1,12 +1,14 @@
 // Small helpers for late-bound calls into Outlook: the argument VARIANTs
 // they pass (none owns what it points to, so a text argument only borrows
-// its BSTR from a holder that outlives the call), the test for an object
-// answer, and puts of a number or a narrow text.
+// its BSTR from a holder that outlives the call), the tests for an object
+// answer and for one object behind two pointers, and puts of a number or a
+// narrow text.
 #pragma once
 
 #include <windows.h>
 #include <oleauto.h>
 
+#include "classlib/com/CComPtr.h"
 #include "classlib/com/CVariant.h"
 #include "shared/Dispatcher.h"
 
@@ -16,6 +18,17 @@ namespace automation {
 inline bool IsObject(const VARIANT& value)
 {
     return value.vt == VT_DISPATCH && value.pdispVal;
+}
+
+// Whether two interfaces are of one object (COM's identity rule).
+inline bool SameObject(IUnknown* a, IUnknown* b)
+{
+    if (!a || !b)
+        return a == b;
+    CComPtr<IUnknown> first;
+    CComPtr<IUnknown> second;
+    return SUCCEEDED(a->QueryInterface(IID_IUnknown, first.PutVoid())) &&
+           SUCCEEDED(b->QueryInterface(IID_IUnknown, second.PutVoid())) && first == second.Get();
 }
 
 inline VARIANT LongArg(long value)

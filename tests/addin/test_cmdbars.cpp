@@ -192,9 +192,8 @@ protected:
     {
         CComPtr<CItem> item = m_app->Mailbox().CreateItem(kItemTypeMail);
         item->Recipients().Add(L"jane@example.com", 1);
-        CInspector& inspector = m_app->OpenInspector(*item);
-        inspector.SetWordMail(wordMail);
-        return inspector;
+        m_app->SetWordMail(wordMail);
+        return m_app->OpenInspector(*item);
     }
 
     static void WriteState(std::initializer_list<std::pair<const char*, DWORD>> values)
@@ -277,7 +276,8 @@ TEST_F(CmdBarTest, ExplorerBarStartsHiddenAndIsPlacedOnlyFromAFullSavedState)
         EXPECT_EQ(c.complete ? 1u : 0u, CallLog().Count(L"CommandBar", L"Top"));
 
         ASSERT_EQ(1u, office->Controls()->Count());
-        CCommandBarButton* control = office->Controls()->At(0);
+        // Held: deleting the bar lets go of the Office bar and its controls.
+        CComPtr<CCommandBarButton> control(office->Controls()->At(0));
         EXPECT_EQ(L"Synclet-It", control->Caption());
         EXPECT_EQ(3, control->Style()) << "icon and caption";
         EXPECT_TRUE(control->Visible());
@@ -505,6 +505,42 @@ TEST_F(ClickTest, OnlyTheButtonWhoseTagTheControlCarriesActs)
     }
 }
 
+// Word's inspectors share Word's bars: the second inspector's button lands on
+// the first one's control, and the click belongs to the inspector the user
+// clicked in, whichever tags the control carries.
+TEST_F(CmdBarTest, OnSharedWordBarsOnlyTheActiveInspectorsButtonActs)
+{
+    CInspector& first = OpenMail(true);
+    CInspector& second = OpenMail(true);
+    ASSERT_EQ(&first.CommandBars(), &second.CommandBars());
+    CCmdBar firstBar, secondBar;
+    ASSERT_EQ(S_OK, firstBar.Create(first.Dispatch(), "Quillet"));
+    ASSERT_EQ(S_OK, secondBar.Create(second.Dispatch(), "Quillet"));
+    auto* firstButton = new CProbeBtn("sf0l;");
+    auto* secondButton = new CProbeBtn("sf1l;");
+    for (CProbeBtn* button : {firstButton, secondButton})
+        button->SetApplication(m_app->Dispatch());
+    ASSERT_EQ(S_OK, firstBar.AddButton(firstButton, TRUE));
+    ASSERT_EQ(S_OK, secondBar.AddButton(secondButton, TRUE));
+    CCommandBarControls* controls = first.CommandBars().Find(L"Quillet")->Controls();
+    ASSERT_EQ(1u, controls->Count());
+    CCommandBarButton* control = controls->At(0);
+    EXPECT_EQ(L"sf1l;sf0l;", control->Tag());
+    EXPECT_NE(0u, CallLog().Count(L"CommandBarButton", L"PasteFace")) << "Word takes pasted faces";
+
+    for (CInspector* active : {&first, &second}) {
+        m_app->Activate(*active);
+        firstButton->clicks = secondButton->clicks = 0;
+        CallLog().Clear();
+        control->Click();
+        EXPECT_EQ(active == &first ? 1 : 0, firstButton->clicks);
+        EXPECT_EQ(active == &second ? 1 : 0, secondButton->clicks);
+        EXPECT_EQ(1u, CallLog().Count(L"MailItem", L"Save")) << "the command ran once";
+    }
+    firstBar.DisconnectAll();
+    secondBar.DisconnectAll();
+}
+
 TEST_F(ClickTest, ExplorerButtonGoesStraightToItsCommand)
 {
     CProbeBtn* button = Add("", true, FALSE);
@@ -608,7 +644,7 @@ TEST_F(PastedFaceTest, WordMailOrAnOldOutlookPastesTheFaceAndGivesTheClipboardBa
     }
 }
 
-TEST_F(PastedFaceTest, ClipboardThatCannotBeCopiedIsLeftAlone)
+TEST_F(PastedFaceTest, ClipboardThatCannotBeCopiedIsLeftAloneAndTheButtonStillWorks)
 {
     m_clipboard.Put({{CF_TEXT, WithZero("keep me")}});
     // Another program holds the clipboard open.
@@ -616,11 +652,19 @@ TEST_F(PastedFaceTest, ClipboardThatCannotBeCopiedIsLeftAlone)
     CInspector& inspector = OpenMail(true);
     CCmdBar bar;
     ASSERT_EQ(S_OK, bar.Create(inspector.Dispatch(), "Quillet"));
-    const HRESULT hr = bar.AddButton(new CProbeBtn("sf0l;"), TRUE);
+    auto* button = new CProbeBtn("sf0l;");
+    button->SetApplication(m_app->Dispatch());
+    const HRESULT hr = bar.AddButton(button, TRUE);
     CloseClipboard();
-    EXPECT_TRUE(FAILED(hr)) << "hr=0x" << std::hex << hr;
+    EXPECT_EQ(S_OK, hr);
     EXPECT_EQ(0u, CallLog().Count(L"CommandBarButton", L"PasteFace"));
     EXPECT_EQ(WithZero("keep me"), m_clipboard.Read(CF_TEXT));
+    // Without its face, but shown and listening.
+    CCommandBarButton* control = inspector.CommandBars().Find(L"Quillet")->Controls()->At(0);
+    EXPECT_TRUE(control->Visible());
+    control->Click();
+    EXPECT_EQ(1, button->clicks);
+    bar.DisconnectAll();
 }
 
 TEST_F(PastedFaceTest, ClipBackKeepsWhatCanBeCopiedUnderTheRightFormat)

@@ -64,19 +64,23 @@ protected:
         CRegisteredAddin::LoadAtStartup(kPlumbingAddinProgId);
     }
 
-    // The "Quillet" mark of the one mail in Drafts; empty when it has none.
-    static std::string SentMark(const CRun& run)
+    // The "Quillet" mark of the mail in Drafts with that subject; empty when
+    // it has none.
+    static std::string SentMark(const CRun& run, const std::wstring& subject)
     {
         standin::CMailbox mailbox;
         std::wstring error;
         if (!mailbox.Load(run.mailbox, &error))
             return "<mailbox not saved>";
         standin::CItems& drafts = mailbox.DefaultFolder(standin::kFolderDrafts)->Items();
-        if (drafts.Count() != 1)
-            return "<" + std::to_string(drafts.Count()) + " drafts>";
-        CString mark;
-        CDispatcher::GetUserProperty(drafts.At(0)->Dispatch(), L"Quillet", mark);
-        return mark.GetString();
+        for (size_t i = 0; i < drafts.Count(); ++i) {
+            if (drafts.At(i)->Subject() != subject)
+                continue;
+            CString mark;
+            CDispatcher::GetUserProperty(drafts.At(i)->Dispatch(), L"Quillet", mark);
+            return mark.GetString();
+        }
+        return "<no such draft>";
     }
 
     CRegisteredAddin addin{kPlumbingAddinClsidText, {kPlumbingAddinProgId},
@@ -91,7 +95,7 @@ TEST_F(PlumbingTest, AClickOnAnInspectorsButtonRunsTheCommandOnItsItem)
                                                  "click \"Quillet-It\"\n"
                                                  "close save\n");
     ASSERT_EQ(run.exitCode, 0) << run.Text();
-    EXPECT_EQ(SentMark(run), "True");
+    EXPECT_EQ(SentMark(run, L"Contract"), "True");
     // The click path: the item saved, its recipients resolved, the mark set.
     const size_t click = run.calls.find("CommandBarButton.Tag()\n");
     ASSERT_NE(click, std::string::npos) << run.calls;
@@ -116,8 +120,27 @@ TEST_F(PlumbingTest, OfflineTheClickOnlyTellsTheUser)
                                                  "close save\n");
     ASSERT_EQ(run.exitCode, 0) << run.Text();
     EXPECT_TRUE(run.Has("dialog Quillet Error")) << run.Text();
-    EXPECT_EQ(SentMark(run), "");
+    EXPECT_EQ(SentMark(run, L"Contract"), "");
     EXPECT_EQ(run.calls.find("Recipients.ResolveAll()"), std::string::npos);
+}
+
+// With Word as the editor the inspectors share Word's bar and so one
+// control: a click runs the command once, on the mail the user clicked in.
+TEST_F(PlumbingTest, WordMailInspectorsShareTheButtonAndTheClickIsTheActiveOnes)
+{
+    CRegisteredAddin::SetOutlookVersion("Outlook.Application.12");
+    const CRun run = outlookhost::Run(TempDir(), "word-mail on\n"
+                                                 "new-mail \"First\"\n"
+                                                 "new-mail \"Second\"\n"
+                                                 "click \"Quillet-It\"\n"
+                                                 "close save\n"
+                                                 "close save\n");
+    ASSERT_EQ(run.exitCode, 0) << run.Text();
+    EXPECT_EQ(SentMark(run, L"Second"), "True");
+    EXPECT_EQ(SentMark(run, L"First"), "");
+    EXPECT_NE(run.calls.find("CommandBarButton.Tag() = sf1l;sf0l;"), std::string::npos)
+        << run.calls;
+    EXPECT_TRUE(run.Has("connections left 0")) << run.Text();
 }
 
 TEST_F(PlumbingTest, TheOutlookVersionChoosesHowFacesArePut)
