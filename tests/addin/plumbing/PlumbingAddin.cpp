@@ -21,14 +21,12 @@
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CComPtr.h"
 #include "classlib/com/CVariant.h"
-#include "classlib/com/OfficeAddin.h"
 #include "classlib/strings/CString.h"
 #include "shared/AutomationValues.h"
 #include "tests/addin/plumbing/PlumbingAddinIds.h"
+#include "tests/support/TestAddin.h"
 
 namespace {
-
-LONG g_objects = 0;
 
 // {00063079-0000-0000-C000-000000000046}: Outlook's Inspectors events.
 constexpr IID kInspectorsEvents = {0x00063079, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
@@ -95,58 +93,8 @@ private:
     unsigned m_nextButton = 0;
 };
 
-class CPlumbingAddin final : public IDTExtensibility2 {
+class CPlumbingAddin final : public testaddin::CAddinBase {
 public:
-    CPlumbingAddin() { ++g_objects; }
-    ~CPlumbingAddin() { --g_objects; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IDispatch && iid != IID_IDTExtensibility2)
-            return E_NOINTERFACE;
-        *object = static_cast<IDTExtensibility2*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG left = --m_refs;
-        if (left == 0)
-            delete this;
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
-    {
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_FAIL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
-    {
-        return DISP_E_UNKNOWNNAME;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
-                                     EXCEPINFO*, UINT*) override
-    {
-        return DISP_E_MEMBERNOTFOUND;
-    }
-
-    HRESULT STDMETHODCALLTYPE OnConnection(IDispatch* application, ext_ConnectMode, IDispatch*,
-                                           SAFEARRAY**) override
-    {
-        if (!application)
-            return E_POINTER;
-        m_application = CComPtr<IDispatch>(application);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OnDisconnection(ext_DisconnectMode, SAFEARRAY**) override
-    {
-        m_application.Release();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OnAddInsUpdate(SAFEARRAY**) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnStartupComplete(SAFEARRAY**) override
     {
         CVariant explorer;
@@ -180,40 +128,9 @@ public:
     }
 
 private:
-    ULONG m_refs = 1;
-    CComPtr<IDispatch> m_application;
     CNewInspectorSink* m_inspectors = nullptr;
     std::unique_ptr<CCmdBar> m_explorerBar;
 };
-
-class CFactory final : public IClassFactory {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IClassFactory)
-            return E_NOINTERFACE;
-        *object = this;
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override
-    {
-        *object = nullptr;
-        if (outer)
-            return CLASS_E_NOAGGREGATION;
-        auto* addin = new (std::nothrow) CPlumbingAddin;
-        if (!addin)
-            return E_OUTOFMEMORY;
-        const HRESULT hr = addin->QueryInterface(iid, object);
-        addin->Release();
-        return hr;
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-};
-
-CFactory g_factory;
 
 } // namespace
 
@@ -229,17 +146,12 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
 {
-    if (!object)
-        return E_POINTER;
-    *object = nullptr;
-    CLSID ours;
+    CLSID ours{};
     CLSIDFromString(CBstr(kPlumbingAddinClsidText).Get(), &ours);
-    if (clsid != ours)
-        return CLASS_E_CLASSNOTAVAILABLE;
-    return g_factory.QueryInterface(iid, object);
+    return testaddin::GetClassObject<CPlumbingAddin>(ours, clsid, iid, object);
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
 {
-    return g_objects == 0 ? S_OK : S_FALSE;
+    return testaddin::CanUnloadNow();
 }

@@ -15,18 +15,15 @@
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CComPtr.h"
 #include "classlib/com/CVariant.h"
-#include "classlib/com/OfficeAddin.h"
 #include "shared/Dispatcher.h"
 #include "tests/outlook/sampleaddin/SampleAddinIds.h"
+#include "tests/support/TestAddin.h"
 
 namespace {
 
 // {00063079-0000-0000-C000-000000000046} and {000C0351-...}
 constexpr IID kInspectorsEvents = {0x00063079, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
 constexpr IID kButtonEvents = {0x000c0351, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
-
-LONG g_objects = 0;
-
 
 CComPtr<IDispatch> Get(IDispatch* object, const wchar_t* name)
 {
@@ -41,11 +38,11 @@ CComPtr<IDispatch> Get(IDispatch* object, const wchar_t* name)
 // An event sink: a plain IDispatch that answers for one event interface.
 class CSink : public IDispatch {
 public:
-    CSink(const IID& events) : m_events(events) { ++g_objects; }
+    CSink(const IID& events) : m_events(events) { ++testaddin::LiveObjects(); }
     virtual ~CSink()
     {
         Disconnect();
-        --g_objects;
+        --testaddin::LiveObjects();
     }
 
     void Connect(IDispatch* source)
@@ -179,40 +176,25 @@ private:
 
 constexpr DISPID kDispRibbonClicked = 5;
 
-class CSampleAddin final : public IDTExtensibility2, public IDTRibbonExtensibility {
+class CSampleAddin final : public testaddin::CAddinBase, public IDTRibbonExtensibility {
 public:
-    CSampleAddin() { ++g_objects; }
-    ~CSampleAddin() { --g_objects; }
-
-    // IUnknown
+    // One object, two interfaces: IUnknown and IDispatch are the primary's.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
     {
-        *object = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IDTExtensibility2)
-            *object = static_cast<IDTExtensibility2*>(this);
-        else if (iid == IID_IDTRibbonExtensibility)
-            *object = static_cast<IDTRibbonExtensibility*>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
+        return CAddinBase::QueryInterface(iid, object);
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG left = --m_refs;
-        if (left == 0)
-            delete this;
-        return left;
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return CAddinBase::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return CAddinBase::Release(); }
 
     // IDispatch: the ribbon callbacks.
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
     {
-        *count = 0;
-        return S_OK;
+        return CAddinBase::GetTypeInfoCount(count);
     }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_FAIL; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override
+    {
+        return CAddinBase::GetTypeInfo(index, locale, info);
+    }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override
     {
@@ -236,20 +218,6 @@ public:
     }
 
     // IDTExtensibility2
-    HRESULT STDMETHODCALLTYPE OnConnection(IDispatch* application, ext_ConnectMode, IDispatch*,
-                                           SAFEARRAY**) override
-    {
-        if (!application)
-            return E_POINTER;
-        m_application = CComPtr<IDispatch>(application);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OnDisconnection(ext_DisconnectMode, SAFEARRAY**) override
-    {
-        m_application.Release();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OnAddInsUpdate(SAFEARRAY**) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnStartupComplete(SAFEARRAY**) override
     {
         CComPtr<IDispatch> inspectors = Get(m_application.Get(), L"Inspectors");
@@ -284,52 +252,25 @@ public:
         return *markup ? S_OK : E_OUTOFMEMORY;
     }
 
+protected:
+    void* OtherInterface(REFIID iid) override
+    {
+        return iid == IID_IDTRibbonExtensibility ? static_cast<IDTRibbonExtensibility*>(this)
+                                                 : nullptr;
+    }
+
 private:
-    ULONG m_refs = 1;
-    CComPtr<IDispatch> m_application;
     CInspectorsSink* m_inspectors = nullptr;
 };
-
-class CFactory final : public IClassFactory {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IClassFactory)
-            return E_NOINTERFACE;
-        *object = this;
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override
-    {
-        *object = nullptr;
-        if (outer)
-            return CLASS_E_NOAGGREGATION;
-        auto* addin = new CSampleAddin;
-        const HRESULT hr = addin->QueryInterface(iid, object);
-        addin->Release();
-        return hr;
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-};
-
-CFactory g_factory;
 
 } // namespace
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
 {
-    if (!object)
-        return E_POINTER;
-    *object = nullptr;
-    if (clsid != kSampleAddinClsid)
-        return CLASS_E_CLASSNOTAVAILABLE;
-    return g_factory.QueryInterface(iid, object);
+    return testaddin::GetClassObject<CSampleAddin>(kSampleAddinClsid, clsid, iid, object);
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
 {
-    return g_objects == 0 ? S_OK : S_FALSE;
+    return testaddin::CanUnloadNow();
 }
