@@ -17,6 +17,3 @@ target_link_libraries(PlumbingAddin PRIVATE addin)
 quillet_test(test_plumbing test_plumbing.cpp)
 target_link_libraries(test_plumbing PRIVATE outlookstandin)
 add_dependencies(test_plumbing PlumbingAddin outlookhost)
-add_custom_command(TARGET test_plumbing POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:outlookhost>
-            $<TARGET_FILE_DIR:test_plumbing>)

@@ -13,6 +13,3 @@ target_link_libraries(SampleAddin PRIVATE shared)
 quillet_test(test_outlookhost test_outlookhost.cpp)
 target_link_libraries(test_outlookhost PRIVATE outlookstandin)
 add_dependencies(test_outlookhost SampleAddin outlookhost)
-add_custom_command(TARGET test_outlookhost POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:outlookhost>
-            $<TARGET_FILE_DIR:test_outlookhost>)

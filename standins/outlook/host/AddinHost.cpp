@@ -64,20 +64,89 @@ private:
     CComPtr<IDispatch> m_object;
 };
 
-// The control a ribbon callback gets: its id and the window it is in.
+// The control a ribbon callback gets: its id and the window it is in, by
+// name through IDispatch, and through IRibbonControl for an add-in that
+// binds to it early (a part of the object, sharing its references).
 class CRibbonControl final : public standin::CAutoObject {
 public:
     CRibbonControl(std::wstring id, IDispatch* context)
-        : CAutoObject(L"RibbonControl"), m_id(std::move(id)), m_context(context)
+        : CAutoObject(L"RibbonControl"), m_id(std::move(id)), m_context(context), m_vtable(*this)
     {
         Getter(L"Id", [this](standin::CCall& call) { call.Return(m_id); });
         Getter(L"Context", [this](standin::CCall& call) { call.Return(m_context.Get()); });
         Getter(L"Tag", [](standin::CCall& call) { call.Return(L""); });
     }
 
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        if (object && iid == IID_IRibbonControl) {
+            *object = static_cast<IRibbonControl*>(&m_vtable);
+            AddRef();
+            return S_OK;
+        }
+        return CAutoObject::QueryInterface(iid, object);
+    }
+
 private:
+    class CVtable final : public IRibbonControl {
+    public:
+        explicit CVtable(CRibbonControl& owner) : m_owner(owner) {}
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+        {
+            return m_owner.QueryInterface(iid, object);
+        }
+        ULONG STDMETHODCALLTYPE AddRef() override { return m_owner.AddRef(); }
+        ULONG STDMETHODCALLTYPE Release() override { return m_owner.Release(); }
+        HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
+        {
+            return m_owner.GetTypeInfoCount(count);
+        }
+        HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override
+        {
+            return m_owner.GetTypeInfo(index, locale, info);
+        }
+        HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count,
+                                                LCID locale, DISPID* ids) override
+        {
+            return m_owner.GetIDsOfNames(iid, names, count, locale, ids);
+        }
+        HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
+                                         DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                                         UINT* argError) override
+        {
+            return m_owner.Invoke(id, iid, locale, flags, params, result, exception, argError);
+        }
+        HRESULT STDMETHODCALLTYPE get_Id(BSTR* id) override
+        {
+            if (!id)
+                return E_POINTER;
+            *id = SysAllocStringLen(m_owner.m_id.data(), static_cast<UINT>(m_owner.m_id.size()));
+            return *id ? S_OK : E_OUTOFMEMORY;
+        }
+        HRESULT STDMETHODCALLTYPE get_Context(IDispatch** context) override
+        {
+            if (!context)
+                return E_POINTER;
+            *context = m_owner.m_context.Get();
+            if (*context)
+                (*context)->AddRef();
+            return S_OK;
+        }
+        HRESULT STDMETHODCALLTYPE get_Tag(BSTR* tag) override
+        {
+            if (!tag)
+                return E_POINTER;
+            *tag = SysAllocString(L"");
+            return *tag ? S_OK : E_OUTOFMEMORY;
+        }
+
+    private:
+        CRibbonControl& m_owner;
+    };
+
     std::wstring m_id;
     CComPtr<IDispatch> m_context;
+    CVtable m_vtable;
 };
 
 // An empty array of custom arguments, as Outlook passes.

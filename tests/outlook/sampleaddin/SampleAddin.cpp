@@ -210,8 +210,17 @@ public:
             return DISP_E_MEMBERNOTFOUND;
         if (!params || params->cArgs != 1 || params->rgvarg[0].vt != VT_DISPATCH)
             return DISP_E_BADPARAMCOUNT;
-        // The control's context is the inspector the button sits in.
-        CComPtr<IDispatch> context = Get(params->rgvarg[0].pdispVal, L"Context");
+        // Bound early, as add-ins written against the Office library are:
+        // the control's context is the inspector the button sits in.
+        CComPtr<IRibbonControl> control;
+        CBstr controlId;
+        CComPtr<IDispatch> context;
+        if (FAILED(params->rgvarg[0].pdispVal->QueryInterface(IID_IRibbonControl,
+                                                               control.PutVoid())) ||
+            FAILED(control->get_Id(controlId.Put())) || !controlId.Get() ||
+            wcscmp(controlId.Get(), L"sampleButton") != 0 ||
+            FAILED(control->get_Context(context.Put())))
+            return E_INVALIDARG;
         CComPtr<IDispatch> item = Get(context.Get(), L"CurrentItem");
         CVariant body = CVariant(L"stamped from the ribbon");
         return item ? CDispatcher::PutProp(item.Get(), L"Body", &body) : E_FAIL;
