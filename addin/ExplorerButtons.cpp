@@ -27,7 +27,7 @@ HRESULT MakeExplorerBar(IDispatch* application, IDispatch* explorer, CCmdBar** b
     if (!button)
         return E_OUTOFMEMORY;
     button->SetApplication(application);
-    hr = newBar->AddButton(button, FALSE); // the bar owns the button now
+    hr = newBar->AddButton(button, FALSE); // the bar holds the button from here on
     if (FAILED(hr))
         return hr;
     // Only a state saved in full places the bar. A bar that cannot be
