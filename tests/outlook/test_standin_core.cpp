@@ -11,7 +11,7 @@
 #include "standins/outlook/core/EventIds.h"
 #include "standins/outlook/model/Application.h"
 #include "standins/outlook/model/Explorer.h"
-#include "standins/outlook/model/Inspector.h"
+#include "standins/outlook/model/ItemWindow.h"
 #include "standins/outlook/model/Item.h"
 #include "standins/outlook/model/Mailbox.h"
 #include "tests/support/TestEventSink.h"

@@ -14,7 +14,7 @@
 #include "standins/outlook/model/Attachments.h"
 #include "standins/outlook/model/Explorer.h"
 #include "standins/outlook/model/Folder.h"
-#include "standins/outlook/model/Inspector.h"
+#include "standins/outlook/model/ItemWindow.h"
 #include "standins/outlook/model/Items.h"
 #include "standins/outlook/model/NameSpace.h"
 #include "standins/outlook/model/PropertyPages.h"

@@ -3,7 +3,7 @@
 #include "standins/outlook/core/EventIds.h"
 #include "standins/outlook/model/Explorer.h"
 #include "standins/outlook/model/Folder.h"
-#include "standins/outlook/model/Inspector.h"
+#include "standins/outlook/model/ItemWindow.h"
 #include "standins/outlook/model/Item.h"
 #include "standins/outlook/model/NameSpace.h"
 #include "standins/outlook/model/PropertyPages.h"

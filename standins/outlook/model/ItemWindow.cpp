@@ -1,4 +1,4 @@
-#include "standins/outlook/model/Inspector.h"
+#include "standins/outlook/model/ItemWindow.h"
 
 #include <algorithm>
 
