@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "shared/DebugLog.h"
+#include "shared/log/DebugLog.h"
 
 namespace {
 

@@ -2,13 +2,13 @@
 
 #include <cstring>
 
-#include "shared/AutomationValues.h"
+#include "shared/outlook/AutomationValues.h"
 #include "addin/CmdBtn.h"
 #include "addin/RegMgr.h"
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CVariant.h"
 #include "classlib/com/HResult.h"
-#include "shared/DebugLog.h"
+#include "shared/log/DebugLog.h"
 
 using namespace automation;
 

@@ -9,8 +9,8 @@
 #include "classlib/com/CComPtr.h"
 #include "classlib/strings/CString.h"
 #include "classlib/strings/CTypedPtrList.h"
-#include "shared/CmdBarState.h"
-#include "shared/Dispatcher.h"
+#include "shared/config/CmdBarState.h"
+#include "shared/outlook/Dispatcher.h"
 
 class CCmdBtn;
 

@@ -4,11 +4,11 @@
 #include <new>
 #include <vector>
 
-#include "shared/AutomationValues.h"
+#include "shared/outlook/AutomationValues.h"
 #include "addin/ClipBack.h"
 #include "classlib/com/CBstr.h"
 #include "classlib/com/HResult.h"
-#include "shared/DebugLog.h"
+#include "shared/log/DebugLog.h"
 
 using namespace automation;
 

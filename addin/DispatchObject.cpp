@@ -3,7 +3,7 @@
 #include <memory>
 #include <new>
 
-#include "shared/DebugLog.h"
+#include "shared/log/DebugLog.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 #include "addin/EventHandler.h"
 
 #include "addin/AddinResource.h"
-#include "shared/AutomationValues.h"
+#include "shared/outlook/AutomationValues.h"
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CVariant.h"
-#include "shared/DebugLog.h"
-#include "shared/DlgError.h"
-#include "shared/Proxy.h"
+#include "shared/log/DebugLog.h"
+#include "shared/ui/DlgError.h"
+#include "shared/identity/Proxy.h"
 
 using namespace automation;
 

@@ -17,8 +17,8 @@
 #include "addin/DispatchObject.h"
 #include "classlib/com/CComPtr.h"
 #include "classlib/strings/CString.h"
-#include "shared/Dispatcher.h"
-#include "shared/WebService.h"
+#include "shared/outlook/Dispatcher.h"
+#include "shared/service/WebService.h"
 
 class CEventHandler : public CWebService, public CDispatcher, public CDispatchObject {
 public:

@@ -6,8 +6,8 @@
 #include "addin/AddinResource.h"
 #include "addin/CmdBar.h"
 #include "addin/SyncBtn.h"
-#include "shared/Config.h"
-#include "shared/DebugLog.h"
+#include "shared/config/Config.h"
+#include "shared/log/DebugLog.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "addin/AddinResource.h"
 #include "addin/RegMgr.h"
 #include "classlib/com/COleObjectFactory.h"
-#include "shared/Config.h"
+#include "shared/config/Config.h"
 
 namespace {
 

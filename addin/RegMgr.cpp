@@ -4,8 +4,8 @@
 #include <string>
 
 #include "classlib/win32/CRegKey.h"
-#include "shared/Config.h"
-#include "shared/DebugLog.h"
+#include "shared/config/Config.h"
+#include "shared/log/DebugLog.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <psapi.h>
 #include <shlwapi.h>
 
-#include "shared/Config.h"
-#include "shared/Protocol.h"
-#include "shared/ServiceGlobals.h"
+#include "shared/config/Config.h"
+#include "shared/service/Protocol.h"
+#include "shared/service/ServiceGlobals.h"
 #include "tests/support/SoapCallOp.h"
 #include "tests/support/StandInService.h"
 #include "tests/support/StepRunner.h"

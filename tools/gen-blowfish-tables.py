@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes shared/BlowfishTables.inc: the cipher's initial P-array (18 words)
+"""Writes shared/config/BlowfishTables.inc: the cipher's initial P-array (18 words)
 and four S-boxes (256 words each), which are the hexadecimal digits of pi
 after the point, taken eight at a time.
 
@@ -57,7 +57,7 @@ def format_words(words, indent):
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    default = os.path.join(here, "..", "shared", "BlowfishTables.inc")
+    default = os.path.join(here, "..", "shared", "config", "BlowfishTables.inc")
     out_path = sys.argv[1] if len(sys.argv) > 1 else default
 
     words = words_from(pi_fraction_digits(HEX_DIGITS))

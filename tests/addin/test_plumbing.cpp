@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "classlib/com/CVariant.h"
-#include "shared/Dispatcher.h"
+#include "shared/outlook/Dispatcher.h"
 #include "standins/outlook/model/Folder.h"
 #include "standins/outlook/model/Items.h"
 #include "standins/outlook/model/Mailbox.h"

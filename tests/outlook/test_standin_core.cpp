@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "classlib/com/CVariant.h"
-#include "shared/Dispatcher.h"
+#include "shared/outlook/Dispatcher.h"
 #include "standins/outlook/core/AutoObject.h"
 #include "standins/outlook/core/CallLog.h"
 #include "standins/outlook/core/EventIds.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <objbase.h>
 
-#include "shared/Config.h"
+#include "shared/config/Config.h"
 
 int main(int argc, char** argv)
 {

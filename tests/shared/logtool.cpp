@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "shared/DebugLog.h"
+#include "shared/log/DebugLog.h"
 
 int main(int argc, char** argv)
 {

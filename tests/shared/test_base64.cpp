@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "shared/Base64Coder.h"
+#include "shared/xml/Base64Coder.h"
 #include "tests/support/TestEnv.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "shared/Blowfish.h"
+#include "shared/config/Blowfish.h"
 
 namespace {
 

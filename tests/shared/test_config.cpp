@@ -4,7 +4,7 @@
 
 #include "classlib/app/CWinApp.h"
 #include "classlib/win32/CRegKey.h"
-#include "shared/Config.h"
+#include "shared/config/Config.h"
 #include "tests/support/TestEnv.h"
 
 using namespace testenv;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "shared/Blowfish.h"
-#include "shared/Config.h"
+#include "shared/config/Blowfish.h"
+#include "shared/config/Config.h"
 #include "tests/support/TestEnv.h"
 
 using namespace testenv;

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "shared/DebugLog.h"
-#include "shared/XMLDoc.h"
+#include "shared/log/DebugLog.h"
+#include "shared/xml/XMLDoc.h"
 #include "tests/support/TestEnv.h"
 
 using namespace testenv;

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "shared/XMLDoc.h"
+#include "shared/xml/XMLDoc.h"
 
 TEST(ExtractElementText, Cases)
 {

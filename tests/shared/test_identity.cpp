@@ -11,8 +11,8 @@
 #include <windows.h>
 
 #include "classlib/win32/CRegKey.h"
-#include "shared/Identity.h"
-#include "shared/RecipID.h"
+#include "shared/identity/Identity.h"
+#include "shared/requests/RecipID.h"
 #include "tests/support/MapiStandIn.h"
 #include "tests/support/TestEnv.h"
 

@@ -9,10 +9,10 @@
 
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CVariant.h"
-#include "shared/BodyPart.h"
-#include "shared/DebugLog.h"
-#include "shared/Dispatcher.h"
-#include "shared/Launcher.h"
+#include "shared/requests/BodyPart.h"
+#include "shared/log/DebugLog.h"
+#include "shared/outlook/Dispatcher.h"
+#include "shared/outlook/Launcher.h"
 #include "tests/support/FakeDispatch.h"
 #include "tests/support/TestEnv.h"
 

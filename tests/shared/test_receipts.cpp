@@ -9,9 +9,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "shared/Base64Coder.h"
-#include "shared/Receipt.h"
-#include "shared/SAXReceipt.h"
+#include "shared/xml/Base64Coder.h"
+#include "shared/requests/Receipt.h"
+#include "shared/requests/SAXReceipt.h"
 #include "tests/support/TestEnv.h"
 
 using namespace testenv;

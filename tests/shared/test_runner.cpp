@@ -4,15 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include "shared/Config.h"
-#include "shared/DlgError.h"
-#include "shared/OpLogin.h"
-#include "shared/Protocol.h"
-#include "shared/ProtocolUI.h"
-#include "shared/PumpOp.h"
-#include "shared/ServiceGlobals.h"
+#include "shared/config/Config.h"
+#include "shared/ui/DlgError.h"
+#include "shared/service/OpLogin.h"
+#include "shared/service/Protocol.h"
+#include "shared/ui/ProtocolUI.h"
+#include "shared/ui/PumpOp.h"
+#include "shared/service/ServiceGlobals.h"
 #include "shared/SharedResource.h"
-#include "shared/WebSvrAPI.h"
+#include "shared/service/WebSvrAPI.h"
 #include "tests/shared/RunnerTestIds.h"
 #include "tests/support/MapiStandIn.h"
 #include "tests/support/ScriptedUser.h"

@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "classlib/com/CComPtr.h"
-#include "shared/FinalPDF.h"
-#include "shared/SAXContentHandler.h"
-#include "shared/SAXFinalPDF.h"
+#include "shared/service/FinalPDF.h"
+#include "shared/xml/SAXContentHandler.h"
+#include "shared/service/SAXFinalPDF.h"
 #include "tests/support/TestEnv.h"
 
 using namespace testenv;

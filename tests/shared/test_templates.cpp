@@ -6,12 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include "shared/Base64Coder.h"
-#include "shared/Config.h"
-#include "shared/ServiceGlobals.h"
-#include "shared/TempMgr.h"
-#include "shared/Template.h"
-#include "shared/XmlEscape.h"
+#include "shared/xml/Base64Coder.h"
+#include "shared/config/Config.h"
+#include "shared/service/ServiceGlobals.h"
+#include "shared/requests/TempMgr.h"
+#include "shared/requests/Template.h"
+#include "shared/xml/XmlEscape.h"
 #include "tests/support/TestEnv.h"
 
 using namespace testenv;

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "classlib/com/CBstr.h"
-#include "shared/XMLDoc.h"
+#include "shared/xml/XMLDoc.h"
 #include "tests/support/TestEnv.h"
 
 namespace {

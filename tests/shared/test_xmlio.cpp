@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "shared/FileMgr.h"
-#include "shared/XMLIO.h"
-#include "shared/XmlEscape.h"
+#include "shared/requests/FileMgr.h"
+#include "shared/xml/XMLIO.h"
+#include "shared/xml/XmlEscape.h"
 #include "tests/support/TestEnv.h"
 
 using namespace testenv;

@@ -4,10 +4,10 @@
 // connected to it.
 #pragma once
 
-#include "shared/Config.h"
-#include "shared/Credentials.h"
-#include "shared/Protocol.h"
-#include "shared/ServiceGlobals.h"
+#include "shared/config/Config.h"
+#include "shared/config/Credentials.h"
+#include "shared/service/Protocol.h"
+#include "shared/service/ServiceGlobals.h"
 #include "tests/support/StandInService.h"
 #include "tests/support/TestEnv.h"
 

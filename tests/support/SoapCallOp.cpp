@@ -1,7 +1,7 @@
 #include "tests/support/SoapCallOp.h"
 
-#include "shared/SoapEnvelope.h"
-#include "shared/XMLDoc.h"
+#include "shared/service/SoapEnvelope.h"
+#include "shared/xml/XMLDoc.h"
 #include "tests/support/StandInService.h"
 
 SoapCallOp::SoapCallOp(const char* url, const char* method, Elements elements, bool responseToFile)

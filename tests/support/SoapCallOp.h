@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "shared/WebSvrOp.h"
+#include "shared/service/WebSvrOp.h"
 
 class SoapCallOp : public CWebSvrOp {
 public:

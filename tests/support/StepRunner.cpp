@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "shared/WebSvrOp.h"
+#include "shared/service/WebSvrOp.h"
 
 namespace {
 

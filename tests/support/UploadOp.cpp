@@ -1,10 +1,10 @@
 #include "tests/support/UploadOp.h"
 
-#include "shared/Base64Coder.h"
-#include "shared/FileMgr.h"
-#include "shared/SoapEnvelope.h"
-#include "shared/XMLDoc.h"
-#include "shared/XmlEscape.h"
+#include "shared/xml/Base64Coder.h"
+#include "shared/requests/FileMgr.h"
+#include "shared/service/SoapEnvelope.h"
+#include "shared/xml/XMLDoc.h"
+#include "shared/xml/XmlEscape.h"
 
 UploadOp::UploadOp(const char* url, std::string fileId, std::string documentPath,
                    std::string apiCode)

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "shared/WebSvrOp.h"
+#include "shared/service/WebSvrOp.h"
 
 class UploadOp : public CWebSvrOp {
 public:

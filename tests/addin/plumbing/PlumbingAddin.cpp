@@ -22,7 +22,7 @@
 #include "classlib/com/CComPtr.h"
 #include "classlib/com/CVariant.h"
 #include "classlib/strings/CString.h"
-#include "shared/AutomationValues.h"
+#include "shared/outlook/AutomationValues.h"
 #include "tests/addin/plumbing/PlumbingAddinIds.h"
 #include "tests/support/TestAddin.h"
 

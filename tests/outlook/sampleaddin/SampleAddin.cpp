@@ -15,7 +15,7 @@
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CComPtr.h"
 #include "classlib/com/CVariant.h"
-#include "shared/Dispatcher.h"
+#include "shared/outlook/Dispatcher.h"
 #include "tests/outlook/sampleaddin/SampleAddinIds.h"
 #include "tests/support/TestAddin.h"
 

@@ -1,0 +1,358 @@
+#include "shared/config/CfgBase.h"
+
+#include <cstdlib>
+#include <shlwapi.h>
+
+#include "classlib/app/CWinApp.h"
+#include "classlib/win32/CRegKey.h"
+#include "shared/config/Blowfish.h"
+#include "shared/log/DebugLog.h"
+#include "shared/xml/XMLDoc.h"
+
+namespace {
+
+constexpr const char* kKeyClass = "Application Global Data";
+
+} // namespace
+
+CString& CurrentServiceHost()
+{
+    static CString host(kBuiltInServiceHost);
+    return host;
+}
+
+CString& DefaultServicePath()
+{
+    static CString path("services/gateway.asmx");
+    return path;
+}
+
+CCfgBase::~CCfgBase() = default;
+
+const CString& CCfgBase::GetKeyPath()
+{
+    CString company;
+    company.Format("Software\\%s", m_companyWord.GetString());
+    CRegKey companyKey;
+    if (companyKey.Create(HKEY_CURRENT_USER, company, kKeyClass, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
+        CRegKey productKey;
+        (void)productKey.Create(companyKey.Get(), m_productName, kKeyClass, KEY_ALL_ACCESS);
+    }
+    m_keyPath.Format("Software\\%s\\%s", m_companyWord.GetString(), m_productName.GetString());
+    return m_keyPath;
+}
+
+void CCfgBase::SetKey(const char* name, const char* text)
+{
+    TheLog().CommentFormat("CCfgBase::SetKey: Name=%s", name);
+    TheLog().CommentFormat("CCfgBase::SetKey: Value=%s", text);
+    const CString value(text);
+    CRegKey key;
+    // Texts are stored without their terminating zero; readers allow for it.
+    if (key.Create(HKEY_CURRENT_USER, GetKeyPath(), kKeyClass, KEY_ALL_ACCESS) != ERROR_SUCCESS ||
+        key.SetValue(name, REG_SZ, value.GetString(), value.GetLength()) != ERROR_SUCCESS)
+        TheLog().Error("CCfgBase::SetKey failed");
+}
+
+void CCfgBase::SetKey(const char* name, DWORD value)
+{
+    TheLog().CommentFormat("CCfgBase::SetKey: Name=%s", name);
+    TheLog().CommentFormatInt("CCfgBase::SetKey: Value=%lu", static_cast<long>(value));
+    CRegKey key;
+    if (key.Create(HKEY_CURRENT_USER, GetKeyPath(), kKeyClass, KEY_ALL_ACCESS) != ERROR_SUCCESS ||
+        key.SetValue(name, REG_DWORD, &value, sizeof value) != ERROR_SUCCESS)
+        TheLog().Error("CCfgBase::SetKey failed");
+}
+
+void CCfgBase::SetKey(const char* name, const BYTE* bytes, DWORD length)
+{
+    TheLog().CommentFormat("CCfgBase::SetKey: Name=%s", name);
+    CRegKey key;
+    if (key.Create(HKEY_CURRENT_USER, GetKeyPath(), kKeyClass, KEY_ALL_ACCESS) != ERROR_SUCCESS ||
+        key.SetValue(name, REG_BINARY, bytes, length) != ERROR_SUCCESS)
+        TheLog().Error("CCfgBase::SetKey failed");
+}
+
+HRESULT CCfgBase::GetKey(const char* name, CString& value)
+{
+    TheLog().CommentFormat("CCfgBase::GetKey: Name=%s", name);
+    CRegKey key;
+    if (key.Open(HKEY_CURRENT_USER, GetKeyPath(), KEY_READ) != ERROR_SUCCESS) {
+        TheLog().Comment("CCfgBase::GetKey Not Found");
+        return E_FAIL;
+    }
+    CString text;
+    const char* source = "CCfgBase::GetKey from registry \"%s\"";
+    // Longer than 511 characters counts as missing here.
+    if (key.QueryText(name, text, kTextCapacity) != ERROR_SUCCESS) {
+        HRESULT hr = GetDefaultValue(name, text);
+        if (FAILED(hr)) {
+            TheLog().Comment("CCfgBase::GetKey Not Found");
+            return hr;
+        }
+        source = "CCfgBase::GetKey from inkDefaults \"%s\"";
+    }
+    TheLog().CommentFormat(source, text);
+    value = text;
+    TheLog().CommentFormat("CCfgBase::GetKey: Value=%s", value);
+    return S_OK;
+}
+
+HRESULT CCfgBase::GetKey(const char* name, DWORD& value)
+{
+    TheLog().CommentFormat("CCfgBase::GetKey: Name=%s", name);
+    CRegKey key;
+    if (key.Open(HKEY_CURRENT_USER, GetKeyPath(), KEY_READ) != ERROR_SUCCESS) {
+        TheLog().Comment("CCfgBase::GetKey Not Found");
+        return E_FAIL;
+    }
+    DWORD number = 0;
+    const char* source = "CCfgBase::GetKey from registry \"%ld\"";
+    if (key.QueryDword(name, number) != ERROR_SUCCESS) {
+        HRESULT hr = GetDefaultValue(name, number);
+        if (FAILED(hr)) {
+            TheLog().Comment("CCfgBase::GetKey Not Found");
+            return hr;
+        }
+        source = "CCfgBase::GetKey from inkDefaults \"%ld\"";
+    }
+    TheLog().CommentFormatInt(source, static_cast<long>(number));
+    value = number;
+    TheLog().CommentFormatInt("CCfgBase::GetKey: Value=%ld", static_cast<long>(value));
+    return S_OK;
+}
+
+HRESULT CCfgBase::GetBinary(const char* name, BYTE* buffer, DWORD& size)
+{
+    ZeroMemory(buffer, size);
+    CRegKey key;
+    DWORD type = 0;
+    DWORD read = size;
+    if (key.Open(HKEY_CURRENT_USER, GetKeyPath(), KEY_READ) != ERROR_SUCCESS ||
+        key.QueryValue(name, &type, buffer, &read) != ERROR_SUCCESS || type != REG_BINARY) {
+        ZeroMemory(buffer, size);
+        TheLog().Comment("CCfgBase::GetKey Not Found");
+        return E_FAIL;
+    }
+    size = read;
+    return S_OK;
+}
+
+DWORD CCfgBase::GetLogXML()
+{
+    CString path;
+    path.Format("%s\\%s", GetKeyPath().GetString(), "Advanced");
+    CRegKey key;
+    if (key.Create(HKEY_CURRENT_USER, path, kKeyClass, KEY_ALL_ACCESS) != ERROR_SUCCESS) {
+        TheLog().Comment("CCfgBase::GetLogXML Access denied");
+        return 0;
+    }
+    DWORD value = 0;
+    if (key.QueryDword("LogXML", value) != ERROR_SUCCESS) {
+        value = 0;
+        (void)key.SetValue("LogXML", REG_DWORD, &value, sizeof value);
+    }
+    return value;
+}
+
+HRESULT CCfgBase::DeleteKey()
+{
+    LONG result = SHDeleteKeyA(HKEY_CURRENT_USER, GetKeyPath());
+    return result == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(result);
+}
+
+bool CCfgBase::ReadHost(CString& host, bool& missing)
+{
+    missing = false;
+    CRegKey key;
+    if (key.Open(HKEY_CURRENT_USER, GetKeyPath(), KEY_READ) != ERROR_SUCCESS)
+        return false;
+    LONG result = key.QueryText("Host", host, kHostCapacity);
+    missing = result == ERROR_FILE_NOT_FOUND;
+    return result == ERROR_SUCCESS;
+}
+
+HRESULT CCfgBase::GetHost(CString& host)
+{
+    TheLog().Comment("CCfgBase::GetHost");
+    CRegKey key;
+    if (key.Open(HKEY_CURRENT_USER, GetKeyPath(), KEY_READ) != ERROR_SUCCESS) {
+        host = CurrentServiceHost();
+        TheLog().CommentFormat("CCfgBase::GetHost: Default=%s", host);
+        return S_OK;
+    }
+    key.Close();
+
+    CString value;
+    bool missing = false;
+    if (ReadHost(value, missing)) {
+        host = value;
+        TheLog().CommentFormat("CCfgBase::GetHost: %s", host);
+        return S_OK;
+    }
+    // A value too long for a host name is refused but left for the user to
+    // mend; only a missing one is filled in.
+    const CString fallback = CurrentServiceHost();
+    host = fallback;
+    if (missing)
+        SetKey("Host", host);
+    else
+        TheLog().Warning("CCfgBase::GetHost: Host is too long; the default is used");
+    return S_OK;
+}
+
+HRESULT CCfgBase::FindAddin(CString& folder)
+{
+    TheLog().Comment("CCfgBase::FindAddin");
+    if (CWinApp* app = AfxGetApp()) {
+        const CString modulePath = app->GetModulePath();
+        char drive[_MAX_DRIVE];
+        char directory[_MAX_DIR];
+        _splitpath(modulePath, drive, directory, nullptr, nullptr);
+        folder.Format("%s%s", drive, directory);
+        TheLog().CommentFormat("Inkstave lives here: %s", folder);
+        return S_OK;
+    }
+
+    folder.Empty();
+    CString path;
+    path.Format("CLSID\\%s\\InprocServer32", m_clsid.GetString());
+    CRegKey key;
+    CString server;
+    if (key.Open(HKEY_CLASSES_ROOT, path, KEY_READ) != ERROR_SUCCESS ||
+        key.QueryText(nullptr, server, MAX_PATH) != ERROR_SUCCESS) {
+        TheLog().Error("CCfgBase::FindAddin failed");
+        return E_FAIL;
+    }
+    server.Replace(m_moduleFileName, "");
+    folder = server;
+    return S_OK;
+}
+
+HRESULT CCfgBase::LoadDefaultValues(CXMLDoc& document)
+{
+    TheLog().Comment("CCfgBase::LoadDefaultValues");
+    CString path;
+    HRESULT hr = FindAddin(path);
+    if (FAILED(hr))
+        return hr;
+    path += "inkDefaults.xml";
+    TheLog().CommentFormat("Loading %s", path);
+    // A missing or unreadable file shows as a failed node lookup afterwards.
+    (void)document.LoadFile(path);
+    return S_OK;
+}
+
+HRESULT CCfgBase::GetDefaultValue(const char* name, CString& value)
+{
+    TheLog().CommentFormat("CCfgBase::GetDefaultValue for %s", name);
+    CXMLDoc document;
+    HRESULT hr = LoadDefaultValues(document);
+    if (FAILED(hr))
+        return hr;
+    if (document.GotoNode("inkDefaults") != S_OK)
+        return E_FAIL;
+    CString text;
+    hr = document.GetSingleNodeValue(name, text);
+    // "Not found" comes back from the reader as S_FALSE; to the settings it
+    // is a failure like any other.
+    if (hr != S_OK)
+        return FAILED(hr) ? hr : E_FAIL;
+    if (text.GetLength() >= static_cast<int>(kTextCapacity)) {
+        TheLog().Warning("CCfgBase::GetDefaultValue: the text is too long and is ignored");
+        return E_FAIL;
+    }
+    value = text;
+    TheLog().CommentFormat("CCfgBase::GetDefaultValue found %s", value);
+    return S_OK;
+}
+
+HRESULT CCfgBase::GetDefaultValue(const char* name, DWORD& value)
+{
+    CString text;
+    HRESULT hr = GetDefaultValue(name, text);
+    if (FAILED(hr))
+        return hr;
+    value = static_cast<DWORD>(std::atoi(text));
+    return S_OK;
+}
+
+HRESULT CCfgBase::GetCmdBarState(CCmdBarState& state)
+{
+    struct Member {
+        const char* name;
+        long CCmdBarState::*field;
+    };
+    static constexpr Member kMembers[] = {
+        {"CmdBarTop", &CCmdBarState::Top},
+        {"CmdBarLeft", &CCmdBarState::Left},
+        {"CmdBarPos", &CCmdBarState::Position},
+        {"CmdBarRowIndex", &CCmdBarState::RowIndex},
+        {"CmdBarVisible", &CCmdBarState::Visible},
+    };
+    for (const Member& member : kMembers) {
+        DWORD value = 0;
+        HRESULT hr = GetKey(member.name, value);
+        if (FAILED(hr))
+            return hr;
+        state.*member.field = static_cast<long>(value);
+    }
+    return S_OK;
+}
+
+WORD CCfgBase::GetPort()
+{
+    DWORD ssl = 1;
+    (void)GetKey("SSL", ssl);
+    return ssl ? 443 : 80;
+}
+
+HRESULT CCfgBase::GetMailboxName(CString& name)
+{
+    return GetKey("MailboxName", name);
+}
+
+void CCfgBase::SetMailboxName(const char* name)
+{
+    SetKey("MailboxName", name);
+}
+
+HRESULT CCfgBase::GetIdentity(CString& identity)
+{
+    identity.Empty();
+    return GetKey("Identity", identity);
+}
+
+void CCfgBase::SetIdentity(const char* identity)
+{
+    SetKey("Identity", identity);
+}
+
+HRESULT CCfgBase::GetServiceUrl(CString& url, const char* path)
+{
+    {
+        CRegKey key;
+        if (key.Open(HKEY_CURRENT_USER, GetKeyPath(), KEY_ALL_ACCESS) != ERROR_SUCCESS)
+            return E_FAIL;
+    }
+
+    CString host;
+    bool missing = false;
+    if (!ReadHost(host, missing)) {
+        host = CurrentServiceHost();
+        if (missing)
+            SetKey("Host", host);
+    }
+
+    CString servicePath;
+    if (path) {
+        servicePath = path;
+    } else if (FAILED(GetKey("ServicePortPath", servicePath))) {
+        servicePath = DefaultServicePath();
+        SetKey("ServicePortPath", servicePath);
+    }
+
+    url.Format(GetPort() == 443 ? "https://%s/%s" : "http://%s/%s", host.GetString(),
+               servicePath.GetString());
+    return S_OK;
+}

@@ -1,0 +1,27 @@
+#include "shared/requests/KeywordValue.h"
+
+CKeywordValue& CKeywordValue::operator=(const CKeywordValue& other)
+{
+    if (this == &other)
+        return *this;
+    m_key = other.m_key;
+    m_string1 = other.m_string1;
+    m_value = other.m_value;
+    m_string2 = other.m_string2;
+    m_string3 = other.m_string3;
+    m_type = other.m_type;
+    m_prompt = other.m_prompt;
+    m_string4 = other.m_string4;
+    m_string5 = other.m_string5;
+    m_string6 = other.m_string6;
+    m_string7 = other.m_string7;
+    m_int1 = other.m_int1;
+    m_choice = other.m_choice;
+    m_skip = other.m_skip;
+    m_selected = other.m_selected;
+    m_choices.RemoveAll();
+    for (POSITION pos = other.m_choices.GetHeadPosition(); pos;)
+        m_choices.AddTail(other.m_choices.GetNext(pos));
+    m_tag = other.m_tag;
+    return *this;
+}

@@ -1,0 +1,257 @@
+#include "shared/requests/Receipt.h"
+
+#include <shlobj.h>
+#include <utility>
+#include <vector>
+
+#include "classlib/win32/CFile.h"
+#include "shared/log/DebugLog.h"
+#include "shared/requests/FileMgr.h"
+#include "shared/config/ProductKey.h"
+#include "shared/xml/XmlEscape.h"
+
+namespace {
+
+constexpr const char kReceiptHead[] =
+    "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><inkReceipt>\n";
+constexpr const char kReceiptTail[] = "</inkReceipt>\n";
+constexpr UINT kCopyBlock = 512;
+bool EnsureFolder(const CString& path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return CreateDirectoryA(path, nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+HRESULT GetProductDataFolder(CString& path)
+{
+    char appData[MAX_PATH];
+    if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
+                                   SHGFP_TYPE_CURRENT, appData))) {
+        path.Format("%s\\Quillet", appData);
+        return S_OK;
+    }
+    // A profile without an application-data folder: the machine-wide data
+    // path with a folder per user.
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProductKeyPath, 0,
+                        const_cast<char*>("Application Global Data"), 0, KEY_ALL_ACCESS, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
+        return E_FAIL;
+    char dataPath[MAX_PATH] = {};
+    DWORD size = sizeof dataPath - 1;
+    DWORD type = 0;
+    const LONG read =
+        RegQueryValueExA(key, "Path", nullptr, &type, reinterpret_cast<BYTE*>(dataPath), &size);
+    RegCloseKey(key);
+    if (read != ERROR_SUCCESS)
+        return E_FAIL;
+    char user[257] = {};
+    DWORD userLength = sizeof user - 1;
+    if (!GetUserNameA(user, &userLength))
+        return E_FAIL;
+    path.Format("%s\\%s", dataPath, user);
+    return S_OK;
+}
+
+HRESULT GetDataFolder(const char* format, CString& path)
+{
+    path.Empty();
+    CString product;
+    if (FAILED(GetProductDataFolder(product)) || !EnsureFolder(product))
+        return E_FAIL;
+    CString folder;
+    folder.Format(format, product.GetString());
+    if (!EnsureFolder(folder))
+        return E_FAIL;
+    path = folder;
+    return S_OK;
+}
+
+CString FileNameOf(const CString& path)
+{
+    const int slash = path.ReverseFind('\\');
+    return slash >= 0 ? path.Mid(slash + 1) : path;
+}
+
+HANDLE CreateNewXmlFile(const char* folder, CString& path)
+{
+    return CreateNewTempFile(folder, ".xml", path);
+}
+
+} // namespace
+
+CReceiptAtom::CReceiptAtom(IDispatch* item, const char* name, const char* requestId,
+                           const char* link, const char* subject)
+    : m_item(item), m_name(name ? name : ""), m_requestId(requestId ? requestId : ""),
+      m_link(link ? link : ""), m_subject(subject ? subject : "")
+{}
+
+CReceiptAtom::CReceiptAtom(const char* name, const char* subject, CString value)
+    : m_name(name ? name : ""), m_subject(subject ? subject : ""), m_value(std::move(value))
+{}
+
+CReceipt::CReceipt(IDispatch* application, int kind) : m_kind(kind), m_application(application) {}
+
+CReceipt::~CReceipt() = default;
+
+HRESULT CReceipt::AddAtom(std::unique_ptr<CReceiptAtom> atom)
+{
+    if (!atom)
+        return E_INVALIDARG;
+    try {
+        m_atoms.push_front(std::move(atom));
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+std::unique_ptr<CReceiptAtom> CReceipt::TakeHeadAtom()
+{
+    if (m_atoms.empty())
+        return nullptr;
+    std::unique_ptr<CReceiptAtom> atom = std::move(m_atoms.front());
+    m_atoms.pop_front();
+    return atom;
+}
+
+HRESULT CReceipt::OpenReceiptFile()
+{
+    m_file.Reset();
+    if (!m_filePath.IsEmpty()) {
+        // Our own work file from an earlier step: only ever appended to.
+        HANDLE file = CreateFileA(m_filePath, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return E_FAIL;
+        m_file.Reset(file);
+        if (SetFilePointer(file, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
+            GetLastError() != NO_ERROR) {
+            m_file.Reset();
+            return E_FAIL;
+        }
+        return S_OK;
+    }
+    CString path;
+    HANDLE file = CreateNewXmlFile(nullptr, path);
+    if (file == INVALID_HANDLE_VALUE)
+        return E_FAIL;
+    m_file.Reset(file);
+    m_filePath = path;
+    return AppendToReceiptFile(kReceiptHead, sizeof kReceiptHead - 1);
+}
+
+HRESULT CReceipt::AppendToReceiptFile(const char* bytes, DWORD count)
+{
+    DWORD written = 0;
+    if (!m_file.IsValid() || !WriteFile(m_file.Get(), bytes, count, &written, nullptr) ||
+        written != count)
+        return E_FAIL;
+    return S_OK;
+}
+
+HRESULT GetSentItemsFolder(CString& path)
+{
+    return GetDataFolder("%s\\Sent Items", path);
+}
+
+HRESULT GetReceiptsFolder(CString& path)
+{
+    return GetDataFolder("%s\\Receipts", path);
+}
+
+HRESULT CloseReceiptFile(CReceipt* receipt, const char* piecePath)
+{
+    if (!receipt || receipt->m_kind != CReceipt::kFileReceipt)
+        return E_INVALIDARG;
+    HRESULT hr = receipt->OpenReceiptFile();
+    if (SUCCEEDED(hr)) {
+        if (piecePath && *piecePath) {
+            CFile piece;
+            if (!piece.Open(piecePath, CFile::modeRead | CFile::shareDenyWrite)) {
+                hr = E_FAIL;
+            } else {
+                char block[kCopyBlock];
+                UINT got = 0;
+                while (SUCCEEDED(hr) && (got = piece.Read(block, sizeof block)) > 0)
+                    hr = receipt->AppendToReceiptFile(block, got);
+            }
+        } else {
+            hr = receipt->AppendToReceiptFile(kReceiptTail, sizeof kReceiptTail - 1);
+        }
+    }
+    receipt->m_file.Reset();
+    if (FAILED(hr))
+        TheLog().HResult("CloseReceiptFile", hr);
+    return hr;
+}
+
+HRESULT AddReceiptAtom(const char* text, CReceipt* receipt)
+{
+    if (!receipt || receipt->m_kind != CReceipt::kFileReceipt)
+        return E_INVALIDARG;
+    const CString value(text ? text : "");
+    HRESULT hr = receipt->OpenReceiptFile();
+    if (SUCCEEDED(hr))
+        hr = receipt->AppendToReceiptFile(value.GetString(), value.GetLength());
+    receipt->m_file.Reset();
+    if (FAILED(hr))
+        TheLog().HResult("AddReceiptAtom", hr);
+    return hr;
+}
+
+HRESULT AddReceiptResults(CReceipt* receipt, const char* fileId, const char* link,
+                          const char* subject, const char* category)
+{
+    if (!receipt || receipt->GetKind() != CReceipt::kFileReceipt)
+        return E_INVALIDARG;
+    CString text;
+    try {
+        text = "<Results><FileID>";
+        text += XmlEscaped(fileId);
+        text += "</FileID><Link>";
+        text += XmlEscaped(link);
+        text += "</Link><ReceiptSubject>";
+        text += XmlEscaped(subject);
+        text += "</ReceiptSubject><ReceiptCategory>";
+        text += XmlEscaped(category);
+        text += "</ReceiptCategory></Results>";
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+    return AddReceiptAtom(text, receipt);
+}
+
+HRESULT FileReceipt(CReceipt* receipt)
+{
+    if (!receipt || receipt->m_kind != CReceipt::kFileReceipt)
+        return E_INVALIDARG;
+    receipt->m_file.Reset();
+    CString folder;
+    if (receipt->m_filePath.IsEmpty() || FAILED(GetReceiptsFolder(folder)))
+        return E_FAIL;
+    CString target = folder + "\\" + FileNameOf(receipt->m_filePath);
+    bool copied = CopyFileA(receipt->m_filePath, target, TRUE) != 0;
+    if (!copied && GetLastError() == ERROR_FILE_EXISTS) {
+        // Every file in the folder is imported, so a fresh name serves as
+        // well as the work file's own; leaving the receipt behind would lose
+        // it. The fresh file is ours, so the copy may go over it.
+        const CString withSlash = folder + "\\";
+        CFileHandle fresh(CreateNewXmlFile(withSlash, target));
+        if (fresh.IsValid()) {
+            fresh.Reset();
+            copied = CopyFileA(receipt->m_filePath, target, FALSE) != 0;
+            if (!copied)
+                DeleteFileA(target);
+        }
+    }
+    if (!copied) {
+        TheLog().Error("FileReceipt: the receipt stays in the temporary folder");
+        return E_FAIL;
+    }
+    DeleteFileA(receipt->m_filePath);
+    receipt->m_filePath = target;
+    return S_OK;
+}

@@ -1,0 +1,58 @@
+// CSAXReceipt: reads a receipt file written by the broadcast agent into the
+// atom list of a CReceipt. The file holds the request pieces the agent sent
+// (SOAP envelopes around CreateSignatureRequest and AddDocumentToRequest)
+// and a Results block; the reader keeps the parameters that rebuild the
+// request's mail and passes over the rest of the envelope.
+//
+// Atoms go to the head of the list, so it holds them in the reverse of the
+// order their elements end in the file: the Results values first, the
+// CreateSignatureRequest parameters last.
+//
+// What the file carries in base64 comes out decoded: "EmailMessage" is the
+// message text itself, "DocBytes" the path of a temporary file with the
+// document's bytes (the caller's to delete).
+#pragma once
+
+#include "shared/xml/SAXContentHandler.h"
+
+class CReceipt;
+
+class CSAXReceipt : public CSAXContentHandler {
+public:
+    static constexpr const char* kRoot = "inkReceipt";
+    static constexpr const char* kCreateRequest = "CreateSignatureRequest";
+    static constexpr const char* kAddDocument = "AddDocumentToRequest";
+    static constexpr const char* kResults = "Results";
+
+    // The receipt stands for every container element: it takes the name of
+    // the one last started, which is kept after that container ends.
+    explicit CSAXReceipt(CReceipt* target);
+
+    // Reads the receipt file at path into receipt, whose file path becomes
+    // path. 0, E_INVALIDARG, or the reader's error for a file that does not
+    // parse (the atoms read before it stay).
+    static HRESULT ReadFile(const char* path, CReceipt& receipt);
+
+    HRESULT STDMETHODCALLTYPE startElement(const wchar_t* namespaceUri, int namespaceLength,
+                                           const wchar_t* localName, int localLength,
+                                           const wchar_t* qName, int qLength,
+                                           ISAXAttributes* attributes) override;
+    HRESULT STDMETHODCALLTYPE endElement(const wchar_t* namespaceUri, int namespaceLength,
+                                         const wchar_t* localName, int localLength,
+                                         const wchar_t* qName, int qLength) override;
+
+protected:
+    ~CSAXReceipt() override = default;
+
+private:
+    CReceipt& Receipt() const;
+    void Start(const CString& name);
+    void End(const CString& name);
+    void AddValue(const CString& element, CXMLElem& capture);
+
+    // The receipt keeps the name of a create-request operation after it
+    // ended; its parameters count only while it is open, so that a document
+    // operation the reader does not know cannot pass its file name off as
+    // the mail's subject.
+    bool m_createRequestOpen = false;
+};

@@ -1,0 +1,104 @@
+#include "shared/requests/TempMgr.h"
+
+#include <memory>
+#include <new>
+
+#include "classlib/win32/Handles.h"
+#include "shared/config/Config.h"
+#include "shared/log/DebugLog.h"
+
+namespace {
+
+struct FindCloser {
+    void operator()(HANDLE handle) const { FindClose(handle); }
+};
+using FindHandle = std::unique_ptr<void, FindCloser>;
+
+} // namespace
+
+int CTempMgr::LoadTemplates(const char* folder)
+{
+    DeleteAll();
+    m_folder.Empty();
+    try {
+        CString where = folder ? folder : "";
+        if (where.IsEmpty()) {
+            CConfig config;
+            if (FAILED(config.GetTemplateFolder(where)) || where.IsEmpty())
+                return 0;
+        }
+        m_folder = where;
+        CString pattern;
+        pattern.Format("%s\\*.xml", where.GetString());
+        WIN32_FIND_DATAA data{};
+        HANDLE first = FindFirstFileA(pattern, &data);
+        if (first == INVALID_HANDLE_VALUE)
+            return 0;
+        FindHandle search(first);
+        do {
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                continue;
+            CString path;
+            if (FAILED(CTemplate::PathInFolder(where, data.cFileName, path)))
+                continue;
+            auto loaded = std::make_unique<CTemplate>();
+            if (FAILED(loaded->LoadXML(path)))
+                continue;
+            loaded->m_fileTimeLow = data.ftLastWriteTime.dwLowDateTime;
+            loaded->m_fileTimeHigh = data.ftLastWriteTime.dwHighDateTime;
+            m_templates.AddTail(loaded.get());
+            loaded.release();
+        } while (FindNextFileA(search.get(), &data));
+    } catch (const std::bad_alloc&) {
+        TheLog().Error("CTempMgr::LoadTemplates: out of memory");
+    }
+    return m_templates.IsEmpty() ? 0 : 1;
+}
+
+void CTempMgr::ResetMatches()
+{
+    for (CTemplate* stored : m_templates)
+        stored->m_match = 1;
+}
+
+void CTempMgr::FindMatches(const CTemplate* request, int& count, CTemplate* found,
+                           const char* required, const char* excluded)
+{
+    count = 0;
+    if (!request)
+        return;
+    ResetMatches();
+    for (CTemplate* stored : m_templates) {
+        const CTempDoc* document = stored->m_signatureDoc.get();
+        if (!document || !document->m_fromTemplate)
+            continue;
+        if ((required && !(document->m_key == required)) ||
+            (excluded && document->m_key == excluded)) {
+            stored->m_match = 0;
+            continue;
+        }
+        HRESULT hr = E_OUTOFMEMORY;
+        try {
+            CTemplate scratch;
+            if (SUCCEEDED(scratch.CopySettings(*request)) &&
+                SUCCEEDED(scratch.CopyDocuments(*request)) &&
+                SUCCEEDED(scratch.CopySigners(*request)) &&
+                SUCCEEDED(scratch.CopyRoles(*request)) &&
+                SUCCEEDED(scratch.CopyKeywordValues(*request)))
+                hr = scratch.ApplyTemplate(stored);
+            // The pairings pointed into the scratch request, which goes now.
+            stored->ResetMatches(FALSE);
+            if (SUCCEEDED(hr) && found)
+                *found = *stored;
+        } catch (const std::bad_alloc&) {
+            hr = E_OUTOFMEMORY;
+            stored->ResetMatches(FALSE);
+        }
+        if (FAILED(hr)) {
+            stored->m_match = 0;
+            continue;
+        }
+        stored->m_match = 1;
+        ++count;
+    }
+}

@@ -1,0 +1,54 @@
+#include "shared/service/FinalPDF.h"
+
+#include <utility>
+
+#include "shared/log/DebugLog.h"
+#include "shared/service/SAXFinalPDF.h"
+
+CFinalPDF::~CFinalPDF()
+{
+    DeleteBase64File();
+}
+
+HRESULT CFinalPDF::LoadXML(const char* responsePath)
+{
+    CLogBlock block("CFinalPDF::LoadXML");
+    DeleteBase64File();
+    if (!responsePath)
+        return E_INVALIDARG;
+    HRESULT hr = S_OK;
+    try {
+        m_responsePath = responsePath;
+        hr = RunSaxParse(responsePath, new CSAXFinalPDF(this));
+    } catch (...) {
+        hr = E_OUTOFMEMORY;
+    }
+    if (FAILED(hr)) {
+        // Even a result that ended before the error came from a document we
+        // cannot trust.
+        DeleteBase64File();
+        TheLog().HResult("CFinalPDF::LoadXML", hr);
+    }
+    return hr;
+}
+
+void CFinalPDF::AdoptBase64File(CString&& path) noexcept
+{
+    DeleteBase64File();
+    m_base64Path = std::move(path);
+}
+
+CString CFinalPDF::TakeBase64File() noexcept
+{
+    CString path = std::move(m_base64Path);
+    m_base64Path.Empty();
+    return path;
+}
+
+void CFinalPDF::DeleteBase64File() noexcept
+{
+    if (m_base64Path.IsEmpty())
+        return;
+    DeleteFileA(m_base64Path);
+    m_base64Path.Empty();
+}

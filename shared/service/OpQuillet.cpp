@@ -1,0 +1,339 @@
+#include "shared/service/OpQuillet.h"
+
+#include <new>
+
+#include "shared/xml/Base64Coder.h"
+#include "shared/requests/BodyPart.h"
+#include "shared/requests/FileMgr.h"
+#include "shared/service/SoapEnvelope.h"
+#include "shared/xml/XMLDoc.h"
+#include "shared/xml/XmlEscape.h"
+
+namespace {
+constexpr DWORD kCopyBlock = 512;
+
+// A "qlt" file of the temporary folder that goes when it goes.
+class CScratchFile {
+public:
+    CScratchFile()
+    {
+        CString folder;
+        char name[MAX_PATH];
+        if (GetTempFolder(folder) && GetTempFileNameA(folder, "qlt", 0, name))
+            m_path = name;
+    }
+    ~CScratchFile()
+    {
+        if (!m_path.IsEmpty())
+            DeleteFileA(m_path);
+    }
+    CScratchFile(const CScratchFile&) = delete;
+    CScratchFile& operator=(const CScratchFile&) = delete;
+    bool IsValid() const { return !m_path.IsEmpty(); }
+    const CString& Path() const { return m_path; }
+
+private:
+    CString m_path;
+};
+} // namespace
+
+OpQuillet::~OpQuillet()
+{
+    m_castlets.RemoveAll();
+}
+
+HRESULT OpQuillet::CheckResult(const CString& result)
+{
+    if (result.IsEmpty())
+        return E_FAIL;
+    if (result.Find("ERROR:") >= 0) {
+        m_errorText = result;
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT OpQuillet::WriteAll(HANDLE file, const char* bytes, DWORD count)
+{
+    while (count > 0) {
+        DWORD written = 0;
+        if (file == INVALID_HANDLE_VALUE || !WriteFile(file, bytes, count, &written, nullptr) ||
+            written == 0)
+            return E_FAIL;
+        bytes += written;
+        count -= written;
+    }
+    return S_OK;
+}
+
+HRESULT OpQuillet::Put(const char* text)
+{
+    return WriteAll(m_out, text, static_cast<DWORD>(strlen(text)));
+}
+
+HRESULT OpQuillet::PutElement(const char* name, const char* value)
+{
+    return Put(SoapElement(name, value));
+}
+
+HRESULT OpQuillet::WritePart(HANDLE file, const char* name)
+{
+    if (!name)
+        return E_INVALIDARG;
+    if (strcmp(name, "Head") != 0)
+        return S_OK;
+    if (!m_fileId || m_fileId->IsEmpty())
+        return E_FAIL;
+    const CString escaped = XmlEscaped(m_fileId->GetString());
+    return WriteAll(file, escaped, static_cast<DWORD>(escaped.GetLength()));
+}
+
+HRESULT OpQuillet::BeginPiece(const char* name)
+{
+    if (!m_queued) {
+        HRESULT hr = S_OK;
+        if (m_piece == "Head")
+            hr = WritePart(m_out, "Head");
+        m_piece = name;
+        return hr;
+    }
+    CCastlet* castlet = new (std::nothrow) CCastlet(name);
+    if (!castlet)
+        return E_OUTOFMEMORY;
+    m_castlets.AddTail(castlet);
+    m_piece = name;
+    // The previous piece is complete; the head's handle is the request file's.
+    if (m_castlets.GetCount() > 1) {
+        POSITION pos = m_castlets.GetTailPosition();
+        m_castlets.GetPrev(pos);
+        m_castlets.GetAt(pos)->CloseFile();
+    }
+    if (strcmp(name, "Head") == 0) {
+        castlet->m_path = m_requestFilePath;
+        m_out = m_requestFile.Get();
+        return S_OK;
+    }
+    const HRESULT hr = castlet->Open();
+    m_out = castlet->Handle();
+    return hr;
+}
+
+HRESULT OpQuillet::PutBase64(CBodyPart* part, bool asDocument)
+{
+    CScratchFile saved;
+    CScratchFile encoded;
+    bool ready = part && saved.IsValid() && encoded.IsValid();
+    if (ready) {
+        const HRESULT hr = asDocument ? part->SaveAsFile(saved.Path())
+                                      : part->WriteBodyToFile(saved.Path(), nullptr, nullptr, FALSE);
+        ready = SUCCEEDED(hr);
+    }
+    if (ready) {
+        File64Coder coder;
+        ready = coder.EncodeFile(saved.Path(), encoded.Path()) != FALSE;
+    }
+    if (!ready)
+        return asDocument ? E_FAIL : S_OK;
+    CFileHandle source(CreateFileA(encoded.Path(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!source)
+        return asDocument ? E_FAIL : S_OK;
+    char block[kCopyBlock];
+    DWORD read = 0;
+    while (ReadFile(source.Get(), block, kCopyBlock, &read, nullptr) && read > 0) {
+        // "+", "/" and "=" travel as character references.
+        const CString escaped = XmlEscaped(std::string_view(block, read));
+        if (FAILED(WriteAll(m_out, escaped, static_cast<DWORD>(escaped.GetLength()))))
+            return E_FAIL;
+    }
+    return S_OK;
+}
+
+bool OpQuillet::NewRequestFile(const char* extension)
+{
+    if (!extension)
+        return PrepTxFile(nullptr) != nullptr;
+    CString path;
+    HANDLE file = CCastlet::CreateNew(extension, path);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    m_requestFile.Reset(file);
+    m_requestFilePath = path;
+    m_requestBody = path;
+    m_bodyFromFile = 1;
+    return true;
+}
+
+void OpQuillet::DiscardCastlets()
+{
+    // The head is the request file, which its caller deletes.
+    POSITION pos = m_castlets.GetHeadPosition();
+    while (pos) {
+        CCastlet* castlet = m_castlets.GetNext(pos);
+        castlet->m_delete = castlet->m_name != "Head";
+    }
+    m_castlets.RemoveAll();
+}
+
+int OpQuillet::PrepareData()
+{
+    if (!PrepRxFile()) {
+        LogFailure("PrepRxFile Failed");
+        m_errorCode = E_FAIL;
+        return 0;
+    }
+    if (!m_castlets.IsEmpty()) {
+        if (!AssembleRequest()) {
+            LogFailure("PrepBroadcastData Failed");
+            m_errorCode = E_FAIL;
+            return 0;
+        }
+        return 1;
+    }
+    HRESULT hr = CheckInputs();
+    if (FAILED(hr)) {
+        m_errorCode = hr;
+        return 0;
+    }
+    if (!NewRequestFile(RequestExtension())) {
+        LogFailure("PrepTxFile Failed");
+        m_errorCode = E_FAIL;
+        return 0;
+    }
+    m_out = m_requestFile.Get();
+    m_piece.Empty();
+    hr = BeginPiece("Head");
+    if (SUCCEEDED(hr))
+        hr = WriteRequest();
+    m_out = INVALID_HANDLE_VALUE;
+    m_requestFile.Reset();
+    for (POSITION pos = m_castlets.GetHeadPosition(); pos;)
+        m_castlets.GetNext(pos)->CloseFile();
+    if (FAILED(hr)) {
+        DiscardCastlets();
+        DeleteFileA(m_requestFilePath);
+        m_requestFilePath.Empty();
+        m_requestBody.Empty();
+        m_bodyFromFile = 0;
+        m_errorCode = hr;
+        return 0;
+    }
+    return 1;
+}
+
+const char* OpQuillet::AssembleRequest()
+{
+    if (!NewRequestFile(".xml")) {
+        m_requestFile.Reset();
+        if (!m_requestFilePath.IsEmpty())
+            DeleteFileA(m_requestFilePath);
+        m_requestFilePath.Empty();
+        return nullptr;
+    }
+    for (POSITION pos = m_castlets.GetHeadPosition(); pos;) {
+        CCastlet* castlet = m_castlets.GetNext(pos);
+        // A piece that cannot be read adds nothing; the request goes without it.
+        CFileHandle source(CreateFileA(castlet->m_path, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (source) {
+            char block[kCopyBlock];
+            DWORD read = 0;
+            while (ReadFile(source.Get(), block, kCopyBlock, &read, nullptr) && read > 0)
+                WriteAll(m_requestFile.Get(), block, read);
+        }
+        WritePart(m_requestFile.Get(), castlet->m_name);
+    }
+    m_requestFile.Reset();
+    return m_requestFilePath;
+}
+
+const char* OpQuillet::WriteOpFile()
+{
+    try {
+        if (!NewRequestFile(".xml"))
+            return nullptr;
+        CString text;
+        text.Format("<%s>", m_opKind.GetString());
+        CString line;
+        line.Format("<SOAPAction>%s</SOAPAction>\n", XmlEscaped(m_soapAction.GetString()).GetString());
+        text += line;
+        for (POSITION pos = m_castlets.GetHeadPosition(); pos;) {
+            const CCastlet* castlet = m_castlets.GetNext(pos);
+            line.Format("<%s>%s</%s>\n", castlet->m_name.GetString(),
+                        XmlEscaped(castlet->m_path.GetString()).GetString(),
+                        castlet->m_name.GetString());
+            text += line;
+        }
+        line.Format("</%s>", m_opKind.GetString());
+        text += line;
+        const HRESULT hr = WriteAll(m_requestFile.Get(), text, static_cast<DWORD>(text.GetLength()));
+        m_requestFile.Reset();
+        if (FAILED(hr)) {
+            DeleteFileA(m_requestFilePath);
+            return nullptr;
+        }
+        m_opFilePath = m_requestFilePath;
+        // The operation file is the agent's: no run of this operation may take it for its upload.
+        m_requestFilePath.Empty();
+        m_requestBody.Empty();
+        m_bodyFromFile = 0;
+        return m_opFilePath;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+HRESULT OpQuillet::SaveOpFile(CString& path)
+{
+    m_queued = 1;
+    if (!PrepareData())
+        return E_INVALIDARG;
+    // The prepared head must outlive any later run of this operation.
+    m_requestFilePath.Empty();
+    m_requestBody.Empty();
+    m_bodyFromFile = 0;
+    const char* written = WriteOpFile();
+    if (!written)
+        return E_FAIL;
+    path = written;
+    return S_OK;
+}
+
+HRESULT OpQuillet::ReadResult(const char* method, CString& result)
+{
+    CString name;
+    name.Format("%sResponse", method);
+    HRESULT hr = OkOrFailure(m_responseDoc->GotoNode(name));
+    if (SUCCEEDED(hr)) {
+        name.Format("%sResult", method);
+        hr = OkOrFailure(m_responseDoc->GetSingleNodeValue(name, result));
+    }
+    if (SUCCEEDED(hr))
+        hr = CheckResult(result);
+    return hr;
+}
+
+HRESULT OpQuillet::PutHeadAndFileId(const char* method, const char* apiCodeTag,
+                                    const char* fileIdTag)
+{
+    HRESULT hr = Put(SoapEnvelopeHead(method));
+    if (SUCCEEDED(hr))
+        hr = PutElement(apiCodeTag, m_credentials.m_accountId);
+    if (SUCCEEDED(hr))
+        hr = Put(CString("<m:") + fileIdTag + ">");
+    if (SUCCEEDED(hr))
+        hr = BeginPiece("Tail");
+    if (SUCCEEDED(hr))
+        hr = Put(CString("</m:") + fileIdTag + ">\n");
+    return hr;
+}
+
+int OpQuillet::TakeResult(const char* method, CString& target)
+{
+    CString result;
+    m_errorCode = ReadResult(method, result);
+    if (FAILED(m_errorCode))
+        return 0;
+    target = result;
+    return 1;
+}

@@ -1,0 +1,25 @@
+// OpReqPDF: DownloadSignedDocument, the signed copy of one document. The
+// response (the whole PDF in base64) is streamed from its file into the
+// signed document's own file, never held in memory.
+#pragma once
+
+#include <memory>
+
+#include "shared/config/Credentials.h"
+#include "shared/service/FinalPDF.h"
+#include "shared/service/WebSvrOp.h"
+
+class OpReqPDF : public CWebSvrOp {
+public:
+    explicit OpReqPDF(const char* serviceUrl);
+
+    CCredentials m_credentials;
+    CString m_fileId;
+    CString m_documentId;
+    // The signed document after a successful run; null before.
+    std::unique_ptr<CFinalPDF> m_finalPdf;
+
+protected:
+    int PrepareData() override;
+    int ParseResponse() override;
+};

@@ -1,0 +1,36 @@
+// CProtocol: the process's protocol object. It opens the connection to the
+// service for a URL and logs the user in. The add-in and the agent use the
+// variant with a login dialog; the options page's credentials test this one.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include "classlib/strings/CObject.h"
+#include "shared/config/Credentials.h"
+
+class CProtocol : public CObject {
+public:
+    // host: the host application's automation object (not owned; may be null).
+    explicit CProtocol(IDispatch* host = nullptr) : m_host(host) {}
+    // Closes the connection.
+    ~CProtocol() override;
+
+    // Opens (or reuses) the process's connection and makes url its service
+    // URL. 0, E_OUTOFMEMORY or E_FAIL.
+    HRESULT Connect(const char* url);
+    void Disconnect();
+
+    // Runs the login operation in one call with these credentials; the
+    // operation's error code, which fails whenever the login failed.
+    virtual HRESULT Login(CCredentials& credentials);
+
+    IDispatch* GetHost() const { return m_host; }
+
+protected:
+    // Connects to the login's endpoint of the configured service.
+    HRESULT ConnectForLogin();
+
+private:
+    IDispatch* m_host;
+};

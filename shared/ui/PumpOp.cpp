@@ -1,0 +1,116 @@
+#include "shared/ui/PumpOp.h"
+
+#include <commctrl.h>
+
+#include "shared/log/DebugLog.h"
+#include "shared/ui/DlgError.h"
+#include "shared/SharedResource.h"
+#include "shared/service/WebSvrAPI.h"
+
+namespace {
+
+CString ResourceText(UINT id, const char* fallback)
+{
+    CString text;
+    if (!text.LoadString(id))
+        text = fallback;
+    return text;
+}
+
+} // namespace
+
+CPumpOp::CPumpOp(CWebSvrAPI* api) : m_api(api) {}
+
+CPumpOp::~CPumpOp() = default;
+
+void CPumpOp::SetOp(CWebSvrOp* op)
+{
+    m_op.reset(op);
+}
+
+void CPumpOp::ShowStatus(const char* text)
+{
+    m_statusText = text;
+    if (m_statusBarMade)
+        m_statusBar.SetPaneText(1, m_statusText);
+}
+
+void CPumpOp::CreateStatusBar(HWND dialog)
+{
+    CWnd window(dialog);
+    if (!m_statusBar.Create(dialog, WS_CHILD | WS_VISIBLE | CBRS_BOTTOM, AFX_IDW_STATUS_BAR))
+        return;
+    const UINT indicators[] = {IDS_PANE_BLANK_1, IDS_PANE_BLANK_2};
+    m_statusBar.SetIndicators(indicators, 2);
+    RECT client{};
+    window.GetClientRect(&client);
+    m_statusBar.SetPaneInfo(0, IDS_PANE_BLANK_2, 0, (client.right - client.left) / 2 - 8);
+    m_statusBar.SetPaneInfo(1, IDS_PANE_BLANK_1, SBPS_STRETCH, 0);
+
+    m_progress.Create(m_statusBar, IDS_PANE_BLANK_2, WS_VISIBLE | PBS_SMOOTH);
+    m_progress.SetRange(0, 6);
+    m_progress.SetPos(0);
+
+    window.RepositionBars(0xE800, 0xE8FF, IDS_PANE_BLANK_2);
+    m_progress.Reposition(m_statusBar);
+    m_statusBarMade = 1;
+}
+
+void CPumpOp::OnStep(CDialog& dialog, int stage, BOOL endDialog)
+{
+    if (m_awaitingStart && stage != CWebSvrOp::kPrepare)
+        return;
+    m_awaitingStart = false;
+    m_stage = stage;
+    if (!m_op)
+        return;
+    if (stage >= CWebSvrOp::kPrepare && stage <= CWebSvrOp::kDone) {
+        ShowStatus(m_success ? m_op->GetStageText(stage)
+                             : ResourceText(IDS_OPERATION_FAILED, "Operation Failed!").GetString());
+        if (m_statusBarMade)
+            m_progress.SetPos(stage + 1);
+    }
+    if (stage != CWebSvrOp::kDone || !OnOpDone()) {
+        m_timer = dialog.SetTimer(kStepTimer, kStepDelayMs);
+        return;
+    }
+    // The run that reached its last stage succeeded, whatever an earlier try
+    // of the same dialog did: a login accepted at the second try closes the
+    // dialog as one accepted at the first.
+    m_op->CloseRequest();
+    m_success = 1;
+    if (endDialog)
+        dialog.EndDialog(IDOK);
+}
+
+void CPumpOp::OnStepTimer(CDialog& dialog, UINT errorStringId)
+{
+    dialog.KillTimer(kStepTimer);
+    m_timer = 0;
+    if (!m_op || m_stage < 0)
+        return;
+    if (m_op->Run(dialog.GetSafeHwnd(), kStageMessage, m_stage))
+        return;
+
+    TheLog().Comment("Op Step FAILED");
+    m_success = 0;
+    m_awaitingStart = true;
+    m_op->ReleaseUpload();
+    CDlgError error(dialog.GetSafeHwnd());
+    error.m_details = m_op->GetErrorText();
+    if (error.m_details.IsEmpty())
+        error.m_details = ResourceText(errorStringId, "");
+    error.DoModal();
+    ShowStatus("");
+    m_stage = -1;
+    if (m_statusBarMade)
+        m_progress.SetPos(0);
+    m_op->CloseRequest();
+}
+
+void CPumpOp::DropOp()
+{
+    if (m_op)
+        m_op->CloseRequest();
+    m_op.reset();
+}

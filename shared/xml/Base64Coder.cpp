@@ -1,0 +1,388 @@
+#include "shared/xml/Base64Coder.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstring>
+#include <new>
+
+#include "classlib/win32/CFile.h"
+
+namespace {
+
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr char kPad = '=';
+constexpr BYTE kNotInAlphabet = 0xFE;
+constexpr BYTE kPadValue = 0xFF;
+
+// Characters with bit 7 set decode as their 7-bit selves: text that passed
+// through a mail path which set the high bit still decodes.
+constexpr std::array<BYTE, 256> MakeDecodeTable()
+{
+    std::array<BYTE, 256> table{};
+    table.fill(kNotInAlphabet);
+    for (int i = 0; i < 64; ++i) {
+        const auto ch = static_cast<BYTE>(kAlphabet[i]);
+        table[ch] = static_cast<BYTE>(i);
+        table[ch | 0x80] = static_cast<BYTE>(i);
+    }
+    table[static_cast<BYTE>(kPad)] = kPadValue;
+    table[static_cast<BYTE>(kPad) | 0x80] = kPadValue;
+    return table;
+}
+
+// Built by the compiler, so there is nothing to race on at first use.
+constexpr std::array<BYTE, 256> kDecodeTable = MakeDecodeTable();
+
+constexpr BYTE kEmpty[1] = {0};
+
+// Bigger than the largest n a buffer can be rounded up from.
+constexpr UINT kReserveLimit = UINT_MAX - 4096;
+
+// File64Coder reads and writes in blocks far bigger than a line: one
+// ReadFile per line is what makes big documents slow.
+constexpr UINT kLineBytes = 48;
+constexpr UINT kLineChars = 64;
+constexpr UINT kLinesPerBlock = 1024;
+constexpr UINT kEncodeBlock = kLineBytes * kLinesPerBlock;
+constexpr UINT kEncodeOutput = (kLineChars + 1) * kLinesPerBlock;
+constexpr UINT kDecodeBlock = 64 * 1024;
+constexpr UINT kGroupChars = 4;
+constexpr UINT kProbeChars = 79;
+
+// Fills as much of buffer as the file still holds.
+UINT ReadFull(CFile& file, void* buffer, UINT count)
+{
+    auto* bytes = static_cast<BYTE*>(buffer);
+    UINT total = 0;
+    while (total < count) {
+        const UINT got = file.Read(bytes + total, count - total);
+        if (got == 0)
+            break;
+        total += got;
+    }
+    return total;
+}
+
+} // namespace
+
+Base64Coder::~Base64Coder() = default;
+
+BOOL Base64Coder::Reserve(std::unique_ptr<BYTE[]>& buffer, UINT& capacity, UINT& length, UINT n)
+{
+    // Always room for a closing zero, and a buffer even for nothing, so the
+    // getters never hand out null or unterminated text.
+    if (!buffer || capacity <= n) {
+        buffer.reset();
+        capacity = 0;
+        length = 0;
+        if (n > kReserveLimit)
+            return FALSE;
+        const UINT size = ((n >> 12) + 1) << 12;
+        buffer.reset(new (std::nothrow) BYTE[size]);
+        if (!buffer)
+            return FALSE;
+        capacity = size;
+    }
+    std::fill(buffer.get(), buffer.get() + capacity, BYTE{0});
+    length = 0;
+    return TRUE;
+}
+
+BOOL Base64Coder::ReserveEncoded(UINT n)
+{
+    return Reserve(m_encoded, m_encodedCapacity, m_encodedLength, n);
+}
+
+BOOL Base64Coder::ReservePlain(UINT n)
+{
+    return Reserve(m_plain, m_plainCapacity, m_plainLength, n);
+}
+
+BOOL Base64Coder::LoadPlainInput(const BYTE* bytes, UINT count)
+{
+    if (!bytes)
+        count = 0;
+    if (!ReservePlain(count))
+        return FALSE;
+    std::copy(bytes, bytes + count, m_plain.get());
+    m_plainLength = count;
+    return TRUE;
+}
+
+BOOL Base64Coder::LoadEncodedInput(const char* characters, UINT count)
+{
+    if (!characters)
+        count = 0;
+    if (!ReserveEncoded(count))
+        return FALSE;
+    BYTE* out = m_encoded.get();
+    for (UINT i = 0; i < count; ++i) {
+        const auto ch = static_cast<BYTE>(characters[i]);
+        if (!IsSkippedChar(ch))
+            *out++ = ch;
+    }
+    m_encodedLength = static_cast<UINT>(out - m_encoded.get());
+    return TRUE;
+}
+
+bool Base64Coder::IsSkippedChar(BYTE ch) const
+{
+    return (ch >= 7 && ch <= 13) || ch == ' ';
+}
+
+void Base64Coder::SplitSextets(const Group& bytes, Group& sextets) const
+{
+    const BYTE b0 = bytes.value[0];
+    const BYTE b1 = bytes.value[1];
+    const BYTE b2 = bytes.value[2];
+    sextets.value[0] = static_cast<BYTE>(b0 >> 2);
+    sextets.value[1] = static_cast<BYTE>(((b0 << 4) & 0x3F) | (b1 >> 4));
+    sextets.value[2] = static_cast<BYTE>(((b1 << 2) & 0x3F) | (b2 >> 6));
+    sextets.value[3] = static_cast<BYTE>(b2 & 0x3F);
+    sextets.count = 4;
+}
+
+void Base64Coder::JoinSextets(const Group& sextets, Group& bytes) const
+{
+    const BYTE s0 = sextets.value[0];
+    const BYTE s1 = sextets.value[1];
+    const BYTE s2 = sextets.value[2];
+    const BYTE s3 = sextets.value[3];
+    bytes.value[0] = static_cast<BYTE>((s0 << 2) | ((s1 >> 4) & 0x03));
+    bytes.value[1] = static_cast<BYTE>((s1 << 4) | ((s2 >> 2) & 0x0F));
+    bytes.value[2] = static_cast<BYTE>((s2 << 6) | (s3 & 0x3F));
+    bytes.value[3] = 0;
+    bytes.count = 3;
+}
+
+int Base64Coder::EncodeGroup(const Group& bytes, char* output) const
+{
+    const int count = std::clamp(bytes.count, 1, 3);
+    Group padded;
+    std::copy(bytes.value, bytes.value + count, padded.value);
+    padded.count = count;
+
+    Group sextets;
+    SplitSextets(padded, sextets);
+    for (int i = 0; i < 4; ++i)
+        output[i] = i <= count ? kAlphabet[sextets.value[i]] : kPad;
+    return 4;
+}
+
+int Base64Coder::DecodeGroup(const Group& characters, BYTE* output) const
+{
+    const int count = std::clamp(characters.count, 0, 4);
+    Group sextets;
+    int pads = 0;
+    for (int i = 0; i < count; ++i) {
+        BYTE value = kDecodeTable[characters.value[i]];
+        if (value == kPadValue) {
+            ++pads;
+            value = 0;
+        }
+        // Anything else outside the alphabet stays 0xFE; joining cuts it
+        // to the sextet 62.
+        sextets.value[i] = value;
+    }
+    sextets.count = count;
+
+    Group bytes;
+    JoinSextets(sextets, bytes);
+    const int produced = std::max(count - 1 - pads, 0);
+    std::copy(bytes.value, bytes.value + produced, output);
+    return produced;
+}
+
+BOOL Base64Coder::EncodeText(const char* text)
+{
+    if (!text)
+        return TRUE;
+    return EncodeBytes(reinterpret_cast<const BYTE*>(text), static_cast<UINT>(std::strlen(text)));
+}
+
+BOOL Base64Coder::EncodeBytes(const BYTE* bytes, UINT count)
+{
+    if (!LoadPlainInput(bytes, count))
+        return FALSE;
+    count = m_plainLength;
+    if (count > kReserveLimit / 2 || !ReserveEncoded(2 * count))
+        return FALSE;
+
+    const BYTE* in = m_plain.get();
+    char* const start = reinterpret_cast<char*>(m_encoded.get());
+    char* out = start;
+    UINT i = 0;
+    for (; count - i >= 3; i += 3) {
+        Group group;
+        std::copy(in + i, in + i + 3, group.value);
+        group.count = 3;
+        out += EncodeGroup(group, out);
+    }
+    if (i < count) {
+        Group group;
+        group.count = static_cast<int>(count - i);
+        std::copy(in + i, in + count, group.value);
+        out += EncodeGroup(group, out);
+    }
+    m_encodedLength = static_cast<UINT>(out - start);
+    return TRUE;
+}
+
+BOOL Base64Coder::DecodeText(const char* text)
+{
+    if (!text)
+        return TRUE;
+    return DecodeBytes(text, static_cast<UINT>(std::strlen(text)));
+}
+
+BOOL Base64Coder::DecodeBytes(const char* characters, UINT count)
+{
+    if (!LoadEncodedInput(characters, count))
+        return FALSE;
+    // Four characters never give more than three bytes.
+    if (!ReservePlain(m_encodedLength))
+        return FALSE;
+
+    const BYTE* in = m_encoded.get();
+    const UINT length = m_encodedLength;
+    BYTE* out = m_plain.get();
+    UINT i = 0;
+    for (; length - i >= kGroupChars; i += kGroupChars) {
+        Group group;
+        std::copy(in + i, in + i + kGroupChars, group.value);
+        group.count = kGroupChars;
+        out += DecodeGroup(group, out);
+    }
+    if (i < length) {
+        Group group;
+        group.count = static_cast<int>(length - i);
+        std::copy(in + i, in + length, group.value);
+        out += DecodeGroup(group, out);
+    }
+    m_plainLength = static_cast<UINT>(out - m_plain.get());
+    return TRUE;
+}
+
+const BYTE* Base64Coder::GetDecoded() const
+{
+    return m_plain ? m_plain.get() : kEmpty;
+}
+
+const char* Base64Coder::GetEncoded() const
+{
+    return m_encoded ? reinterpret_cast<const char*>(m_encoded.get())
+                     : reinterpret_cast<const char*>(kEmpty);
+}
+
+File64Coder::~File64Coder() = default;
+
+BOOL File64Coder::EncodeFile(const char* inputPath, const char* outputPath)
+{
+    // The input first: a missing input must not empty the output.
+    CFile input;
+    if (!input.Open(inputPath, CFile::modeRead | CFile::shareExclusive))
+        return FALSE;
+    CFile output;
+    if (!output.Open(outputPath, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive))
+        return FALSE;
+
+    std::unique_ptr<BYTE[]> block(new (std::nothrow) BYTE[kEncodeBlock]);
+    std::unique_ptr<char[]> lines(new (std::nothrow) char[kEncodeOutput]);
+    if (!block || !lines)
+        return FALSE;
+
+    for (;;) {
+        const UINT got = ReadFull(input, block.get(), kEncodeBlock);
+        if (got == 0)
+            break;
+        // A block is whole lines, so only the file's last line can be short.
+        if (!EncodeBytes(block.get(), got))
+            return FALSE;
+        const char* chars = GetEncoded();
+        UINT left = GetEncodedLength();
+        char* out = lines.get();
+        while (left > 0) {
+            const UINT n = std::min(left, kLineChars);
+            out = std::copy(chars, chars + n, out);
+            *out++ = '\n';
+            chars += n;
+            left -= n;
+        }
+        if (!output.Write(lines.get(), static_cast<UINT>(out - lines.get())))
+            return FALSE;
+        if (got < kEncodeBlock)
+            break;
+    }
+    return TRUE;
+}
+
+BOOL File64Coder::IsUnbrokenText(const char* path)
+{
+    CFile file;
+    if (!file.Open(path, CFile::modeRead | CFile::shareDenyWrite))
+        return FALSE;
+    char probe[kProbeChars];
+    const UINT got = ReadFull(file, probe, kProbeChars);
+    return std::memchr(probe, '\n', got) ? FALSE : TRUE;
+}
+
+// Line breaks need no handling of their own: the core carries an incomplete
+// group across reads, so where the text is broken (and whether CR comes
+// with LF) cannot change the bytes. Both entry points share it.
+BOOL File64Coder::DecodeFile(const char* inputPath, const char* outputPath)
+{
+    return DecodeInto(inputPath, outputPath);
+}
+
+BOOL File64Coder::DecodeLines(const char* inputPath, const char* outputPath)
+{
+    return DecodeInto(inputPath, outputPath);
+}
+
+BOOL File64Coder::DecodeInto(const char* inputPath, const char* outputPath)
+{
+    CFile input;
+    if (!input.Open(inputPath, CFile::modeRead | CFile::shareDenyWrite))
+        return FALSE;
+    CFile output;
+    if (!output.Open(outputPath, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive))
+        return FALSE;
+    return DecodeStream(input, output);
+}
+
+BOOL File64Coder::DecodeStream(CFile& input, CFile& output)
+{
+    // Room for a block behind the up to three characters carried over.
+    std::unique_ptr<char[]> pending(new (std::nothrow) char[kDecodeBlock + kGroupChars]);
+    if (!pending)
+        return FALSE;
+    char* const text = pending.get();
+
+    auto decode = [&](UINT count) {
+        return DecodeBytes(text, count) && output.Write(GetDecoded(), GetDecodedLength());
+    };
+
+    UINT held = 0;
+    for (;;) {
+        const UINT got = input.Read(text + held, kDecodeBlock);
+        if (got == 0)
+            break;
+        // Skipped characters go first, so that groups are counted in the
+        // characters that decode.
+        UINT kept = held;
+        for (UINT i = held; i < held + got; ++i) {
+            if (!IsSkippedChar(static_cast<BYTE>(text[i])))
+                text[kept++] = text[i];
+        }
+        const UINT whole = kept - kept % kGroupChars;
+        if (whole > 0 && !decode(whole))
+            return FALSE;
+        held = kept - whole;
+        std::memmove(text, text + whole, held);
+    }
+    // Only the end of the input may hold a short group.
+    if (held > 0 && !decode(held))
+        return FALSE;
+    return TRUE;
+}

@@ -1,0 +1,195 @@
+// The frame the SAX readers share. Template files, receipt files and the
+// signed-document response are streamed through MSXML's SAX reader so that a
+// document of many megabytes of base64 goes to a file, never to memory.
+//
+// A reader derives from CSAXContentHandler, keeps the elements it cares
+// about on a CSAXStack, opens capture elements with PushTextElement and lets
+// the base route character data. RunSaxParse runs one file through it.
+#pragma once
+
+#include <memory>
+#include <windows.h>
+
+// After windows.h, whose types it uses.
+#include <msxml2.h>
+
+#include "classlib/strings/CString.h"
+#include "classlib/strings/CTypedPtrList.h"
+#include "shared/xml/XMLIO.h"
+
+// MinGW's import libraries carry none of these; the values are MSXML 3.0's.
+extern const CLSID kClsidSAXXMLReader;
+extern const IID kIidSAXXMLReader;
+extern const IID kIidSAXContentHandler;
+extern const IID kIidSAXErrorHandler;
+
+// The open elements a handler cares about; the top is the innermost. Each
+// entry knows whether the handler made it (a capture element, a record that
+// is still to be filed) or only refers to it (the target, which may stand
+// for several nested containers and is never deleted here).
+class CSAXStack {
+public:
+    // An element taken off the stack. Letting it go deletes the element only
+    // when the stack owned it; release() hands an owned one on.
+    struct EntryDeleter {
+        bool owned = false;
+        void operator()(CXMLElem* element) const
+        {
+            if (owned)
+                delete element;
+        }
+    };
+    using Entry = std::unique_ptr<CXMLElem, EntryDeleter>;
+
+    CSAXStack() = default;
+    CSAXStack(const CSAXStack&) = delete;
+    CSAXStack& operator=(const CSAXStack&) = delete;
+    // Whatever a parse left behind is abandoned (see Abandon).
+    ~CSAXStack();
+
+    // Both may throw std::bad_alloc; an owned element is deleted then.
+    void PushBorrowed(CXMLElem* element);
+    void PushOwned(std::unique_ptr<CXMLElem> element);
+
+    // Null when empty.
+    CXMLElem* Top() const;
+    bool IsTopOwned() const;
+    bool IsEmpty() const { return m_entries.IsEmpty(); }
+    int GetCount() const { return m_entries.GetCount(); }
+
+    // Takes the top off (an empty entry when there is none).
+    Entry Pop();
+
+    // Empties the stack after a parse that stopped before the ends of these
+    // elements (a fatal error mid-document). Owned elements are deleted; a
+    // temporary file that is still open was being filled and nobody took its
+    // path, so it is closed and removed. Borrowed elements are left alone.
+    void Abandon();
+
+private:
+    struct Slot {
+        CXMLElem* element;
+        bool owned;
+    };
+    CTypedPtrList<Slot> m_entries{Ownership::Owned};
+};
+
+// The content handler base. Its target (not owned) is the record being
+// filled. Created with a count of 0; the reader holds the lasting references
+// and the handler deletes itself with the last Release.
+class CSAXContentHandler : public ISAXContentHandler {
+public:
+    static constexpr int kPieceChars = 4096;
+
+    explicit CSAXContentHandler(CXMLElem* target) : m_target(target) {}
+    CSAXContentHandler(const CSAXContentHandler&) = delete;
+    CSAXContentHandler& operator=(const CSAXContentHandler&) = delete;
+
+    // IUnknown: IID_IUnknown and ISAXContentHandler only.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    // ISAXContentHandler. Everything but characters does nothing here; the
+    // readers override startElement and endElement.
+    HRESULT STDMETHODCALLTYPE putDocumentLocator(ISAXLocator* locator) override;
+    HRESULT STDMETHODCALLTYPE startDocument() override;
+    HRESULT STDMETHODCALLTYPE endDocument() override;
+    HRESULT STDMETHODCALLTYPE startPrefixMapping(const wchar_t* prefix, int prefixLength,
+                                                 const wchar_t* uri, int uriLength) override;
+    HRESULT STDMETHODCALLTYPE endPrefixMapping(const wchar_t* prefix, int prefixLength) override;
+    HRESULT STDMETHODCALLTYPE startElement(const wchar_t* namespaceUri, int namespaceLength,
+                                           const wchar_t* localName, int localLength,
+                                           const wchar_t* qName, int qLength,
+                                           ISAXAttributes* attributes) override;
+    HRESULT STDMETHODCALLTYPE endElement(const wchar_t* namespaceUri, int namespaceLength,
+                                         const wchar_t* localName, int localLength,
+                                         const wchar_t* qName, int qLength) override;
+    // Every reader routes text the same way, so the base does it: with a text
+    // target and the capture flag on the top element, the text is appended
+    // to the target; else, with an open temporary file, it is written there
+    // in pieces of kPieceChars characters, each converted to narrow text on
+    // its own; else it is dropped (containers, unknown elements).
+    HRESULT STDMETHODCALLTYPE characters(const wchar_t* text, int length) override;
+    HRESULT STDMETHODCALLTYPE ignorableWhitespace(const wchar_t* text, int length) override;
+    HRESULT STDMETHODCALLTYPE processingInstruction(const wchar_t* target, int targetLength,
+                                                    const wchar_t* data, int dataLength) override;
+    HRESULT STDMETHODCALLTYPE skippedEntity(const wchar_t* name, int length) override;
+
+    // Opens a capture element named child when the top of the stack is named
+    // parent. parent receives the top (null when the stack is empty);
+    // element the new element, whose capture flag is set and which has no
+    // targets yet: the caller points it somewhere. E_INVALIDARG for a null
+    // out-parameter, E_FAIL (nothing pushed) when the top is not the parent,
+    // E_OUTOFMEMORY.
+    HRESULT PushTextElement(const char* parentName, const char* childName, CXMLElem** parent,
+                            CXMLElem** element);
+
+    // For when the reader has stopped: what is still open will never end.
+    void AbandonOpenElements() { m_stack.Abandon(); }
+
+    CXMLElem* GetTarget() const { return m_target; }
+    const CSAXStack& GetStack() const { return m_stack; }
+
+    // The element's local name in narrow text: the namespace prefix is not
+    // part of it (taken off the qualified name should the reader give no
+    // local name).
+    static CString ElementName(const wchar_t* localName, int localLength, const wchar_t* qName,
+                               int qLength);
+
+protected:
+    virtual ~CSAXContentHandler() = default;
+
+    // The target takes the container's name and goes on the stack.
+    void PushTarget(const CString& name);
+    // Takes the top off only when it carries name: an element for which
+    // nothing was pushed ends without effect.
+    CSAXStack::Entry PopNamed(const CString& name);
+
+    // Writes one piece of character data to an element's temporary file.
+    virtual bool WritePiece(CFile& file, const wchar_t* text, int length);
+
+    CSAXStack m_stack;
+
+private:
+    void Capture(const wchar_t* text, int length);
+    void WriteToTempFile(CXMLElem& element, const wchar_t* text, int length);
+
+    CXMLElem* m_target;
+    volatile LONG m_refs = 0;
+};
+
+// The reader's error handler: errors are let pass (a fatal one ends the parse
+// and parseURL reports it); messages go to the diagnostic log.
+class CSAXErrorHandler : public ISAXErrorHandler {
+public:
+    CSAXErrorHandler() = default;
+    CSAXErrorHandler(const CSAXErrorHandler&) = delete;
+    CSAXErrorHandler& operator=(const CSAXErrorHandler&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    HRESULT STDMETHODCALLTYPE error(ISAXLocator* locator, const wchar_t* message,
+                                    HRESULT code) override;
+    HRESULT STDMETHODCALLTYPE fatalError(ISAXLocator* locator, const wchar_t* message,
+                                         HRESULT code) override;
+    HRESULT STDMETHODCALLTYPE ignorableWarning(ISAXLocator* locator, const wchar_t* message,
+                                               HRESULT code) override;
+
+protected:
+    virtual ~CSAXErrorHandler() = default;
+
+private:
+    volatile LONG m_refs = 0;
+};
+
+// Runs the file at path through a new SAX reader with handler and a new
+// error handler. Holds a reference to handler for the run, so a handler made
+// with new and never referenced is gone when this returns; a caller that
+// wants to look at it afterwards takes a reference of its own first. Once the
+// reader has stopped, whatever is still on the handler's stack is abandoned.
+// 0, or the HRESULT of the first step that failed (the reader's parse error
+// for a file that does not parse); E_INVALIDARG for a null argument.
+HRESULT RunSaxParse(const char* path, CSAXContentHandler* handler);
