@@ -18,8 +18,8 @@ HRESULT CButtonPicture::Create(UINT bitmapId)
     m_description.bmp.hbitmap = bitmap;
     m_description.bmp.hpal = nullptr;
     // TRUE: the picture deletes the bitmap when it goes.
-    HRESULT hr = OleCreatePictureIndirect(&m_description, IID_IPictureDisp, TRUE,
-                                          m_picture.PutVoid());
+    HRESULT hr =
+        OleCreatePictureIndirect(&m_description, IID_IPictureDisp, TRUE, m_picture.PutVoid());
     if (FAILED(hr) || !m_picture) {
         // No picture took the bitmap over.
         DeleteObject(bitmap);

@@ -63,8 +63,8 @@ HGLOBAL CopyBlock(HANDLE source)
 
 CClipBack::CClipBack()
 {
-    m_owner = CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              nullptr, nullptr);
+    m_owner = CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
+                              nullptr);
     m_saved = m_owner ? Save() : LastError();
     if (FAILED(m_saved))
         TheLog().HResult("CClipBack::CClipBack", m_saved);

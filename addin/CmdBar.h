@@ -46,7 +46,7 @@ public:
 
 private:
     CTypedPtrList<CCmdBtn> m_buttons{Ownership::Borrowed}; // one reference held on each
-    IDispatch* m_owner = nullptr; // the explorer or inspector; not held
+    IDispatch* m_owner = nullptr;                          // the explorer or inspector; not held
     CString m_name;
     CComPtr<IDispatch> m_commandBar;
 };

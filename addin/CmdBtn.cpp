@@ -114,9 +114,9 @@ bool PackBitmap(HBITMAP bitmap, WORD bitCount, std::vector<char>& block)
     header->biBitCount = bitCount;
     header->biCompression = BI_RGB;
     HDC screen = GetDC(nullptr);
-    const int lines = GetDIBits(screen, bitmap, 0, static_cast<UINT>(height),
-                                block.data() + headerSize,
-                                reinterpret_cast<BITMAPINFO*>(block.data()), DIB_RGB_COLORS);
+    const int lines =
+        GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), block.data() + headerSize,
+                  reinterpret_cast<BITMAPINFO*>(block.data()), DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
     // The driver may leave the image size out.
     header = reinterpret_cast<BITMAPINFOHEADER*>(block.data());
@@ -190,8 +190,7 @@ HRESULT PutFaceOnClipboard(HWND owner, HBITMAP face)
 
 CCmdBtn::CCmdBtn(UINT captionId, UINT faceId, UINT maskId)
     : CEventHandler(kButtonEventTable), m_captionId(captionId), m_faceId(faceId), m_maskId(maskId)
-{
-}
+{}
 
 CCmdBtn::~CCmdBtn() = default;
 

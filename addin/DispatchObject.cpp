@@ -56,8 +56,7 @@ HRESULT CDispatchObject::GetTypeInfo(UINT, LCID, ITypeInfo** info)
     return E_FAIL;
 }
 
-HRESULT CDispatchObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
-                                       DISPID* ids)
+HRESULT CDispatchObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids)
 {
     if (iid != IID_NULL)
         return DISP_E_UNKNOWNINTERFACE;

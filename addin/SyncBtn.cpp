@@ -1,8 +1,6 @@
 #include "addin/SyncBtn.h"
 
-CSyncBtn::CSyncBtn(UINT captionId, UINT faceId, UINT maskId) : CCmdBtn(captionId, faceId, maskId)
-{
-}
+CSyncBtn::CSyncBtn(UINT captionId, UINT faceId, UINT maskId) : CCmdBtn(captionId, faceId, maskId) {}
 
 BOOL CSyncBtn::CanClick()
 {

@@ -83,7 +83,8 @@ int main()
     CString url;
     CProtocol protocol;
     ServiceGlobals().protocol = &protocol;
-    if (FAILED(config.GetServiceUrl(url, "services/gateway.asmx")) || FAILED(protocol.Connect(url))) {
+    if (FAILED(config.GetServiceUrl(url, "services/gateway.asmx")) ||
+        FAILED(protocol.Connect(url))) {
         std::printf("cannot connect to %s\n", url.GetString());
         return 1;
     }
@@ -103,7 +104,8 @@ int main()
     const Run runs[] = {{1, false}, {20, false}, {5, true}, {200, false}};
     const Memory baseline = ReadMemory();
     std::printf("baseline working set %.1f MB\n", baseline.workingSet);
-    std::printf("%-8s %-9s %10s %12s %22s\n", "size", "mode", "seconds", "MB/s", "peak above baseline");
+    std::printf("%-8s %-9s %10s %12s %22s\n", "size", "mode", "seconds", "MB/s",
+                "peak above baseline");
     bool flat = true;
     for (const Run& run : runs) {
         const std::string path = folder + "document.bin";

@@ -52,6 +52,12 @@ const char* CWinApp::CommandTailOf(const char* commandLine)
     return at;
 }
 
-CWinApp* AfxGetApp() { return g_app; }
+CWinApp* AfxGetApp()
+{
+    return g_app;
+}
 
-void AfxSetApp(CWinApp* app) { g_app = app; }
+void AfxSetApp(CWinApp* app)
+{
+    g_app = app;
+}

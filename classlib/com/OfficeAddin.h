@@ -33,7 +33,8 @@ inline constexpr IID IID_IRibbonControl = {0x000c0395, 0, 0, {0xc0, 0, 0, 0, 0, 
 
 struct IDTExtensibility2 : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE OnConnection(IDispatch* application, ext_ConnectMode mode,
-                                                   IDispatch* addInInstance, SAFEARRAY** custom) = 0;
+                                                   IDispatch* addInInstance,
+                                                   SAFEARRAY** custom) = 0;
     virtual HRESULT STDMETHODCALLTYPE OnDisconnection(ext_DisconnectMode mode,
                                                       SAFEARRAY** custom) = 0;
     virtual HRESULT STDMETHODCALLTYPE OnAddInsUpdate(SAFEARRAY** custom) = 0;

@@ -75,9 +75,9 @@ CHttpFile* CHttpConnection::OpenRequest(const char* verb, const char* objectName
                                         const char* referer, DWORD_PTR context,
                                         const char** acceptTypes, const char* version, DWORD flags)
 {
-    HINTERNET request = HttpOpenRequestA(m_handle.Get(), verb, objectName, version,
-                                         referer && *referer ? referer : nullptr, acceptTypes, flags,
-                                         context);
+    HINTERNET request =
+        HttpOpenRequestA(m_handle.Get(), verb, objectName, version,
+                         referer && *referer ? referer : nullptr, acceptTypes, flags, context);
     if (!request)
         ThrowLastInternetError(context);
     return new CHttpFile(request, context);

@@ -12,7 +12,8 @@
 class CInternetException {
 public:
     explicit CInternetException(DWORD error, DWORD_PTR context = 0)
-        : m_dwError(error), m_dwContext(context) {}
+        : m_dwError(error), m_dwContext(context)
+    {}
 
     // The system's text for the error (WinINet's own messages included).
     CString GetErrorMessage() const;
@@ -58,8 +59,9 @@ class CInternetSession {
 public:
     // InternetOpen with these arguments; throws CInternetException on failure.
     CInternetSession(const char* agent, DWORD_PTR context = 1,
-                     DWORD accessType = INTERNET_OPEN_TYPE_PRECONFIG, const char* proxyName = nullptr,
-                     const char* proxyBypass = nullptr, DWORD flags = 0);
+                     DWORD accessType = INTERNET_OPEN_TYPE_PRECONFIG,
+                     const char* proxyName = nullptr, const char* proxyBypass = nullptr,
+                     DWORD flags = 0);
     CInternetSession(const CInternetSession&) = delete;
     CInternetSession& operator=(const CInternetSession&) = delete;
     virtual ~CInternetSession();
@@ -89,7 +91,8 @@ private:
 class CHttpConnection {
 public:
     CHttpConnection(HINTERNET connection, const char* server, INTERNET_PORT port, DWORD_PTR context)
-        : m_handle(connection), m_server(server), m_port(port), m_context(context) {}
+        : m_handle(connection), m_server(server), m_port(port), m_context(context)
+    {}
     CHttpConnection(const CHttpConnection&) = delete;
     CHttpConnection& operator=(const CHttpConnection&) = delete;
     virtual ~CHttpConnection() = default;

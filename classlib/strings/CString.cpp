@@ -15,7 +15,10 @@ bool IsBlank(char ch)
 
 } // namespace
 
-void SetResourceModule(HINSTANCE module) { g_resourceModule = module; }
+void SetResourceModule(HINSTANCE module)
+{
+    g_resourceModule = module;
+}
 
 HINSTANCE GetResourceModule()
 {
@@ -118,7 +121,8 @@ int CString::Replace(const char* oldText, const char* newText)
     const std::string from(oldText);
     const std::string to(newText ? newText : "");
     int count = 0;
-    for (auto at = m_text.find(from); at != std::string::npos; at = m_text.find(from, at + to.size())) {
+    for (auto at = m_text.find(from); at != std::string::npos;
+         at = m_text.find(from, at + to.size())) {
         m_text.replace(at, from.size(), to);
         ++count;
     }

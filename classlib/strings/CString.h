@@ -12,7 +12,8 @@ class CString {
 public:
     CString() = default;
     CString(const char* text) : m_text(text ? text : "") {}
-    CString(const char* text, int count) : m_text(text ? text : "", text && count > 0 ? count : 0) {}
+    CString(const char* text, int count) : m_text(text ? text : "", text && count > 0 ? count : 0)
+    {}
     CString(char ch, int repeat = 1) : m_text(repeat > 0 ? repeat : 0, ch) {}
     CString(std::string_view text) : m_text(text) {}
     explicit CString(std::string text) : m_text(std::move(text)) {}
@@ -29,14 +30,34 @@ public:
     const char* GetString() const { return m_text.c_str(); }
     const std::string& str() const { return m_text; }
 
-    CString& operator=(const char* text) { m_text = text ? text : ""; return *this; }
-    CString& operator+=(const CString& other) { m_text += other.m_text; return *this; }
-    CString& operator+=(const char* text) { if (text) m_text += text; return *this; }
-    CString& operator+=(char ch) { m_text += ch; return *this; }
+    CString& operator=(const char* text)
+    {
+        m_text = text ? text : "";
+        return *this;
+    }
+    CString& operator+=(const CString& other)
+    {
+        m_text += other.m_text;
+        return *this;
+    }
+    CString& operator+=(const char* text)
+    {
+        if (text)
+            m_text += text;
+        return *this;
+    }
+    CString& operator+=(char ch)
+    {
+        m_text += ch;
+        return *this;
+    }
 
     friend CString operator+(CString left, const CString& right) { return left += right; }
     friend CString operator+(CString left, const char* right) { return left += right; }
-    friend CString operator+(const char* left, const CString& right) { return CString(left) += right; }
+    friend CString operator+(const char* left, const CString& right)
+    {
+        return CString(left) += right;
+    }
     friend CString operator+(CString left, char right) { return left += right; }
 
     friend bool operator==(const CString& a, const CString& b) { return a.m_text == b.m_text; }

@@ -109,7 +109,11 @@ public:
     public:
         explicit Iterator(const void* node) : m_node(static_cast<const Node*>(node)) {}
         T* operator*() const { return m_node->item; }
-        Iterator& operator++() { m_node = m_node->next; return *this; }
+        Iterator& operator++()
+        {
+            m_node = m_node->next;
+            return *this;
+        }
         bool operator!=(const Iterator& other) const { return m_node != other.m_node; }
 
     private:

@@ -19,12 +19,12 @@ public:
         shareDenyWrite = 0x0020,
         shareDenyRead = 0x0030,
         shareDenyNone = 0x0040,
-        modeNoInherit = 0x0080,   // handles are never inherited; accepted as given
-        modeCreate = 0x1000,      // create; truncates unless modeNoTruncate
-        modeNoTruncate = 0x2000,  // with modeCreate: open an existing file as it is
-        typeText = 0x4000,        // accepted for its callers; files are binary
+        modeNoInherit = 0x0080,  // handles are never inherited; accepted as given
+        modeCreate = 0x1000,     // create; truncates unless modeNoTruncate
+        modeNoTruncate = 0x2000, // with modeCreate: open an existing file as it is
+        typeText = 0x4000,       // accepted for its callers; files are binary
         typeBinary = 0x8000,
-        modeCreateNew = 0x10000,  // create only when no file of that name exists
+        modeCreateNew = 0x10000, // create only when no file of that name exists
     };
 
     enum SeekPosition { begin = FILE_BEGIN, current = FILE_CURRENT, end = FILE_END };

@@ -11,8 +11,8 @@ LONG CRegKey::Open(HKEY parent, const char* path, REGSAM access)
 LONG CRegKey::Create(HKEY parent, const char* path, const char* keyClass, REGSAM access)
 {
     Close();
-    return RegCreateKeyExA(parent, path, 0, const_cast<char*>(keyClass), 0, access, nullptr,
-                           &m_key, nullptr);
+    return RegCreateKeyExA(parent, path, 0, const_cast<char*>(keyClass), 0, access, nullptr, &m_key,
+                           nullptr);
 }
 
 void CRegKey::Close()

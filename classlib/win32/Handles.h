@@ -41,8 +41,14 @@ private:
 };
 
 namespace handle_detail {
-inline HANDLE Null() { return nullptr; }
-inline HANDLE InvalidValue() { return INVALID_HANDLE_VALUE; }
+inline HANDLE Null()
+{
+    return nullptr;
+}
+inline HANDLE InvalidValue()
+{
+    return INVALID_HANDLE_VALUE;
+}
 } // namespace handle_detail
 
 // Events, processes, threads, mappings: null means none.

@@ -284,10 +284,8 @@ HRESULT CCfgBase::GetCmdBarState(CCmdBarState& state)
         long CCmdBarState::*field;
     };
     static constexpr Member kMembers[] = {
-        {"CmdBarTop", &CCmdBarState::Top},
-        {"CmdBarLeft", &CCmdBarState::Left},
-        {"CmdBarPos", &CCmdBarState::Position},
-        {"CmdBarRowIndex", &CCmdBarState::RowIndex},
+        {"CmdBarTop", &CCmdBarState::Top},         {"CmdBarLeft", &CCmdBarState::Left},
+        {"CmdBarPos", &CCmdBarState::Position},    {"CmdBarRowIndex", &CCmdBarState::RowIndex},
         {"CmdBarVisible", &CCmdBarState::Visible},
     };
     for (const Member& member : kMembers) {

@@ -88,8 +88,8 @@ public:
     const CString& GetClsid() const { return m_clsid; }
 
     // Longest texts the stored forms hold.
-    static constexpr DWORD kTextCapacity = 512;  // a setting's text, with its zero
-    static constexpr DWORD kHostCapacity = 256;  // "Host", with its zero
+    static constexpr DWORD kTextCapacity = 512;   // a setting's text, with its zero
+    static constexpr DWORD kHostCapacity = 256;   // "Host", with its zero
     static constexpr DWORD kSecretCapacity = 256; // bytes of UTF-16
 
 protected:

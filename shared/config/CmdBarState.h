@@ -2,7 +2,7 @@
 #pragma once
 
 struct CCmdBarState {
-    long Top = -1;      // -1: not set
+    long Top = -1; // -1: not set
     long Left = -1;
     long Position = -1;
     long RowIndex = -1;

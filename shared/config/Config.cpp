@@ -28,19 +28,55 @@ DWORD CConfig::GetFlag(const char* name, DWORD defaultValue)
     return value ? 1 : 0;
 }
 
-DWORD CConfig::GetMakeReceipt() { return GetFlag("MakeReceipt", 1); }
-DWORD CConfig::GetGotoShortcuts() { return GetFlag("GotoShortcuts", 1); }
-DWORD CConfig::GetShowWizIntro() { return GetFlag("ShowWizIntro", 1); }
-DWORD CConfig::GetTemplatesOnly() { return GetFlag("TemplatesOnly", 0); }
-DWORD CConfig::GetSingleClick() { return GetFlag("SingleClick", 0); }
-DWORD CConfig::GetShowAttachWarning() { return GetFlag("ShowAttachWarning", 1); }
-DWORD CConfig::GetSyncSize() { return GetFlag("SyncSize", 1); }
-DWORD CConfig::GetShowReceipt() { return GetFlag("ShowReceipt", 1); }
-DWORD CConfig::GetLockTemplates() { return GetFlag("LockTemplates", 0); }
+DWORD CConfig::GetMakeReceipt()
+{
+    return GetFlag("MakeReceipt", 1);
+}
+DWORD CConfig::GetGotoShortcuts()
+{
+    return GetFlag("GotoShortcuts", 1);
+}
+DWORD CConfig::GetShowWizIntro()
+{
+    return GetFlag("ShowWizIntro", 1);
+}
+DWORD CConfig::GetTemplatesOnly()
+{
+    return GetFlag("TemplatesOnly", 0);
+}
+DWORD CConfig::GetSingleClick()
+{
+    return GetFlag("SingleClick", 0);
+}
+DWORD CConfig::GetShowAttachWarning()
+{
+    return GetFlag("ShowAttachWarning", 1);
+}
+DWORD CConfig::GetSyncSize()
+{
+    return GetFlag("SyncSize", 1);
+}
+DWORD CConfig::GetShowReceipt()
+{
+    return GetFlag("ShowReceipt", 1);
+}
+DWORD CConfig::GetLockTemplates()
+{
+    return GetFlag("LockTemplates", 0);
+}
 
-void CConfig::SetShowWizIntro(DWORD value) { SetKey("ShowWizIntro", value); }
-void CConfig::SetShowAttachWarning(DWORD value) { SetKey("ShowAttachWarning", value); }
-void CConfig::SetSyncSize(DWORD value) { SetKey("SyncSize", value); }
+void CConfig::SetShowWizIntro(DWORD value)
+{
+    SetKey("ShowWizIntro", value);
+}
+void CConfig::SetShowAttachWarning(DWORD value)
+{
+    SetKey("ShowAttachWarning", value);
+}
+void CConfig::SetSyncSize(DWORD value)
+{
+    SetKey("SyncSize", value);
+}
 
 HRESULT CConfig::GetTemplateFolder(CString& folder)
 {

@@ -21,7 +21,10 @@ void BuildKey(BYTE (&key)[8])
         key[i] = static_cast<BYTE>(kMasked[i] ^ kMask);
 }
 
-constexpr DWORD RoundToBlock(DWORD length) { return (length + 7) & ~DWORD{7}; }
+constexpr DWORD RoundToBlock(DWORD length)
+{
+    return (length + 7) & ~DWORD{7};
+}
 
 } // namespace
 
@@ -95,8 +98,8 @@ HRESULT CCfgBase::GetSecret(const char* name, CString& text)
 
 HRESULT CConfig::SetCredentials(const CCredentials& credentials)
 {
-    for (const CString* field : {&credentials.m_email, &credentials.m_password,
-                                 &credentials.m_accountId}) {
+    for (const CString* field :
+         {&credentials.m_email, &credentials.m_password, &credentials.m_accountId}) {
         if (field->Find('\t') >= 0) {
             TheLog().Error("CConfig::SetCredentials: a field holds a tab and is not stored");
             return E_INVALIDARG;

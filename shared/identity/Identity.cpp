@@ -17,8 +17,7 @@ HRESULT CIdentity::IdentifyUser(const char* wantedType, CString& displayName, CS
     return hr;
 }
 
-HRESULT CIdentity::IdentifyOpenUser(const char* wantedType, CString& displayName,
-                                    CString& address)
+HRESULT CIdentity::IdentifyOpenUser(const char* wantedType, CString& displayName, CString& address)
 {
     ULONG idSize = 0;
     LPENTRYID rawId = nullptr;

@@ -20,8 +20,8 @@ constexpr WORD kOrdinalDupPropset = 174;
 using InitializeFn = HRESULT(WINAPI*)(void*);
 using UninitializeFn = void(WINAPI*)();
 using LogonExFn = HRESULT(WINAPI*)(ULONG_PTR, char*, char*, ULONG, IMAPISession**);
-using QueryAllRowsFn = HRESULT(WINAPI*)(IMAPITable*, SPropTagArray*, SRestriction*,
-                                        SSortOrderSet*, LONG, SRowSet**);
+using QueryAllRowsFn = HRESULT(WINAPI*)(IMAPITable*, SPropTagArray*, SRestriction*, SSortOrderSet*,
+                                        LONG, SRowSet**);
 using FreeRowsFn = void(WINAPI*)(SRowSet*);
 using FreeAdrListFn = void(WINAPI*)(ADRLIST*);
 using DupPropsetFn = SCODE(WINAPI*)(int, SPropValue*, LPALLOCATEBUFFER, SPropValue**);
@@ -73,9 +73,8 @@ HRESULT QueryAllRows(IMAPITable* table, const SPropTagArray* columns,
     if (!query)
         return MAPI_E_NOT_INITIALIZED;
     // MAPI's prototype is not const-correct; it only reads these.
-    return query(table, const_cast<SPropTagArray*>(columns),
-                 const_cast<SRestriction*>(restriction), const_cast<SSortOrderSet*>(sort),
-                 maxRows, rows);
+    return query(table, const_cast<SPropTagArray*>(columns), const_cast<SRestriction*>(restriction),
+                 const_cast<SSortOrderSet*>(sort), maxRows, rows);
 }
 
 void FreeRows(SRowSet* rows)

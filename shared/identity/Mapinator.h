@@ -17,8 +17,8 @@
 
 // Exchange directory tags and the Exchange address-book provider's UID,
 // which MinGW's MAPI headers lack.
-inline constexpr ULONG kPrEmsAbContainerId = 0xFFFD0003;      // PR_EMS_AB_CONTAINERID
-inline constexpr ULONG kPrEmsAbProxyAddressesA = 0x800F101E;  // PR_EMS_AB_PROXY_ADDRESSES_A
+inline constexpr ULONG kPrEmsAbContainerId = 0xFFFD0003;     // PR_EMS_AB_CONTAINERID
+inline constexpr ULONG kPrEmsAbProxyAddressesA = 0x800F101E; // PR_EMS_AB_PROXY_ADDRESSES_A
 // MUIDEMSAB, {C840A7DC-42C0-1A10-B4B9-08002B2FE182}, in stored byte order.
 inline constexpr BYTE kMuidEmsAb[16] = {0xDC, 0xA7, 0x40, 0xC8, 0xC0, 0x42, 0x10, 0x1A,
                                         0xB4, 0xB9, 0x08, 0x00, 0x2B, 0x2F, 0xE1, 0x82};

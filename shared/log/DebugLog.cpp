@@ -269,7 +269,8 @@ void CDebugLog::Enter(const char* name)
         return;
     CLock lock(m_lock);
     Record(kBlocks, Wrapped("<block_enter>", EscapeXml(name), "</block_enter>"),
-           CString(name) + " {\n", (m_flags & kMessageBox) ? Formatted("Entering %s!", name) : nullptr);
+           CString(name) + " {\n",
+           (m_flags & kMessageBox) ? Formatted("Entering %s!", name) : nullptr);
     ++m_depth;
 }
 
@@ -279,8 +280,8 @@ void CDebugLog::Exit(const char* name)
         return;
     CLock lock(m_lock);
     --m_depth;
-    Record(kBlocks, Wrapped("<block_exit>", EscapeXml(name), "</block_exit>"),
-           CString("} ") + name, (m_flags & kMessageBox) ? Formatted("Exiting %s!", name) : nullptr);
+    Record(kBlocks, Wrapped("<block_exit>", EscapeXml(name), "</block_exit>"), CString("} ") + name,
+           (m_flags & kMessageBox) ? Formatted("Exiting %s!", name) : nullptr);
 }
 
 void CDebugLog::Error(const char* text)
@@ -357,8 +358,11 @@ void CDebugLog::CommentFormatInt(const char* format, long value)
 const char* CDebugLog::ClassOf(HRESULT code)
 {
     static constexpr DWORD kConstants[] = {
-        1, 2, 6, 15, 25, 27, 29, 30, 32, 33, 38, 50, 67, 80, 86, 109, 122, 183, 233, 299, 1004,
-        1054, 1064, 1113, 1115, 1223, 1229, 1232, 1314, 1315, 1317, 1319, 1323, 2202, 4002,
+        1,          2,          6,          15,         25,         27,         29,
+        30,         32,         33,         38,         50,         67,         80,
+        86,         109,        122,        183,        233,        299,        1004,
+        1054,       1064,       1113,       1115,       1223,       1229,       1232,
+        1314,       1315,       1317,       1319,       1323,       2202,       4002,
         0x00030200, 0x80004002, 0x80004005, 0x80030008, 0x80030009, 0x80030012, 0x80030013,
         0x80030019, 0x8003001D, 0x8003001E, 0x80030020, 0x80030021, 0x80030050, 0x80030057,
         0x80030070, 0x80070005, 0x8007000E, 0x80070057};

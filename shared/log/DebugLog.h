@@ -73,8 +73,7 @@ private:
     void OpenLogFile(const char* name);
     // The escaped text in the escape buffer (cut, never split, when full).
     const char* EscapeXml(const char* text);
-    void Record(DWORD level, const char* fileForm, const char* consoleForm,
-                const char* boxForm);
+    void Record(DWORD level, const char* fileForm, const char* consoleForm, const char* boxForm);
 
     CString m_filePath;
     bool m_headerWritten = false;
@@ -102,4 +101,7 @@ private:
 };
 
 // Shorthands for the process's log.
-inline CDebugLog& TheLog() { return CDebugLog::Process(); }
+inline CDebugLog& TheLog()
+{
+    return CDebugLog::Process();
+}

@@ -35,8 +35,7 @@ void ClearOut(VARIANT* out)
         VariantClear(out);
 }
 
-HRESULT AddUserProperty(IDispatch* properties, BSTR name, bool addToFolderFields,
-                        VARIANT* property)
+HRESULT AddUserProperty(IDispatch* properties, BSTR name, bool addToFolderFields, VARIANT* property)
 {
     VARIANT args[] = {BoolArg(addToFolderFields), LongArg(CDispatcher::kUserPropertyText),
                       BorrowedTextArg(name)};
@@ -170,8 +169,7 @@ HRESULT CDispatcher::SetUserProperty(IDispatch* item, const wchar_t* propertyNam
     return CallMethod(item, L"Save", ignored.Put(), 0, nullptr);
 }
 
-HRESULT CDispatcher::GetUserProperty(IDispatch* item, const wchar_t* propertyName,
-                                     CString& value)
+HRESULT CDispatcher::GetUserProperty(IDispatch* item, const wchar_t* propertyName, CString& value)
 {
     try {
         value.Empty();

@@ -36,21 +36,21 @@ public:
     // (such as Item) refuse a plain method call, so a failed call is tried
     // once more as a property read; that second result counts. result may
     // be null when the caller wants no value.
-    static HRESULT CallMethod(IDispatch* object, const wchar_t* name, VARIANT* result,
-                              int argCount, VARIANT* args);
+    static HRESULT CallMethod(IDispatch* object, const wchar_t* name, VARIANT* result, int argCount,
+                              VARIANT* args);
 
     // Finds the item's custom user property by name. With create, a missing
     // one is added as a text property; addToFolderFields asks for it to be
     // shown in the folder too, which some folders refuse, so that is tried
     // first and then without. property receives the property object, or
     // stays empty when there is none. Result of the last object-model call.
-    static HRESULT FindUserProperty(IDispatch* item, const wchar_t* propertyName,
-                                    VARIANT* property, BOOL addToFolderFields, BOOL create);
+    static HRESULT FindUserProperty(IDispatch* item, const wchar_t* propertyName, VARIANT* property,
+                                    BOOL addToFolderFields, BOOL create);
 
     // Sets the text of a user property, adding it when missing, and saves
     // the item when asked and the value went in.
-    static HRESULT SetUserProperty(IDispatch* item, const wchar_t* propertyName,
-                                   const char* value, BOOL addToFolderFields, BOOL save);
+    static HRESULT SetUserProperty(IDispatch* item, const wchar_t* propertyName, const char* value,
+                                   BOOL addToFolderFields, BOOL save);
 
     // The text of a user property. A value of another type is given in its
     // text form (a number as its digits); one with no text form (null, an

@@ -193,8 +193,8 @@ int CBodyPart::SaveToTempFile(BOOL body, BOOL useHtml)
         CString path;
         if (!CreateTempFile(folder, html ? ".htm" : nullptr, path))
             return 0;
-        const HRESULT hr = body ? WriteBodyToFile(path, nullptr, nullptr, useHtml)
-                                : SaveAsFile(path);
+        const HRESULT hr =
+            body ? WriteBodyToFile(path, nullptr, nullptr, useHtml) : SaveAsFile(path);
         if (FAILED(hr)) {
             DeleteFileA(path);
             return 0;

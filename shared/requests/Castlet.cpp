@@ -1,6 +1,5 @@
 #include "shared/requests/Castlet.h"
 
-
 CCastlet::~CCastlet()
 {
     m_file.Reset();

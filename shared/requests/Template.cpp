@@ -27,7 +27,8 @@ CString LoadText(UINT id, const char* fallback)
 }
 
 // Deletes the owned elements of list and appends copies of other's.
-template <class T> HRESULT CopyList(CTypedPtrList<T>& list, const CTypedPtrList<T>& other)
+template <class T>
+HRESULT CopyList(CTypedPtrList<T>& list, const CTypedPtrList<T>& other)
 {
     list.RemoveAll();
     try {

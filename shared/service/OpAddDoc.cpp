@@ -6,10 +6,9 @@
 
 OpAddDoc::OpAddDoc(const char* serviceUrl) : OpQuillet(serviceUrl)
 {
-    static const char* const kTexts[6] = {"Preparing Data",     "Connecting to Quillet",
-                                          "Uploading Document: %lu of %lu bytes",
-                                          "Receiving Response", "Confirming Result",
-                                          "Document Added"};
+    static const char* const kTexts[6] = {
+        "Preparing Data",     "Connecting to Quillet", "Uploading Document: %lu of %lu bytes",
+        "Receiving Response", "Confirming Result",     "Document Added"};
     Describe("OpAddDoc", "AddDocumentToRequest", kTexts);
 }
 

@@ -8,9 +8,9 @@ constexpr const char* kMethod = "InviteSigners";
 
 OpInvite::OpInvite(const char* serviceUrl) : OpQuillet(serviceUrl)
 {
-    static const char* const kTexts[6] = {"Preparing Data",     "Connecting to Quillet",
-                                          "Inviting Signers",   "Receiving Response",
-                                          "Confirming Result",  "Signers Invited"};
+    static const char* const kTexts[6] = {"Preparing Data",    "Connecting to Quillet",
+                                          "Inviting Signers",  "Receiving Response",
+                                          "Confirming Result", "Signers Invited"};
     Describe("OpInvite", kMethod, kTexts);
 }
 

@@ -9,9 +9,9 @@ constexpr const char* kMethod = "GetUserInfo";
 
 OpLogin::OpLogin(const char* serviceUrl) : CWebSvrOp(serviceUrl)
 {
-    static const char* const kTexts[6] = {"Preparing Data",     "Connecting to Quillet",
-                                          "Requesting Login",   "Receiving Response",
-                                          "Confirming Result",  "User Logged In"};
+    static const char* const kTexts[6] = {"Preparing Data",    "Connecting to Quillet",
+                                          "Requesting Login",  "Receiving Response",
+                                          "Confirming Result", "User Logged In"};
     Describe("OpLogin", kMethod, kTexts);
 }
 
@@ -21,7 +21,8 @@ int OpLogin::PrepareData()
         return 0;
     // The password is not sent: the account ID (the API code) and the
     // e-mail identify the user.
-    m_requestBody = SoapEnvelopeHead(kMethod) + SoapElement("pstr_APICode", m_credentials.m_accountId) +
+    m_requestBody = SoapEnvelopeHead(kMethod) +
+                    SoapElement("pstr_APICode", m_credentials.m_accountId) +
                     SoapElement("pstr_Email", m_credentials.m_email) + SoapEnvelopeTail(kMethod);
     return 1;
 }

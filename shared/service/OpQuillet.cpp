@@ -124,8 +124,9 @@ HRESULT OpQuillet::PutBase64(CBodyPart* part, bool asDocument)
     CScratchFile encoded;
     bool ready = part && saved.IsValid() && encoded.IsValid();
     if (ready) {
-        const HRESULT hr = asDocument ? part->SaveAsFile(saved.Path())
-                                      : part->WriteBodyToFile(saved.Path(), nullptr, nullptr, FALSE);
+        const HRESULT hr = asDocument
+                               ? part->SaveAsFile(saved.Path())
+                               : part->WriteBodyToFile(saved.Path(), nullptr, nullptr, FALSE);
         ready = SUCCEEDED(hr);
     }
     if (ready) {
@@ -255,7 +256,8 @@ const char* OpQuillet::WriteOpFile()
         CString text;
         text.Format("<%s>", m_opKind.GetString());
         CString line;
-        line.Format("<SOAPAction>%s</SOAPAction>\n", XmlEscaped(m_soapAction.GetString()).GetString());
+        line.Format("<SOAPAction>%s</SOAPAction>\n",
+                    XmlEscaped(m_soapAction.GetString()).GetString());
         text += line;
         for (POSITION pos = m_castlets.GetHeadPosition(); pos;) {
             const CCastlet* castlet = m_castlets.GetNext(pos);
@@ -266,7 +268,8 @@ const char* OpQuillet::WriteOpFile()
         }
         line.Format("</%s>", m_opKind.GetString());
         text += line;
-        const HRESULT hr = WriteAll(m_requestFile.Get(), text, static_cast<DWORD>(text.GetLength()));
+        const HRESULT hr =
+            WriteAll(m_requestFile.Get(), text, static_cast<DWORD>(text.GetLength()));
         m_requestFile.Reset();
         if (FAILED(hr)) {
             DeleteFileA(m_requestFilePath);

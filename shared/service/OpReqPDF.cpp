@@ -19,7 +19,8 @@ int OpReqPDF::PrepareData()
 {
     if (!PrepRxFile())
         return 0;
-    m_requestBody = SoapEnvelopeHead(kMethod) + SoapElement("pstr_APICode", m_credentials.m_accountId) +
+    m_requestBody = SoapEnvelopeHead(kMethod) +
+                    SoapElement("pstr_APICode", m_credentials.m_accountId) +
                     SoapElement("pstr_FileID", m_fileId) +
                     SoapElement("pstr_DocumentID", m_documentId) + SoapEnvelopeTail(kMethod);
     // The envelope is read by the streaming reader, not loaded whole.
@@ -44,7 +45,8 @@ int OpReqPDF::ParseResponse()
         if (response.LoadFile(m_responseFilePath) == S_OK) {
             if (response.GotoNode("/soap:Envelope/soap:Body/soap:Fault") == S_OK)
                 (void)response.GetSingleNodeValue("faultstring", text);
-            else if (response.GotoNode("/soap:Envelope/soap:Body/DownloadSignedDocumentResponse") == S_OK)
+            else if (response.GotoNode("/soap:Envelope/soap:Body/DownloadSignedDocumentResponse") ==
+                     S_OK)
                 (void)response.GetSingleNodeValue("DownloadSignedDocumentResult", text);
         }
         m_errorText = text;

@@ -19,7 +19,8 @@ int OpReqStat::PrepareData()
 {
     if (!PrepRxFile())
         return 0;
-    m_requestBody = SoapEnvelopeHead(kMethod) + SoapElement("pstr_APICode", m_credentials.m_accountId) +
+    m_requestBody = SoapEnvelopeHead(kMethod) +
+                    SoapElement("pstr_APICode", m_credentials.m_accountId) +
                     SoapElement("pstr_FileID", m_fileId) + SoapEnvelopeTail(kMethod);
     return 1;
 }

@@ -32,9 +32,9 @@ const char* SignTypeOf(int type)
 
 OpSendDoc::OpSendDoc(const char* serviceUrl) : OpQuillet(serviceUrl)
 {
-    static const char* const kTexts[6] = {"Preparing Data",    "Connecting to Quillet",
-                                          "Creating Signature Request", "Receiving Response",
-                                          "Confirming Result", "Signature Request Created"};
+    static const char* const kTexts[6] = {
+        "Preparing Data",     "Connecting to Quillet", "Creating Signature Request",
+        "Receiving Response", "Confirming Result",     "Signature Request Created"};
     Describe("OpSendDoc", kMethod, kTexts);
 }
 
@@ -142,10 +142,11 @@ HRESULT OpSendDoc::WriteRecipients()
     // The agent loads these lists as XML: each value is escaped on its own.
     auto target = [](const CRecip& recip) {
         CString line;
-        line.Format("<target><email>%s</email><name>%s</name><role>%s</role><tier>%d</tier></target>\n",
-                    XmlEscaped(recip.m_email.GetString()).GetString(),
-                    XmlEscaped(recip.m_name.GetString()).GetString(),
-                    XmlEscaped(recip.m_role.GetString()).GetString(), recip.m_sequence);
+        line.Format(
+            "<target><email>%s</email><name>%s</name><role>%s</role><tier>%d</tier></target>\n",
+            XmlEscaped(recip.m_email.GetString()).GetString(),
+            XmlEscaped(recip.m_name.GetString()).GetString(),
+            XmlEscaped(recip.m_role.GetString()).GetString(), recip.m_sequence);
         return line;
     };
     CString audience = "<m:pstr_Audience>";

@@ -13,7 +13,8 @@
 class CWebSvrSession : public CInternetSession {
 public:
     explicit CWebSvrSession(const char* agent)
-        : CInternetSession(agent, 1, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0) {}
+        : CInternetSession(agent, 1, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)
+    {}
 
     // Opens the HTTP connection to the process's server (the default host
     // when none is set) on the configured port and makes it the process's.

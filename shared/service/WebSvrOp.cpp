@@ -55,8 +55,7 @@ CWebSvrOp::~CWebSvrOp()
     ForgetLastRun();
 }
 
-void CWebSvrOp::Describe(const char* opKind, const char* method,
-                         const char* const (&stageTexts)[6])
+void CWebSvrOp::Describe(const char* opKind, const char* method, const char* const (&stageTexts)[6])
 {
     m_opKind = opKind;
     std::copy(std::begin(stageTexts), std::end(stageTexts), m_stageText);
@@ -197,8 +196,9 @@ void CWebSvrOp::LogXml(const char* textOrPath, bool isPath)
 int CWebSvrOp::ParseSoapFault()
 {
     m_responseDoc = std::make_unique<CXMLDoc>();
-    const HRESULT loaded = m_responseFilePath.IsEmpty() ? m_responseDoc->LoadString(m_responseText)
-                                                        : m_responseDoc->LoadFile(m_responseFilePath);
+    const HRESULT loaded = m_responseFilePath.IsEmpty()
+                               ? m_responseDoc->LoadString(m_responseText)
+                               : m_responseDoc->LoadFile(m_responseFilePath);
     // An unreadable answer is a failure even with no text to show for it.
     if (loaded != S_OK) {
         if (SUCCEEDED(m_errorCode))
@@ -270,13 +270,20 @@ int CWebSvrOp::Run(HWND window, UINT message, int stage)
 int CWebSvrOp::RunStage(HWND window, UINT message, int stage)
 {
     switch (stage) {
-    case kPrepare: return Prepare(window, message);
-    case kOpen: return Open(window, message);
-    case kSend: return Send(window, message);
-    case kStatus: return Status(window, message);
-    case kRead: return Read(window, message);
-    case kDone: return 1;
-    default: return 0;
+    case kPrepare:
+        return Prepare(window, message);
+    case kOpen:
+        return Open(window, message);
+    case kSend:
+        return Send(window, message);
+    case kStatus:
+        return Status(window, message);
+    case kRead:
+        return Read(window, message);
+    case kDone:
+        return 1;
+    default:
+        return 0;
     }
 }
 
@@ -440,7 +447,8 @@ int CWebSvrOp::Status(HWND window, UINT message)
 
     if (status == HTTP_STATUS_PROXY_AUTH_REQ) {
         m_request->ErrorDlg(GetDesktopWindow(), ERROR_INTERNET_INCORRECT_PASSWORD,
-                            FLAGS_ERROR_UI_FLAGS_GENERATE_DATA | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS);
+                            FLAGS_ERROR_UI_FLAGS_GENERATE_DATA |
+                                FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS);
         SendWhole();
         status = 0;
         m_request->QueryInfoStatusCode(status);

@@ -76,7 +76,10 @@ protected:
 
     // Only S_OK counts as found: the readers' "not found" (S_FALSE) becomes
     // E_FAIL, so no caller takes a missing answer for success.
-    static HRESULT OkOrFailure(HRESULT hr) { return hr == S_OK ? S_OK : (FAILED(hr) ? hr : E_FAIL); }
+    static HRESULT OkOrFailure(HRESULT hr)
+    {
+        return hr == S_OK ? S_OK : (FAILED(hr) ? hr : E_FAIL);
+    }
 
     // Builds the request; non-zero for success.
     virtual int PrepareData() = 0;

@@ -83,8 +83,9 @@ void CDlgLogin::OnPaint()
         GetObjectA(banner, sizeof info, &info);
         HDC memory = CreateCompatibleDC(dc);
         HGDIOBJ previous = SelectObject(memory, banner);
-        TransparentBlt(dc, frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
-                       memory, 0, 0, info.bmWidth, info.bmHeight, RGB(255, 0, 255));
+        TransparentBlt(dc, frame.left, frame.top, frame.right - frame.left,
+                       frame.bottom - frame.top, memory, 0, 0, info.bmWidth, info.bmHeight,
+                       RGB(255, 0, 255));
         SelectObject(memory, previous);
         DeleteDC(memory);
         DeleteObject(banner);

@@ -367,7 +367,8 @@ int ExtractElementText(const char* source, const char* name, CString& text, int*
     // that merely begins the same way is another element.
     auto opensAt = [&](size_t pos) {
         size_t after = pos + 1 + tag.size();
-        if (after >= input.size() || input[pos] != '<' || input.compare(pos + 1, tag.size(), tag) != 0)
+        if (after >= input.size() || input[pos] != '<' ||
+            input.compare(pos + 1, tag.size(), tag) != 0)
             return false;
         char next = input[after];
         return next == '\t' || next == '\n' || next == ' ' || next == '/' || next == '>';

@@ -80,5 +80,5 @@ private:
 // *attributes holds what stands between the name and the start tag's ">".
 // On 0 (not found, truncated input, null arguments, offset out of range)
 // nothing is written.
-int ExtractElementText(const char* source, const char* name, CString& text,
-                       int* offset = nullptr, CString* attributes = nullptr);
+int ExtractElementText(const char* source, const char* name, CString& text, int* offset = nullptr,
+                       CString* attributes = nullptr);

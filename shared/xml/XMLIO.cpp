@@ -108,7 +108,8 @@ HRESULT CXMLElem::CreateTempFile()
         return E_FAIL;
     auto file = std::make_unique<CFile>();
     // The system made this file for us a moment ago; it is empty and ours.
-    if (!file->Open(names.GetFilePath(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive)) {
+    if (!file->Open(names.GetFilePath(),
+                    CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive)) {
         DeleteFileA(names.GetFilePath());
         return E_FAIL;
     }

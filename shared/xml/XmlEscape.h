@@ -14,7 +14,10 @@ const char* XmlEscapeEntry(unsigned char byte);
 // Replaces text by its escaped form.
 void XmlEscape(CString& text);
 CString XmlEscaped(std::string_view text);
-inline CString XmlEscaped(const char* text) { return XmlEscaped(std::string_view(text ? text : "")); }
+inline CString XmlEscaped(const char* text)
+{
+    return XmlEscaped(std::string_view(text ? text : ""));
+}
 
 // Writes the escaped contents of source (from its current position) into a
 // new temporary file opened in destination, then rewinds destination. When

@@ -12,13 +12,13 @@ static std::vector<StoredProp> ContainerProps(const char* name, const std::strin
 }
 
 static std::vector<StoredProp> HierarchyRow(const std::string& entryId, const char* name,
-                                            const std::string& providerUid, const ULONG* containerId)
+                                            const std::string& providerUid,
+                                            const ULONG* containerId)
 {
     std::vector<StoredProp> row = {BinaryProp(PR_ENTRYID, entryId),
                                    TextProp(PR_DISPLAY_NAME_A, name),
                                    BinaryProp(PR_AB_PROVIDER_ID, providerUid),
-                                   LongProp(PR_DEPTH, 0),
-                                   LongProp(PR_OBJECT_TYPE, MAPI_ABCONT)};
+                                   LongProp(PR_DEPTH, 0), LongProp(PR_OBJECT_TYPE, MAPI_ABCONT)};
     if (containerId)
         row.push_back(LongProp(kTagContainerId, *containerId));
     return row;
@@ -26,8 +26,7 @@ static std::vector<StoredProp> HierarchyRow(const std::string& entryId, const ch
 
 CAbContainer::CAbContainer(const char* name, const std::string& entryId)
     : CPropObject(name, ContainerProps(name, entryId)), m_isRoot(entryId.empty())
-{
-}
+{}
 
 HRESULT CAbContainer::OpenObject(ULONG size, const ENTRYID* id, bool containersToo, ULONG* type,
                                  LPUNKNOWN* object)
@@ -52,8 +51,8 @@ HRESULT CAbContainer::OpenObject(ULONG size, const ENTRYID* id, bool containersT
         return MAPI_E_UNKNOWN_ENTRYID;
     if (kind == 'G' && !key.empty() && std::strtoul(key.c_str(), nullptr, 10) < fixture.galCount) {
         *type = MAPI_ABCONT;
-        *object = static_cast<IABContainer*>(
-            new CAbContainer("GalContainer", MakeEntryId(kind, key)));
+        *object =
+            static_cast<IABContainer*>(new CAbContainer("GalContainer", MakeEntryId(kind, key)));
         return S_OK;
     }
     if (kind == 'C') {
@@ -82,10 +81,10 @@ STDMETHODIMP CAbContainer::GetHierarchyTable(ULONG, LPMAPITABLE* table)
     for (unsigned i = 0; i < CStandIn::Get().Fixture().galCount; ++i)
         rows.push_back(HierarchyRow(MakeEntryId('G', std::to_string(i)), "Global Address List",
                                     kExchangeDirectoryUid, &root));
-    rows.push_back(HierarchyRow(MakeEntryId('C', "rooms"), "All Rooms", kExchangeDirectoryUid,
-                                &nested));
-    rows.push_back(HierarchyRow(MakeEntryId('C', "offline"), "Offline List",
-                                kExchangeDirectoryUid, nullptr));
+    rows.push_back(
+        HierarchyRow(MakeEntryId('C', "rooms"), "All Rooms", kExchangeDirectoryUid, &nested));
+    rows.push_back(
+        HierarchyRow(MakeEntryId('C', "offline"), "Offline List", kExchangeDirectoryUid, nullptr));
     *table = new CTable("HierarchyTable", std::move(rows));
     return S_OK;
 }

@@ -33,8 +33,8 @@ static std::vector<StoredProp> Stored(const ADRENTRY& entry)
             break;
         case PT_BINARY:
             props.push_back(BinaryProp(
-                value.ulPropTag,
-                std::string(reinterpret_cast<const char*>(value.Value.bin.lpb), value.Value.bin.cb)));
+                value.ulPropTag, std::string(reinterpret_cast<const char*>(value.Value.bin.lpb),
+                                             value.Value.bin.cb)));
             break;
         default:
             break;
@@ -98,7 +98,10 @@ STDMETHODIMP CAddrBook::Advise(ULONG, LPENTRYID, ULONG, LPMAPIADVISESINK, ULONG*
 {
     return Unsupported("Advise");
 }
-STDMETHODIMP CAddrBook::Unadvise(ULONG) { return Unsupported("Unadvise"); }
+STDMETHODIMP CAddrBook::Unadvise(ULONG)
+{
+    return Unsupported("Unadvise");
+}
 STDMETHODIMP CAddrBook::CreateOneOff(LPTSTR, LPTSTR, LPTSTR, ULONG, ULONG*, LPENTRYID*)
 {
     return Unsupported("CreateOneOff");
@@ -108,7 +111,10 @@ STDMETHODIMP CAddrBook::NewEntry(ULONG_PTR, ULONG, ULONG, LPENTRYID, ULONG, LPEN
 {
     return Unsupported("NewEntry");
 }
-STDMETHODIMP CAddrBook::Address(ULONG_PTR*, LPADRPARM, LPADRLIST*) { return Unsupported("Address"); }
+STDMETHODIMP CAddrBook::Address(ULONG_PTR*, LPADRPARM, LPADRLIST*)
+{
+    return Unsupported("Address");
+}
 STDMETHODIMP CAddrBook::Details(ULONG*, LPFNDISMISS, LPVOID, ULONG, LPENTRYID, LPFNBUTTON, LPVOID,
                                 LPTSTR, ULONG)
 {
@@ -122,12 +128,30 @@ STDMETHODIMP CAddrBook::QueryDefaultRecipOpt(LPTSTR, ULONG, ULONG*, LPSPropValue
 {
     return Unsupported("QueryDefaultRecipOpt");
 }
-STDMETHODIMP CAddrBook::GetPAB(ULONG*, LPENTRYID*) { return Unsupported("GetPAB"); }
-STDMETHODIMP CAddrBook::SetPAB(ULONG, LPENTRYID) { return Unsupported("SetPAB"); }
-STDMETHODIMP CAddrBook::GetDefaultDir(ULONG*, LPENTRYID*) { return Unsupported("GetDefaultDir"); }
-STDMETHODIMP CAddrBook::SetDefaultDir(ULONG, LPENTRYID) { return Unsupported("SetDefaultDir"); }
-STDMETHODIMP CAddrBook::GetSearchPath(ULONG, LPSRowSet*) { return Unsupported("GetSearchPath"); }
-STDMETHODIMP CAddrBook::SetSearchPath(ULONG, LPSRowSet) { return Unsupported("SetSearchPath"); }
+STDMETHODIMP CAddrBook::GetPAB(ULONG*, LPENTRYID*)
+{
+    return Unsupported("GetPAB");
+}
+STDMETHODIMP CAddrBook::SetPAB(ULONG, LPENTRYID)
+{
+    return Unsupported("SetPAB");
+}
+STDMETHODIMP CAddrBook::GetDefaultDir(ULONG*, LPENTRYID*)
+{
+    return Unsupported("GetDefaultDir");
+}
+STDMETHODIMP CAddrBook::SetDefaultDir(ULONG, LPENTRYID)
+{
+    return Unsupported("SetDefaultDir");
+}
+STDMETHODIMP CAddrBook::GetSearchPath(ULONG, LPSRowSet*)
+{
+    return Unsupported("GetSearchPath");
+}
+STDMETHODIMP CAddrBook::SetSearchPath(ULONG, LPSRowSet)
+{
+    return Unsupported("SetSearchPath");
+}
 STDMETHODIMP CAddrBook::PrepareRecips(ULONG, LPSPropTagArray, LPADRLIST)
 {
     return Unsupported("PrepareRecips");

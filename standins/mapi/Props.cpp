@@ -72,8 +72,8 @@ SCODE CopyPropOut(const StoredProp& prop, SPropValue& out, void* parent)
     }
     case PT_MV_STRING8: {
         void* array = nullptr;
-        SCODE sc = MAPIAllocateMore(
-            static_cast<ULONG>(sizeof(char*) * (prop.values.size() + 1)), parent, &array);
+        SCODE sc = MAPIAllocateMore(static_cast<ULONG>(sizeof(char*) * (prop.values.size() + 1)),
+                                    parent, &array);
         if (FAILED(sc))
             return sc;
         char** texts = static_cast<char**>(array);
@@ -91,8 +91,8 @@ SCODE CopyPropOut(const StoredProp& prop, SPropValue& out, void* parent)
     }
 }
 
-HRESULT CopyPropsOut(const std::vector<StoredProp>& props, const SPropTagArray* tags,
-                     ULONG* count, SPropValue** out)
+HRESULT CopyPropsOut(const std::vector<StoredProp>& props, const SPropTagArray* tags, ULONG* count,
+                     SPropValue** out)
 {
     if (!count || !out)
         return MAPI_E_INVALID_PARAMETER;
@@ -100,8 +100,8 @@ HRESULT CopyPropsOut(const std::vector<StoredProp>& props, const SPropTagArray* 
     *out = nullptr;
     ULONG wanted = tags ? tags->cValues : static_cast<ULONG>(props.size());
     void* buffer = nullptr;
-    SCODE sc = MAPIAllocateBuffer(static_cast<ULONG>(sizeof(SPropValue) * (wanted ? wanted : 1)),
-                                  &buffer);
+    SCODE sc =
+        MAPIAllocateBuffer(static_cast<ULONG>(sizeof(SPropValue) * (wanted ? wanted : 1)), &buffer);
     if (FAILED(sc))
         return sc;
     SPropValue* values = static_cast<SPropValue*>(buffer);

@@ -23,8 +23,8 @@ const StoredProp* FindProp(const std::vector<StoredProp>& props, ULONG tag);
 
 // The asked properties (all when tags is null) in one new MAPI buffer;
 // missing ones come back as PT_ERROR with MAPI_W_ERRORS_RETURNED.
-HRESULT CopyPropsOut(const std::vector<StoredProp>& props, const SPropTagArray* tags,
-                     ULONG* count, SPropValue** out);
+HRESULT CopyPropsOut(const std::vector<StoredProp>& props, const SPropTagArray* tags, ULONG* count,
+                     SPropValue** out);
 // One property into out, its data allocated on parent.
 SCODE CopyPropOut(const StoredProp& prop, SPropValue& out, void* parent);
 

@@ -114,7 +114,10 @@ STDMETHODIMP CSession::OpenProfileSection(LPMAPIUID, LPCIID, ULONG, LPPROFSECT*)
 {
     return Unsupported("OpenProfileSection");
 }
-STDMETHODIMP CSession::GetStatusTable(ULONG, LPMAPITABLE*) { return Unsupported("GetStatusTable"); }
+STDMETHODIMP CSession::GetStatusTable(ULONG, LPMAPITABLE*)
+{
+    return Unsupported("GetStatusTable");
+}
 STDMETHODIMP CSession::CompareEntryIDs(ULONG, LPENTRYID, ULONG, LPENTRYID, ULONG, ULONG*)
 {
     return Unsupported("CompareEntryIDs");
@@ -123,7 +126,10 @@ STDMETHODIMP CSession::Advise(ULONG, LPENTRYID, ULONG, LPMAPIADVISESINK, ULONG*)
 {
     return Unsupported("Advise");
 }
-STDMETHODIMP CSession::Unadvise(ULONG) { return Unsupported("Unadvise"); }
+STDMETHODIMP CSession::Unadvise(ULONG)
+{
+    return Unsupported("Unadvise");
+}
 STDMETHODIMP CSession::MessageOptions(ULONG_PTR, ULONG, LPTSTR, LPMESSAGE)
 {
     return Unsupported("MessageOptions");
@@ -132,15 +138,24 @@ STDMETHODIMP CSession::QueryDefaultMessageOpt(LPTSTR, ULONG, ULONG*, LPSPropValu
 {
     return Unsupported("QueryDefaultMessageOpt");
 }
-STDMETHODIMP CSession::EnumAdrTypes(ULONG, ULONG*, LPTSTR**) { return Unsupported("EnumAdrTypes"); }
+STDMETHODIMP CSession::EnumAdrTypes(ULONG, ULONG*, LPTSTR**)
+{
+    return Unsupported("EnumAdrTypes");
+}
 STDMETHODIMP CSession::SetDefaultStore(ULONG, ULONG, LPENTRYID)
 {
     return Unsupported("SetDefaultStore");
 }
-STDMETHODIMP CSession::AdminServices(ULONG, LPSERVICEADMIN*) { return Unsupported("AdminServices"); }
+STDMETHODIMP CSession::AdminServices(ULONG, LPSERVICEADMIN*)
+{
+    return Unsupported("AdminServices");
+}
 STDMETHODIMP CSession::ShowForm(ULONG_PTR, LPMDB, LPMAPIFOLDER, LPCIID, ULONG, LPMESSAGE, ULONG,
                                 ULONG, ULONG, ULONG, LPSTR)
 {
     return Unsupported("ShowForm");
 }
-STDMETHODIMP CSession::PrepareForm(LPCIID, LPMESSAGE, ULONG*) { return Unsupported("PrepareForm"); }
+STDMETHODIMP CSession::PrepareForm(LPCIID, LPMESSAGE, ULONG*)
+{
+    return Unsupported("PrepareForm");
+}

@@ -16,7 +16,8 @@ HRESULT Evaluate(const SRestriction& restriction, const std::vector<StoredProp>&
     case RES_OR: {
         const bool isAnd = restriction.rt == RES_AND;
         const ULONG count = isAnd ? restriction.res.resAnd.cRes : restriction.res.resOr.cRes;
-        const SRestriction* parts = isAnd ? restriction.res.resAnd.lpRes : restriction.res.resOr.lpRes;
+        const SRestriction* parts =
+            isAnd ? restriction.res.resAnd.lpRes : restriction.res.resOr.lpRes;
         passes = isAnd;
         for (ULONG i = 0; i < count; ++i) {
             bool part = false;
@@ -250,22 +251,58 @@ STDMETHODIMP CTable::GetLastError(HRESULT, ULONG, LPMAPIERROR* error)
         *error = nullptr;
     return Unsupported("GetLastError");
 }
-STDMETHODIMP CTable::Advise(ULONG, LPMAPIADVISESINK, ULONG*) { return Unsupported("Advise"); }
-STDMETHODIMP CTable::Unadvise(ULONG) { return Unsupported("Unadvise"); }
-STDMETHODIMP CTable::GetStatus(ULONG*, ULONG*) { return Unsupported("GetStatus"); }
-STDMETHODIMP CTable::QueryColumns(ULONG, LPSPropTagArray*) { return Unsupported("QueryColumns"); }
-STDMETHODIMP CTable::SeekRowApprox(ULONG, ULONG) { return Unsupported("SeekRowApprox"); }
-STDMETHODIMP CTable::QueryPosition(ULONG*, ULONG*, ULONG*) { return Unsupported("QueryPosition"); }
-STDMETHODIMP CTable::FindRow(LPSRestriction, BOOKMARK, ULONG) { return Unsupported("FindRow"); }
-STDMETHODIMP CTable::CreateBookmark(BOOKMARK*) { return Unsupported("CreateBookmark"); }
-STDMETHODIMP CTable::FreeBookmark(BOOKMARK) { return Unsupported("FreeBookmark"); }
-STDMETHODIMP CTable::QuerySortOrder(LPSSortOrderSet*) { return Unsupported("QuerySortOrder"); }
-STDMETHODIMP CTable::Abort() { return Unsupported("Abort"); }
+STDMETHODIMP CTable::Advise(ULONG, LPMAPIADVISESINK, ULONG*)
+{
+    return Unsupported("Advise");
+}
+STDMETHODIMP CTable::Unadvise(ULONG)
+{
+    return Unsupported("Unadvise");
+}
+STDMETHODIMP CTable::GetStatus(ULONG*, ULONG*)
+{
+    return Unsupported("GetStatus");
+}
+STDMETHODIMP CTable::QueryColumns(ULONG, LPSPropTagArray*)
+{
+    return Unsupported("QueryColumns");
+}
+STDMETHODIMP CTable::SeekRowApprox(ULONG, ULONG)
+{
+    return Unsupported("SeekRowApprox");
+}
+STDMETHODIMP CTable::QueryPosition(ULONG*, ULONG*, ULONG*)
+{
+    return Unsupported("QueryPosition");
+}
+STDMETHODIMP CTable::FindRow(LPSRestriction, BOOKMARK, ULONG)
+{
+    return Unsupported("FindRow");
+}
+STDMETHODIMP CTable::CreateBookmark(BOOKMARK*)
+{
+    return Unsupported("CreateBookmark");
+}
+STDMETHODIMP CTable::FreeBookmark(BOOKMARK)
+{
+    return Unsupported("FreeBookmark");
+}
+STDMETHODIMP CTable::QuerySortOrder(LPSSortOrderSet*)
+{
+    return Unsupported("QuerySortOrder");
+}
+STDMETHODIMP CTable::Abort()
+{
+    return Unsupported("Abort");
+}
 STDMETHODIMP CTable::ExpandRow(ULONG, LPBYTE, ULONG, ULONG, LPSRowSet*, ULONG*)
 {
     return Unsupported("ExpandRow");
 }
-STDMETHODIMP CTable::CollapseRow(ULONG, LPBYTE, ULONG, ULONG*) { return Unsupported("CollapseRow"); }
+STDMETHODIMP CTable::CollapseRow(ULONG, LPBYTE, ULONG, ULONG*)
+{
+    return Unsupported("CollapseRow");
+}
 STDMETHODIMP CTable::WaitForCompletion(ULONG, ULONG, ULONG*)
 {
     return Unsupported("WaitForCompletion");

@@ -101,8 +101,7 @@ public:
     CTestClipboard()
         : m_window(CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                    nullptr, nullptr))
-    {
-    }
+    {}
     ~CTestClipboard() { DestroyWindow(m_window); }
 
     // Empties the clipboard and puts these blocks on it.
@@ -257,8 +256,8 @@ TEST_F(CmdBarTest, ExplorerBarStartsHiddenAndIsPlacedOnlyFromAFullSavedState)
         SCOPED_TRACE(c.what);
         RegDeleteTreeA(HKEY_CURRENT_USER, testenv::kProductKey);
         if (c.write)
-            WriteState({{"CmdBarTop", 40}, {"CmdBarLeft", 12}, {"CmdBarPos", 4},
-                        {"CmdBarRowIndex", 2}});
+            WriteState(
+                {{"CmdBarTop", 40}, {"CmdBarLeft", 12}, {"CmdBarPos", 4}, {"CmdBarRowIndex", 2}});
         if (c.complete)
             WriteState({{"CmdBarVisible", 1}});
         CallLog().Clear();
@@ -324,8 +323,7 @@ TEST_F(CmdBarTest, RenderPlacesTheBarInOrderAndLeavesItHidden)
         if (record.kind == L"CommandBar")
             puts.push_back(record.Text());
     EXPECT_EQ((std::vector<std::wstring>{L"CommandBar.Top() = 7", L"CommandBar.Left() = 8",
-                                         L"CommandBar.Position() = 0",
-                                         L"CommandBar.RowIndex() = 3",
+                                         L"CommandBar.Position() = 0", L"CommandBar.RowIndex() = 3",
                                          L"CommandBar.Visible() = 0"}),
               puts);
 

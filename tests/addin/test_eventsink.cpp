@@ -40,8 +40,7 @@ class CProbeSink : public CEventHandler {
 public:
     explicit CProbeSink(const CEventEntry* events = kProbeEvents, bool* deleted = nullptr)
         : CEventHandler(events), m_deleted(deleted)
-    {
-    }
+    {}
     ~CProbeSink() override
     {
         if (m_deleted)
@@ -88,7 +87,6 @@ class CPlainObject final : public CAutoObject {
 public:
     CPlainObject() : CAutoObject(L"Plain") {}
 };
-
 
 struct NameCase {
     const char* what;
@@ -167,19 +165,17 @@ TEST_F(EventSinkTest, InvokeReachesTheHandlerOnlyForDeclaredEventsAndCounts)
         std::vector<VARIANT> raw(args.begin(), args.end());
         DISPPARAMS params{raw.empty() ? nullptr : raw.data(), nullptr,
                           static_cast<UINT>(raw.size()), 0};
-        const HRESULT hr = sink.Invoke(c.id, c.badIid ? IID_IDispatch : IID_NULL,
-                                       LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                                       c.argCount < 0 ? nullptr : &params, nullptr, nullptr,
-                                       nullptr);
+        const HRESULT hr = sink.Invoke(
+            c.id, c.badIid ? IID_IDispatch : IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+            c.argCount < 0 ? nullptr : &params, nullptr, nullptr, nullptr);
         EXPECT_EQ(c.expected, hr) << "hr=0x" << std::hex << hr;
         EXPECT_EQ(c.handled ? 1u : 0u, sink.seen.size());
     }
 
     CProbeSink empty(kNoEvents);
     DISPPARAMS none{nullptr, nullptr, 0, 0};
-    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, empty.Invoke(0, IID_NULL, LOCALE_USER_DEFAULT,
-                                                  DISPATCH_METHOD, &none, nullptr, nullptr,
-                                                  nullptr))
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, empty.Invoke(0, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                                  &none, nullptr, nullptr, nullptr))
         << "an empty table knows no event";
 }
 

@@ -83,7 +83,8 @@ protected:
         return "<no such draft>";
     }
 
-    CRegisteredAddin addin{kPlumbingAddinClsidText, {kPlumbingAddinProgId},
+    CRegisteredAddin addin{kPlumbingAddinClsidText,
+                           {kPlumbingAddinProgId},
                            outlookhost::ProgramFolder() + "PlumbingAddin.dll"};
 };
 
@@ -165,7 +166,8 @@ TEST_F(PlumbingTest, TheOutlookVersionChoosesHowFacesArePut)
             << c.curVer;
         EXPECT_EQ(Occurrences(run.calls, "CommandBarButton.Picture() := <object>"),
                   c.pasted ? 0u : 2u)
-            << c.curVer << "\n" << run.calls;
+            << c.curVer << "\n"
+            << run.calls;
         EXPECT_EQ(ClipboardText(), L"keep me") << c.curVer;
     }
 }

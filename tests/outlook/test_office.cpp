@@ -52,7 +52,6 @@ Answer Call(IDispatch* object, const wchar_t* name, WORD flags, std::vector<CVar
     return answer;
 }
 
-
 CComPtr<IPictureDisp> SmallPicture()
 {
     HDC screen = GetDC(nullptr);
@@ -129,14 +128,16 @@ TEST_F(OfficeStandInTest, ControlsByCaptionOrIndexAndPlainButtonsOnly)
     Answer first = Call(controls, L"Add", DISPATCH_METHOD, {CVariant(1L)});
     ASSERT_EQ(S_OK, first.hr);
     ASSERT_EQ(S_OK, Call(first.result.pdispVal, L"Caption", DISPATCH_PROPERTYPUT,
-                         {CVariant(L"Quillet-It")}).hr);
+                         {CVariant(L"Quillet-It")})
+                        .hr);
     Answer before = Call(controls, L"Add", DISPATCH_METHOD,
                          {CVariant(1L), CVariant(), CVariant(), CVariant(1L)});
     ASSERT_EQ(S_OK, before.hr);
     EXPECT_EQ(before.result.pdispVal, bar->Controls()->At(0)->Dispatch()) << "Before 1";
 
-    EXPECT_EQ(first.result.pdispVal,
-              Call(controls, L"Item", DISPATCH_PROPERTYGET, {CVariant(L"quillet-it")}).result.pdispVal);
+    EXPECT_EQ(
+        first.result.pdispVal,
+        Call(controls, L"Item", DISPATCH_PROPERTYGET, {CVariant(L"quillet-it")}).result.pdispVal);
     EXPECT_EQ(first.result.pdispVal,
               Call(controls, L"Item", DISPATCH_PROPERTYGET, {CVariant(2L)}).result.pdispVal);
     Answer missing = Call(controls, L"Item", DISPATCH_PROPERTYGET, {CVariant(L"Synclet-It")});
@@ -157,16 +158,18 @@ TEST_F(OfficeStandInTest, PicturesAreTakenByValueOrByReference)
     for (WORD flags : {WORD(DISPATCH_PROPERTYPUT), WORD(DISPATCH_PROPERTYPUTREF)}) {
         SCOPED_TRACE(flags);
         EXPECT_EQ(S_OK, Call(button->Dispatch(), L"Picture", flags,
-                             {CVariant(static_cast<IDispatch*>(picture.Get()))}).hr);
+                             {CVariant(static_cast<IDispatch*>(picture.Get()))})
+                            .hr);
         EXPECT_EQ(picture.Get(), button->Picture());
         EXPECT_EQ(S_OK, Call(button->Dispatch(), L"Mask", flags,
-                             {CVariant(static_cast<IDispatch*>(picture.Get()))}).hr);
+                             {CVariant(static_cast<IDispatch*>(picture.Get()))})
+                            .hr);
         EXPECT_EQ(picture.Get(), button->Mask());
     }
     auto notAPicture = New<CCommandBars>();
-    EXPECT_EQ(DISP_E_TYPEMISMATCH,
-              Call(button->Dispatch(), L"Picture", DISPATCH_PROPERTYPUT,
-                   {CVariant(notAPicture->Dispatch())}).hr);
+    EXPECT_EQ(DISP_E_TYPEMISMATCH, Call(button->Dispatch(), L"Picture", DISPATCH_PROPERTYPUT,
+                                        {CVariant(notAPicture->Dispatch())})
+                                       .hr);
     EXPECT_EQ(picture.Get(), button->Picture()) << "kept";
 }
 

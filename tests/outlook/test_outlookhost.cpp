@@ -33,7 +33,8 @@ protected:
 
     CRun Run(const std::string& script) { return outlookhost::Run(TempDir(), script); }
 
-    CRegisteredAddin sample{kSampleAddinClsidText, {kSampleAddinProgId, kSecondName},
+    CRegisteredAddin sample{kSampleAddinClsidText,
+                            {kSampleAddinProgId, kSecondName},
                             outlookhost::ProgramFolder() + "SampleAddin.dll"};
 };
 
@@ -41,11 +42,11 @@ TEST_F(OutlookHostTest, DrivesARegisteredAddinThroughButtonsRibbonAndDialogs)
 {
     CRegisteredAddin::LoadAtStartup(kSampleAddinProgId);
     const CRun run = Run("new-mail \"Hello\"\n"
-                            "to \"jane@example.com\"\n"
-                            "answer 6          # Yes to the sample's question\n"
-                            "click \"Sample-It\"\n"
-                            "ribbon sampleButton\n"
-                            "close save\n");
+                         "to \"jane@example.com\"\n"
+                         "answer 6          # Yes to the sample's question\n"
+                         "click \"Sample-It\"\n"
+                         "ribbon sampleButton\n"
+                         "close save\n");
     ASSERT_EQ(run.exitCode, 0) << run.Text();
     EXPECT_TRUE(run.Has("addin QuilletTest.SampleAddin connected")) << run.Text();
     EXPECT_TRUE(run.HasPrefix("ribbon Microsoft.Outlook.Mail.Compose <customUI")) << run.Text();
@@ -80,17 +81,42 @@ TEST_F(OutlookHostTest, LoadsWhatOutlookWouldLoadOnceEach)
         bool ribbon;
     };
     const Case cases[] = {
-        {"user key, start-up", {{kSampleAddinProgId, 3}}, {}, "Outlook.Application.12",
-         {kSampleAddinProgId}, true},
-        {"loaded on demand only", {{kSampleAddinProgId, 2}}, {}, "Outlook.Application.12", {}, false},
-        {"machine key", {}, {{kSampleAddinProgId, 3}}, "Outlook.Application.14",
-         {kSampleAddinProgId}, true},
-        {"both keys: once", {{kSampleAddinProgId, 3}}, {{kSampleAddinProgId, 3}},
-         "Outlook.Application.12", {kSampleAddinProgId}, true},
-        {"two names", {{kSampleAddinProgId, 3}}, {{kSecondName, 3}},
-         "Outlook.Application.12", {kSampleAddinProgId, kSecondName}, true},
-        {"no ribbon before 12", {{kSampleAddinProgId, 3}}, {}, "Outlook.Application.11",
-         {kSampleAddinProgId}, false},
+        {"user key, start-up",
+         {{kSampleAddinProgId, 3}},
+         {},
+         "Outlook.Application.12",
+         {kSampleAddinProgId},
+         true},
+        {"loaded on demand only",
+         {{kSampleAddinProgId, 2}},
+         {},
+         "Outlook.Application.12",
+         {},
+         false},
+        {"machine key",
+         {},
+         {{kSampleAddinProgId, 3}},
+         "Outlook.Application.14",
+         {kSampleAddinProgId},
+         true},
+        {"both keys: once",
+         {{kSampleAddinProgId, 3}},
+         {{kSampleAddinProgId, 3}},
+         "Outlook.Application.12",
+         {kSampleAddinProgId},
+         true},
+        {"two names",
+         {{kSampleAddinProgId, 3}},
+         {{kSecondName, 3}},
+         "Outlook.Application.12",
+         {kSampleAddinProgId, kSecondName},
+         true},
+        {"no ribbon before 12",
+         {{kSampleAddinProgId, 3}},
+         {},
+         "Outlook.Application.11",
+         {kSampleAddinProgId},
+         false},
     };
     for (const Case& c : cases) {
         CRegisteredAddin::ForgetStartup();

@@ -60,7 +60,6 @@ HRESULT Invoke(IDispatch* object, const wchar_t* name, WORD flags, std::vector<C
                           nullptr);
 }
 
-
 struct InvokeCase {
     const wchar_t* member;
     WORD flags;
@@ -86,12 +85,12 @@ TEST_F(StandInCoreTest, InvokeKindsReachMembersAsATypeLibraryWould)
     constexpr WORD kPut = DISPATCH_PROPERTYPUT;
     constexpr WORD kPutRef = DISPATCH_PROPERTYPUTREF;
     const InvokeCase cases[] = {
-        {L"name", kGet, 0, false, S_OK},              // names match without case
-        {L"Name", kMethod | kGet, 0, false, S_OK},    // how late binding reads
+        {L"name", kGet, 0, false, S_OK},           // names match without case
+        {L"Name", kMethod | kGet, 0, false, S_OK}, // how late binding reads
         {L"Name", kMethod, 0, false, DISP_E_MEMBERNOTFOUND},
         {L"Name", kPut, 1, true, DISP_E_MEMBERNOTFOUND}, // read-only
         {L"Caption", kPut, 1, true, S_OK},
-        {L"Caption", kPut, 1, false, DISP_E_PARAMNOTFOUND}, // a put names its value
+        {L"Caption", kPut, 1, false, DISP_E_PARAMNOTFOUND},    // a put names its value
         {L"Caption", kPutRef, 1, true, DISP_E_MEMBERNOTFOUND}, // not an object
         {L"Caption", kMethod | kPutRef, 1, true, DISP_E_MEMBERNOTFOUND},
         {L"Caption", kMethod | kPut, 1, true, S_OK},
@@ -133,8 +132,9 @@ TEST_F(StandInCoreTest, ArgumentsArriveLastFirstAndFailuresComeAsOfficeGivesThem
     ASSERT_EQ(probe->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
     CVariant unknown = CVariant(L"other");
     DISPPARAMS params{&unknown, nullptr, 1, 0};
-    EXPECT_EQ(probe->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, &result, &exception, nullptr),
-              DISP_E_EXCEPTION);
+    EXPECT_EQ(
+        probe->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, &result, &exception, nullptr),
+        DISP_E_EXCEPTION);
     EXPECT_EQ(exception.scode, kObjectNotFound);
     SysFreeString(exception.bstrSource);
     SysFreeString(exception.bstrDescription);

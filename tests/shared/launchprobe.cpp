@@ -25,8 +25,8 @@ int main()
     if (!file)
         return 1;
     DWORD written = 0;
-    BOOL ok = WriteFile(file.Get(), report.data(), static_cast<DWORD>(report.size()), &written,
-                        nullptr);
+    BOOL ok =
+        WriteFile(file.Get(), report.data(), static_cast<DWORD>(report.size()), &written, nullptr);
     file.Reset();
     if (!ok || written != report.size() || !MoveFileA(partial.c_str(), out))
         return 1;

@@ -15,7 +15,8 @@ int main(int argc, char** argv)
     log.Comment("hello");
     log.Exit("A::B");
 
-    std::string report = "console=" + std::to_string(log.HasConsole() ? 1 : 0) + (log.IsOn() ? "" : " off");
+    std::string report =
+        "console=" + std::to_string(log.HasConsole() ? 1 : 0) + (log.IsOn() ? "" : " off");
     CONSOLE_SCREEN_BUFFER_INFO info{};
     HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
     if (log.HasConsole() && GetConsoleScreenBufferInfo(output, &info)) {

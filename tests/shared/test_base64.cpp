@@ -105,13 +105,11 @@ TEST(Base64Memory, DecodingSkipsWhiteSpaceAndLineControls)
 TEST(Base64Memory, ShortAndPaddedGroupsGiveWhatTheyHold)
 {
     const TextCase cases[] = {
-        {"YQ==", "a"}, // padding takes a byte off each time
-        {"YWI", "ab"}, // an unpadded last group of three
-        {"YQ", "a"},   // ... and of two
-        {"Y", ""},     // a single character holds no byte
-        {"YWJjY", "abc"},
-        {"YQ=", "a"},
-        {"YQ==YWJj", "aabc"}, // padded groups may follow each other
+        {"YQ==", "a"},                                        // padding takes a byte off each time
+        {"YWI", "ab"},                                        // an unpadded last group of three
+        {"YQ", "a"},                                          // ... and of two
+        {"Y", ""},                                            // a single character holds no byte
+        {"YWJjY", "abc"}, {"YQ=", "a"}, {"YQ==YWJj", "aabc"}, // padded groups may follow each other
         {"====", ""},
     };
     for (const auto& c : cases)
@@ -320,17 +318,11 @@ TEST_F(Base64File, LineLayoutDoesNotChangeTheBytes)
         bool stripPadding;
     };
     const Layout layouts[] = {
-        {0, "", 0, false},
-        {1000, "\n", 0, false}, // unbroken by the probe, broken after
-        {76, "\n", 0, false},
-        {64, "\r\n", 0, false},
-        {99, "\n", 0, false},
-        {99, "\r\n", 0, false},
-        {101, "\n", 0, true},
-        {150, "\r\n", 0, false},
+        {0, "", 0, false},       {1000, "\n", 0, false}, // unbroken by the probe, broken after
+        {76, "\n", 0, false},    {64, "\r\n", 0, false}, {99, "\n", 0, false},
+        {99, "\r\n", 0, false},  {101, "\n", 0, true},   {150, "\r\n", 0, false},
         {0, "", 7, false}, // pieces hold skipped characters
-        {77, "\r\n", 13, false},
-        {1, "\n", 0, false},
+        {77, "\r\n", 13, false}, {1, "\n", 0, false},
     };
     for (const auto& layout : layouts) {
         SCOPED_TRACE(testing::Message() << layout.lineLength << " / " << layout.spaceEvery);

@@ -64,9 +64,10 @@ TEST_F(ConfigTest, FreshProfileWritesBackOnlyHostServicePathAndLogXml)
     EXPECT_EQ(std::vector<std::string>{"Host"}, ValueNames(kProductKey))
         << "constructing the settings writes the default host and nothing else";
 
-    DWORD flags[] = {config.GetMakeReceipt(), config.GetGotoShortcuts(), config.GetShowWizIntro(),
-                     config.GetTemplatesOnly(), config.GetSingleClick(),
-                     config.GetShowAttachWarning(), config.GetSyncSize()};
+    DWORD flags[] = {config.GetMakeReceipt(),  config.GetGotoShortcuts(),
+                     config.GetShowWizIntro(), config.GetTemplatesOnly(),
+                     config.GetSingleClick(),  config.GetShowAttachWarning(),
+                     config.GetSyncSize()};
     EXPECT_EQ((std::vector<DWORD>{1, 1, 1, 0, 0, 1, 1}),
               std::vector<DWORD>(std::begin(flags), std::end(flags)));
     CString text("junk");
@@ -121,9 +122,9 @@ TEST_F(ConfigTest, TextsAreStoredWithoutTheirZero)
 struct LookupCase {
     const char* name;
     const char* setting;
-    const char* registryText;     // null: none; stored as REG_SZ
-    long registryDword;           // -1: none
-    const char* defaultsText;     // null: no element in the defaults file
+    const char* registryText; // null: none; stored as REG_SZ
+    long registryDword;       // -1: none
+    const char* defaultsText; // null: no element in the defaults file
     DWORD (CConfig::*getter)();
     DWORD expected;
 };
@@ -147,21 +148,22 @@ TEST_P(FlagLookupTest, RegistryThenDefaultsFileThenDefault)
 
 INSTANTIATE_TEST_SUITE_P(
     Settings, FlagLookupTest,
-    ::testing::Values(
-        LookupCase{"RegistryZero", "MakeReceipt", nullptr, 0, "1", &CConfig::GetMakeReceipt, 0},
-        LookupCase{"RegistrySevenReadsOne", "MakeReceipt", nullptr, 7, nullptr,
-                   &CConfig::GetMakeReceipt, 1},
-        LookupCase{"DefaultsFileOnly", "MakeReceipt", nullptr, -1, "0", &CConfig::GetMakeReceipt, 0},
-        LookupCase{"DefaultsFileLettersReadZero", "ShowWizIntro", nullptr, -1, "abc",
-                   &CConfig::GetShowWizIntro, 0},
-        LookupCase{"DefaultsFileLeadingDigits", "TemplatesOnly", nullptr, -1, "2x",
-                   &CConfig::GetTemplatesOnly, 1},
-        LookupCase{"NeitherKeepsDefaultOn", "GotoShortcuts", nullptr, -1, nullptr,
-                   &CConfig::GetGotoShortcuts, 1},
-        LookupCase{"NeitherKeepsDefaultOff", "SingleClick", nullptr, -1, nullptr,
-                   &CConfig::GetSingleClick, 0},
-        LookupCase{"TextTooLongForADwordFallsBack", "SyncSize", "0123456789", -1, "0",
-                   &CConfig::GetSyncSize, 0}),
+    ::testing::Values(LookupCase{"RegistryZero", "MakeReceipt", nullptr, 0, "1",
+                                 &CConfig::GetMakeReceipt, 0},
+                      LookupCase{"RegistrySevenReadsOne", "MakeReceipt", nullptr, 7, nullptr,
+                                 &CConfig::GetMakeReceipt, 1},
+                      LookupCase{"DefaultsFileOnly", "MakeReceipt", nullptr, -1, "0",
+                                 &CConfig::GetMakeReceipt, 0},
+                      LookupCase{"DefaultsFileLettersReadZero", "ShowWizIntro", nullptr, -1, "abc",
+                                 &CConfig::GetShowWizIntro, 0},
+                      LookupCase{"DefaultsFileLeadingDigits", "TemplatesOnly", nullptr, -1, "2x",
+                                 &CConfig::GetTemplatesOnly, 1},
+                      LookupCase{"NeitherKeepsDefaultOn", "GotoShortcuts", nullptr, -1, nullptr,
+                                 &CConfig::GetGotoShortcuts, 1},
+                      LookupCase{"NeitherKeepsDefaultOff", "SingleClick", nullptr, -1, nullptr,
+                                 &CConfig::GetSingleClick, 0},
+                      LookupCase{"TextTooLongForADwordFallsBack", "SyncSize", "0123456789", -1, "0",
+                                 &CConfig::GetSyncSize, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ConfigTest, TextLookupAtTheEdgesOfTheBuffer)
@@ -272,7 +274,8 @@ TEST_F(ConfigTest, FindAddinFromTheRegisteredServer)
     };
     const Case cases[] = {
         {"C:\\Prog\\QuillOff.dll", "C:\\Prog\\"},
-        {"C:\\Prog\\quilloff.dll", "C:\\Prog\\quilloff.dll"}, // the name is removed in its exact case only
+        {"C:\\Prog\\quilloff.dll",
+         "C:\\Prog\\quilloff.dll"}, // the name is removed in its exact case only
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.registered);
@@ -304,8 +307,8 @@ TEST_F(ConfigTest, FindAddinPrefersTheApplicationObject)
 
 TEST_F(ConfigTest, DefaultsFileWithoutTheRootOrUnreadableIsNotFound)
 {
-    for (const char* contents : {"<other><FileTypes>x</FileTypes></other>", "<inkDefaults><FileTypes>",
-                                 ""}) {
+    for (const char* contents :
+         {"<other><FileTypes>x</FileTypes></other>", "<inkDefaults><FileTypes>", ""}) {
         SCOPED_TRACE(contents);
         WriteFileBytes(TempDir() + "inkDefaults.xml", contents);
         CConfig config;

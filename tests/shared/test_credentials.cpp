@@ -48,8 +48,8 @@ TEST_F(CredentialsTest, StoredFormIsPaddedUtf16UnderTheCipher)
         size_t storedLength;
     };
     const Case cases[] = {
-        {"a", "b", "cd", 16},      // 6 characters, 12 bytes, padded to 16
-        {"a", "b", "cdef", 16},    // 8 code units fill two blocks exactly
+        {"a", "b", "cd", 16},   // 6 characters, 12 bytes, padded to 16
+        {"a", "b", "cdef", 16}, // 8 code units fill two blocks exactly
         {"j@x.io", "pw", "ACC-1", 32},
         {"", "", "", 8},
     };
@@ -117,7 +117,7 @@ TEST_F(CredentialsTest, RefusesWhatCannotBeStoredSoundly)
         Make("a\tb@x.io", "pw", "A1"),
         Make("a@x.io", "p\tw", "A1"),
         Make("a@x.io", "pw", "A\t1"),
-        Make(std::string(120, 'e').c_str(), "pw", "A1"), // 126 code units in all: fits
+        Make(std::string(120, 'e').c_str(), "pw", "A1"),  // 126 code units in all: fits
         Make(std::string(122, 'e').c_str(), "pw", "A12"), // 129: one too many
     };
     EXPECT_EQ(E_INVALIDARG, config.SetCredentials(refused[0]));

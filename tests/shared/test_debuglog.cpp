@@ -72,13 +72,16 @@ TEST_F(DebugLogTest, FileIsNamedByTheStartTimeAndBeginsWithTheHeader)
     EXPECT_EQ(CDebugLog::kDefaultFlags, log.GetFlags());
     auto logs = LogFiles();
     ASSERT_EQ(1u, logs.size());
-    EXPECT_TRUE(std::regex_match(logs[0], std::regex(R"(inkDebug \(\d\d-\d\d-\d{4} \d\d \d\d \d\d\)\.xml)")))
+    EXPECT_TRUE(std::regex_match(logs[0],
+                                 std::regex(R"(inkDebug \(\d\d-\d\d-\d{4} \d\d \d\d \d\d\)\.xml)")))
         << logs[0];
     EXPECT_NE(std::string::npos, log.GetFilePath().str().find("\\\\inkDebug ("))
         << "the temporary folder's own backslash stays before the name's: " << log.GetFilePath();
     const std::string contents = ReadFileBytes(TempDir() + logs[0]);
     EXPECT_TRUE(std::regex_match(
-        contents, std::regex(R"(<\?xml version="1.0" encoding="UTF-8"\?><Diagnostics><time>\d\d/\d\d/\d{4} \(\d\d:\d\d:\d\d\)</time>)")))
+        contents,
+        std::regex(
+            R"(<\?xml version="1.0" encoding="UTF-8"\?><Diagnostics><time>\d\d/\d\d/\d{4} \(\d\d:\d\d:\d\d\)</time>)")))
         << contents;
 }
 
@@ -127,7 +130,8 @@ TEST_F(DebugLogTest, HResultNamesTheCodeClass)
         {0x80040205, "UNKNOWN"},
     };
     for (const Case& c : cases)
-        EXPECT_STREQ(c.name, CDebugLog::ClassOf(static_cast<HRESULT>(c.code))) << std::hex << c.code;
+        EXPECT_STREQ(c.name, CDebugLog::ClassOf(static_cast<HRESULT>(c.code)))
+            << std::hex << c.code;
 
     SwitchOn();
     CDebugLog log;
@@ -147,7 +151,8 @@ TEST_F(DebugLogTest, LastErrorCarriesTheCodeAndTheSystemText)
     const std::string body = Body(OnlyLogFile());
     EXPECT_EQ(0u, body.find("<error><details>CreateFile failed with error 2&#58; ")) << body;
     EXPECT_GT(body.size(), std::string("<error><details>CreateFile failed with error 2&#58; "
-                                       "</details></error>\n").size())
+                                       "</details></error>\n")
+                               .size())
         << "the system's message follows: " << body;
 }
 
@@ -180,7 +185,8 @@ TEST_F(DebugLogTest, LongTextsAreCutBetweenEntries)
     const std::string prefix = "<comment>";
     const std::string suffix = "</comment>\n";
     ASSERT_EQ(0u, body.find(prefix));
-    const std::string escaped = body.substr(prefix.size(), body.size() - prefix.size() - suffix.size());
+    const std::string escaped =
+        body.substr(prefix.size(), body.size() - prefix.size() - suffix.size());
     EXPECT_LT(escaped.size(), 4096u);
     EXPECT_EQ(0u, escaped.size() % 5) << "only whole \"&amp;\" entries";
     EXPECT_EQ(suffix, body.substr(body.size() - suffix.size()));
@@ -256,8 +262,11 @@ TEST_F(DebugLogTest, MessageBoxFlagShowsEveryRecord)
     }
     KillTimer(nullptr, timer);
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"Inkstave", "Entering A::B!"}, {"Inkstave", "hello"},         {"Inkstave", "ERROR: bad!"},
-        {"Inkstave", "WARNING: careful"}, {"Inkstave", "Exiting A::B!"}};
+        {"Inkstave", "Entering A::B!"},
+        {"Inkstave", "hello"},
+        {"Inkstave", "ERROR: bad!"},
+        {"Inkstave", "WARNING: careful"},
+        {"Inkstave", "Exiting A::B!"}};
     EXPECT_EQ(expected, BoxRecorder::seen);
 }
 

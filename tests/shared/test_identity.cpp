@@ -63,9 +63,8 @@ protected:
     size_t CountCalls(const std::string& prefix) const
     {
         std::vector<std::string> calls = Calls();
-        return std::count_if(calls.begin(), calls.end(), [&](const std::string& line) {
-            return line.rfind(prefix, 0) == 0;
-        });
+        return std::count_if(calls.begin(), calls.end(),
+                             [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
     }
 
     // Every logon ended with Logoff and MAPIUninitialize, after everything

@@ -20,7 +20,6 @@ using namespace testenv;
 
 namespace {
 
-
 CVariant Bool(bool flag)
 {
     CVariant value;
@@ -52,8 +51,11 @@ std::string Unescape(const std::string& xml)
             if (entity.size() > 1 && entity[0] == '#')
                 text += static_cast<char>(std::strtol(entity.c_str() + 1, nullptr, 10));
             else
-                text += entity == "lt" ? '<' : entity == "gt" ? '>' : entity == "quot" ? '"'
-                      : entity == "apos" ? '\'' : '&';
+                text += entity == "lt"     ? '<'
+                        : entity == "gt"   ? '>'
+                        : entity == "quot" ? '"'
+                        : entity == "apos" ? '\''
+                                           : '&';
             i = end;
         } else {
             text += xml[i];
@@ -90,8 +92,9 @@ private:
     for (const std::string& text : texts) {
         const size_t found = log.find(text, at);
         if (found == std::string::npos)
-            return ::testing::AssertionFailure() << "missing or out of order: \"" << text
-                                                 << "\" in\n" << log;
+            return ::testing::AssertionFailure()
+                   << "missing or out of order: \"" << text << "\" in\n"
+                   << log;
         at = found + text.size();
     }
     return ::testing::AssertionSuccess();
@@ -146,8 +149,8 @@ struct FakeMailItem {
             const bool toFolder = params.rgvarg[0].vt == VT_BOOL && params.rgvarg[0].boolVal;
             if (toFolder && shared->folderRefusesFields)
                 return E_FAIL;
-            CFakeDispatch& added = shared->AddProperty(WideOf(params.rgvarg[2]),
-                                                       params.rgvarg[1].lVal);
+            CFakeDispatch& added =
+                shared->AddProperty(WideOf(params.rgvarg[2]), params.rgvarg[1].lVal);
             if (result)
                 CVariant(static_cast<IDispatch*>(&added)).Detach(result);
             return S_OK;
@@ -246,9 +249,15 @@ TEST_F(DispatcherTest, PutPropOffersObjectsArraysAndReferencesByReferenceFirst)
     auto make = [&](VARTYPE type) {
         CVariant value;
         switch (type) {
-        case VT_BSTR: value = CVariant(L"text"); break;
-        case VT_I4: value = CVariant(3L); break;
-        case VT_DISPATCH: value = CVariant(static_cast<IDispatch*>(other.Get())); break;
+        case VT_BSTR:
+            value = CVariant(L"text");
+            break;
+        case VT_I4:
+            value = CVariant(3L);
+            break;
+        case VT_DISPATCH:
+            value = CVariant(static_cast<IDispatch*>(other.Get()));
+            break;
         case VT_UNKNOWN:
             value.vt = VT_UNKNOWN;
             value.punkVal = other.Get();
@@ -258,7 +267,9 @@ TEST_F(DispatcherTest, PutPropOffersObjectsArraysAndReferencesByReferenceFirst)
             value.vt = VT_I4 | VT_BYREF;
             value.plVal = &number;
             break;
-        default: value = array; break;
+        default:
+            value = array;
+            break;
         }
         return value;
     };
@@ -342,13 +353,14 @@ TEST_F(DispatcherTest, CallMethodTriesAFailedCallAgainAsAPropertyRead)
     // Item(1) is a parametrised property: a plain method call is refused.
     auto attachments = CFakeDispatch::Create();
     auto first = CFakeDispatch::Create();
-    attachments->Method(L"Item",
-                        [&](const DISPPARAMS& params, VARIANT* result) {
-                            EXPECT_EQ(1u, params.cArgs);
-                            CVariant(static_cast<IDispatch*>(first.Get())).Detach(result);
-                            return S_OK;
-                        },
-                        CFakeDispatch::kGet);
+    attachments->Method(
+        L"Item",
+        [&](const DISPPARAMS& params, VARIANT* result) {
+            EXPECT_EQ(1u, params.cArgs);
+            CVariant(static_cast<IDispatch*>(first.Get())).Detach(result);
+            return S_OK;
+        },
+        CFakeDispatch::kGet);
     CVariant index(1L);
     CVariant item;
     EXPECT_EQ(S_OK, CDispatcher::CallMethod(attachments.Get(), L"Item", item.Put(), 1, &index));
@@ -361,11 +373,13 @@ TEST_F(DispatcherTest, CallMethodTriesAFailedCallAgainAsAPropertyRead)
     // When both fail, the second answer is the one that counts.
     auto mail = CFakeDispatch::Create();
     int calls = 0;
-    mail->Method(L"Send", [&](const DISPPARAMS&, VARIANT*) {
-        return ++calls == 1 ? E_FAIL : E_ACCESSDENIED;
-    }, CFakeDispatch::kMethod | CFakeDispatch::kGet);
+    mail->Method(
+        L"Send",
+        [&](const DISPPARAMS&, VARIANT*) { return ++calls == 1 ? E_FAIL : E_ACCESSDENIED; },
+        CFakeDispatch::kMethod | CFakeDispatch::kGet);
     CVariant ignored;
-    EXPECT_EQ(E_ACCESSDENIED, CDispatcher::CallMethod(mail.Get(), L"Send", ignored.Put(), 0, nullptr));
+    EXPECT_EQ(E_ACCESSDENIED,
+              CDispatcher::CallMethod(mail.Get(), L"Send", ignored.Put(), 0, nullptr));
     EXPECT_EQ(2, calls);
 }
 
@@ -411,13 +425,34 @@ TEST_F(DispatcherTest, FindUserPropertyAddsAMissingOneAsText)
         {"plain add", TRUE, FALSE, false, S_OK, S_OK, {false}, S_OK, true},
         {"added to the folder's fields", TRUE, TRUE, false, S_OK, S_OK, {true}, S_OK, true},
         {"folder refuses its fields", TRUE, TRUE, true, S_OK, S_OK, {true, false}, S_OK, true},
-        {"no fields asked, folder refuses them", TRUE, FALSE, true, S_OK, S_OK, {false}, S_OK,
+        {"no fields asked, folder refuses them",
+         TRUE,
+         FALSE,
+         true,
+         S_OK,
+         S_OK,
+         {false},
+         S_OK,
          true},
         {"failed Find, create", TRUE, FALSE, false, E_ACCESSDENIED, S_OK, {false}, S_OK, true},
-        {"failed Find, no create", FALSE, FALSE, false, E_ACCESSDENIED, S_OK, {}, E_ACCESSDENIED,
+        {"failed Find, no create",
+         FALSE,
+         FALSE,
+         false,
+         E_ACCESSDENIED,
+         S_OK,
+         {},
+         E_ACCESSDENIED,
          false},
-        {"Add fails both ways", TRUE, TRUE, false, S_OK, E_ACCESSDENIED, {true, false},
-         E_ACCESSDENIED, false},
+        {"Add fails both ways",
+         TRUE,
+         TRUE,
+         false,
+         S_OK,
+         E_ACCESSDENIED,
+         {true, false},
+         E_ACCESSDENIED,
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -426,9 +461,9 @@ TEST_F(DispatcherTest, FindUserPropertyAddsAMissingOneAsText)
         mail.store->folderRefusesFields = c.folderRefuses;
         mail.collection->Fail(L"Find", c.findFailure).Fail(L"Add", c.addFailure);
         CVariant property(9L);
-        EXPECT_EQ(c.expected, CDispatcher::FindUserProperty(mail.item.Get(), L"eSigners",
-                                                            property.Put(), c.addToFolderFields,
-                                                            c.create));
+        EXPECT_EQ(c.expected,
+                  CDispatcher::FindUserProperty(mail.item.Get(), L"eSigners", property.Put(),
+                                                c.addToFolderFields, c.create));
         std::vector<bool> folderFlags;
         for (const auto& add : MethodCalls(*mail.collection.Get(), L"Add")) {
             ASSERT_EQ(3u, add.args.size());
@@ -472,9 +507,9 @@ TEST_F(DispatcherTest, SetUserPropertyPutsTheTextAndSavesWhenAsked)
         if (c.exists)
             mail.store->AddProperty(L"Quillet URL", 1).Fail(L"Value", c.putFailure);
         mail.item->Fail(L"Save", c.saveFailure);
-        EXPECT_EQ(c.expected, CDispatcher::SetUserProperty(mail.item.Get(), L"Quillet URL",
-                                                           "https://q.example/caf\xE9", TRUE,
-                                                           c.save));
+        EXPECT_EQ(c.expected,
+                  CDispatcher::SetUserProperty(mail.item.Get(), L"Quillet URL",
+                                               "https://q.example/caf\xE9", TRUE, c.save));
         CFakeDispatch* property = mail.store->Find(L"Quillet URL");
         ASSERT_TRUE(property);
         EXPECT_EQ(1u, mail.store->properties.size());
@@ -539,9 +574,8 @@ public:
             return RegisterClassW(&wc);
         }();
         EXPECT_NE(0, windowClass);
-        m_window = CreateWindowExW(0, L"rctrl_renwnd32", caption.c_str(), WS_OVERLAPPEDWINDOW, 0,
-                                   0, 100, 100, nullptr, nullptr, GetModuleHandleW(nullptr),
-                                   nullptr);
+        m_window = CreateWindowExW(0, L"rctrl_renwnd32", caption.c_str(), WS_OVERLAPPEDWINDOW, 0, 0,
+                                   100, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         EXPECT_TRUE(m_window);
     }
     OutlookWindow(const OutlookWindow&) = delete;
@@ -628,17 +662,17 @@ TEST_F(DispatcherTest, GetParentWindowLogsItsWay)
     EXPECT_EQ(explorerWindow.Get(), CDispatcher::GetParentWindow(application.Get(), 2));
     EXPECT_EQ(GetDesktopWindow(), CDispatcher::GetParentWindow(application.Get(), 1));
     const std::string caption = CBstr::ToNarrow(explorerCaption.c_str()).str();
-    EXPECT_TRUE(InOrder(log.Text(),
-                        {"<block_enter>CDispatcher::GetParentWindow</block_enter>",
-                         "<comment>Either window is preferred</comment>",
-                         "<comment>Fetching Active Inspector</comment>",
-                         "<comment>Fetching Active Explorer</comment>",
-                         "<comment>Getting Explorer Caption</comment>",
-                         "<comment>" + caption + "</comment>",
-                         "<block_exit>CDispatcher::GetParentWindow</block_exit>",
-                         "<comment>Active Inspector is preferred</comment>",
-                         "<comment>Invalid Window Handle - Deferring to Desktop</comment>",
-                         "<block_exit>CDispatcher::GetParentWindow</block_exit>"}));
+    EXPECT_TRUE(
+        InOrder(log.Text(), {"<block_enter>CDispatcher::GetParentWindow</block_enter>",
+                             "<comment>Either window is preferred</comment>",
+                             "<comment>Fetching Active Inspector</comment>",
+                             "<comment>Fetching Active Explorer</comment>",
+                             "<comment>Getting Explorer Caption</comment>",
+                             "<comment>" + caption + "</comment>",
+                             "<block_exit>CDispatcher::GetParentWindow</block_exit>",
+                             "<comment>Active Inspector is preferred</comment>",
+                             "<comment>Invalid Window Handle - Deferring to Desktop</comment>",
+                             "<block_exit>CDispatcher::GetParentWindow</block_exit>"}));
     EXPECT_EQ(std::string::npos, log.Text().find("Getting Inspector Caption"))
         << "no inspector, no caption of one";
 }
@@ -769,8 +803,8 @@ TEST_F(LauncherTest, FailuresAreLoggedAndGiveZero)
 {
     LogCapture log;
     CLauncher launcher;
-    EXPECT_FALSE(launcher.LaunchModuleProgram((TempDir() + "QuillOff.dll").c_str(), "missing.exe",
-                                              "x"));
+    EXPECT_FALSE(
+        launcher.LaunchModuleProgram((TempDir() + "QuillOff.dll").c_str(), "missing.exe", "x"));
     const std::string failed = log.Text();
     EXPECT_TRUE(InOrder(failed, {"<error><details>CBrevikApp::LaunchProcess: Create Process "
                                  "Failed</details></error>",
@@ -827,7 +861,10 @@ TEST_F(BodyPartTest, ExtensionIsTheTextAfterTheLastDot)
         const char* extension;
     };
     const Case cases[] = {
-        {"Contract.pdf", "pdf"}, {"offer.v2.docx", "docx"}, {"README", "pdf"}, {"", "pdf"},
+        {"Contract.pdf", "pdf"},
+        {"offer.v2.docx", "docx"},
+        {"README", "pdf"},
+        {"", "pdf"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fileName);
@@ -869,9 +906,10 @@ TEST_F(BodyPartTest, BodyIsSavedAsTextOrAsItsHtmlSource)
         ASSERT_EQ(1, part.SaveToTempFile(TRUE, c.useHtml));
         const std::string name = NameOf(part.m_tempPath);
         EXPECT_EQ(0, lstrcmpiA(c.suffix, name.substr(name.size() - 4).c_str())) << name;
-        EXPECT_EQ(0, lstrcmpiA(TempDir().c_str(),
-                               part.m_tempPath.Left(part.m_tempPath.GetLength() -
-                                                    static_cast<int>(name.size())))) << part.m_tempPath;
+        EXPECT_EQ(0,
+                  lstrcmpiA(TempDir().c_str(), part.m_tempPath.Left(part.m_tempPath.GetLength() -
+                                                                    static_cast<int>(name.size()))))
+            << part.m_tempPath;
         EXPECT_EQ(c.contents, ReadFileBytes(part.m_tempPath.str()));
         EXPECT_EQ(std::vector<std::string>{name}, ListFiles(TempDir()))
             << "the file the path names is the only one";
@@ -1004,7 +1042,8 @@ TEST_F(BodyPartTest, SaveAsFileTakesPathsUpToTheLimit)
             continue;
         }
         ASSERT_EQ(1u, saves.size());
-        EXPECT_EQ(L"C:\\caf\u00e9\\" + std::wstring(c.length - 8, L'a'), WideOf(saves[0].args.at(0)));
+        EXPECT_EQ(L"C:\\caf\u00e9\\" + std::wstring(c.length - 8, L'a'),
+                  WideOf(saves[0].args.at(0)));
     }
     CBodyPart detached(nullptr, 1, "a.pdf", "Attachment", "");
     EXPECT_EQ(E_POINTER, detached.SaveAsFile("C:\\a.pdf"));
@@ -1060,8 +1099,8 @@ TEST_F(BodyPartTest, WriteBodyToFileReplacesWhatTheFileHeld)
 
     auto item = MailItem(L"text", L"");
     CBodyPart part(item.Get(), 0, "Message Body", "Message Body", "");
-    EXPECT_EQ(E_OUTOFMEMORY,
-              part.WriteBodyToFile((TempDir() + "missing\\body.txt").c_str(), nullptr, nullptr, FALSE));
+    EXPECT_EQ(E_OUTOFMEMORY, part.WriteBodyToFile((TempDir() + "missing\\body.txt").c_str(),
+                                                  nullptr, nullptr, FALSE));
     item->Fail(L"Body", DISP_E_EXCEPTION);
     EXPECT_EQ(DISP_E_EXCEPTION, part.WriteBodyToFile(path.c_str(), nullptr, nullptr, FALSE));
 }
@@ -1085,7 +1124,8 @@ TEST_F(BodyPartTest, GetBodyKeepsSevenBitsOrGivesTheDefault)
         {L"text", FALSE, TRUE, true, "message unspecified"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.expected << " " << c.sevenBitOnly << c.defaultWhenEmpty);
+        SCOPED_TRACE(::testing::Message()
+                     << c.expected << " " << c.sevenBitOnly << c.defaultWhenEmpty);
         auto item = MailItem(c.body, L"<p>html</p>");
         if (c.readFails)
             item->Fail(L"Body", E_FAIL);

@@ -37,9 +37,10 @@ std::string NarrowOf(const VARIANT& value)
 
 std::string WithoutWhitespace(std::string text)
 {
-    text.erase(std::remove_if(text.begin(), text.end(),
-                              [](char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }),
-               text.end());
+    text.erase(
+        std::remove_if(text.begin(), text.end(),
+                       [](char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }),
+        text.end());
     return text;
 }
 
@@ -102,7 +103,8 @@ protected:
     {
         ServiceTestOn<kAddress>::SetUp();
         m_mail = MailItem(L"Please sign the contract.");
-        m_message = std::make_unique<CBodyPart>(m_mail.Get(), 0, "Message Body", "Message Body", "");
+        m_message =
+            std::make_unique<CBodyPart>(m_mail.Get(), 0, "Message Body", "Message Body", "");
     }
 
     CCredentials Sender() const
@@ -162,9 +164,9 @@ TEST_F(RequestTest, CreateSignatureRequestSendsEveryElementEscapedAndInOrder)
     EXPECT_EQ(std::string("\"") + kServiceNamespace + "CreateSignatureRequest\"",
               request.Header("SOAPAction"));
     const std::vector<std::string> order = {
-        "pstr_APICode", "pstr_SenderEmail", "pstr_SenderName", "pstr_FileName",
-        "pstr_Signers", "pstr_SecondSigners", "pstr_CCs",      "pstr_Cosign",
-        "pstr_SignType", "pstr_Password",   "pstr_EmailMessage"};
+        "pstr_APICode",  "pstr_SenderEmail",   "pstr_SenderName",  "pstr_FileName",
+        "pstr_Signers",  "pstr_SecondSigners", "pstr_CCs",         "pstr_Cosign",
+        "pstr_SignType", "pstr_Password",      "pstr_EmailMessage"};
     EXPECT_EQ(order, NamesOf(request.elements));
     EXPECT_EQ("sales&co@example.com", request.Element("pstr_SenderEmail"));
     EXPECT_EQ("Smith & Co <Sales>", request.Element("pstr_SenderName"));
@@ -175,7 +177,8 @@ TEST_F(RequestTest, CreateSignatureRequestSendsEveryElementEscapedAndInOrder)
     EXPECT_EQ("false", request.Element("pstr_Cosign"));
     EXPECT_EQ("fax", request.Element("pstr_SignType"));
     EXPECT_EQ("p&ss<word>", request.Element("pstr_Password"));
-    EXPECT_EQ("Please sign the contract.", standin::Base64Decode(request.Element("pstr_EmailMessage")));
+    EXPECT_EQ("Please sign the contract.",
+              standin::Base64Decode(request.Element("pstr_EmailMessage")));
     create.FreeParts();
 }
 
@@ -234,7 +237,8 @@ TEST_F(RequestTest, DocumentsArriveByteForByteWithTheMethodOfTheirType)
         add.m_credentials = Demo();
         add.m_document = &part;
         add.m_fileId = &fileIdText;
-        ASSERT_EQ(1, add.Run(nullptr, 0, CWebSvrOp::kPrepare)) << document.method << add.GetErrorText();
+        ASSERT_EQ(1, add.Run(nullptr, 0, CWebSvrOp::kPrepare))
+            << document.method << add.GetErrorText();
         EXPECT_EQ(0, add.m_result.Find("QD")) << add.m_result;
         const standin::Request request = LastRequest();
         EXPECT_EQ(document.method, request.soapMethod);
@@ -296,7 +300,8 @@ TEST_F(RequestTest, ParametersLinkAndInvitationFollowTheDocuments)
     params.m_fileId = &fileIdText;
     ASSERT_EQ(1, params.Run(nullptr, 0, CWebSvrOp::kPrepare)) << params.GetErrorText();
     standin::Request request = LastRequest();
-    EXPECT_EQ((std::vector<std::string>{"p_ApiCode", "p_FileID", "p_XMLContent"}), NamesOf(request.elements));
+    EXPECT_EQ((std::vector<std::string>{"p_ApiCode", "p_FileID", "p_XMLContent"}),
+              NamesOf(request.elements));
     EXPECT_EQ("<?xml version='1.0' encoding='UTF-8' ?><file><parameter name='maskemailsfromclient' "
               "value='true' /></file>",
               request.Element("p_XMLContent"));
@@ -305,7 +310,8 @@ TEST_F(RequestTest, ParametersLinkAndInvitationFollowTheDocuments)
     link.m_credentials = Demo();
     link.m_fileId = &fileIdText;
     ASSERT_EQ(1, link.Run(nullptr, 0, CWebSvrOp::kPrepare)) << link.GetErrorText();
-    EXPECT_EQ((std::vector<std::string>{"pstr_APICode", "pstr_FileID"}), NamesOf(LastRequest().elements));
+    EXPECT_EQ((std::vector<std::string>{"pstr_APICode", "pstr_FileID"}),
+              NamesOf(LastRequest().elements));
     EXPECT_NE(-1, link.m_result.Find(("FileID=" + fileId).c_str())) << link.m_result;
 
     OpInvite invite(m_url);
@@ -316,7 +322,8 @@ TEST_F(RequestTest, ParametersLinkAndInvitationFollowTheDocuments)
     request = LastRequest();
     EXPECT_EQ((std::vector<std::string>{"pstr_APICode", "pstr_FileID", "pstr_EmailMessage"}),
               NamesOf(request.elements));
-    EXPECT_EQ("Please sign the contract.", standin::Base64Decode(request.Element("pstr_EmailMessage")));
+    EXPECT_EQ("Please sign the contract.",
+              standin::Base64Decode(request.Element("pstr_EmailMessage")));
 }
 
 TEST_F(RequestTest, AccountIdAndFileIdCannotBreakTheRequest)
@@ -361,14 +368,16 @@ TEST_F(RequestTest, ResultTextsAreJudged)
         OpInvite invite(m_url);
         invite.m_credentials = Demo();
         invite.m_fileId = &fileId;
-        EXPECT_EQ(result.expected == S_OK, invite.Run(nullptr, 0, CWebSvrOp::kPrepare) == 1) << result.text;
+        EXPECT_EQ(result.expected == S_OK, invite.Run(nullptr, 0, CWebSvrOp::kPrepare) == 1)
+            << result.text;
         EXPECT_EQ(result.expected, invite.GetErrorCode()) << result.text;
         EXPECT_STREQ(result.errorText, invite.GetErrorText()) << result.text;
 
         OpParam params(m_url);
         params.m_credentials = Demo();
         params.m_fileId = &fileId;
-        EXPECT_EQ(result.expected, params.Run(nullptr, 0, CWebSvrOp::kPrepare) == 1 ? S_OK : params.GetErrorCode())
+        EXPECT_EQ(result.expected,
+                  params.Run(nullptr, 0, CWebSvrOp::kPrepare) == 1 ? S_OK : params.GetErrorCode())
             << result.text;
     }
 }
@@ -473,11 +482,14 @@ protected:
         ASSERT_NE(nullptr, assembled);
         const std::string text = ReadFileBytes(assembled);
         EXPECT_EQ(WithoutWhitespace(expected), WithoutWhitespace(text));
-        for (const std::string& path : {std::string(assembled), opPath.str(), head->m_path.str(),
-                                        tail->m_path.str()})
-            EXPECT_EQ(planted.end(), std::find_if(planted.begin(), planted.end(), [&](const std::string& p) {
-                          return lstrcmpiA(p.c_str(), path.c_str()) == 0;
-                      })) << path << " was opened over a stale file";
+        for (const std::string& path :
+             {std::string(assembled), opPath.str(), head->m_path.str(), tail->m_path.str()})
+            EXPECT_EQ(planted.end(), std::find_if(planted.begin(), planted.end(),
+                                                  [&](const std::string& p) {
+                                                      return lstrcmpiA(p.c_str(), path.c_str()) ==
+                                                             0;
+                                                  }))
+                << path << " was opened over a stale file";
 
         // Run, the queued operation sends what its pieces give.
         const size_t before = Service().RequestCount();
@@ -528,31 +540,29 @@ TEST_F(QueuedTest, QueuedCreateRequestKeepsTargetsApartAndEscaped)
     const std::string opText = ReadFileBytes(opPath.str());
     EXPECT_EQ(0u, opText.find("<OpSendDoc><SOAPAction>"));
     for (size_t i = 0; i < names.size(); ++i)
-        EXPECT_NE(std::string::npos, opText.find("<" + names[i] + ">" + E(paths[i]) + "</" + names[i] + ">\n"));
+        EXPECT_NE(std::string::npos,
+                  opText.find("<" + names[i] + ">" + E(paths[i]) + "</" + names[i] + ">\n"));
 
     const std::string head = ReadFileBytes(paths[0]);
-    EXPECT_NE(std::string::npos, head.find("<m:pstr_SenderName>Smith &amp; Co &lt;Sales&gt;</m:pstr_SenderName>"));
+    EXPECT_NE(std::string::npos,
+              head.find("<m:pstr_SenderName>Smith &amp; Co &lt;Sales&gt;</m:pstr_SenderName>"));
     EXPECT_EQ("</m:pstr_FileName>\n", head.substr(head.size() - 19));
 
     const std::string recips = ReadFileBytes(paths[1]);
     CXMLDoc loaded;
     EXPECT_EQ(S_OK, loaded.LoadString(recips.c_str())) << recips;
     const std::string expected =
-        std::string("<CSRSigners xmlns:m=\"") + kServiceNamespace + "\">" +
-        "<m:pstr_Signers>" + E("fixed@example.com") + "</m:pstr_Signers>\n" +
-        "<m:pstr_SecondSigners>" + E("late@example.com") + "</m:pstr_SecondSigners>\n" +
-        "<m:pstr_CCs></m:pstr_CCs>\n" +
-        "<m:pstr_Audience>" +
-        "<target><email>" + E("t1@example.com") + "</email><name>" + E("Smith & Co") +
-        "</name><role>" + E("<Sales>") + "</role><tier>1</tier></target>\n" +
-        "<target><email>" + E("t2@example.com") + "</email><name>T2</name><role>Buyer</role><tier>2</tier></target>\n" +
-        "</m:pstr_Audience>\n" +
-        "<m:pstr_RoleMap>" +
-        "<entry><name>Fixed</name><role>Approver</role></entry>\n" +
-        "<target><email>" + E("late@example.com") + "</email><name>" + E("Late & Co") +
-        "</name><role></role><tier>4</tier></target>\n" +
-        "</m:pstr_RoleMap>\n" +
-        "</CSRSigners>\n";
+        std::string("<CSRSigners xmlns:m=\"") + kServiceNamespace + "\">" + "<m:pstr_Signers>" +
+        E("fixed@example.com") + "</m:pstr_Signers>\n" + "<m:pstr_SecondSigners>" +
+        E("late@example.com") + "</m:pstr_SecondSigners>\n" + "<m:pstr_CCs></m:pstr_CCs>\n" +
+        "<m:pstr_Audience>" + "<target><email>" + E("t1@example.com") + "</email><name>" +
+        E("Smith & Co") + "</name><role>" + E("<Sales>") + "</role><tier>1</tier></target>\n" +
+        "<target><email>" + E("t2@example.com") +
+        "</email><name>T2</name><role>Buyer</role><tier>2</tier></target>\n" +
+        "</m:pstr_Audience>\n" + "<m:pstr_RoleMap>" +
+        "<entry><name>Fixed</name><role>Approver</role></entry>\n" + "<target><email>" +
+        E("late@example.com") + "</email><name>" + E("Late & Co") +
+        "</name><role></role><tier>4</tier></target>\n" + "</m:pstr_RoleMap>\n" + "</CSRSigners>\n";
     EXPECT_EQ(expected, recips);
     EXPECT_EQ(0u, ReadFileBytes(paths[2]).find("<m:pstr_Cosign>false</m:pstr_Cosign>\n"));
     EXPECT_NE(std::string::npos, ReadFileBytes(paths[3]).find("<SendOptions>"));
@@ -590,17 +600,16 @@ TEST_F(RequestTest, BroadcastFileNamesEveryOperationFileEscaped)
         ASSERT_NE(nullptr, path);
         EXPECT_EQ(broadcast.m_broadcastPath, CString(path));
 
-        std::string expected = "<inkBroadcast><CreateSignature>" + E("C:\\t\\create.xml") + "</CreateSignature>\n";
+        std::string expected =
+            "<inkBroadcast><CreateSignature>" + E("C:\\t\\create.xml") + "</CreateSignature>\n";
         for (const std::string& document : c.documents)
             expected += "<AddDocument>" + E(document) + "</AddDocument>\n";
-        expected += "<SetParams>" + E(c.setParams) + "</SetParams>\n" +
-                    "<GetLink>" + E("C:\\t\\link.xml") + "</GetLink>\n" +
-                    "<SendInvite>" + E("C:\\t\\invite.xml") + "</SendInvite>\n" +
-                    "<EntryID>00AB</EntryID>\n" +
+        expected += "<SetParams>" + E(c.setParams) + "</SetParams>\n" + "<GetLink>" +
+                    E("C:\\t\\link.xml") + "</GetLink>\n" + "<SendInvite>" +
+                    E("C:\\t\\invite.xml") + "</SendInvite>\n" + "<EntryID>00AB</EntryID>\n" +
                     "<MakeReceipt>" + std::to_string(c.makeReceipt) + "</MakeReceipt>\n" +
                     "<ReceiptSubject>" + E("Signed: Smith & Co") + "</ReceiptSubject>\n" +
-                    "<ReceiptCategory>&lt;Sales&gt;</ReceiptCategory>\n" +
-                    "</inkBroadcast>";
+                    "<ReceiptCategory>&lt;Sales&gt;</ReceiptCategory>\n" + "</inkBroadcast>";
         EXPECT_EQ(expected, ReadFileBytes(path));
         CXMLDoc loaded;
         EXPECT_EQ(S_OK, loaded.LoadFile(path));

@@ -40,7 +40,8 @@ public:
     };
 
     RunnerHost(CWebSvrAPI* api, BOOL endDialog, BOOL finished)
-        : CDialog(IDD_RUNNER_HOST), CPumpOp(api), m_endDialog(endDialog), m_finished(finished) {}
+        : CDialog(IDD_RUNNER_HOST), CPumpOp(api), m_endDialog(endDialog), m_finished(finished)
+    {}
 
     BOOL OnOpDone() override
     {
@@ -117,9 +118,10 @@ TEST_F(RunnerTest, ProgressRunsOneToSixAndTheDialogEnds)
     }
     EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4, 5}), stages);
     EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 5, 6}), progress);
-    EXPECT_EQ((std::vector<std::string>{"Preparing Data", "Connecting to Quillet", "Requesting Login",
-                                        "Receiving Response", "Confirming Result", "User Logged In"}),
-              panes);
+    EXPECT_EQ(
+        (std::vector<std::string>{"Preparing Data", "Connecting to Quillet", "Requesting Login",
+                                  "Receiving Response", "Confirming Result", "User Logged In"}),
+        panes);
     EXPECT_EQ(1, host.m_opDoneCalls);
     EXPECT_TRUE(host.Succeeded());
 }
@@ -146,8 +148,8 @@ TEST_F(RunnerTest, FailedStageShowsOneErrorDialogAndLeavesTheDialogOpen)
 {
     struct Case {
         const char* name;
-        const char* host;   // where the service is said to be
-        const char* fault;  // injected fault text, or null
+        const char* host;  // where the service is said to be
+        const char* fault; // injected fault text, or null
         int failedStage;
         const char* details;
     };
@@ -171,7 +173,8 @@ TEST_F(RunnerTest, FailedStageShowsOneErrorDialogAndLeavesTheDialogOpen)
             host.PostMessage(CPumpOp::kStageMessage, CWebSvrOp::kDone);
             return true;
         });
-        user.Do("let it arrive", [&host](HWND) { return host.m_seen.size() > 0 && host.GetStage() == -1; })
+        user.Do("let it arrive",
+                [&host](HWND) { return host.m_seen.size() > 0 && host.GetStage() == -1; })
             .Expect("Runner Host")
             .Click(IDCANCEL);
         user.Start();
@@ -367,7 +370,8 @@ TEST_F(LoginTest, PlainProtocolLoginFailsWheneverTheRunFails)
 
 TEST_F(LoginTest, DialogIsPrefilledWithTheProfilesAddress)
 {
-    m_mapi->Directory("identity=jane\n[user jane]\nname=Jane Doe\ntype=SMTP\naddress=Jane.Doe@example.com\n");
+    m_mapi->Directory(
+        "identity=jane\n[user jane]\nname=Jane Doe\ntype=SMTP\naddress=Jane.Doe@example.com\n");
 
     CScriptedUser user;
     user.Expect("Quillet Login").Read(IDC_LOGIN_EMAIL).Read(IDC_LOGIN_ACCOUNT).Click(IDCANCEL);

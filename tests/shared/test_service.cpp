@@ -41,7 +41,7 @@ protected:
     std::string CreateRequest(const std::string& signers)
     {
         SoapCallOp create(m_url, "CreateSignatureRequest",
-                     SoapCallOp::CreateRequestElements(signers, "Contract"));
+                          SoapCallOp::CreateRequestElements(signers, "Contract"));
         EXPECT_EQ(1, create.Run(nullptr, 0, CWebSvrOp::kPrepare)) << create.GetErrorText();
         EXPECT_EQ(0, create.m_result.Find("QF")) << create.m_result;
         return create.m_result.str();
@@ -53,7 +53,6 @@ protected:
         WriteFileBytes(path, bytes);
         return path;
     }
-
 };
 
 } // namespace
@@ -108,7 +107,8 @@ TEST_F(ServiceTest, RequestsCarryTheirHeadersAndEscapedElementsInOrder)
         const standin::Request& request = requests[0];
         EXPECT_EQ("POST", request.method);
         EXPECT_EQ("/services/gateway.asmx", request.path);
-        EXPECT_EQ(std::string("\"") + kServiceNamespace + c.method + "\"", request.Header("SOAPAction"));
+        EXPECT_EQ(std::string("\"") + kServiceNamespace + c.method + "\"",
+                  request.Header("SOAPAction"));
         EXPECT_EQ("text/xml; charset=utf-8", request.Header("Content-Type"));
         EXPECT_EQ("Inkstave/1.2", request.Header("User-Agent"));
         EXPECT_EQ(c.method, request.soapMethod) << request.parseError;
@@ -161,16 +161,24 @@ TEST_F(ServiceTest, StatusCodesAndFaults)
     };
     const Case cases[] = {
         {"Ok", nullptr, "", 1, S_OK, "", ""},
-        {"Created", standin::kind::Http, "\"status\": 201, \"body\": \"<?xml version='1.0'?><soap:Envelope xmlns:soap='http://schemas.xmlsoap.org/soap/envelope/'><soap:Body><GetUserInfoResponse><GetUserInfoResult>&lt;User/&gt;</GetUserInfoResult></GetUserInfoResponse></soap:Body></soap:Envelope>\"",
+        {"Created", standin::kind::Http,
+         "\"status\": 201, \"body\": \"<?xml version='1.0'?><soap:Envelope "
+         "xmlns:soap='http://schemas.xmlsoap.org/soap/envelope/"
+         "'><soap:Body><GetUserInfoResponse><GetUserInfoResult>&lt;User/&gt;</GetUserInfoResult></"
+         "GetUserInfoResponse></soap:Body></soap:Envelope>\"",
          1, S_OK, "", ""},
-        {"BadRequestWithFault", standin::kind::Fault, "\"status\": 400, \"faultstring\": \"Bad input\", \"faultcode\": \"soap:Client\"",
-         0, E_FAIL, "Bad input", "soap:Client"},
-        {"ServerFault", standin::kind::Fault, "\"faultstring\": \"Server was unable to process request.\"",
-         0, E_FAIL, "Server was unable to process request.", "soap:Server"},
-        {"ServerErrorPage", standin::kind::Http, "\"status\": 500, \"body\": \"<html><body>Oops</body></html>\"",
-         0, E_FAIL, "Malformed SOAP", "Malformed SOAP"},
-        {"Redirect", standin::kind::Http, "\"status\": 302, \"headers\": [[\"Location\", \"http://127.0.0.3/elsewhere\"]]",
-         0, RPC_E_SERVERFAULT, "", ""},
+        {"BadRequestWithFault", standin::kind::Fault,
+         "\"status\": 400, \"faultstring\": \"Bad input\", \"faultcode\": \"soap:Client\"", 0,
+         E_FAIL, "Bad input", "soap:Client"},
+        {"ServerFault", standin::kind::Fault,
+         "\"faultstring\": \"Server was unable to process request.\"", 0, E_FAIL,
+         "Server was unable to process request.", "soap:Server"},
+        {"ServerErrorPage", standin::kind::Http,
+         "\"status\": 500, \"body\": \"<html><body>Oops</body></html>\"", 0, E_FAIL,
+         "Malformed SOAP", "Malformed SOAP"},
+        {"Redirect", standin::kind::Http,
+         "\"status\": 302, \"headers\": [[\"Location\", \"http://127.0.0.3/elsewhere\"]]", 0,
+         RPC_E_SERVERFAULT, "", ""},
         {"NotFound", standin::kind::Http, "\"status\": 404", 0, RPC_E_SERVERFAULT, "", ""},
         {"Malformed", standin::kind::Malformed, "", 0, E_FAIL, "Malformed SOAP", "Malformed SOAP"},
     };
@@ -234,10 +242,11 @@ TEST_F(ServiceTest, DocumentsArriveByteForByteSteppedAndWhole)
                 ASSERT_FALSE(run.timedOut);
                 EXPECT_EQ(1, run.result) << upload.GetErrorText();
                 EXPECT_EQ(CWebSvrOp::kDone, run.stages.back());
-                const auto sends = std::count(run.stages.begin(), run.stages.end(), CWebSvrOp::kSend);
-                const long chunks = (upload.GetUploadSize() + CWebSvrOp::kSendChunk - 1) / CWebSvrOp::kSendChunk;
-                EXPECT_EQ(chunks + 1, sends)
-                    << "one chunk per message, then the empty read";
+                const auto sends =
+                    std::count(run.stages.begin(), run.stages.end(), CWebSvrOp::kSend);
+                const long chunks =
+                    (upload.GetUploadSize() + CWebSvrOp::kSendChunk - 1) / CWebSvrOp::kSendChunk;
+                EXPECT_EQ(chunks + 1, sends) << "one chunk per message, then the empty read";
             } else {
                 EXPECT_EQ(1, upload.Run(nullptr, 0, CWebSvrOp::kPrepare)) << upload.GetErrorText();
             }
@@ -256,8 +265,8 @@ TEST_F(ServiceTest, SteppedResponsesOfEverySizeArriveWhole)
         int size;
         bool soap; // a valid answer padded to the size, or that many bytes of page
     };
-    const Case cases[] = {{0, false},    {1, false},    {4096, false},         {4096, true},
-                          {4097, true},  {4097, false}, {3 * 4096 + 1, true},  {20000, true}};
+    const Case cases[] = {{0, false},   {1, false},    {4096, false},        {4096, true},
+                          {4097, true}, {4097, false}, {3 * 4096 + 1, true}, {20000, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.size << (c.soap ? " soap" : " page"));
         if (c.soap) {
@@ -265,7 +274,8 @@ TEST_F(ServiceTest, SteppedResponsesOfEverySizeArriveWhole)
                                            "\"size\": " + std::to_string(c.size)));
         } else {
             ASSERT_TRUE(Service().FailNext(standin::kind::Http, 1, nullptr,
-                                           "\"status\": 200, \"body\": \"" + std::string(c.size, 'x') + "\""));
+                                           "\"status\": 200, \"body\": \"" +
+                                               std::string(c.size, 'x') + "\""));
         }
         OpLogin op(m_url);
         op.m_credentials = Demo();
@@ -355,7 +365,8 @@ TEST_F(ServiceTest, StatusCountsTheSignersWhoSigned)
         const char* signer;
         int percent;
     };
-    const Step steps[] = {{nullptr, 0}, {"a@example.com", 33}, {"c@example.com", 66}, {"b@example.com", 100}};
+    const Step steps[] = {
+        {nullptr, 0}, {"a@example.com", 33}, {"c@example.com", 66}, {"b@example.com", 100}};
     for (const Step& step : steps) {
         if (step.signer) {
             ASSERT_TRUE(Service().SetSigned(fileId, step.signer));
@@ -480,8 +491,12 @@ TEST(NormalizeDateTest, MonthDayYear)
         const char* out;
     };
     const Case cases[] = {
-        {"1/2/2012", 1, "01/02/2012"}, {"12/31/99", 1, "12/31/0099"}, {"2012-01-02", 0, "2012-01-02"},
-        {"", 0, ""},                   {"1/2", 0, "1/2"},            {"x/y/z", 1, "00/00/0000"},
+        {"1/2/2012", 1, "01/02/2012"},
+        {"12/31/99", 1, "12/31/0099"},
+        {"2012-01-02", 0, "2012-01-02"},
+        {"", 0, ""},
+        {"1/2", 0, "1/2"},
+        {"x/y/z", 1, "00/00/0000"},
         {"3a/4b/2020c", 1, "03/04/2020"},
     };
     for (const Case& c : cases) {
@@ -533,7 +548,8 @@ private:
 class SystemProxy {
 public:
     explicit SystemProxy(const std::string& server)
-        : m_enabled(ReadValue(kSettings, "ProxyEnable")), m_server(ReadValue(kSettings, "ProxyServer"))
+        : m_enabled(ReadValue(kSettings, "ProxyEnable")),
+          m_server(ReadValue(kSettings, "ProxyServer"))
     {
         WriteDword(kSettings, "ProxyEnable", 1);
         WriteText(kSettings, "ProxyServer", server, true);
@@ -545,7 +561,8 @@ public:
     }
 
 private:
-    static constexpr const char* kSettings = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    static constexpr const char* kSettings =
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 
     static void Restore(const char* name, const std::optional<RegValue>& value)
     {
@@ -553,7 +570,8 @@ private:
         if (key.Open(HKEY_CURRENT_USER, kSettings, KEY_ALL_ACCESS) != ERROR_SUCCESS)
             return;
         if (value)
-            (void)key.SetValue(name, value->type, value->data.data(), static_cast<DWORD>(value->data.size()));
+            (void)key.SetValue(name, value->type, value->data.data(),
+                               static_cast<DWORD>(value->data.size()));
         else
             (void)key.DeleteValue(name);
     }

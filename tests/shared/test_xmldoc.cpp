@@ -37,8 +37,10 @@ constexpr const char* kSoapResponse = R"(<?xml version="1.0" encoding="utf-8"?>
 constexpr const char* kEnvelope = "/soap:Envelope";
 constexpr const char* kResponse = "/soap:Envelope/soap:Body/GetUserInfoResponse";
 constexpr const char* kResult = "/soap:Envelope/soap:Body/GetUserInfoResponse/GetUserInfoResult";
-constexpr const char* kChild = "/soap:Envelope/soap:Body/GetUserInfoResponse/GetUserInfoResult/child";
-constexpr const char* kFiles = "/soap:Envelope/soap:Body/GetUserInfoResponse/GetUserInfoResult/Files";
+constexpr const char* kChild =
+    "/soap:Envelope/soap:Body/GetUserInfoResponse/GetUserInfoResult/child";
+constexpr const char* kFiles =
+    "/soap:Envelope/soap:Body/GetUserInfoResponse/GetUserInfoResult/Files";
 
 // The count after the caller's own reference is taken into account.
 long RefCount(IUnknown* object)
@@ -80,10 +82,8 @@ TEST(XmlDocLoad, LoadStringOutcomes)
         HRESULT hr;
     };
     const Case cases[] = {
-        {"well-formed", kSoapResponse, S_OK},
-        {"element not closed", "<a><b></a>", S_FALSE},
-        {"no root element", "", S_FALSE},
-        {"plain text", "not xml", S_FALSE},
+        {"well-formed", kSoapResponse, S_OK}, {"element not closed", "<a><b></a>", S_FALSE},
+        {"no root element", "", S_FALSE},     {"plain text", "not xml", S_FALSE},
         {"null text", nullptr, E_INVALIDARG},
     };
     for (const Case& c : cases) {
@@ -240,7 +240,8 @@ TEST_F(SoapDocTest, PathFormReadsTheFirstTextChild)
     };
     const Case cases[] = {
         {"relative", "Name", S_OK, "Ann Example"},
-        {"absolute", "/soap:Envelope/soap:Body/GetUserInfoResponse/GetUserInfoResult/Status", S_OK, "0"},
+        {"absolute", "/soap:Envelope/soap:Body/GetUserInfoResponse/GetUserInfoResult/Status", S_OK,
+         "0"},
         {"text after an element child", "Mixed", S_OK, "tail"},
         {"empty element", "Empty", S_OK, "junk"},
         {"only an element child", "Wrapped", S_FALSE, "junk"},
@@ -289,12 +290,8 @@ TEST_F(SoapDocTest, IntegerFormTakesTheLeadingDigits)
         int value; // -7: the caller's value is untouched
     };
     const Case cases[] = {
-        {"Files/File/Id", S_OK, 1},
-        {"Quota", S_OK, 12},
-        {"Code", S_OK, 0},
-        {"Empty", S_OK, 0},
-        {"Wrapped", S_FALSE, -7},
-        {"Missing", S_FALSE, -7},
+        {"Files/File/Id", S_OK, 1}, {"Quota", S_OK, 12},      {"Code", S_OK, 0},
+        {"Empty", S_OK, 0},         {"Wrapped", S_FALSE, -7}, {"Missing", S_FALSE, -7},
         {"", E_INVALIDARG, -7},
     };
     for (const Case& c : cases) {

@@ -16,13 +16,13 @@ TEST(XmlEscapeTest, EveryByteAsTheTableSays)
         const char* treatment;
     };
     const Row rows[] = {
-        {0, 8, ""},      {9, 9, "#"},        {10, 10, nullptr}, {11, 12, ""},
-        {13, 13, nullptr}, {14, 31, ""},     {32, 32, nullptr}, {33, 33, "#"},
-        {34, 34, "&quot;"}, {35, 37, "#"},   {38, 38, "&amp;"}, {39, 45, "#"},
-        {46, 46, nullptr}, {47, 47, "#"},    {48, 57, nullptr}, {58, 58, "#"},
-        {59, 59, nullptr}, {60, 60, "&lt;"}, {61, 61, "#"},     {62, 62, "&gt;"},
-        {63, 64, "#"},   {65, 90, nullptr},  {91, 96, "#"},     {97, 122, nullptr},
-        {123, 127, "#"}, {128, 144, ""},     {145, 146, "&#39;"}, {147, 255, ""},
+        {0, 8, ""},         {9, 9, "#"},       {10, 10, nullptr},   {11, 12, ""},
+        {13, 13, nullptr},  {14, 31, ""},      {32, 32, nullptr},   {33, 33, "#"},
+        {34, 34, "&quot;"}, {35, 37, "#"},     {38, 38, "&amp;"},   {39, 45, "#"},
+        {46, 46, nullptr},  {47, 47, "#"},     {48, 57, nullptr},   {58, 58, "#"},
+        {59, 59, nullptr},  {60, 60, "&lt;"},  {61, 61, "#"},       {62, 62, "&gt;"},
+        {63, 64, "#"},      {65, 90, nullptr}, {91, 96, "#"},       {97, 122, nullptr},
+        {123, 127, "#"},    {128, 144, ""},    {145, 146, "&#39;"}, {147, 255, ""},
     };
     int next = 0;
     for (const Row& row : rows) {
@@ -129,8 +129,9 @@ TEST_F(XmlFileTest, TempNamesTakeTheirFormat)
     EXPECT_STREQ(".pdf", name.Right(4));
     EXPECT_EQ(-1, name.Find(".tmp"));
 
-    EXPECT_EQ(std::vector<std::string>{plain.GetFilePath().Mid(static_cast<int>(TempDir().size())).str()},
-              ListFiles(TempDir()));
+    EXPECT_EQ(
+        std::vector<std::string>{plain.GetFilePath().Mid(static_cast<int>(TempDir().size())).str()},
+        ListFiles(TempDir()));
 }
 
 TEST_F(XmlFileTest, EscapedFileMatchesTheEscapedTextFromTheSourcePosition)
@@ -193,7 +194,8 @@ TEST_F(XmlFileTest, ElementTempFileIsClosedWithItsElement)
         ASSERT_TRUE(element.m_tempFile);
         path = element.m_tempPath.str();
         EXPECT_TRUE(element.m_tempFile->Write("JVBE", 4));
-        EXPECT_FALSE(DeleteFileA(path.c_str())) << "open without sharing while the element holds it";
+        EXPECT_FALSE(DeleteFileA(path.c_str()))
+            << "open without sharing while the element holds it";
     }
     EXPECT_EQ("JVBE", ReadFileBytes(path));
     EXPECT_TRUE(DeleteFileA(path.c_str())) << "closed, so whoever took the path can remove it";

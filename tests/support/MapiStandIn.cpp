@@ -47,8 +47,8 @@ bool CMapiStandIn::Register()
         return false;
     CRegKey mail;
     if (mail.Create(HKEY_LOCAL_MACHINE, kMailKey, nullptr, KEY_ALL_ACCESS) != ERROR_SUCCESS ||
-        mail.SetValue(nullptr, REG_SZ, kClientName, static_cast<DWORD>(std::strlen(kClientName) + 1)) !=
-            ERROR_SUCCESS)
+        mail.SetValue(nullptr, REG_SZ, kClientName,
+                      static_cast<DWORD>(std::strlen(kClientName) + 1)) != ERROR_SUCCESS)
         return false;
     CRegKey client;
     return client.Create(mail.Get(), kClientName, nullptr, KEY_ALL_ACCESS) == ERROR_SUCCESS &&

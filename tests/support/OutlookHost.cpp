@@ -8,8 +8,8 @@ namespace {
 
 constexpr const char* kAddins = "Software\\Microsoft\\Office\\Outlook\\Addins";
 
-void WriteValue(HKEY root, const std::string& path, const char* name, DWORD type,
-                const void* data, DWORD size)
+void WriteValue(HKEY root, const std::string& path, const char* name, DWORD type, const void* data,
+                DWORD size)
 {
     HKEY key = nullptr;
     if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=

@@ -9,7 +9,7 @@ SoapCallOp::SoapCallOp(const char* url, const char* method, Elements elements, b
       m_responseToFile(responseToFile)
 {
     static const char* const kTexts[6] = {"Preparing", "Connecting", "Sending",
-                                          "Receiving", "Reading", "Done"};
+                                          "Receiving", "Reading",    "Done"};
     Describe("SoapCallOp", method, kTexts);
 }
 

@@ -163,14 +163,30 @@ private:
                 return false;
             char e = m_text[m_pos++];
             switch (e) {
-            case '"': out += '"'; break;
-            case '\\': out += '\\'; break;
-            case '/': out += '/'; break;
-            case 'b': out += '\b'; break;
-            case 'f': out += '\f'; break;
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
+            case '"':
+                out += '"';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            case '/':
+                out += '/';
+                break;
+            case 'b':
+                out += '\b';
+                break;
+            case 'f':
+                out += '\f';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
             case 'u': {
                 unsigned long code = 0;
                 if (!Hex4(code))
@@ -185,7 +201,8 @@ private:
                 AppendUtf8(out, code);
                 break;
             }
-            default: return false;
+            default:
+                return false;
             }
         }
         return false;
@@ -304,8 +321,7 @@ std::string JsonQuote(const std::string& text)
 
 // ---------------------------------------------------------------- base64 ---
 
-static const char kAlphabet[] =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 std::string Base64Encode(const std::string& bytes)
 {
@@ -571,9 +587,8 @@ void CStandInService::Stop()
         DeleteFileA(m_logFile.c_str());
 }
 
-bool CStandInService::RawExchange(const std::string& address, int port,
-                                  const std::string& request, std::string* response,
-                                  unsigned long timeoutMs)
+bool CStandInService::RawExchange(const std::string& address, int port, const std::string& request,
+                                  std::string* response, unsigned long timeoutMs)
 {
     response->clear();
     SOCKET sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -611,9 +626,10 @@ Json CStandInService::Control(const char* command, const std::string& jsonBody, 
 {
     if (ok)
         *ok = false;
-    std::string request = std::string("POST /control/") + command + " HTTP/1.0\r\nHost: " +
-                          m_address + "\r\nContent-Type: application/json\r\nContent-Length: " +
-                          std::to_string(jsonBody.size()) + "\r\n\r\n" + jsonBody;
+    std::string request =
+        std::string("POST /control/") + command + " HTTP/1.0\r\nHost: " + m_address +
+        "\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(jsonBody.size()) +
+        "\r\n\r\n" + jsonBody;
     std::string response;
     if (!RawExchange(m_address, m_port, request, &response)) {
         Fail(std::string("no answer to control ") + command + " from " + m_address);
@@ -621,7 +637,8 @@ Json CStandInService::Control(const char* command, const std::string& jsonBody, 
     }
     size_t bodyAt = response.find("\r\n\r\n");
     bool parsed = false;
-    Json reply = Json::Parse(bodyAt == std::string::npos ? "" : response.substr(bodyAt + 4), &parsed);
+    Json reply =
+        Json::Parse(bodyAt == std::string::npos ? "" : response.substr(bodyAt + 4), &parsed);
     if (!parsed) {
         Fail(std::string("control ") + command + " answered " + response.substr(0, 200));
         return Json();
@@ -722,8 +739,8 @@ Json CStandInService::State()
 bool CStandInService::SetSigned(const std::string& fileId, const std::string& signerEmail,
                                 bool isSigned)
 {
-    std::string json = "{\"fileId\": " + JsonQuote(fileId) +
-                       ", \"signed\": " + (isSigned ? "true" : "false");
+    std::string json =
+        "{\"fileId\": " + JsonQuote(fileId) + ", \"signed\": " + (isSigned ? "true" : "false");
     if (!signerEmail.empty())
         json += ", \"email\": " + JsonQuote(signerEmail);
     bool ok = false;
@@ -775,8 +792,8 @@ bool CStandInService::TrustCertificate()
     // Closing writes the store back to the registry, where the chain engine
     // that WinINet creates on its first secure connection will read it.
     CertCloseStore(root, 0);
-    return added || Fail("cannot add the certificate to the Root store: error " +
-                         std::to_string(error));
+    return added ||
+           Fail("cannot add the certificate to the Root store: error " + std::to_string(error));
 }
 
 std::string CStandInService::CertificatePem()

@@ -43,7 +43,7 @@ private:
     bool m_bool = false;
     double m_number = 0;
     std::string m_string;
-    std::vector<Json> m_items; // array items, or object member values
+    std::vector<Json> m_items;       // array items, or object member values
     std::vector<std::string> m_keys; // object member names, beside m_items
 };
 
@@ -58,15 +58,15 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 struct Request {
     std::string method; // the HTTP method
     std::string path;
-    std::string head; // request line and header lines, byte for byte
-    Pairs headers; // in the order received, names as sent
-    std::string body; // raw bytes
+    std::string head;       // request line and header lines, byte for byte
+    Pairs headers;          // in the order received, names as sent
+    std::string body;       // raw bytes
     std::string soapMethod; // empty unless the body was a call of the service
-    Pairs elements; // the call's elements in order, values UTF-8
-    std::string encoding; // "utf-8", or "cp1252" when the body was not UTF-8
+    Pairs elements;         // the call's elements in order, values UTF-8
+    std::string encoding;   // "utf-8", or "cp1252" when the body was not UTF-8
     std::string parseError; // why the service refused the body, when it did
-    std::string behaviour; // the injected behaviour that answered, or empty
-    int status = 0; // the status the service answered with (0: none)
+    std::string behaviour;  // the injected behaviour that answered, or empty
+    int status = 0;         // the status the service answered with (0: none)
     bool tls = false;
 
     // The first header of that name (any case), or empty.
@@ -80,11 +80,11 @@ struct Request {
 // A document uploaded to a request.
 struct Document {
     std::string documentId;
-    std::string kind; // "Signature", "Reference" or "Instructional"
+    std::string kind;   // "Signature", "Reference" or "Instructional"
     std::string method; // the upload method that brought it
     std::string fileName;
     std::string title;
-    std::string data; // the decoded bytes
+    std::string data;           // the decoded bytes
     bool hasSignedData = false; // a signed copy was set by the test
     std::string signedData;
 };
@@ -187,6 +187,6 @@ private:
     bool m_running = false;
     bool m_winsock = false;
     std::string m_readyFile; // Windows path
-    std::string m_logFile; // Windows path
+    std::string m_logFile;   // Windows path
     std::string m_lastError;
 };

@@ -8,9 +8,9 @@
 class CWebSvrOp;
 
 struct SteppedRun {
-    int result = 0;           // the last stage's result
-    std::vector<int> stages;  // every stage run, in order (repeats included)
-    bool timedOut = false;    // no message came for a while
+    int result = 0;          // the last stage's result
+    std::vector<int> stages; // every stage run, in order (repeats included)
+    bool timedOut = false;   // no message came for a while
 };
 
 SteppedRun RunStepped(CWebSvrOp& op, unsigned timeoutMs = 20000);

@@ -27,8 +27,7 @@ std::optional<RegValue> ReadValue(const char* keyPath, const char* name)
     return value;
 }
 
-static void Write(const char* keyPath, const char* name, DWORD type, const void* data,
-                  DWORD size)
+static void Write(const char* keyPath, const char* name, DWORD type, const void* data, DWORD size)
 {
     CRegKey key;
     ASSERT_EQ(ERROR_SUCCESS, key.Create(HKEY_CURRENT_USER, keyPath, nullptr, KEY_ALL_ACCESS))
@@ -38,7 +37,8 @@ static void Write(const char* keyPath, const char* name, DWORD type, const void*
 
 void WriteText(const char* keyPath, const char* name, const std::string& text, bool withZero)
 {
-    Write(keyPath, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + (withZero ? 1 : 0)));
+    Write(keyPath, name, REG_SZ, text.c_str(),
+          static_cast<DWORD>(text.size() + (withZero ? 1 : 0)));
 }
 
 void WriteDword(const char* keyPath, const char* name, DWORD value)

@@ -18,8 +18,7 @@ public:
 
     explicit CTestEventSink(const IID& events, Handler handler = {}, bool answersEvents = true)
         : m_events(events), m_handler(std::move(handler)), m_answersEvents(answersEvents)
-    {
-    }
+    {}
     CTestEventSink(const CTestEventSink&) = delete;
     CTestEventSink& operator=(const CTestEventSink&) = delete;
 

@@ -12,7 +12,7 @@ UploadOp::UploadOp(const char* url, std::string fileId, std::string documentPath
       m_apiCode(std::move(apiCode))
 {
     static const char* const kTexts[6] = {"Preparing", "Connecting", "Uploading",
-                                          "Receiving", "Reading", "Done"};
+                                          "Receiving", "Reading",    "Done"};
     Describe("UploadOp", "AddDocumentToRequest", kTexts);
 }
 

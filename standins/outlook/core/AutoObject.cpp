@@ -8,8 +8,8 @@
 namespace standin {
 
 // {B3D0C1A5-5E1F-4C77-9A41-6F2D3C8E0B17}
-const IID IID_IStandInObject = {0xb3d0c1a5, 0x5e1f, 0x4c77,
-                                {0x9a, 0x41, 0x6f, 0x2d, 0x3c, 0x8e, 0x0b, 0x17}};
+const IID IID_IStandInObject = {
+    0xb3d0c1a5, 0x5e1f, 0x4c77, {0x9a, 0x41, 0x6f, 0x2d, 0x3c, 0x8e, 0x0b, 0x17}};
 
 namespace {
 
@@ -172,8 +172,8 @@ HRESULT CAutoObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS*
     return hr;
 }
 
-HRESULT CAutoObject::Answer(Member& member, WORD flags, const DISPPARAMS& params,
-                            VARIANT* result, EXCEPINFO* exception, UINT* argError)
+HRESULT CAutoObject::Answer(Member& member, WORD flags, const DISPPARAMS& params, VARIANT* result,
+                            EXCEPINFO* exception, UINT* argError)
 {
     // Which of the member's faces the flags reach, as a type library would
     // decide: a put only by a put, a property read by PROPERTYGET, a method

@@ -60,8 +60,8 @@ public:
     // IDispatch
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count,
-                                            LCID locale, DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
+                                            DISPID* ids) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
                                      DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
                                      UINT* argError) override;
@@ -100,8 +100,8 @@ private:
         HRESULT failure = S_OK;
     };
 
-    void Define(const wchar_t* name, WORD accepts, unsigned minArgs, unsigned maxArgs,
-                Handler get, Handler put);
+    void Define(const wchar_t* name, WORD accepts, unsigned minArgs, unsigned maxArgs, Handler get,
+                Handler put);
     HRESULT Answer(Member& member, WORD flags, const DISPPARAMS& params, VARIANT* result,
                    EXCEPINFO* exception, UINT* argError);
     CConnectionPoint* PointFor(REFIID events) const;

@@ -40,8 +40,7 @@ size_t CollectionIndex(long oneBased, size_t count)
 CCall::CCall(const DISPPARAMS& params, WORD flags, VARIANT* result)
     : m_params(params), m_flags(flags), m_result(result),
       m_count(params.cArgs - (IsPut() && params.cArgs ? 1 : 0))
-{
-}
+{}
 
 // For a put, rgvarg[0] is the value and the indexes follow it.
 const VARIANT& CCall::Raw(unsigned rgIndex) const

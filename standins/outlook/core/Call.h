@@ -84,7 +84,8 @@ public:
 
 private:
     const VARIANT& Raw(unsigned rgIndex) const;
-    const VARIANT& Converted(const VARIANT& value, VARTYPE type, int argument, CVariant& holder) const;
+    const VARIANT& Converted(const VARIANT& value, VARTYPE type, int argument,
+                             CVariant& holder) const;
 
     const DISPPARAMS& m_params;
     WORD m_flags;

@@ -59,9 +59,10 @@ std::vector<CCallRecord> CCallLog::Of(const std::wstring& kind, const std::wstri
 
 size_t CCallLog::Count(const std::wstring& kind, const std::wstring& member) const
 {
-    return static_cast<size_t>(std::count_if(m_records.begin(), m_records.end(), [&](const auto& r) {
-        return SameName(r.kind, kind) && SameName(r.member, member);
-    }));
+    return static_cast<size_t>(
+        std::count_if(m_records.begin(), m_records.end(), [&](const auto& r) {
+            return SameName(r.kind, kind) && SameName(r.member, member);
+        }));
 }
 
 std::wstring CCallLog::Dump() const

@@ -49,8 +49,7 @@ public:
     // Every object of the kind fails the member with hr, for the next times
     // calls (-1: until cleared). An injected failure is answered as it
     // stands, so a test picks exactly what Outlook would have said.
-    void Inject(const std::wstring& kind, const std::wstring& member, HRESULT hr,
-                int times = -1);
+    void Inject(const std::wstring& kind, const std::wstring& member, HRESULT hr, int times = -1);
     void ClearInjections() { m_injections.clear(); }
     // The failure due for this call, counting it down; S_OK when none (and
     // always while quiet).

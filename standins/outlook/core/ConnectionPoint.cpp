@@ -46,8 +46,8 @@ std::vector<HRESULT> CConnectionPoint::Fire(DISPID id, std::vector<CVariant>& ar
     std::vector<Sink> sinks = m_sinks;
     std::vector<HRESULT> answers;
     for (const Sink& sink : sinks) {
-        const bool stillAdvised = std::any_of(m_sinks.begin(), m_sinks.end(),
-                                              [&](const Sink& s) { return s.cookie == sink.cookie; });
+        const bool stillAdvised = std::any_of(
+            m_sinks.begin(), m_sinks.end(), [&](const Sink& s) { return s.cookie == sink.cookie; });
         if (!stillAdvised)
             continue;
         CVariant result;

@@ -32,8 +32,8 @@ std::vector<std::wstring> StartupAddins(HKEY root)
     for (DWORD index = 0;; ++index) {
         char name[256];
         DWORD length = sizeof(name);
-        if (RegEnumKeyExA(addins.Get(), index, name, &length, nullptr, nullptr, nullptr,
-                          nullptr) != ERROR_SUCCESS)
+        if (RegEnumKeyExA(addins.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
             break;
         CRegKey addin;
         DWORD behaviour = 0;
@@ -195,8 +195,7 @@ std::wstring RibbonAttribute(const std::wstring& markup, const std::wstring& con
 
 CAddinHost::CAddinHost(standin::CApplication& application, CReport& report)
     : m_application(application), m_report(report), m_version(OutlookVersion())
-{
-}
+{}
 
 CAddinHost::~CAddinHost()
 {
@@ -254,8 +253,8 @@ void CAddinHost::Load(const std::wstring& progId)
     m_report.Line(L"addin " + progId + L" connected");
 
     if (m_version >= 12 &&
-        SUCCEEDED(addin.object->QueryInterface(IID_IDTRibbonExtensibility,
-                                               addin.ribbon.PutVoid())) &&
+        SUCCEEDED(
+            addin.object->QueryInterface(IID_IDTRibbonExtensibility, addin.ribbon.PutVoid())) &&
         addin.ribbon) {
         for (const wchar_t* ribbonId : {kExplorerRibbon, kComposeRibbon}) {
             CBstr id(ribbonId);

@@ -79,8 +79,7 @@ class CPlayer {
 public:
     CPlayer(CApplication& application, CAddinHost& addins, CReport& report)
         : m_application(application), m_addins(addins), m_report(report)
-    {
-    }
+    {}
 
     bool Play(const CScript::Line& line);
 
@@ -302,7 +301,7 @@ bool CPlayer::Play(const CScript::Line& line)
             ActiveItem().SetBody(w[1]);
         } else if (command == L"to" || command == L"cc" || command == L"bcc") {
             Expect(w, 2);
-            AddRecipient(w[1], command == L"to" ? standin::kRecipientTo
+            AddRecipient(w[1], command == L"to"   ? standin::kRecipientTo
                                : command == L"cc" ? standin::kRecipientCc
                                                   : standin::kRecipientBcc);
         } else if (command == L"attach") {
@@ -384,12 +383,14 @@ bool CPlayer::Play(const CScript::Line& line)
                 [id = Number(w[1]), on = OnOff(w[2])](CScriptedUser& u) { u.Check(id, on); });
         } else if (command == L"pick-row") {
             Expect(w, 3);
-            m_pending.push_back(
-                [id = Number(w[1]), row = Number(w[2])](CScriptedUser& u) { u.PickListRow(id, row); });
+            m_pending.push_back([id = Number(w[1]), row = Number(w[2])](CScriptedUser& u) {
+                u.PickListRow(id, row);
+            });
         } else if (command == L"pick-item") {
             Expect(w, 3);
-            m_pending.push_back(
-                [id = Number(w[1]), t = Narrow(w[2])](CScriptedUser& u) { u.PickComboItem(id, t); });
+            m_pending.push_back([id = Number(w[1]), t = Narrow(w[2])](CScriptedUser& u) {
+                u.PickComboItem(id, t);
+            });
         } else if (command == L"answer") {
             Expect(w, 2);
             m_pending.push_back([id = Number(w[1])](CScriptedUser& u) { u.AnswerMessageBox(id); });

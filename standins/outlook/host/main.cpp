@@ -43,9 +43,9 @@ bool ParseArguments(Options& options)
     bool ok = true;
     for (int i = 1; i < count && ok; ++i) {
         const std::wstring arg = args[i];
-        std::wstring* target = arg == L"--mailbox" ? &options.mailbox
-                               : arg == L"--save"  ? &options.save
-                               : arg == L"--calls" ? &options.calls
+        std::wstring* target = arg == L"--mailbox"  ? &options.mailbox
+                               : arg == L"--save"   ? &options.save
+                               : arg == L"--calls"  ? &options.calls
                                : arg == L"--report" ? &options.report
                                                     : nullptr;
         if (target) {

@@ -13,8 +13,7 @@ namespace standin {
 
 CApplication::CApplication(const std::wstring& version)
     : CAutoObject(L"Application"), m_mailbox(std::make_unique<CMailbox>()),
-      m_namespace(New<CNameSpace>(*this)), m_inspectors(New<CInspectors>(*this)),
-      m_version(version)
+      m_namespace(New<CNameSpace>(*this)), m_inspectors(New<CInspectors>(*this)), m_version(version)
 {
     AddEventSource(kApplicationEvents);
     Getter(L"Name", [](CCall& call) { call.Return(L"Outlook"); });

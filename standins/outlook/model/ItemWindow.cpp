@@ -31,7 +31,8 @@ std::wstring CaptionFor(const CItem& item)
 CInspector::CInspector(CApplication& application, CItem& item, CCommandBars* commandBars)
     : CAutoObject(L"Inspector"), m_application(&application), m_item(&item),
       m_commandBars(commandBars ? CComPtr<CCommandBars>(commandBars) : New<CCommandBars>()),
-      m_window(std::make_unique<COutlookWindow>(CaptionFor(item))), m_wordMail(commandBars != nullptr)
+      m_window(std::make_unique<COutlookWindow>(CaptionFor(item))),
+      m_wordMail(commandBars != nullptr)
 {
     Getter(L"Application", [this](CCall& call) { call.Return(&Application()); });
     Getter(L"Caption", [this](CCall& call) { call.Return(Caption()); });

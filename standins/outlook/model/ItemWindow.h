@@ -54,7 +54,10 @@ public:
     // wordMail; NewInspector goes out before it is shown.
     CInspector& Add(CItem& item, bool wordMail = false);
     void Remove(CInspector& inspector);
-    CInspector* Active() const { return m_inspectors.empty() ? nullptr : m_inspectors.back().Get(); }
+    CInspector* Active() const
+    {
+        return m_inspectors.empty() ? nullptr : m_inspectors.back().Get();
+    }
     void Activate(CInspector& inspector);
     // The open inspector showing the item; null when none.
     CInspector* Showing(const CItem& item) const;

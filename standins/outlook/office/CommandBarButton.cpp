@@ -54,8 +54,8 @@ CCommandBarControls::CCommandBarControls(CCommandBar* bar)
         const VARIANT& index = call.Arg(0);
         CCommandBarButton* control = nullptr;
         if (index.vt == VT_BSTR) {
-            control = Find(std::wstring(index.bstrVal ? index.bstrVal : L"",
-                                        SysStringLen(index.bstrVal)));
+            control = Find(
+                std::wstring(index.bstrVal ? index.bstrVal : L"", SysStringLen(index.bstrVal)));
         } else {
             const long number = call.Long(0);
             if (number >= 1 && static_cast<size_t>(number) <= m_controls.size())

@@ -69,8 +69,8 @@ protected:
         CVariant itemClass;
         if (!inspector || FAILED(GetProp(inspector, L"CurrentItem", item.Put())) ||
             !automation::IsObject(item) ||
-            FAILED(GetProp(item.pdispVal, L"Class", itemClass.Put())) ||
-            itemClass.vt != VT_I4 || itemClass.lVal != kClassMail)
+            FAILED(GetProp(item.pdispVal, L"Class", itemClass.Put())) || itemClass.vt != VT_I4 ||
+            itemClass.lVal != kClassMail)
             return S_OK;
         auto bar = std::make_unique<CCmdBar>();
         CString name;

@@ -101,14 +101,14 @@ class CButtonSink final : public CSink {
 public:
     CButtonSink(IDispatch* application, IDispatch* inspector)
         : CSink(kButtonEvents), m_application(application), m_inspector(inspector)
-    {
-    }
+    {}
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                                      EXCEPINFO*, UINT*) override
     {
         if (id != 1 || !params || params->cArgs != 2)
             return DISP_E_MEMBERNOTFOUND;
-        HWND owner = CDispatcher::GetParentWindow(m_application.Get(), CDispatcher::kPreferInspector);
+        HWND owner =
+            CDispatcher::GetParentWindow(m_application.Get(), CDispatcher::kPreferInspector);
         if (MessageBoxW(owner, L"Stamp this item?", L"Sample", MB_YESNO) != IDYES)
             return S_OK;
         CComPtr<IDispatch> item = Get(m_inspector.Get(), L"CurrentItem");
@@ -127,8 +127,7 @@ class CInspectorsSink final : public CSink {
 public:
     explicit CInspectorsSink(IDispatch* application)
         : CSink(kInspectorsEvents), m_application(application)
-    {
-    }
+    {}
     ~CInspectorsSink() override
     {
         for (CButtonSink* button : m_buttons) {
@@ -216,7 +215,7 @@ public:
         CBstr controlId;
         CComPtr<IDispatch> context;
         if (FAILED(params->rgvarg[0].pdispVal->QueryInterface(IID_IRibbonControl,
-                                                               control.PutVoid())) ||
+                                                              control.PutVoid())) ||
             FAILED(control->get_Id(controlId.Put())) || !controlId.Get() ||
             wcscmp(controlId.Get(), L"sampleButton") != 0 ||
             FAILED(control->get_Context(context.Put())))
