@@ -1,9 +1,12 @@
+#include <cstdio>
 #include <regex>
 
 #include <gtest/gtest.h>
 
+#include "classlib/com/Barrier.h"
 #include "shared/log/DebugLog.h"
 #include "shared/xml/XMLDoc.h"
+#include "shared/xml/XmlEscape.h"
 #include "tests/support/TestEnv.h"
 
 using namespace testenv;
@@ -139,6 +142,27 @@ TEST_F(DebugLogTest, HResultNamesTheCodeClass)
     log.HResult("COutAddIn::OnConnection", E_FAIL);
     EXPECT_EQ("<error><details>Error in COutAddIn&#58;&#58;OnConnection&#44; E&#95;CONSTANT "
               "&#40;0x80004005&#41;\r\n</details></error>\n",
+              Body(OnlyLogFile()));
+}
+
+TEST_F(DebugLogTest, WhatTheCatchBarrierCatchesIsAnErrorRecord)
+{
+    SwitchOn();
+    CDebugLog log;
+    CDebugLog::SetProcess(&log);
+    const unsigned edge = __LINE__ + 1;
+    const HRESULT hr = CatchAtEdge("CSink::Invoke", [] {
+        THROW_IF_FAILED(E_ACCESSDENIED);
+        return S_OK;
+    });
+    CDebugLog::SetProcess(nullptr);
+    EXPECT_EQ(E_ACCESSDENIED, hr);
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "Caught in CSink::Invoke (test_debuglog.cpp:%u): 0x80070005 E_ACCESSDENIED, "
+                  "thrown at test_debuglog.cpp:%u",
+                  edge, edge + 1);
+    EXPECT_EQ("<error><details>" + XmlEscaped(text).str() + "</details></error>\n",
               Body(OnlyLogFile()));
 }
 

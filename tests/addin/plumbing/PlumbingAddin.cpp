@@ -93,7 +93,7 @@ private:
     unsigned m_nextButton = 0;
 };
 
-class CPlumbingAddin final : public testaddin::CAddinBase {
+class CPlumbingAddin final : public testaddin::CAddinBase<> {
 public:
     HRESULT STDMETHODCALLTYPE OnStartupComplete(SAFEARRAY**) override
     {
