@@ -8,6 +8,7 @@
 #include "shared/xml/XMLDoc.h"
 #include "shared/xml/XmlEscape.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/HResultText.h"
 
 using namespace testenv;
 
@@ -156,7 +157,7 @@ TEST_F(DebugLogTest, WhatTheCatchBarrierCatchesIsAnErrorRecord)
         return S_OK;
     });
     CDebugLog::SetProcess(nullptr);
-    EXPECT_EQ(E_ACCESSDENIED, hr);
+    EXPECT_HR(E_ACCESSDENIED, hr);
     char text[200];
     std::snprintf(text, sizeof text,
                   "Caught in CSink::Invoke (test_debuglog.cpp:%u): 0x80070005 E_ACCESSDENIED, "
@@ -197,7 +198,7 @@ TEST_F(DebugLogTest, CloseLeavesAWellFormedDocument)
     const std::string contents = ReadFileBytes(path);
     EXPECT_EQ("</Diagnostics>\n", contents.substr(contents.size() - 15));
     CXMLDoc document;
-    EXPECT_EQ(S_OK, document.LoadFile(path.c_str())) << contents;
+    EXPECT_HR(S_OK, document.LoadFile(path.c_str())) << contents;
 }
 
 TEST_F(DebugLogTest, LongTextsAreCutBetweenEntries)
