@@ -119,6 +119,6 @@ std::string HResultText(HRESULT hr)
     if (expected == actual)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
-           << actualText << " is hr=" << HResultText(actual) << ", expected " << expectedText
-           << " hr=" << HResultText(expected);
+           << "Value of: " << actualText << "\n  Actual: hr=" << HResultText(actual)
+           << "\nExpected: " << expectedText << ", hr=" << HResultText(expected);
 }

@@ -16,9 +16,13 @@
 
 std::string HResultText(HRESULT hr);
 
-// The predicate formatter behind EXPECT_HR and ASSERT_HR.
+// The comparison behind EXPECT_HR and ASSERT_HR.
 ::testing::AssertionResult HResultsEqual(const char* expectedText, const char* actualText,
                                          HRESULT expected, HRESULT actual);
 
-#define EXPECT_HR(expected, actual) EXPECT_PRED_FORMAT2(HResultsEqual, expected, actual)
-#define ASSERT_HR(expected, actual) ASSERT_PRED_FORMAT2(HResultsEqual, expected, actual)
+// Spelled out rather than through EXPECT_PRED_FORMAT2, which would show the
+// arguments with their macros expanded ("((HRESULT)0x80004005)").
+#define EXPECT_HR(expected, actual)                                                                \
+    GTEST_ASSERT_(HResultsEqual(#expected, #actual, (expected), (actual)), GTEST_NONFATAL_FAILURE_)
+#define ASSERT_HR(expected, actual)                                                                \
+    GTEST_ASSERT_(HResultsEqual(#expected, #actual, (expected), (actual)), GTEST_FATAL_FAILURE_)
