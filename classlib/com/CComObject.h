@@ -71,11 +71,9 @@ void* FindListed(Self* self, REFIID iid)
     using Dispatch = typename FirstDispatch<Interfaces...>::type;
     if (iid == IID_IUnknown)
         return static_cast<IUnknown*>(static_cast<Primary*>(self));
+    // The first listed interface with that IID.
     void* found = nullptr;
-    ((found = found                        ? found
-              : iid == IidOf<Interfaces>() ? static_cast<void*>(static_cast<Interfaces*>(self))
-                                           : nullptr),
-     ...);
+    (void)((iid == IidOf<Interfaces>() && (found = static_cast<Interfaces*>(self))) || ...);
     if constexpr (!std::is_void_v<Dispatch>) {
         if (!found && iid == IID_IDispatch)
             found = static_cast<IDispatch*>(static_cast<Dispatch*>(self));

@@ -1,18 +1,16 @@
 // What the tests' COM add-ins share, so that each holds only what it does
 // as an add-in: the add-in object's answers for IUnknown, IDispatch and
 // IDTExtensibility2 (and for the further interfaces it lists), the
-// application it was connected to, and the module's exports that serve it.
-// Its IUnknown and class factory are the class library's, so the module's
-// lock count answers DllCanUnloadNow as the product's does.
+// application it was connected to. Its IUnknown is the class library's, so
+// an add-in module serves it with GetClassObject (CClassFactory.h) and
+// answers DllCanUnloadNow from the module's lock count as the product does.
 // Header only: the add-ins are libraries of their own.
 #pragma once
 
 #include <windows.h>
 #include <oaidl.h>
 
-#include "classlib/com/CClassFactory.h"
 #include "classlib/com/CComDispatch.h"
-#include "classlib/com/CComModule.h"
 #include "classlib/com/CComPtr.h"
 #include "classlib/com/OfficeAddin.h"
 
@@ -51,17 +49,5 @@ public:
 protected:
     CComPtr<IDispatch> m_application;
 };
-
-// DllGetClassObject of a module serving T under served.
-template <class T>
-HRESULT GetClassObject(REFCLSID served, REFCLSID asked, REFIID iid, void** object)
-{
-    return ::GetClassObject<T>(served, asked, iid, object);
-}
-
-inline HRESULT CanUnloadNow()
-{
-    return CComModule::CanUnloadNow();
-}
 
 } // namespace testaddin

@@ -13,6 +13,8 @@
 #include <olectl.h>
 
 #include "classlib/com/CBstr.h"
+#include "classlib/com/CClassFactory.h"
+#include "classlib/com/CComModule.h"
 #include "classlib/com/CComPtr.h"
 #include "classlib/com/CVariant.h"
 #include "shared/outlook/Dispatcher.h"
@@ -233,10 +235,10 @@ private:
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
 {
-    return testaddin::GetClassObject<CSampleAddin>(kSampleAddinClsid, clsid, iid, object);
+    return GetClassObject<CSampleAddin>(kSampleAddinClsid, clsid, iid, object);
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
 {
-    return testaddin::CanUnloadNow();
+    return CComModule::CanUnloadNow();
 }
