@@ -6,6 +6,7 @@
 
 #include "shared/outlook/AutomationValues.h"
 #include "addin/ClipBack.h"
+#include "classlib/com/Barrier.h"
 #include "classlib/com/CBstr.h"
 #include "classlib/com/HResult.h"
 #include "shared/log/DebugLog.h"
@@ -197,23 +198,18 @@ CCmdBtn::~CCmdBtn() = default;
 HRESULT CCmdBtn::OnInvoke(DISPID, DISPPARAMS* params)
 {
     CLogBlock block("CCmdBtn::OnInvoke");
-    HRESULT hr = S_OK;
-    try {
+    const HRESULT hr = CatchAtEdge("CCmdBtn::OnInvoke", [&] {
         if (!CanClick())
             return S_OK;
         m_recipients.Clear();
         m_item.Clear();
+        HRESULT clicked = S_OK;
         if (IsConnected())
-            hr = OnInspectorInvoke(EventObject(params, 0, 2), TRUE);
-        if (hr == S_OK)
-            hr = OnClick();
-    } catch (const CHResultError& error) {
-        hr = error.hr;
-        TheLog().HResult("CCmdBtn::OnInvoke", hr);
-    } catch (...) {
-        hr = E_UNEXPECTED;
-        TheLog().HResult("CCmdBtn::OnInvoke", hr);
-    }
+            clicked = OnInspectorInvoke(EventObject(params, 0, 2), TRUE);
+        if (clicked == S_OK)
+            clicked = OnClick();
+        return clicked;
+    });
     // The click is over: the item and its recipients are not held past it.
     m_recipients.Clear();
     m_item.Clear();

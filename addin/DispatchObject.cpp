@@ -3,7 +3,7 @@
 #include <memory>
 #include <new>
 
-#include "shared/log/DebugLog.h"
+#include "classlib/com/Barrier.h"
 
 namespace {
 
@@ -12,48 +12,9 @@ constexpr int kNameBuffer = 512;
 
 } // namespace
 
-HRESULT CDispatchObject::QueryInterface(REFIID iid, void** object)
+void* CDispatchObject::QueryOther(REFIID iid)
 {
-    if (!object)
-        return E_POINTER;
-    *object = nullptr;
-    if (iid != GetEventIID() && iid != IID_IUnknown && iid != IID_IDispatch)
-        return E_NOINTERFACE;
-    *object = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-}
-
-ULONG CDispatchObject::AddRef()
-{
-    return ++m_refs;
-}
-
-ULONG CDispatchObject::Release()
-{
-    const ULONG left = --m_refs;
-    if (left == 0 && !m_dying) {
-        m_dying = true;
-        delete this;
-        return 0;
-    }
-    return left;
-}
-
-HRESULT CDispatchObject::GetTypeInfoCount(UINT* count)
-{
-    if (!count)
-        return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-HRESULT CDispatchObject::GetTypeInfo(UINT, LCID, ITypeInfo** info)
-{
-    if (!info)
-        return E_POINTER;
-    *info = nullptr;
-    return E_FAIL;
+    return iid == GetEventIID() ? static_cast<IDispatch*>(this) : nullptr;
 }
 
 HRESULT CDispatchObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids)
@@ -105,15 +66,12 @@ HRESULT CDispatchObject::Invoke(DISPID id, REFIID iid, LCID, WORD, DISPPARAMS* p
     // A handler may disconnect the sink and so drop the source's reference,
     // the last one when its creator has already let go: keep it alive until
     // the handler is back. (A sink nobody counts yet is not deleted by it.)
-    const bool hold = m_refs > 0;
+    const bool hold = RefCount() > 0;
     if (hold)
         AddRef();
-    try {
-        OnInvoke(id, params);
-    } catch (...) {
-        // Nothing may cross back into the event source.
-        TheLog().Error("CDispatchObject::Invoke: the event handler failed");
-    }
+    // Nothing may cross back into the event source, and what the handler
+    // answers does not reach it.
+    (void)CatchAtEdge("CDispatchObject::Invoke", [&] { return OnInvoke(id, params); });
     if (hold)
         Release();
     return S_OK;

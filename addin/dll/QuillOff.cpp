@@ -1,29 +1,13 @@
 // QuillOff.dll's entry points: the loader's DllMain and the four COM exports
-// (undecorated, see QuillOff.def). No exception leaves an export.
-#include <new>
+// (undecorated, see QuillOff.def). No exception leaves an export: each runs
+// behind the catch barrier.
 #include <objbase.h>
 #include <olectl.h>
 #include <windows.h>
 
 #include "addin/QuillOffModule.h"
+#include "classlib/com/Barrier.h"
 #include "classlib/strings/CString.h"
-
-namespace {
-
-// Turns anything thrown below an export into its result.
-template <class Body>
-HRESULT Guarded(Body body) noexcept
-{
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
-}
-
-} // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
@@ -40,12 +24,12 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 
 STDAPI DllRegisterServer()
 {
-    return Guarded([] { return TheModule().SelfRegister(); });
+    return CatchAtEdge("DllRegisterServer", [] { return TheModule().SelfRegister(); });
 }
 
 STDAPI DllUnregisterServer()
 {
-    return Guarded([] { return TheModule().SelfUnregister(); });
+    return CatchAtEdge("DllUnregisterServer", [] { return TheModule().SelfUnregister(); });
 }
 
 // The library serves no class yet: every request is refused, with the
@@ -58,8 +42,9 @@ STDAPI DllGetClassObject(REFCLSID, REFIID, LPVOID* object)
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-// With no class served, nothing can keep the library loaded.
+// S_FALSE while any object of the library, a class factory reference or a
+// server lock is alive (CComModule's count), else S_OK.
 STDAPI DllCanUnloadNow()
 {
-    return S_OK;
+    return CComModule::CanUnloadNow();
 }

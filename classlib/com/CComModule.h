@@ -4,6 +4,7 @@
 // type library it carries as resource TYPELIB 1.
 #pragma once
 
+#include <atomic>
 #include <initializer_list>
 #include <windows.h>
 
@@ -26,10 +27,16 @@ public:
     // True when the module's lock could not be set up.
     bool HasFailed() const { return m_failed; }
 
-    // The count of live objects and factory locks; returns the new count.
-    LONG Lock() { return InterlockedIncrement(&m_lockCount); }
-    LONG Unlock() { return InterlockedDecrement(&m_lockCount); }
-    LONG GetLockCount() const { return m_lockCount; }
+    // The module's lock count: its live COM objects (CComObject, class
+    // factories among them) and the locks of LockServer. Every module links
+    // the class library on its own, so the count is the module's; it needs
+    // no module object. Lock and Unlock return the new count.
+    static LONG Lock() noexcept { return ++s_lockCount; }
+    static LONG Unlock() noexcept { return --s_lockCount; }
+    static LONG GetLockCount() noexcept { return s_lockCount.load(); }
+    // What DllCanUnloadNow answers: S_OK when nothing holds the module,
+    // S_FALSE while something does.
+    static HRESULT CanUnloadNow() noexcept { return GetLockCount() > 0 ? S_FALSE : S_OK; }
 
     // Guards state the module's objects share.
     void EnterLock();
@@ -50,8 +57,9 @@ public:
     [[nodiscard]] HRESULT UnRegisterTypeLib();
 
 private:
+    static inline std::atomic<LONG> s_lockCount{0};
+
     HINSTANCE m_instance = nullptr;
-    volatile LONG m_lockCount = 0;
     bool m_failed = false;
     CRITICAL_SECTION m_section;
 };

@@ -1,5 +1,6 @@
 #include "classlib/ui/CDialog.h"
 
+#include "classlib/com/Barrier.h"
 #include "classlib/ui/CommonControls.h"
 
 CDialog::CDialog(UINT templateId, HWND parent) : m_templateId(templateId), m_parent(parent) {}
@@ -170,13 +171,9 @@ INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
     bool outerWantDefault = m_wantDefault;
     m_wantDefault = false;
     LRESULT result = 0;
-    bool handled = false;
-    try {
-        handled = Route(message, wParam, lParam, result);
-    } catch (...) {
-        ::OutputDebugStringA("CDialog::DialogProc: a handler threw; message left to the default\n");
-        handled = false;
-    }
+    // A handler that throws leaves the message to the default handling.
+    const bool handled = CatchAtEdge("CDialog::DialogProc", false,
+                                     [&] { return Route(message, wParam, lParam, result); });
     bool wantDefault = m_wantDefault;
     m_wantDefault = outerWantDefault;
     if (!handled || wantDefault)

@@ -3,8 +3,9 @@
 // procedure serves every CDialog: it keeps `this` from WM_INITDIALOG on and
 // hands the messages to the virtual handlers below. Handlers that want the
 // dialog manager's own handling call Default(). No exception leaves the
-// procedure: one thrown by a handler is reported to the debugger and the
-// message gets the default handling.
+// procedure: one thrown by a handler is caught and reported by the catch
+// barrier (classlib/com/Barrier.h) and the message gets the default
+// handling.
 #pragma once
 
 #include <windows.h>

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "classlib/com/Barrier.h"
 #include "classlib/win32/CRegKey.h"
 #include "shared/config/ProductKey.h"
 #include "shared/xml/XmlEscape.h"
@@ -45,6 +46,26 @@ void AppendToFile(const char* path, const char* text)
     DWORD written = 0;
     WriteFile(file.Get(), text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
 }
+
+// What the class library's catch barrier caught, as an error record of the
+// process's log: the edge with its file and line, the code, and for a thrown
+// HRESULT the expression that failed and where.
+void ReportCaught(const CCaughtFailure& failure)
+{
+    char text[kFormatLimit];
+    int length = std::snprintf(text, sizeof text, "Caught in %s (%s:%u): 0x%08lX %s",
+                               failure.where ? failure.where : "", failure.file ? failure.file : "",
+                               failure.line, static_cast<unsigned long>(failure.hr),
+                               failure.what ? failure.what : "");
+    if (failure.thrownFile && length > 0 && static_cast<size_t>(length) < sizeof text)
+        std::snprintf(text + length, sizeof text - length, ", thrown at %s:%u", failure.thrownFile,
+                      failure.thrownLine);
+    TheLog().Error(text);
+}
+
+// Installed before any edge runs: the barrier's own reporter is
+// constant-initialised, so this static initialiser cannot be undone by it.
+[[maybe_unused]] const CBarrierReporter g_previousReporter = SetBarrierReporter(ReportCaught);
 
 } // namespace
 

@@ -2,7 +2,8 @@
 // "Diagnose" switch is 1; when on, every record goes to one file per process
 // start in the temporary folder (XML or text), and can echo to a console and
 // to message boxes. Logging never changes what the caller does: nothing here
-// reports a failure.
+// reports a failure. What the class library's catch barrier catches at an
+// edge (classlib/com/Barrier.h) is an error record of the process's log.
 #pragma once
 
 #include <memory>

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "shared/xml/Base64Coder.h"
+#include "classlib/com/Barrier.h"
 #include "shared/log/DebugLog.h"
 #include "shared/requests/Receipt.h"
 
@@ -77,23 +78,21 @@ CReceipt& CSAXReceipt::Receipt() const
 HRESULT CSAXReceipt::startElement(const wchar_t*, int, const wchar_t* localName, int localLength,
                                   const wchar_t* qName, int qLength, ISAXAttributes*)
 {
-    try {
+    // Whatever was not captured is simply missing from the target.
+    return CatchAtEdge("CSAXReceipt::startElement", S_OK, [&] {
         Start(ElementName(localName, localLength, qName, qLength));
-    } catch (...) {
-        TheLog().Error("CSAXReceipt::startElement: element passed over");
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 HRESULT CSAXReceipt::endElement(const wchar_t*, int, const wchar_t* localName, int localLength,
                                 const wchar_t* qName, int qLength)
 {
-    try {
+    // Whatever was not captured is simply missing from the target.
+    return CatchAtEdge("CSAXReceipt::endElement", S_OK, [&] {
         End(ElementName(localName, localLength, qName, qLength));
-    } catch (...) {
-        TheLog().Error("CSAXReceipt::endElement: value lost");
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 void CSAXReceipt::Start(const CString& name)

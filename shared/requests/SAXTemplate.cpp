@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "classlib/com/Barrier.h"
 #include "shared/log/DebugLog.h"
 #include "shared/requests/Template.h"
 
@@ -43,24 +44,21 @@ CTemplate& CSAXTemplate::Template() const
 HRESULT CSAXTemplate::startElement(const wchar_t*, int, const wchar_t* localName, int localLength,
                                    const wchar_t* qName, int qLength, ISAXAttributes*)
 {
-    try {
+    // Whatever was not captured is simply missing from the target.
+    return CatchAtEdge("CSAXTemplate::startElement", S_OK, [&] {
         Start(ElementName(localName, localLength, qName, qLength));
-    } catch (...) {
-        // Whatever was not captured is simply missing from the template.
-        TheLog().Error("CSAXTemplate::startElement: element passed over");
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 HRESULT CSAXTemplate::endElement(const wchar_t*, int, const wchar_t* localName, int localLength,
                                  const wchar_t* qName, int qLength)
 {
-    try {
+    // Whatever was not captured is simply missing from the target.
+    return CatchAtEdge("CSAXTemplate::endElement", S_OK, [&] {
         End(ElementName(localName, localLength, qName, qLength));
-    } catch (...) {
-        TheLog().Error("CSAXTemplate::endElement: element passed over");
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 void CSAXTemplate::Start(const CString& name)

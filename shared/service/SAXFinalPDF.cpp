@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "classlib/com/Barrier.h"
 #include "shared/log/DebugLog.h"
 #include "shared/service/FinalPDF.h"
 
@@ -10,24 +11,21 @@ CSAXFinalPDF::CSAXFinalPDF(CFinalPDF* target) : CSAXContentHandler(target) {}
 HRESULT CSAXFinalPDF::startElement(const wchar_t*, int, const wchar_t* localName, int localLength,
                                    const wchar_t* qName, int qLength, ISAXAttributes*)
 {
-    try {
+    // Whatever was not captured is simply missing from the target.
+    return CatchAtEdge("CSAXFinalPDF::startElement", S_OK, [&] {
         Start(ElementName(localName, localLength, qName, qLength));
-    } catch (...) {
-        // Whatever was not captured is simply missing from the target.
-        TheLog().Error("CSAXFinalPDF::startElement: element passed over");
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 HRESULT CSAXFinalPDF::endElement(const wchar_t*, int, const wchar_t* localName, int localLength,
                                  const wchar_t* qName, int qLength)
 {
-    try {
+    // Whatever was not captured is simply missing from the target.
+    return CatchAtEdge("CSAXFinalPDF::endElement", S_OK, [&] {
         End(ElementName(localName, localLength, qName, qLength));
-    } catch (...) {
-        TheLog().Error("CSAXFinalPDF::endElement: element passed over");
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 void CSAXFinalPDF::Start(const CString& name)

@@ -3,6 +3,7 @@
 #include <new>
 #include <utility>
 
+#include "classlib/com/Barrier.h"
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CComPtr.h"
 #include "shared/log/DebugLog.h"
@@ -40,14 +41,10 @@ void DiscardTempFile(CXMLElem& element)
 
 void LogReaderMessage(const char* kind, const wchar_t* message, HRESULT code)
 {
-    try {
-        CString text;
-        text.Format("SAX %s 0x%08lX: %s", kind, static_cast<unsigned long>(code),
-                    CBstr::ToNarrow(message).GetString());
-        TheLog().Error(text);
-    } catch (...) {
-        // The message is only for the log; the parse goes on without it.
-    }
+    CString text;
+    text.Format("SAX %s 0x%08lX: %s", kind, static_cast<unsigned long>(code),
+                CBstr::ToNarrow(message).GetString());
+    TheLog().Error(text);
 }
 
 } // namespace
@@ -109,32 +106,6 @@ void CSAXStack::Abandon()
 
 // ---- CSAXContentHandler ----
 
-HRESULT CSAXContentHandler::QueryInterface(REFIID iid, void** object)
-{
-    if (!object)
-        return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, kIidSAXContentHandler)) {
-        *object = static_cast<ISAXContentHandler*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG CSAXContentHandler::AddRef()
-{
-    return static_cast<ULONG>(InterlockedIncrement(&m_refs));
-}
-
-ULONG CSAXContentHandler::Release()
-{
-    const LONG refs = InterlockedDecrement(&m_refs);
-    if (refs == 0)
-        delete this;
-    return static_cast<ULONG>(refs);
-}
-
 HRESULT CSAXContentHandler::putDocumentLocator(ISAXLocator*)
 {
     return S_OK;
@@ -174,13 +145,11 @@ HRESULT CSAXContentHandler::endElement(const wchar_t*, int, const wchar_t*, int,
 
 HRESULT CSAXContentHandler::characters(const wchar_t* text, int length)
 {
-    try {
+    // What could not be taken is missing from the target; the parse goes on.
+    return CatchAtEdge("CSAXContentHandler::characters", S_OK, [&] {
         Capture(text, length);
-    } catch (...) {
-        // What could not be taken is missing from the target; the parse goes on.
-        TheLog().Error("CSAXContentHandler::characters: text dropped");
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 HRESULT CSAXContentHandler::ignorableWhitespace(const wchar_t*, int)
@@ -294,42 +263,21 @@ void CSAXContentHandler::WriteToTempFile(CXMLElem& element, const wchar_t* text,
 
 // ---- CSAXErrorHandler ----
 
-HRESULT CSAXErrorHandler::QueryInterface(REFIID iid, void** object)
-{
-    if (!object)
-        return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, kIidSAXErrorHandler)) {
-        *object = static_cast<ISAXErrorHandler*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG CSAXErrorHandler::AddRef()
-{
-    return static_cast<ULONG>(InterlockedIncrement(&m_refs));
-}
-
-ULONG CSAXErrorHandler::Release()
-{
-    const LONG refs = InterlockedDecrement(&m_refs);
-    if (refs == 0)
-        delete this;
-    return static_cast<ULONG>(refs);
-}
-
+// The message is only for the log: the parse goes on (or ends) without it.
 HRESULT CSAXErrorHandler::error(ISAXLocator*, const wchar_t* message, HRESULT code)
 {
-    LogReaderMessage("error", message, code);
-    return S_OK;
+    return CatchAtEdge("CSAXErrorHandler::error", S_OK, [&] {
+        LogReaderMessage("error", message, code);
+        return S_OK;
+    });
 }
 
 HRESULT CSAXErrorHandler::fatalError(ISAXLocator*, const wchar_t* message, HRESULT code)
 {
-    LogReaderMessage("fatal error", message, code);
-    return S_OK;
+    return CatchAtEdge("CSAXErrorHandler::fatalError", S_OK, [&] {
+        LogReaderMessage("fatal error", message, code);
+        return S_OK;
+    });
 }
 
 HRESULT CSAXErrorHandler::ignorableWarning(ISAXLocator*, const wchar_t*, HRESULT)
@@ -383,12 +331,7 @@ HRESULT RunSaxParse(const char* path, CSAXContentHandler* handler)
     CComPtr<CSAXContentHandler> keep(handler);
     if (!path)
         return E_INVALIDARG;
-    HRESULT hr = S_OK;
-    try {
-        hr = Parse(path, handler);
-    } catch (...) {
-        hr = E_OUTOFMEMORY;
-    }
+    const HRESULT hr = CatchAtEdge("RunSaxParse", [&] { return Parse(path, handler); });
     // The reader is gone; an element it never ended never will.
     handler->AbandonOpenElements();
     return hr;

@@ -13,6 +13,7 @@
 // After windows.h, whose types it uses.
 #include <msxml2.h>
 
+#include "classlib/com/CComObject.h"
 #include "classlib/strings/CString.h"
 #include "classlib/strings/CTypedPtrList.h"
 #include "shared/xml/XMLIO.h"
@@ -22,6 +23,13 @@ extern const CLSID kClsidSAXXMLReader;
 extern const IID kIidSAXXMLReader;
 extern const IID kIidSAXContentHandler;
 extern const IID kIidSAXErrorHandler;
+
+// The two handler interfaces' IIDs for CComObject's table (the compiler's
+// headers declare none).
+__CRT_UUID_DECL(ISAXContentHandler, 0x1545CDFA, 0x9E4E, 0x4497, 0xA8, 0xA4, 0x2B, 0xF7, 0xD0, 0x11,
+                0x2C, 0x44)
+__CRT_UUID_DECL(ISAXErrorHandler, 0xA60511C4, 0xCCF5, 0x479E, 0x98, 0xA3, 0xDC, 0x8D, 0xC5, 0x45,
+                0xB7, 0xD0)
 
 // The open elements a handler cares about; the top is the innermost. Each
 // entry knows whether the handler made it (a capture element, a record that
@@ -76,19 +84,13 @@ private:
 
 // The content handler base. Its target (not owned) is the record being
 // filled. Created with a count of 0; the reader holds the lasting references
-// and the handler deletes itself with the last Release.
-class CSAXContentHandler : public ISAXContentHandler {
+// and the handler deletes itself with the last Release. It answers for
+// IUnknown and ISAXContentHandler only.
+class CSAXContentHandler : public CComObject<ISAXContentHandler> {
 public:
     static constexpr int kPieceChars = 4096;
 
     explicit CSAXContentHandler(CXMLElem* target) : m_target(target) {}
-    CSAXContentHandler(const CSAXContentHandler&) = delete;
-    CSAXContentHandler& operator=(const CSAXContentHandler&) = delete;
-
-    // IUnknown: IID_IUnknown and ISAXContentHandler only.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // ISAXContentHandler. Everything but characters does nothing here; the
     // readers override startElement and endElement.
@@ -138,7 +140,7 @@ public:
                                int qLength);
 
 protected:
-    virtual ~CSAXContentHandler() = default;
+    ~CSAXContentHandler() override = default;
 
     // The target takes the container's name and goes on the stack.
     void PushTarget(const CString& name);
@@ -156,21 +158,13 @@ private:
     void WriteToTempFile(CXMLElem& element, const wchar_t* text, int length);
 
     CXMLElem* m_target;
-    volatile LONG m_refs = 0;
 };
 
 // The reader's error handler: errors are let pass (a fatal one ends the parse
-// and parseURL reports it); messages go to the diagnostic log.
-class CSAXErrorHandler : public ISAXErrorHandler {
+// and parseURL reports it); messages go to the diagnostic log. It answers
+// for IUnknown and ISAXErrorHandler only.
+class CSAXErrorHandler : public CComObject<ISAXErrorHandler> {
 public:
-    CSAXErrorHandler() = default;
-    CSAXErrorHandler(const CSAXErrorHandler&) = delete;
-    CSAXErrorHandler& operator=(const CSAXErrorHandler&) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-
     HRESULT STDMETHODCALLTYPE error(ISAXLocator* locator, const wchar_t* message,
                                     HRESULT code) override;
     HRESULT STDMETHODCALLTYPE fatalError(ISAXLocator* locator, const wchar_t* message,
@@ -179,10 +173,7 @@ public:
                                                HRESULT code) override;
 
 protected:
-    virtual ~CSAXErrorHandler() = default;
-
-private:
-    volatile LONG m_refs = 0;
+    ~CSAXErrorHandler() override = default;
 };
 
 // Runs the file at path through a new SAX reader with handler and a new

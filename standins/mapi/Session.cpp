@@ -5,14 +5,11 @@
 #include "standins/mapi/Guids.h"
 #include "standins/mapi/StandIn.h"
 
-CSession::CSession()
-{
-    CStandIn::Get().ObjectMade();
-}
+CSession::CSession() : CLoggedUnknown("Session") {}
 
-CSession::~CSession()
+bool CSession::AnswersFor(REFIID iid) const
 {
-    CStandIn::Get().ObjectGone();
+    return iid == kIidMapiSession;
 }
 
 HRESULT CSession::Enter(const char* method) const
@@ -23,40 +20,6 @@ HRESULT CSession::Enter(const char* method) const
     if (m_loggedOff && call != "Session::Release")
         CStandIn::Get().Note("VIOLATION after Logoff " + call);
     return hr;
-}
-
-HRESULT CSession::Unsupported(const char* method) const
-{
-    Enter(method);
-    return MAPI_E_NO_SUPPORT;
-}
-
-STDMETHODIMP CSession::QueryInterface(REFIID iid, void** out)
-{
-    Enter("QueryInterface");
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    if (iid != IID_IUnknown && iid != kIidMapiSession)
-        return E_NOINTERFACE;
-    *out = static_cast<IMAPISession*>(this);
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) CSession::AddRef()
-{
-    Enter("AddRef");
-    return static_cast<ULONG>(InterlockedIncrement(&m_refs));
-}
-
-STDMETHODIMP_(ULONG) CSession::Release()
-{
-    Enter("Release");
-    LONG refs = InterlockedDecrement(&m_refs);
-    if (refs == 0)
-        delete this;
-    return static_cast<ULONG>(refs);
 }
 
 STDMETHODIMP CSession::OpenAddressBook(ULONG_PTR, LPCIID, ULONG, LPADRBOOK* book)

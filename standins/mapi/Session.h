@@ -5,16 +5,11 @@
 #include <string>
 #include <mapix.h>
 
-class CSession : public IMAPISession {
+#include "standins/mapi/LoggedUnknown.h"
+
+class CSession : public CLoggedUnknown<IMAPISession> {
 public:
     CSession();
-    virtual ~CSession();
-    CSession(const CSession&) = delete;
-    CSession& operator=(const CSession&) = delete;
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     STDMETHODIMP GetLastError(HRESULT, ULONG, LPMAPIERROR*) override;
     STDMETHODIMP GetMsgStoresTable(ULONG, LPMAPITABLE*) override;
@@ -38,10 +33,11 @@ public:
                           ULONG, ULONG, LPSTR) override;
     STDMETHODIMP PrepareForm(LPCIID, LPMESSAGE, ULONG*) override;
 
-private:
-    HRESULT Enter(const char* method) const;
-    HRESULT Unsupported(const char* method) const;
+protected:
+    bool AnswersFor(REFIID iid) const override;
+    // Also notes a call other than Release made after Logoff.
+    HRESULT Enter(const char* method) const override;
 
-    LONG m_refs = 1;
+private:
     bool m_loggedOff = false;
 };

@@ -79,53 +79,12 @@ HRESULT Evaluate(const SRestriction& restriction, const std::vector<StoredProp>&
 } // namespace
 
 CTable::CTable(std::string name, std::vector<std::vector<StoredProp>> rows)
-    : m_name(std::move(name)), m_rows(std::move(rows)), m_passes(m_rows.size(), true)
-{
-    CStandIn::Get().ObjectMade();
-}
+    : CLoggedUnknown(std::move(name)), m_rows(std::move(rows)), m_passes(m_rows.size(), true)
+{}
 
-CTable::~CTable()
+bool CTable::AnswersFor(REFIID iid) const
 {
-    CStandIn::Get().ObjectGone();
-}
-
-HRESULT CTable::Enter(const char* method) const
-{
-    return CStandIn::Get().Enter((m_name + "::" + method).c_str());
-}
-
-HRESULT CTable::Unsupported(const char* method) const
-{
-    Enter(method);
-    return MAPI_E_NO_SUPPORT;
-}
-
-STDMETHODIMP CTable::QueryInterface(REFIID iid, void** out)
-{
-    Enter("QueryInterface");
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    if (iid != IID_IUnknown && iid != kIidMapiTable)
-        return E_NOINTERFACE;
-    *out = static_cast<IMAPITable*>(this);
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) CTable::AddRef()
-{
-    Enter("AddRef");
-    return static_cast<ULONG>(InterlockedIncrement(&m_refs));
-}
-
-STDMETHODIMP_(ULONG) CTable::Release()
-{
-    Enter("Release");
-    LONG refs = InterlockedDecrement(&m_refs);
-    if (refs == 0)
-        delete this;
-    return static_cast<ULONG>(refs);
+    return iid == kIidMapiTable;
 }
 
 std::vector<const std::vector<StoredProp>*> CTable::Visible() const

@@ -7,18 +7,12 @@
 #include <vector>
 #include <mapix.h>
 
+#include "standins/mapi/LoggedUnknown.h"
 #include "standins/mapi/Props.h"
 
-class CTable : public IMAPITable {
+class CTable : public CLoggedUnknown<IMAPITable> {
 public:
     CTable(std::string name, std::vector<std::vector<StoredProp>> rows);
-    virtual ~CTable();
-    CTable(const CTable&) = delete;
-    CTable& operator=(const CTable&) = delete;
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     STDMETHODIMP GetLastError(HRESULT, ULONG, LPMAPIERROR*) override;
     STDMETHODIMP Advise(ULONG, LPMAPIADVISESINK, ULONG*) override;
@@ -44,16 +38,15 @@ public:
     STDMETHODIMP GetCollapseState(ULONG, ULONG, LPBYTE, ULONG*, LPBYTE*) override;
     STDMETHODIMP SetCollapseState(ULONG, ULONG, LPBYTE, BOOKMARK*) override;
 
+protected:
+    bool AnswersFor(REFIID iid) const override;
+
 private:
-    HRESULT Enter(const char* method) const;
-    HRESULT Unsupported(const char* method) const;
     // The rows the current restriction lets through.
     std::vector<const std::vector<StoredProp>*> Visible() const;
 
-    std::string m_name;
     std::vector<std::vector<StoredProp>> m_rows;
     std::vector<ULONG> m_columns;
     std::vector<bool> m_passes;
     size_t m_position = 0;
-    LONG m_refs = 1;
 };

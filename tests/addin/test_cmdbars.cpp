@@ -32,6 +32,7 @@
 #include "standins/outlook/office/CommandBars.h"
 #include "tests/support/ScriptedUser.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/HResultText.h"
 
 using namespace standin;
 
@@ -210,7 +211,7 @@ TEST_F(CmdBarTest, CreateFindsTheBarOrAddsATemporaryOne)
     CCommandBars& bars = m_explorer->CommandBars();
     {
         CCmdBar bar;
-        ASSERT_EQ(S_OK, bar.Create(m_explorer->Dispatch(), "Quillet"));
+        ASSERT_HR(S_OK, bar.Create(m_explorer->Dispatch(), "Quillet"));
         ASSERT_EQ(1u, bars.Count());
         CCommandBar* added = bars.Find(L"Quillet");
         ASSERT_NE(nullptr, added);
@@ -225,19 +226,19 @@ TEST_F(CmdBarTest, CreateFindsTheBarOrAddsATemporaryOne)
     CallLog().Clear();
     {
         CCmdBar bar;
-        ASSERT_EQ(S_OK, bar.Create(m_explorer->Dispatch(), "Quillet"));
+        ASSERT_HR(S_OK, bar.Create(m_explorer->Dispatch(), "Quillet"));
         EXPECT_EQ(existing->Dispatch(), bar.GetCommandBar()) << "found by name in any case";
         EXPECT_EQ(0u, CallLog().Count(L"CommandBars", L"Add"));
     }
 
     CCmdBar bar;
-    EXPECT_EQ(E_INVALIDARG, bar.Create(nullptr, "Quillet"));
-    EXPECT_EQ(E_INVALIDARG, bar.Create(m_explorer->Dispatch(), nullptr));
+    EXPECT_HR(E_INVALIDARG, bar.Create(nullptr, "Quillet"));
+    EXPECT_HR(E_INVALIDARG, bar.Create(m_explorer->Dispatch(), nullptr));
     CallLog().Inject(L"Explorer", L"CommandBars", E_ACCESSDENIED);
-    EXPECT_EQ(E_ACCESSDENIED, bar.Create(m_explorer->Dispatch(), "Other"));
+    EXPECT_HR(E_ACCESSDENIED, bar.Create(m_explorer->Dispatch(), "Other"));
     CallLog().ClearInjections();
     CallLog().Inject(L"CommandBars", L"Add", DISP_E_EXCEPTION);
-    EXPECT_EQ(E_FAIL, bar.Create(m_explorer->Dispatch(), "Other"));
+    EXPECT_HR(E_FAIL, bar.Create(m_explorer->Dispatch(), "Other"));
     EXPECT_EQ(nullptr, bar.GetCommandBar());
 }
 
@@ -263,7 +264,7 @@ TEST_F(CmdBarTest, ExplorerBarStartsHiddenAndIsPlacedOnlyFromAFullSavedState)
         CallLog().Clear();
 
         CCmdBar* bar = nullptr;
-        ASSERT_EQ(S_OK, AddExplorerButtons(m_app->Dispatch(), m_explorer->Dispatch(), &bar));
+        ASSERT_HR(S_OK, AddExplorerButtons(m_app->Dispatch(), m_explorer->Dispatch(), &bar));
         ASSERT_NE(nullptr, bar);
         CCommandBar* office = m_explorer->CommandBars().Find(L"Quillet");
         ASSERT_NE(nullptr, office);
@@ -292,11 +293,11 @@ TEST_F(CmdBarTest, ExplorerBarStartsHiddenAndIsPlacedOnlyFromAFullSavedState)
         EXPECT_EQ(0u, control->Connections(kCommandBarButtonEvents));
     }
 
-    EXPECT_EQ(E_INVALIDARG, AddExplorerButtons(m_app->Dispatch(), m_explorer->Dispatch(), nullptr));
+    EXPECT_HR(E_INVALIDARG, AddExplorerButtons(m_app->Dispatch(), m_explorer->Dispatch(), nullptr));
     // A failing step leaves nothing behind and the out-parameter alone.
     CallLog().Inject(L"CommandBarControls", L"Add", E_OUTOFMEMORY);
     CCmdBar* bar = nullptr;
-    EXPECT_EQ(E_OUTOFMEMORY, AddExplorerButtons(m_app->Dispatch(), m_explorer->Dispatch(), &bar));
+    EXPECT_HR(E_OUTOFMEMORY, AddExplorerButtons(m_app->Dispatch(), m_explorer->Dispatch(), &bar));
     EXPECT_EQ(nullptr, bar);
     EXPECT_EQ(0u, m_explorer->CommandBars().Count());
 }
@@ -304,9 +305,9 @@ TEST_F(CmdBarTest, ExplorerBarStartsHiddenAndIsPlacedOnlyFromAFullSavedState)
 TEST_F(CmdBarTest, RenderPlacesTheBarInOrderAndLeavesItHidden)
 {
     CCmdBar bar;
-    ASSERT_EQ(S_OK, bar.Create(m_explorer->Dispatch(), "Quillet"));
+    ASSERT_HR(S_OK, bar.Create(m_explorer->Dispatch(), "Quillet"));
     CCommandBar* office = m_explorer->CommandBars().Find(L"Quillet");
-    ASSERT_EQ(S_OK, bar.SetVisibility(nullptr, TRUE));
+    ASSERT_HR(S_OK, bar.SetVisibility(nullptr, TRUE));
     EXPECT_TRUE(office->Visible());
 
     CCmdBarState state;
@@ -316,7 +317,7 @@ TEST_F(CmdBarTest, RenderPlacesTheBarInOrderAndLeavesItHidden)
     state.RowIndex = 3;
     state.Visible = 1;
     CallLog().Clear();
-    ASSERT_EQ(S_OK, bar.Render(state));
+    ASSERT_HR(S_OK, bar.Render(state));
     EXPECT_FALSE(office->Visible()) << "only SetVisibility shows the bar";
     std::vector<std::wstring> puts;
     for (const CCallRecord& record : CallLog().Records())
@@ -330,36 +331,36 @@ TEST_F(CmdBarTest, RenderPlacesTheBarInOrderAndLeavesItHidden)
     // The first failure ends the placing.
     CallLog().Inject(L"CommandBar", L"Left", E_ACCESSDENIED);
     CallLog().Clear();
-    EXPECT_EQ(E_ACCESSDENIED, bar.Render(state));
+    EXPECT_HR(E_ACCESSDENIED, bar.Render(state));
     EXPECT_EQ(0u, CallLog().Count(L"CommandBar", L"Position"));
 }
 
 TEST_F(CmdBarTest, VisibilityOfAControlOrOfTheWholeBar)
 {
     CCmdBar* made = nullptr;
-    ASSERT_EQ(S_OK, AddExplorerButtons(m_app->Dispatch(), m_explorer->Dispatch(), &made));
+    ASSERT_HR(S_OK, AddExplorerButtons(m_app->Dispatch(), m_explorer->Dispatch(), &made));
     std::unique_ptr<CCmdBar> bar(made);
     CCommandBar* office = m_explorer->CommandBars().Find(L"Quillet");
     CCommandBarButton* control = office->Controls()->At(0);
 
-    EXPECT_EQ(S_OK, bar->SetVisibility(nullptr, TRUE));
+    EXPECT_HR(S_OK, bar->SetVisibility(nullptr, TRUE));
     EXPECT_TRUE(office->Visible());
-    EXPECT_EQ(S_OK, bar->SetVisibility("Synclet-It", FALSE));
+    EXPECT_HR(S_OK, bar->SetVisibility("Synclet-It", FALSE));
     EXPECT_FALSE(control->Visible());
     EXPECT_TRUE(office->Visible()) << "the bar stays as it was";
-    EXPECT_EQ(DISP_E_EXCEPTION, bar->SetVisibility("Quillet-It", TRUE)) << "no such control";
+    EXPECT_HR(DISP_E_EXCEPTION, bar->SetVisibility("Quillet-It", TRUE)) << "no such control";
     CCmdBar unmade;
-    EXPECT_EQ(E_INVALIDARG, unmade.SetVisibility(nullptr, TRUE));
+    EXPECT_HR(E_INVALIDARG, unmade.SetVisibility(nullptr, TRUE));
 }
 
 TEST_F(CmdBarTest, SecondInspectorButtonSharesTheControlByItsTag)
 {
     CInspector& inspector = OpenMail();
     CCmdBar bar;
-    ASSERT_EQ(S_OK, bar.Create(inspector.Dispatch(), "Quillet"));
+    ASSERT_HR(S_OK, bar.Create(inspector.Dispatch(), "Quillet"));
     auto* first = new CProbeBtn("sf0l;");
     first->SetApplication(m_app->Dispatch());
-    ASSERT_EQ(S_OK, bar.AddButton(first, TRUE));
+    ASSERT_HR(S_OK, bar.AddButton(first, TRUE));
     CCommandBarControls* controls = inspector.CommandBars().Find(L"Quillet")->Controls();
     ASSERT_EQ(1u, controls->Count());
     CCommandBarButton* control = controls->At(0);
@@ -371,7 +372,7 @@ TEST_F(CmdBarTest, SecondInspectorButtonSharesTheControlByItsTag)
     CallLog().Clear();
     auto* second = new CProbeBtn("sf1l;");
     second->SetApplication(m_app->Dispatch());
-    ASSERT_EQ(S_OK, bar.AddButton(second, TRUE));
+    ASSERT_HR(S_OK, bar.AddButton(second, TRUE));
     EXPECT_EQ(1u, controls->Count()) << "the control with the caption is reused";
     EXPECT_EQ(0u, CallLog().Count(L"CommandBarControls", L"Add"));
     EXPECT_EQ(L"sf1l;sf0l;", control->Tag()) << "the new tag before the old";
@@ -392,18 +393,18 @@ TEST_F(CmdBarTest, AddButtonOwnsTheButtonAndReportsTheFailingStep)
         ~CCountedBtn() override { m_flag = true; }
         bool& m_flag;
     };
-    EXPECT_EQ(E_INVALIDARG, unmade.AddButton(new CCountedBtn(deleted), FALSE));
+    EXPECT_HR(E_INVALIDARG, unmade.AddButton(new CCountedBtn(deleted), FALSE));
     EXPECT_TRUE(deleted) << "a bar without an Office bar deletes what it was given";
-    EXPECT_EQ(E_INVALIDARG, unmade.AddButton(nullptr, FALSE));
+    EXPECT_HR(E_INVALIDARG, unmade.AddButton(nullptr, FALSE));
 
     CCmdBar bar;
-    ASSERT_EQ(S_OK, bar.Create(m_explorer->Dispatch(), "Quillet"));
+    ASSERT_HR(S_OK, bar.Create(m_explorer->Dispatch(), "Quillet"));
     struct CUncaptionedBtn : CCmdBtn {
         CUncaptionedBtn() : CCmdBtn(0, 0, 0) {}
     };
-    EXPECT_EQ(E_INVALIDARG, bar.AddButton(new CUncaptionedBtn, FALSE)) << "no caption";
+    EXPECT_HR(E_INVALIDARG, bar.AddButton(new CUncaptionedBtn, FALSE)) << "no caption";
     CallLog().Inject(L"CommandBarButton", L"Caption", E_ACCESSDENIED);
-    EXPECT_EQ(E_ACCESSDENIED, bar.AddButton(new CProbeBtn, FALSE)) << "a new control's set-up";
+    EXPECT_HR(E_ACCESSDENIED, bar.AddButton(new CProbeBtn, FALSE)) << "a new control's set-up";
     EXPECT_EQ(2, bar.GetButtons().GetCount()) << "kept by the bar either way";
 }
 
@@ -413,7 +414,7 @@ protected:
     {
         CmdBarTest::SetUp();
         m_inspector = &OpenMail();
-        ASSERT_EQ(S_OK, m_bar.Create(m_inspector->Dispatch(), "Quillet"));
+        ASSERT_HR(S_OK, m_bar.Create(m_inspector->Dispatch(), "Quillet"));
     }
     void TearDown() override
     {
@@ -425,7 +426,7 @@ protected:
     {
         auto* button = new CProbeBtn(tag, canClick);
         button->SetApplication(m_app->Dispatch());
-        EXPECT_EQ(S_OK, m_bar.AddButton(button, inspectorMode));
+        EXPECT_HR(S_OK, m_bar.AddButton(button, inspectorMode));
         return button;
     }
     CCommandBarButton* Control()
@@ -493,7 +494,7 @@ TEST_F(ClickTest, OnlyTheButtonWhoseTagTheControlCarriesActs)
         CVariant tag;
         tag.vt = VT_BSTR;
         tag.bstrVal = SysAllocString(c.controlTag);
-        ASSERT_EQ(S_OK, CDispatcher::PutProp(control->Dispatch(), L"Tag", &tag));
+        ASSERT_HR(S_OK, CDispatcher::PutProp(control->Dispatch(), L"Tag", &tag));
         first->clicks = second->clicks = 0;
         CallLog().Clear();
         control->Click();
@@ -512,14 +513,14 @@ TEST_F(CmdBarTest, OnSharedWordBarsOnlyTheActiveInspectorsButtonActs)
     CInspector& second = OpenMail(true);
     ASSERT_EQ(&first.CommandBars(), &second.CommandBars());
     CCmdBar firstBar, secondBar;
-    ASSERT_EQ(S_OK, firstBar.Create(first.Dispatch(), "Quillet"));
-    ASSERT_EQ(S_OK, secondBar.Create(second.Dispatch(), "Quillet"));
+    ASSERT_HR(S_OK, firstBar.Create(first.Dispatch(), "Quillet"));
+    ASSERT_HR(S_OK, secondBar.Create(second.Dispatch(), "Quillet"));
     auto* firstButton = new CProbeBtn("sf0l;");
     auto* secondButton = new CProbeBtn("sf1l;");
     for (CProbeBtn* button : {firstButton, secondButton})
         button->SetApplication(m_app->Dispatch());
-    ASSERT_EQ(S_OK, firstBar.AddButton(firstButton, TRUE));
-    ASSERT_EQ(S_OK, secondBar.AddButton(secondButton, TRUE));
+    ASSERT_HR(S_OK, firstBar.AddButton(firstButton, TRUE));
+    ASSERT_HR(S_OK, secondBar.AddButton(secondButton, TRUE));
     CCommandBarControls* controls = first.CommandBars().Find(L"Quillet")->Controls();
     ASSERT_EQ(1u, controls->Count());
     CCommandBarButton* control = controls->At(0);
@@ -552,7 +553,7 @@ TEST_F(ClickTest, ExplorerButtonGoesStraightToItsCommand)
 TEST_F(CmdBarTest, SyncButtonRefusesOfflineAndSaysSo)
 {
     CCmdBar* bar = nullptr;
-    ASSERT_EQ(S_OK, AddExplorerButtons(m_app->Dispatch(), m_explorer->Dispatch(), &bar));
+    ASSERT_HR(S_OK, AddExplorerButtons(m_app->Dispatch(), m_explorer->Dispatch(), &bar));
     std::unique_ptr<CCmdBar> owned(bar);
     CCommandBarButton* control = m_explorer->CommandBars().Find(L"Quillet")->Controls()->At(0);
 
@@ -606,9 +607,9 @@ TEST_F(PastedFaceTest, WordMailOrAnOldOutlookPastesTheFaceAndGivesTheClipboardBa
 
         CInspector& inspector = OpenMail(c.wordMail);
         CCmdBar bar;
-        ASSERT_EQ(S_OK, bar.Create(inspector.Dispatch(), "Quillet"));
+        ASSERT_HR(S_OK, bar.Create(inspector.Dispatch(), "Quillet"));
         auto* button = new CProbeBtn("sf0l;");
-        ASSERT_EQ(S_OK, bar.AddButton(button, TRUE));
+        ASSERT_HR(S_OK, bar.AddButton(button, TRUE));
         CCommandBarButton* control = inspector.CommandBars().Find(L"Quillet")->Controls()->At(0);
 
         if (c.pasted) {
@@ -649,12 +650,12 @@ TEST_F(PastedFaceTest, ClipboardThatCannotBeCopiedIsLeftAloneAndTheButtonStillWo
     ASSERT_TRUE(OpenClipboard(m_clipboard.Window()));
     CInspector& inspector = OpenMail(true);
     CCmdBar bar;
-    ASSERT_EQ(S_OK, bar.Create(inspector.Dispatch(), "Quillet"));
+    ASSERT_HR(S_OK, bar.Create(inspector.Dispatch(), "Quillet"));
     auto* button = new CProbeBtn("sf0l;");
     button->SetApplication(m_app->Dispatch());
     const HRESULT hr = bar.AddButton(button, TRUE);
     CloseClipboard();
-    EXPECT_EQ(S_OK, hr);
+    EXPECT_HR(S_OK, hr);
     EXPECT_EQ(0u, CallLog().Count(L"CommandBarButton", L"PasteFace"));
     EXPECT_EQ(WithZero("keep me"), m_clipboard.Read(CF_TEXT));
     // Without its face, but shown and listening.
@@ -683,9 +684,9 @@ TEST_F(PastedFaceTest, ClipBackKeepsWhatCanBeCopiedUnderTheRightFormat)
 
     {
         CClipBack saved;
-        ASSERT_EQ(S_OK, saved.Saved());
+        ASSERT_HR(S_OK, saved.Saved());
         m_clipboard.Put({{CF_TEXT, WithZero("face")}}); // what the add-in does meanwhile
-        ASSERT_EQ(S_OK, saved.Restore());
+        ASSERT_HR(S_OK, saved.Restore());
     }
     EXPECT_EQ(drop, m_clipboard.Read(CF_HDROP));
     EXPECT_EQ(locale, m_clipboard.Read(CF_LOCALE));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "addin/EventHandler.h"
+#include "classlib/com/CComModule.h"
 #include "classlib/com/CVariant.h"
 #include "shared/SharedResource.h"
 #include "standins/outlook/core/CallLog.h"
@@ -19,6 +20,7 @@
 #include "tests/support/MapiStandIn.h"
 #include "tests/support/ScriptedUser.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/HResultText.h"
 
 using namespace standin;
 
@@ -141,7 +143,7 @@ TEST_F(EventSinkTest, NamesAreLookedUpExactlyInTheTable)
         const IID& iid = c.badIid ? IID_IDispatch : IID_NULL;
         const HRESULT hr = sink.GetIDsOfNames(iid, name ? names : nullptr, c.count,
                                               LOCALE_USER_DEFAULT, c.nullIds ? nullptr : ids);
-        EXPECT_EQ(c.expected, hr) << "hr=0x" << std::hex << hr;
+        EXPECT_HR(c.expected, hr);
         EXPECT_EQ(c.id, ids[0]);
     }
 }
@@ -168,21 +170,20 @@ TEST_F(EventSinkTest, InvokeReachesTheHandlerOnlyForDeclaredEventsAndCounts)
         const HRESULT hr = sink.Invoke(
             c.id, c.badIid ? IID_IDispatch : IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
             c.argCount < 0 ? nullptr : &params, nullptr, nullptr, nullptr);
-        EXPECT_EQ(c.expected, hr) << "hr=0x" << std::hex << hr;
+        EXPECT_HR(c.expected, hr);
         EXPECT_EQ(c.handled ? 1u : 0u, sink.seen.size());
     }
 
     CProbeSink empty(kNoEvents);
     DISPPARAMS none{nullptr, nullptr, 0, 0};
-    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, empty.Invoke(0, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+    EXPECT_HR(DISP_E_MEMBERNOTFOUND, empty.Invoke(0, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
                                                   &none, nullptr, nullptr, nullptr))
         << "an empty table knows no event";
 }
 
 TEST_F(EventSinkTest, InterfacesAndTypeInformation)
 {
-    CProbeSink sink;
-    sink.AddRef(); // as its creator does; a count of 0 would delete it
+    CComPtr<CProbeSink> sink(new CProbeSink); // its creator's reference
     struct {
         const char* what;
         const IID& iid;
@@ -197,24 +198,24 @@ TEST_F(EventSinkTest, InterfacesAndTypeInformation)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         void* object = reinterpret_cast<void*>(1);
-        EXPECT_EQ(c.expected, sink.QueryInterface(c.iid, &object));
+        EXPECT_HR(c.expected, sink->QueryInterface(c.iid, &object));
         if (c.expected == S_OK) {
-            EXPECT_EQ(static_cast<IDispatch*>(&sink), object);
-            EXPECT_EQ(2u, sink.RefCount());
-            sink.Release();
+            EXPECT_EQ(static_cast<IDispatch*>(sink.Get()), object);
+            EXPECT_EQ(2u, sink->RefCount());
+            sink->Release();
         } else {
             EXPECT_EQ(nullptr, object) << "cleared on refusal";
         }
     }
-    EXPECT_EQ(E_POINTER, sink.QueryInterface(IID_IUnknown, nullptr));
+    EXPECT_HR(E_POINTER, sink->QueryInterface(IID_IUnknown, nullptr));
 
     UINT count = 7;
-    EXPECT_EQ(E_POINTER, sink.GetTypeInfoCount(nullptr));
-    EXPECT_EQ(S_OK, sink.GetTypeInfoCount(&count));
+    EXPECT_HR(E_POINTER, sink->GetTypeInfoCount(nullptr));
+    EXPECT_HR(S_OK, sink->GetTypeInfoCount(&count));
     EXPECT_EQ(0u, count);
     ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);
-    EXPECT_EQ(E_POINTER, sink.GetTypeInfo(0, LOCALE_USER_DEFAULT, nullptr));
-    EXPECT_EQ(E_FAIL, sink.GetTypeInfo(0, LOCALE_USER_DEFAULT, &info));
+    EXPECT_HR(E_POINTER, sink->GetTypeInfo(0, LOCALE_USER_DEFAULT, nullptr));
+    EXPECT_HR(E_FAIL, sink->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info));
     EXPECT_EQ(nullptr, info);
 }
 
@@ -224,7 +225,7 @@ TEST_F(EventSinkTest, ConnectAdvisesOnTheSourceAndDisconnectLetsGo)
     bool deleted = false;
     auto* sink = new CProbeSink(kProbeEvents, &deleted);
     sink->AddRef();
-    ASSERT_EQ(S_OK, sink->Connect(source->Dispatch()));
+    ASSERT_HR(S_OK, sink->Connect(source->Dispatch()));
     EXPECT_TRUE(sink->IsConnected());
     EXPECT_EQ(1u, source->Connections(kItemEvents));
     EXPECT_EQ(2u, sink->RefCount()) << "the creator's and the source's";
@@ -237,7 +238,7 @@ TEST_F(EventSinkTest, ConnectAdvisesOnTheSourceAndDisconnectLetsGo)
     EXPECT_EQ((std::vector<std::wstring>{L"first", L"2"}), sink->seen[0].args);
     EXPECT_EQ(kNoArgs, sink->seen[1].id);
 
-    ASSERT_EQ(S_OK, sink->Connect(source->Dispatch())) << "connecting again";
+    ASSERT_HR(S_OK, sink->Connect(source->Dispatch())) << "connecting again";
     EXPECT_EQ(1u, source->Connections(kItemEvents)) << "a second connect replaces the first";
 
     sink->Disconnect();
@@ -257,11 +258,11 @@ TEST_F(EventSinkTest, SourcesThatCannotTakeTheSink)
     auto other = New<CProbeSource>(kExplorerEvents);
     auto plain = New<CPlainObject>();
     CProbeSink sink;
-    EXPECT_EQ(S_FALSE, sink.Connect(other->Dispatch())) << "no point for the sink's interface";
+    EXPECT_HR(S_FALSE, sink.Connect(other->Dispatch())) << "no point for the sink's interface";
     EXPECT_FALSE(sink.IsConnected());
     EXPECT_EQ(0u, other->Connections(kExplorerEvents));
-    EXPECT_EQ(E_NOINTERFACE, sink.Connect(plain->Dispatch())) << "no connection point container";
-    EXPECT_EQ(E_POINTER, sink.Connect(nullptr));
+    EXPECT_HR(E_NOINTERFACE, sink.Connect(plain->Dispatch())) << "no connection point container";
+    EXPECT_HR(E_POINTER, sink.Connect(nullptr));
     EXPECT_FALSE(sink.IsConnected());
     EXPECT_EQ(0u, sink.RefCount());
 }
@@ -272,11 +273,25 @@ TEST_F(EventSinkTest, DeletingAConnectedSinkUnadvisesIt)
     bool deleted = false;
     auto* sink = new CProbeSink(kProbeEvents, &deleted);
     sink->AddRef();
-    ASSERT_EQ(S_OK, sink->Connect(source->Dispatch()));
+    ASSERT_HR(S_OK, sink->Connect(source->Dispatch()));
     delete sink; // as a bar deletes its buttons
     EXPECT_TRUE(deleted) << "deleted once, not again by the source's release";
     EXPECT_EQ(0u, source->Connections(kItemEvents));
     source->Fire(kItemEvents, kNoArgs); // reaches nobody
+}
+
+TEST_F(EventSinkTest, ALiveSinkKeepsTheLibraryLoaded)
+{
+    // What QuillOff.dll's DllCanUnloadNow answers: this program's count, as
+    // the library's is the library's.
+    ASSERT_HR(S_OK, CComModule::CanUnloadNow()) << "no object of the add-in alive yet";
+    bool deleted = false;
+    auto* sink = new CProbeSink(kProbeEvents, &deleted);
+    sink->AddRef();
+    EXPECT_HR(S_FALSE, CComModule::CanUnloadNow()) << "a sink is alive";
+    sink->Release();
+    ASSERT_TRUE(deleted);
+    EXPECT_HR(S_OK, CComModule::CanUnloadNow()) << "after its release";
 }
 
 class OutlookSinkTest : public EventSinkTest {
@@ -407,13 +422,13 @@ TEST_F(OutlookSinkTest, SmtpProxyAddressComesFromTheExchangeDirectory)
                    "address=" + exchange + "\nproxy=smtp:jd@example.net\n" +
                    "proxy=SMTP:John.Doe@example.com\n");
     CString smtp("junk");
-    EXPECT_EQ(S_OK, m_sink.GetSmtpProxyAddress(exchange, smtp));
+    EXPECT_HR(S_OK, m_sink.GetSmtpProxyAddress(exchange, smtp));
     EXPECT_STREQ("John.Doe@example.com", smtp);
 
     smtp = "junk";
     EXPECT_TRUE(FAILED(m_sink.GetSmtpProxyAddress("/o=Org/cn=nobody", smtp)));
     EXPECT_STREQ("", smtp) << "emptied first";
-    EXPECT_EQ(E_POINTER, m_sink.GetSmtpProxyAddress(nullptr, smtp));
+    EXPECT_HR(E_POINTER, m_sink.GetSmtpProxyAddress(nullptr, smtp));
 }
 
 } // namespace

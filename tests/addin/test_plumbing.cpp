@@ -8,12 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include "classlib/com/CBstr.h"
+#include "classlib/com/CComPtr.h"
 #include "classlib/com/CVariant.h"
 #include "shared/outlook/Dispatcher.h"
 #include "standins/outlook/model/Folder.h"
 #include "standins/outlook/model/Items.h"
 #include "standins/outlook/model/Mailbox.h"
 #include "tests/addin/plumbing/PlumbingAddinIds.h"
+#include "tests/support/HResultText.h"
 #include "tests/support/OutlookHost.h"
 #include "tests/support/TestEnv.h"
 
@@ -170,6 +173,45 @@ TEST_F(PlumbingTest, TheOutlookVersionChoosesHowFacesArePut)
             << run.calls;
         EXPECT_EQ(ClipboardText(), L"keep me") << c.curVer;
     }
+}
+
+// The add-in library's DllCanUnloadNow, loaded in process as COM loads it:
+// the library stays while a factory, an object or a server lock of it lives.
+TEST_F(PlumbingTest, TheLibraryStaysWhileAFactoryAnObjectOrALockLives)
+{
+    HMODULE library = LoadLibraryA((outlookhost::ProgramFolder() + "PlumbingAddin.dll").c_str());
+    ASSERT_TRUE(library);
+    // Through void*: FARPROC has no arguments, the exports have.
+    auto getClassObject = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+        reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")));
+    auto canUnloadNow = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void*>(GetProcAddress(library, "DllCanUnloadNow")));
+    ASSERT_TRUE(getClassObject && canUnloadNow);
+    CLSID clsid{};
+    ASSERT_HR(S_OK, CLSIDFromString(CBstr(kPlumbingAddinClsidText).Get(), &clsid));
+    EXPECT_HR(S_OK, canUnloadNow()) << "nothing made yet";
+
+    CComPtr<IClassFactory> factory;
+    ASSERT_HR(S_OK, getClassObject(clsid, IID_IClassFactory, factory.PutVoid()));
+    EXPECT_HR(S_FALSE, canUnloadNow()) << "a factory is held";
+    CComPtr<IUnknown> addin;
+    ASSERT_HR(S_OK, factory->CreateInstance(nullptr, IID_IUnknown, addin.PutVoid()));
+    factory.Release();
+    EXPECT_HR(S_FALSE, canUnloadNow()) << "an add-in object is alive";
+    addin.Release();
+    EXPECT_HR(S_OK, canUnloadNow()) << "after its release";
+
+    ASSERT_HR(S_OK, getClassObject(clsid, IID_IClassFactory, factory.PutVoid()));
+    EXPECT_HR(S_OK, factory->LockServer(TRUE));
+    CComPtr<IClassFactory> again(factory.Get());
+    factory.Release();
+    again.Release();
+    EXPECT_HR(S_FALSE, canUnloadNow()) << "the server is locked, no factory held";
+    ASSERT_HR(S_OK, getClassObject(clsid, IID_IClassFactory, factory.PutVoid()));
+    EXPECT_HR(S_OK, factory->LockServer(FALSE));
+    factory.Release();
+    EXPECT_HR(S_OK, canUnloadNow()) << "unlocked";
+    FreeLibrary(library);
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include "classlib/com/CRegScript.h"
 #include "classlib/win32/CRegKey.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/HResultText.h"
 
 namespace {
 
@@ -236,13 +237,13 @@ TEST_P(OutlookVersionTest, RegistersUnderTheRootOfTheVersionAndUnregistersBothRo
     SetCurVer(row.curVer);
 
     CString version = "junk";
-    EXPECT_EQ(S_OK, CRegMgr::GetOutlookVersion(version));
+    EXPECT_HR(S_OK, CRegMgr::GetOutlookVersion(version));
     EXPECT_STREQ(row.version, version) << "Outlook version text";
 
     const std::string modulePath = "C:\\Program Files\\Quillet\\QuillOff.dll";
     CRegMgr registry;
-    EXPECT_EQ(S_OK, registry.RegisterAddin(modulePath.c_str()));
-    EXPECT_EQ(S_OK, registry.RegisterJournalType());
+    EXPECT_HR(S_OK, registry.RegisterAddin(modulePath.c_str()));
+    EXPECT_HR(S_OK, registry.RegisterJournalType());
 
     const HKEY otherRoot =
         row.addinRoot == HKEY_LOCAL_MACHINE ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
@@ -297,7 +298,7 @@ TEST_P(OutlookVersionTest, RegistersUnderTheRootOfTheVersionAndUnregistersBothRo
     CRegMgr().WriteAddinKey(otherRoot, "Outlook", kProgId, kDescription, 3);
     CRegMgr().WriteAddinKey(HKEY_LOCAL_MACHINE, "Word", kProgId, nullptr, 3);
     CRegMgr().WriteAddinKey(HKEY_CURRENT_USER, "Word", kProgId, kDescription, 3);
-    EXPECT_EQ(S_OK, registry.UnregisterAddin());
+    EXPECT_HR(S_OK, registry.UnregisterAddin());
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey)) << "class key left";
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kProgId)) << "ProgID key left";
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
@@ -314,7 +315,7 @@ INSTANTIATE_TEST_SUITE_P(CurVer, OutlookVersionTest, ::testing::ValuesIn(kVersio
 
 TEST_F(RegistrationTest, WriteAddinKeyWithoutDescriptionWritesOnlyTheNumbers)
 {
-    EXPECT_EQ(S_OK, CRegMgr().WriteAddinKey(HKEY_CURRENT_USER, "Word", kProgId, nullptr, 2));
+    EXPECT_HR(S_OK, CRegMgr().WriteAddinKey(HKEY_CURRENT_USER, "Word", kProgId, nullptr, 2));
     std::optional<Stored> load = ReadStored(HKEY_CURRENT_USER, kWordAddinKey, "LoadBehavior");
     ASSERT_TRUE(load);
     EXPECT_EQ(2u, load->number);
@@ -393,7 +394,7 @@ TEST_F(RegScriptTest, RegistersKeysValuesAndReplacements)
 {
     CRegScript script;
     script.AddReplacement("name", "Server One");
-    ASSERT_EQ(S_OK, script.Register(kScript));
+    ASSERT_HR(S_OK, script.Register(kScript));
 
     struct Row {
         const char* key;
@@ -428,7 +429,7 @@ TEST_F(RegScriptTest, ForceRemoveClearsTheKeyBeforeWritingIt)
     WriteRaw(HKEY_CURRENT_USER, Path("Server One\\Old").c_str(), "v", REG_SZ, WithZero("x"));
     CRegScript script;
     script.AddReplacement("NAME", "Server One");
-    ASSERT_EQ(S_OK, script.Register(kScript));
+    ASSERT_HR(S_OK, script.Register(kScript));
     EXPECT_FALSE(Exists("Fresh\\Old")) << "ForceRemove key kept what was below it";
     EXPECT_TRUE(Exists("Server One\\Old")) << "a plain key lost what was below it";
 }
@@ -437,12 +438,12 @@ TEST_F(RegScriptTest, UnregisterRemovesWhatTheScriptNamesButNoRemoveKeys)
 {
     CRegScript script;
     script.AddReplacement("NAME", "Server One");
-    ASSERT_EQ(S_OK, script.Register(kScript));
+    ASSERT_HR(S_OK, script.Register(kScript));
     WriteRaw(HKEY_CURRENT_USER, Path("Server One\\Unnamed").c_str(), "v", REG_SZ, WithZero("x"));
     WriteRaw(HKEY_CURRENT_USER, Path("Other").c_str(), "v", REG_SZ, WithZero("x"));
     WriteRaw(HKEY_CURRENT_USER, Path("").c_str(), "OtherValue", REG_SZ, WithZero("x"));
 
-    ASSERT_EQ(S_OK, script.Unregister(kScript));
+    ASSERT_HR(S_OK, script.Unregister(kScript));
     EXPECT_TRUE(Exists("")) << "NoRemove key removed";
     EXPECT_FALSE(Value("", "Marker")) << "named value of a NoRemove key kept";
     EXPECT_TRUE(Value("", "OtherValue")) << "a value the script does not name removed";
@@ -451,7 +452,7 @@ TEST_F(RegScriptTest, UnregisterRemovesWhatTheScriptNamesButNoRemoveKeys)
     EXPECT_FALSE(Exists("Kept"));
     EXPECT_TRUE(Exists("Other")) << "a key the script does not name removed";
 
-    EXPECT_EQ(S_OK, script.Unregister(kScript)) << "removing what is already gone";
+    EXPECT_HR(S_OK, script.Unregister(kScript)) << "removing what is already gone";
 }
 
 TEST_F(RegScriptTest, RemovableKeyHoldingANoRemoveKeyStaysWhileSomethingIsLeft)
@@ -459,14 +460,14 @@ TEST_F(RegScriptTest, RemovableKeyHoldingANoRemoveKeyStaysWhileSomethingIsLeft)
     const char* nested = R"(HKCU { NoRemove Software { NoRemove Quillet {
         Script { NoRemove Held { val Name = s 'v' } Dropped } } } })";
     CRegScript script;
-    ASSERT_EQ(S_OK, script.Register(nested));
-    ASSERT_EQ(S_OK, script.Unregister(nested));
+    ASSERT_HR(S_OK, script.Register(nested));
+    ASSERT_HR(S_OK, script.Unregister(nested));
     EXPECT_TRUE(Exists("Held")) << "NoRemove key below a removable one";
     EXPECT_FALSE(Value("Held", "Name"));
     EXPECT_FALSE(Exists("Dropped"));
 
     SHDeleteKeyA(HKEY_CURRENT_USER, Path("Held").c_str());
-    ASSERT_EQ(S_OK, script.Unregister(nested));
+    ASSERT_HR(S_OK, script.Unregister(nested));
     EXPECT_FALSE(Exists("")) << "emptied removable key kept";
 }
 
@@ -502,7 +503,7 @@ TEST_F(RegScriptTest, ModuleScriptRegistersAndUnregistersTheAppId)
 
     CRegScript script;
     script.AddReplacement("APPID", kQuillOffAppId);
-    ASSERT_EQ(S_OK, script.RunResource(self, IDR_QUILLOFF, true));
+    ASSERT_HR(S_OK, script.RunResource(self, IDR_QUILLOFF, true));
     std::optional<Stored> name = ReadStored(HKEY_CLASSES_ROOT, kAppIdKey, nullptr);
     ASSERT_TRUE(name);
     EXPECT_EQ(WithZero("QuillOff"), name->text);
@@ -510,7 +511,7 @@ TEST_F(RegScriptTest, ModuleScriptRegistersAndUnregistersTheAppId)
     ASSERT_TRUE(appId);
     EXPECT_EQ(WithZero(kQuillOffAppId), appId->text);
 
-    ASSERT_EQ(S_OK, script.RunResource(self, IDR_QUILLOFF, false));
+    ASSERT_HR(S_OK, script.RunResource(self, IDR_QUILLOFF, false));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "AppID")) << "NoRemove AppID removed";
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kAppIdKey));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kAppIdServerKey));
@@ -528,8 +529,8 @@ TEST_F(RegistrationTest, UnregisterRemovesEverythingEvenWhenTheTypeLibraryIsMiss
 {
     SetCurVer(WithZero("Outlook.Application.14"));
     CQuillOffModule module;
-    ASSERT_EQ(S_OK, module.Init(GetModuleHandleA(nullptr)));
-    ASSERT_EQ(S_OK,
+    ASSERT_HR(S_OK, module.Init(GetModuleHandleA(nullptr)));
+    ASSERT_HR(S_OK,
               module.UpdateRegistryFromResource(IDR_QUILLOFF, TRUE, {{"APPID", kQuillOffAppId}}));
     CRegMgr registry;
     registry.RegisterAddin("C:\\QuillOff.dll");
@@ -540,7 +541,7 @@ TEST_F(RegistrationTest, UnregisterRemovesEverythingEvenWhenTheTypeLibraryIsMiss
     ASSERT_TRUE(KeyExists(HKEY_CURRENT_USER, testenv::kProductKey));
 
     const HRESULT hr = module.SelfUnregister();
-    EXPECT_TRUE(FAILED(hr)) << "the missing type library is reported, hr=0x" << std::hex << hr;
+    EXPECT_TRUE(FAILED(hr)) << "the missing type library is reported, hr=" << HResultText(hr);
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey)) << "class key left";
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kProgId)) << "ProgID key left";
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
@@ -558,9 +559,9 @@ TEST_F(RegistrationTest, UnregisterRemovesEverythingEvenWhenTheTypeLibraryIsMiss
 TEST_F(RegistrationTest, RegisterStopsWhenTheTypeLibraryCannotBeRegistered)
 {
     CQuillOffModule module;
-    ASSERT_EQ(S_OK, module.Init(GetModuleHandleA(nullptr)));
+    ASSERT_HR(S_OK, module.Init(GetModuleHandleA(nullptr)));
     const HRESULT hr = module.SelfRegister();
-    EXPECT_TRUE(FAILED(hr)) << "hr=0x" << std::hex << hr;
+    EXPECT_TRUE(FAILED(hr)) << "hr=" << HResultText(hr);
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey))
         << "add-in registered without its type library";
 }
@@ -644,11 +645,11 @@ TEST_F(RegistrationTest, ExportsAreUndecoratedAndServeNoClassYet)
 
     CLSID clsid{};
     CLSIDFromString(L"{DF82D7DA-6BFB-4072-984C-B860F99B6B9C}", &clsid);
-    EXPECT_EQ(E_POINTER, getClassObject(clsid, IID_IClassFactory, nullptr));
+    EXPECT_HR(E_POINTER, getClassObject(clsid, IID_IClassFactory, nullptr));
     void* object = reinterpret_cast<void*>(0x1234);
-    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, getClassObject(clsid, IID_IClassFactory, &object));
+    EXPECT_HR(CLASS_E_CLASSNOTAVAILABLE, getClassObject(clsid, IID_IClassFactory, &object));
     EXPECT_EQ(nullptr, object) << "out-parameter not cleared";
-    EXPECT_EQ(S_OK, canUnloadNow());
+    EXPECT_HR(S_OK, canUnloadNow());
     FreeLibrary(library);
 }
 

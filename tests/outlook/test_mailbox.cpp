@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "classlib/com/CComDispatch.h"
 #include "classlib/com/CVariant.h"
 #include "shared/outlook/Dispatcher.h"
 #include "standins/outlook/core/CallLog.h"
@@ -24,6 +25,7 @@
 #include "standins/outlook/model/UserProperties.h"
 #include "standins/outlook/model/ValueText.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/HResultText.h"
 
 using namespace standin;
 
@@ -57,7 +59,7 @@ CVariant Get(IDispatch* object, const wchar_t* name)
 {
     CVariant value;
     const HRESULT hr = CDispatcher::GetProp(object, name, value.Put());
-    EXPECT_EQ(hr, S_OK) << "reading " << ToUtf8(name);
+    EXPECT_HR(S_OK, hr) << "reading " << ToUtf8(name);
     return value;
 }
 
@@ -80,8 +82,8 @@ HRESULT Call(IDispatch* object, const wchar_t* name, std::vector<CVariant> args,
 }
 
 // A sink on one event interface of a stand-in object: records each event,
-// and may answer it (to set Cancel).
-class CSink final : public IDispatch {
+// and may answer it (to set Cancel). It lives on the test's stack.
+class CSink final : public CComDispatchT<ComLifetime::Scoped, IDispatch> {
 public:
     struct Event {
         DISPID id;
@@ -92,12 +94,12 @@ public:
     CSink(IDispatch* source, REFIID events) : m_events(events)
     {
         CComPtr<IConnectionPointContainer> container;
-        EXPECT_EQ(source->QueryInterface(IID_IConnectionPointContainer, container.PutVoid()), S_OK);
+        EXPECT_HR(S_OK, source->QueryInterface(IID_IConnectionPointContainer, container.PutVoid()));
         if (!container)
             return;
-        EXPECT_EQ(container->FindConnectionPoint(events, m_point.Put()), S_OK);
+        EXPECT_HR(S_OK, container->FindConnectionPoint(events, m_point.Put()));
         if (m_point) {
-            EXPECT_EQ(m_point->Advise(this, &m_cookie), S_OK);
+            EXPECT_HR(S_OK, m_point->Advise(this, &m_cookie));
         }
     }
     ~CSink()
@@ -117,23 +119,6 @@ public:
         return count;
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IDispatch && iid != m_events)
-            return E_NOINTERFACE;
-        *object = static_cast<IDispatch*>(this);
-        return S_OK;
-    }
-    // Lives on the test's stack.
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
-    {
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_FAIL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
     {
         return DISP_E_UNKNOWNNAME;
@@ -149,6 +134,12 @@ public:
         if (answer)
             answer(id, *params);
         return S_OK;
+    }
+
+protected:
+    void* QueryOther(REFIID iid) override
+    {
+        return iid == m_events ? static_cast<IDispatch*>(this) : nullptr;
     }
 
 private:
@@ -457,9 +448,9 @@ TEST_F(MailboxTest, SaveAsMsgThenEmbedKeepsTheItem)
 {
     CComPtr<CItem> mail = mailbox.CreateItem(kItemTypeMail);
     IDispatch* item = mail->Dispatch();
-    EXPECT_EQ(Put(item, L"Subject", Text(L"Signed: contract")), S_OK);
-    EXPECT_EQ(Put(item, L"To", Text(L"Jane Doe; bob@x.org")), S_OK);
-    EXPECT_EQ(Put(item, L"CC", Text(L"Carol")), S_OK);
+    EXPECT_HR(S_OK, Put(item, L"Subject", Text(L"Signed: contract")));
+    EXPECT_HR(S_OK, Put(item, L"To", Text(L"Jane Doe; bob@x.org")));
+    EXPECT_HR(S_OK, Put(item, L"CC", Text(L"Carol")));
     mail->Attachments().Add(kAttachByValue, L"c.pdf", L"Contract", AllBytes());
     CAddressEntry& list = mailbox.AddressBook().Add(L"Board", L"", L"EX", kDisplayDistList);
     list.Members().Add(&mailbox.AddressBook().Add(L"Ann", L"ann@x.org"));
@@ -467,14 +458,14 @@ TEST_F(MailboxTest, SaveAsMsgThenEmbedKeepsTheItem)
     mail->UserProperties().Add(L"Quillet ID", kPropText).SetText(L"R-17");
 
     const std::wstring msg = Temp("copy.msg");
-    ASSERT_EQ(Call(item, L"SaveAs", {Text(msg), CVariant(3L)}), S_OK);
+    ASSERT_HR(S_OK, Call(item, L"SaveAs", {Text(msg), CVariant(3L)}));
 
     CComPtr<CItem> task = mailbox.CreateItem(kItemTypeTask);
     CVariant attachments = Get(task->Dispatch(), L"Attachments");
     CVariant added;
-    ASSERT_EQ(Call(attachments.pdispVal, L"Add",
-                   {Text(msg), CVariant(5L), CVariant(12L), Text(L"Signed: contract")}, &added),
-              S_OK);
+    ASSERT_HR(S_OK,
+              Call(attachments.pdispVal, L"Add",
+                   {Text(msg), CVariant(5L), CVariant(12L), Text(L"Signed: contract")}, &added));
     ASSERT_EQ(added.vt, VT_DISPATCH);
     EXPECT_EQ(Get(added.pdispVal, L"Type").lVal, kAttachEmbeddedItem);
     EXPECT_EQ(TextOf(Get(added.pdispVal, L"FileName")), L"Signed: contract.msg");
@@ -505,7 +496,7 @@ TEST_F(MailboxTest, SaveAsMsgThenEmbedKeepsTheItem)
 
     // Saved again as a file, the embedded item reads back the same.
     const std::wstring again = Temp("again.msg");
-    ASSERT_EQ(Call(added.pdispVal, L"SaveAsFile", {Text(again)}), S_OK);
+    ASSERT_HR(S_OK, Call(added.pdispVal, L"SaveAsFile", {Text(again)}));
     EXPECT_EQ(testenv::ReadFileBytes(TempDir() + "again.msg"),
               testenv::ReadFileBytes(TempDir() + "copy.msg"));
 }
@@ -513,12 +504,12 @@ TEST_F(MailboxTest, SaveAsMsgThenEmbedKeepsTheItem)
 TEST_F(MailboxTest, SaveAsRefusesOtherFormatsAndEmbedRefusesOtherFiles)
 {
     CComPtr<CItem> mail = mailbox.CreateItem(kItemTypeMail);
-    EXPECT_EQ(Call(mail->Dispatch(), L"SaveAs", {Text(Temp("x.txt")), CVariant(0L)}),
-              DISP_E_EXCEPTION);
+    EXPECT_HR(DISP_E_EXCEPTION,
+              Call(mail->Dispatch(), L"SaveAs", {Text(Temp("x.txt")), CVariant(0L)}));
     testenv::WriteFileBytes(TempDir() + "plain.msg", "not a message");
     CVariant attachments = Get(mail->Dispatch(), L"Attachments");
-    EXPECT_EQ(Call(attachments.pdispVal, L"Add", {Text(Temp("plain.msg")), CVariant(5L)}),
-              DISP_E_EXCEPTION);
+    EXPECT_HR(DISP_E_EXCEPTION,
+              Call(attachments.pdispVal, L"Add", {Text(Temp("plain.msg")), CVariant(5L)}));
     EXPECT_EQ(mail->Attachments().Count(), 0u);
 }
 
@@ -529,11 +520,10 @@ TEST_F(MailboxTest, AttachmentByValueSavesTheSameBytes)
     CComPtr<CItem> mail = mailbox.CreateItem(kItemTypeMail);
     CVariant attachments = Get(mail->Dispatch(), L"Attachments");
     CVariant added;
-    ASSERT_EQ(
-        Call(attachments.pdispVal, L"Add",
-             {Text(Temp("doc.tar.gz")), CVariant(1L), CVariant(0x7FFFFFFFL), Text(L"The document")},
-             &added),
-        S_OK);
+    ASSERT_HR(S_OK, Call(attachments.pdispVal, L"Add",
+                         {Text(Temp("doc.tar.gz")), CVariant(1L), CVariant(0x7FFFFFFFL),
+                          Text(L"The document")},
+                         &added));
     // The file may go: the attachment holds its own copy.
     DeleteFileW(Temp("doc.tar.gz").c_str());
 
@@ -542,14 +532,14 @@ TEST_F(MailboxTest, AttachmentByValueSavesTheSameBytes)
     EXPECT_EQ(TextOf(Get(added.pdispVal, L"FileName")), L"doc.tar.gz");
     EXPECT_EQ(TextOf(Get(added.pdispVal, L"DisplayName")), L"The document");
     EXPECT_EQ(TextOf(Get(added.pdispVal, L"PathName")), L"");
-    ASSERT_EQ(Call(added.pdispVal, L"SaveAsFile", {Text(Temp("out.bin"))}), S_OK);
+    ASSERT_HR(S_OK, Call(added.pdispVal, L"SaveAsFile", {Text(Temp("out.bin"))}));
     EXPECT_EQ(testenv::ReadFileBytes(TempDir() + "out.bin"), bytes);
 
     // Missing files and unwritable targets fail as Outlook fails.
-    EXPECT_EQ(Call(attachments.pdispVal, L"Add", {Text(Temp("gone.pdf")), CVariant(1L)}),
-              DISP_E_EXCEPTION);
-    EXPECT_EQ(Call(added.pdispVal, L"SaveAsFile", {Text(Temp("no\\such\\dir\\x.bin"))}),
-              DISP_E_EXCEPTION);
+    EXPECT_HR(DISP_E_EXCEPTION,
+              Call(attachments.pdispVal, L"Add", {Text(Temp("gone.pdf")), CVariant(1L)}));
+    EXPECT_HR(DISP_E_EXCEPTION,
+              Call(added.pdispVal, L"SaveAsFile", {Text(Temp("no\\such\\dir\\x.bin"))}));
     EXPECT_EQ(Get(attachments.pdispVal, L"Count").lVal, 1);
 }
 
@@ -584,14 +574,14 @@ TEST_F(MailboxTest, ResolveAllAgainstTheAddressBookAndContacts)
         SCOPED_TRACE(ToUtf8(row.typed));
         CComPtr<CItem> mail = mailbox.CreateItem(kItemTypeMail);
         CVariant recipients = Get(mail->Dispatch(), L"Recipients");
-        ASSERT_EQ(Call(recipients.pdispVal, L"Add", {Text(row.typed)}), S_OK);
+        ASSERT_HR(S_OK, Call(recipients.pdispVal, L"Add", {Text(row.typed)}));
         CVariant all;
-        ASSERT_EQ(Call(recipients.pdispVal, L"ResolveAll", {}, &all), S_OK);
+        ASSERT_HR(S_OK, Call(recipients.pdispVal, L"ResolveAll", {}, &all));
         ASSERT_EQ(all.vt, VT_BOOL);
         EXPECT_EQ(all.boolVal != VARIANT_FALSE, row.resolves);
 
         CVariant recipient;
-        ASSERT_EQ(Call(recipients.pdispVal, L"Item", {CVariant(1L)}, &recipient), S_OK);
+        ASSERT_HR(S_OK, Call(recipients.pdispVal, L"Item", {CVariant(1L)}, &recipient));
         EXPECT_EQ(Get(recipient.pdispVal, L"Type").lVal, kRecipientTo);
         EXPECT_EQ(TextOf(Get(recipient.pdispVal, L"Name")), row.name);
         EXPECT_EQ(TextOf(Get(recipient.pdispVal, L"Address")), row.address);
@@ -627,21 +617,21 @@ TEST_F(MailboxTest, DistributionListMembersAndTheToLine)
 
     CVariant recipient;
     CVariant recipients = Get(mail->Dispatch(), L"Recipients");
-    ASSERT_EQ(Call(recipients.pdispVal, L"Item", {CVariant(1L)}, &recipient), S_OK);
+    ASSERT_HR(S_OK, Call(recipients.pdispVal, L"Item", {CVariant(1L)}, &recipient));
     EXPECT_EQ(Get(recipient.pdispVal, L"DisplayType").lVal, kDisplayPrivateDistList);
     CVariant entry = Get(recipient.pdispVal, L"AddressEntry");
     CVariant members = Get(entry.pdispVal, L"Members");
     ASSERT_EQ(Get(members.pdispVal, L"Count").lVal, 2);
     CVariant second;
-    ASSERT_EQ(Call(members.pdispVal, L"Item", {CVariant(2L)}, &second), S_OK);
+    ASSERT_HR(S_OK, Call(members.pdispVal, L"Item", {CVariant(2L)}, &second));
     EXPECT_EQ(TextOf(Get(second.pdispVal, L"Type")), L"EX");
     EXPECT_EQ(TextOf(Get(second.pdispVal, L"Address")), L"/o=Org/cn=ben");
-    EXPECT_EQ(Call(members.pdispVal, L"Item", {CVariant(3L)}), DISP_E_EXCEPTION);
+    EXPECT_HR(DISP_E_EXCEPTION, Call(members.pdispVal, L"Item", {CVariant(3L)}));
     // An address entry's identifier is ID; EntryID is the recipient's alone.
     EXPECT_EQ(TextOf(Get(second.pdispVal, L"ID")).size(), 128u);
     CVariant noEntryId;
-    EXPECT_EQ(CDispatcher::GetProp(second.pdispVal, L"EntryID", noEntryId.Put()),
-              DISP_E_UNKNOWNNAME);
+    EXPECT_HR(DISP_E_UNKNOWNNAME,
+              CDispatcher::GetProp(second.pdispVal, L"EntryID", noEntryId.Put()));
     // A user's entry has no members.
     CVariant none = Get(second.pdispVal, L"Members");
     EXPECT_EQ(none.vt, VT_DISPATCH);
@@ -649,7 +639,7 @@ TEST_F(MailboxTest, DistributionListMembersAndTheToLine)
 
     EXPECT_EQ(TextOf(Get(mail->Dispatch(), L"CC")), L"Signers");
     EXPECT_EQ(TextOf(Get(mail->Dispatch(), L"To")), L"");
-    EXPECT_EQ(Put(mail->Dispatch(), L"To", Text(L" Ann ;; Ben ")), S_OK);
+    EXPECT_HR(S_OK, Put(mail->Dispatch(), L"To", Text(L" Ann ;; Ben ")));
     EXPECT_EQ(TextOf(Get(mail->Dispatch(), L"To")), L"Ann; Ben");
     EXPECT_EQ(mail->Recipients().Count(), 3u) << "the CC line stays";
 }
@@ -663,17 +653,17 @@ TEST_F(MailboxTest, UserPropertiesAsTheAddInUsesThem)
     CVariant properties = Get(item, L"UserProperties");
 
     CVariant found;
-    ASSERT_EQ(Call(properties.pdispVal, L"Find", {Text(L"Quillet ID"), Bool(true)}, &found), S_OK);
+    ASSERT_HR(S_OK, Call(properties.pdispVal, L"Find", {Text(L"Quillet ID"), Bool(true)}, &found));
     EXPECT_EQ(found.vt, VT_DISPATCH);
     EXPECT_EQ(found.pdispVal, nullptr) << "a missing property is Nothing";
     CVariant byName;
-    ASSERT_EQ(Call(properties.pdispVal, L"Item", {Text(L"Quillet")}, &byName), S_OK);
+    ASSERT_HR(S_OK, Call(properties.pdispVal, L"Item", {Text(L"Quillet")}, &byName));
     EXPECT_EQ(byName.pdispVal, nullptr);
 
-    ASSERT_EQ(CDispatcher::SetUserProperty(item, L"Quillet ID", "R-1", TRUE, TRUE), S_OK);
-    ASSERT_EQ(CDispatcher::SetUserProperty(item, L"Quillet ID", "R-2", TRUE, TRUE), S_OK);
+    ASSERT_HR(S_OK, CDispatcher::SetUserProperty(item, L"Quillet ID", "R-1", TRUE, TRUE));
+    ASSERT_HR(S_OK, CDispatcher::SetUserProperty(item, L"Quillet ID", "R-2", TRUE, TRUE));
     CString value;
-    EXPECT_EQ(CDispatcher::GetUserProperty(item, L"quillet id", value), S_OK);
+    EXPECT_HR(S_OK, CDispatcher::GetUserProperty(item, L"quillet id", value));
     EXPECT_STREQ(value, "R-2");
     EXPECT_EQ(mail.UserProperties().Count(), 1u) << "a second Find adds nothing";
     EXPECT_TRUE(mail.Saved());
@@ -681,25 +671,25 @@ TEST_F(MailboxTest, UserPropertiesAsTheAddInUsesThem)
 
     // A yes/no property takes a text that reads as one, and refuses others.
     CVariant flag;
-    ASSERT_EQ(Call(properties.pdispVal, L"Add", {Text(L"Quillet"), CVariant(6L)}, &flag), S_OK);
-    EXPECT_EQ(Put(flag.pdispVal, L"Value", Bool(true)), S_OK);
+    ASSERT_HR(S_OK, Call(properties.pdispVal, L"Add", {Text(L"Quillet"), CVariant(6L)}, &flag));
+    EXPECT_HR(S_OK, Put(flag.pdispVal, L"Value", Bool(true)));
     CVariant stored = Get(flag.pdispVal, L"Value");
     EXPECT_EQ(stored.vt, VT_BOOL);
     EXPECT_NE(stored.boolVal, VARIANT_FALSE);
-    EXPECT_EQ(Put(flag.pdispVal, L"Value", Text(L"maybe")), DISP_E_TYPEMISMATCH);
+    EXPECT_HR(DISP_E_TYPEMISMATCH, Put(flag.pdispVal, L"Value", Text(L"maybe")));
     EXPECT_EQ(Get(properties.pdispVal, L"Count").lVal, 2);
     CVariant second;
-    ASSERT_EQ(Call(properties.pdispVal, L"Item", {CVariant(2L)}, &second), S_OK);
+    ASSERT_HR(S_OK, Call(properties.pdispVal, L"Item", {CVariant(2L)}, &second));
     EXPECT_EQ(TextOf(Get(second.pdispVal, L"Name")), L"Quillet");
-    EXPECT_EQ(Call(properties.pdispVal, L"Item", {CVariant(3L)}), DISP_E_EXCEPTION);
+    EXPECT_HR(DISP_E_EXCEPTION, Call(properties.pdispVal, L"Item", {CVariant(3L)}));
     // The same name as another type is refused.
-    EXPECT_EQ(Call(properties.pdispVal, L"Add", {Text(L"quillet"), CVariant(1L)}),
-              DISP_E_EXCEPTION);
+    EXPECT_HR(DISP_E_EXCEPTION,
+              Call(properties.pdispVal, L"Add", {Text(L"quillet"), CVariant(1L)}));
     // A number read as text.
     CUserProperty& count = mail.UserProperties().Add(L"Pages", kPropNumber);
     count.SetValue(CVariant(12L));
     CString pages;
-    EXPECT_EQ(CDispatcher::GetUserProperty(item, L"Pages", pages), S_OK);
+    EXPECT_HR(S_OK, CDispatcher::GetUserProperty(item, L"Pages", pages));
     EXPECT_STREQ(pages, "12");
 }
 
@@ -708,14 +698,14 @@ TEST_F(MailboxTest, FolderRefusingFieldsMakesTheAddInRetryWithout)
     mailbox.DefaultFolder(kFolderTasks)->SetRefusesFolderFields(true);
     CComPtr<CItem> task = mailbox.CreateItem(kItemTypeTask);
     task->Save();
-    ASSERT_EQ(CDispatcher::SetUserProperty(task->Dispatch(), L"eSigners", "Ann", TRUE, TRUE), S_OK);
+    ASSERT_HR(S_OK, CDispatcher::SetUserProperty(task->Dispatch(), L"eSigners", "Ann", TRUE, TRUE));
     // Refused with the folder's fields (tried as a method, then as a
     // property read, as late binding does), then taken without.
     const auto adds = CallLog().Of(L"UserProperties", L"Add");
     ASSERT_EQ(adds.size(), 3u) << ToUtf8(CallLog().Dump());
-    EXPECT_EQ(adds[0].result, DISP_E_EXCEPTION);
+    EXPECT_HR(DISP_E_EXCEPTION, adds[0].result);
     EXPECT_EQ(adds[2].args[2], L"False");
-    EXPECT_EQ(adds[2].result, S_OK);
+    EXPECT_HR(S_OK, adds[2].result);
     EXPECT_EQ(task->UserProperties().Find(L"eSigners")->Text(), L"Ann");
     EXPECT_TRUE(mailbox.DefaultFolder(kFolderTasks)->FolderFields().empty());
 }
@@ -728,11 +718,11 @@ TEST_F(MailboxTest, ItemAddOnceWhenSavedIntoTheInbox)
     CSink sink(inbox->Items().Dispatch(), kItemsEvents);
     CVariant items = Get(inbox->Dispatch(), L"Items");
     CVariant added;
-    ASSERT_EQ(Call(items.pdispVal, L"Add", {CVariant(0L)}, &added), S_OK);
+    ASSERT_HR(S_OK, Call(items.pdispVal, L"Add", {CVariant(0L)}, &added));
     EXPECT_TRUE(sink.events.empty()) << "a new item is in no folder before Save";
     EXPECT_EQ(TextOf(Get(added.pdispVal, L"EntryID")), L"");
 
-    ASSERT_EQ(Call(added.pdispVal, L"Save", {}), S_OK);
+    ASSERT_HR(S_OK, Call(added.pdispVal, L"Save", {}));
     ASSERT_EQ(sink.Count(kDispItemAdd), 1u);
     ASSERT_EQ(sink.events[0].args.size(), 1u);
     EXPECT_EQ(sink.events[0].args[0].pdispVal, added.pdispVal);
@@ -740,7 +730,7 @@ TEST_F(MailboxTest, ItemAddOnceWhenSavedIntoTheInbox)
     EXPECT_EQ(id.size(), 48u);
     EXPECT_EQ(mailbox.FindByEntryId(id)->Dispatch(), added.pdispVal);
 
-    ASSERT_EQ(Call(added.pdispVal, L"Save", {}), S_OK);
+    ASSERT_HR(S_OK, Call(added.pdispVal, L"Save", {}));
     EXPECT_EQ(sink.Count(kDispItemAdd), 1u);
     EXPECT_EQ(sink.Count(kDispItemChange), 1u);
 
@@ -749,7 +739,7 @@ TEST_F(MailboxTest, ItemAddOnceWhenSavedIntoTheInbox)
     draft->Save();
     EXPECT_EQ(draft->Folder(), mailbox.DefaultFolder(kFolderDrafts));
     CComPtr<CItem> task = mailbox.CreateItem(kItemTypeTask);
-    ASSERT_EQ(Call(task->Dispatch(), L"Save", {}), S_OK);
+    ASSERT_HR(S_OK, Call(task->Dispatch(), L"Save", {}));
     EXPECT_EQ(task->Folder(), mailbox.DefaultFolder(kFolderTasks));
     EXPECT_EQ(Get(task->Dispatch(), L"Class").lVal, kClassTask);
     EXPECT_EQ(sink.Count(kDispItemAdd), 1u);
@@ -762,16 +752,16 @@ TEST_F(MailboxTest, DeleteGoesThroughDeletedItems)
     CSink inbox(mailbox.DefaultFolder(kFolderInbox)->Items().Dispatch(), kItemsEvents);
     CSink deleted(mailbox.DefaultFolder(kFolderDeletedItems)->Items().Dispatch(), kItemsEvents);
     CComPtr<CItem> held(&mail);
-    ASSERT_EQ(Call(mail.Dispatch(), L"Delete", {}), S_OK);
+    ASSERT_HR(S_OK, Call(mail.Dispatch(), L"Delete", {}));
     EXPECT_EQ(inbox.Count(kDispItemRemove), 1u);
     EXPECT_EQ(deleted.Count(kDispItemAdd), 1u);
     EXPECT_EQ(held->Folder(), mailbox.DefaultFolder(kFolderDeletedItems));
 
-    ASSERT_EQ(Call(held->Dispatch(), L"Delete", {}), S_OK);
+    ASSERT_HR(S_OK, Call(held->Dispatch(), L"Delete", {}));
     EXPECT_EQ(deleted.Count(kDispItemRemove), 1u);
     EXPECT_TRUE(held->Gone());
     EXPECT_FALSE(mailbox.FindByEntryId(held->EntryId()));
-    EXPECT_EQ(Call(held->Dispatch(), L"Save", {}), DISP_E_EXCEPTION);
+    EXPECT_HR(DISP_E_EXCEPTION, Call(held->Dispatch(), L"Save", {}));
 }
 
 TEST_F(MailboxTest, CloseRaisesCloseAndSavesOrDiscards)
@@ -782,14 +772,14 @@ TEST_F(MailboxTest, CloseRaisesCloseAndSavesOrDiscards)
     CSink sink(mail.Dispatch(), kItemEvents);
 
     mail.SetSubject(L"changed");
-    ASSERT_EQ(Call(mail.Dispatch(), L"Close", {CVariant(1L)}), S_OK);
+    ASSERT_HR(S_OK, Call(mail.Dispatch(), L"Close", {CVariant(1L)}));
     ASSERT_EQ(sink.Count(kDispClose), 1u);
     ASSERT_EQ(sink.events[0].args.size(), 1u);
     EXPECT_EQ(sink.events[0].args[0].vt, VT_BOOL | VT_BYREF);
     EXPECT_EQ(mail.Subject(), L"saved") << "discarded";
 
     mail.SetSubject(L"kept");
-    ASSERT_EQ(Call(mail.Dispatch(), L"Close", {CVariant(0L)}), S_OK);
+    ASSERT_HR(S_OK, Call(mail.Dispatch(), L"Close", {CVariant(0L)}));
     EXPECT_TRUE(mail.Saved());
     EXPECT_EQ(mail.Subject(), L"kept");
 
@@ -805,12 +795,12 @@ TEST_F(MailboxTest, TaskCompletionMovesTogether)
 {
     CComPtr<CItem> task = mailbox.CreateItem(kItemTypeTask);
     IDispatch* item = task->Dispatch();
-    EXPECT_EQ(Put(item, L"Status", CVariant(1L)), S_OK);
-    EXPECT_EQ(Put(item, L"PercentComplete", CVariant(100L)), S_OK);
+    EXPECT_HR(S_OK, Put(item, L"Status", CVariant(1L)));
+    EXPECT_HR(S_OK, Put(item, L"PercentComplete", CVariant(100L)));
     EXPECT_NE(Get(item, L"Complete").boolVal, VARIANT_FALSE);
     EXPECT_EQ(Get(item, L"Status").lVal, kTaskComplete);
     EXPECT_NE(Get(item, L"DateCompleted").date, kNoDate);
-    EXPECT_EQ(Put(item, L"Complete", Bool(false)), S_OK);
+    EXPECT_HR(S_OK, Put(item, L"Complete", Bool(false)));
     EXPECT_EQ(Get(item, L"PercentComplete").lVal, 0);
     EXPECT_EQ(Get(item, L"Status").lVal, kTaskNotStarted);
     EXPECT_EQ(Get(item, L"DueDate").vt, VT_DATE);
@@ -818,10 +808,10 @@ TEST_F(MailboxTest, TaskCompletionMovesTogether)
     CVariant when;
     when.vt = VT_DATE;
     when.date = MakeDate(2026, 12, 24);
-    EXPECT_EQ(Put(item, L"StartDate", when), S_OK);
+    EXPECT_HR(S_OK, Put(item, L"StartDate", when));
     EXPECT_EQ(task->Date(L"StartDate"), MakeDate(2026, 12, 24));
-    EXPECT_EQ(Put(item, L"CreationTime", when), DISP_E_MEMBERNOTFOUND) << "read-only";
-    EXPECT_EQ(Put(item, L"Status", Text(L"lots")), DISP_E_TYPEMISMATCH);
+    EXPECT_HR(DISP_E_MEMBERNOTFOUND, Put(item, L"CreationTime", when)) << "read-only";
+    EXPECT_HR(DISP_E_TYPEMISMATCH, Put(item, L"Status", Text(L"lots")));
 }
 
 TEST_F(MailboxTest, InjectedFailureStopsTheSave)
@@ -832,15 +822,15 @@ TEST_F(MailboxTest, InjectedFailureStopsTheSave)
     mail->SetHomeFolder(inbox);
     // Late binding tries a failed call twice (as a method, then as a read).
     CallLog().Inject(L"MailItem", L"Save", E_ACCESSDENIED, 2);
-    EXPECT_EQ(Call(mail->Dispatch(), L"Save", {}), E_ACCESSDENIED);
+    EXPECT_HR(E_ACCESSDENIED, Call(mail->Dispatch(), L"Save", {}));
     EXPECT_FALSE(mail->Saved());
     EXPECT_TRUE(sink.events.empty());
-    EXPECT_EQ(Call(mail->Dispatch(), L"Save", {}), S_OK) << "only the next call failed";
+    EXPECT_HR(S_OK, Call(mail->Dispatch(), L"Save", {})) << "only the next call failed";
     EXPECT_EQ(sink.Count(kDispItemAdd), 1u);
     const auto saves = CallLog().Of(L"MailItem", L"Save");
     ASSERT_EQ(saves.size(), 3u);
-    EXPECT_EQ(saves[1].result, E_ACCESSDENIED);
-    EXPECT_EQ(saves[2].result, S_OK);
+    EXPECT_HR(E_ACCESSDENIED, saves[1].result);
+    EXPECT_HR(S_OK, saves[2].result);
 }
 
 } // namespace

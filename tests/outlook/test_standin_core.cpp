@@ -15,6 +15,7 @@
 #include "standins/outlook/model/Item.h"
 #include "standins/outlook/model/Mailbox.h"
 #include "tests/support/TestEventSink.h"
+#include "tests/support/HResultText.h"
 
 using namespace standin;
 
@@ -120,21 +121,19 @@ TEST_F(StandInCoreTest, ArgumentsArriveLastFirstAndFailuresComeAsOfficeGivesThem
 {
     // Automation order: rgvarg[0] is the last parameter, so 2 - 10.
     CVariant result;
-    ASSERT_EQ(Invoke(probe->Dispatch(), L"Subtract", DISPATCH_METHOD, {CVariant(10L), CVariant(2L)},
-                     false, &result),
-              S_OK);
+    ASSERT_HR(S_OK, Invoke(probe->Dispatch(), L"Subtract", DISPATCH_METHOD,
+                           {CVariant(10L), CVariant(2L)}, false, &result));
     EXPECT_EQ(result.lVal, -8);
 
     // A missing item is an automation exception carrying Outlook's code.
     EXCEPINFO exception{};
     DISPID id = 0;
     LPOLESTR names[] = {const_cast<LPOLESTR>(L"Item")};
-    ASSERT_EQ(probe->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+    ASSERT_HR(S_OK, probe->GetIDsOfNames(IID_NULL, names, 1, 0, &id));
     CVariant unknown = CVariant(L"other");
     DISPPARAMS params{&unknown, nullptr, 1, 0};
-    EXPECT_EQ(
-        probe->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, &result, &exception, nullptr),
-        DISP_E_EXCEPTION);
+    EXPECT_HR(DISP_E_EXCEPTION, probe->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, &result,
+                                              &exception, nullptr));
     EXPECT_EQ(exception.scode, kObjectNotFound);
     SysFreeString(exception.bstrSource);
     SysFreeString(exception.bstrDescription);
@@ -142,7 +141,7 @@ TEST_F(StandInCoreTest, ArgumentsArriveLastFirstAndFailuresComeAsOfficeGivesThem
     // The late-binding helpers the product uses put objects by reference.
     CComPtr<CProbe> other = New<CProbe>();
     CVariant picture(other->Dispatch());
-    EXPECT_EQ(CDispatcher::PutProp(probe->Dispatch(), L"Picture", &picture), S_OK);
+    EXPECT_HR(S_OK, CDispatcher::PutProp(probe->Dispatch(), L"Picture", &picture));
     EXPECT_EQ(probe->picture.Get(), other->Dispatch());
     ASSERT_EQ(CallLog().Count(L"Probe", L"Picture"), 1u);
     EXPECT_EQ(CallLog().Of(L"Probe", L"Picture")[0].Text(), L"Probe.Picture() := <Probe>");
@@ -152,25 +151,25 @@ TEST_F(StandInCoreTest, InjectedFailuresAnswerForTheirCountThenTheMemberRuns)
 {
     CallLog().Inject(L"probe", L"NAME", E_ACCESSDENIED, 2);
     CVariant name;
-    EXPECT_EQ(CDispatcher::GetProp(probe->Dispatch(), L"Name", name.Put()), E_ACCESSDENIED);
-    EXPECT_EQ(CDispatcher::GetProp(probe->Dispatch(), L"Name", name.Put()), E_ACCESSDENIED);
-    EXPECT_EQ(CDispatcher::GetProp(probe->Dispatch(), L"Name", name.Put()), S_OK);
+    EXPECT_HR(E_ACCESSDENIED, CDispatcher::GetProp(probe->Dispatch(), L"Name", name.Put()));
+    EXPECT_HR(E_ACCESSDENIED, CDispatcher::GetProp(probe->Dispatch(), L"Name", name.Put()));
+    EXPECT_HR(S_OK, CDispatcher::GetProp(probe->Dispatch(), L"Name", name.Put()));
     {
         CCallLog::CQuiet quiet; // the host's own doings neither fail nor count
         probe->FailMember(L"Name", E_FAIL);
-        EXPECT_EQ(CDispatcher::GetProp(probe->Dispatch(), L"Name", name.Put()), S_OK);
+        EXPECT_HR(S_OK, CDispatcher::GetProp(probe->Dispatch(), L"Name", name.Put()));
     }
-    EXPECT_EQ(CDispatcher::GetProp(probe->Dispatch(), L"Name", name.Put()), E_FAIL);
+    EXPECT_HR(E_FAIL, CDispatcher::GetProp(probe->Dispatch(), L"Name", name.Put()));
     EXPECT_EQ(CallLog().Count(L"Probe", L"Name"), 4u);
 }
 
 TEST_F(StandInCoreTest, ConnectionPointsAdviseOnlySinksOfTheEventInterface)
 {
     CComPtr<IConnectionPointContainer> container;
-    ASSERT_EQ(probe->QueryInterface(IID_IConnectionPointContainer, container.PutVoid()), S_OK);
+    ASSERT_HR(S_OK, probe->QueryInterface(IID_IConnectionPointContainer, container.PutVoid()));
     CComPtr<IConnectionPoint> point;
-    EXPECT_EQ(container->FindConnectionPoint(kExplorerEvents, point.Put()), CONNECT_E_NOCONNECTION);
-    ASSERT_EQ(container->FindConnectionPoint(kItemEvents, point.Put()), S_OK);
+    EXPECT_HR(CONNECT_E_NOCONNECTION, container->FindConnectionPoint(kExplorerEvents, point.Put()));
+    ASSERT_HR(S_OK, container->FindConnectionPoint(kItemEvents, point.Put()));
 
     // The cancel flag is the last argument: rgvarg[0].
     auto cancelIt = [](DISPID, DISPPARAMS& params) {
@@ -179,8 +178,8 @@ TEST_F(StandInCoreTest, ConnectionPointsAdviseOnlySinksOfTheEventInterface)
     };
     CTestEventSink stranger(kItemEvents, {}, false), sink(kItemEvents, cancelIt);
     DWORD cookie = 0;
-    EXPECT_EQ(point->Advise(&stranger, &cookie), CONNECT_E_CANNOTCONNECT);
-    ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+    EXPECT_HR(CONNECT_E_CANNOTCONNECT, point->Advise(&stranger, &cookie));
+    ASSERT_HR(S_OK, point->Advise(&sink, &cookie));
     EXPECT_EQ(probe->Connections(kItemEvents), 1u);
 
     VARIANT_BOOL cancel = VARIANT_FALSE;
@@ -191,10 +190,10 @@ TEST_F(StandInCoreTest, ConnectionPointsAdviseOnlySinksOfTheEventInterface)
     EXPECT_EQ(sink.Events(), std::vector<DISPID>{kDispClose});
     EXPECT_EQ(cancel, VARIANT_TRUE) << "a sink answers through the reference";
 
-    EXPECT_EQ(point->Unadvise(cookie + 1), CONNECT_E_NOCONNECTION);
-    EXPECT_EQ(point->Unadvise(cookie), S_OK);
+    EXPECT_HR(CONNECT_E_NOCONNECTION, point->Unadvise(cookie + 1));
+    EXPECT_HR(S_OK, point->Unadvise(cookie));
     EXPECT_EQ(probe->Connections(kItemEvents), 0u);
-    EXPECT_EQ(sink.Refs(), 1u) << "the point released the sink";
+    EXPECT_EQ(sink.RefCount(), 0u) << "the point released the sink";
     probe->Fire(kItemEvents, kDispClose, {CVariant(probe->Dispatch()), cancelArg});
     EXPECT_EQ(sink.Events().size(), 1u);
 }

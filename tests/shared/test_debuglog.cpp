@@ -1,10 +1,14 @@
+#include <cstdio>
 #include <regex>
 
 #include <gtest/gtest.h>
 
+#include "classlib/com/Barrier.h"
 #include "shared/log/DebugLog.h"
 #include "shared/xml/XMLDoc.h"
+#include "shared/xml/XmlEscape.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/HResultText.h"
 
 using namespace testenv;
 
@@ -142,6 +146,27 @@ TEST_F(DebugLogTest, HResultNamesTheCodeClass)
               Body(OnlyLogFile()));
 }
 
+TEST_F(DebugLogTest, WhatTheCatchBarrierCatchesIsAnErrorRecord)
+{
+    SwitchOn();
+    CDebugLog log;
+    CDebugLog::SetProcess(&log);
+    const unsigned edge = __LINE__ + 1;
+    const HRESULT hr = CatchAtEdge("CSink::Invoke", [] {
+        THROW_IF_FAILED(E_ACCESSDENIED);
+        return S_OK;
+    });
+    CDebugLog::SetProcess(nullptr);
+    EXPECT_HR(E_ACCESSDENIED, hr);
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "Caught in CSink::Invoke (test_debuglog.cpp:%u): 0x80070005 E_ACCESSDENIED, "
+                  "thrown at test_debuglog.cpp:%u",
+                  edge, edge + 1);
+    EXPECT_EQ("<error><details>" + XmlEscaped(text).str() + "</details></error>\n",
+              Body(OnlyLogFile()));
+}
+
 TEST_F(DebugLogTest, LastErrorCarriesTheCodeAndTheSystemText)
 {
     SwitchOn();
@@ -173,7 +198,7 @@ TEST_F(DebugLogTest, CloseLeavesAWellFormedDocument)
     const std::string contents = ReadFileBytes(path);
     EXPECT_EQ("</Diagnostics>\n", contents.substr(contents.size() - 15));
     CXMLDoc document;
-    EXPECT_EQ(S_OK, document.LoadFile(path.c_str())) << contents;
+    EXPECT_HR(S_OK, document.LoadFile(path.c_str())) << contents;
 }
 
 TEST_F(DebugLogTest, LongTextsAreCutBetweenEntries)

@@ -2,11 +2,11 @@
 
 #include <cwchar>
 
+#include "classlib/com/Barrier.h"
+
 CComPtr<CFakeDispatch> CFakeDispatch::Create()
 {
-    CComPtr<CFakeDispatch> fake;
-    fake.Attach(new CFakeDispatch());
-    return fake;
+    return CComPtr<CFakeDispatch>(new CFakeDispatch());
 }
 
 CFakeDispatch::Member& CFakeDispatch::Define(const wchar_t* name)
@@ -89,47 +89,6 @@ std::vector<CFakeDispatch::Call> CFakeDispatch::CallsTo(const wchar_t* name) con
     return calls;
 }
 
-HRESULT CFakeDispatch::QueryInterface(REFIID iid, void** object)
-{
-    if (!object)
-        return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) {
-        *object = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG CFakeDispatch::AddRef()
-{
-    return ++m_refs;
-}
-
-ULONG CFakeDispatch::Release()
-{
-    const ULONG refs = --m_refs;
-    if (refs == 0)
-        delete this;
-    return refs;
-}
-
-HRESULT CFakeDispatch::GetTypeInfoCount(UINT* count)
-{
-    if (!count)
-        return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-HRESULT CFakeDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info)
-{
-    if (info)
-        *info = nullptr;
-    return E_NOTIMPL;
-}
-
 HRESULT CFakeDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
 {
     if (!names || !ids || count == 0)
@@ -149,7 +108,7 @@ HRESULT CFakeDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, 
 HRESULT CFakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                               VARIANT* result, EXCEPINFO*, UINT*)
 {
-    try {
+    return CatchAtEdge("CFakeDispatch::Invoke", [&]() -> HRESULT {
         if (id < 1 || static_cast<size_t>(id) > m_members.size())
             return DISP_E_MEMBERNOTFOUND;
         DISPPARAMS none = {nullptr, nullptr, 0, 0};
@@ -186,7 +145,5 @@ HRESULT CFakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p
             return S_OK;
         VariantClear(result);
         return VariantCopy(result, &member.value);
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+    });
 }

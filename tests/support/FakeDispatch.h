@@ -5,6 +5,16 @@
 // value by put but not by put-by-reference); a refused kind answers
 // DISP_E_MEMBERNOTFOUND, as a type library would. Every invoke is logged,
 // refused or not, with its arguments as they came (the last parameter first).
+//
+// Which to use: CFakeDispatch where a test is about the code that drives an
+// object by late binding (how it names members, which invoke kinds and
+// arguments it passes, what it does with a failure or an odd answer), and
+// the object model around it does not matter; a few members, scripted
+// inline, and its call list. The Outlook stand-in's automation objects
+// (standins/outlook, CAutoObject) where the code works with Outlook itself:
+// items, folders, inspectors, command bars and their events, whose
+// behaviour and whose state afterwards the test asserts on, and where a
+// member's meaning (not only its signature) must be Outlook's.
 #pragma once
 
 #include <functional>
@@ -14,10 +24,12 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include "classlib/com/CComDispatch.h"
 #include "classlib/com/CComPtr.h"
 #include "classlib/com/CVariant.h"
 
-class CFakeDispatch final : public IDispatch {
+// A test double: its count does not hold the module (see CComObject.h).
+class CFakeDispatch final : public CComDispatchT<ComLifetime::Unlocked, IDispatch> {
 public:
     static constexpr WORD kMethod = DISPATCH_METHOD;
     static constexpr WORD kGet = DISPATCH_PROPERTYGET;
@@ -58,16 +70,8 @@ public:
     const std::vector<Call>& Calls() const { return m_calls; }
     std::vector<Call> CallsTo(const wchar_t* name) const;
     void ClearCalls() { m_calls.clear(); }
-    ULONG RefCount() const { return m_refs; }
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-
-    // IDispatch
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
+    // IDispatch (no type information)
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
                                             DISPID* ids) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
@@ -84,14 +88,13 @@ private:
     };
 
     CFakeDispatch() = default;
-    ~CFakeDispatch() = default;
+    ~CFakeDispatch() override = default;
 
     Member& Define(const wchar_t* name);
     Member* Find(const wchar_t* name);
     const Member* Find(const wchar_t* name) const;
     HRESULT Answer(Member& member, WORD flags, const DISPPARAMS& params, VARIANT* result);
 
-    ULONG m_refs = 1;
     std::vector<Member> m_members; // DISPID = index + 1
     std::vector<Call> m_calls;
 };

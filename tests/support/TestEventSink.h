@@ -1,8 +1,9 @@
 // CTestEventSink: an event sink for tests of event sources. It answers for
 // one event interface (or, told so, refuses it, as a stranger to the source
 // would), keeps the DISPIDs it was sent and hands each event's arguments to
-// the test. It lives on the test's stack: its references are counted, so a
-// test can see that the source let it go, but never delete it.
+// the test. It lives on the test's stack (a scoped object): its references
+// are counted, so a test can see that the source let it go, but never
+// delete it.
 #pragma once
 
 #include <functional>
@@ -11,7 +12,9 @@
 #include <windows.h>
 #include <oaidl.h>
 
-class CTestEventSink final : public IDispatch {
+#include "classlib/com/CComDispatch.h"
+
+class CTestEventSink final : public CComDispatchT<ComLifetime::Scoped, IDispatch> {
 public:
     // Sees the arguments as the source passed them (the last one first).
     using Handler = std::function<void(DISPID id, DISPPARAMS& params)>;
@@ -19,29 +22,9 @@ public:
     explicit CTestEventSink(const IID& events, Handler handler = {}, bool answersEvents = true)
         : m_events(events), m_handler(std::move(handler)), m_answersEvents(answersEvents)
     {}
-    CTestEventSink(const CTestEventSink&) = delete;
-    CTestEventSink& operator=(const CTestEventSink&) = delete;
 
-    ULONG Refs() const { return m_refs; }
     const std::vector<DISPID>& Events() const { return m_received; }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IDispatch && !(m_answersEvents && iid == m_events))
-            return E_NOINTERFACE;
-        *object = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override { return --m_refs; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
-    {
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
     {
         return DISP_E_UNKNOWNNAME;
@@ -55,10 +38,15 @@ public:
         return S_OK;
     }
 
+protected:
+    void* QueryOther(REFIID iid) override
+    {
+        return m_answersEvents && iid == m_events ? static_cast<IDispatch*>(this) : nullptr;
+    }
+
 private:
     IID m_events;
     Handler m_handler;
     bool m_answersEvents;
-    ULONG m_refs = 1;
     std::vector<DISPID> m_received;
 };

@@ -92,50 +92,14 @@ void CAutoObject::FailMember(const std::wstring& member, HRESULT hr)
             m.failure = hr;
 }
 
-HRESULT CAutoObject::QueryInterface(REFIID iid, void** object)
+void* CAutoObject::QueryOther(REFIID iid)
 {
-    if (!object)
-        return E_POINTER;
-    *object = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDispatch)
-        *object = static_cast<IDispatch*>(this);
-    else if (iid == IID_IConnectionPointContainer && !m_points.empty())
-        *object = static_cast<IConnectionPointContainer*>(this);
-    else if (iid == IID_IStandInObject)
-        *object = this;
-    else
-        return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+    return iid == IID_IStandInObject ? this : nullptr;
 }
 
-ULONG CAutoObject::AddRef()
+bool CAutoObject::Withholds(REFIID iid) const
 {
-    return ++m_refs;
-}
-
-ULONG CAutoObject::Release()
-{
-    const ULONG left = --m_refs;
-    if (left == 0)
-        delete this;
-    return left;
-}
-
-HRESULT CAutoObject::GetTypeInfoCount(UINT* count)
-{
-    if (!count)
-        return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-HRESULT CAutoObject::GetTypeInfo(UINT, LCID, ITypeInfo** info)
-{
-    if (!info)
-        return E_POINTER;
-    *info = nullptr;
-    return DISP_E_BADINDEX;
+    return iid == IID_IConnectionPointContainer && m_points.empty();
 }
 
 HRESULT CAutoObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids)

@@ -10,6 +10,12 @@
 // Objects that raise events hold one connection point per event interface
 // and fire through it to every advised sink, with the arguments in
 // automation order.
+//
+// Their IUnknown is the class library's, with a lifetime of their own kind:
+// the last Release deletes them, but they do not hold the module's lock
+// count. The stand-ins live in the same test program as the product code
+// under test, whose count (what its DllCanUnloadNow answers) a test may
+// check while an Outlook of stand-ins is still open.
 #pragma once
 
 #include <functional>
@@ -22,6 +28,7 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include "classlib/com/CComDispatch.h"
 #include "classlib/com/CComPtr.h"
 #include "classlib/com/CVariant.h"
 #include "standins/outlook/core/Call.h"
@@ -33,14 +40,11 @@ extern const IID IID_IStandInObject;
 
 class CConnectionPoint;
 
-class CAutoObject : public IDispatch, public IConnectionPointContainer {
+class CAutoObject
+    : public CComDispatchT<ComLifetime::Unlocked, IDispatch, IConnectionPointContainer> {
 public:
-    CAutoObject(const CAutoObject&) = delete;
-    CAutoObject& operator=(const CAutoObject&) = delete;
-
     const std::wstring& Kind() const { return m_kind; }
     IDispatch* Dispatch() { return this; }
-    ULONG RefCount() const { return m_refs; }
 
     // Fires an event to every sink advised on the interface, arguments in
     // declaration order (references let a sink answer, as Cancel does).
@@ -52,14 +56,7 @@ public:
     // This object alone fails the member with hr from now on (S_OK ends it).
     void FailMember(const std::wstring& member, HRESULT hr);
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-
-    // IDispatch
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
+    // IDispatch (no type information)
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
                                             DISPID* ids) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
@@ -74,7 +71,7 @@ protected:
     using Handler = std::function<void(CCall& call)>;
 
     explicit CAutoObject(std::wstring kind);
-    virtual ~CAutoObject();
+    ~CAutoObject() override;
 
     // A method taking minArgs to maxArgs positional arguments.
     void Method(const wchar_t* name, unsigned minArgs, unsigned maxArgs, Handler handler);
@@ -88,6 +85,11 @@ protected:
 
     // The object sources this event interface.
     void AddEventSource(REFIID events);
+
+    // IID_IStandInObject gives the object itself; an object that sources no
+    // events is no connection point container.
+    void* QueryOther(REFIID iid) override;
+    bool Withholds(REFIID iid) const override;
 
 private:
     struct Member {
@@ -106,7 +108,6 @@ private:
                    EXCEPINFO* exception, UINT* argError);
     CConnectionPoint* PointFor(REFIID events) const;
 
-    ULONG m_refs = 1;
     std::wstring m_kind;
     std::vector<Member> m_members; // DISPID = index + 1
     std::vector<std::unique_ptr<CConnectionPoint>> m_points;
@@ -116,9 +117,7 @@ private:
 template <class T, class... Args>
 CComPtr<T> New(Args&&... args)
 {
-    CComPtr<T> object;
-    object.Attach(new T(std::forward<Args>(args)...));
-    return object;
+    return CComPtr<T>(new T(std::forward<Args>(args)...));
 }
 
 // The stand-in object behind an IDispatch, when it is one of ours and a T.

@@ -17,7 +17,7 @@ std::vector<const CConnectionPoint*>& LivePoints()
 } // namespace
 
 CConnectionPoint::CConnectionPoint(CAutoObject& owner, REFIID events)
-    : m_owner(owner), m_events(events)
+    : CComPartT(*owner.Dispatch()), m_owner(owner), m_events(events)
 {
     LivePoints().push_back(this);
 }
@@ -60,28 +60,6 @@ std::vector<HRESULT> CConnectionPoint::Fire(DISPID id, std::vector<CVariant>& ar
         SysFreeString(exception.bstrHelpFile);
     }
     return answers;
-}
-
-HRESULT CConnectionPoint::QueryInterface(REFIID iid, void** object)
-{
-    if (!object)
-        return E_POINTER;
-    *object = nullptr;
-    if (iid != IID_IUnknown && iid != IID_IConnectionPoint)
-        return E_NOINTERFACE;
-    *object = static_cast<IConnectionPoint*>(this);
-    AddRef();
-    return S_OK;
-}
-
-ULONG CConnectionPoint::AddRef()
-{
-    return m_owner.AddRef();
-}
-
-ULONG CConnectionPoint::Release()
-{
-    return m_owner.Release();
 }
 
 HRESULT CConnectionPoint::GetConnectionInterface(IID* iid)

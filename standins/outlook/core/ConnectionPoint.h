@@ -1,7 +1,7 @@
 // CConnectionPoint: one event interface of a stand-in object. Advise asks
 // the sink for the event interface itself, as Office does, so a sink that
-// does not answer for it cannot connect. The point is a part of its owner:
-// its references are the owner's.
+// does not answer for it cannot connect. The point is a part of its owner,
+// an object of its own for COM whose references are the owner's.
 #pragma once
 
 #include <vector>
@@ -10,6 +10,7 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include "classlib/com/CComPart.h"
 #include "classlib/com/CComPtr.h"
 #include "classlib/com/CVariant.h"
 
@@ -17,11 +18,9 @@ namespace standin {
 
 class CAutoObject;
 
-class CConnectionPoint final : public IConnectionPoint {
+class CConnectionPoint final : public CComPartT<ComIdentity::Own, IConnectionPoint> {
 public:
     CConnectionPoint(CAutoObject& owner, REFIID events);
-    CConnectionPoint(const CConnectionPoint&) = delete;
-    CConnectionPoint& operator=(const CConnectionPoint&) = delete;
     ~CConnectionPoint();
 
     // Sinks advised on every connection point of the process that still
@@ -33,11 +32,6 @@ public:
     size_t Count() const { return m_sinks.size(); }
     // args in declaration order; see CAutoObject::Fire.
     std::vector<HRESULT> Fire(DISPID id, std::vector<CVariant>& args);
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // IConnectionPoint
     HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override;

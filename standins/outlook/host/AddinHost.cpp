@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "classlib/com/CBstr.h"
+#include "classlib/com/CComPart.h"
 #include "classlib/com/CVariant.h"
 #include "classlib/win32/CRegKey.h"
 #include "standins/outlook/core/AutoObject.h"
@@ -66,7 +67,8 @@ private:
 
 // The control a ribbon callback gets: its id and the window it is in, by
 // name through IDispatch, and through IRibbonControl for an add-in that
-// binds to it early (a part of the object, sharing its references).
+// binds to it early (another face of the object, with its identity and
+// references).
 class CRibbonControl final : public standin::CAutoObject {
 public:
     CRibbonControl(std::wstring id, IDispatch* context)
@@ -77,26 +79,17 @@ public:
         Getter(L"Tag", [](standin::CCall& call) { call.Return(L""); });
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+protected:
+    void* QueryOther(REFIID iid) override
     {
-        if (object && iid == IID_IRibbonControl) {
-            *object = static_cast<IRibbonControl*>(&m_vtable);
-            AddRef();
-            return S_OK;
-        }
-        return CAutoObject::QueryInterface(iid, object);
+        return iid == IID_IRibbonControl ? static_cast<IRibbonControl*>(&m_vtable)
+                                         : CAutoObject::QueryOther(iid);
     }
 
 private:
-    class CVtable final : public IRibbonControl {
+    class CVtable final : public CComPartT<ComIdentity::Owners, IRibbonControl> {
     public:
-        explicit CVtable(CRibbonControl& owner) : m_owner(owner) {}
-        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-        {
-            return m_owner.QueryInterface(iid, object);
-        }
-        ULONG STDMETHODCALLTYPE AddRef() override { return m_owner.AddRef(); }
-        ULONG STDMETHODCALLTYPE Release() override { return m_owner.Release(); }
+        explicit CVtable(CRibbonControl& owner) : CComPartT(*owner.Dispatch()), m_owner(owner) {}
         HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
         {
             return m_owner.GetTypeInfoCount(count);

@@ -27,14 +27,9 @@ CPropertyPages::CPropertyPages() : CAutoObject(L"PropertyPages")
 
 // Outlook's pages collection answers for its own interface, which add-ins
 // ask for before they add a page; it is served through IDispatch.
-HRESULT CPropertyPages::QueryInterface(REFIID iid, void** object)
+void* CPropertyPages::QueryOther(REFIID iid)
 {
-    if (object && iid == kPropertyPages) {
-        *object = Dispatch();
-        AddRef();
-        return S_OK;
-    }
-    return CAutoObject::QueryInterface(iid, object);
+    return iid == kPropertyPages ? Dispatch() : CAutoObject::QueryOther(iid);
 }
 
 } // namespace standin

@@ -22,7 +22,8 @@ public:
 
     const std::vector<Page>& Pages() const { return m_pages; }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+protected:
+    void* QueryOther(REFIID iid) override;
 
 private:
     std::vector<Page> m_pages;

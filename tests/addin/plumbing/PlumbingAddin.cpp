@@ -19,6 +19,8 @@
 #include "addin/EventHandler.h"
 #include "addin/ExplorerButtons.h"
 #include "classlib/com/CBstr.h"
+#include "classlib/com/CClassFactory.h"
+#include "classlib/com/CComModule.h"
 #include "classlib/com/CComPtr.h"
 #include "classlib/com/CVariant.h"
 #include "classlib/strings/CString.h"
@@ -93,7 +95,7 @@ private:
     unsigned m_nextButton = 0;
 };
 
-class CPlumbingAddin final : public testaddin::CAddinBase {
+class CPlumbingAddin final : public testaddin::CAddinBase<> {
 public:
     HRESULT STDMETHODCALLTYPE OnStartupComplete(SAFEARRAY**) override
     {
@@ -148,10 +150,10 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
 {
     CLSID ours{};
     CLSIDFromString(CBstr(kPlumbingAddinClsidText).Get(), &ours);
-    return testaddin::GetClassObject<CPlumbingAddin>(ours, clsid, iid, object);
+    return GetClassObject<CPlumbingAddin>(ours, clsid, iid, object);
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
 {
-    return testaddin::CanUnloadNow();
+    return CComModule::CanUnloadNow();
 }

@@ -13,6 +13,8 @@
 #include <olectl.h>
 
 #include "classlib/com/CBstr.h"
+#include "classlib/com/CClassFactory.h"
+#include "classlib/com/CComModule.h"
 #include "classlib/com/CComPtr.h"
 #include "classlib/com/CVariant.h"
 #include "shared/outlook/Dispatcher.h"
@@ -36,14 +38,10 @@ CComPtr<IDispatch> Get(IDispatch* object, const wchar_t* name)
 }
 
 // An event sink: a plain IDispatch that answers for one event interface.
-class CSink : public IDispatch {
+class CSink : public CComDispatch<IDispatch> {
 public:
-    CSink(const IID& events) : m_events(events) { ++testaddin::LiveObjects(); }
-    virtual ~CSink()
-    {
-        Disconnect();
-        --testaddin::LiveObjects();
-    }
+    CSink(const IID& events) : m_events(events) {}
+    ~CSink() override { Disconnect(); }
 
     void Connect(IDispatch* source)
     {
@@ -61,39 +59,21 @@ public:
         m_point.Release();
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IDispatch && iid != m_events)
-            return E_NOINTERFACE;
-        *object = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG left = --m_refs;
-        if (left == 0)
-            delete this;
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
-    {
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_FAIL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
     {
         return DISP_E_UNKNOWNNAME;
+    }
+
+protected:
+    void* QueryOther(REFIID iid) override
+    {
+        return iid == m_events ? static_cast<IDispatch*>(this) : nullptr;
     }
 
 private:
     IID m_events;
     CComPtr<IConnectionPoint> m_point;
     DWORD m_cookie = 0;
-    ULONG m_refs = 1;
 };
 
 // The button of one inspector: a click asks, then stamps the item.
@@ -163,6 +143,7 @@ public:
         CVariant caption = CVariant(L"Sample-It");
         CDispatcher::PutProp(control.pdispVal, L"Caption", &caption);
         auto* button = new CButtonSink(m_application.Get(), inspector);
+        button->AddRef();
         button->Connect(control.pdispVal);
         m_buttons.push_back(button);
         return S_OK;
@@ -175,25 +156,10 @@ private:
 
 constexpr DISPID kDispRibbonClicked = 5;
 
-class CSampleAddin final : public testaddin::CAddinBase, public IDTRibbonExtensibility {
+// One object, two interfaces: IUnknown and IDispatch are the first's.
+class CSampleAddin final : public testaddin::CAddinBase<IDTRibbonExtensibility> {
 public:
-    // One object, two interfaces: IUnknown and IDispatch are the primary's.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        return CAddinBase::QueryInterface(iid, object);
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return CAddinBase::AddRef(); }
-    ULONG STDMETHODCALLTYPE Release() override { return CAddinBase::Release(); }
-
     // IDispatch: the ribbon callbacks.
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
-    {
-        return CAddinBase::GetTypeInfoCount(count);
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override
-    {
-        return CAddinBase::GetTypeInfo(index, locale, info);
-    }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override
     {
@@ -232,6 +198,7 @@ public:
         if (!inspectors)
             return E_FAIL;
         m_inspectors = new CInspectorsSink(m_application.Get());
+        m_inspectors->AddRef();
         m_inspectors->Connect(inspectors.Get());
         return S_OK;
     }
@@ -260,13 +227,6 @@ public:
         return *markup ? S_OK : E_OUTOFMEMORY;
     }
 
-protected:
-    void* OtherInterface(REFIID iid) override
-    {
-        return iid == IID_IDTRibbonExtensibility ? static_cast<IDTRibbonExtensibility*>(this)
-                                                 : nullptr;
-    }
-
 private:
     CInspectorsSink* m_inspectors = nullptr;
 };
@@ -275,10 +235,10 @@ private:
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
 {
-    return testaddin::GetClassObject<CSampleAddin>(kSampleAddinClsid, clsid, iid, object);
+    return GetClassObject<CSampleAddin>(kSampleAddinClsid, clsid, iid, object);
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
 {
-    return testaddin::CanUnloadNow();
+    return CComModule::CanUnloadNow();
 }
