@@ -85,7 +85,7 @@ protected:
 
     CRegisteredAddin addin{kPlumbingAddinClsidText,
                            {kPlumbingAddinProgId},
-                           outlookhost::ProgramFolder() + "PlumbingAddin.dll"};
+                           testenv::ProgramFolder() + "PlumbingAddin.dll"};
 };
 
 TEST_F(PlumbingTest, AClickOnAnInspectorsButtonRunsTheCommandOnItsItem)
