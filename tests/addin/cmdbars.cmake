@@ -10,7 +10,4 @@ target_link_libraries(test_cmdbars PRIVATE outlookstandin)
 
 # The SMTP proxy look-up goes through mapi32 to the stand-in provider, which
 # the test registers from beside itself.
-add_dependencies(test_eventsink mapistandin)
-add_custom_command(TARGET test_eventsink POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:mapistandin>
-            $<TARGET_FILE_DIR:test_eventsink>)
+quillet_beside(test_eventsink mapistandin)

@@ -16,4 +16,5 @@ target_link_libraries(PlumbingAddin PRIVATE addin)
 
 quillet_test(test_plumbing test_plumbing.cpp)
 target_link_libraries(test_plumbing PRIVATE outlookstandin)
-add_dependencies(test_plumbing PlumbingAddin outlookhost)
+add_dependencies(test_plumbing PlumbingAddin)
+quillet_beside(test_plumbing outlookhost)

@@ -30,7 +30,7 @@
 #include "standins/outlook/model/Recipients.h"
 #include "standins/outlook/office/CommandBarButton.h"
 #include "standins/outlook/office/CommandBars.h"
-#include "tests/support/ScriptedUser.h"
+#include "standins/scripteduser/ScriptedUser.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/HResultText.h"
 

@@ -17,8 +17,8 @@
 #include "standins/outlook/model/Item.h"
 #include "standins/outlook/model/NameSpace.h"
 #include "standins/outlook/model/UserProperties.h"
+#include "standins/scripteduser/ScriptedUser.h"
 #include "tests/support/MapiStandIn.h"
-#include "tests/support/ScriptedUser.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/HResultText.h"
 

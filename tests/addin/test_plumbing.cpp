@@ -88,7 +88,7 @@ protected:
 
     CRegisteredAddin addin{kPlumbingAddinClsidText,
                            {kPlumbingAddinProgId},
-                           outlookhost::ProgramFolder() + "PlumbingAddin.dll"};
+                           testenv::ProgramFolder() + "PlumbingAddin.dll"};
 };
 
 TEST_F(PlumbingTest, AClickOnAnInspectorsButtonRunsTheCommandOnItsItem)
@@ -179,7 +179,7 @@ TEST_F(PlumbingTest, TheOutlookVersionChoosesHowFacesArePut)
 // the library stays while a factory, an object or a server lock of it lives.
 TEST_F(PlumbingTest, TheLibraryStaysWhileAFactoryAnObjectOrALockLives)
 {
-    HMODULE library = LoadLibraryA((outlookhost::ProgramFolder() + "PlumbingAddin.dll").c_str());
+    HMODULE library = LoadLibraryA((testenv::ProgramFolder() + "PlumbingAddin.dll").c_str());
     ASSERT_TRUE(library);
     // Through void*: FARPROC has no arguments, the exports have.
     auto getClassObject = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(

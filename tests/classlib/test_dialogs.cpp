@@ -15,8 +15,8 @@
 #include "classlib/ui/CStatic.h"
 #include "classlib/ui/CStatusBar.h"
 #include "classlib/ui/CWaitCursor.h"
+#include "standins/scripteduser/ScriptedUser.h"
 #include "tests/classlib/TestDialogIds.h"
-#include "tests/support/ScriptedUser.h"
 
 namespace {
 

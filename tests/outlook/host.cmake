@@ -12,4 +12,5 @@ target_link_libraries(SampleAddin PRIVATE shared)
 
 quillet_test(test_outlookhost test_outlookhost.cpp)
 target_link_libraries(test_outlookhost PRIVATE outlookstandin)
-add_dependencies(test_outlookhost SampleAddin outlookhost)
+add_dependencies(test_outlookhost SampleAddin)
+quillet_beside(test_outlookhost outlookhost)

@@ -26,6 +26,7 @@
 #include "standins/outlook/model/ValueText.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/HResultText.h"
+#include "tests/support/TestText.h"
 
 using namespace standin;
 
@@ -36,23 +37,10 @@ CVariant Text(const std::wstring& text)
     return TextVariant(text);
 }
 
-CVariant Bool(bool flag)
-{
-    CVariant value;
-    value.vt = VT_BOOL;
-    value.boolVal = flag ? VARIANT_TRUE : VARIANT_FALSE;
-    return value;
-}
-
 std::wstring TextOf(const VARIANT& value)
 {
     EXPECT_EQ(value.vt, VT_BSTR);
     return value.vt == VT_BSTR ? std::wstring(value.bstrVal, SysStringLen(value.bstrVal)) : L"";
-}
-
-std::wstring Wide(const std::string& text)
-{
-    return std::wstring(text.begin(), text.end());
 }
 
 CVariant Get(IDispatch* object, const wchar_t* name)
@@ -162,7 +150,7 @@ protected:
         CleanProfileTest::TearDown();
     }
 
-    std::wstring Temp(const char* name) const { return Wide(TempDir() + name); }
+    std::wstring Temp(const char* name) const { return Widen(TempDir() + name); }
 
     CMailbox mailbox;
 };

@@ -35,7 +35,7 @@ protected:
 
     CRegisteredAddin sample{kSampleAddinClsidText,
                             {kSampleAddinProgId, kSecondName},
-                            outlookhost::ProgramFolder() + "SampleAddin.dll"};
+                            testenv::ProgramFolder() + "SampleAddin.dll"};
 };
 
 TEST_F(OutlookHostTest, DrivesARegisteredAddinThroughButtonsRibbonAndDialogs)

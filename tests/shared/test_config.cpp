@@ -301,8 +301,7 @@ TEST_F(ConfigTest, FindAddinPrefersTheApplicationObject)
     CString folder;
     EXPECT_EQ(S_OK, config.FindAddin(folder));
     AfxSetApp(nullptr);
-    std::string self = SelfPath();
-    EXPECT_EQ(self.substr(0, self.rfind('\\') + 1), folder.str());
+    EXPECT_EQ(ProgramFolder(), folder.str());
 }
 
 TEST_F(ConfigTest, DefaultsFileWithoutTheRootOrUnreadableIsNotFound)

@@ -30,11 +30,7 @@ protected:
     }
 
     // The path of the helper program built beside this test.
-    static std::string Tool()
-    {
-        std::string self = SelfPath();
-        return self.substr(0, self.rfind('\\') + 1) + "credtool.exe";
-    }
+    static std::string Tool() { return ProgramFolder() + "credtool.exe"; }
 };
 
 } // namespace

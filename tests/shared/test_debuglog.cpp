@@ -7,6 +7,7 @@
 #include "shared/log/DebugLog.h"
 #include "shared/xml/XMLDoc.h"
 #include "shared/xml/XmlEscape.h"
+#include "tests/support/DialogAnswerer.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/HResultText.h"
 
@@ -242,41 +243,10 @@ TEST_F(DebugLogTest, TwoLogsStartedInOneSecondKeepTheirOwnFiles)
     EXPECT_EQ("<comment>second</comment>\n", Body(ReadFileBytes(second.GetFilePath().str())));
 }
 
-namespace {
-
-// Answers every message box the log raises on this thread and keeps its
-// caption and text.
-struct BoxRecorder {
-    static inline std::vector<std::pair<std::string, std::string>> seen;
-
-    static BOOL CALLBACK Answer(HWND window, LPARAM)
-    {
-        char className[16];
-        GetClassNameA(window, className, sizeof className);
-        if (std::string(className) != "#32770" || !IsWindowVisible(window))
-            return TRUE;
-        char caption[64];
-        char text[256];
-        GetWindowTextA(window, caption, sizeof caption);
-        GetDlgItemTextA(window, 0xFFFF, text, sizeof text);
-        seen.emplace_back(caption, text);
-        PostMessageA(window, WM_COMMAND, IDOK, 0);
-        return FALSE;
-    }
-
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
-    {
-        EnumThreadWindows(GetCurrentThreadId(), Answer, 0);
-    }
-};
-
-} // namespace
-
 TEST_F(DebugLogTest, MessageBoxFlagShowsEveryRecord)
 {
     SwitchOn(CDebugLog::kMessageBox);
-    BoxRecorder::seen.clear();
-    UINT_PTR timer = SetTimer(nullptr, 0, 50, BoxRecorder::Tick);
+    CDialogAnswerer answerer(IDOK);
     {
         CDebugLog log;
         log.Enter("A::B");
@@ -285,21 +255,19 @@ TEST_F(DebugLogTest, MessageBoxFlagShowsEveryRecord)
         log.Warning("careful");
         log.Exit("A::B");
     }
-    KillTimer(nullptr, timer);
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"Inkstave", "Entering A::B!"},
         {"Inkstave", "hello"},
         {"Inkstave", "ERROR: bad!"},
         {"Inkstave", "WARNING: careful"},
         {"Inkstave", "Exiting A::B!"}};
-    EXPECT_EQ(expected, BoxRecorder::seen);
+    EXPECT_EQ(expected, answerer.Seen());
 }
 
 TEST_F(DebugLogTest, ConsoleOf80By300ShowsTheConsoleForms)
 {
     SwitchOn();
-    std::string self = SelfPath();
-    const std::string tool = self.substr(0, self.rfind('\\') + 1) + "logtool.exe";
+    const std::string tool = ProgramFolder() + "logtool.exe";
     const std::string report = TempDir() + "console.txt";
     ASSERT_EQ(0, RunProcess("\"" + tool + "\" \"" + report + "\"", DETACHED_PROCESS));
     const std::string shown = ReadFileBytes(report);

@@ -167,16 +167,6 @@ AtomRows ExpectedAtoms(const Request& request, const Results* results)
     return AtomRows(inFileOrder.rbegin(), inFileOrder.rend());
 }
 
-std::string FolderOf(const std::string& path)
-{
-    return path.substr(0, path.rfind('\\') + 1);
-}
-
-std::string NameOf(const std::string& path)
-{
-    return path.substr(path.rfind('\\') + 1);
-}
-
 class ReceiptTest : public CleanProfileTest {
 protected:
     void SetUp() override
@@ -260,7 +250,7 @@ TEST_F(ReceiptTest, WrittenReceiptReadsBackIntoTheAtomsInReverseFileOrder)
 
     EXPECT_FALSE(FileExists(workPath));
     EXPECT_EQ(m_receipts, FolderOf(filed));
-    EXPECT_EQ(NameOf(workPath), NameOf(filed));
+    EXPECT_EQ(FileNameOf(workPath), FileNameOf(filed));
 
     // The pieces stand in the file byte for byte, between the head and the
     // Results block (whose escaped values the read-back checks).
@@ -328,10 +318,8 @@ TEST_F(ReceiptTest, DocumentBytesAndMessageComeOutDecoded)
     // The base64 the reader streamed to disk is gone; what stays are the
     // decoded documents the caller was given.
     std::vector<std::string> temporary;
-    for (const std::string& name : ListFiles(TempDir())) {
-        if (name.rfind("Qui", 0) == 0)
-            temporary.push_back(TempDir() + name);
-    }
+    for (const std::string& name : QuillFiles(TempDir()))
+        temporary.push_back(TempDir() + name);
     std::sort(temporary.begin(), temporary.end());
     std::vector<std::string> given = m_documents;
     std::sort(given.begin(), given.end());
@@ -388,7 +376,7 @@ TEST_F(ReceiptTest, StaleFilesWhereTheWorkFileWouldGoAreLeftAlone)
     ASSERT_EQ(S_OK, CloseReceiptFile(&written, WritePiece(firstPiece).c_str()));
     const std::string workPath = written.GetFilePath().GetString();
     EXPECT_EQ(std::string(kHead) + firstPiece, ReadFileBytes(workPath));
-    const DWORD chosen = std::strtoul(NameOf(workPath).substr(3).c_str(), nullptr, 16);
+    const DWORD chosen = std::strtoul(FileNameOf(workPath).substr(3).c_str(), nullptr, 16);
     if (firstTry >= start && firstTry < start + kWindow) {
         EXPECT_EQ(start + kWindow, chosen) << "the writer did not step past the stale names";
     }
@@ -411,7 +399,7 @@ TEST_F(ReceiptTest, StaleFileInTheReceiptsFolderIsNotWrittenOver)
                                       results.subject.c_str(), results.category.c_str()));
     ASSERT_EQ(S_OK, CloseReceiptFile(&written, nullptr));
     const std::string workPath = written.GetFilePath().GetString();
-    const std::string clash = m_receipts + NameOf(workPath);
+    const std::string clash = m_receipts + FileNameOf(workPath);
     const std::string stale = std::string(kHead) + std::string(20000, 'S') + kTail;
     WriteFileBytes(clash, stale);
 

@@ -20,8 +20,11 @@
 #include "shared/service/SoapEnvelope.h"
 #include "shared/xml/XMLDoc.h"
 #include "shared/xml/XmlEscape.h"
+#include "tests/support/FakeAttachment.h"
 #include "tests/support/FakeDispatch.h"
+#include "tests/support/Json.h"
 #include "tests/support/ServiceTest.h"
+#include "tests/support/TestBase64.h"
 #include "tests/support/TestEnv.h"
 
 using namespace testenv;
@@ -29,11 +32,6 @@ using namespace testenv;
 namespace {
 
 constexpr char kAddress[] = "127.0.0.8";
-
-std::string NarrowOf(const VARIANT& value)
-{
-    return CBstr::ToNarrow(value.bstrVal, SysStringLen(value.bstrVal)).str();
-}
 
 std::string WithoutWhitespace(std::string text)
 {
@@ -56,19 +54,6 @@ std::vector<std::string> NamesOf(const standin::Pairs& elements)
     for (const auto& element : elements)
         names.push_back(element.first);
     return names;
-}
-
-// An attachment whose SaveAsFile writes contents to the path it is given.
-CComPtr<CFakeDispatch> Attachment(const std::string& contents)
-{
-    auto attachment = CFakeDispatch::Create();
-    attachment->Method(L"SaveAsFile", [contents](const DISPPARAMS& params, VARIANT*) {
-        if (params.cArgs != 1 || params.rgvarg[0].vt != VT_BSTR)
-            return DISP_E_BADPARAMCOUNT;
-        WriteFileBytes(NarrowOf(params.rgvarg[0]), contents);
-        return S_OK;
-    });
-    return attachment;
 }
 
 CComPtr<CFakeDispatch> MailItem(const wchar_t* body)

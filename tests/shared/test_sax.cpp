@@ -10,6 +10,7 @@
 #include "shared/xml/SAXContentHandler.h"
 #include "shared/service/SAXFinalPDF.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/TestText.h"
 
 using namespace testenv;
 
@@ -28,11 +29,6 @@ std::string Base64Text(size_t length)
     for (size_t i = 0; i < length; ++i)
         text[i] = alphabet[(i * 7 + i / 64) % 64];
     return text;
-}
-
-std::wstring Widen(const std::string& text)
-{
-    return std::wstring(text.begin(), text.end());
 }
 
 std::string Envelope(const std::string& body)
@@ -54,23 +50,6 @@ std::string ResultResponse(const std::string& result)
 {
     return ResponseWith("<DownloadSignedDocumentResult>" + result +
                         "</DownloadSignedDocumentResult>");
-}
-
-std::string FileName(const std::string& path)
-{
-    return path.substr(path.rfind('\\') + 1);
-}
-
-// The temporary files the system made in a folder: the system keeps three
-// letters of the "Quill" prefix.
-std::vector<std::string> QuillFiles(const std::string& folder)
-{
-    std::vector<std::string> found;
-    for (const std::string& name : ListFiles(folder)) {
-        if (name.rfind("Qui", 0) == 0)
-            found.push_back(name);
-    }
-    return found;
 }
 
 // The signed-document reader with its pieces and its end in view.
@@ -183,7 +162,7 @@ TEST_F(SaxTest, ResultStreamsWholeIntoTheBase64File)
             EXPECT_EQ(c.expected.size(), written.size());
             EXPECT_TRUE(written == c.expected) << "the file differs from the result text";
             // Nothing but the one file is left in the temporary folder.
-            EXPECT_EQ(std::vector<std::string>{FileName(base64Path)}, QuillFiles(TempDir()));
+            EXPECT_EQ(std::vector<std::string>{FileNameOf(base64Path)}, QuillFiles(TempDir()));
         }
         EXPECT_FALSE(FileExists(base64Path)) << "the record deletes its file";
         EXPECT_TRUE(FileExists(path)) << "the response file is the caller's";

@@ -22,6 +22,7 @@
 #include "shared/xml/XMLDoc.h"
 #include "shared/xml/XMLIO.h"
 #include "shared/xml/XmlEscape.h"
+#include "tests/support/DialogAnswerer.h"
 #include "tests/support/StandInService.h"
 #include "tests/support/SoapCallOp.h"
 #include "tests/support/ServiceTest.h"
@@ -508,41 +509,6 @@ TEST(NormalizeDateTest, MonthDayYear)
 
 namespace {
 
-// Answers every dialog that comes up on this thread with the given button
-// and keeps the captions it saw.
-class DialogAnswerer {
-public:
-    explicit DialogAnswerer(int button) : m_timer(SetTimer(nullptr, 0, 50, Tick))
-    {
-        s_button = button;
-        s_captions.clear();
-    }
-    ~DialogAnswerer() { KillTimer(nullptr, m_timer); }
-    const std::vector<std::string>& Captions() const { return s_captions; }
-
-private:
-    static BOOL CALLBACK Answer(HWND window, LPARAM)
-    {
-        char className[16];
-        GetClassNameA(window, className, sizeof className);
-        if (std::string(className) != "#32770" || !IsWindowVisible(window))
-            return TRUE;
-        char caption[128];
-        GetWindowTextA(window, caption, sizeof caption);
-        s_captions.emplace_back(caption);
-        PostMessageA(window, WM_COMMAND, static_cast<WPARAM>(s_button), 0);
-        return FALSE;
-    }
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
-    {
-        EnumThreadWindows(GetCurrentThreadId(), Answer, 0);
-    }
-
-    static inline int s_button = IDCANCEL;
-    static inline std::vector<std::string> s_captions;
-    UINT_PTR m_timer;
-};
-
 // The system's proxy setting for the life of the object; the old one comes
 // back even when the test stops early.
 class SystemProxy {
@@ -609,7 +575,7 @@ TEST_F(ServiceTest, ProxyChallengeIsShownOnceAndRetriedOnce)
         int result = 0;
         size_t dialogs = 0;
         {
-            DialogAnswerer answerer(IDCANCEL);
+            CDialogAnswerer answerer(IDCANCEL);
             result = op.Run(nullptr, 0, CWebSvrOp::kPrepare);
             dialogs = answerer.Captions().size();
         }

@@ -18,17 +18,6 @@ using namespace testenv;
 
 namespace {
 
-// The system keeps three letters of the "Quill" prefix.
-std::vector<std::string> QuillFiles(const std::string& folder)
-{
-    std::vector<std::string> found;
-    for (const std::string& name : ListFiles(folder)) {
-        if (name.rfind("Qui", 0) == 0)
-            found.push_back(name);
-    }
-    return found;
-}
-
 CRecip* AddSigner(CTemplate& owner, const char* name, const char* email, const char* role = "",
                   int sequence = -1)
 {

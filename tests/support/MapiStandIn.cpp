@@ -41,8 +41,7 @@ CMapiStandIn::~CMapiStandIn()
 
 bool CMapiStandIn::Register()
 {
-    const std::string self = testenv::SelfPath();
-    const std::string dll = self.substr(0, self.find_last_of('\\') + 1) + "mapistandin.dll";
+    const std::string dll = testenv::ProgramFolder() + "mapistandin.dll";
     if (!testenv::FileExists(dll))
         return false;
     CRegKey mail;

@@ -1,6 +1,7 @@
 #include "tests/support/OutlookHost.h"
 
 #include "tests/support/TestEnv.h"
+#include "tests/support/TestText.h"
 
 namespace outlookhost {
 
@@ -23,11 +24,6 @@ void WriteClassText(const std::string& path, const char* name, const std::string
 {
     WriteValue(HKEY_CLASSES_ROOT, path, name, REG_SZ, text.c_str(),
                static_cast<DWORD>(text.size() + 1));
-}
-
-std::wstring Wide(const std::string& text)
-{
-    return std::wstring(text.begin(), text.end()); // the tests' paths are ASCII
 }
 
 } // namespace
@@ -95,12 +91,6 @@ std::string CRun::Text() const
     return all;
 }
 
-std::string ProgramFolder()
-{
-    const std::string self = testenv::SelfPath();
-    return self.substr(0, self.find_last_of('\\') + 1);
-}
-
 CRun Run(const std::string& folder, const std::string& script, const std::string& mailbox)
 {
     using namespace testenv;
@@ -126,7 +116,7 @@ CRun Run(const std::string& folder, const std::string& script, const std::string
     }
     if (FileExists(callsPath))
         run.calls = ReadFileBytes(callsPath);
-    run.mailbox = Wide(savedPath);
+    run.mailbox = Widen(savedPath);
     return run;
 }
 

@@ -55,7 +55,4 @@ struct CRun {
 // when given, is the mailbox file to start from.
 CRun Run(const std::string& folder, const std::string& script, const std::string& mailbox = "");
 
-// The folder of the running test program, with its closing backslash.
-std::string ProgramFolder();
-
 } // namespace outlookhost

@@ -6,8 +6,9 @@
 #include <wincrypt.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+
+#include "tests/support/LinuxProcess.h"
+#include "tests/support/TestBase64.h"
 
 #ifndef QUILLET_SOURCE_DIR
 #error "QUILLET_SOURCE_DIR must name the repository folder (a Linux path)"
@@ -15,33 +16,7 @@
 
 namespace standin {
 
-// ------------------------------------------------------------------ JSON ---
-
 namespace {
-const Json& NullJson()
-{
-    static const Json null;
-    return null;
-}
-
-void AppendUtf8(std::string& out, unsigned long code)
-{
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
 
 // The service sends header text as Latin-1 code points, one per byte
 // received; this gives the bytes back.
@@ -59,306 +34,8 @@ std::string Utf8ToLatin1(const std::string& text)
     }
     return out;
 }
+
 } // namespace
-
-class JsonReader {
-public:
-    explicit JsonReader(const std::string& text) : m_text(text) {}
-
-    bool Value(Json& out, int depth = 0)
-    {
-        Skip();
-        if (m_pos >= m_text.size() || depth > 64)
-            return false;
-        char c = m_text[m_pos];
-        if (c == '{')
-            return Object(out, depth);
-        if (c == '[')
-            return Array(out, depth);
-        if (c == '"') {
-            out.m_type = Json::Type::String;
-            return String(out.m_string);
-        }
-        if (Word("true")) {
-            out.m_type = Json::Type::Bool;
-            out.m_bool = true;
-            return true;
-        }
-        if (Word("false")) {
-            out.m_type = Json::Type::Bool;
-            return true;
-        }
-        if (Word("null"))
-            return true;
-        return Number(out);
-    }
-
-    bool AtEnd()
-    {
-        Skip();
-        return m_pos == m_text.size();
-    }
-
-private:
-    void Skip()
-    {
-        while (m_pos < m_text.size() && strchr(" \t\r\n", m_text[m_pos]) && m_text[m_pos])
-            ++m_pos;
-    }
-
-    bool Word(const char* word)
-    {
-        size_t n = strlen(word);
-        if (m_text.compare(m_pos, n, word) != 0)
-            return false;
-        m_pos += n;
-        return true;
-    }
-
-    bool Number(Json& out)
-    {
-        const char* start = m_text.c_str() + m_pos;
-        char* end = nullptr;
-        double value = strtod(start, &end);
-        if (end == start)
-            return false;
-        m_pos += static_cast<size_t>(end - start);
-        out.m_type = Json::Type::Number;
-        out.m_number = value;
-        return true;
-    }
-
-    bool Hex4(unsigned long& code)
-    {
-        if (m_pos + 4 > m_text.size())
-            return false;
-        code = 0;
-        for (int i = 0; i < 4; ++i) {
-            char c = m_text[m_pos++];
-            code <<= 4;
-            if (c >= '0' && c <= '9')
-                code |= static_cast<unsigned long>(c - '0');
-            else if (c >= 'a' && c <= 'f')
-                code |= static_cast<unsigned long>(c - 'a' + 10);
-            else if (c >= 'A' && c <= 'F')
-                code |= static_cast<unsigned long>(c - 'A' + 10);
-            else
-                return false;
-        }
-        return true;
-    }
-
-    bool String(std::string& out)
-    {
-        ++m_pos; // the opening quote
-        while (m_pos < m_text.size()) {
-            char c = m_text[m_pos++];
-            if (c == '"')
-                return true;
-            if (c != '\\') {
-                out += c;
-                continue;
-            }
-            if (m_pos >= m_text.size())
-                return false;
-            char e = m_text[m_pos++];
-            switch (e) {
-            case '"':
-                out += '"';
-                break;
-            case '\\':
-                out += '\\';
-                break;
-            case '/':
-                out += '/';
-                break;
-            case 'b':
-                out += '\b';
-                break;
-            case 'f':
-                out += '\f';
-                break;
-            case 'n':
-                out += '\n';
-                break;
-            case 'r':
-                out += '\r';
-                break;
-            case 't':
-                out += '\t';
-                break;
-            case 'u': {
-                unsigned long code = 0;
-                if (!Hex4(code))
-                    return false;
-                if (code >= 0xD800 && code < 0xDC00 && m_text.compare(m_pos, 2, "\\u") == 0) {
-                    m_pos += 2;
-                    unsigned long low = 0;
-                    if (!Hex4(low))
-                        return false;
-                    code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-                }
-                AppendUtf8(out, code);
-                break;
-            }
-            default:
-                return false;
-            }
-        }
-        return false;
-    }
-
-    bool Array(Json& out, int depth)
-    {
-        ++m_pos;
-        out.m_type = Json::Type::Array;
-        Skip();
-        if (m_pos < m_text.size() && m_text[m_pos] == ']') {
-            ++m_pos;
-            return true;
-        }
-        for (;;) {
-            out.m_items.emplace_back();
-            if (!Value(out.m_items.back(), depth + 1))
-                return false;
-            Skip();
-            if (m_pos >= m_text.size())
-                return false;
-            char c = m_text[m_pos++];
-            if (c == ']')
-                return true;
-            if (c != ',')
-                return false;
-        }
-    }
-
-    bool Object(Json& out, int depth)
-    {
-        ++m_pos;
-        out.m_type = Json::Type::Object;
-        Skip();
-        if (m_pos < m_text.size() && m_text[m_pos] == '}') {
-            ++m_pos;
-            return true;
-        }
-        for (;;) {
-            Skip();
-            if (m_pos >= m_text.size() || m_text[m_pos] != '"')
-                return false;
-            out.m_keys.emplace_back();
-            if (!String(out.m_keys.back()))
-                return false;
-            Skip();
-            if (m_pos >= m_text.size() || m_text[m_pos++] != ':')
-                return false;
-            out.m_items.emplace_back();
-            if (!Value(out.m_items.back(), depth + 1))
-                return false;
-            Skip();
-            if (m_pos >= m_text.size())
-                return false;
-            char c = m_text[m_pos++];
-            if (c == '}')
-                return true;
-            if (c != ',')
-                return false;
-        }
-    }
-
-    const std::string& m_text;
-    size_t m_pos = 0;
-};
-
-Json Json::Parse(const std::string& text, bool* ok)
-{
-    Json value;
-    JsonReader reader(text);
-    bool parsed = reader.Value(value) && reader.AtEnd();
-    if (ok)
-        *ok = parsed;
-    return parsed ? value : Json();
-}
-
-const Json& Json::operator[](size_t index) const
-{
-    return m_type == Type::Array && index < m_items.size() ? m_items[index] : NullJson();
-}
-
-const Json& Json::operator[](const char* key) const
-{
-    for (size_t i = 0; i < m_keys.size(); ++i)
-        if (m_keys[i] == key)
-            return m_items[i];
-    return NullJson();
-}
-
-bool Json::Has(const char* key) const
-{
-    for (const std::string& name : m_keys)
-        if (name == key)
-            return true;
-    return false;
-}
-
-std::string JsonQuote(const std::string& text)
-{
-    std::string out = "\"";
-    for (char c : text) {
-        unsigned char u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            char escape[8];
-            snprintf(escape, sizeof escape, "\\u%04x", u);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
-// ---------------------------------------------------------------- base64 ---
-
-static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-std::string Base64Encode(const std::string& bytes)
-{
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        unsigned long group = static_cast<unsigned char>(bytes[i]) << 16;
-        if (i + 1 < bytes.size())
-            group |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        if (i + 2 < bytes.size())
-            group |= static_cast<unsigned char>(bytes[i + 2]);
-        out += kAlphabet[(group >> 18) & 63];
-        out += kAlphabet[(group >> 12) & 63];
-        out += i + 1 < bytes.size() ? kAlphabet[(group >> 6) & 63] : '=';
-        out += i + 2 < bytes.size() ? kAlphabet[group & 63] : '=';
-    }
-    return out;
-}
-
-std::string Base64Decode(const std::string& text)
-{
-    std::string out;
-    unsigned long group = 0;
-    int bits = 0;
-    for (char c : text) {
-        const char* at = c ? strchr(kAlphabet, c) : nullptr;
-        if (!at)
-            continue; // padding and line ends
-        group = (group << 6) | static_cast<unsigned long>(at - kAlphabet);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out += static_cast<char>((group >> bits) & 0xFF);
-        }
-    }
-    return out;
-}
 
 // --------------------------------------------------------------- records ---
 
@@ -416,55 +93,13 @@ static Pairs PairsOf(const Json& list, bool latin1)
 using standin::Json;
 using standin::JsonQuote;
 
-// --------------------------------------------------------------- process ---
+// ---------------------------------------------------------------- service ---
 
 namespace {
 
 bool FileExists(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// "/work/main" as Windows sees it through Wine's Z: drive.
-std::string DosPathOf(const std::string& unixPath)
-{
-    std::string path = "Z:" + unixPath;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
-// The Linux path of a Windows path: what a Linux program started through
-// Wine must be given, because Wine passes its arguments on unchanged.
-std::string UnixPathOf(const std::string& dosPath)
-{
-    using WineUnixName = char*(CDECL*)(LPCWSTR);
-    auto toUnix = reinterpret_cast<WineUnixName>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    if (!toUnix)
-        return {};
-    int size = MultiByteToWideChar(CP_ACP, 0, dosPath.c_str(), -1, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, dosPath.c_str(), -1, wide.data(), size);
-    char* unixName = toUnix(wide.c_str());
-    if (!unixName)
-        return {};
-    std::string result = unixName;
-    HeapFree(GetProcessHeap(), 0, unixName);
-    return result;
-}
-
-// Debian's interpreter, unless QUILLET_PYTHON names another (a Windows path).
-std::string PythonPath()
-{
-    char configured[MAX_PATH] = {};
-    if (GetEnvironmentVariableA("QUILLET_PYTHON", configured, sizeof configured) > 0)
-        return configured;
-    for (const char* candidate : {"Z:\\usr\\bin\\python3", "Z:\\usr\\local\\bin\\python3"})
-        if (FileExists(candidate))
-            return candidate;
-    return {};
 }
 
 std::string ReadWholeFile(const std::string& path)
@@ -478,11 +113,6 @@ std::string ReadWholeFile(const std::string& path)
         fclose(file);
     }
     return text;
-}
-
-std::string Quoted(const std::string& argument)
-{
-    return "\"" + argument + "\"";
 }
 
 } // namespace
@@ -520,9 +150,9 @@ bool CStandInService::Start()
         return Fail("WSAStartup failed");
     const std::string sourceDir = QUILLET_SOURCE_DIR;
     const std::string script = sourceDir + "/standins/service/quillet_service.py";
-    if (!FileExists(DosPathOf(script)))
+    if (!FileExists(linuxprocess::DosPathOf(script)))
         return Fail("no service script at " + script);
-    const std::string python = PythonPath();
+    const std::string python = linuxprocess::PythonPath();
     if (python.empty())
         return Fail("no python3 found (set QUILLET_PYTHON to its Windows path)");
 
@@ -536,27 +166,22 @@ bool CStandInService::Start()
     m_readyFile = std::string(temp) + name + ".json";
     m_logFile = std::string(temp) + name + ".log";
     DeleteFileA(m_readyFile.c_str());
-    const std::string readyUnix = UnixPathOf(m_readyFile);
-    const std::string logUnix = UnixPathOf(m_logFile);
+    const std::string readyUnix = linuxprocess::UnixPathOf(m_readyFile);
+    const std::string logUnix = linuxprocess::UnixPathOf(m_logFile);
     if (readyUnix.empty() || logUnix.empty())
         return Fail("cannot map the temporary folder to a Linux path (not under Wine?)");
 
-    std::string command = Quoted(python) + " " + Quoted(script) + " --address " + m_address +
-                          " --port " + std::to_string(m_port) + (m_tls ? " --tls" : "") +
-                          " --lifetime " + std::to_string(m_lifetime) + " --ready-file " +
-                          Quoted(readyUnix) + " --log " + Quoted(logUnix) + " --detach";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back('\0');
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return Fail("cannot start " + command + ": error " + std::to_string(GetLastError()));
-    // A Linux process's handle cannot be waited on; the ready file tells.
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    std::vector<std::string> command = {python,    script,   "--address",
+                                        m_address, "--port", std::to_string(m_port)};
+    if (m_tls)
+        command.push_back("--tls");
+    command.insert(command.end(), {"--lifetime", std::to_string(m_lifetime), "--ready-file",
+                                   readyUnix, "--log", logUnix, "--detach"});
+    std::string error;
+    if (!linuxprocess::Start(command, &error))
+        return Fail(error);
 
+    // The ready file tells when the service listens.
     for (DWORD waited = 0; waited < 10000; waited += 25) {
         if (FileExists(m_readyFile)) {
             bool ok = false;

@@ -105,6 +105,26 @@ std::vector<std::string> ListFiles(const std::string& folder)
     return names;
 }
 
+std::vector<std::string> QuillFiles(const std::string& folder)
+{
+    std::vector<std::string> found;
+    for (const std::string& name : ListFiles(folder)) {
+        if (name.rfind("Qui", 0) == 0)
+            found.push_back(name);
+    }
+    return found;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    return path.substr(0, path.rfind('\\') + 1);
+}
+
+std::string FileNameOf(const std::string& path)
+{
+    return path.substr(path.rfind('\\') + 1);
+}
+
 std::string RandomBytes(size_t size, unsigned seed)
 {
     std::mt19937 random(seed);
@@ -136,6 +156,11 @@ std::string SelfPath()
     char path[MAX_PATH * 2];
     DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
     return std::string(path, length);
+}
+
+std::string ProgramFolder()
+{
+    return FolderOf(SelfPath());
 }
 
 } // namespace testenv

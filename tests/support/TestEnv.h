@@ -36,6 +36,12 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 // Names of the files directly in a folder, sorted.
 std::vector<std::string> ListFiles(const std::string& folder);
+// Those of them the system made as temporary files: it keeps three letters
+// of its "Quill" prefix.
+std::vector<std::string> QuillFiles(const std::string& folder);
+// A Windows path's folder, with its closing backslash, and its file name.
+std::string FolderOf(const std::string& path);
+std::string FileNameOf(const std::string& path);
 
 // Bytes of every value, the same for the same seed.
 std::string RandomBytes(size_t size, unsigned seed);
@@ -44,6 +50,9 @@ std::string RandomBytes(size_t size, unsigned seed);
 int RunProcess(const std::string& commandLine, DWORD creationFlags = 0);
 // Path of the running test program.
 std::string SelfPath();
+// Its folder, with the closing backslash: the programs and libraries a test
+// runs or loads are copied there by its build.
+std::string ProgramFolder();
 
 } // namespace testenv
 

@@ -21,7 +21,7 @@
 #include "standins/outlook/model/Recipients.h"
 #include "standins/outlook/office/CommandBarButton.h"
 #include "standins/outlook/office/CommandBars.h"
-#include "tests/support/ScriptedUser.h"
+#include "standins/scripteduser/ScriptedUser.h"
 
 namespace host {
 

@@ -13,9 +13,5 @@ function(quillet_addin_test name)
     file(GLOB pictures CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/QuillOff/*.bmp)
     set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS
                  ${CMAKE_SOURCE_DIR}/resources/QuillOff/QuillOff.rgs ${pictures})
-    add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES
-        ENVIRONMENT "WINEPREFIX=${QUILLET_WINEPREFIX};WINEDEBUG=-all"
-        RESOURCE_LOCK wineprefix
-        TIMEOUT 300)
+    quillet_ctest(${name})
 endfunction()

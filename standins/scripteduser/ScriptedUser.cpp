@@ -1,4 +1,4 @@
-#include "tests/support/ScriptedUser.h"
+#include "standins/scripteduser/ScriptedUser.h"
 
 #include <algorithm>
 #include <sstream>
