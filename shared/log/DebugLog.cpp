@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "classlib/win32/CRegKey.h"
+#include "classlib/win32/Handles.h"
+#include "classlib/win32/Memory.h"
 #include "shared/config/ProductKey.h"
 #include "shared/xml/XmlEscape.h"
 

@@ -9,7 +9,7 @@
 #include <windows.h>
 
 #include "classlib/strings/CString.h"
-#include "classlib/win32/Handles.h"
+#include "classlib/win32/CCriticalSection.h"
 
 class CDebugLog {
 public:
