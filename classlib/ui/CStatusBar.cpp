@@ -5,12 +5,17 @@
 #include "classlib/ui/CommonControls.h"
 #include "classlib/win32/Gdi.h"
 
+namespace {
+// The high word of a style is the window's (WS_*); the low word the control's.
+constexpr DWORD kWindowStyles = 0xFFFF0000;
+} // namespace
+
 BOOL CStatusBar::Create(HWND parent, DWORD style, UINT id)
 {
     InitCommonControlsOnce();
     // Keep the window styles; the bar's own placement bits mean nothing to
     // the status window class, which docks at the bottom by itself.
-    DWORD windowStyle = (style & 0xFFFF0000) | CCS_BOTTOM;
+    DWORD windowStyle = (style & kWindowStyles) | CCS_BOTTOM;
     HWND hwnd = ::CreateWindowExA(0, STATUSCLASSNAMEA, "", windowStyle, 0, 0, 0, 0, parent,
                                   reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
                                   ::GetModuleHandleA(nullptr), nullptr);
