@@ -3,9 +3,9 @@
 // response the operations of any deliverable exchange is appended to one
 // file, QuilletDebug.xml in the temporary folder, between "<XmlLog>" and
 // "</XmlLog>": each append steps back over the closing tag and writes it
-// again after the new text. Nothing in the system reads the trace, so
-// writing it never fails (or slows) the caller beyond the writing itself:
-// a file that cannot be had is left alone.
+// again after the new text. Nothing in the system reads the trace, and
+// writing it never fails the caller: a file that cannot be had is left
+// alone.
 #pragma once
 
 class CFile;
@@ -15,7 +15,6 @@ public:
     // on: whether anything is written (the operation reads the setting once).
     explicit CXmlTrace(bool on) : m_on(on) {}
 
-    bool IsOn() const { return m_on; }
     // Appends text as it is; a null text adds nothing.
     void AppendText(const char* text) const;
     // Appends the contents of the file at path (a response kept in a file).
