@@ -2,18 +2,15 @@
 
 #include <cstring>
 
+#include "addin/ButtonPicture.h"
+#include "classlib/com/HResult.h"
+#include "classlib/win32/LastError.h"
 #include "shared/log/DebugLog.h"
 
 namespace {
 
 // The longest name a registered format can have, with its zero.
 constexpr int kFormatNameBuffer = 256;
-
-HRESULT LastError()
-{
-    const DWORD error = GetLastError();
-    return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
-}
 
 // Formats whose data is not a block of global memory that can be copied.
 bool IsUncopyable(UINT format)
@@ -38,25 +35,43 @@ bool IsEnhMetafile(UINT format)
     return format == CF_ENHMETAFILE || format == CF_DSPENHMETAFILE;
 }
 
-// A movable, shareable copy of a global memory block; null on failure.
-HGLOBAL CopyBlock(HANDLE source)
+// A movable, shareable block of global memory holding a copy of size
+// bytes; none on failure.
+CGlobalMem NewBlock(const void* bytes, SIZE_T size)
+{
+    CGlobalMem block(GlobalAlloc(GMEM_MOVEABLE | GMEM_SHARE, size ? size : 1));
+    if (!block)
+        return block;
+    CGlobalLock to(block.Get());
+    if (!to)
+        return CGlobalMem();
+    std::memcpy(to.Data(), bytes, size);
+    return block;
+}
+
+// A copy of a global memory block; none on failure.
+CGlobalMem CopyBlock(HANDLE source)
 {
     const SIZE_T size = GlobalSize(source);
-    const void* from = GlobalLock(source);
+    CGlobalLock from(source);
     if (!from)
-        return nullptr;
-    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE | GMEM_SHARE, size ? size : 1);
-    if (copy) {
-        if (void* to = GlobalLock(copy)) {
-            std::memcpy(to, from, size);
-            GlobalUnlock(copy);
-        } else {
-            GlobalFree(copy);
-            copy = nullptr;
-        }
-    }
-    GlobalUnlock(source);
-    return copy;
+        return CGlobalMem();
+    return NewBlock(from.Data(), size);
+}
+
+// Puts a copy of bytes on the (open) clipboard under format (0: the format
+// could not be registered).
+HRESULT PutBlock(UINT format, const std::vector<char>& bytes)
+{
+    if (!format)
+        return HResultFromLastError();
+    CGlobalMem block = NewBlock(bytes.data(), bytes.size());
+    if (!block)
+        return E_OUTOFMEMORY;
+    if (!SetClipboardData(format, block.Get()))
+        return HResultFromLastError();
+    block.Detach(); // the clipboard's now
+    return S_OK;
 }
 
 } // namespace
@@ -65,35 +80,23 @@ CClipBack::CClipBack()
 {
     m_owner = CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
                               nullptr);
-    m_saved = m_owner ? Save() : LastError();
+    m_saved = m_owner ? Save() : HResultFromLastError();
     if (FAILED(m_saved))
         TheLog().HResult("CClipBack::CClipBack", m_saved);
 }
 
 CClipBack::~CClipBack()
 {
-    for (Entry& entry : m_entries)
-        Free(entry);
+    m_entries.clear();
     if (m_owner)
         DestroyWindow(m_owner);
-}
-
-void CClipBack::Free(Entry& entry)
-{
-    if (!entry.data)
-        return;
-    if (entry.metafile)
-        DeleteEnhMetaFile(static_cast<HENHMETAFILE>(entry.data));
-    else
-        GlobalFree(entry.data);
-    entry.data = nullptr;
 }
 
 HRESULT CClipBack::Save()
 {
     CClipboardLock clipboard(m_owner);
     if (!clipboard.IsOpen())
-        return LastError();
+        return HResultFromLastError();
     for (UINT format = EnumClipboardFormats(0); format; format = EnumClipboardFormats(format)) {
         if (IsUncopyable(format))
             continue;
@@ -110,17 +113,13 @@ HRESULT CClipBack::Save()
         HANDLE data = GetClipboardData(format);
         if (!data)
             continue;
-        if (IsEnhMetafile(format)) {
-            entry.metafile = true;
-            entry.data = CopyEnhMetaFileW(static_cast<HENHMETAFILE>(data), nullptr);
-        } else {
-            entry.data = CopyBlock(data);
-        }
-        if (!entry.data) {
+        if (IsEnhMetafile(format))
+            entry.metafile.Reset(CopyEnhMetaFileW(static_cast<HENHMETAFILE>(data), nullptr));
+        else
+            entry.block = CopyBlock(data);
+        if (!entry.Data()) {
             // What could not be kept could not be given back: the caller
             // must leave the clipboard as it is.
-            for (Entry& kept : m_entries)
-                Free(kept);
             m_entries.clear();
             return E_OUTOFMEMORY;
         }
@@ -135,18 +134,38 @@ HRESULT CClipBack::Restore()
         return S_OK;
     CClipboardLock clipboard(m_owner);
     if (!clipboard.IsOpen())
-        return LastError();
-    HRESULT result = EmptyClipboard() ? S_OK : LastError();
+        return HResultFromLastError();
+    HRESULT result = EmptyClipboard() ? S_OK : HResultFromLastError();
     for (Entry& entry : m_entries) {
-        if (!entry.data)
+        if (!entry.Data())
             continue;
         const UINT format =
             entry.name.empty() ? entry.format : RegisterClipboardFormatW(entry.name.c_str());
-        if (format && SetClipboardData(format, entry.data)) {
-            entry.data = nullptr; // the clipboard's now
+        if (format && SetClipboardData(format, entry.Data())) {
+            entry.HandedOver();
         } else if (SUCCEEDED(result)) {
-            result = LastError();
+            result = HResultFromLastError();
         }
     }
     return result;
+}
+
+HRESULT PutFaceOnClipboard(HWND owner, HBITMAP face)
+{
+    BITMAP info{};
+    if (!GetObjectW(face, sizeof(info), &info))
+        return E_FAIL;
+    std::vector<char> dib;
+    std::vector<char> mask;
+    if (!PackBitmap(face, static_cast<WORD>(info.bmBitsPixel * info.bmPlanes), dib) ||
+        !PackMask(face, mask))
+        return E_FAIL;
+    CClipboardLock clipboard(owner);
+    if (!clipboard.IsOpen())
+        return HResultFromLastError();
+    if (!EmptyClipboard())
+        return HResultFromLastError();
+    RETURN_IF_FAILED(PutBlock(CF_DIB, dib));
+    RETURN_IF_FAILED(PutBlock(RegisterClipboardFormatA("Toolbar Button Face"), dib));
+    return PutBlock(RegisterClipboardFormatA("Toolbar Button Mask"), mask);
 }

@@ -16,13 +16,16 @@
 
 #include <windows.h>
 
+#include "classlib/win32/Gdi.h"
+#include "classlib/win32/Memory.h"
+
 class CClipBack {
 public:
     // Opens the clipboard with a window of its own and copies what is there.
     CClipBack();
     CClipBack(const CClipBack&) = delete;
     CClipBack& operator=(const CClipBack&) = delete;
-    // Frees what was not handed back to the clipboard.
+    // What was not handed back to the clipboard goes with the entries.
     ~CClipBack();
 
     // S_OK when the clipboard was copied; otherwise the reason, and the
@@ -40,20 +43,38 @@ public:
     HRESULT Restore();
 
 private:
+    // One copied format: its data is a block of global memory or an
+    // enhanced metafile.
     struct Entry {
         UINT format = 0;
         std::wstring name; // registered formats only
-        HANDLE data = nullptr;
-        bool metafile = false; // an enhanced metafile, else global memory
+        CGlobalMem block;
+        CEnhMetaFile metafile;
+
+        HANDLE Data() const
+        {
+            return block ? static_cast<HANDLE>(block.Get()) : static_cast<HANDLE>(metafile.Get());
+        }
+        // The clipboard has taken the data.
+        void HandedOver()
+        {
+            block.Detach();
+            metafile.Detach();
+        }
     };
 
     HRESULT Save();
-    static void Free(Entry& entry);
 
     HWND m_owner = nullptr;
     HRESULT m_saved = E_FAIL;
     std::vector<Entry> m_entries;
 };
+
+// Empties the (closed) clipboard and puts a button face on it as Office
+// reads faces to paste: the face as a device-independent bitmap, both as
+// CF_DIB and as "Toolbar Button Face", and its mask as "Toolbar Button
+// Mask". owner opens the clipboard. S_OK, or the first failure.
+HRESULT PutFaceOnClipboard(HWND owner, HBITMAP face);
 
 // Holds the clipboard open for a scope, for an owner window.
 class CClipboardLock {

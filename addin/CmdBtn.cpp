@@ -1,14 +1,14 @@
 #include "addin/CmdBtn.h"
 
-#include <cstring>
 #include <new>
-#include <vector>
 
 #include "shared/outlook/AutomationValues.h"
 #include "addin/ClipBack.h"
 #include "classlib/com/Barrier.h"
 #include "classlib/com/CBstr.h"
 #include "classlib/com/HResult.h"
+#include "classlib/win32/Gdi.h"
+#include "classlib/win32/LastError.h"
 #include "shared/log/DebugLog.h"
 
 using namespace automation;
@@ -25,167 +25,6 @@ const CEventEntry kButtonEventTable[] = {
     {kClick, 2, "Click"},
     {0, 0, nullptr},
 };
-
-HRESULT LastError()
-{
-    const DWORD error = GetLastError();
-    return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
-}
-
-// Owns a global memory block until the clipboard takes it.
-class CGlobalBlock {
-public:
-    explicit CGlobalBlock(SIZE_T size) : m_block(GlobalAlloc(GMEM_MOVEABLE | GMEM_SHARE, size)) {}
-    CGlobalBlock(const CGlobalBlock&) = delete;
-    CGlobalBlock& operator=(const CGlobalBlock&) = delete;
-    ~CGlobalBlock()
-    {
-        if (m_block)
-            GlobalFree(m_block);
-    }
-    bool IsValid() const { return m_block != nullptr; }
-    HGLOBAL Get() const { return m_block; }
-    // Puts the block on the (open) clipboard; it is the clipboard's then.
-    HRESULT HandTo(UINT format)
-    {
-        if (!SetClipboardData(format, m_block))
-            return LastError();
-        m_block = nullptr;
-        return S_OK;
-    }
-
-private:
-    HGLOBAL m_block;
-};
-
-// Owns a memory device context.
-class CMemoryDC {
-public:
-    CMemoryDC() : m_dc(CreateCompatibleDC(nullptr)) {}
-    CMemoryDC(const CMemoryDC&) = delete;
-    CMemoryDC& operator=(const CMemoryDC&) = delete;
-    ~CMemoryDC()
-    {
-        if (m_dc)
-            DeleteDC(m_dc);
-    }
-    HDC Get() const { return m_dc; }
-
-private:
-    HDC m_dc;
-};
-
-// Owns a GDI object.
-template <class T>
-class CGdiObject {
-public:
-    explicit CGdiObject(T object) : m_object(object) {}
-    CGdiObject(const CGdiObject&) = delete;
-    CGdiObject& operator=(const CGdiObject&) = delete;
-    ~CGdiObject()
-    {
-        if (m_object)
-            DeleteObject(m_object);
-    }
-    T Get() const { return m_object; }
-
-private:
-    T m_object;
-};
-
-// The packed device-independent form of a bitmap: the 40-byte header, the
-// colour table (2^bits entries up to 8 bits a pixel) and the bits. The
-// bitmap must not be selected into a device context.
-bool PackBitmap(HBITMAP bitmap, WORD bitCount, std::vector<char>& block)
-{
-    BITMAP info{};
-    if (!GetObjectW(bitmap, sizeof(info), &info))
-        return false;
-    const DWORD colours = bitCount <= 8 ? 1u << bitCount : 0;
-    const LONG height = info.bmHeight;
-    const DWORD rowBytes = ((static_cast<DWORD>(info.bmWidth) * bitCount + 31) / 32) * 4;
-    const DWORD imageSize = rowBytes * static_cast<DWORD>(height);
-    const size_t headerSize = sizeof(BITMAPINFOHEADER) + colours * sizeof(RGBQUAD);
-    block.assign(headerSize + imageSize, 0);
-    auto* header = reinterpret_cast<BITMAPINFOHEADER*>(block.data());
-    header->biSize = sizeof(BITMAPINFOHEADER);
-    header->biWidth = info.bmWidth;
-    header->biHeight = height;
-    header->biPlanes = 1;
-    header->biBitCount = bitCount;
-    header->biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    const int lines =
-        GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), block.data() + headerSize,
-                  reinterpret_cast<BITMAPINFO*>(block.data()), DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    // The driver may leave the image size out.
-    header = reinterpret_cast<BITMAPINFOHEADER*>(block.data());
-    if (!header->biSizeImage)
-        header->biSizeImage = imageSize;
-    header->biClrUsed = 0;
-    return lines == height;
-}
-
-// The mask of a face: 1 where the face has its top-left pixel's colour
-// (the background), 0 elsewhere; a 1-bit packed bitmap.
-bool PackMask(HBITMAP face, std::vector<char>& block)
-{
-    BITMAP info{};
-    if (!GetObjectW(face, sizeof(info), &info))
-        return false;
-    CGdiObject<HBITMAP> mask(CreateBitmap(info.bmWidth, info.bmHeight, 1, 1, nullptr));
-    CMemoryDC faceDC;
-    CMemoryDC maskDC;
-    if (!mask.Get() || !faceDC.Get() || !maskDC.Get())
-        return false;
-    HGDIOBJ oldFace = SelectObject(faceDC.Get(), face);
-    HGDIOBJ oldMask = SelectObject(maskDC.Get(), mask.Get());
-    // Copying colour to monochrome turns the source's background colour into 1.
-    SetBkColor(faceDC.Get(), GetPixel(faceDC.Get(), 0, 0));
-    SetTextColor(faceDC.Get(), RGB(255, 255, 255));
-    const BOOL copied =
-        BitBlt(maskDC.Get(), 0, 0, info.bmWidth, info.bmHeight, faceDC.Get(), 0, 0, SRCCOPY);
-    SelectObject(maskDC.Get(), oldMask);
-    SelectObject(faceDC.Get(), oldFace);
-    return copied && PackBitmap(mask.Get(), 1, block);
-}
-
-HRESULT PutBlock(UINT format, const std::vector<char>& bytes)
-{
-    if (!format)
-        return LastError();
-    CGlobalBlock block(bytes.size());
-    if (!block.IsValid())
-        return E_OUTOFMEMORY;
-    void* to = GlobalLock(block.Get());
-    if (!to)
-        return E_OUTOFMEMORY;
-    std::memcpy(to, bytes.data(), bytes.size());
-    GlobalUnlock(block.Get());
-    return block.HandTo(format);
-}
-
-// Empties the clipboard and puts the face on it as Office reads faces.
-HRESULT PutFaceOnClipboard(HWND owner, HBITMAP face)
-{
-    BITMAP info{};
-    if (!GetObjectW(face, sizeof(info), &info))
-        return E_FAIL;
-    std::vector<char> dib;
-    std::vector<char> mask;
-    if (!PackBitmap(face, static_cast<WORD>(info.bmBitsPixel * info.bmPlanes), dib) ||
-        !PackMask(face, mask))
-        return E_FAIL;
-    CClipboardLock clipboard(owner);
-    if (!clipboard.IsOpen())
-        return LastError();
-    if (!EmptyClipboard())
-        return LastError();
-    RETURN_IF_FAILED(PutBlock(CF_DIB, dib));
-    RETURN_IF_FAILED(PutBlock(RegisterClipboardFormatA("Toolbar Button Face"), dib));
-    return PutBlock(RegisterClipboardFormatA("Toolbar Button Mask"), mask);
-}
 
 } // namespace
 
@@ -313,8 +152,8 @@ HRESULT CCmdBtn::PasteFace(IDispatch* control)
     CGdiObject<HBITMAP> face(static_cast<HBITMAP>(
         LoadImageA(GetResourceModule(), MAKEINTRESOURCEA(m_faceId), IMAGE_BITMAP, 0, 0,
                    LR_LOADMAP3DCOLORS | LR_CREATEDIBSECTION)));
-    if (!face.Get())
-        return LastError();
+    if (!face)
+        return HResultFromLastError();
     HRESULT hr = PutFaceOnClipboard(saved.Owner(), face.Get());
     if (SUCCEEDED(hr))
         hr = CallMethod(control, L"PasteFace", nullptr, 0, nullptr);

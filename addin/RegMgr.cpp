@@ -16,6 +16,9 @@ constexpr DWORD kCurVerCapacity = 512;
 // The longest subkey name DeleteKeyTree takes, in characters.
 constexpr DWORD kSubkeyNameCapacity = 256;
 
+// LoadBehavior: connected (1) and loaded at start-up (2).
+constexpr DWORD kLoadAtStartup = 3;
+
 constexpr const char* kJournalKey =
     "Software\\Microsoft\\Shared Tools\\Outlook\\Journaling\\Quillet Document";
 constexpr const char* kJournalIcon = "[18]";
@@ -85,7 +88,7 @@ HRESULT CRegMgr::RegisterAddin(const char* modulePath)
     GetOutlookVersion(version);
     HKEY root = version.Compare("12") >= 0 ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
     // A failure is logged there; registration goes on without the key.
-    WriteAddinKey(root, "Outlook", progId, description, 3);
+    WriteAddinKey(root, "Outlook", progId, description, kLoadAtStartup);
     return S_OK;
 }
 

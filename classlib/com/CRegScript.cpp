@@ -6,6 +6,7 @@
 #include <shlwapi.h>
 
 #include "classlib/win32/CRegKey.h"
+#include "classlib/win32/LastError.h"
 
 namespace {
 
@@ -432,10 +433,8 @@ bool CRegScript::LoadScript(HMODULE module, UINT id, std::string& script)
 HRESULT CRegScript::RunResource(HMODULE module, UINT id, bool registering) const
 {
     std::string script;
-    if (!LoadScript(module, id, script)) {
-        const DWORD error = GetLastError();
-        return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
-    }
+    if (!LoadScript(module, id, script))
+        return HResultFromLastError();
     // A zero inside the resource would end the text early; take it as the end.
     return Run(script.c_str(), registering);
 }

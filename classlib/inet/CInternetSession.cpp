@@ -52,35 +52,36 @@ BOOL CInternetSession::EnableStatusCallback(BOOL enable)
     return previous != INTERNET_INVALID_STATUS_CALLBACK;
 }
 
-void CInternetSession::OnStatusCallback(DWORD_PTR, DWORD, void*, DWORD) {}
-
 void CALLBACK CInternetSession::StatusCallback(HINTERNET, DWORD_PTR, DWORD, void*, DWORD)
 {
-    // The session's own callback needs the object; WinINet hands only the
-    // request's context, which the system sets to 1 everywhere, so the
-    // notification is taken and dropped here.
+    // WinINet hands only the request's context, which is the same
+    // (kInternetContext) everywhere, so the notification is taken and
+    // dropped here.
 }
 
-CHttpConnection* CInternetSession::GetHttpConnection(const char* server, INTERNET_PORT port,
-                                                     const char* userName, const char* password)
+std::unique_ptr<CHttpConnection> CInternetSession::GetHttpConnection(const char* server,
+                                                                     INTERNET_PORT port,
+                                                                     const char* userName,
+                                                                     const char* password)
 {
     HINTERNET connection = InternetConnectA(m_handle.Get(), server, port, userName, password,
                                             INTERNET_SERVICE_HTTP, 0, m_context);
     if (!connection)
         ThrowLastInternetError(m_context);
-    return new CHttpConnection(connection, server, port, m_context);
+    return std::make_unique<CHttpConnection>(connection, server, port);
 }
 
-CHttpFile* CHttpConnection::OpenRequest(const char* verb, const char* objectName,
-                                        const char* referer, DWORD_PTR context,
-                                        const char** acceptTypes, const char* version, DWORD flags)
+std::unique_ptr<CHttpFile> CHttpConnection::OpenRequest(const char* verb, const char* objectName,
+                                                        const char* referer, DWORD_PTR context,
+                                                        const char** acceptTypes,
+                                                        const char* version, DWORD flags)
 {
     HINTERNET request =
         HttpOpenRequestA(m_handle.Get(), verb, objectName, version,
                          referer && *referer ? referer : nullptr, acceptTypes, flags, context);
     if (!request)
         ThrowLastInternetError(context);
-    return new CHttpFile(request, context);
+    return std::make_unique<CHttpFile>(request, context);
 }
 
 BOOL CHttpFile::AddRequestHeaders(const char* headers, DWORD flags, int length)

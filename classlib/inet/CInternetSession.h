@@ -4,10 +4,15 @@
 // return are thrown as CInternetException, carrying the WinINet error.
 #pragma once
 
+#include <memory>
 #include <windows.h>
 #include <wininet.h>
 
 #include "classlib/strings/CString.h"
+
+// The context value every WinINet call of the system passes. Nothing tells
+// requests apart by it: the status callback drops what it is given.
+inline constexpr DWORD_PTR kInternetContext = 1;
 
 class CInternetException {
 public:
@@ -58,7 +63,7 @@ class CHttpConnection;
 class CInternetSession {
 public:
     // InternetOpen with these arguments; throws CInternetException on failure.
-    CInternetSession(const char* agent, DWORD_PTR context = 1,
+    CInternetSession(const char* agent, DWORD_PTR context = kInternetContext,
                      DWORD accessType = INTERNET_OPEN_TYPE_PRECONFIG,
                      const char* proxyName = nullptr, const char* proxyBypass = nullptr,
                      DWORD flags = 0);
@@ -66,15 +71,15 @@ public:
     CInternetSession& operator=(const CInternetSession&) = delete;
     virtual ~CInternetSession();
 
-    // Turns the status callback (OnStatusCallback) on or off.
+    // Installs (or removes) a status callback on the session, which takes
+    // WinINet's notifications and drops them.
     BOOL EnableStatusCallback(BOOL enable = TRUE);
-    virtual void OnStatusCallback(DWORD_PTR context, DWORD status, void* info, DWORD infoLength);
 
-    // A new HTTP connection to the server (the caller deletes it); throws
-    // CInternetException on failure.
-    CHttpConnection* GetHttpConnection(const char* server, INTERNET_PORT port,
-                                       const char* userName = nullptr,
-                                       const char* password = nullptr);
+    // A new HTTP connection to the server; throws CInternetException on
+    // failure.
+    std::unique_ptr<CHttpConnection> GetHttpConnection(const char* server, INTERNET_PORT port,
+                                                       const char* userName = nullptr,
+                                                       const char* password = nullptr);
     void Close() { m_handle.Close(); }
 
     HINTERNET GetHandle() const { return m_handle.Get(); }
@@ -90,18 +95,19 @@ private:
 
 class CHttpConnection {
 public:
-    CHttpConnection(HINTERNET connection, const char* server, INTERNET_PORT port, DWORD_PTR context)
-        : m_handle(connection), m_server(server), m_port(port), m_context(context)
+    CHttpConnection(HINTERNET connection, const char* server, INTERNET_PORT port)
+        : m_handle(connection), m_server(server), m_port(port)
     {}
     CHttpConnection(const CHttpConnection&) = delete;
     CHttpConnection& operator=(const CHttpConnection&) = delete;
     virtual ~CHttpConnection() = default;
 
-    // A new request (the caller deletes it); throws CInternetException on
-    // failure. acceptTypes ends with a null entry.
-    CHttpFile* OpenRequest(const char* verb, const char* objectName, const char* referer,
-                           DWORD_PTR context, const char** acceptTypes, const char* version,
-                           DWORD flags);
+    // A new request; throws CInternetException on failure. acceptTypes ends
+    // with a null entry.
+    std::unique_ptr<CHttpFile> OpenRequest(const char* verb, const char* objectName,
+                                           const char* referer, DWORD_PTR context,
+                                           const char** acceptTypes, const char* version,
+                                           DWORD flags);
     void Close() { m_handle.Close(); }
 
     HINTERNET GetHandle() const { return m_handle.Get(); }
@@ -112,7 +118,6 @@ private:
     CInternetHandle m_handle;
     CString m_server;
     INTERNET_PORT m_port;
-    DWORD_PTR m_context;
 };
 
 class CHttpFile {
@@ -128,8 +133,9 @@ public:
     // These throw CInternetException when WinINet fails.
     BOOL SendRequest(const char* headers = nullptr, DWORD headersLength = 0,
                      const void* optional = nullptr, DWORD optionalLength = 0);
-    BOOL SendRequestEx(DWORD totalLength, DWORD flags = HSR_INITIATE, DWORD_PTR context = 1);
-    BOOL EndRequest(DWORD flags = 0, DWORD_PTR context = 1);
+    BOOL SendRequestEx(DWORD totalLength, DWORD flags = HSR_INITIATE,
+                       DWORD_PTR context = kInternetContext);
+    BOOL EndRequest(DWORD flags = 0, DWORD_PTR context = kInternetContext);
     // Bytes read, 0 at the end of the response.
     UINT Read(void* buffer, UINT count);
     void Write(const void* buffer, UINT count);

@@ -3,13 +3,19 @@
 #include <commctrl.h>
 
 #include "classlib/ui/CommonControls.h"
+#include "classlib/win32/Gdi.h"
+
+namespace {
+// The high word of a style is the window's (WS_*); the low word the control's.
+constexpr DWORD kWindowStyles = 0xFFFF0000;
+} // namespace
 
 BOOL CStatusBar::Create(HWND parent, DWORD style, UINT id)
 {
     InitCommonControlsOnce();
     // Keep the window styles; the bar's own placement bits mean nothing to
     // the status window class, which docks at the bottom by itself.
-    DWORD windowStyle = (style & 0xFFFF0000) | CCS_BOTTOM;
+    DWORD windowStyle = (style & kWindowStyles) | CCS_BOTTOM;
     HWND hwnd = ::CreateWindowExA(0, STATUSCLASSNAMEA, "", windowStyle, 0, 0, 0, 0, parent,
                                   reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
                                   ::GetModuleHandleA(nullptr), nullptr);
@@ -26,19 +32,17 @@ BOOL CStatusBar::SetIndicators(const UINT* ids, int count)
     if (!m_hWnd || count <= 0)
         return FALSE;
     m_panes.assign(count, Pane{});
-    HDC dc = ::GetDC(m_hWnd);
-    HGDIOBJ oldFont = ::SelectObject(dc, reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)));
+    CWindowDC dc(m_hWnd);
+    CDCSelection font(dc.Get(), reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)));
     for (int i = 0; i < count; ++i) {
         Pane& pane = m_panes[i];
         pane.id = ids ? ids[i] : 0;
         if (pane.id)
             pane.text.LoadString(pane.id);
         SIZE extent{};
-        ::GetTextExtentPoint32A(dc, pane.text, pane.text.GetLength(), &extent);
+        ::GetTextExtentPoint32A(dc.Get(), pane.text, pane.text.GetLength(), &extent);
         pane.width = extent.cx;
     }
-    ::SelectObject(dc, oldFont);
-    ::ReleaseDC(m_hWnd, dc);
     m_panes.back().style = SBPS_STRETCH;
     Layout();
     for (int i = 0; i < count; ++i)

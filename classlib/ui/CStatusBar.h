@@ -12,7 +12,10 @@
 // Placement of a bar in its parent. The status bar always docks at the
 // bottom; the bits are accepted so that callers can state it.
 inline constexpr DWORD CBRS_BOTTOM = 0x00008200;
-// The id a frame's status bar has by convention.
+// The ids of bars docked at a frame's edges, by convention, and among them
+// the status bar's.
+inline constexpr UINT AFX_IDW_CONTROLBAR_FIRST = 0xE800;
+inline constexpr UINT AFX_IDW_CONTROLBAR_LAST = 0xE8FF;
 inline constexpr UINT AFX_IDW_STATUS_BAR = 0xE801;
 
 // Pane styles.

@@ -13,7 +13,7 @@ BOOL CFile::Open(const char* path, UINT flags)
         access = GENERIC_READ | GENERIC_WRITE;
 
     DWORD share = 0;
-    switch (flags & 0x70) {
+    switch (flags & shareMask) {
     case shareDenyWrite:
         share = FILE_SHARE_READ;
         break;

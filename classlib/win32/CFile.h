@@ -19,6 +19,7 @@ public:
         shareDenyWrite = 0x0020,
         shareDenyRead = 0x0030,
         shareDenyNone = 0x0040,
+        shareMask = 0x0070,      // where the share mode is among the flags
         modeNoInherit = 0x0080,  // handles are never inherited; accepted as given
         modeCreate = 0x1000,     // create; truncates unless modeNoTruncate
         modeNoTruncate = 0x2000, // with modeCreate: open an existing file as it is

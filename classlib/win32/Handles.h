@@ -1,120 +1,40 @@
-// Owning holders for kernel handles. Two kinds, kept apart because the
-// APIs disagree on what "no handle" is: CreateFile gives INVALID_HANDLE_VALUE,
-// most other creators give null.
+// Owning holders for kernel handles, one type per kind. Kernel objects and
+// files are closed with CloseHandle, but their creators disagree on what
+// "no handle" is: CreateFile gives INVALID_HANDLE_VALUE, most others null.
+// FindFirstFile also gives INVALID_HANDLE_VALUE, yet its search handle is
+// no kernel handle at all and is closed only with FindClose.
 #pragma once
 
-#include <utility>
 #include <windows.h>
 
-template <HANDLE (*Invalid)()>
-class CUniqueHandle {
-public:
-    CUniqueHandle() = default;
-    explicit CUniqueHandle(HANDLE handle) : m_handle(handle) {}
-    CUniqueHandle(const CUniqueHandle&) = delete;
-    CUniqueHandle& operator=(const CUniqueHandle&) = delete;
-    CUniqueHandle(CUniqueHandle&& other) noexcept : m_handle(other.Detach()) {}
-    CUniqueHandle& operator=(CUniqueHandle&& other) noexcept
-    {
-        Reset(other.Detach());
-        return *this;
-    }
-    ~CUniqueHandle() { Reset(); }
+#include "classlib/win32/CUniqueHandle.h"
 
-    HANDLE Get() const { return m_handle; }
-    bool IsValid() const { return m_handle != Invalid(); }
-    explicit operator bool() const { return IsValid(); }
+namespace handle_kind {
 
-    // Closes the held handle (if any) and takes the new one.
-    void Reset(HANDLE handle = Invalid())
-    {
-        if (IsValid())
-            CloseHandle(m_handle);
-        m_handle = handle;
-    }
-
-    // Hands the handle to the caller, who must close it.
-    HANDLE Detach() { return std::exchange(m_handle, Invalid()); }
-
-private:
-    HANDLE m_handle = Invalid();
+struct Kernel {
+    using Type = HANDLE;
+    static Type None() { return nullptr; }
+    static void Close(Type handle) { CloseHandle(handle); }
 };
 
-namespace handle_detail {
-inline HANDLE Null()
-{
-    return nullptr;
-}
-inline HANDLE InvalidValue()
-{
-    return INVALID_HANDLE_VALUE;
-}
-} // namespace handle_detail
+struct File {
+    using Type = HANDLE;
+    static Type None() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type handle) { CloseHandle(handle); }
+};
+
+struct Find {
+    using Type = HANDLE;
+    static Type None() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type handle) { FindClose(handle); }
+};
+
+} // namespace handle_kind
 
 // Events, processes, threads, mappings: null means none.
-using CKernelHandle = CUniqueHandle<handle_detail::Null>;
-// CreateFile and FindFirstFile style: INVALID_HANDLE_VALUE means none.
-using CFileHandle = CUniqueHandle<handle_detail::InvalidValue>;
-
-// Owns a FindFirstFile search handle.
-class CFindHandle {
-public:
-    CFindHandle() = default;
-    explicit CFindHandle(HANDLE handle) : m_handle(handle) {}
-    CFindHandle(const CFindHandle&) = delete;
-    CFindHandle& operator=(const CFindHandle&) = delete;
-    ~CFindHandle()
-    {
-        if (IsValid())
-            FindClose(m_handle);
-    }
-    HANDLE Get() const { return m_handle; }
-    bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE m_handle = INVALID_HANDLE_VALUE;
-};
-
-// Owns a block from HeapAlloc/GlobalAlloc/LocalAlloc's LocalAlloc family,
-// as FormatMessage hands out.
-class CLocalMem {
-public:
-    CLocalMem() = default;
-    CLocalMem(const CLocalMem&) = delete;
-    CLocalMem& operator=(const CLocalMem&) = delete;
-    ~CLocalMem()
-    {
-        if (m_mem)
-            LocalFree(m_mem);
-    }
-    HLOCAL* Put() { return &m_mem; }
-    HLOCAL Get() const { return m_mem; }
-
-private:
-    HLOCAL m_mem = nullptr;
-};
-
-// Owns a critical section for its lifetime; CLock holds it for a scope.
-class CCriticalSection {
-public:
-    CCriticalSection() { InitializeCriticalSection(&m_section); }
-    CCriticalSection(const CCriticalSection&) = delete;
-    CCriticalSection& operator=(const CCriticalSection&) = delete;
-    ~CCriticalSection() { DeleteCriticalSection(&m_section); }
-    void Lock() { EnterCriticalSection(&m_section); }
-    void Unlock() { LeaveCriticalSection(&m_section); }
-
-private:
-    CRITICAL_SECTION m_section;
-};
-
-class CLock {
-public:
-    explicit CLock(CCriticalSection& section) : m_section(section) { m_section.Lock(); }
-    CLock(const CLock&) = delete;
-    CLock& operator=(const CLock&) = delete;
-    ~CLock() { m_section.Unlock(); }
-
-private:
-    CCriticalSection& m_section;
-};
+using CKernelHandle = CUniqueHandle<handle_kind::Kernel>;
+// CreateFile's files (and other CreateFile-style creators): INVALID_HANDLE_VALUE
+// means none.
+using CFileHandle = CUniqueHandle<handle_kind::File>;
+// A FindFirstFile search: INVALID_HANDLE_VALUE means none; closed with FindClose.
+using CFindHandle = CUniqueHandle<handle_kind::Find>;

@@ -6,6 +6,12 @@
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
 
+namespace {
+// A proxy address of type SMTP; the primary one has it in capitals.
+constexpr const char kSmtpPrefix[] = "SMTP:";
+constexpr size_t kSmtpPrefixLength = sizeof kSmtpPrefix - 1;
+} // namespace
+
 HRESULT CProxy::CreateSizedAddressList(ULONG count, LPADRLIST* list)
 {
     CLogBlock block("CProxy::CreateSizedAddressList");
@@ -238,13 +244,15 @@ HRESULT FindSmtpProxyAddress(IMAPIProp* user, CString& address)
     for (int pass = 0; pass < 2; ++pass) {
         for (ULONG i = 0; i < values; ++i) {
             const char* text = texts[i];
-            if (!text || std::strlen(text) <= 4)
+            if (!text || std::strlen(text) < kSmtpPrefixLength)
                 continue;
-            const bool primary = std::strncmp(text, "SMTP:", 5) == 0;
-            const bool secondary = CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text, 5,
-                                                  "smtp:", 5) == CSTR_EQUAL;
+            const bool primary = std::strncmp(text, kSmtpPrefix, kSmtpPrefixLength) == 0;
+            const bool secondary =
+                CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text,
+                               static_cast<int>(kSmtpPrefixLength), kSmtpPrefix,
+                               static_cast<int>(kSmtpPrefixLength)) == CSTR_EQUAL;
             if (pass == 0 ? primary : secondary) {
-                address = text + 5;
+                address = text + kSmtpPrefixLength;
                 return S_OK;
             }
         }

@@ -6,6 +6,8 @@
 
 #include "classlib/com/Barrier.h"
 #include "classlib/win32/CRegKey.h"
+#include "classlib/win32/Handles.h"
+#include "classlib/win32/Memory.h"
 #include "shared/config/ProductKey.h"
 #include "shared/xml/XmlEscape.h"
 

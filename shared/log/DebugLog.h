@@ -10,7 +10,7 @@
 #include <windows.h>
 
 #include "classlib/strings/CString.h"
-#include "classlib/win32/Handles.h"
+#include "classlib/win32/CCriticalSection.h"
 
 class CDebugLog {
 public:
@@ -19,7 +19,11 @@ public:
     static constexpr DWORD kFile = 0x8;
     static constexpr DWORD kConsole = 0x10;
     static constexpr DWORD kMessageBox = 0x20;
-    static constexpr DWORD kDefaultFlags = 0x199; // XML, file, console, 0x80, 0x100
+    // On by default and kept in the stored value, these two select no
+    // output of their own.
+    static constexpr DWORD kInertBit7 = 0x80;
+    static constexpr DWORD kInertBit8 = 0x100;
+    static constexpr DWORD kDefaultFlags = kXml | kFile | kConsole | kInertBit7 | kInertBit8;
 
     // Level bits.
     static constexpr DWORD kErrors = 1;

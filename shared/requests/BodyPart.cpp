@@ -5,6 +5,7 @@
 
 #include "classlib/com/CBstr.h"
 #include "classlib/win32/CFile.h"
+#include "classlib/win32/LastError.h"
 #include "shared/log/DebugLog.h"
 #include "shared/requests/FileMgr.h"
 
@@ -74,12 +75,11 @@ HRESULT CBodyPart::SaveAsFile(const char* path)
         return E_POINTER;
     wchar_t wide[kMaxSavePath + 1];
     if (!MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, path, -1, wide, kMaxSavePath + 1)) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_INSUFFICIENT_BUFFER) {
+        if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
             TheLog().Error("CBodyPart::SaveAsFile: the path is too long");
             return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
         }
-        return HRESULT_FROM_WIN32(error);
+        return HResultFromLastError();
     }
     CVariant target;
     target.vt = VT_BSTR;

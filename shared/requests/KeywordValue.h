@@ -15,6 +15,9 @@ public:
 
     bool IsRoleRow() const { return m_tag == kRoleRowTag; }
 
+    // The m_stringN and m_intN fields mirror the record's layout: they keep
+    // the places of fields that nothing in the system gives a meaning, so
+    // the named ones stay in their order, and copies carry them along.
     CString m_key; // the label
     CString m_string1;
     CString m_value;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "classlib/win32/CFile.h"
+#include "classlib/win32/CRegKey.h"
 #include "shared/log/DebugLog.h"
 #include "shared/requests/FileMgr.h"
 #include "shared/config/ProductKey.h"
@@ -34,18 +35,15 @@ HRESULT GetProductDataFolder(CString& path)
     }
     // A profile without an application-data folder: the machine-wide data
     // path with a folder per user.
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProductKeyPath, 0,
-                        const_cast<char*>("Application Global Data"), 0, KEY_ALL_ACCESS, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS)
+    CRegKey key;
+    if (key.Create(HKEY_LOCAL_MACHINE, kProductKeyPath, "Application Global Data",
+                   KEY_ALL_ACCESS) != ERROR_SUCCESS)
         return E_FAIL;
+    // One byte short of the buffer: a value stored without its zero still ends in one.
     char dataPath[MAX_PATH] = {};
     DWORD size = sizeof dataPath - 1;
     DWORD type = 0;
-    const LONG read =
-        RegQueryValueExA(key, "Path", nullptr, &type, reinterpret_cast<BYTE*>(dataPath), &size);
-    RegCloseKey(key);
-    if (read != ERROR_SUCCESS)
+    if (key.QueryValue("Path", &type, dataPath, &size) != ERROR_SUCCESS)
         return E_FAIL;
     char user[257] = {};
     DWORD userLength = sizeof user - 1;

@@ -19,6 +19,10 @@ public:
     // signer has no name.
     const CString& RowKey() const { return m_name.IsEmpty() ? m_email : m_name; }
 
+    // m_first, m_second and the m_stringN fields mirror the record's layout:
+    // they keep the places of fields that nothing in the system gives a
+    // meaning, so the named ones stay in their order, and copies carry them
+    // along.
     int m_first = 1;
     int m_skip = 0; // no sequence number, not written to a template file
     int m_second = 0;

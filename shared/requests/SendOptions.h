@@ -17,6 +17,9 @@ public:
     // 1 and the file's path in path, or 0 (no file left behind).
     int WriteXml(CString& path);
 
+    // The m_stringN and m_intN fields mirror the record's layout: they keep
+    // the places of fields that nothing in the system gives a meaning, so
+    // the named ones stay in their order, and copies carry them along.
     CString m_string1; // not written
     CString m_password;
     int m_signatureType = 0; // index into "electronic;written;both"

@@ -23,6 +23,9 @@ public:
     void OwnEmbeddedFile(bool own) { m_ownsEmbedded = own; }
     bool OwnsEmbeddedFile() const { return m_ownsEmbedded; }
 
+    // The m_stringN and m_intN fields mirror the record's layout: they keep
+    // the places of fields that nothing in the system gives a meaning, so
+    // the named ones stay in their order, and copies carry them along.
     CString m_key; // the file's path when the template was made
     CString m_name;
     CString m_string1;

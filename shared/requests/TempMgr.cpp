@@ -7,15 +7,6 @@
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
 
-namespace {
-
-struct FindCloser {
-    void operator()(HANDLE handle) const { FindClose(handle); }
-};
-using FindHandle = std::unique_ptr<void, FindCloser>;
-
-} // namespace
-
 int CTempMgr::LoadTemplates(const char* folder)
 {
     DeleteAll();
@@ -31,10 +22,9 @@ int CTempMgr::LoadTemplates(const char* folder)
         CString pattern;
         pattern.Format("%s\\*.xml", where.GetString());
         WIN32_FIND_DATAA data{};
-        HANDLE first = FindFirstFileA(pattern, &data);
-        if (first == INVALID_HANDLE_VALUE)
+        CFindHandle search(FindFirstFileA(pattern, &data));
+        if (!search)
             return 0;
-        FindHandle search(first);
         do {
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 continue;
@@ -48,7 +38,7 @@ int CTempMgr::LoadTemplates(const char* folder)
             loaded->m_fileTimeHigh = data.ftLastWriteTime.dwHighDateTime;
             m_templates.AddTail(loaded.get());
             loaded.release();
-        } while (FindNextFileA(search.get(), &data));
+        } while (FindNextFileA(search.Get(), &data));
     } catch (const std::bad_alloc&) {
         TheLog().Error("CTempMgr::LoadTemplates: out of memory");
     }

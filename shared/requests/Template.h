@@ -89,6 +89,9 @@ public:
 
     bool IsBroadcast() const { return m_sendOptions.m_sendMode == CSendOptions::kBroadcast; }
 
+    // The m_stringN and m_intN fields mirror the record's layout: they keep
+    // the places of fields that nothing in the system gives a meaning, so
+    // the named ones stay in their order, and copies carry them along.
     CTypedPtrList<CRecip> m_signers;
     CTypedPtrList<CRole> m_roles;
     CTypedPtrList<CKeywordValue> m_keywordValues;

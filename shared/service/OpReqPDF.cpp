@@ -5,7 +5,10 @@
 
 namespace {
 constexpr const char* kMethod = "DownloadSignedDocument";
-}
+// How the service's error report begins where a document was expected.
+constexpr const char kErrorMark[] = "ERROR:";
+constexpr UINT kErrorMarkLength = sizeof kErrorMark - 1;
+} // namespace
 
 OpReqPDF::OpReqPDF(const char* serviceUrl) : CWebSvrOp(serviceUrl)
 {
@@ -53,13 +56,13 @@ int OpReqPDF::ParseResponse()
         hr = E_FAIL;
     } else if (SUCCEEDED(hr)) {
         // A result that is the service's error report rather than a document.
-        char head[7] = {};
+        char head[sizeof kErrorMark] = {};
         CFile base64;
         if (base64.Open(signedCopy->GetBase64Path(), CFile::modeRead | CFile::shareDenyNone)) {
-            const UINT read = base64.Read(head, 6);
+            const UINT read = base64.Read(head, kErrorMarkLength);
             if (read == 0) {
                 hr = E_FAIL;
-            } else if (read == 6 && CString(head) == "ERROR:") {
+            } else if (read == kErrorMarkLength && CString(head) == kErrorMark) {
                 base64.SeekToBegin();
                 char text[1024] = {};
                 base64.Read(text, sizeof text - 1);

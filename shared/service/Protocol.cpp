@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
@@ -34,12 +35,10 @@ HRESULT CProtocol::Connect(const char* url)
 
 void CProtocol::Disconnect()
 {
-    CServiceGlobals& globals = ServiceGlobals();
-    if (globals.api) {
-        globals.api->Close();
-        delete globals.api;
-        globals.api = nullptr;
-    }
+    // The process's API was made by Connect and goes here.
+    std::unique_ptr<CWebSvrAPI> api(std::exchange(ServiceGlobals().api, nullptr));
+    if (api)
+        api->Close();
 }
 
 HRESULT CProtocol::ConnectForLogin()

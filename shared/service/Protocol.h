@@ -17,8 +17,10 @@ public:
     ~CProtocol() override;
 
     // Opens (or reuses) the process's connection and makes url its service
-    // URL. 0, E_OUTOFMEMORY or E_FAIL.
+    // URL; the first call makes the process's web-service API. 0,
+    // E_OUTOFMEMORY or E_FAIL.
     HRESULT Connect(const char* url);
+    // Closes the process's connection and deletes its web-service API.
     void Disconnect();
 
     // Runs the login operation in one call with these credentials; the

@@ -13,9 +13,4 @@ public:
     // Opens the process's protocol object on url (null: the configured
     // service URL). E_INVALIDARG when there is no protocol object yet.
     HRESULT FireUpProtocol(const char* url);
-
-protected:
-    // For the derived sinks and buttons (their host objects).
-    void* m_owner = nullptr;
-    void* m_context = nullptr;
 };

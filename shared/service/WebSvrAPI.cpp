@@ -4,7 +4,7 @@
 #include "shared/log/DebugLog.h"
 #include "shared/service/ServiceGlobals.h"
 
-BOOL CWebSvrSession::Connect()
+std::unique_ptr<CHttpConnection> CWebSvrSession::Connect()
 {
     try {
         EnableStatusCallback(TRUE);
@@ -13,17 +13,16 @@ BOOL CWebSvrSession::Connect()
         CServiceGlobals& globals = ServiceGlobals();
         if (globals.serverName.IsEmpty())
             globals.serverName = CurrentServiceHost();
-        globals.connection = GetHttpConnection(globals.serverName, port, nullptr, nullptr);
-        return TRUE;
+        return GetHttpConnection(globals.serverName, port, nullptr, nullptr);
     } catch (const CInternetException& failure) {
         failure.ReportError(MB_OK);
-        return FALSE;
+        return nullptr;
     }
 }
 
 BOOL CWebSvrAPI::Open()
 {
-    if (m_open)
+    if (m_connection)
         return TRUE;
     try {
         if (!m_session)
@@ -32,20 +31,21 @@ BOOL CWebSvrAPI::Open()
         TheLog().Error("CWebSvrAPI::Open: the internet session cannot be opened");
         return FALSE;
     }
-    if (!m_session->Connect())
+    m_connection = m_session->Connect();
+    if (!m_connection)
         return FALSE;
-    m_open = 1;
+    ServiceGlobals().connection = m_connection.get();
     return TRUE;
 }
 
 void CWebSvrAPI::Close()
 {
     CServiceGlobals& globals = ServiceGlobals();
-    if (m_open) {
-        delete globals.connection;
-        globals.connection = nullptr;
+    if (m_connection) {
+        if (globals.connection == m_connection.get())
+            globals.connection = nullptr;
+        m_connection.reset();
         globals.serverName.Empty();
-        m_open = 0;
     }
     m_session.reset();
     m_serviceUrl.Empty();

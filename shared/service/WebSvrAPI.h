@@ -1,7 +1,7 @@
 // CWebSvrAPI: the process's one WinINet session and HTTP connection to the
-// signature service. Every operation of the process posts its request over
-// this connection; reconnecting to another URL keeps the connection that is
-// open.
+// signature service. It owns both; the process's service globals only
+// point at the connection, for the operations that post their requests
+// over it. Reconnecting to another URL keeps the connection that is open.
 #pragma once
 
 #include <memory>
@@ -13,15 +13,14 @@
 class CWebSvrSession : public CInternetSession {
 public:
     explicit CWebSvrSession(const char* agent)
-        : CInternetSession(agent, 1, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)
+        : CInternetSession(agent, kInternetContext, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
+                           0)
     {}
 
-    // Opens the HTTP connection to the process's server (the default host
-    // when none is set) on the configured port and makes it the process's.
-    // A WinINet failure is shown to the user; FALSE then.
-    BOOL Connect();
-
-    void OnStatusCallback(DWORD_PTR, DWORD, void*, DWORD) override {}
+    // Opens an HTTP connection to the process's server (the default host,
+    // which then becomes the server, when none is set) on the configured
+    // port. A WinINet failure is shown to the user; null then.
+    std::unique_ptr<CHttpConnection> Connect();
 };
 
 class CWebSvrAPI : public CObject {
@@ -30,12 +29,12 @@ public:
     ~CWebSvrAPI() override { Close(); }
 
     // TRUE when the session and the connection are open (opening them when
-    // needed).
+    // needed); the connection is then the process's.
     BOOL Open();
     // Closes the connection and the session and forgets the URL.
     void Close();
 
-    bool IsOpen() const { return m_open != 0; }
+    bool IsOpen() const { return m_connection != nullptr; }
     const CString& GetServiceUrl() const { return m_serviceUrl; }
     const CString& GetUserAgent() const { return m_userAgent; }
 
@@ -43,6 +42,7 @@ public:
 
 private:
     std::unique_ptr<CWebSvrSession> m_session;
-    int m_open = 0;
+    // Open exactly while the API is: it is opened last and closed first.
+    std::unique_ptr<CHttpConnection> m_connection;
     CString m_userAgent;
 };

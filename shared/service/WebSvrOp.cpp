@@ -18,8 +18,6 @@ namespace {
 
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT |
                                 INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION;
-constexpr const char kTraceEnd[] = "</XmlLog>\n";
-constexpr LONGLONG kTraceEndLength = sizeof kTraceEnd - 1;
 
 CString ConnectionFailedText()
 {
@@ -37,17 +35,10 @@ bool IsReadableStatus(DWORD status)
 
 } // namespace
 
-CServiceGlobals& ServiceGlobals()
-{
-    static CServiceGlobals globals;
-    return globals;
-}
-
-CWebSvrOp::CWebSvrOp(const char* serviceUrl) : m_fullUrl(serviceUrl)
+CWebSvrOp::CWebSvrOp(const char* serviceUrl)
+    : m_trace(CConfig().GetLogXML() == 1), m_fullUrl(serviceUrl)
 {
     SplitUrl(m_fullUrl);
-    CConfig config;
-    m_xmlTrace = config.GetLogXML() == 1 ? 1 : 0;
 }
 
 CWebSvrOp::~CWebSvrOp()
@@ -144,53 +135,10 @@ void CWebSvrOp::ReleaseUpload()
     m_requestFile.Reset();
     if (m_bodyFromFile) {
         m_uploadFile.Close();
-        m_uploadOpen = 0;
         if (!m_requestFilePath.IsEmpty())
             DeleteFileA(m_requestFilePath);
     }
     m_sendBuffer.reset();
-}
-
-void CWebSvrOp::LogXml(const char* textOrPath, bool isPath)
-{
-    if (!m_xmlTrace || !textOrPath)
-        return;
-    char temp[MAX_PATH + 1];
-    DWORD length = GetTempPathA(MAX_PATH, temp);
-    if (length == 0 || length > MAX_PATH)
-        return;
-    CString path;
-    path.Format("%s\\%sDebug.xml", temp, "Quillet");
-
-    CFile trace;
-    if (!trace.Open(path, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite))
-        return;
-    const LONGLONG size = trace.SeekToEnd();
-    if (size <= 0) {
-        trace.Write("<XmlLog>\n", 9);
-    } else if (size >= kTraceEndLength) {
-        // Steps back over the closing tag only where the file really ends
-        // with it; a file cut short (or someone else's) is added to as it is.
-        char tail[kTraceEndLength];
-        trace.Seek(-kTraceEndLength, CFile::end);
-        if (trace.Read(tail, sizeof tail) == sizeof tail &&
-            std::memcmp(tail, kTraceEnd, sizeof tail) == 0)
-            trace.Seek(-kTraceEndLength, CFile::end);
-        else
-            trace.SeekToEnd();
-    }
-
-    if (isPath) {
-        CFile source;
-        if (source.Open(textOrPath, CFile::modeRead | CFile::shareDenyNone)) {
-            char piece[2047];
-            for (UINT read; (read = source.Read(piece, sizeof piece)) > 0;)
-                trace.Write(piece, read);
-        }
-    } else {
-        trace.Write(textOrPath, static_cast<UINT>(std::strlen(textOrPath)));
-    }
-    trace.Write(kTraceEnd, static_cast<UINT>(kTraceEndLength));
 }
 
 int CWebSvrOp::ParseSoapFault()
@@ -294,7 +242,6 @@ void CWebSvrOp::ForgetLastRun()
     ReleaseUpload();
     m_receiveBuffer.reset();
     m_responseFile.Close();
-    m_responseOpen = 0;
     if (!m_responseFilePath.IsEmpty())
         DeleteFileA(m_responseFilePath);
     m_responseFilePath.Empty();
@@ -347,8 +294,8 @@ int CWebSvrOp::Open(HWND window, UINT message)
         flags |= INTERNET_FLAG_SECURE;
     const char* acceptTypes[] = {"text/xml", nullptr};
     if (globals.connection)
-        m_request.reset(globals.connection->OpenRequest(m_verb, globals.objectPath, "", 1,
-                                                        acceptTypes, "HTTP/1.1", flags));
+        m_request = globals.connection->OpenRequest(
+            m_verb, globals.objectPath, "", kInternetContext, acceptTypes, "HTTP/1.1", flags);
     if (!m_request) {
         TheLog().Comment("CWebSvrOp::Run: OpenRequest FAILED");
         return 0;
@@ -363,13 +310,12 @@ int CWebSvrOp::Open(HWND window, UINT message)
             TheLog().Comment("CWebSvrOp::Run: AddRequestHeaders FAILED");
             return 0;
         }
-        if (!m_request->SendRequestEx(m_uploadSize, HSR_INITIATE, 1)) {
+        if (!m_request->SendRequestEx(m_uploadSize, HSR_INITIATE, kInternetContext)) {
             TheLog().Comment("CWebSvrOp::Run: SendRequestEx FAILED");
             return 0;
         }
         if (!m_uploadFile.Open(m_requestFilePath, CFile::modeRead | CFile::shareDenyWrite))
             return 0;
-        m_uploadOpen = 1;
         m_sendBuffer.reset(new (std::nothrow) char[kSendChunk + 1]);
         if (!m_sendBuffer)
             return 0;
@@ -384,7 +330,7 @@ bool CWebSvrOp::SendChunk()
     if (read == 0)
         return false;
     m_sendBuffer[read] = '\0';
-    LogXml(m_sendBuffer.get(), false);
+    m_trace.AppendText(m_sendBuffer.get());
     m_request->Write(m_sendBuffer.get(), read);
     m_bytesSent += read;
     return read == kSendChunk;
@@ -405,7 +351,7 @@ int CWebSvrOp::Send(HWND window, UINT message)
         }
         return 1;
     }
-    LogXml(m_requestBody, false);
+    m_trace.AppendText(m_requestBody);
     if (!m_request->SendRequest(m_requestHeaders, m_requestHeaders.GetLength(),
                                 m_requestBody.GetString(), m_requestBody.GetLength()))
         return 0;
@@ -416,28 +362,27 @@ int CWebSvrOp::Send(HWND window, UINT message)
 void CWebSvrOp::SendWhole()
 {
     if (!m_bodyFromFile) {
-        LogXml(m_requestBody, false);
+        m_trace.AppendText(m_requestBody);
         m_request->SendRequest(m_requestHeaders, m_requestHeaders.GetLength(),
                                m_requestBody.GetString(), m_requestBody.GetLength());
         return;
     }
     // The request file is still there: it is streamed once more.
-    m_request->SendRequestEx(m_uploadSize, HSR_INITIATE, 1);
+    m_request->SendRequestEx(m_uploadSize, HSR_INITIATE, kInternetContext);
     if (!m_uploadFile.Open(m_requestFilePath, CFile::modeRead | CFile::shareDenyWrite))
         return;
     m_bytesSent = 0;
     while (SendChunk()) {
     }
     m_uploadFile.Close();
-    m_request->EndRequest(0, 1);
+    m_request->EndRequest(0, kInternetContext);
 }
 
 int CWebSvrOp::Status(HWND window, UINT message)
 {
     if (m_bodyFromFile) {
         m_uploadFile.Close();
-        m_uploadOpen = 0;
-        m_request->EndRequest(0, 1);
+        m_request->EndRequest(0, kInternetContext);
     }
     DWORD status = 0;
     m_request->QueryInfoStatusCode(status);
@@ -472,7 +417,7 @@ UINT CWebSvrOp::ReceiveChunk()
     const UINT read = m_request->Read(m_receiveBuffer.get(), kReceiveChunk);
     if (read == 0)
         return 0;
-    if (m_responseOpen)
+    if (m_responseFile.IsOpen())
         m_responseFile.Write(m_receiveBuffer.get(), read);
     else
         m_responseText += CString(m_receiveBuffer.get(), static_cast<int>(read));
@@ -493,7 +438,6 @@ int CWebSvrOp::Read(HWND window, UINT message)
                 TheLog().Error("CWebSvrOp::Run: the response file cannot be created");
                 return 0;
             }
-            m_responseOpen = 1;
         }
     }
     for (;;) {
@@ -514,12 +458,11 @@ int CWebSvrOp::Read(HWND window, UINT message)
 int CWebSvrOp::FinishResponse()
 {
     m_responseFile.Close();
-    m_responseOpen = 0;
     m_receiveBuffer.reset();
     if (m_responseFilePath.IsEmpty())
-        LogXml(m_responseText, false);
+        m_trace.AppendText(m_responseText);
     else
-        LogXml(m_responseFilePath, true);
+        m_trace.AppendFile(m_responseFilePath);
 
     if (m_responseText.IsEmpty() && m_responseFilePath.IsEmpty())
         return 1;

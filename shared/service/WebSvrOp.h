@@ -15,6 +15,7 @@
 #include "classlib/strings/CString.h"
 #include "classlib/win32/CFile.h"
 #include "classlib/win32/Handles.h"
+#include "shared/log/XmlTrace.h"
 
 class CXMLDoc;
 
@@ -45,7 +46,6 @@ public:
     // file; returns its handle, or null.
     HANDLE PrepTxFile(const char* extension);
     void AddHeader(const char* name, const char* value, bool quoted);
-    void LogXml(const char* textOrPath, bool isPath);
     // 1 when the response is a SOAP fault or unusable.
     int ParseSoapFault();
     // Closes and deletes the request file and frees the send buffer.
@@ -94,20 +94,17 @@ protected:
     CString m_soapAction;
     CString m_verb = "POST";
     CString m_contentType = "text/xml; charset=utf-8";
-    CString m_acceptType;
     int m_bodyFromFile = 0;
     CString m_requestFilePath;
     CFileHandle m_requestFile;
     int m_noSoapCheck = 0;
-    int m_xmlTrace = 0;
+    CXmlTrace m_trace; // every request and response, when the setting asks
     DWORD m_uploadSize = 0;
     DWORD m_bytesSent = 0;
     std::unique_ptr<CHttpFile> m_request;
     int m_bytesReceived = 0;
-    CFile m_uploadFile;
-    int m_uploadOpen = 0;
-    CFile m_responseFile;
-    int m_responseOpen = 0;
+    CFile m_uploadFile;   // the request file, read while it is sent
+    CFile m_responseFile; // open while a response kept in a file is read
     std::unique_ptr<char[]> m_sendBuffer;
     std::unique_ptr<char[]> m_receiveBuffer;
     CString m_responseFilePath;

@@ -1,6 +1,7 @@
 #include "shared/ui/DlgLogin.h"
 
 #include "classlib/ui/CWaitCursor.h"
+#include "classlib/win32/Gdi.h"
 #include "shared/service/OpLogin.h"
 #include "shared/SharedResource.h"
 #include "shared/service/WebSvrAPI.h"
@@ -71,24 +72,20 @@ void CDlgLogin::OnTimer(UINT_PTR id)
 
 void CDlgLogin::OnPaint()
 {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(GetSafeHwnd(), &paint);
-    HBITMAP banner = static_cast<HBITMAP>(
-        LoadImageA(GetResourceModule(), MAKEINTRESOURCEA(IDB_LOGIN_BANNER), IMAGE_BITMAP, 0, 0, 0));
-    if (banner) {
-        RECT frame{};
-        m_picture.GetWindowRect(&frame);
-        ScreenToClient(&frame);
-        BITMAP info{};
-        GetObjectA(banner, sizeof info, &info);
-        HDC memory = CreateCompatibleDC(dc);
-        HGDIOBJ previous = SelectObject(memory, banner);
-        TransparentBlt(dc, frame.left, frame.top, frame.right - frame.left,
-                       frame.bottom - frame.top, memory, 0, 0, info.bmWidth, info.bmHeight,
-                       RGB(255, 0, 255));
-        SelectObject(memory, previous);
-        DeleteDC(memory);
-        DeleteObject(banner);
-    }
-    EndPaint(GetSafeHwnd(), &paint);
+    CPaintDC dc(GetSafeHwnd());
+    CGdiObject<HBITMAP> banner(static_cast<HBITMAP>(LoadImageA(
+        GetResourceModule(), MAKEINTRESOURCEA(IDB_LOGIN_BANNER), IMAGE_BITMAP, 0, 0, 0)));
+    if (!banner)
+        return;
+    RECT frame{};
+    m_picture.GetWindowRect(&frame);
+    ScreenToClient(&frame);
+    BITMAP info{};
+    GetObjectA(banner.Get(), sizeof info, &info);
+    CMemoryDC memory(CreateCompatibleDC(dc.Get()));
+    CDCSelection selected(memory.Get(), banner.Get());
+    // Magenta is the banner's transparent colour.
+    TransparentBlt(dc.Get(), frame.left, frame.top, frame.right - frame.left,
+                   frame.bottom - frame.top, memory.Get(), 0, 0, info.bmWidth, info.bmHeight,
+                   RGB(255, 0, 255));
 }

@@ -25,7 +25,8 @@ HRESULT CProtocolUI::Login(CCredentials& credentials)
         return S_OK;
     TheLog().Comment("Didn't find Credentials");
 
-    HWND parent = GetHost() ? CDispatcher::GetParentWindow(GetHost(), 2) : nullptr;
+    HWND parent =
+        GetHost() ? CDispatcher::GetParentWindow(GetHost(), CDispatcher::kPreferEither) : nullptr;
     CDlgLogin dialog(ServiceGlobals().api, parent);
     CIdentity identity;
     CCredentials found = credentials;

@@ -1,6 +1,7 @@
 #include "shared/ui/PumpOp.h"
 
 #include <commctrl.h>
+#include <iterator>
 
 #include "shared/log/DebugLog.h"
 #include "shared/ui/DlgError.h"
@@ -41,7 +42,7 @@ void CPumpOp::CreateStatusBar(HWND dialog)
     if (!m_statusBar.Create(dialog, WS_CHILD | WS_VISIBLE | CBRS_BOTTOM, AFX_IDW_STATUS_BAR))
         return;
     const UINT indicators[] = {IDS_PANE_BLANK_1, IDS_PANE_BLANK_2};
-    m_statusBar.SetIndicators(indicators, 2);
+    m_statusBar.SetIndicators(indicators, static_cast<int>(std::size(indicators)));
     RECT client{};
     window.GetClientRect(&client);
     m_statusBar.SetPaneInfo(0, IDS_PANE_BLANK_2, 0, (client.right - client.left) / 2 - 8);
@@ -51,7 +52,7 @@ void CPumpOp::CreateStatusBar(HWND dialog)
     m_progress.SetRange(0, 6);
     m_progress.SetPos(0);
 
-    window.RepositionBars(0xE800, 0xE8FF, IDS_PANE_BLANK_2);
+    window.RepositionBars(AFX_IDW_CONTROLBAR_FIRST, AFX_IDW_CONTROLBAR_LAST, IDS_PANE_BLANK_2);
     m_progress.Reposition(m_statusBar);
     m_statusBarMade = 1;
 }

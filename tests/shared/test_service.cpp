@@ -482,6 +482,18 @@ TEST_F(ServiceTest, ProtocolNeedsItsObjectAndReusesItsConnection)
     EXPECT_STREQ("http://127.0.0.3/other/path.asmx", ServiceGlobals().api->GetServiceUrl());
     EXPECT_EQ(S_OK, web.FireUpProtocol(nullptr));
     EXPECT_STREQ("http://127.0.0.3/services/gateway.asmx", ServiceGlobals().api->GetServiceUrl());
+
+    // The connection goes with the API, and nothing points at either after.
+    m_protocol.Disconnect();
+    EXPECT_EQ(nullptr, ServiceGlobals().api);
+    EXPECT_EQ(nullptr, ServiceGlobals().connection) << "a pointer outlived the connection";
+    EXPECT_EQ(S_OK, web.FireUpProtocol(nullptr)) << "a new API connects again";
+    ASSERT_NE(nullptr, ServiceGlobals().api);
+    EXPECT_TRUE(ServiceGlobals().api->IsOpen());
+    EXPECT_NE(nullptr, ServiceGlobals().connection);
+    OpLogin login(ServiceGlobals().api->GetServiceUrl());
+    login.m_credentials = Demo();
+    EXPECT_EQ(1, login.Run(nullptr, 0, CWebSvrOp::kPrepare)) << login.GetErrorText();
 }
 
 TEST(NormalizeDateTest, MonthDayYear)
