@@ -8,6 +8,7 @@
 // Text is narrow (process code page); conversions happen at the COM edge.
 #pragma once
 
+#include <vector>
 #include <windows.h>
 #include <msxml2.h>
 
@@ -23,7 +24,9 @@ public:
     // Replaces whatever is loaded with a new document read from the file
     // (synchronously). 0 leaves the cursor on the document and the node list
     // on its children; a document that does not parse gives S_FALSE, is
-    // logged and leaves no cursor. E_INVALIDARG for a null path.
+    // logged and leaves no cursor. A document with a DTD is refused with
+    // kXmlDtdRefused (XmlProlog.h) and leaves no document: nothing it names
+    // is ever fetched. E_INVALIDARG for a null path.
     HRESULT LoadFile(const char* path);
     // As LoadFile, from XML text.
     HRESULT LoadString(const char* text);
@@ -58,6 +61,16 @@ public:
     // The path form read as a decimal number (leading digits, 0 for none);
     // value is set only when the text read returned 0.
     HRESULT GetSingleNodeValue(const char* path, int& value);
+
+    // One child element and what GetSingleNodeValue reads of it.
+    struct ChildValue {
+        CString name;
+        CString text;        // empty when the element has no child at all
+        bool hasText = true; // false: children, but no text among them (S_FALSE)
+    };
+    // Each child element of the cursor, in document order. values is
+    // emptied first. 0, or the DOM's failure.
+    HRESULT GetChildValues(std::vector<ChildValue>& values);
 
 private:
     void Load(const char* source, bool isFile, HRESULT& hr);
