@@ -306,9 +306,8 @@ HRESULT CCfgBase::LoadDefaultValues(CXMLDoc& document)
     return S_OK;
 }
 
-HRESULT CCfgBase::GetDefaultValue(const char* name, CString& value)
+HRESULT CCfgBase::FindDefault(const char* name, CString& text, CString& exact)
 {
-    TheLog().CommentFormat("CCfgBase::GetDefaultValue for %s", name);
     if (!name)
         return E_INVALIDARG;
     CString path;
@@ -317,7 +316,6 @@ HRESULT CCfgBase::GetDefaultValue(const char* name, CString& value)
         return hr;
     path += "inkDefaults.xml";
 
-    CString text;
     bool found = false;
     {
         DefaultsCache& cache = Defaults();
@@ -351,6 +349,7 @@ HRESULT CCfgBase::GetDefaultValue(const char* name, CString& value)
                 // An element that holds only other elements has no value.
                 found = element.hasText;
                 text = element.text;
+                exact = element.exact;
                 break;
             }
         }
@@ -362,6 +361,17 @@ HRESULT CCfgBase::GetDefaultValue(const char* name, CString& value)
         TheLog().Warning("CCfgBase::GetDefaultValue: the text is too long and is ignored");
         return E_FAIL;
     }
+    return S_OK;
+}
+
+HRESULT CCfgBase::GetDefaultValue(const char* name, CString& value)
+{
+    TheLog().CommentFormat("CCfgBase::GetDefaultValue for %s", name);
+    CString text;
+    CString exact;
+    HRESULT hr = FindDefault(name, text, exact);
+    if (FAILED(hr))
+        return hr;
     value = text;
     TheLog().CommentFormat("CCfgBase::GetDefaultValue found %s", value);
     return S_OK;
@@ -369,16 +379,20 @@ HRESULT CCfgBase::GetDefaultValue(const char* name, CString& value)
 
 HRESULT CCfgBase::GetDefaultValue(const char* name, DWORD& value)
 {
+    TheLog().CommentFormat("CCfgBase::GetDefaultValue for %s", name);
     CString text;
-    HRESULT hr = GetDefaultValue(name, text);
+    CString exact;
+    HRESULT hr = FindDefault(name, text, exact);
     if (FAILED(hr))
         return hr;
+    // The digits must lead the text as written: " 1" has none.
     DWORD number = 0;
-    if (!LeadingNumber(text, number)) {
+    if (!LeadingNumber(exact, number)) {
         TheLog().Warning("CCfgBase::GetDefaultValue: the number is out of range and is ignored");
         return E_FAIL;
     }
     value = number;
+    TheLog().CommentFormatInt("CCfgBase::GetDefaultValue found %ld", static_cast<long>(number));
     return S_OK;
 }
 

@@ -116,4 +116,7 @@ private:
     // Reads "Host" (at most 255 characters); false when missing or too long,
     // and missing tells which.
     bool ReadHost(CString& host, bool& missing);
+    // The defaults file's element name: text as the DOM gives it, exact as
+    // written. 0 or E_FAIL (see GetDefaultValue).
+    HRESULT FindDefault(const char* name, CString& text, CString& exact);
 };

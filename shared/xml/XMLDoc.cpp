@@ -321,7 +321,7 @@ HRESULT CXMLDoc::LoadNodesByName(const char* name)
     return hr;
 }
 
-void CXMLDoc::FirstTextChild(IXMLDOMNode* node, CString& value, HRESULT& hr)
+void CXMLDoc::FirstTextChild(IXMLDOMNode* node, CString& value, HRESULT& hr, CString* raw)
 {
     CComPtr<IXMLDOMNode> child;
     hr = node->get_firstChild(child.Put());
@@ -352,6 +352,12 @@ void CXMLDoc::FirstTextChild(IXMLDOMNode* node, CString& value, HRESULT& hr)
     hr = child->get_text(text.Put());
     if (SUCCEEDED(hr))
         value = text.ToString();
+    if (SUCCEEDED(hr) && raw) {
+        CVariant exact;
+        hr = child->get_nodeValue(exact.Put());
+        if (SUCCEEDED(hr) && !exact.ToString(*raw))
+            raw->Empty();
+    }
 }
 
 HRESULT CXMLDoc::GetSingleNodeValue(CString& value)
@@ -421,7 +427,7 @@ HRESULT CXMLDoc::GetChildValues(std::vector<ChildValue>& values)
                     break;
                 ChildValue value;
                 value.name = name.ToString();
-                FirstTextChild(child.Get(), value.text, hr);
+                FirstTextChild(child.Get(), value.text, hr, &value.exact);
                 if (FAILED(hr))
                     break;
                 value.hasText = hr == S_OK;

@@ -66,6 +66,7 @@ public:
     struct ChildValue {
         CString name;
         CString text;        // empty when the element has no child at all
+        CString exact;       // the same text with the blanks around it, as written
         bool hasText = true; // false: children, but no text among them (S_FALSE)
     };
     // Each child element of the cursor, in document order. values is
@@ -77,7 +78,10 @@ private:
     void Resolve(const char* path, CComPtr<IXMLDOMNode>& node, HRESULT& hr) const;
     // The document for an absolute path, else the cursor (either may be null).
     CComPtr<IXMLDOMNode> BaseFor(const char* path) const;
-    static void FirstTextChild(IXMLDOMNode* node, CString& value, HRESULT& hr);
+    // raw, when given, receives the text node's value exactly as the
+    // document holds it (the text form trims the blanks around it).
+    static void FirstTextChild(IXMLDOMNode* node, CString& value, HRESULT& hr,
+                               CString* raw = nullptr);
 
     CComPtr<IXMLDOMDocument> m_document;
     CComPtr<IUnknown> m_spare;
