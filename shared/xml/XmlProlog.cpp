@@ -27,9 +27,10 @@ public:
             m_width = 2;
             m_bigEndian = true;
             m_at = 2;
-        } else if (byte(0) == '<' && byte(1) == 0) {
+        } else if (byte(0) > 0 && byte(1) == 0) {
+            // No other text the parser takes has a zero byte this early.
             m_width = 2;
-        } else if (byte(0) == 0 && byte(1) == '<') {
+        } else if (byte(0) == 0 && byte(1) > 0) {
             m_width = 2;
             m_bigEndian = true;
         }

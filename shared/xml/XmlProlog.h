@@ -16,8 +16,9 @@ inline constexpr HRESULT kXmlDtdRefused = static_cast<HRESULT>(0xC00CE584);
 // True when the prolog of text (what comes before the root element: a
 // byte-order mark, the XML declaration, processing instructions, comments
 // and blanks) holds a declaration other than a comment. Text in UTF-16 is
-// recognised by its byte-order mark or its first "<". Text that ends inside
-// its prolog is no document at all; that is left to the parser.
+// recognised by its byte-order mark or a zero byte among its first two.
+// Text that ends inside its prolog is no document at all; that is left to
+// the parser.
 bool PrologDeclaresDtd(std::string_view text);
 
 // The same for the file at path, which is read only as far as its prolog

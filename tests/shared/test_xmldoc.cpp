@@ -182,7 +182,7 @@ TEST_F(XmlDocFileTest, DocumentsWithADtdAreRefused)
     }
 
     // The same in UTF-16, either byte order, with or without its mark.
-    const std::string ascii = "<!DOCTYPE r SYSTEM \"" + url + "\"><r><v>plain</v></r>";
+    const std::string ascii = " <!DOCTYPE r SYSTEM \"" + url + "\"><r><v>plain</v></r>";
     for (int form = 0; form < 4; ++form) {
         const bool bigEndian = form & 1;
         std::string wide = form & 2 ? (bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
