@@ -1,7 +1,8 @@
 #include "shared/config/CfgBase.h"
 
-#include <cstdlib>
+#include <mutex>
 #include <shlwapi.h>
+#include <vector>
 
 #include "classlib/app/CWinApp.h"
 #include "classlib/win32/CRegKey.h"
@@ -12,6 +13,68 @@
 namespace {
 
 constexpr const char* kKeyClass = "Application Global Data";
+
+// A defaults file is a handful of hand-written lines; one far larger is not
+// ours, and parsing it would stall whoever asked for a setting.
+constexpr ULONGLONG kLongestDefaultsFile = 1 << 20;
+
+// What identifies one state of the defaults file: when it changes, it is
+// read again.
+struct FileStamp {
+    CString path;
+    FILETIME created{};
+    FILETIME written{};
+    ULONGLONG size = 0;
+
+    bool operator==(const FileStamp& other) const
+    {
+        return path == other.path && CompareFileTime(&created, &other.created) == 0 &&
+               CompareFileTime(&written, &other.written) == 0 && size == other.size;
+    }
+};
+
+bool StampOf(const CString& path, FileStamp& stamp)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    stamp.path = path;
+    stamp.created = data.ftCreationTime;
+    stamp.written = data.ftLastWriteTime;
+    stamp.size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return true;
+}
+
+// The defaults file as last read, one per process: a lookup that misses the
+// registry costs a parse only the first time and after the file changed.
+struct DefaultsCache {
+    std::mutex lock;
+    bool filled = false;
+    FileStamp stamp;
+    HRESULT loaded = E_FAIL; // E_FAIL: unreadable, or no "inkDefaults" root
+    std::vector<CXMLDoc::ChildValue> values;
+};
+
+DefaultsCache& Defaults()
+{
+    static DefaultsCache cache;
+    return cache;
+}
+
+// The decimal number the text begins with; text without leading digits is
+// 0. False for a number no DWORD holds, which is refused rather than cut.
+bool LeadingNumber(const char* text, DWORD& value)
+{
+    ULONGLONG number = 0;
+    for (const char* at = text; *at >= '0' && *at <= '9'; ++at) {
+        number = number * 10 + static_cast<ULONGLONG>(*at - '0');
+        if (number > 0xFFFFFFFFull)
+            return false;
+    }
+    value = static_cast<DWORD>(number);
+    return true;
+}
 
 } // namespace
 
@@ -243,25 +306,72 @@ HRESULT CCfgBase::LoadDefaultValues(CXMLDoc& document)
     return S_OK;
 }
 
-HRESULT CCfgBase::GetDefaultValue(const char* name, CString& value)
+HRESULT CCfgBase::FindDefault(const char* name, CString& text, CString& exact)
 {
-    TheLog().CommentFormat("CCfgBase::GetDefaultValue for %s", name);
-    CXMLDoc document;
-    HRESULT hr = LoadDefaultValues(document);
+    if (!name)
+        return E_INVALIDARG;
+    CString path;
+    HRESULT hr = FindAddin(path);
     if (FAILED(hr))
         return hr;
-    if (document.GotoNode("inkDefaults") != S_OK)
+    path += "inkDefaults.xml";
+
+    bool found = false;
+    {
+        DefaultsCache& cache = Defaults();
+        std::lock_guard<std::mutex> guard(cache.lock);
+        FileStamp stamp;
+        if (!StampOf(path, stamp)) {
+            cache.filled = false;
+            cache.values.clear();
+            return E_FAIL;
+        }
+        if (!cache.filled || !(cache.stamp == stamp)) {
+            cache.filled = true;
+            cache.stamp = stamp;
+            cache.values.clear();
+            cache.loaded = E_FAIL;
+            if (stamp.size > kLongestDefaultsFile) {
+                TheLog().Warning("CCfgBase::GetDefaultValue: inkDefaults.xml is too large and is "
+                                 "ignored");
+            } else {
+                CXMLDoc document;
+                if (SUCCEEDED(LoadDefaultValues(document)) &&
+                    document.GotoNode("inkDefaults") == S_OK &&
+                    document.GetChildValues(cache.values) == S_OK)
+                    cache.loaded = S_OK;
+            }
+        }
+        if (FAILED(cache.loaded))
+            return cache.loaded;
+        for (const CXMLDoc::ChildValue& element : cache.values) {
+            if (element.name == name) {
+                // An element that holds only other elements has no value.
+                found = element.hasText;
+                text = element.text;
+                exact = element.exact;
+                break;
+            }
+        }
+    }
+    // "Not found" is a failure like any other to the settings.
+    if (!found)
         return E_FAIL;
-    CString text;
-    hr = document.GetSingleNodeValue(name, text);
-    // "Not found" comes back from the reader as S_FALSE; to the settings it
-    // is a failure like any other.
-    if (hr != S_OK)
-        return FAILED(hr) ? hr : E_FAIL;
     if (text.GetLength() >= static_cast<int>(kTextCapacity)) {
         TheLog().Warning("CCfgBase::GetDefaultValue: the text is too long and is ignored");
         return E_FAIL;
     }
+    return S_OK;
+}
+
+HRESULT CCfgBase::GetDefaultValue(const char* name, CString& value)
+{
+    TheLog().CommentFormat("CCfgBase::GetDefaultValue for %s", name);
+    CString text;
+    CString exact;
+    HRESULT hr = FindDefault(name, text, exact);
+    if (FAILED(hr))
+        return hr;
     value = text;
     TheLog().CommentFormat("CCfgBase::GetDefaultValue found %s", value);
     return S_OK;
@@ -269,11 +379,20 @@ HRESULT CCfgBase::GetDefaultValue(const char* name, CString& value)
 
 HRESULT CCfgBase::GetDefaultValue(const char* name, DWORD& value)
 {
+    TheLog().CommentFormat("CCfgBase::GetDefaultValue for %s", name);
     CString text;
-    HRESULT hr = GetDefaultValue(name, text);
+    CString exact;
+    HRESULT hr = FindDefault(name, text, exact);
     if (FAILED(hr))
         return hr;
-    value = static_cast<DWORD>(std::atoi(text));
+    // The digits must lead the text as written: " 1" has none.
+    DWORD number = 0;
+    if (!LeadingNumber(exact, number)) {
+        TheLog().Warning("CCfgBase::GetDefaultValue: the number is out of range and is ignored");
+        return E_FAIL;
+    }
+    value = number;
+    TheLog().CommentFormatInt("CCfgBase::GetDefaultValue found %ld", static_cast<long>(number));
     return S_OK;
 }
 

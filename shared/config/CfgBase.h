@@ -61,7 +61,14 @@ public:
     // The add-in's folder, with its closing backslash. 0 or E_FAIL.
     [[nodiscard]] HRESULT FindAddin(CString& folder);
     HRESULT LoadDefaultValues(CXMLDoc& document);
+    // The text of the defaults file's element name. The file is parsed once
+    // per process and again only when it changed (or moved); one over 1 MB
+    // is ignored. 0, or E_FAIL when there is no file, no such element or
+    // the text is 512 characters or more.
     [[nodiscard]] HRESULT GetDefaultValue(const char* name, CString& value);
+    // The same as a number: the text's leading decimal digits (0 when it
+    // has none, so "-1" and " 1" read 0); E_FAIL for a number beyond a
+    // DWORD, which is refused rather than wrapped.
     [[nodiscard]] HRESULT GetDefaultValue(const char* name, DWORD& value);
     HRESULT GetCmdBarState(CCmdBarState& state);
 
@@ -109,4 +116,7 @@ private:
     // Reads "Host" (at most 255 characters); false when missing or too long,
     // and missing tells which.
     bool ReadHost(CString& host, bool& missing);
+    // The defaults file's element name: text as the DOM gives it, exact as
+    // written. 0 or E_FAIL (see GetDefaultValue).
+    HRESULT FindDefault(const char* name, CString& text, CString& exact);
 };

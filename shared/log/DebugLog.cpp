@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "classlib/com/Barrier.h"
 #include "classlib/win32/CRegKey.h"
@@ -240,16 +242,17 @@ const char* CDebugLog::EscapeXml(const char* text)
     char* out = m_escapeBuffer.get();
     std::memset(out, 0, m_bufferSize);
     int used = 0;
-    for (const char* at = text; *at; ++at) {
-        const char* entry = XmlEscapeEntry(static_cast<unsigned char>(*at));
-        const int length = entry ? static_cast<int>(std::strlen(entry)) : 1;
+    std::string_view rest(text);
+    std::string piece;
+    while (!rest.empty()) {
+        piece.clear();
+        const size_t took = XmlEscapeNext(rest, piece);
+        const int length = static_cast<int>(piece.size());
         if (used + length >= m_bufferSize)
-            break; // cut between entries, never inside one
-        if (entry)
-            std::memcpy(out + used, entry, length);
-        else
-            out[used] = *at;
+            break; // cut between characters, never inside one
+        std::memcpy(out + used, piece.data(), piece.size());
         used += length;
+        rest.remove_prefix(took);
     }
     return out;
 }

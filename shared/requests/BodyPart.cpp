@@ -1,7 +1,6 @@
 #include "shared/requests/BodyPart.h"
 
 #include <new>
-#include <vector>
 
 #include "classlib/com/CBstr.h"
 #include "classlib/win32/CFile.h"
@@ -12,9 +11,6 @@
 namespace {
 
 constexpr UINT kMessageUnspecifiedId = 19000;
-// Tries at a name before a crowded temporary folder counts as a failure.
-constexpr int kMaxNameAttempts = 100;
-
 // Each deliverable's string table holds the text; a program without one
 // still says what it means.
 CString MessageUnspecified()
@@ -24,31 +20,6 @@ CString MessageUnspecified()
         text = "message unspecified";
     return text;
 }
-
-// Replaces the system's ".tmp" (in whatever case it wrote it) by suffix.
-CString WithSuffix(const CString& name, const char* suffix)
-{
-    const bool hasTmp = name.GetLength() >= 4 && name.Right(4).CompareNoCase(".tmp") == 0;
-    return (hasTmp ? name.Left(name.GetLength() - 4) : name) + suffix;
-}
-
-// Names reserved while looking for a free one; they go when the search ends.
-// Kept until then so the system does not hand out the same name again.
-class CReservedNames {
-public:
-    CReservedNames() = default;
-    CReservedNames(const CReservedNames&) = delete;
-    CReservedNames& operator=(const CReservedNames&) = delete;
-    ~CReservedNames()
-    {
-        for (const CString& name : m_names)
-            DeleteFileA(name);
-    }
-    void Add(const CString& name) { m_names.push_back(name); }
-
-private:
-    std::vector<CString> m_names;
-};
 
 } // namespace
 
@@ -153,34 +124,13 @@ HRESULT CBodyPart::GetBody(CString& text, BOOL sevenBitOnly, BOOL defaultWhenEmp
 
 bool CBodyPart::CreateTempFile(const CString& folder, const char* suffix, CString& path)
 {
-    CReservedNames clashes;
-    for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
-        char reserved[MAX_PATH];
-        if (!GetTempFileNameA(folder, "Quill", 0, reserved))
-            return false;
-        if (!suffix) {
-            path = reserved;
-            return true;
-        }
-        // The reserved name only guards the ".tmp" file; the name with the
-        // suffix may belong to a stale file, which must not be written over.
-        const CString named = WithSuffix(reserved, suffix);
-        CFile file;
-        if (file.Open(named, CFile::modeCreateNew | CFile::modeWrite | CFile::shareExclusive)) {
-            file.Close();
-            DeleteFileA(reserved);
-            path = named;
-            return true;
-        }
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-            DeleteFileA(reserved);
-            return false;
-        }
-        clashes.Add(reserved);
+    HANDLE file = CreateNewTempFile(folder, suffix, path);
+    if (file == INVALID_HANDLE_VALUE) {
+        TheLog().Error("CBodyPart::SaveToTempFile: no free temporary name");
+        return false;
     }
-    TheLog().Error("CBodyPart::SaveToTempFile: no free temporary name");
-    return false;
+    CloseHandle(file);
+    return true;
 }
 
 int CBodyPart::SaveToTempFile(BOOL body, BOOL useHtml)

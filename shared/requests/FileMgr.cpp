@@ -1,6 +1,67 @@
 #include "shared/requests/FileMgr.h"
 
-#include <vector>
+#include <atomic>
+
+namespace {
+
+// Tries at a name before the folder counts as unusable. With 64 random bits
+// a clash is all but impossible; what ends the tries is a folder that
+// refuses every new file.
+constexpr int kAttempts = 64;
+
+// Spreads the bits of a counter over the whole word (splitmix64's finisher):
+// consecutive counters give names that look nothing alike.
+ULONGLONG Mix(ULONGLONG value)
+{
+    value ^= value >> 30;
+    value *= 0xBF58476D1CE4E5B9ull;
+    value ^= value >> 27;
+    value *= 0x94D049BB133111EBull;
+    value ^= value >> 31;
+    return value;
+}
+
+// 64 bits that no earlier call of this process gave, seeded so that
+// processes differ from one another as well.
+ULONGLONG NextUnique()
+{
+    static std::atomic<ULONGLONG> counter([] {
+        LARGE_INTEGER now{};
+        QueryPerformanceCounter(&now);
+        FILETIME time{};
+        GetSystemTimeAsFileTime(&time);
+        const ULONGLONG seed =
+            static_cast<ULONGLONG>(now.QuadPart) ^
+            (static_cast<ULONGLONG>(GetCurrentProcessId()) << 40) ^
+            ((static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+        return Mix(seed);
+    }());
+    return Mix(counter.fetch_add(0x9E3779B97F4A7C15ull));
+}
+
+// "Qui" (the first three letters of the prefix, as the system shortens
+// them) and 16 hexadecimal digits.
+CString UniqueStem(const char* prefix)
+{
+    CString stem;
+    const ULONGLONG unique = NextUnique();
+    stem.Format("%.3s%08lX%08lX", prefix, static_cast<unsigned long>(unique >> 32),
+                static_cast<unsigned long>(unique & 0xFFFFFFFFu));
+    return stem;
+}
+
+bool FolderOrTemp(const char* folder, CString& result)
+{
+    if (folder && *folder) {
+        result = folder;
+        if (result[result.GetLength() - 1] != '\\')
+            result += '\\';
+        return true;
+    }
+    return GetTempFolder(result);
+}
+
+} // namespace
 
 bool GetTempFolder(CString& folder)
 {
@@ -12,70 +73,59 @@ bool GetTempFolder(CString& folder)
     return true;
 }
 
-namespace {
-
-// The system's temporary names end in ".tmp" (in whatever case it likes).
-void StripTmpSuffix(CString& name)
+HANDLE CreateNewTempFile(const char* folder, const char* suffix, CString& path, const char* prefix)
 {
-    if (name.GetLength() >= 4 && name.Right(4).CompareNoCase(".tmp") == 0)
-        name = name.Left(name.GetLength() - 4);
+    CString base;
+    if (!FolderOrTemp(folder, base))
+        return INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const CString candidate =
+            base + UniqueStem(prefix ? prefix : "Quill") + (suffix ? suffix : ".tmp");
+        HANDLE file = CreateFileA(candidate, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            path = candidate;
+            return file;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    return INVALID_HANDLE_VALUE;
 }
-
-} // namespace
 
 int CFileMgr::MakeTempName(const char* format)
 {
     if (m_folder.IsEmpty() && !GetTempFolder(m_folder))
         return 0;
-
-    char name[MAX_PATH];
-    if (!GetTempFileNameA(m_folder, "Quill", 0, name))
+    CString folder;
+    if (!FolderOrTemp(m_folder, folder))
         return 0;
-    m_filePath = name;
-    if (!format)
+
+    if (!format) {
+        CString path;
+        HANDLE file = CreateNewTempFile(folder, ".tmp", path);
+        if (file == INVALID_HANDLE_VALUE)
+            return 0;
+        CloseHandle(file);
+        m_filePath = path;
         return 1;
-
-    DeleteFileA(name);
-    if (CString(format).Find('%') >= 0) {
-        CString bare = m_filePath;
-        int slash = bare.ReverseFind('\\');
-        if (slash >= 0)
-            bare = bare.Mid(slash + 1);
-        StripTmpSuffix(bare);
-        CString folder = m_filePath.Left(slash + 1);
-        CString shaped;
-        shaped.Format(format, bare.GetString());
-        m_filePath = folder + shaped;
-    } else {
-        StripTmpSuffix(m_filePath);
-        m_filePath += format;
     }
-    return 1;
-}
 
-HANDLE CreateNewTempFile(const char* folder, const char* suffix, CString& path)
-{
-    constexpr int kAttempts = 256;
-    std::vector<CString> reserved;
-    HANDLE file = INVALID_HANDLE_VALUE;
+    const bool takesName = CString(format).Find('%') >= 0;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        CFileMgr names(folder ? folder : "");
-        if (!names.MakeTempName(nullptr))
-            break;
-        reserved.push_back(names.GetFilePath());
-        CString candidate = names.GetFilePath();
-        StripTmpSuffix(candidate);
-        candidate += suffix ? suffix : "";
-        file = CreateFileA(candidate, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            path = candidate;
-            break;
+        const CString stem = UniqueStem("Quill");
+        CString shaped;
+        if (takesName)
+            shaped.Format(format, stem.GetString());
+        else
+            shaped = stem + format;
+        const CString candidate = folder + shaped;
+        if (GetFileAttributesA(candidate) == INVALID_FILE_ATTRIBUTES &&
+            GetLastError() == ERROR_FILE_NOT_FOUND) {
+            m_filePath = candidate;
+            return 1;
         }
-        if (GetLastError() != ERROR_FILE_EXISTS)
-            break;
     }
-    for (const CString& name : reserved)
-        DeleteFileA(name);
-    return file;
+    return 0;
 }

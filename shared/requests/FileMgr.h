@@ -1,5 +1,12 @@
 // CFileMgr: names the temporary files through which everything the system
 // hands on travels (documents, request pieces, the message body).
+//
+// Names are the prefix's first three letters and 16 hexadecimal digits that
+// differ from call to call and from process to process ("Qui0F3A...C2.tmp"),
+// and every file is made with CREATE_NEW, so a name is never taken over and
+// never runs out: the system's own temporary names have 65,535 of them per
+// prefix, and a folder crowded with them makes each new one slower until
+// none is left.
 #pragma once
 
 #include "shared/xml/XMLIO.h"
@@ -10,10 +17,11 @@ public:
     explicit CFileMgr(const char* folder) : m_folder(folder) {}
 
     // Makes a unique name with the prefix "Quill" in the folder (the system's
-    // temporary folder when none was given). Without a format the empty file
-    // that reserves the name stays; with one it is removed again and the name
-    // is reshaped: a format with "%" receives the bare name ("Signed Copy
-    // %s.pdf"), any other replaces ".tmp" (".xml"); that name is not created.
+    // temporary folder when none was given). Without a format an empty
+    // ".tmp" file reserves the name and stays; with one the name is
+    // reshaped and no file is made: a format with "%" receives the bare name
+    // ("Signed Copy %s.pdf"), any other replaces ".tmp" (".xml"). The
+    // reshaped name is free when it is handed out; its caller creates it.
     // 1 on success, 0 on failure.
     int MakeTempName(const char* format);
 
@@ -29,11 +37,11 @@ protected:
 // system cannot give one.
 bool GetTempFolder(CString& folder);
 
-// Creates a new, empty file with a temporary ("Quill") name ending in suffix
-// (".xml") in folder (the temporary folder when null or empty) and opens it
-// for writing, unshared. The suffixed twin of a system-made name is not
-// reserved by the system, so a file left by an earlier run may already carry
-// it: such a file is never opened. The reserving ".tmp" files are held while
-// trying, so each try gets another name, and removed after. The handle (the
-// caller closes it) or INVALID_HANDLE_VALUE; path receives the name.
-HANDLE CreateNewTempFile(const char* folder, const char* suffix, CString& path);
+// Creates a new, empty file with a temporary name of prefix ("Quill" when
+// null) ending in suffix (".xml"; ".tmp" when null) in folder (the
+// temporary folder when null or empty) and opens it for writing, unshared.
+// A file that exists already is never opened: another name is tried. The
+// handle (the caller closes it) or INVALID_HANDLE_VALUE; path receives the
+// name.
+HANDLE CreateNewTempFile(const char* folder, const char* suffix, CString& path,
+                         const char* prefix = nullptr);

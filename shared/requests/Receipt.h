@@ -25,7 +25,7 @@ public:
     // The decoded message text (the file holds it in base64).
     static constexpr const char* kEmailMessage = "EmailMessage";
     // The path of a temporary file with the decoded document bytes (the file
-    // holds them in base64). The file is the caller's to delete.
+    // holds them in base64). The atom owns the file: see TakeFile.
     static constexpr const char* kDocBytes = "DocBytes";
     static constexpr const char* kFileID = "FileID";
     static constexpr const char* kLink = "Link";
@@ -39,6 +39,24 @@ public:
     // An atom read from a receipt file. The value is kept whole, zero bytes
     // and all.
     CReceiptAtom(const char* name, const char* subject, CString value);
+    CReceiptAtom(const CReceiptAtom&) = delete;
+    CReceiptAtom& operator=(const CReceiptAtom&) = delete;
+    // Removes the file the atom owns, unless someone took it.
+    ~CReceiptAtom()
+    {
+        if (m_ownsFile && !m_value.IsEmpty())
+            DeleteFileA(m_value);
+    }
+
+    // The receipt reader gives a "DocBytes" atom the file its value names,
+    // so that a receipt that is discarded leaves no document behind.
+    void OwnFile() { m_ownsFile = true; }
+    // Hands the owned file (the value) to the caller, who deletes it.
+    const CString& TakeFile()
+    {
+        m_ownsFile = false;
+        return m_value;
+    }
 
     IDispatch* m_item = nullptr;
     CString m_name;
@@ -46,6 +64,9 @@ public:
     CString m_link;
     CString m_subject;
     CString m_value;
+
+private:
+    bool m_ownsFile = false;
 };
 
 class CReceipt : public CXMLElem, public CDispatcher {

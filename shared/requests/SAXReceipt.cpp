@@ -1,13 +1,15 @@
 #include "shared/requests/SAXReceipt.h"
 
+#include <iterator>
 #include <memory>
-#include <new>
 #include <string_view>
+#include <vector>
 
-#include "shared/xml/Base64Coder.h"
 #include "classlib/com/Barrier.h"
+#include "classlib/com/CComPtr.h"
 #include "shared/log/DebugLog.h"
 #include "shared/requests/Receipt.h"
+#include "shared/xml/Base64Coder.h"
 
 namespace {
 
@@ -34,13 +36,40 @@ constexpr ValueElement kValueElements[] = {
     {"ReceiptCategory", CSAXReceipt::kResults, CReceiptAtom::kReceiptCategory},
 };
 
+// Documents one receipt may hold. A request has a document to sign and
+// perhaps a few more; a file with more than this is not one the agent
+// wrote, and each would be decoded into a file of its own.
+constexpr int kMaxDocuments = 64;
+
+int FindValueIndex(const CString& name)
+{
+    for (size_t i = 0; i < std::size(kValueElements); ++i) {
+        if (name == kValueElements[i].element)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 const ValueElement* FindValueElement(const CString& name)
 {
-    for (const ValueElement& entry : kValueElements) {
-        if (name == entry.element)
-            return &entry;
+    const int index = FindValueIndex(name);
+    return index >= 0 ? &kValueElements[index] : nullptr;
+}
+
+// Takes the documents out of the newest count atoms (their files go with
+// them); the other atoms stay, in their order.
+void DropNewDocuments(CReceipt& receipt, size_t count)
+{
+    std::vector<std::unique_ptr<CReceiptAtom>> kept;
+    for (size_t i = 0; i < count; ++i) {
+        std::unique_ptr<CReceiptAtom> atom = receipt.TakeHeadAtom();
+        if (!atom)
+            break;
+        if (!(atom->m_name == CReceiptAtom::kDocBytes))
+            kept.push_back(std::move(atom));
     }
-    return nullptr;
+    for (auto it = kept.rbegin(); it != kept.rend(); ++it)
+        (void)receipt.AddAtom(std::move(*it));
 }
 
 bool IsContainer(const CString& name)
@@ -61,7 +90,14 @@ HRESULT CSAXReceipt::ReadFile(const char* path, CReceipt& receipt)
     HRESULT hr = S_OK;
     try {
         receipt.SetFilePath(path);
-        hr = RunSaxParse(path, new CSAXReceipt(&receipt));
+        const size_t before = receipt.GetAtoms().size();
+        // Our own reference, to ask the reader afterwards what it refused.
+        CComPtr<CSAXReceipt> reader(new CSAXReceipt(&receipt));
+        hr = RunSaxParse(path, reader.Get());
+        if (SUCCEEDED(hr))
+            hr = reader->m_failure;
+        if (FAILED(hr))
+            DropNewDocuments(receipt, receipt.GetAtoms().size() - before);
     } catch (...) {
         hr = E_OUTOFMEMORY;
     }
@@ -95,18 +131,35 @@ HRESULT CSAXReceipt::endElement(const wchar_t*, int, const wchar_t* localName, i
     });
 }
 
+void CSAXReceipt::Refuse(const char* why)
+{
+    TheLog().Error(why);
+    if (SUCCEEDED(m_failure))
+        m_failure = E_FAIL;
+}
+
 void CSAXReceipt::Start(const CString& name)
 {
-    Receipt().CaptureText().Empty();
+    // Markup inside a value is not part of it: its text is dropped and the
+    // value's own text on either side is kept whole ("a@x.com<b>x</b>;b"
+    // gives "a@x.com;b"). A placeholder on the stack swallows it.
+    if (m_stack.IsTopOwned()) {
+        m_stack.PushOwned(std::make_unique<CXMLElem>(name));
+        return;
+    }
     if (IsContainer(name)) {
         PushTarget(name);
         if (name == kCreateRequest)
-            m_createRequestOpen = true;
+            ++m_createRequestDepth;
+        if (name == kResults && ++m_resultsBlocks == 2)
+            TheLog().Warning("CSAXReceipt: a second Results block is passed over; the first "
+                             "stands");
         return;
     }
     CXMLElem* parent = nullptr;
     CXMLElem* capture = nullptr;
-    const bool inCreateRequest = m_createRequestOpen && Receipt().m_elementName == kCreateRequest;
+    const bool inCreateRequest =
+        m_createRequestDepth > 0 && Receipt().m_elementName == kCreateRequest;
     if (name == kFileName) {
         const char* container = inCreateRequest ? kCreateRequest : kAddDocument;
         if (PushTextElement(container, kFileName, &parent, &capture) != S_OK)
@@ -114,13 +167,20 @@ void CSAXReceipt::Start(const CString& name)
     } else if (const ValueElement* entry = FindValueElement(name)) {
         if (std::string_view(entry->parent) == kCreateRequest && !inCreateRequest)
             return;
+        if (name == kFileBytes && m_documents >= kMaxDocuments) {
+            if (m_documents++ == kMaxDocuments)
+                Refuse("CSAXReceipt: more documents than a receipt holds");
+            return;
+        }
         if (PushTextElement(entry->parent, entry->element, &parent, &capture) != S_OK)
             return;
     } else {
         return;
     }
+    Receipt().CaptureText().Empty();
     capture->m_textTarget = &Receipt().CaptureText();
     if (name == kFileBytes) {
+        ++m_documents;
         // A document runs to megabytes of base64: it goes to disk, not memory.
         capture->m_captureAsText = 0;
         if (FAILED(capture->CreateTempFile()))
@@ -130,12 +190,17 @@ void CSAXReceipt::Start(const CString& name)
 
 void CSAXReceipt::End(const CString& name)
 {
-    if (name == kCreateRequest)
-        m_createRequestOpen = false;
     CSAXStack::Entry entry = PopNamed(name);
-    if (!entry || !entry.get_deleter().owned)
-        return; // the receipt only leaves the stack
-    if (name == kFileName || FindValueElement(name))
+    if (!entry)
+        return;
+    if (!entry.get_deleter().owned) {
+        // The receipt leaves the stack: a container ended.
+        if (name == kCreateRequest && m_createRequestDepth > 0)
+            --m_createRequestDepth;
+        return;
+    }
+    // Captures read into the scratch text; a placeholder has no target.
+    if (entry->m_textTarget && (name == kFileName || FindValueElement(name)))
         AddValue(name, *entry);
 }
 
@@ -158,24 +223,40 @@ void CSAXReceipt::AddValue(const CString& element, CXMLElem& capture)
         DeleteFileA(capture.m_tempPath);
         capture.m_tempPath.Empty();
         if (FAILED(hr)) {
-            TheLog().HResult("CSAXReceipt: document bytes not decoded", hr);
+            Refuse("CSAXReceipt: document bytes that are not base64");
             return;
         }
     } else {
-        const ValueElement* entry = FindValueElement(element);
-        atomName = entry->atom;
+        const int index = FindValueIndex(element);
+        const ValueElement& entry = kValueElements[index];
+        atomName = entry.atom;
         value = receipt.CaptureText();
+        if (std::string_view(entry.parent) == kResults) {
+            // One request has one file ID, one link: a second block (or a
+            // repeated value) cannot replace or add to what the first said.
+            if (m_resultsBlocks > 1)
+                return;
+            if (m_resultsTaken & (1u << index)) {
+                CString text;
+                text.Format("CSAXReceipt: a second %s is passed over; the first stands",
+                            element.GetString());
+                TheLog().Warning(text);
+                return;
+            }
+            m_resultsTaken |= 1u << index;
+        }
         if (std::string_view(atomName) == CReceiptAtom::kEmailMessage) {
             Base64Coder coder;
-            if (!coder.DecodeText(value))
-                throw std::bad_alloc();
+            if (!coder.DecodeText(value)) {
+                Refuse("CSAXReceipt: a message that is not base64");
+                return;
+            }
             value = CString(reinterpret_cast<const char*>(coder.GetDecoded()),
                             static_cast<int>(coder.GetDecodedLength()));
         }
     }
     auto atom = std::make_unique<CReceiptAtom>(atomName, "", value);
-    if (FAILED(receipt.AddAtom(std::move(atom)))) {
-        if (element == kFileBytes)
-            DeleteFileA(value);
-    }
+    if (element == kFileBytes)
+        atom->OwnFile();
+    (void)receipt.AddAtom(std::move(atom));
 }

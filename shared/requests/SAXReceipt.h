@@ -10,7 +10,13 @@
 //
 // What the file carries in base64 comes out decoded: "EmailMessage" is the
 // message text itself, "DocBytes" the path of a temporary file with the
-// document's bytes (the caller's to delete).
+// document's bytes (the atom owns it, see CReceiptAtom::TakeFile). Whoever
+// uses the atoms (the receipt import) must not decode them a second time.
+//
+// Hostile files end with a failure, never with half-read values: base64
+// that is not base64, or more documents than a receipt holds. Markup inside
+// a value is dropped, its text on either side kept; of several Results
+// blocks, and of a value repeated in one, the first stands.
 #pragma once
 
 #include "shared/xml/SAXContentHandler.h"
@@ -29,8 +35,9 @@ public:
     explicit CSAXReceipt(CReceipt* target);
 
     // Reads the receipt file at path into receipt, whose file path becomes
-    // path. 0, E_INVALIDARG, or the reader's error for a file that does not
-    // parse (the atoms read before it stay).
+    // path. 0, E_INVALIDARG, the reader's error for a file that does not
+    // parse, or E_FAIL for one refused (see above). On failure the text
+    // atoms read before it stay, the documents decoded from it go.
     static HRESULT ReadFile(const char* path, CReceipt& receipt);
 
     HRESULT STDMETHODCALLTYPE startElement(const wchar_t* namespaceUri, int namespaceLength,
@@ -49,10 +56,16 @@ private:
     void Start(const CString& name);
     void End(const CString& name);
     void AddValue(const CString& element, CXMLElem& capture);
+    void Refuse(const char* why);
 
     // The receipt keeps the name of a create-request operation after it
-    // ended; its parameters count only while it is open, so that a document
-    // operation the reader does not know cannot pass its file name off as
-    // the mail's subject.
-    bool m_createRequestOpen = false;
+    // ended; its parameters count only while one is open, so that a
+    // document operation the reader does not know cannot pass its file name
+    // off as the mail's subject. Counted, so that a nested one ending does
+    // not close the outer one.
+    int m_createRequestDepth = 0;
+    int m_documents = 0;         // document bytes met so far
+    int m_resultsBlocks = 0;     // only the first one counts
+    unsigned m_resultsTaken = 0; // bit per value table row already read
+    HRESULT m_failure = S_OK;    // why the file is refused although it parsed
 };

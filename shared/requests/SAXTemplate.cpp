@@ -8,6 +8,7 @@
 #include "classlib/com/Barrier.h"
 #include "shared/log/DebugLog.h"
 #include "shared/requests/Template.h"
+#include "shared/xml/Base64Coder.h"
 
 namespace {
 
@@ -173,15 +174,23 @@ void CSAXTemplate::End(const CString& name)
         // Closed now, so that whoever reads the path finds the text whole.
         entry->m_tempFile.reset();
         auto* document = dynamic_cast<CTempDoc*>(m_stack.Top());
-        if (!document)
+        if (!document || entry->m_tempPath.IsEmpty()) {
+            if (!entry->m_tempPath.IsEmpty())
+                DeleteFileA(entry->m_tempPath);
+            if (document)
+                document->m_kind = CTempDoc::kEmbedded;
             return;
-        document->m_kind = CTempDoc::kEmbedded;
-        if (!entry->m_tempPath.IsEmpty()) {
-            if (document->OwnsEmbeddedFile() && !document->m_embeddedPath.IsEmpty())
-                DeleteFileA(document->m_embeddedPath);
-            document->m_embeddedPath = entry->m_tempPath;
-            document->OwnEmbeddedFile(true);
         }
+        // Checked now, so that a template never hands on bytes that would
+        // decode to garbage.
+        File64Coder coder;
+        if (!coder.IsBase64File(entry->m_tempPath)) {
+            DeleteFileA(entry->m_tempPath);
+            Refuse("CSAXTemplate: an embedded document is not base64");
+            return;
+        }
+        document->m_kind = CTempDoc::kEmbedded;
+        document->TakeEmbeddedFile(entry->m_tempPath);
         return;
     }
     if (name == kDocument) {
@@ -215,7 +224,8 @@ void CSAXTemplate::End(const CString& name)
 
 void CSAXTemplate::FileDocument(std::unique_ptr<CTempDoc> document)
 {
-    if (document->m_key == document->m_name)
+    // Bytes of its own make a document embedded whatever its key says.
+    if (document->m_kind != CTempDoc::kEmbedded && document->m_key == document->m_name)
         document->m_kind = CTempDoc::kKeyIsName;
     CTemplate& target = Template();
     std::unique_ptr<CTempDoc>* slot = nullptr;
@@ -227,13 +237,26 @@ void CSAXTemplate::FileDocument(std::unique_ptr<CTempDoc> document)
         slot = &target.m_infoDoc;
     if (!slot)
         return; // not kept: its embedded file goes with it
-    if (*slot && std::find(m_filed.begin(), m_filed.end(), slot->get()) != m_filed.end()) {
-        // Replaced by a later block of this same file; nobody else knows
-        // its embedded text.
-        (*slot)->OwnEmbeddedFile(true);
-        m_filed.erase(std::find(m_filed.begin(), m_filed.end(), slot->get()));
-    }
-    document->OwnEmbeddedFile(false);
+    m_filed.erase(std::remove(m_filed.begin(), m_filed.end(), slot->get()), m_filed.end());
     m_filed.push_back(document.get());
+    // A document replaced by a later block takes its embedded file along.
     *slot = std::move(document);
+}
+
+void CSAXTemplate::Refuse(const char* why)
+{
+    TheLog().Error(why);
+    if (SUCCEEDED(m_failure))
+        m_failure = E_FAIL;
+}
+
+void CSAXTemplate::DiscardFiled()
+{
+    CTemplate& target = Template();
+    for (std::unique_ptr<CTempDoc>* slot :
+         {&target.m_signatureDoc, &target.m_referenceDoc, &target.m_infoDoc}) {
+        if (std::find(m_filed.begin(), m_filed.end(), slot->get()) != m_filed.end())
+            slot->reset();
+    }
+    m_filed.clear();
 }

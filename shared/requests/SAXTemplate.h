@@ -23,6 +23,13 @@ public:
                                          const wchar_t* localName, int localLength,
                                          const wchar_t* qName, int qLength) override;
 
+    // 0, or why the file was refused although it parsed (an embedded
+    // document that is not base64).
+    HRESULT GetFailure() const { return m_failure; }
+    // Takes the documents this parse filed out of the template again, with
+    // their embedded files: what a refused file gave must not be used.
+    void DiscardFiled();
+
 protected:
     ~CSAXTemplate() override = default;
 
@@ -32,8 +39,10 @@ private:
     void End(const CString& name);
     void BindCapture(const CString& name, CXMLElem& parent, CXMLElem& capture);
     void FileDocument(std::unique_ptr<CTempDoc> document);
+    void Refuse(const char* why);
 
     CTempDoc* m_currentDoc = nullptr;     // on the stack, owned there
     CString m_number;                     // text of the integer element being read
     std::vector<const CTempDoc*> m_filed; // documents this parse put into the template
+    HRESULT m_failure = S_OK;
 };

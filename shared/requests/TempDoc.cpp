@@ -16,11 +16,22 @@ CTempDoc& CTempDoc::operator=(const CTempDoc& other)
     m_int3 = other.m_int3;
     m_fromTemplate = other.m_fromTemplate;
     m_kind = other.m_kind;
+    m_embeddedOwner = other.m_embeddedOwner;
     return *this;
 }
 
-CTempDoc::~CTempDoc()
+void CTempDoc::TakeEmbeddedFile(const CString& path)
 {
-    if (m_ownsEmbedded && !m_embeddedPath.IsEmpty())
-        DeleteFileA(m_embeddedPath);
+    m_embeddedOwner.reset(new CString(path), [](const CString* file) {
+        if (!file->IsEmpty())
+            DeleteFileA(*file);
+        delete file;
+    });
+    m_embeddedPath = path;
+}
+
+void CTempDoc::DropEmbeddedFile()
+{
+    m_embeddedOwner.reset();
+    m_embeddedPath.Empty();
 }

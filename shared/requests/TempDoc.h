@@ -2,6 +2,8 @@
 // reference document or additional information.
 #pragma once
 
+#include <memory>
+
 #include "shared/xml/XMLIO.h"
 
 class CTempDoc : public CXMLElem {
@@ -12,16 +14,21 @@ public:
 
     CTempDoc() : CXMLElem("Document") {}
     CTempDoc(const CTempDoc& other) : CXMLElem("Document") { *this = other; }
-    // Copies the record fields; the copy never owns the embedded-bytes file.
+    // Copies the record fields; the copy shares the embedded-bytes file.
     CTempDoc& operator=(const CTempDoc& other);
-    // Removes the embedded-bytes file when this record still owns it.
-    ~CTempDoc() override;
+    ~CTempDoc() override = default;
 
-    // The reader makes the embedded-bytes file; until the document is filed
-    // into a template nobody else knows the file, so a document dropped on
-    // the way (unknown type, replaced, parse aborted) takes it along.
-    void OwnEmbeddedFile(bool own) { m_ownsEmbedded = own; }
-    bool OwnsEmbeddedFile() const { return m_ownsEmbedded; }
+    // The reader makes the embedded-bytes file and gives it to the document:
+    // it belongs to this record and every copy made of it from now on, and
+    // is removed from the disk when the last of them goes (or takes another
+    // file). So a template that is discarded, a document dropped on the way
+    // (unknown type, replaced, parse aborted) or a copy in a request that
+    // outlived its template leaves nothing behind, and no copy is left with
+    // a path to nothing.
+    void TakeEmbeddedFile(const CString& path);
+    // Lets go of the embedded-bytes file (removed once no copy holds it) and
+    // forgets its path.
+    void DropEmbeddedFile();
 
     // The m_stringN and m_intN fields mirror the record's layout: they keep
     // the places of fields that nothing in the system gives a meaning, so
@@ -40,5 +47,5 @@ public:
     int m_kind = kPlain;
 
 private:
-    bool m_ownsEmbedded = false;
+    std::shared_ptr<const CString> m_embeddedOwner; // removes the file with its last holder
 };

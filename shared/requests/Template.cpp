@@ -43,25 +43,13 @@ HRESULT CopyList(CTypedPtrList<T>& list, const CTypedPtrList<T>& other)
     return S_OK;
 }
 
-// Subject, message, password and the signer fields are written as they
-// are, so accented letters survive; only the markup characters are turned
-// into entities, which the full escape would also do but which would
-// otherwise make the file unreadable.
+// Subject, message, password and the signer fields keep their punctuation
+// as typed; only what would break the file or be lost is escaped (markup
+// characters, and letters beyond ASCII as references, which read back
+// whatever the code page).
 CString MarkupEscaped(const CString& text)
 {
-    CString out;
-    for (int i = 0; i < text.GetLength(); ++i) {
-        const char ch = text[i];
-        if (ch == '&')
-            out += "&amp;";
-        else if (ch == '<')
-            out += "&lt;";
-        else if (ch == '>')
-            out += "&gt;";
-        else
-            out += ch;
-    }
-    return out;
+    return XmlMarkupEscaped(std::string_view(text.GetString(), text.GetLength()));
 }
 
 CString Element(const char* tag, const CString& value)
@@ -167,7 +155,13 @@ HRESULT CTemplate::LoadXML(const char* path)
         return E_INVALIDARG;
     try {
         m_filePath = path;
-        HRESULT hr = RunSaxParse(path, new CSAXTemplate(this));
+        // Our own reference, to ask the reader afterwards what it refused.
+        CComPtr<CSAXTemplate> reader(new CSAXTemplate(this));
+        HRESULT hr = RunSaxParse(path, reader.Get());
+        if (SUCCEEDED(hr))
+            hr = reader->GetFailure();
+        if (FAILED(hr))
+            reader->DiscardFiled();
         for (const CRecip* signer : m_signers) {
             if (signer->m_role.IsEmpty())
                 continue;

@@ -37,7 +37,10 @@ public:
     static HRESULT PathInFolder(const char* folder, const char* fileName, CString& path);
 
     // Keeps path as the file path and reads the file into this record; then
-    // one role per signer that has one. The parse's HRESULT.
+    // one role per signer that has one. The parse's HRESULT; a file that
+    // does not parse or is refused (a DTD, embedded bytes that are not
+    // base64) gives its failure, and the documents it filed are taken out
+    // again with their embedded files.
     HRESULT LoadXML(const char* path);
     // Writes folder\<name>.xml, replacing a file of that name. E_INVALIDARG
     // for a name that is no valid file name or a template without a

@@ -17,10 +17,12 @@ class CScratchFile {
 public:
     CScratchFile()
     {
-        CString folder;
-        char name[MAX_PATH];
-        if (GetTempFolder(folder) && GetTempFileNameA(folder, "qlt", 0, name))
-            m_path = name;
+        CString path;
+        HANDLE file = CreateNewTempFile(nullptr, nullptr, path, "qlt");
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            m_path = path;
+        }
     }
     ~CScratchFile()
     {

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "shared/SharedResource.h"
+#include "shared/requests/FileMgr.h"
 #include "shared/service/SoapEnvelope.h"
 #include "shared/xml/XmlEscape.h"
 
@@ -74,10 +75,13 @@ CBodyPart* OpSendDoc::MessagePart() const
 int OpSendDoc::IsMessageEmpty() const
 {
     CBodyPart* message = MessagePart();
-    CString folder;
-    char path[MAX_PATH];
-    if (!message || !GetTempFolder(folder) || !GetTempFileNameA(folder, "esn", 0, path))
+    if (!message)
         return 0;
+    CString path;
+    HANDLE file = CreateNewTempFile(nullptr, nullptr, path, "esn");
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    CloseHandle(file);
     DWORD length = 0;
     const HRESULT hr = message->WriteBodyToFile(path, nullptr, &length, FALSE);
     DeleteFileA(path);

@@ -15,24 +15,47 @@ constexpr char kPad = '=';
 constexpr BYTE kNotInAlphabet = 0xFE;
 constexpr BYTE kPadValue = 0xFF;
 
-// Characters with bit 7 set decode as their 7-bit selves: text that passed
-// through a mail path which set the high bit still decodes.
 constexpr std::array<BYTE, 256> MakeDecodeTable()
 {
     std::array<BYTE, 256> table{};
     table.fill(kNotInAlphabet);
-    for (int i = 0; i < 64; ++i) {
-        const auto ch = static_cast<BYTE>(kAlphabet[i]);
-        table[ch] = static_cast<BYTE>(i);
-        table[ch | 0x80] = static_cast<BYTE>(i);
-    }
+    for (int i = 0; i < 64; ++i)
+        table[static_cast<BYTE>(kAlphabet[i])] = static_cast<BYTE>(i);
     table[static_cast<BYTE>(kPad)] = kPadValue;
-    table[static_cast<BYTE>(kPad) | 0x80] = kPadValue;
     return table;
 }
 
 // Built by the compiler, so there is nothing to race on at first use.
 constexpr std::array<BYTE, 256> kDecodeTable = MakeDecodeTable();
+
+// Follows a Base64 text character by character (skipped ones left out) and
+// refuses it at the first character that cannot stand where it stands:
+// anything outside the alphabet, and "=" anywhere but in the padding that
+// closes the last group (after two or three characters of it, at most as
+// many as complete the group, and nothing but "=" after it).
+class Base64Shape {
+public:
+    bool Accept(BYTE ch)
+    {
+        const BYTE value = kDecodeTable[ch];
+        if (value == kNotInAlphabet)
+            return false;
+        if (value == kPadValue) {
+            if (m_inGroup < 2 || m_pads >= 4 - m_inGroup)
+                return false;
+            ++m_pads;
+            return true;
+        }
+        if (m_pads > 0)
+            return false;
+        m_inGroup = (m_inGroup + 1) % 4;
+        return true;
+    }
+
+private:
+    int m_inGroup = 0; // characters of the group being read (0 to 3)
+    int m_pads = 0;
+};
 
 constexpr BYTE kEmpty[1] = {0};
 
@@ -181,8 +204,8 @@ int Base64Coder::DecodeGroup(const Group& characters, BYTE* output) const
             ++pads;
             value = 0;
         }
-        // Anything else outside the alphabet stays 0xFE; joining cuts it
-        // to the sextet 62.
+        // The decoders refuse text outside the alphabet before it gets
+        // here; a group given directly keeps 0xFE, which joining cuts to 62.
         sextets.value[i] = value;
     }
     sextets.count = count;
@@ -240,6 +263,15 @@ BOOL Base64Coder::DecodeBytes(const char* characters, UINT count)
 {
     if (!LoadEncodedInput(characters, count))
         return FALSE;
+    Base64Shape shape;
+    for (UINT i = 0; i < m_encodedLength; ++i) {
+        if (!shape.Accept(m_encoded[i])) {
+            m_plainLength = 0;
+            if (m_plain)
+                m_plain[0] = 0;
+            return FALSE;
+        }
+    }
     // Four characters never give more than three bytes.
     if (!ReservePlain(m_encodedLength))
         return FALSE;
@@ -348,10 +380,23 @@ BOOL File64Coder::DecodeInto(const char* inputPath, const char* outputPath)
     CFile output;
     if (!output.Open(outputPath, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive))
         return FALSE;
-    return DecodeStream(input, output);
+    if (DecodeStream(input, &output))
+        return TRUE;
+    // Half a document is no document: nothing of it stays.
+    output.Close();
+    CFile::Remove(outputPath);
+    return FALSE;
 }
 
-BOOL File64Coder::DecodeStream(CFile& input, CFile& output)
+BOOL File64Coder::IsBase64File(const char* path)
+{
+    CFile input;
+    if (!input.Open(path, CFile::modeRead | CFile::shareDenyWrite))
+        return FALSE;
+    return DecodeStream(input, nullptr);
+}
+
+BOOL File64Coder::DecodeStream(CFile& input, CFile* output)
 {
     // Room for a block behind the up to three characters carried over.
     std::unique_ptr<char[]> pending(new (std::nothrow) char[kDecodeBlock + kGroupChars]);
@@ -360,9 +405,13 @@ BOOL File64Coder::DecodeStream(CFile& input, CFile& output)
     char* const text = pending.get();
 
     auto decode = [&](UINT count) {
-        return DecodeBytes(text, count) && output.Write(GetDecoded(), GetDecodedLength());
+        return DecodeBytes(text, count) &&
+               (!output || output->Write(GetDecoded(), GetDecodedLength()));
     };
 
+    // Blocks decode one by one, so the shape of the whole text is followed
+    // here: padding at the end of one block may not be followed by more.
+    Base64Shape shape;
     UINT held = 0;
     for (;;) {
         const UINT got = input.Read(text + held, kDecodeBlock);
@@ -372,8 +421,12 @@ BOOL File64Coder::DecodeStream(CFile& input, CFile& output)
         // characters that decode.
         UINT kept = held;
         for (UINT i = held; i < held + got; ++i) {
-            if (!IsSkippedChar(static_cast<BYTE>(text[i])))
-                text[kept++] = text[i];
+            const auto ch = static_cast<BYTE>(text[i]);
+            if (IsSkippedChar(ch))
+                continue;
+            if (!shape.Accept(ch))
+                return FALSE;
+            text[kept++] = text[i];
         }
         const UINT whole = kept - kept % kGroupChars;
         if (whole > 0 && !decode(whole))

@@ -30,8 +30,10 @@ public:
     virtual BOOL EncodeText(const char* text);
     virtual BOOL EncodeBytes(const BYTE* bytes, UINT count);
     // Skipped characters (space and bytes 7 to 13: tab, CR, LF among them)
-    // may sit anywhere. A group of four decodes on its own, so padded groups can
-    // follow each other; a short last group gives what its characters hold.
+    // may sit anywhere; a short last group, padded or not, gives what its
+    // characters hold. FALSE, with an empty result, for text that is not
+    // Base64 (a character outside the alphabet, "=" anywhere but in the
+    // padding that closes the text) or when memory ran out.
     virtual BOOL DecodeText(const char* text);
     virtual BOOL DecodeBytes(const char* characters, UINT count);
 
@@ -83,15 +85,20 @@ public:
     BOOL EncodeFile(const char* inputPath, const char* outputPath);
     // Decodes Base64 text however it is broken into lines (LF or CR LF, any
     // line length) into the output. TRUE, or FALSE when a file cannot be
-    // opened, a write fails or memory runs out.
+    // opened, the text is not Base64 (as DecodeText), a write fails or memory
+    // runs out; once the output was opened such a failure removes it.
     BOOL DecodeFile(const char* inputPath, const char* outputPath);
     // The same for text that is not broken into lines.
     BOOL DecodeLines(const char* inputPath, const char* outputPath);
     // TRUE when the first 79 characters of the file hold no line feed (an
     // empty file included); FALSE when they do or the file cannot be opened.
     BOOL IsUnbrokenText(const char* path);
+    // TRUE when the file holds text DecodeFile accepts (an empty file
+    // included); nothing is written. FALSE also when it cannot be opened.
+    BOOL IsBase64File(const char* path);
 
 private:
     BOOL DecodeInto(const char* inputPath, const char* outputPath);
-    BOOL DecodeStream(CFile& input, CFile& output);
+    // Without an output the text is only checked.
+    BOOL DecodeStream(CFile& input, CFile* output);
 };

@@ -7,6 +7,7 @@
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CComPtr.h"
 #include "shared/log/DebugLog.h"
+#include "shared/xml/XmlProlog.h"
 
 const CLSID kClsidSAXXMLReader = {
     0x079AA557, 0x4A18, 0x424A, {0x8E, 0xEE, 0xE3, 0x9F, 0x0A, 0x8D, 0x41, 0xB9}};
@@ -300,6 +301,15 @@ HRESULT Parse(const char* path, CSAXContentHandler* handler)
     }
     if (!reader)
         return E_NOINTERFACE;
+    // No DTD and nothing fetched from elsewhere (MSXML 3 fetches external
+    // entities unless told not to). A feature this MSXML lacks is no reason
+    // to stop: RunSaxParse has looked at the prolog already.
+    static const wchar_t* const kOff[] = {
+        L"http://xml.org/sax/features/external-general-entities",
+        L"http://xml.org/sax/features/external-parameter-entities"};
+    for (const wchar_t* feature : kOff)
+        (void)reader->putFeature(feature, VARIANT_FALSE);
+    (void)reader->putFeature(L"prohibit-dtd", VARIANT_TRUE);
     hr = reader->putContentHandler(handler);
     if (FAILED(hr)) {
         TheLog().HResult("RunSaxParse: putContentHandler", hr);
@@ -331,7 +341,13 @@ HRESULT RunSaxParse(const char* path, CSAXContentHandler* handler)
     CComPtr<CSAXContentHandler> keep(handler);
     if (!path)
         return E_INVALIDARG;
-    const HRESULT hr = CatchAtEdge("RunSaxParse", [&] { return Parse(path, handler); });
+    HRESULT hr = CheckFileProlog(path);
+    if (FAILED(hr)) {
+        TheLog().HResult("RunSaxParse: a document with a DTD is refused", hr);
+        handler->AbandonOpenElements();
+        return hr;
+    }
+    hr = CatchAtEdge("RunSaxParse", [&] { return Parse(path, handler); });
     // The reader is gone; an element it never ended never will.
     handler->AbandonOpenElements();
     return hr;

@@ -182,5 +182,6 @@ protected:
 // wants to look at it afterwards takes a reference of its own first. Once the
 // reader has stopped, whatever is still on the handler's stack is abandoned.
 // 0, or the HRESULT of the first step that failed (the reader's parse error
-// for a file that does not parse); E_INVALIDARG for a null argument.
+// for a file that does not parse, kXmlDtdRefused of XmlProlog.h, before any
+// parsing, for one with a DTD); E_INVALIDARG for a null argument.
 HRESULT RunSaxParse(const char* path, CSAXContentHandler* handler);

@@ -8,6 +8,7 @@
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CVariant.h"
 #include "shared/log/DebugLog.h"
+#include "shared/xml/XmlProlog.h"
 
 namespace {
 
@@ -20,6 +21,8 @@ constexpr IID kIidXmlDomDocument = {
     0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 constexpr IID kIidXmlDomElement = {
     0x2933BF86, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+constexpr IID kIidXmlDomDocument2 = {
+    0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 
 bool StartsWith(const char* text, const char* prefix)
 {
@@ -31,6 +34,38 @@ void LogCaught(const char* where)
     CString text("Caught Exception: ");
     text += where;
     TheLog().Error(text);
+}
+
+void LogRefused()
+{
+    TheLog().Error("CXMLDoc: a document with a DTD is refused");
+}
+
+// No DTD, nothing fetched from elsewhere, no validation: what the service
+// and our own files send never needs them, and each is a way for a
+// document to read local files or swell (MSXML 3 resolves externals unless
+// told not to). A setting this MSXML does not know is no reason to fail:
+// the prolog check and the doctype check stand behind it.
+void Harden(IXMLDOMDocument* document)
+{
+    (void)document->put_resolveExternals(VARIANT_FALSE);
+    (void)document->put_validateOnParse(VARIANT_FALSE);
+    CComPtr<IXMLDOMDocument2> withProperties;
+    if (SUCCEEDED(document->QueryInterface(kIidXmlDomDocument2, withProperties.PutVoid())) &&
+        withProperties) {
+        VARIANT prohibit;
+        VariantInit(&prohibit);
+        prohibit.vt = VT_BOOL;
+        prohibit.boolVal = VARIANT_TRUE;
+        if (FAILED(withProperties->setProperty(CBstr("ProhibitDTD").Get(), prohibit)))
+            TheLog().Comment("CXMLDoc: this MSXML has no ProhibitDTD");
+    }
+}
+
+bool HasDoctype(IXMLDOMDocument* document)
+{
+    CComPtr<IXMLDOMDocumentType> doctype;
+    return SUCCEEDED(document->get_doctype(doctype.Put())) && doctype;
 }
 
 } // namespace
@@ -58,6 +93,12 @@ void CXMLDoc::Load(const char* source, bool isFile, HRESULT& hr)
     m_nodeList.Release();
     m_document.Release();
 
+    hr = isFile ? CheckFileProlog(source) : (PrologDeclaresDtd(source) ? kXmlDtdRefused : S_OK);
+    if (FAILED(hr)) {
+        LogRefused();
+        return;
+    }
+
     hr = CoCreateInstance(kClsidDomDocument, nullptr, CLSCTX_INPROC_SERVER, kIidXmlDomDocument,
                           m_document.PutVoid());
     if (FAILED(hr))
@@ -66,6 +107,7 @@ void CXMLDoc::Load(const char* source, bool isFile, HRESULT& hr)
         hr = E_NOINTERFACE;
         return;
     }
+    Harden(m_document.Get());
     // The callers read the document straight after the call returns.
     hr = m_document->put_async(VARIANT_FALSE);
     if (FAILED(hr))
@@ -81,6 +123,12 @@ void CXMLDoc::Load(const char* source, bool isFile, HRESULT& hr)
     }
     if (hr != S_OK) {
         NoteParseError();
+        return;
+    }
+    if (HasDoctype(m_document.Get())) {
+        LogRefused();
+        m_document.Release();
+        hr = kXmlDtdRefused;
         return;
     }
 
@@ -273,7 +321,7 @@ HRESULT CXMLDoc::LoadNodesByName(const char* name)
     return hr;
 }
 
-void CXMLDoc::FirstTextChild(IXMLDOMNode* node, CString& value, HRESULT& hr)
+void CXMLDoc::FirstTextChild(IXMLDOMNode* node, CString& value, HRESULT& hr, CString* raw)
 {
     CComPtr<IXMLDOMNode> child;
     hr = node->get_firstChild(child.Put());
@@ -304,6 +352,12 @@ void CXMLDoc::FirstTextChild(IXMLDOMNode* node, CString& value, HRESULT& hr)
     hr = child->get_text(text.Put());
     if (SUCCEEDED(hr))
         value = text.ToString();
+    if (SUCCEEDED(hr) && raw) {
+        CVariant exact;
+        hr = child->get_nodeValue(exact.Put());
+        if (SUCCEEDED(hr) && !exact.ToString(*raw))
+            raw->Empty();
+    }
 }
 
 HRESULT CXMLDoc::GetSingleNodeValue(CString& value)
@@ -348,6 +402,46 @@ HRESULT CXMLDoc::GetSingleNodeValue(const char* path, int& value)
             value = std::atoi(text);
     } catch (...) {
         LogCaught("CXMLDoc::GetSingleNodeValue");
+    }
+    return hr;
+}
+
+HRESULT CXMLDoc::GetChildValues(std::vector<ChildValue>& values)
+{
+    HRESULT hr = S_OK;
+    try {
+        values.clear();
+        if (!m_currentNode)
+            return hr = E_FAIL;
+        CComPtr<IXMLDOMNode> child;
+        hr = m_currentNode->get_firstChild(child.Put());
+        while (SUCCEEDED(hr) && child) {
+            DOMNodeType type = NODE_INVALID;
+            hr = child->get_nodeType(&type);
+            if (FAILED(hr))
+                break;
+            if (type == NODE_ELEMENT) {
+                CBstr name;
+                hr = child->get_nodeName(name.Put());
+                if (FAILED(hr))
+                    break;
+                ChildValue value;
+                value.name = name.ToString();
+                FirstTextChild(child.Get(), value.text, hr, &value.exact);
+                if (FAILED(hr))
+                    break;
+                value.hasText = hr == S_OK;
+                values.push_back(std::move(value));
+            }
+            CComPtr<IXMLDOMNode> next;
+            hr = child->get_nextSibling(next.Put());
+            child = std::move(next);
+        }
+        if (SUCCEEDED(hr))
+            hr = S_OK;
+    } catch (...) {
+        LogCaught("CXMLDoc::GetChildValues");
+        hr = E_OUTOFMEMORY;
     }
     return hr;
 }

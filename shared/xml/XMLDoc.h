@@ -8,6 +8,7 @@
 // Text is narrow (process code page); conversions happen at the COM edge.
 #pragma once
 
+#include <vector>
 #include <windows.h>
 #include <msxml2.h>
 
@@ -23,7 +24,9 @@ public:
     // Replaces whatever is loaded with a new document read from the file
     // (synchronously). 0 leaves the cursor on the document and the node list
     // on its children; a document that does not parse gives S_FALSE, is
-    // logged and leaves no cursor. E_INVALIDARG for a null path.
+    // logged and leaves no cursor. A document with a DTD is refused with
+    // kXmlDtdRefused (XmlProlog.h) and leaves no document: nothing it names
+    // is ever fetched. E_INVALIDARG for a null path.
     HRESULT LoadFile(const char* path);
     // As LoadFile, from XML text.
     HRESULT LoadString(const char* text);
@@ -59,12 +62,26 @@ public:
     // value is set only when the text read returned 0.
     HRESULT GetSingleNodeValue(const char* path, int& value);
 
+    // One child element and what GetSingleNodeValue reads of it.
+    struct ChildValue {
+        CString name;
+        CString text;        // empty when the element has no child at all
+        CString exact;       // the same text with the blanks around it, as written
+        bool hasText = true; // false: children, but no text among them (S_FALSE)
+    };
+    // Each child element of the cursor, in document order. values is
+    // emptied first. 0, or the DOM's failure.
+    HRESULT GetChildValues(std::vector<ChildValue>& values);
+
 private:
     void Load(const char* source, bool isFile, HRESULT& hr);
     void Resolve(const char* path, CComPtr<IXMLDOMNode>& node, HRESULT& hr) const;
     // The document for an absolute path, else the cursor (either may be null).
     CComPtr<IXMLDOMNode> BaseFor(const char* path) const;
-    static void FirstTextChild(IXMLDOMNode* node, CString& value, HRESULT& hr);
+    // raw, when given, receives the text node's value exactly as the
+    // document holds it (the text form trims the blanks around it).
+    static void FirstTextChild(IXMLDOMNode* node, CString& value, HRESULT& hr,
+                               CString* raw = nullptr);
 
     CComPtr<IXMLDOMDocument> m_document;
     CComPtr<IUnknown> m_spare;

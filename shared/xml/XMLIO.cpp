@@ -63,36 +63,26 @@ void CXMLIO::Close()
 
 HRESULT CXMLIO::DecodeFileToTemp(const char* source, const char* format, CString& path)
 {
+    path.Empty();
     CFileMgr names;
-    if (!names.MakeTempName(nullptr))
+    if (!names.MakeTempName(format && *format ? format : nullptr))
         return E_FAIL;
-    // The empty file that reserved the name.
-    const CString reserved = names.GetFilePath();
-    path = reserved;
-
+    CString target = names.GetFilePath();
     if (format && *format) {
-        CString bare = reserved.Mid(names.GetFolder().GetLength());
-        CString folder = reserved.Left(names.GetFolder().GetLength());
-        if (bare.GetLength() >= 4 && bare.Right(4).CompareNoCase(".tmp") == 0)
-            bare = bare.Left(bare.GetLength() - 4);
-        if (CString(format).Find('%') >= 0) {
-            CString title;
-            title.Format(format, bare.GetString());
-            path = folder + title;
-        } else {
-            path = folder + bare + format;
-        }
+        // A reshaped name is free but not yet ours: made here, never taken over.
+        HANDLE file = CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return E_FAIL;
+        CloseHandle(file);
     }
 
     File64Coder coder;
-    const bool decoded = coder.DecodeFile(source, path) != 0;
-    if (path != reserved)
-        DeleteFileA(reserved);
-    if (!decoded) {
-        DeleteFileA(path);
-        path.Empty();
+    if (!coder.DecodeFile(source, target)) {
+        DeleteFileA(target);
         return E_FAIL;
     }
+    path = target;
     return S_OK;
 }
 

@@ -31,7 +31,9 @@ public:
 
     // Decodes the base64 text file source into a new temporary file. format
     // (may be null) shapes its name: with "%" the bare temporary name is put
-    // through it ("Signed Copy %s.pdf"); without, it replaces ".tmp".
+    // through it ("Signed Copy %s.pdf"); without, it replaces ".tmp". E_FAIL,
+    // with path empty and no file left, when no file can be made or the text
+    // is not base64.
     [[nodiscard]] static HRESULT DecodeFileToTemp(const char* source, const char* format,
                                                   CString& path);
 

@@ -1,40 +1,48 @@
 #include "shared/xml/XmlEscape.h"
 
 #include <array>
+#include <windows.h>
 
 #include "shared/requests/FileMgr.h"
 
 namespace {
 
-// Built once at compile time from the rules: letters, digits, blank, ".",
-// ";" and line ends stay; control bytes and the upper half vanish (but the
-// two Windows-1252 single quotes, which become apostrophes); the markup
-// characters get entities and the remaining punctuation, tab included,
-// numeric references.
-struct EscapeTable {
-    std::array<const char*, 256> entry{};
-    std::array<std::array<char, 7>, 256> reference{};
+// Room for "&#65535;" and its zero.
+using Reference = std::array<char, 10>;
 
-    constexpr EscapeTable()
+constexpr Reference MakeReference(unsigned value)
+{
+    Reference text{'&', '#'};
+    char digits[6] = {};
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    int at = 2;
+    while (count > 0)
+        text[at++] = digits[--count];
+    text[at] = ';';
+    return text;
+}
+
+// The lower half, built at compile time from the rules: letters, digits,
+// blank, ".", ";" and line ends stay; control bytes that XML cannot hold
+// vanish; the markup characters get entities and the remaining
+// punctuation, tab included, numeric references.
+struct LowerTable {
+    std::array<const char*, 128> entry{};
+    std::array<Reference, 128> reference{};
+
+    constexpr LowerTable()
     {
-        for (int byte = 0; byte < 256; ++byte) {
-            auto& text = reference[byte];
-            text = {'&', '#', 0, 0, 0, 0, 0};
-            int at = 2;
-            if (byte >= 100)
-                text[at++] = static_cast<char>('0' + byte / 100);
-            if (byte >= 10)
-                text[at++] = static_cast<char>('0' + byte / 10 % 10);
-            text[at++] = static_cast<char>('0' + byte % 10);
-            text[at] = ';';
-        }
-        for (int byte = 0; byte < 256; ++byte) {
+        for (unsigned byte = 0; byte < 128; ++byte) {
+            reference[byte] = MakeReference(byte);
             const bool kept = byte == 10 || byte == 13 || byte == 32 || byte == 46 ||
                               (byte >= 48 && byte <= 57) || byte == 59 ||
                               (byte >= 65 && byte <= 90) || (byte >= 97 && byte <= 122);
-            const bool dropped = byte <= 8 || byte == 11 || byte == 12 ||
-                                 (byte >= 14 && byte <= 31) || (byte >= 128 && byte <= 144) ||
-                                 byte >= 147;
+            const bool dropped =
+                byte <= 8 || byte == 11 || byte == 12 || (byte >= 14 && byte <= 31);
             if (kept)
                 entry[byte] = nullptr;
             else if (dropped)
@@ -46,37 +54,116 @@ struct EscapeTable {
         entry['&'] = "&amp;";
         entry['<'] = "&lt;";
         entry['>'] = "&gt;";
-        entry[145] = "&#39;";
-        entry[146] = "&#39;";
     }
 };
 
-constexpr EscapeTable kTable;
+constexpr LowerTable kLower;
+
+// The reference of a UTF-16 character, or "" for one XML cannot hold.
+Reference ReferenceOf(wchar_t unit)
+{
+    if (unit < 0x20 && unit != 9 && unit != 10 && unit != 13)
+        return Reference{};
+    if (unit == 0xFFFE || unit == 0xFFFF || (unit >= 0xD800 && unit <= 0xDFFF))
+        return Reference{};
+    return MakeReference(unit);
+}
+
+// The reference of the character bytes stand for in the ANSI code page;
+// a byte the code page leaves undefined counts as its Latin-1 self, so
+// nothing is ever lost.
+Reference AnsiReference(const char* bytes, int count)
+{
+    wchar_t unit[2] = {};
+    const int got = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes, count, unit, 2);
+    if (got == 1)
+        return ReferenceOf(unit[0]);
+    return MakeReference(static_cast<unsigned char>(bytes[0]));
+}
+
+// The upper half, for the code page this process runs with (which does not
+// change while it runs); the 145 and 146 of Windows-1252, the single
+// quotation marks, become apostrophes whatever the code page.
+struct UpperTable {
+    std::array<Reference, 128> reference{};
+
+    UpperTable()
+    {
+        for (unsigned byte = 128; byte < 256; ++byte) {
+            const char ch = static_cast<char>(byte);
+            reference[byte - 128] = AnsiReference(&ch, 1);
+        }
+        reference[145 - 128] = MakeReference('\'');
+        reference[146 - 128] = MakeReference('\'');
+    }
+};
+
+const UpperTable& Upper()
+{
+    static const UpperTable table;
+    return table;
+}
+
+bool IsLeadByte(unsigned char byte)
+{
+    return byte >= 128 && IsDBCSLeadByteEx(CP_ACP, byte);
+}
 
 } // namespace
 
 const char* XmlEscapeEntry(unsigned char byte)
 {
-    return kTable.entry[byte];
+    if (byte < 128)
+        return kLower.entry[byte];
+    return Upper().reference[byte - 128].data();
+}
+
+size_t XmlEscapeNext(std::string_view text, std::string& out)
+{
+    if (text.empty())
+        return 0;
+    const auto byte = static_cast<unsigned char>(text[0]);
+    if (text.size() >= 2 && IsLeadByte(byte)) {
+        out += AnsiReference(text.data(), 2).data();
+        return 2;
+    }
+    const char* entry = XmlEscapeEntry(byte);
+    if (entry)
+        out += entry;
+    else
+        out += text[0];
+    return 1;
 }
 
 CString XmlEscaped(std::string_view text)
 {
     std::string escaped;
     escaped.reserve(text.size());
-    for (char ch : text) {
-        const char* entry = XmlEscapeEntry(static_cast<unsigned char>(ch));
-        if (entry)
-            escaped += entry;
-        else
-            escaped += ch;
-    }
+    while (!text.empty())
+        text.remove_prefix(XmlEscapeNext(text, escaped));
     return CString(std::move(escaped));
 }
 
 void XmlEscape(CString& text)
 {
     text = XmlEscaped(text);
+}
+
+CString XmlMarkupEscaped(std::string_view text)
+{
+    std::string escaped;
+    escaped.reserve(text.size());
+    while (!text.empty()) {
+        const auto byte = static_cast<unsigned char>(text[0]);
+        size_t took = 1;
+        if (byte >= 128 || byte == '&' || byte == '<' || byte == '>' ||
+            (byte < 32 && byte != 9 && byte != 10 && byte != 13))
+            took = XmlEscapeNext(text, escaped);
+        else
+            escaped += text[0];
+        text.remove_prefix(took);
+    }
+    return CString(std::move(escaped));
 }
 
 void XmlEscapeFile(CFile& source, CFile& destination)
@@ -90,17 +177,35 @@ void XmlEscapeFile(CFile& source, CFile& destination)
         return;
     }
 
-    // Each byte escapes on its own, so chunks never split a replacement;
-    // documents of any size pass through this one buffer.
+    // Documents of any size pass through this one buffer. A character never
+    // splits across chunks: a lead byte that ends one waits for the next.
     const LONGLONG length = source.GetLength();
     LONGLONG position = source.GetPosition();
-    char chunk[127 * 32];
+    char chunk[127 * 32 + 1];
+    UINT held = 0;
     while (position >= 0 && position < length) {
-        UINT count = source.Read(chunk, sizeof chunk);
+        const UINT count = source.Read(chunk + held, sizeof chunk - 1 - held);
         if (count == 0)
             break;
-        destination.Write(XmlEscaped(std::string_view(chunk, count)));
+        UINT ready = held + count;
         position = source.GetPosition();
+        std::string escaped;
+        std::string_view rest(chunk, ready);
+        while (!rest.empty()) {
+            if (rest.size() == 1 && IsLeadByte(static_cast<unsigned char>(rest[0])) &&
+                position < length)
+                break;
+            rest.remove_prefix(XmlEscapeNext(rest, escaped));
+        }
+        destination.Write(CString(std::move(escaped)));
+        held = static_cast<UINT>(rest.size());
+        if (held)
+            chunk[0] = rest[0];
+    }
+    if (held) {
+        std::string escaped;
+        XmlEscapeNext(std::string_view(chunk, held), escaped);
+        destination.Write(CString(std::move(escaped)));
     }
     destination.SeekToBegin();
 }

@@ -105,27 +105,49 @@ TEST(Base64Memory, DecodingSkipsWhiteSpaceAndLineControls)
 TEST(Base64Memory, ShortAndPaddedGroupsGiveWhatTheyHold)
 {
     const TextCase cases[] = {
-        {"YQ==", "a"},                                        // padding takes a byte off each time
-        {"YWI", "ab"},                                        // an unpadded last group of three
-        {"YQ", "a"},                                          // ... and of two
-        {"Y", ""},                                            // a single character holds no byte
-        {"YWJjY", "abc"}, {"YQ=", "a"}, {"YQ==YWJj", "aabc"}, // padded groups may follow each other
-        {"====", ""},
+        {"YQ==", "a"},     // padding takes a byte off each time
+        {"YWI", "ab"},     // an unpadded last group of three
+        {"YQ", "a"},       // ... and of two
+        {"Y", ""},         // a single character holds no byte
+        {"YWJjY", "abc"},  // ... also after whole groups
+        {"YQ=", "a"},      // padding cut short
+        {"YQ==\r\n", "a"}, // line ends after the padding
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.bytes, Decoded(c.text)) << c.text;
 }
 
-TEST(Base64Memory, HighBitAndForeignCharacters)
+// Garbage is refused, never turned into bytes: characters outside the
+// alphabet (bit 7 set included) and "=" anywhere but in the padding that
+// closes the text.
+static const std::string kNotBase64[] = {
+    "QUJD=QUJD",                      // padding in the middle
+    "YQ==YWJj",                       // two padded texts run together
+    "====",                           // padding with nothing to pad
+    "Y===",                           // more padding than the group has room for
+    "YQ===",                          // ... one "=" too many
+    "YWJj=",                          // padding after a whole group
+    "YQ=A",                           // a character after the padding
+    "YQ= =\nA",                       // ... with blanks and line ends in between
+    "*AAA",                           // punctuation
+    std::string("A") + '\x0E' + "AA", // a control character that is not a blank
+    "AA~A",                           // more punctuation
+    "AAA\x80",                        // bit 7 set
+    "\xD9\xD7\xCA\xEA",               // the alphabet with bit 7 set
+    "YQ\xBD\xBD",                     // "=" with bit 7 set
+    std::string("YWJj\0YWJj", 9),     // a zero byte
+};
+
+TEST(Base64Memory, GarbageIsRefused)
 {
-    // With bit 7 set a character still decodes as itself, "=" included.
-    EXPECT_EQ("abc", Decoded("\xD9\xD7\xCA\xEA"));
-    EXPECT_EQ("a", Decoded("YQ\xBD\xBD"));
-    // Anything else is not refused: it counts as the sextet 62 ("+").
-    EXPECT_EQ(Decoded("+AAA"), Decoded("*AAA"));
-    EXPECT_EQ(Decoded("A+AA"), Decoded(std::string("A\x0E") + "AA"));
-    EXPECT_EQ(Decoded("AA+A"), Decoded("AA~A"));
-    EXPECT_EQ(Decoded("AAA+"), Decoded("AAA\x80"));
+    for (const std::string& input : kNotBase64) {
+        SCOPED_TRACE(testing::PrintToString(input));
+        Base64Coder coder;
+        ASSERT_TRUE(coder.DecodeText("YWJj"));
+        EXPECT_FALSE(coder.DecodeBytes(input.data(), static_cast<UINT>(input.size())));
+        EXPECT_EQ(0u, coder.GetDecodedLength()) << "nothing of a refused text is kept";
+        EXPECT_EQ(0, coder.GetDecoded()[0]);
+    }
 }
 
 TEST(Base64Memory, FreshAndEmptyCodersGiveEmptyResults)
@@ -347,6 +369,42 @@ TEST_F(Base64File, LineLayoutDoesNotChangeTheBytes)
         }
         ExpectFileDecodes(file, bytes);
     }
+}
+
+TEST_F(Base64File, GarbageFilesAreRefusedAndLeaveNoOutput)
+{
+    const std::string good = Encoded(RandomBytes(70001, 5)); // more than one read block
+    std::vector<std::pair<std::string, std::string>> cases;
+    for (const std::string& text : kNotBase64)
+        cases.emplace_back(testing::PrintToString(text), text);
+    // Padding that ends one read block of the decoder may not go on in the next.
+    std::string early = good.substr(0, 65536 - 4) + "QQ==" + good;
+    cases.emplace_back("padding at the end of a block", early);
+    cases.emplace_back("garbage far into a line-broken file",
+                       good.substr(0, 40000) + "\r\n" + good.substr(40000, 30000) + "!" + "\r\n");
+    File64Coder coder;
+    for (const auto& [what, text] : cases) {
+        SCOPED_TRACE(what);
+        testenv::WriteFileBytes(Path("in.txt"), text);
+        EXPECT_FALSE(coder.IsBase64File(Path("in.txt").c_str()));
+        testenv::WriteFileBytes(Path("out.bin"), "earlier");
+        EXPECT_FALSE(coder.DecodeFile(Path("in.txt").c_str(), Path("out.bin").c_str()));
+        EXPECT_FALSE(testenv::FileExists(Path("out.bin"))) << "no half document stays";
+        EXPECT_FALSE(coder.DecodeLines(Path("in.txt").c_str(), Path("out.bin").c_str()));
+        EXPECT_FALSE(testenv::FileExists(Path("out.bin")));
+    }
+
+    // Text broken into lines, LF or CR LF, is Base64 all the same.
+    for (const char* ending : {"\n", "\r\n"}) {
+        std::string lines;
+        for (size_t i = 0; i < good.size(); i += 64)
+            lines += good.substr(i, 64) + ending;
+        testenv::WriteFileBytes(Path("in.txt"), lines);
+        EXPECT_TRUE(coder.IsBase64File(Path("in.txt").c_str()));
+    }
+    testenv::WriteFileBytes(Path("empty.txt"), "");
+    EXPECT_TRUE(coder.IsBase64File(Path("empty.txt").c_str()));
+    EXPECT_FALSE(coder.IsBase64File(Path("missing.txt").c_str()));
 }
 
 TEST_F(Base64File, RandomFilesRoundTrip)

@@ -93,54 +93,26 @@ TEST_F(BodyPartTest, BodyIsSavedAsTextOrAsItsHtmlSource)
 
 TEST_F(BodyPartTest, HtmlBodyNeverWritesOverAStaleFile)
 {
-    // Temporary names follow the clock: the low 16 bits of the tick count in
-    // hex after the prefix's first three letters. So the names the part will
-    // be handed a moment from now can be taken ahead of it: each of them
-    // gets a stale ".htm" twin, longer than the body.
-    char probe[MAX_PATH];
-    ASSERT_TRUE(GetTempFileNameA(TempDir().c_str(), "Quill", 0, probe));
-    DeleteFileA(probe);
-    const DWORD probed = std::strtoul(FileNameOf(probe).c_str() + 3, nullptr, 16);
-    // The system steps past a name that is taken, so the probe may stand a
-    // little ahead of the clock as well as behind it.
-    const int drift = static_cast<short>((GetTickCount() - probed) & 0xFFFF);
-    ASSERT_LT(std::abs(drift), 1000) << "temporary names no longer follow the clock: " << probe;
-
-    constexpr DWORD kWindow = 40; // fewer than the part's tries at a name
+    // Stale bodies of earlier runs, under names of the system's own form and
+    // under the short ones temporary files once had: the part makes a name
+    // of its own and leaves every one of them as it was.
     const std::string stale(64, 'S');
     std::vector<std::string> twins;
-    DWORD first = 0;
-    bool ahead = false;
-    for (DWORD lead : {200u, 800u, 3000u}) {
-        for (const std::string& twin : twins)
-            DeleteFileA(twin.c_str());
-        twins.clear();
-        // Away from where the numbers wrap or lose a digit.
-        while ((first = (GetTickCount() & 0xFFFF) + lead) < 0x1000 || first + kWindow > 0xFFFF)
-            Sleep(100);
-        for (DWORD number = first; number < first + kWindow; ++number) {
-            char name[32];
-            wsprintfA(name, "Qui%lx.htm", number);
-            twins.push_back(TempDir() + name);
-            WriteFileBytes(twins.back(), stale);
-        }
-        if ((ahead = (GetTickCount() & 0xFFFF) < first))
-            break;
+    for (const char* name : {"Qui0000000000000000.htm", "Qui0000000000000001.htm",
+                             "QuiFFFFFFFFFFFFFFFF.htm", "Qui1a2b.htm", "Quill.htm"}) {
+        twins.push_back(TempDir() + name);
+        WriteFileBytes(twins.back(), stale);
     }
-    ASSERT_TRUE(ahead) << "could not take the names ahead of the clock";
-    while ((GetTickCount() & 0xFFFF) < first + 2)
-        Sleep(1);
 
     auto item = MailItem(L"plain", L"<p>fresh</p>");
     CBodyPart part(item.Get(), 0, "Message Body", "Message Body", "");
     part.m_bodyFormat = CBodyPart::kBodyFormatHtml;
     ASSERT_EQ(1, part.SaveToTempFile(TRUE, TRUE));
     EXPECT_EQ("<p>fresh</p>", ReadFileBytes(part.m_tempPath.str()));
-    const std::string name = FileNameOf(part.m_tempPath.str());
-    EXPECT_GE(std::strtoul(name.c_str() + 3, nullptr, 16), first + kWindow)
-        << name << ": every name of the window was a clash, so the part went past it";
-    for (const std::string& twin : twins)
+    for (const std::string& twin : twins) {
+        EXPECT_NE(0, lstrcmpiA(twin.c_str(), part.m_tempPath)) << twin;
         EXPECT_EQ(stale, ReadFileBytes(twin)) << twin;
+    }
     for (const std::string& file : ListFiles(TempDir()))
         EXPECT_EQ(std::string::npos, file.find(".tmp")) << "reservations are given back: " << file;
 }

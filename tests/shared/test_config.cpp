@@ -1,9 +1,12 @@
+#include <algorithm>
+
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 
 #include "classlib/app/CWinApp.h"
 #include "classlib/win32/CRegKey.h"
+#include "classlib/win32/Handles.h"
 #include "shared/config/Config.h"
 #include "tests/support/TestEnv.h"
 
@@ -309,6 +312,96 @@ TEST_F(ConfigTest, DefaultsFileWithoutTheRootOrUnreadableIsNotFound)
     for (const char* contents :
          {"<other><FileTypes>x</FileTypes></other>", "<inkDefaults><FileTypes>", ""}) {
         SCOPED_TRACE(contents);
+        WriteFileBytes(TempDir() + "inkDefaults.xml", contents);
+        CConfig config;
+        CString types;
+        EXPECT_EQ(E_FAIL, config.GetFileTypes(types));
+        EXPECT_STREQ("*", types);
+    }
+}
+
+// Numbers in the defaults file: leading decimal digits only; a number no
+// DWORD holds is refused, not wrapped.
+TEST_F(ConfigTest, DefaultsFileNumbersTakeLeadingDigitsAndRefuseOverflow)
+{
+    struct Case {
+        const char* text;
+        HRESULT hr;
+        DWORD value; // when read
+    };
+    const Case cases[] = {
+        {"-1", S_OK, 0},
+        {" 1", S_OK, 0},
+        {"+5", S_OK, 0},
+        {"12abc", S_OK, 12},
+        {"0000000000000000000042", S_OK, 42},
+        {"4294967295", S_OK, 4294967295u},
+        {"4294967296", E_FAIL, 0},
+        {"99999999999999", E_FAIL, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        WriteDefaults(std::string("<CmdBarTop>") + c.text + "</CmdBarTop>");
+        CConfig config;
+        DWORD value = 0xDEADBEEF;
+        EXPECT_EQ(c.hr, config.GetKey("CmdBarTop", value));
+        EXPECT_EQ(c.hr == S_OK ? c.value : 0xDEADBEEF, value);
+    }
+    // A refused number leaves the getter's default.
+    WriteDefaults("<MakeReceipt>99999999999999</MakeReceipt><SingleClick>-1</SingleClick>");
+    CConfig config;
+    EXPECT_EQ(1u, config.GetMakeReceipt());
+    EXPECT_EQ(0u, config.GetSingleClick()) << "-1 has no leading digit: 0";
+}
+
+// The defaults file is parsed once and again only when it changed, however
+// many settings miss the registry.
+TEST_F(ConfigTest, DefaultsFileIsReadOnceUntilItChanges)
+{
+    WriteDefaults("<FileTypes>pdf</FileTypes><Gateways>{G}</Gateways>");
+    CConfig config;
+    CString text;
+    ASSERT_EQ(S_OK, config.GetFileTypes(text));
+    EXPECT_STREQ("pdf", text);
+    {
+        // Nobody can read the file now; a second parse would find nothing.
+        CFileHandle locked(CreateFileA((TempDir() + "inkDefaults.xml").c_str(), GENERIC_READ, 0,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(locked.IsValid());
+        for (int i = 0; i < 100; ++i) {
+            ASSERT_EQ(S_OK, CConfig().GetGateways(text)) << i;
+            EXPECT_STREQ("{G}", text);
+        }
+    }
+    WriteDefaults("<FileTypes>docx</FileTypes>");
+    ASSERT_EQ(S_OK, config.GetFileTypes(text));
+    EXPECT_STREQ("docx", text) << "a changed file is read again";
+    EXPECT_EQ(E_FAIL, config.GetGateways(text));
+    DeleteFileA((TempDir() + "inkDefaults.xml").c_str());
+    EXPECT_EQ(E_FAIL, config.GetFileTypes(text)) << "a removed file gives nothing";
+    EXPECT_STREQ("*", text);
+}
+
+// A defaults file that is not ours is refused without a look inside:
+// nothing it names is read, and one far too large costs nothing.
+TEST_F(ConfigTest, HostileDefaultsFilesAreRefused)
+{
+    const std::string secret = TempDir() + "secret.txt";
+    WriteFileBytes(secret, "SECRET");
+    std::string url = "file:///" + secret;
+    std::replace(url.begin(), url.end(), '\\', '/');
+    const std::string cases[] = {
+        "<?xml version=\"1.0\"?><!DOCTYPE inkDefaults [<!ENTITY x SYSTEM \"" + url +
+            "\">]><inkDefaults><FileTypes>&x;</FileTypes></inkDefaults>",
+        "<!DOCTYPE inkDefaults SYSTEM \"" + url +
+            "\"><inkDefaults><FileTypes>pdf</FileTypes></inkDefaults>",
+        "<!DOCTYPE inkDefaults [<!ENTITY a \"aaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]>"
+        "<inkDefaults><FileTypes>&b;</FileTypes></inkDefaults>",
+        "<inkDefaults><FileTypes>pdf</FileTypes><Pad>" + std::string(1100000, 'x') +
+            "</Pad></inkDefaults>",
+    };
+    for (const std::string& contents : cases) {
+        SCOPED_TRACE(contents.substr(0, 80));
         WriteFileBytes(TempDir() + "inkDefaults.xml", contents);
         CConfig config;
         CString types;

@@ -113,6 +113,17 @@ TEST_F(DebugLogTest, RecordsInTheirFileForm)
               Body(OnlyLogFile()));
 }
 
+TEST_F(DebugLogTest, AccentedLettersAreKept)
+{
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "written in Windows-1252; this process runs code page " << GetACP();
+    SwitchOn();
+    CDebugLog log;
+    log.Comment("J\xFCrgen M\xFCller & S\xF6hne \x80");
+    EXPECT_EQ("<comment>J&#252;rgen M&#252;ller &amp; S&#246;hne &#8364;</comment>\n",
+              Body(OnlyLogFile()));
+}
+
 TEST_F(DebugLogTest, HResultNamesTheCodeClass)
 {
     struct Case {

@@ -12,6 +12,7 @@
 #include "shared/xml/Base64Coder.h"
 #include "shared/requests/Receipt.h"
 #include "shared/requests/SAXReceipt.h"
+#include "shared/xml/XmlProlog.h"
 #include "tests/support/TestEnv.h"
 
 using namespace testenv;
@@ -276,6 +277,9 @@ TEST_F(ReceiptTest, ResultsValuesWithMarkupCharactersReadBackUnchanged)
         {"F-1", "https://sign.example/x?a=1&b=2&amp;c", "Quillet Receipt", "Quillet"},
         {"F&2", "https://sign.example/", "R&D <urgent> \"a\" 'b'", "Sales > Legal"},
         {"F-3", "https://sign.example/</Link>", "]]> &lt;", "A&B;C"},
+        // Letters beyond ASCII, each kept (Windows-1252).
+        {"F-\xE9", "https://sign.example/\xFC",
+         "J\xFCrgen M\xFCller & S\xF6hne <Sales> \x80 O'Brien", "Caf\xE9 \xE9t\xE9"},
     };
     for (const Results& results : cases) {
         SCOPED_TRACE(results.link + " | " + results.subject);
@@ -352,8 +356,9 @@ TEST_F(ReceiptTest, BrokenFileKeepsTheAtomsReadBeforeTheError)
 
 TEST_F(ReceiptTest, StaleFilesWhereTheWorkFileWouldGoAreLeftAlone)
 {
-    // The system numbers its temporary names from the clock: stale receipts
-    // under the next names make the writer's first choices clash.
+    // Stale receipts under the short clock-numbered names that temporary
+    // files once had: a writer must make a name of its own beside them,
+    // never write over one.
     constexpr DWORD kWindow = 200;
     DWORD start = GetTickCount() & 0xffff;
     if (start == 0 || start + kWindow > 0xffff)
@@ -369,17 +374,11 @@ TEST_F(ReceiptTest, StaleFilesWhereTheWorkFileWouldGoAreLeftAlone)
 
     Request request;
     request.documents.push_back(MakeDocument("AddDocumentToRequest", "Offer.pdf", 100, 3));
-    const Results results;
     CReceipt written(nullptr, CReceipt::kFileReceipt);
-    const DWORD firstTry = GetTickCount() & 0xffff;
     const std::string firstPiece = request.Pieces().front();
     ASSERT_EQ(S_OK, CloseReceiptFile(&written, WritePiece(firstPiece).c_str()));
     const std::string workPath = written.GetFilePath().GetString();
     EXPECT_EQ(std::string(kHead) + firstPiece, ReadFileBytes(workPath));
-    const DWORD chosen = std::strtoul(FileNameOf(workPath).substr(3).c_str(), nullptr, 16);
-    if (firstTry >= start && firstTry < start + kWindow) {
-        EXPECT_EQ(start + kWindow, chosen) << "the writer did not step past the stale names";
-    }
 
     for (const std::string& path : planted)
         EXPECT_EQ(stale, ReadFileBytes(path)) << path;
@@ -434,6 +433,135 @@ TEST_F(ReceiptTest, MissingPieceFails)
     // Nothing was filed, and an unwritten receipt cannot be.
     CReceipt fresh(nullptr, CReceipt::kFileReceipt);
     EXPECT_EQ(E_FAIL, FileReceipt(&fresh));
+}
+
+// Hostile receipt files end with a failure; no document of theirs and no
+// temporary file is left behind, and nothing they name is read.
+TEST_F(ReceiptTest, HostileFilesAreRefusedAndLeaveNothing)
+{
+    const std::string secret = TempDir() + "secret.txt";
+    WriteFileBytes(secret, "SECRET");
+    std::string url = "file:///" + secret;
+    std::replace(url.begin(), url.end(), '\\', '/');
+
+    Request good;
+    good.documents.push_back(MakeDocument("AddDocumentToRequest", "Offer.pdf", 3000, 1, 76));
+    std::string pieces;
+    for (const std::string& piece : good.Pieces())
+        pieces += piece;
+    auto document = [](const std::string& encoded) {
+        return kEnvelopeOpen +
+               "<m:AddDocumentToRequest xmlns:m=\"urn:x\"><m:pstr_FileName>x.pdf</m:pstr_FileName>"
+               "<m:pbyt_File>" +
+               encoded + "</m:pbyt_File></m:AddDocumentToRequest>" + kEnvelopeClose;
+    };
+    std::string tooMany;
+    for (int i = 0; i < 65; ++i)
+        tooMany += document("QUJD");
+    const struct {
+        const char* what;
+        std::string text;
+        HRESULT hr;
+    } cases[] = {
+        {"external entity",
+         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><!DOCTYPE inkReceipt [<!ENTITY x "
+         "SYSTEM \"" +
+             url + "\">]><inkReceipt>\n" + pieces +
+             "<Results><FileID>&x;</FileID></Results></inkReceipt>\n",
+         kXmlDtdRefused},
+        {"DTD without entities",
+         "<!DOCTYPE inkReceipt [<!ELEMENT inkReceipt ANY>]><inkReceipt>\n" + pieces + kTail,
+         kXmlDtdRefused},
+        {"document bytes that are not base64",
+         std::string(kHead) + pieces + document("QUJD=QUJD") + kTail, E_FAIL},
+        {"message that is not base64",
+         std::string(kHead) + kEnvelopeOpen +
+             "<m:CreateSignatureRequest xmlns:m=\"urn:x\"><m:pstr_EmailMessage>SGk*"
+             "</m:pstr_EmailMessage></m:CreateSignatureRequest>" +
+             kEnvelopeClose + pieces + kTail,
+         E_FAIL},
+        {"more documents than a receipt holds", std::string(kHead) + tooMany + kTail, E_FAIL},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.what);
+        const std::string path = TempDir() + "hostile.xml";
+        WriteFileBytes(path, test.text);
+        {
+            CReceipt read(nullptr, CReceipt::kFileReceipt);
+            EXPECT_EQ(test.hr, CSAXReceipt::ReadFile(path.c_str(), read));
+            for (const auto& atom : read.GetAtoms()) {
+                EXPECT_NE(CReceiptAtom::kDocBytes, atom->m_name.str()) << "no document of it";
+                EXPECT_EQ(std::string::npos, atom->m_value.str().find("SECRET"));
+            }
+        }
+        for (const std::string& name : ListFiles(TempDir()))
+            EXPECT_NE(0u, name.rfind("Qui", 0)) << "left behind: " << name;
+    }
+}
+
+// What the agent never writes but a file may hold anyway: markup inside a
+// value, a create-request inside another, a second Results block.
+TEST_F(ReceiptTest, OddShapesKeepEveryValueAndTheFirstResults)
+{
+    const std::string create =
+        kEnvelopeOpen +
+        "<m:CreateSignatureRequest xmlns:m=\"urn:x\"><m:pstr_FileName>Outer</m:pstr_FileName>"
+        "<m:CreateSignatureRequest><m:pstr_FileName>Inner</m:pstr_FileName>"
+        "</m:CreateSignatureRequest>"
+        "<m:pstr_Signers>ann@x.com<b>bold</b>;bob@x.com</m:pstr_Signers>"
+        "<m:pstr_CCs>cc@x.com<i/>;dd@x.com</m:pstr_CCs>"
+        "</m:CreateSignatureRequest>" +
+        kEnvelopeClose;
+    const std::string text = std::string(kHead) + create +
+                             "<Results><FileID>F-1</FileID><Link>L-1</Link></Results>"
+                             "<Results><FileID>F-2</FileID><Link>L-2</Link>"
+                             "<ReceiptSubject>S-2</ReceiptSubject></Results>" +
+                             kTail;
+    const std::string path = TempDir() + "odd.xml";
+    WriteFileBytes(path, text);
+    CReceipt read(nullptr, CReceipt::kFileReceipt);
+    ASSERT_EQ(S_OK, CSAXReceipt::ReadFile(path.c_str(), read));
+    EXPECT_EQ((AtomRows{{"Link", "L-1"},
+                        {"FileID", "F-1"},
+                        {"CCs", "cc@x.com;dd@x.com"},
+                        {"Signers", "ann@x.com;bob@x.com"},
+                        {"Subject", "Inner"},
+                        {"Subject", "Outer"}}),
+              Atoms(read));
+}
+
+// The documents a receipt read decoded go with the receipt, unless the
+// caller took them.
+TEST_F(ReceiptTest, DecodedDocumentsGoWithTheReceiptUnlessTaken)
+{
+    Request request;
+    request.documents.push_back(MakeDocument("AddDocumentToRequest", "Kept.pdf", 500, 1));
+    request.documents.push_back(MakeDocument("AddDocumentToRequest", "Dropped.pdf", 500, 2));
+    CReceipt written(nullptr, CReceipt::kFileReceipt);
+    WriteReceipt(written, request, nullptr);
+
+    std::vector<std::string> documents;
+    std::string taken;
+    {
+        CReceipt read(nullptr, CReceipt::kFileReceipt);
+        ASSERT_EQ(S_OK, CSAXReceipt::ReadFile(written.GetFilePath(), read));
+        for (const auto& atom : read.GetAtoms()) {
+            if (atom->m_name == CReceiptAtom::kDocBytes)
+                documents.push_back(atom->m_value.str());
+        }
+        ASSERT_EQ(2u, documents.size());
+        // The head's document is the last one in the file.
+        for (const auto& atom : read.GetAtoms()) {
+            if (atom->m_name == CReceiptAtom::kDocBytes) {
+                taken = atom->TakeFile().str();
+                break;
+            }
+        }
+    }
+    EXPECT_EQ(documents[0], taken);
+    EXPECT_TRUE(FileExists(taken)) << "the caller took it";
+    EXPECT_FALSE(FileExists(documents[1])) << "gone with the receipt";
+    DeleteFileA(taken.c_str());
 }
 
 TEST(ReceiptAtoms, AddAtomPutsEachAtTheHead)

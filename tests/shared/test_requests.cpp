@@ -12,6 +12,7 @@
 
 #include "shared/requests/Broadcast.h"
 #include "shared/requests/BodyPart.h"
+#include "shared/requests/Castlet.h"
 #include "shared/service/OpAddDoc.h"
 #include "shared/service/OpGetLink.h"
 #include "shared/service/OpInvite.h"
@@ -47,6 +48,28 @@ std::string E(const std::string& text)
 {
     return XmlEscaped(text).str();
 }
+
+// Text of this process's code page as UTF-8, the form the stand-in reports
+// element values in.
+std::string Utf8Of(const std::string& text)
+{
+    const int wide =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring units(static_cast<size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), units.data(), wide);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, units.data(), wide, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, units.data(), wide, utf8.data(), size, nullptr, nullptr);
+    return utf8;
+}
+
+// Values as a new user types them: accented letters, the euro sign, markup
+// characters and an apostrophe (Windows-1252).
+const char* const kAccented[] = {
+    "J\xFCrgen M\xFCller & S\xF6hne <Sales>",
+    "Jos\xE9 O'Brien \x80 100",
+};
 
 std::vector<std::string> NamesOf(const standin::Pairs& elements)
 {
@@ -165,6 +188,48 @@ TEST_F(RequestTest, CreateSignatureRequestSendsEveryElementEscapedAndInOrder)
     EXPECT_EQ("Please sign the contract.",
               standin::Base64Decode(request.Element("pstr_EmailMessage")));
     create.FreeParts();
+}
+
+// Every value reaches the service whole, as the characters the user typed:
+// the request is plain ASCII, and the service reads the references back.
+TEST_F(RequestTest, AccentedValuesReachTheServiceWhole)
+{
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "the values are Windows-1252; this process runs code page " << GetACP();
+    for (const char* value : kAccented) {
+        SCOPED_TRACE(value);
+        const std::string sent = Utf8Of(value);
+        OpSendDoc create(m_url);
+        create.m_credentials = Demo();
+        create.m_credentials.m_displayName = value;
+        create.m_credentials.m_email = value;
+        create.AppendPart(new CBodyPart(m_mail.Get(), 0, "Message Body", "Message Body", ""));
+        create.m_request.m_signers.AddTail(Recipient("a@example.com", 1));
+        create.m_request.m_sendOptions.m_string1 = value;
+        create.m_request.m_sendOptions.m_password = value;
+        ASSERT_EQ(1, create.Run(nullptr, 0, CWebSvrOp::kPrepare)) << create.GetErrorText();
+        create.FreeParts();
+        standin::Request request = LastRequest();
+        EXPECT_EQ("", request.parseError);
+        EXPECT_EQ("utf-8", request.encoding);
+        for (char ch : request.body)
+            ASSERT_LT(static_cast<unsigned char>(ch), 128u) << "only ASCII goes out";
+        for (const char* element :
+             {"pstr_SenderName", "pstr_SenderEmail", "pstr_FileName", "pstr_Password"})
+            EXPECT_EQ(sent, request.Element(element)) << element;
+
+        // The account ID and the file ID of the other operations alike.
+        const CString fileId(value);
+        OpGetLink link(m_url);
+        link.m_credentials = Demo();
+        link.m_credentials.m_accountId = value;
+        link.m_fileId = &fileId;
+        link.Run(nullptr, 0, CWebSvrOp::kPrepare);
+        request = LastRequest();
+        EXPECT_EQ("", request.parseError);
+        EXPECT_EQ(sent, request.Element("pstr_APICode"));
+        EXPECT_EQ(sent, request.Element("pstr_FileID"));
+    }
 }
 
 TEST_F(RequestTest, SignatureTypeAndInputsAreChecked)
@@ -601,6 +666,89 @@ TEST_F(RequestTest, BroadcastFileNamesEveryOperationFileEscaped)
         for (const std::string& stale : planted)
             DeleteFileA(stale.c_str());
     }
+}
+
+// A temporary folder whose name holds accented letters, as a user's own
+// name makes it: the operation files and the broadcast file name their
+// pieces there, and the agent must find every one of them.
+TEST_F(RequestTest, BroadcastInAnAccentedFolderNamesPiecesThatExist)
+{
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "the folder name is Windows-1252; this process runs code page " << GetACP();
+    const std::string folder = TempDir() + "Jos\xE9 M\xFCller\\";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    SetEnvironmentVariableA("TMP", folder.c_str());
+    SetEnvironmentVariableA("TEMP", folder.c_str());
+
+    auto attachment = Attachment("%PDF-1.4");
+    CBodyPart document(attachment.Get(), 1, "Vertr\xE4ge.pdf", "Attachment", "");
+    OpSendDoc create(m_url);
+    create.m_credentials = Sender();
+    create.AppendPart(new CBodyPart(m_mail.Get(), 0, "Message Body", "Message Body", ""));
+    create.m_request.m_signers.AddTail(Recipient("t@example.com", 1, 0, kAccented[0], "K\xE4ufer"));
+    create.m_request.m_sendOptions.m_receiptSubject = kAccented[0];
+    create.m_request.m_sendOptions.m_categoryTags = kAccented[1];
+    CString createPath;
+    ASSERT_EQ(S_OK, create.SaveOpFile(createPath));
+    OpAddDoc add(m_url);
+    add.m_credentials = Demo();
+    add.m_document = &document;
+    CString addPath;
+    ASSERT_EQ(S_OK, add.SaveOpFile(addPath));
+
+    CBroadcast broadcast;
+    broadcast.m_createSignaturePath = createPath;
+    broadcast.m_addDocumentPaths.AddTail(addPath);
+    broadcast.m_getLinkPath = createPath;
+    broadcast.m_sendInvitePath = createPath;
+    const char* written = broadcast.Write(create);
+    ASSERT_NE(nullptr, written);
+    const std::string broadcastPath = written;
+    EXPECT_EQ(0u, broadcastPath.find(folder)) << broadcastPath;
+
+    // Read back as the agent does.
+    CXMLDoc loaded;
+    ASSERT_EQ(S_OK, loaded.LoadFile(broadcastPath.c_str()));
+    ASSERT_EQ(S_OK, loaded.GotoNode("/inkBroadcast"));
+    CString text;
+    ASSERT_EQ(S_OK, loaded.GetSingleNodeValue("ReceiptSubject", text));
+    EXPECT_STREQ(kAccented[0], text);
+    ASSERT_EQ(S_OK, loaded.GetSingleNodeValue("ReceiptCategory", text));
+    EXPECT_STREQ(kAccented[1], text);
+    std::vector<std::string> opFiles;
+    for (const char* element : {"CreateSignature", "AddDocument"}) {
+        ASSERT_EQ(S_OK, loaded.GetSingleNodeValue(element, text)) << element;
+        opFiles.push_back(text.str());
+    }
+    EXPECT_EQ((std::vector<std::string>{createPath.str(), addPath.str()}), opFiles);
+    size_t pieces = 0;
+    for (const std::string& opFile : opFiles) {
+        SCOPED_TRACE(opFile);
+        CXMLDoc op;
+        ASSERT_EQ(S_OK, op.LoadFile(opFile.c_str()));
+        for (const char* piece : {"Head", "Recips", "Tail", "Options"}) {
+            CString path;
+            if (op.GetSingleNodeValue(std::string("/*/").append(piece).c_str(), path) != S_OK)
+                continue;
+            ++pieces;
+            EXPECT_EQ(0, path.Find(folder.c_str())) << path;
+            EXPECT_TRUE(FileExists(path.str())) << piece << " is not where the file says";
+        }
+    }
+    EXPECT_EQ(6u, pieces) << "Head, Recips, Tail and Options, then Head and Tail";
+    // The recipients piece names the target as typed.
+    CXMLDoc recips;
+    CString recipsPath;
+    CXMLDoc op;
+    ASSERT_EQ(S_OK, op.LoadFile(createPath));
+    ASSERT_EQ(S_OK, op.GetSingleNodeValue("/OpSendDoc/Recips", recipsPath));
+    ASSERT_EQ(S_OK, recips.LoadFile(recipsPath));
+    ASSERT_EQ(S_OK, recips.GotoNode("/*"));
+    ASSERT_EQ(S_OK, recips.LoadNodesByName("name"));
+    ASSERT_EQ(S_OK, recips.GotoNodeAt(0));
+    ASSERT_EQ(S_OK, recips.GetSingleNodeValue(text));
+    EXPECT_STREQ(kAccented[0], text);
+    create.FreeParts();
 }
 
 } // namespace

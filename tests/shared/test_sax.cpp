@@ -9,6 +9,7 @@
 #include "shared/service/FinalPDF.h"
 #include "shared/xml/SAXContentHandler.h"
 #include "shared/service/SAXFinalPDF.h"
+#include "shared/xml/XmlProlog.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/TestText.h"
 
@@ -257,6 +258,58 @@ TEST_F(SaxTest, BrokenResponseFailsWithTheReadersCodeAndLeavesNothing)
         EXPECT_FALSE(pdf.HasBase64File());
         EXPECT_TRUE(QuillFiles(TempDir()).empty());
     }
+}
+
+// A handler that only counts the elements the reader reports and keeps
+// their text.
+class CCountingHandler : public CSAXContentHandler {
+public:
+    CCountingHandler() : CSAXContentHandler(nullptr) {}
+    HRESULT STDMETHODCALLTYPE startElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*,
+                                           int, ISAXAttributes*) override
+    {
+        ++m_elements;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE characters(const wchar_t* text, int length) override
+    {
+        m_text.append(text, length);
+        return S_OK;
+    }
+
+    int m_elements = 0;
+    std::wstring m_text;
+};
+
+// Whatever the SAX readers are given (a response, a template, a receipt),
+// a document with a DTD is refused before the reader sees any of it, so
+// nothing it names is fetched. MSXML is also told to refuse DTDs and
+// external entities, but not every MSXML honours that.
+TEST_F(SaxTest, DocumentsWithADtdAreRefusedBeforeAnyParse)
+{
+    const std::string secret = WriteResponse("SECRET", "secret.txt");
+    std::string url = "file:///" + secret;
+    for (char& ch : url)
+        ch = ch == '\\' ? '/' : ch;
+    const std::string cases[] = {
+        "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY x SYSTEM \"" + url + "\">]>" +
+            ResultResponse("&x;"),
+        "<!DOCTYPE r SYSTEM \"" + url + "\">" + ResultResponse("QUJD"),
+        "<!-- a note --><!DOCTYPE r>" + ResultResponse("QUJD"),
+    };
+    for (const std::string& text : cases) {
+        SCOPED_TRACE(text.substr(0, 60));
+        const std::string path = WriteResponse(text);
+        CComPtr<CCountingHandler> handler(new CCountingHandler);
+        EXPECT_EQ(kXmlDtdRefused, RunSaxParse(path.c_str(), handler.Get()));
+        EXPECT_EQ(0, handler->m_elements);
+        EXPECT_EQ(std::wstring::npos, handler->m_text.find(L"SECRET"));
+    }
+    // A document that merely mentions a DTD in its text is read.
+    const std::string path = WriteResponse(ResultResponse("&lt;!DOCTYPE r&gt;"));
+    CComPtr<CCountingHandler> handler(new CCountingHandler);
+    EXPECT_EQ(S_OK, RunSaxParse(path.c_str(), handler.Get()));
+    EXPECT_EQ(std::wstring(L"<!DOCTYPE r>"), handler->m_text);
 }
 
 TEST_F(SaxTest, RecordOwnsItsBase64FileUntilItHandsItOn)

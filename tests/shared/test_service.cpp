@@ -22,6 +22,7 @@
 #include "shared/xml/XMLDoc.h"
 #include "shared/xml/XMLIO.h"
 #include "shared/xml/XmlEscape.h"
+#include "shared/xml/XmlProlog.h"
 #include "tests/support/DialogAnswerer.h"
 #include "tests/support/StandInService.h"
 #include "tests/support/SoapCallOp.h"
@@ -195,6 +196,45 @@ TEST_F(ServiceTest, StatusCodesAndFaults)
         EXPECT_EQ(c.code, op.GetErrorCode()) << std::hex << op.GetErrorCode();
         EXPECT_STREQ(c.errorText, op.GetErrorText());
         EXPECT_STREQ(c.faultCode, op.GetFaultCode());
+    }
+}
+
+// A response with a DTD is refused, in the envelope or in the XML text of
+// a result, and nothing it names on this machine is read.
+TEST_F(ServiceTest, ResponsesWithADtdAreRefused)
+{
+    const std::string secret = TempDir() + "secret.txt";
+    WriteFileBytes(secret, "SECRET");
+    std::string url = "file:///" + secret;
+    for (char& ch : url)
+        ch = ch == '\\' ? '/' : ch;
+    const std::string envelope =
+        "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\"><soap:Body>"
+        "<GetUserInfoResponse><GetUserInfoResult>";
+    const std::string envelopeEnd =
+        "</GetUserInfoResult></GetUserInfoResponse></soap:Body></soap:Envelope>";
+    const struct {
+        const char* name;
+        std::string body;
+    } cases[] = {
+        {"InTheEnvelope", "<?xml version=\"1.0\"?><!DOCTYPE soap:Envelope [<!ENTITY x SYSTEM \"" +
+                              url + "\">]>" + envelope + "&lt;User&gt;&x;&lt;/User&gt;" +
+                              envelopeEnd},
+        {"InTheResult", "<?xml version=\"1.0\"?>" + envelope +
+                            "&lt;!DOCTYPE User [&lt;!ENTITY x SYSTEM \"" + url +
+                            "\"&gt;]&gt;&lt;User&gt;&amp;x;&lt;/User&gt;" + envelopeEnd},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Service().Reset());
+        ASSERT_TRUE(Service().FailNext(standin::kind::Http, 1, nullptr,
+                                       "\"status\": 200, \"body\": " + standin::JsonQuote(c.body)))
+            << Service().LastError();
+        OpLogin op(m_url);
+        op.m_credentials = Demo();
+        EXPECT_EQ(0, op.Run(nullptr, 0, CWebSvrOp::kPrepare));
+        EXPECT_EQ(kXmlDtdRefused, op.GetErrorCode()) << std::hex << op.GetErrorCode();
+        EXPECT_EQ(-1, op.GetErrorText().Find("SECRET"));
     }
 }
 

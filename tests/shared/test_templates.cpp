@@ -12,6 +12,7 @@
 #include "shared/requests/TempMgr.h"
 #include "shared/requests/Template.h"
 #include "shared/xml/XmlEscape.h"
+#include "shared/xml/XmlProlog.h"
 #include "tests/support/TestEnv.h"
 
 using namespace testenv;
@@ -131,6 +132,8 @@ const char* const kBase64Of256 =
 
 TEST_F(TemplateTest, RoundTripKeepsTheByteLayoutAndEveryField)
 {
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "written in Windows-1252; this process runs code page " << GetACP();
     std::string all(256, '\0');
     for (int i = 0; i < 256; ++i)
         all[i] = static_cast<char>(i);
@@ -165,11 +168,11 @@ TEST_F(TemplateTest, RoundTripKeepsTheByteLayoutAndEveryField)
     const std::string expected =
         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><inkTemplate>"
         "<Name>Contract Q1</Name>\n"
-        "<Description>R&amp;D &lt;draft&gt; it&#39;s&#9;caf</Description>\n"
+        "<Description>R&amp;D &lt;draft&gt; it&#39;s&#9;caf&#233;</Description>\n"
         "<Document><Key>" +
         std::string(XmlEscaped(source.c_str())) +
         "</Key>\n"
-        "<Name>A&amp;B&#39;s &lt;deal&gt;&#9;rsum</Name>\n"
+        "<Name>A&amp;B&#39;s &lt;deal&gt;&#9;r&#233;sum&#233;</Name>\n"
         "<Type>Signature</Type>\n"
         "<FileBytes>" +
         std::string(kBase64Of256) +
@@ -177,14 +180,14 @@ TEST_F(TemplateTest, RoundTripKeepsTheByteLayoutAndEveryField)
         "<Document><Key>terms.pdf</Key>\n<Name>terms.pdf</Name>\n<Type>Reference</Type>\n"
         "</Document>"
         "<Options><SignatureType>2</SignatureType>\n<SendMode>0</SendMode>\n"
-        "<Positioning>1</Positioning>\n<Password>p&amp;&lt;w'\t\xE9</Password>\n"
+        "<Positioning>1</Positioning>\n<Password>p&amp;&lt;w'\t&#233;</Password>\n"
         "<MouseTouchSigning>1</MouseTouchSigning>\n<HideEmailAddrs>0</HideEmailAddrs>\n"
-        "</Options><Email><Subject>Re: A&amp;B &lt;x&gt; it's\tna\xEFve</Subject>\n"
-        "<Message>Dear \xC9milie &amp; co</Message>\n</Email><Signers>"
+        "</Options><Email><Subject>Re: A&amp;B &lt;x&gt; it's\tna&#239;ve</Subject>\n"
+        "<Message>Dear &#201;milie &amp; co</Message>\n</Email><Signers>"
         "<Signer><Name>Ann &amp; Co</Name>\n<Email>ann@x.com</Email>\n"
         "<Role>Buyer&lt;1&gt;</Role>\n<Sequence>1</Sequence>\n<Sender>0</Sender>\n"
         "<HardCoded>0</HardCoded>\n</Signer>"
-        "<Signer><Name>Bj\xF6rn</Name>\n<Email>bjorn@x.com</Email>\n<Role>Seller</Role>\n"
+        "<Signer><Name>Bj&#246;rn</Name>\n<Email>bjorn@x.com</Email>\n<Role>Seller</Role>\n"
         "<Sequence>2</Sequence>\n<Sender>1</Sender>\n<HardCoded>0</HardCoded>\n</Signer>"
         "<Signer><Name></Name>\n<Email>carl@x.com</Email>\n<Role></Role>\n"
         "<Sequence>3</Sequence>\n<Sender>0</Sender>\n<HardCoded>1</HardCoded>\n</Signer>"
@@ -195,7 +198,7 @@ TEST_F(TemplateTest, RoundTripKeepsTheByteLayoutAndEveryField)
     ASSERT_EQ(S_OK, loaded.LoadXML(path.c_str()));
     EXPECT_EQ(path, loaded.m_filePath.str());
     EXPECT_EQ("Contract Q1", loaded.m_name.str());
-    EXPECT_EQ("R&D <draft> it's\tcaf", loaded.m_description.str());
+    EXPECT_EQ("R&D <draft> it's\tcaf\xE9", loaded.m_description.str());
     EXPECT_EQ("Re: A&B <x> it's\tna\xEFve", loaded.m_subject.str());
     EXPECT_EQ("Dear \xC9milie & co", loaded.m_message.str());
     EXPECT_EQ("p&<w'\t\xE9", loaded.m_sendOptions.m_password.str());
@@ -207,7 +210,7 @@ TEST_F(TemplateTest, RoundTripKeepsTheByteLayoutAndEveryField)
     ASSERT_TRUE(loaded.m_signatureDoc);
     const CTempDoc& doc = *loaded.m_signatureDoc;
     EXPECT_EQ(source, doc.m_key.str());
-    EXPECT_EQ("A&B's <deal>\trsum", doc.m_name.str());
+    EXPECT_EQ("A&B's <deal>\tr\xE9sum\xE9", doc.m_name.str());
     EXPECT_EQ(CTempDoc::kEmbedded, doc.m_kind);
     EXPECT_EQ(1, doc.m_fromTemplate);
     EXPECT_EQ(kBase64Of256, ReadFileBytes(doc.m_embeddedPath.str()));
@@ -326,6 +329,147 @@ TEST_F(TemplateTest, DroppedDocumentsTakeTheirEmbeddedFilesAlong)
         }
         EXPECT_EQ(std::vector<std::string>{}, QuillFiles(TempDir()));
     }
+}
+
+// No letter is lost on the way through a template file, whichever field it
+// is in and however the field is escaped.
+TEST_F(TemplateTest, AccentedValuesSurviveTheFile)
+{
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "written in Windows-1252; this process runs code page " << GetACP();
+    const char* const values[] = {
+        "J\xFCrgen M\xFCller & S\xF6hne <Sales>",
+        "Caf\xE9 \x80 100, O'Brien",
+        "\xC9milie; \"na\xEFve\" \xDF",
+    };
+    const std::string folder = Folder("accents");
+    for (const char* value : values) {
+        SCOPED_TRACE(value);
+        CTemplate saved;
+        saved.m_name = "Accents";
+        saved.m_description = value;
+        saved.m_subject = value;
+        saved.m_message = value;
+        saved.m_sendOptions.m_password = value;
+        saved.m_signatureDoc = std::make_unique<CTempDoc>();
+        saved.m_signatureDoc->m_key = value;
+        saved.m_signatureDoc->m_name = value;
+        AddSigner(saved, value, value, value, 1);
+        ASSERT_EQ(S_OK, saved.SaveXML(folder.c_str()));
+        const std::string text = ReadFileBytes(folder + "\\Accents.xml");
+        for (char ch : text)
+            ASSERT_LT(static_cast<unsigned char>(ch), 128u) << "only ASCII in the file: " << text;
+
+        CTemplate loaded;
+        ASSERT_EQ(S_OK, loaded.LoadXML((folder + "\\Accents.xml").c_str()));
+        EXPECT_EQ(value, loaded.m_description.str());
+        EXPECT_EQ(value, loaded.m_subject.str());
+        EXPECT_EQ(value, loaded.m_message.str());
+        EXPECT_EQ(value, loaded.m_sendOptions.m_password.str());
+        ASSERT_TRUE(loaded.m_signatureDoc);
+        EXPECT_EQ(value, loaded.m_signatureDoc->m_key.str());
+        EXPECT_EQ(value, loaded.m_signatureDoc->m_name.str());
+        ASSERT_EQ(1, loaded.m_signers.GetCount());
+        const CRecip& signer = *loaded.m_signers.GetHead();
+        EXPECT_EQ(value, signer.m_name.str());
+        EXPECT_EQ(value, signer.m_email.str());
+        EXPECT_EQ(value, signer.m_role.str());
+    }
+}
+
+// Whatever a hostile template file holds, it is refused as a whole: no
+// document of it is kept, nothing it names is read, and no temporary file
+// of it stays behind.
+TEST_F(TemplateTest, HostileFilesAreRefusedAndLeaveNothing)
+{
+    const std::string secret = TempDir() + "secret.txt";
+    WriteFileBytes(secret, "SECRET");
+    std::string url = "file:///" + secret;
+    std::replace(url.begin(), url.end(), '\\', '/');
+    const std::string body = "<inkTemplate><Name>&x;</Name>\n" +
+                             DocXml("k", "n", "Signature", "QUJD", true) + "</inkTemplate>";
+    const struct {
+        const char* what;
+        std::string text;
+        HRESULT hr;
+    } cases[] = {
+        {"external entity",
+         "<?xml version=\"1.0\"?><!DOCTYPE inkTemplate [<!ENTITY x SYSTEM \"" + url + "\">]>" +
+             body,
+         kXmlDtdRefused},
+        {"external DTD",
+         "<!DOCTYPE inkTemplate SYSTEM \"" + url + "\"><inkTemplate><Name>n</Name>\n" +
+             DocXml("k", "n", "Signature", "QUJD", true) + "</inkTemplate>",
+         kXmlDtdRefused},
+        {"internal DTD", "<!DOCTYPE inkTemplate [<!ENTITY x \"expanded\">]>" + body,
+         kXmlDtdRefused},
+        {"DTD after a comment",
+         "<?xml version=\"1.0\"?>\n<!-- made by hand -->\n<!DOCTYPE inkTemplate>" + body,
+         kXmlDtdRefused},
+        {"padding in the middle of the bytes",
+         "<inkTemplate><Name>n</Name>\n" + DocXml("k", "n", "Signature", "QUJD=QUJD", true) +
+             "</inkTemplate>",
+         E_FAIL},
+        {"bytes outside the alphabet",
+         "<inkTemplate><Name>n</Name>\n" + DocXml("k", "n", "Reference", "QU*D", true) +
+             DocXml("k", "n", "Signature", "QUJD", true) + "</inkTemplate>",
+         E_FAIL},
+    };
+    const std::string folder = Folder("hostile");
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.what);
+        const std::string path = WriteTemplate(folder, "t.xml", test.text);
+        {
+            CTemplate loaded;
+            EXPECT_EQ(test.hr, loaded.LoadXML(path.c_str()));
+            EXPECT_FALSE(loaded.m_signatureDoc) << "nothing of a refused file is used";
+            EXPECT_FALSE(loaded.m_referenceDoc);
+            EXPECT_EQ(std::string::npos, loaded.m_name.str().find("SECRET"));
+        }
+        EXPECT_EQ(std::vector<std::string>{}, QuillFiles(TempDir()));
+    }
+
+    // Bytes broken into lines, LF or CR LF, are base64 all the same.
+    for (const char* lines : {"QUJD\nREVG\n", "QUJD\r\nREVG\r\n"}) {
+        const std::string path =
+            WriteTemplate(folder, "t.xml",
+                          "<inkTemplate><Name>n</Name>\n" +
+                              DocXml("k", "n", "Signature", lines, true) + "</inkTemplate>");
+        CTemplate loaded;
+        ASSERT_EQ(S_OK, loaded.LoadXML(path.c_str()));
+        ASSERT_TRUE(loaded.m_signatureDoc);
+        EXPECT_EQ(CTempDoc::kEmbedded, loaded.m_signatureDoc->m_kind);
+    }
+}
+
+// A document with bytes of its own is embedded even when its key is its
+// name; its bytes stay on disk as long as a template or a copy of one
+// still holds the document, and no longer.
+TEST_F(TemplateTest, EmbeddedBytesLiveAsLongAsTheirLastHolder)
+{
+    const std::string folder = Folder("embedded");
+    const std::string path =
+        WriteTemplate(folder, "t.xml",
+                      "<inkTemplate><Name>n</Name>\n" +
+                          DocXml("same.pdf", "same.pdf", "Signature", "QUJD", true) +
+                          DocXml("ref.pdf", "ref.pdf", "Reference") + "</inkTemplate>");
+    std::string bytesPath;
+    auto request = std::make_unique<CTemplate>();
+    {
+        CTemplate loaded;
+        ASSERT_EQ(S_OK, loaded.LoadXML(path.c_str()));
+        ASSERT_TRUE(loaded.m_signatureDoc);
+        EXPECT_EQ(CTempDoc::kEmbedded, loaded.m_signatureDoc->m_kind);
+        EXPECT_EQ(CTempDoc::kKeyIsName, loaded.m_referenceDoc->m_kind) << "no bytes of its own";
+        bytesPath = loaded.m_signatureDoc->m_embeddedPath.str();
+        EXPECT_EQ("QUJD", ReadFileBytes(bytesPath));
+        ASSERT_EQ(S_OK, request->CopyDocuments(loaded));
+    }
+    EXPECT_TRUE(FileExists(bytesPath)) << "the copy in the request still uses it";
+    EXPECT_EQ(bytesPath, request->m_signatureDoc->m_embeddedPath.str());
+    request.reset();
+    EXPECT_FALSE(FileExists(bytesPath)) << "discarded with its last holder";
+    EXPECT_EQ(std::vector<std::string>{}, QuillFiles(TempDir()));
 }
 
 TEST_F(TemplateTest, NamesThatLeaveTheFolderAreRefused)

@@ -6,6 +6,7 @@
 
 #include "classlib/com/CBstr.h"
 #include "shared/xml/XMLDoc.h"
+#include "shared/xml/XmlProlog.h"
 #include "tests/support/TestEnv.h"
 
 namespace {
@@ -136,6 +137,72 @@ TEST_F(XmlDocFileTest, LoadFileOutcomes)
     }
     CXMLDoc doc;
     EXPECT_EQ(doc.LoadFile(nullptr), E_INVALIDARG);
+}
+
+// A response or file with a DTD is refused before MSXML sees it: nothing it
+// names is fetched and nothing of it can be read. UTF-16 files too, and a
+// DTD behind comments and processing instructions.
+TEST_F(XmlDocFileTest, DocumentsWithADtdAreRefused)
+{
+    const std::string secret = TempDir() + "secret.txt";
+    testenv::WriteFileBytes(secret, "SECRET");
+    std::string url = "file:///" + secret;
+    for (char& ch : url)
+        ch = ch == '\\' ? '/' : ch;
+    const std::string body = "<r><v>&x;</v></r>";
+    struct Case {
+        const char* label;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"external entity",
+         "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY x SYSTEM \"" + url + "\">]>" + body},
+        {"external DTD", "<!DOCTYPE r SYSTEM \"" + url + "\"><r><v>plain</v></r>"},
+        {"parameter entity", "<!DOCTYPE r [<!ENTITY % p SYSTEM \"" + url + "\"> %p;]>" + body},
+        {"nested entities",
+         "<!DOCTYPE r [<!ENTITY a \"aaaa\"><!ENTITY x \"&a;&a;&a;&a;&a;&a;\">]>" + body},
+        {"behind a comment and an instruction",
+         "\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<!-- a -->\n<?pi x?>\t<!DOCTYPE r>" +
+             std::string("<r><v>plain</v></r>")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        CXMLDoc fromText;
+        EXPECT_EQ(kXmlDtdRefused, fromText.LoadString(c.text.c_str()));
+        CString value("junk");
+        EXPECT_NE(S_OK, fromText.GetSingleNodeValue("/r/v", value));
+        EXPECT_STREQ("junk", value);
+
+        const std::string path = TempDir() + "dtd.xml";
+        testenv::WriteFileBytes(path, c.text);
+        CXMLDoc fromFile;
+        EXPECT_EQ(kXmlDtdRefused, fromFile.LoadFile(path.c_str()));
+        EXPECT_NE(S_OK, fromFile.GetSingleNodeValue("/r/v", value));
+        EXPECT_STREQ("junk", value);
+    }
+
+    // The same in UTF-16, either byte order, with or without its mark.
+    const std::string ascii = " <!DOCTYPE r SYSTEM \"" + url + "\"><r><v>plain</v></r>";
+    for (int form = 0; form < 4; ++form) {
+        const bool bigEndian = form & 1;
+        std::string wide = form & 2 ? (bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
+        for (char ch : ascii) {
+            wide += bigEndian ? '\0' : ch;
+            wide += bigEndian ? ch : '\0';
+        }
+        SCOPED_TRACE(form);
+        const std::string path = TempDir() + "dtd16.xml";
+        testenv::WriteFileBytes(path, wide);
+        CXMLDoc doc;
+        EXPECT_EQ(kXmlDtdRefused, doc.LoadFile(path.c_str()));
+    }
+
+    // What only looks like a DTD further in is no DTD.
+    CXMLDoc fine;
+    EXPECT_EQ(S_OK, fine.LoadString("<!-- <!DOCTYPE r> --><r><v>&lt;!DOCTYPE r&gt;</v></r>"));
+    CString value;
+    EXPECT_EQ(S_OK, fine.GetSingleNodeValue("/r/v", value));
+    EXPECT_STREQ("<!DOCTYPE r>", value);
 }
 
 TEST(XmlDocLoad, ReloadReleasesTheOldDocument)

@@ -1,13 +1,18 @@
+#include <set>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "shared/requests/FileMgr.h"
+#include "shared/xml/XMLDoc.h"
 #include "shared/xml/XMLIO.h"
 #include "shared/xml/XmlEscape.h"
 #include "tests/support/TestEnv.h"
 
 using namespace testenv;
 
-TEST(XmlEscapeTest, EveryByteAsTheTableSays)
+TEST(XmlEscapeTest, LowerHalfAsTheTableSays)
 {
     // One row per run of bytes that share a treatment: null keeps the byte,
     // "" drops it, "#" gives its own numeric reference.
@@ -16,13 +21,13 @@ TEST(XmlEscapeTest, EveryByteAsTheTableSays)
         const char* treatment;
     };
     const Row rows[] = {
-        {0, 8, ""},         {9, 9, "#"},       {10, 10, nullptr},   {11, 12, ""},
-        {13, 13, nullptr},  {14, 31, ""},      {32, 32, nullptr},   {33, 33, "#"},
-        {34, 34, "&quot;"}, {35, 37, "#"},     {38, 38, "&amp;"},   {39, 45, "#"},
-        {46, 46, nullptr},  {47, 47, "#"},     {48, 57, nullptr},   {58, 58, "#"},
-        {59, 59, nullptr},  {60, 60, "&lt;"},  {61, 61, "#"},       {62, 62, "&gt;"},
-        {63, 64, "#"},      {65, 90, nullptr}, {91, 96, "#"},       {97, 122, nullptr},
-        {123, 127, "#"},    {128, 144, ""},    {145, 146, "&#39;"}, {147, 255, ""},
+        {0, 8, ""},         {9, 9, "#"},       {10, 10, nullptr}, {11, 12, ""},
+        {13, 13, nullptr},  {14, 31, ""},      {32, 32, nullptr}, {33, 33, "#"},
+        {34, 34, "&quot;"}, {35, 37, "#"},     {38, 38, "&amp;"}, {39, 45, "#"},
+        {46, 46, nullptr},  {47, 47, "#"},     {48, 57, nullptr}, {58, 58, "#"},
+        {59, 59, nullptr},  {60, 60, "&lt;"},  {61, 61, "#"},     {62, 62, "&gt;"},
+        {63, 64, "#"},      {65, 90, nullptr}, {91, 96, "#"},     {97, 122, nullptr},
+        {123, 127, "#"},
     };
     int next = 0;
     for (const Row& row : rows) {
@@ -41,18 +46,49 @@ TEST(XmlEscapeTest, EveryByteAsTheTableSays)
         }
         next = row.last + 1;
     }
-    EXPECT_EQ(256, next);
+    EXPECT_EQ(128, next);
+}
+
+TEST(XmlEscapeTest, UpperHalfBecomesTheCharacterOfTheCodePage)
+{
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "the rows are those of Windows-1252; this process runs code page "
+                     << GetACP();
+    // Windows-1252 from 128 to 159 (0 where it defines nothing: the byte
+    // stands for itself); from 160 on it is Latin-1.
+    const unsigned kFrom128[32] = {
+        0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+    };
+    for (int byte = 128; byte < 256; ++byte) {
+        unsigned character = byte >= 160 ? byte : kFrom128[byte - 128];
+        if (character == 0)
+            character = byte;
+        // The single quotation marks were always apostrophes.
+        if (byte == 145 || byte == 146)
+            character = '\'';
+        const std::string expected = "&#" + std::to_string(character) + ";";
+        EXPECT_STREQ(expected.c_str(), XmlEscapeEntry(static_cast<unsigned char>(byte)))
+            << "byte " << byte;
+    }
 }
 
 TEST(XmlEscapeTest, TextEscapesAsAUserWouldSeeIt)
 {
-    CString text("O'Brien & Co. (\"Sales\") <b>\tr\xe9sum\xe9; 1+1=2\r\n");
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "written in Windows-1252; this process runs code page " << GetACP();
+    CString text("O'Brien & Co. (\"Sales\") <b>\tr\xe9sum\xe9; 1+1=2\r\n\x01\x80");
     XmlEscape(text);
-    EXPECT_STREQ("O&#39;Brien &amp; Co. &#40;&quot;Sales&quot;&#41; &lt;b&gt;&#9;rsum; "
-                 "1&#43;1&#61;2\r\n",
+    EXPECT_STREQ("O&#39;Brien &amp; Co. &#40;&quot;Sales&quot;&#41; &lt;b&gt;&#9;r&#233;sum&#233;; "
+                 "1&#43;1&#61;2\r\n&#8364;",
                  text);
     EXPECT_STREQ("&#39;&#39;", XmlEscaped("\x91\x92"));
     EXPECT_STREQ("", XmlEscaped(nullptr));
+    // Markup escaping leaves the punctuation as typed.
+    EXPECT_STREQ(
+        "O'Brien &amp; Co. (\"Sales\") &lt;b&gt;\tr&#233;sum&#233;; 1+1=2\r\n&#8364;",
+        XmlMarkupEscaped("O'Brien & Co. (\"Sales\") <b>\tr\xe9sum\xe9; 1+1=2\r\n\x01\x80"));
 }
 
 TEST(XmlWriterTest, WriteElementForms)
@@ -85,6 +121,51 @@ TEST(XmlWriterTest, WriteElementForms)
 }
 
 class XmlFileTest : public CleanProfileTest {};
+
+// Escaped text is plain ASCII and reads back as what was written, whatever
+// the file declares: the SOAP bodies and request files (UTF-8 or nothing)
+// and the templates and receipts (ISO-8859-1).
+TEST_F(XmlFileTest, EscapedTextReadsBackWhole)
+{
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "written in Windows-1252; this process runs code page " << GetACP();
+    struct Case {
+        const char* name;
+        const char* value;
+        const char* readBack; // null: the value itself
+    };
+    const Case cases[] = {
+        {"Sender", "J\xFCrgen M\xFCller & S\xF6hne <Sales>", nullptr},
+        {"TempFolder", "C:\\users\\Public\\Jos\xE9 M\xFCller\\Quill1.xml", nullptr},
+        {"Euro", "\x80 100; caf\xE9 \xC9milie na\xEFve", nullptr},
+        {"Punctuation", "O'Brien \"q\" (a+b=c) 50% #1 ~x", nullptr},
+        {"SingleQuotes", "\x91quoted\x92", "'quoted'"},
+        {"Controls",
+         "a\x01\x1F"
+         "b\tc",
+         "ab\tc"},
+    };
+    const char* const declarations[] = {"", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
+                                        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string expected = c.readBack ? c.readBack : c.value;
+        for (const CString& escaped : {XmlEscaped(c.value), XmlMarkupEscaped(c.value)}) {
+            for (char ch : escaped.str())
+                ASSERT_LT(static_cast<unsigned char>(ch), 128u) << escaped;
+            for (const char* declaration : declarations) {
+                SCOPED_TRACE(declaration);
+                WriteFileBytes(TempDir() + "value.xml",
+                               std::string(declaration) + "<a>" + escaped.str() + "</a>");
+                CXMLDoc document;
+                ASSERT_EQ(S_OK, document.LoadFile((TempDir() + "value.xml").c_str()));
+                CString read;
+                ASSERT_EQ(S_OK, document.GetSingleNodeValue("/a", read));
+                EXPECT_EQ(expected, read.str());
+            }
+        }
+    }
+}
 
 TEST_F(XmlFileTest, OutputFileIsNewAndReceivesTheElements)
 {
@@ -132,6 +213,55 @@ TEST_F(XmlFileTest, TempNamesTakeTheirFormat)
     EXPECT_EQ(
         std::vector<std::string>{plain.GetFilePath().Mid(static_cast<int>(TempDir().size())).str()},
         ListFiles(TempDir()));
+}
+
+// The system's own temporary names are 16-bit: 65,535 per prefix and folder,
+// each slower to find than the last as the folder fills. Ours never run out.
+TEST_F(XmlFileTest, TempNamesNeverRunOut)
+{
+    // More names than a 16-bit number can tell apart, none of them the same.
+    std::set<std::string> names;
+    for (int i = 0; i < 70000; ++i) {
+        CFileMgr shaped;
+        ASSERT_EQ(1, shaped.MakeTempName(".xml")) << i;
+        // Windows tells names apart without regard to case.
+        std::string name = shaped.GetFilePath().str();
+        CharUpperBuffA(name.data(), static_cast<DWORD>(name.size()));
+        ASSERT_TRUE(names.insert(name).second) << "given twice: " << name;
+    }
+    EXPECT_EQ(std::vector<std::string>{}, ListFiles(TempDir())) << "reshaped names make no file";
+
+    // Files in a folder where the names the system would hand out next are
+    // taken by stale files: each is new and empty, no stale one is touched.
+    char probe[MAX_PATH];
+    ASSERT_NE(0u, GetTempFileNameA(TempDir().c_str(), "Quill", 0, probe));
+    const std::string probeName = std::string(probe).substr(TempDir().size());
+    const unsigned first = std::stoul(probeName.substr(3), nullptr, 16);
+    std::set<std::string> stale{probeName};
+    for (unsigned unique = first + 1; unique < first + 300; ++unique) {
+        char name[32];
+        wsprintfA(name, "Qui%X.tmp", unique & 0xFFFF);
+        WriteFileBytes(TempDir() + name, "stale");
+        stale.insert(name);
+    }
+    WriteFileBytes(probe, "stale");
+    std::set<std::string> made;
+    for (int i = 0; i < 200; ++i) {
+        CFileMgr plain;
+        ASSERT_EQ(1, plain.MakeTempName(nullptr));
+        CString path;
+        CFileHandle file(CreateNewTempFile(nullptr, ".xml", path));
+        ASSERT_TRUE(file.IsValid());
+        for (const CString& given : {plain.GetFilePath(), path}) {
+            const std::string name = given.Mid(static_cast<int>(TempDir().size())).str();
+            EXPECT_EQ(0u, name.find("Qui")) << name;
+            EXPECT_EQ("", ReadFileBytes(given.str())) << name;
+            EXPECT_TRUE(made.insert(name).second) << "given twice: " << name;
+            EXPECT_EQ(0u, stale.count(name)) << name;
+        }
+    }
+    for (const std::string& name : stale)
+        EXPECT_EQ("stale", ReadFileBytes(TempDir() + name)) << name;
 }
 
 TEST_F(XmlFileTest, EscapedFileMatchesTheEscapedTextFromTheSourcePosition)
