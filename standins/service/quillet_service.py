@@ -34,11 +34,18 @@ import urllib.parse
 import xml.etree.ElementTree as ET
 from xml.sax.saxutils import escape
 
+from streamed_body import PIECE, StreamedBody, UploadedDocument
+
 SERVICE_NS = "http://secure.quillet.com/services/"
 SOAP_ENV_NS = "http://schemas.xmlsoap.org/soap/envelope/"
 GATEWAY_PATH = "/services/gateway.asmx"
 MAINTAIN_PATH = "/services/maintain.aspx"
 CONTROL_PREFIX = "/control/"
+DOCUMENT_ELEMENT = "pbyt_File"
+# Request bodies and documents up to this size are kept byte for byte (the
+# record's "body", a document's "data", the download); larger ones only by
+# length and SHA-256. /control/keep-bytes changes it until the next reset.
+DEFAULT_KEEP_LIMIT = 16 * 1024 * 1024
 
 DEFAULT_ACCOUNT = {
     "apiCode": "QUILLET-DEMO-0001",
@@ -187,7 +194,9 @@ class Document:
     method: str
     file_name: str
     title: str
-    data: bytes
+    size: int
+    sha256: str
+    data: bytes  # None when larger than the keep limit was at upload
     signed_data: bytes = None
 
     @property
@@ -253,6 +262,7 @@ class ServiceState:
         self.next_document = 2001
         self.behaviours = []
         self.record = []
+        self.keep_limit = DEFAULT_KEEP_LIMIT
 
     # accounts -------------------------------------------------------------
 
@@ -321,12 +331,21 @@ class ServiceState:
     def _add_document(self, method, v):
         request = self._file(v.get("pstr_APICode"), v.get("pstr_FileID"))
         # An empty document is a document; a request without one is not.
-        if "pbyt_File" not in v:
+        if DOCUMENT_ELEMENT not in v:
             raise ServiceError("The request has no document.")
-        data = _decode_base64(v.get("pbyt_File"), "The document")
+        upload = v[DOCUMENT_ELEMENT]
+        if isinstance(upload, UploadedDocument):
+            if not upload.valid:
+                raise ServiceError("The document is not valid base64.")
+            size, digest, data = upload.size, upload.sha256, upload.data
+        else:
+            data = _decode_base64(upload, "The document")
+            size, digest = len(data), hashlib.sha256(data).hexdigest()
+            data = data if size <= self.keep_limit else None
         document = Document(document_id=f"QD{self.next_document}", method=method,
                             file_name=v.get("pstr_FileName") or "",
-                            title=v.get("pstr_Title") or "", data=data)
+                            title=v.get("pstr_Title") or "", size=size, sha256=digest,
+                            data=data)
         self.next_document += 1
         request.documents.append(document)
         return document.document_id
@@ -400,6 +419,9 @@ class ServiceState:
         if not request.signers or not all(s.signed for s in request.signers):
             raise ServiceError("The document has not been signed by every signer.")
         pdf = document.signed_data if document.signed_data is not None else document.data
+        if pdf is None:
+            raise ServiceError(f"The stand-in kept only the length and digest of document"
+                               f" '{document_id}' ({document.size} bytes).")
         method = "DownloadSignedDocument"
         return Body(XML_DECL + ENVELOPE_HEAD + _result_open(method), Base64Segment(pdf),
                     _result_close(method) + ENVELOPE_TAIL)
@@ -438,8 +460,8 @@ class ServiceState:
     def documents_json(self, file_id):
         return [{
             "documentId": d.document_id, "kind": d.kind, "method": d.method,
-            "fileName": d.file_name, "title": d.title, "size": len(d.data),
-            "data": base64.b64encode(d.data).decode(),
+            "fileName": d.file_name, "title": d.title, "size": d.size, "sha256": d.sha256,
+            "data": None if d.data is None else base64.b64encode(d.data).decode(),
             "signedData": None if d.signed_data is None
             else base64.b64encode(d.signed_data).decode(),
         } for d in self.file_for_control(file_id).documents]
@@ -455,7 +477,7 @@ class ServiceState:
                 "ccs": r.ccs,
                 "documents": [{"documentId": d.document_id, "kind": d.kind,
                                "fileName": d.file_name, "title": d.title,
-                               "size": len(d.data)} for d in r.documents],
+                               "size": d.size, "sha256": d.sha256} for d in r.documents],
                 "parameters": r.parameters, "links": r.links, "invitations": r.invitations,
             } for r in self.files.values()],
             "behaviours": self.behaviours,
@@ -585,18 +607,33 @@ def element_value(element):
     return "".join(inner)
 
 
+def _recorded(value):
+    """An element's value as the record shows it: a streamed document's text
+    (None when it was too long to keep)."""
+    return value.text if isinstance(value, UploadedDocument) else value
+
+
 class SoapRequestError(Exception):
     def __init__(self, status, code, text):
         super().__init__(text)
         self.status, self.code, self.text = status, code, text
 
 
-def parse_soap(raw, soap_action_header):
-    """(method, [(element, value)]) of a request, or SoapRequestError with
-    the answer a .NET-style service gives such a request."""
+def parse_soap(request, soap_action_header):
+    """(method, [(element, value)], encoding) of a request (a StreamedBody),
+    or SoapRequestError with the answer a .NET-style service gives such a
+    request. The streamed document's value is an UploadedDocument."""
     try:
-        root, encoding = decode_xml_body(raw)
+        root, encoding = decode_xml_body(request.envelope())
     except ET.ParseError as error:
+        if request.streamed:
+            # What the parser says of the body as sent, or as near as the
+            # document's lines and last line allow when it was not kept.
+            raw = request.raw()
+            try:
+                decode_xml_body(request.envelope(positions=True) if raw is None else raw)
+            except ET.ParseError as exact:
+                error = exact
         raise SoapRequestError(400, "soap:Client",
                                f"Server was unable to read request. {error}")
     if root.tag != f"{{{SOAP_ENV_NS}}}Envelope":
@@ -619,14 +656,19 @@ def parse_soap(raw, soap_action_header):
                                f"The Body holds {call.tag}, not the method the SOAPAction"
                                f" {action} names.")
     elements = []
-    for child in call:
-        # Elements outside the service namespace do not bind to a parameter;
-        # they keep their namespace ("{}" for none) so they match no name.
-        if child.tag.startswith(f"{{{SERVICE_NS}}}"):
-            name = local_name(child.tag)
-        else:
-            name = child.tag if child.tag.startswith("{") else "{}" + child.tag
-        elements.append([name, element_value(child)])
+    try:
+        holder = request.holder(root)
+        for child in call:
+            # Elements outside the service namespace do not bind to a parameter;
+            # they keep their namespace ("{}" for none) so they match no name.
+            if child.tag.startswith(f"{{{SERVICE_NS}}}"):
+                name = local_name(child.tag)
+            else:
+                name = child.tag if child.tag.startswith("{") else "{}" + child.tag
+            value = element_value(child)
+            elements.append([name, request.document(value) if child is holder else value])
+    except LookupError as error:  # a fault of the stand-in's own
+        raise SoapRequestError(500, "soap:Server", f"The stand-in lost the document: {error}.")
     return method, elements, encoding
 
 
@@ -701,51 +743,75 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.server.log("%s %s" % (self.address_string(), fmt % args))
 
     def do_any(self):
-        body = self.read_body()
         path = urllib.parse.urlsplit(self.path).path
         if path.startswith(CONTROL_PREFIX):
-            return self.control(path[len(CONTROL_PREFIX):], body)
+            pieces = []
+            self.read_body(pieces.append)
+            return self.control(path[len(CONTROL_PREFIX):], b"".join(pieces))
+        is_soap = path == GATEWAY_PATH and self.command == "POST"
+        body = StreamedBody(self.server.state.keep_limit,
+                            DOCUMENT_ELEMENT.encode() if is_soap else None, self.body_length())
+        self.read_body(body.feed)
+        body.finish()
+        raw = body.raw()
         entry = {
             "method": self.command, "path": self.path, "version": self.request_version,
             "head": self.raw_head.decode("latin-1"),
             "headers": [[k, v] for k, v in self.headers.items()],
-            "body": base64.b64encode(body).decode(), "bodyLength": len(body),
+            "body": None if raw is None else base64.b64encode(raw).decode(),
+            "bodyLength": body.length,
             "tls": self.tls, "client": "%s:%d" % self.client_address[:2],
             "time": time.time(),
             "soapMethod": None, "elements": None, "encoding": None, "parseError": None,
             "status": None, "behaviour": None,
         }
-        if path == GATEWAY_PATH and self.command == "POST":
+        if is_soap:
             self.soap(entry, body)
         else:
             self.other(entry, path)
 
     do_GET = do_POST = do_PUT = do_DELETE = do_HEAD = do_OPTIONS = do_any
 
-    def read_body(self):
+    def body_length(self):
+        """The Content-Length, or None for a chunked body."""
         if "chunked" in self.headers.get("Transfer-Encoding", "").lower():
-            data = bytearray()
+            return None
+        return int(self.headers.get("Content-Length") or 0)
+
+    def read_body(self, feed):
+        """Hands the body to feed in pieces as it arrives (chunked or with a
+        Content-Length); a body cut short by the client ends where it stops."""
+        length = self.body_length()
+        if length is None:
             while True:
                 size = int(self.rfile.readline().split(b";")[0].strip() or b"0", 16)
                 if size == 0:
                     while self.rfile.readline() not in (b"\r\n", b"\n", b""):
                         pass
-                    return bytes(data)
-                data += self.rfile.read(size)
+                    return
+                self.read_exactly(size, feed)
                 self.rfile.readline()
-        length = int(self.headers.get("Content-Length") or 0)
-        return self.rfile.read(length) if length > 0 else b""
+        self.read_exactly(length, feed)
+
+    def read_exactly(self, length, feed):
+        while length > 0:
+            piece = self.rfile.read(min(length, PIECE))
+            if not piece:
+                return
+            feed(piece)
+            length -= len(piece)
 
     # SOAP ----------------------------------------------------------------
 
-    def soap(self, entry, raw):
+    def soap(self, entry, body):
         state = self.server.state
         method = None
         try:
             if not self.headers.get("Content-Type", "").lower().startswith("text/xml"):
                 raise SoapRequestError(415, None, "SOAP 1.1 requests are text/xml.")
-            method, elements, encoding = parse_soap(raw, self.headers.get("SOAPAction"))
-            entry.update(soapMethod=method, elements=elements, encoding=encoding)
+            method, elements, encoding = parse_soap(body, self.headers.get("SOAPAction"))
+            entry.update(soapMethod=method, encoding=encoding,
+                         elements=[[name, _recorded(value)] for name, value in elements])
         except SoapRequestError as error:
             entry["parseError"] = error.text
             problem = error
@@ -763,6 +829,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return Answer(problem.status, fault_body(problem.code, problem.text))
             values = {}
             for name, value in elements:
+                # Only the document methods take the document as decoded.
+                if isinstance(value, UploadedDocument) and method not in DOCUMENT_KINDS:
+                    value = _recorded(value) or ""
                 values.setdefault(name, value)
             result = state.call(method, values, link_base)
             return Answer(body=result if isinstance(result, Body) else result_body(method, result))
@@ -895,6 +964,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return {"ok": True, "requests": state.record[since:]}
             elif command == "clear-requests":
                 state.record.clear()
+            elif command == "keep-bytes":
+                if "limit" in args:
+                    limit = int(args["limit"])
+                    if limit < 0:
+                        raise ValueError("the limit is a number of bytes, 0 or more")
+                    state.keep_limit = limit
+                return {"ok": True, "limit": state.keep_limit}
             elif command == "documents":
                 return {"ok": True, "documents": state.documents_json(args["fileId"])}
             elif command == "state":

@@ -8,6 +8,7 @@ what the client will meet.
 """
 
 import base64
+import hashlib
 import http.client
 import json
 import os
@@ -19,6 +20,7 @@ import sys
 import tempfile
 import threading
 import time
+import tracemalloc
 import unittest
 import urllib.parse
 import xml.etree.ElementTree as ET
@@ -57,6 +59,16 @@ def client_base64(data):
     text = base64.b64encode(data).decode()
     lines = "".join(text[i:i + 64] + "\n" for i in range(0, len(text), 64))
     return client_escape(lines)
+
+
+def client_lines(data, end="\n", escaped=True):
+    """client_base64 as bytes, made quickly enough for megabytes: of base64
+    the client escapes only "+", "/" and "="."""
+    text = base64.b64encode(data)
+    text = b"".join(text[i:i + 64] + end.encode() for i in range(0, len(text), 64))
+    if escaped:
+        text = text.replace(b"+", b"&#43;").replace(b"/", b"&#47;").replace(b"=", b"&#61;")
+    return text
 
 
 def envelope(method, elements, namespace=NS):
@@ -357,6 +369,210 @@ class ProtocolTests(ServiceCase):
                          (record["method"], record["path"], record["encoding"], record["status"],
                           record["tls"]))
         self.assertEqual(1, len(self.control("requests", {"since": len(self.control("requests")["requests"]) - 1})["requests"]))
+
+
+class DocumentUploadTests(ServiceCase):
+    """The document element is decoded while the body arrives; what the
+    service answers and keeps must be what parsing the whole body gives."""
+
+    @staticmethod
+    def upload_body(file_id, content, around=None):
+        """An AddDocumentToRequest whose document element holds `content` as
+        written, changed by `around`."""
+        body = envelope("AddDocumentToRequest", [
+            ("pstr_APICode", API), ("pstr_FileID", file_id), ("pbyt_File", "\0"),
+            ("pstr_FileName", "a.pdf"), ("pstr_Title", "a.pdf")]).replace(b"\0", content)
+        return around(body) if around else body
+
+    def upload(self, file_id, content, pieces=0, around=None):
+        """(status, raw answer) of upload_body; chunked in pieces of that
+        many bytes (cutting references and line ends) when given."""
+        body = self.upload_body(file_id, content, around)
+        headers = {"Content-Type": "text/xml; charset=utf-8",
+                   "SOAPAction": f'"{NS}AddDocumentToRequest"'}
+        if pieces:
+            chunks = (body[at:at + pieces] for at in range(0, len(body), pieces))
+            self.connection.request("POST", qs.GATEWAY_PATH, body=chunks, headers=headers,
+                                    encode_chunked=True)
+        else:
+            self.connection.request("POST", qs.GATEWAY_PATH, body=body, headers=headers)
+        response = self.connection.getresponse()
+        return response.status, response.read()
+
+    def test_document_contents_decode_as_a_whole_parse_would(self):
+        pdf = os.urandom(300_000)   # many pieces, "+", "/" and "=" among them
+        client = client_lines(pdf)
+        cases = [
+            # label, the element's content, the document or "ERROR" or a fault's status
+            ("as the client writes it", client, pdf),
+            ("CR LF line ends", client_lines(pdf, "\r\n"), pdf),
+            ("one unbroken line, nothing escaped", base64.b64encode(pdf), pdf),
+            ("blanks and tabs", b" \tYWJj\t \n YQ==  \n", b"abca"),
+            ("hexadecimal references", b"&#x59;WJj&#x59;Q&#x3D;=", b"abca"),
+            ("line ends as references", b"YWJj&#10;YQ==&#13;", b"abca"),
+            ("a CDATA section", b"YW<![CDATA[Jj\nYQ]]>==", b"abca"),
+            ("a comment", b"YWJj<!-- c -->YQ==", b"abca"),
+            ("a no-break space of a Windows-1252 body", b"YWJj\xa0YQ==", b"abca"),
+            ("padding after a whole quantum", b"YWJj=", b"abc"),
+            ("padding inside", b"YQ==YQ==", "ERROR"),
+            ("padding short", b"YQ=", "ERROR"),
+            ("a character outside base64", b"YW!j", "ERROR"),
+            ("an escaped ampersand", b"YWJj&amp;", "ERROR"),
+            ("a child element", b"YWJj<m:x/>YQ==", "ERROR"),
+            ("not base64 after many pieces", client + b"!", "ERROR"),
+            ("an undefined entity", b"YWJj&bogus;", 400),
+            ("a bare ampersand", b"YWJj & YQ==", 400),
+            ("a control character", b"YWJj\x01YQ==", 400),
+            ("a control character after many pieces", client + b"\x02", 400),
+            ("a reference cut short", b"YWJj&#43", 400),
+        ]
+        file_id = self.create()
+        # Kept byte for byte or not, sent whole or in chunks.
+        modes = [(qs.DEFAULT_KEEP_LIMIT, False), (0, False), (0, True), (qs.DEFAULT_KEEP_LIMIT, True)]
+        for label, content, expected in cases:
+            for limit, chunked in modes:
+                with self.subTest(label, limit=limit, chunked=chunked):
+                    self.control("keep-bytes", {"limit": limit})
+                    before = len(self.control("documents", {"fileId": file_id})["documents"])
+                    pieces = (7 if len(content) < 1000 else 4093) if chunked else 0
+                    status, raw = self.upload(file_id, content, pieces)
+                    documents = self.control("documents", {"fileId": file_id})["documents"]
+                    if isinstance(expected, int):
+                        self.assertEqual((expected, "soap:Client"), (status, fault_of(raw)[0]))
+                        self.assertEqual(before, len(documents))
+                    elif expected == "ERROR":
+                        self.assertEqual("ERROR: The document is not valid base64.",
+                                         result_of("AddDocumentToRequest", raw))
+                        self.assertEqual(before, len(documents))
+                    else:
+                        self.assertTrue(result_of("AddDocumentToRequest", raw).startswith("QD"))
+                        document = documents[-1]
+                        self.assertEqual((len(expected), hashlib.sha256(expected).hexdigest()),
+                                         (document["size"], document["sha256"]))
+                        self.assertEqual(expected if limit else None,
+                                         document["data"] and base64.b64decode(document["data"]))
+
+    def test_which_element_is_the_document(self):
+        pdf = b"%PDF-1.4 two"
+        element = b"<m:pbyt_File>" + client_lines(pdf) + b"</m:pbyt_File>"
+        cases = [
+            ("outside the service namespace: none",
+             lambda b: b.replace(b"<m:pbyt_File>", b"<pbyt_File>").replace(b"</m:pbyt_File>",
+                                                                           b"</pbyt_File>"),
+             "ERROR: The request has no document."),
+            ("in the default namespace",
+             lambda b: b.replace(b"<m:pbyt_File>", f'<pbyt_File xmlns="{NS}">'.encode())
+             .replace(b"</m:pbyt_File>", b"</pbyt_File>"), pdf),
+            ("the first of two",
+             lambda b: b.replace(b"<m:pstr_FileName>", b"<m:pbyt_File>YWJj</m:pbyt_File><m:pstr_FileName>"),
+             pdf),
+            ("after an element of the same name in a comment",
+             lambda b: b.replace(b"<m:pstr_FileID>", b"<!-- a > <m:pbyt_File>YWJj --><m:pstr_FileID>"),
+             pdf),
+            ("an empty element: an empty document",
+             lambda b: b.replace(element, b"<m:pbyt_File />"), b""),
+            ("with attributes holding \">\"",
+             lambda b: b.replace(b"<m:pbyt_File>", b"<m:pbyt_File a=\"x>y\" b='>'>"), pdf),
+        ]
+        file_id = self.create()
+        for label, around, expected in cases:
+            for limit in (qs.DEFAULT_KEEP_LIMIT, 0):
+                with self.subTest(label, limit=limit):
+                    self.control("keep-bytes", {"limit": limit})
+                    status, raw = self.upload(file_id, client_lines(pdf), around=around)
+                    if isinstance(expected, int):
+                        self.assertEqual(expected, status)
+                    elif isinstance(expected, str):
+                        self.assertEqual(expected, result_of("AddDocumentToRequest", raw))
+                    else:
+                        document = self.control("documents", {"fileId": file_id})["documents"][-1]
+                        self.assertEqual((result_of("AddDocumentToRequest", raw),
+                                          hashlib.sha256(expected).hexdigest()),
+                                         (document["documentId"], document["sha256"]))
+
+    def test_a_fault_after_the_document_names_its_line(self):
+        data = os.urandom(3000)
+        bad_title = lambda b: b.replace(b"<m:pstr_Title>a.pdf", b"<m:pstr_Title>a & b")
+        file_id = self.create()
+        for end in ("\n", "\r\n"):
+            content = client_lines(data, end)
+            body = self.upload_body(file_id, content, bad_title)
+            line = body[:body.index(b"a & b")].count(b"\n") + 1
+            faults = []
+            for limit, pieces in ((qs.DEFAULT_KEEP_LIMIT, 0), (0, 7)):
+                self.control("keep-bytes", {"limit": limit})
+                status, raw = self.upload(file_id, content, pieces, around=bad_title)
+                self.assertEqual(400, status)
+                faults.append(fault_of(raw)[1])
+            self.assertIn(f"line {line}, column", faults[0])
+            self.assertEqual(faults[0], faults[1], "kept or not, the same words")
+
+    def test_keep_bytes_sets_what_is_kept_byte_for_byte(self):
+        file_id = self.create()
+        self.assertEqual(qs.DEFAULT_KEEP_LIMIT, self.control("keep-bytes")["limit"])
+        self.assertEqual(1000, self.control("keep-bytes", {"limit": 1000})["limit"])
+        small, large = os.urandom(600), os.urandom(2000)
+        kept, not_kept = self.add(file_id, small), self.add(file_id, large)
+        documents = {d["documentId"]: d for d in self.control("documents", {"fileId": file_id})["documents"]}
+        self.assertEqual(small, base64.b64decode(documents[kept]["data"]))
+        self.assertEqual((None, 2000, hashlib.sha256(large).hexdigest()),
+                         tuple(documents[not_kept][k] for k in ("data", "size", "sha256")))
+        record = self.control("requests")["requests"][-1]
+        self.assertEqual((None, "pbyt_File", None), (record["body"], record["elements"][2][0],
+                                                     record["elements"][2][1]))
+        self.assertGreater(record["bodyLength"], 2000)
+        self.control("sign", {"fileId": file_id})
+        self.assertEqual(small, base64.b64decode(self.download(file_id, kept)))
+        self.assertTrue(self.download(file_id, not_kept).startswith("ERROR: "))
+        self.assertFalse(self.control("keep-bytes", {"limit": -1}, expect=400)["ok"])
+        self.control("reset")
+        self.assertEqual(qs.DEFAULT_KEEP_LIMIT, self.control("keep-bytes")["limit"])
+
+    def test_a_large_upload_is_taken_in_as_it_arrives(self):
+        # 64 MB of document (73 MB of body) made and sent in pieces, so that
+        # the memory traced is the service's (and a piece of the sender's).
+        file_id = self.create()
+        self.control("keep-bytes", {"limit": 1 << 20})
+        block, count = os.urandom(384 * 1024), 170
+        head, _, tail = envelope("AddDocumentToRequest", [
+            ("pstr_APICode", API), ("pstr_FileID", file_id), ("pbyt_File", "\0"),
+            ("pstr_FileName", "big.pdf"), ("pstr_Title", "big.pdf")]).partition(b"\0")
+        digest = hashlib.sha256()
+
+        def document_piece(index):
+            data = index.to_bytes(8, "little") + block[8:]
+            return data, client_lines(data)
+
+        length = len(head) + len(tail)
+        for index in range(count):
+            data, text = document_piece(index)
+            digest.update(data)
+            length += len(text)
+
+        def body():
+            yield head
+            for index in range(count):
+                yield document_piece(index)[1]
+            yield tail
+
+        tracemalloc.start()
+        try:
+            self.connection.request("POST", qs.GATEWAY_PATH, body=body(), headers={
+                "Content-Type": "text/xml; charset=utf-8", "Content-Length": str(length),
+                "SOAPAction": f'"{NS}AddDocumentToRequest"'})
+            response = self.connection.getresponse()
+            raw = response.read()
+            peak = tracemalloc.get_traced_memory()[1]
+        finally:
+            tracemalloc.stop()
+        self.assertEqual(200, response.status)
+        self.assertTrue(result_of("AddDocumentToRequest", raw).startswith("QD"))
+        self.assertLess(peak, length // 8, f"{peak} bytes held for a body of {length}")
+        document = self.control("documents", {"fileId": file_id})["documents"][0]
+        self.assertEqual((count * len(block), digest.hexdigest(), None),
+                         (document["size"], document["sha256"], document["data"]))
+        record = self.control("requests")["requests"][-1]
+        self.assertEqual((length, None), (record["bodyLength"], record["body"]))
 
 
 class BehaviourTests(ServiceCase):
