@@ -3,4 +3,5 @@
 # matcher.
 include(${CMAKE_CURRENT_LIST_DIR}/support/AddinTest.cmake)
 
+quillet_addin_test(test_wizard test_wizard.cpp)
 quillet_addin_test(test_listctrls test_listctrls.cpp test_listctrls.rc)
