@@ -60,4 +60,3 @@
 #define IDB_WIZ_STEP1 19081 // the intro page's steps
 #define IDB_WIZ_STEP2 19082
 #define IDB_WIZ_STEP3 19083
-#define IDB_WIZ_SIGNERS 19084 // the signer list's images: 0 none, 1 a signer

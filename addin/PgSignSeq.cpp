@@ -71,8 +71,6 @@ BOOL CPgSignSeq::OnInitDialog()
     CWizPage::OnInitDialog();
     m_list.Attach(GetDlgItem(IDC_SIGNSEQ_LIST));
     m_list.SetExtendedStyle(m_list.GetExtendedStyle() | LVS_EX_FULLROWSELECT);
-    if (m_images.Create(IDB_WIZ_SIGNERS, 16, 0, RGB(255, 0, 255)))
-        m_list.SetImageList(m_images, LVSIL_SMALL);
     PostWizardButtons(PSWIZB_FINISH | BackUnlessFirst());
     CTemplate& request = Request();
     if (request.m_senderIsRecipient) {

@@ -5,7 +5,6 @@
 #pragma once
 
 #include "addin/WizPage.h"
-#include "classlib/ui/CImageList.h"
 #include "classlib/ui/CListCtrl.h"
 
 class CRecip;
@@ -49,7 +48,6 @@ private:
     void OnDisplayInfo(NMHDR* header);
 
     CListCtrl m_list;
-    CImageList m_images;
     int m_columns = 2;
     CString m_sequenceLabel;
     CString m_parallelLabel;

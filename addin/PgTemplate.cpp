@@ -227,6 +227,9 @@ BOOL CPgTemplate::IsPageComplete()
         // One role row left with one role free: it can only be that one.
         if (request.AutoSelectRole(*value)) {
             m_values.SetItemText(unsetRow, 1, value->m_value);
+            // Asked while the list draws, which then redraws nothing: it
+            // draws again afterwards.
+            m_values.Invalidate(FALSE);
             request.SetSignerRole(*value);
             return TRUE;
         }

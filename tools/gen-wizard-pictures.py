@@ -1,9 +1,8 @@
 #!/usr/bin/env python3
 """Draws the send wizard's pictures: the tile beside each page's text (a
-quill on blue), the intro page's three steps (a template sheet, a
-signature mark on a crosshair, a numbered list) as tiles, and the signer
-list's two 16 by 16 images side by side (none, and a person), magenta
-where they are transparent. Writes them under resources/QuillOff/."""
+quill on blue) and the intro page's three steps (a template sheet, a
+signature mark on a crosshair, a numbered list) as tiles. Writes them
+under resources/QuillOff/."""
 import math
 import os
 import struct
@@ -11,7 +10,6 @@ import struct
 HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources", "QuillOff")
 WHITE = (255, 255, 255)
 BLUE = (40, 90, 170)
-MAGENTA = (255, 0, 255)
 
 
 def write_bmp(path, rows):
@@ -74,27 +72,8 @@ def numbered(u, v):
     return None
 
 
-def signers():
-    """Two 16 by 16 images in a row: none, and a person."""
-    rows = []
-    for y in range(16):
-        row = []
-        for x in range(32):
-            colour = MAGENTA
-            if x >= 16:
-                px = x - 16
-                if math.hypot(px - 7.5, y - 5) <= 3.2:
-                    colour = BLUE
-                elif y >= 9 and math.hypot(px - 7.5, y - 16) <= 7:
-                    colour = BLUE
-            row.append(colour)
-        rows.append(row)
-    return rows
-
-
 if __name__ == "__main__":
     write_bmp(os.path.join(HERE, "wiz-page.bmp"), tile(48, quill))
     write_bmp(os.path.join(HERE, "wiz-step1.bmp"), tile(32, sheet))
     write_bmp(os.path.join(HERE, "wiz-step2.bmp"), tile(32, target))
     write_bmp(os.path.join(HERE, "wiz-step3.bmp"), tile(32, numbered))
-    write_bmp(os.path.join(HERE, "wiz-signers.bmp"), signers())
