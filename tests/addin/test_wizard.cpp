@@ -783,6 +783,34 @@ TEST_F(SequenceTest, ComingBackThroughPositioningSendsNormallyWithoutTheBox)
     EXPECT_EQ(0, wizard.sheet.m_request.m_sendOptions.m_sendMode);
 }
 
+TEST_F(SequenceTest, ManualPositioningTakesTheBroadcastBack)
+{
+    ThreeRecipients();
+    Wizard wizard(&m_credentials, m_request, false, false);
+    UINT checked = BST_CHECKED;
+    bool enabled = true;
+    CScriptedUser user(Quick());
+    ToSequence(user, IDC_SIGPOS_AUTO);
+    user.Check(IDC_SIGNSEQ_BROADCAST).Click(kBack);
+    ToSequence(user, IDC_SIGPOS_MANUAL);
+    user.Read(IDC_SIGNSEQ_LABEL).Do("look at the broadcast box", [&](HWND sheet) {
+        checked = static_cast<UINT>(
+            SendMessageA(Control(sheet, IDC_SIGNSEQ_BROADCAST), BM_GETCHECK, 0, 0));
+        enabled = Enabled(sheet, IDC_SIGNSEQ_BROADCAST);
+        return true;
+    });
+    ExpectOffered(user, "Back Finish");
+    user.Click(kFinish);
+    EXPECT_EQ(ID_WIZFINISH, wizard.Run(user));
+
+    ASSERT_TRUE(user.Finished()) << user.Report() << "last seen: " << m_seen;
+    EXPECT_EQ(static_cast<UINT>(BST_UNCHECKED), checked);
+    EXPECT_FALSE(enabled);
+    EXPECT_EQ("Signing Sequence:", user.TextRead(IDC_SIGNSEQ_LABEL));
+    EXPECT_EQ(0, wizard.sheet.m_request.m_sendOptions.m_sendMode);
+    EXPECT_EQ(CPgSigPos::kManual, wizard.sheet.m_request.m_sendOptions.m_positioning);
+}
+
 struct AddMyselfCase {
     const char* name;
     int positioning; // the radio button
@@ -882,6 +910,28 @@ TEST_F(SequenceTest, ManualMoveSharesATurnAndWithoutAFirstSignerOnlyBackIsLeft)
     EXPECT_EQ((std::vector<std::string>{"2", "2"}), numbers);
     EXPECT_EQ((std::vector<std::string>{"b@mail.com", "a@mail.com"}), signers);
     EXPECT_EQ(2, FindSigner(wizard.sheet.m_request, "a@mail.com")->m_sequence);
+}
+
+// Signers who share the first turn (as a template may number them): moving
+// the second of them up would number it 0, so nothing moves.
+TEST_F(SequenceTest, ManualMoveNeverTakesANumberBelowOne)
+{
+    for (const char* email : {"a@mail.com", "b@mail.com"})
+        AddRecipient(m_request, email)->m_sequence = 1;
+    Wizard wizard(&m_credentials, m_request, false, false);
+    std::vector<std::string> numbers, signers;
+    CScriptedUser user(Quick());
+    ToSequence(user, IDC_SIGPOS_MANUAL);
+    user.PickListRow(IDC_SIGNSEQ_LIST, 1).Click(IDC_SIGNSEQ_UP);
+    ReadList(user, numbers, signers);
+    user.Click(IDCANCEL);
+    wizard.Run(user);
+
+    ASSERT_TRUE(user.Finished()) << user.Report();
+    EXPECT_EQ((std::vector<std::string>{"1", "1"}), numbers);
+    EXPECT_EQ((std::vector<std::string>{"b@mail.com", "a@mail.com"}), signers);
+    for (const char* email : {"a@mail.com", "b@mail.com"})
+        EXPECT_EQ(1, FindSigner(wizard.sheet.m_request, email)->m_sequence) << email;
 }
 
 TEST_F(SequenceTest, AutomaticMovesSwapNumbersWithTheNeighbour)
