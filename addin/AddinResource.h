@@ -16,3 +16,47 @@
 #define IDB_SEND_MASK 19018
 #define IDB_SYNC_FACE 19028
 #define IDB_SYNC_MASK 19029
+
+// The send wizard: its caption, pages, their controls and pictures, and
+// the texts the pages and the template model show.
+#define IDS_WIZ_CAPTION 19063
+#define IDS_TEMPLATE_PROMPT 19061 // the template combo's entry while none is chosen
+#define IDS_ATTACHMENT_PLACEHOLDER                                                                 \
+    19062                      // a template document that stands for the mail's attachment
+#define IDS_VALUE_PROMPT 19053 // a value row's text while it has no value
+#define IDS_ROLE_PROMPT 19054  // a role row's text while no role is chosen
+#define IDS_SIGNATURE_TYPES 19055
+#define IDS_SEND_MODES 19056
+#define IDS_PARALLEL_SIGNING 19058
+#define IDS_SIGNING_SEQUENCE 19059
+#define IDS_RECEIPT_SUBJECT 19060 // "%s": the request's subject
+#define IDS_RECEIPT_CATEGORY 19068
+
+#define IDD_WIZ_INTRO 19042
+#define IDC_INTRO_DONT_SHOW 1023
+
+#define IDD_WIZ_TEMPLATE 19040
+#define IDC_TEMPLATE_COMBO 19028
+#define IDC_TEMPLATE_VALUES 19030
+#define IDC_TEMPLATE_VALUES_LABEL 19031
+
+#define IDD_WIZ_SIG_POS 19045
+#define IDC_SIGPOS_AUTO 19043
+#define IDC_SIGPOS_MANUAL 19044
+
+#define IDD_WIZ_SIGN_SEQ 19044
+#define IDC_SIGNSEQ_LIST 9000
+#define IDC_SIGNSEQ_ADD_MYSELF 19035
+#define IDC_SIGNSEQ_BROADCAST 19037
+#define IDC_SIGNSEQ_UP 19032
+#define IDC_SIGNSEQ_DOWN 19033
+#define IDC_SIGNSEQ_LABEL 19042
+#define IDC_SIGNSEQ_SUBJECT 19038
+#define IDC_SIGNSEQ_CATEGORY 19039
+#define IDC_SIGNSEQ_SUBJECT_LABEL 19040
+#define IDC_SIGNSEQ_CATEGORY_LABEL 19041
+
+#define IDB_WIZ_PAGE 19080  // the picture beside each page's text
+#define IDB_WIZ_STEP1 19081 // the intro page's steps
+#define IDB_WIZ_STEP2 19082
+#define IDB_WIZ_STEP3 19083

@@ -188,6 +188,8 @@ bool CDialog::Route(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     if (OnMessage(message, wParam, lParam, result))
         return true;
+    if (ReflectToChild(m_hWnd, message, wParam, lParam, result))
+        return true;
     switch (message) {
     case WM_INITDIALOG:
         result = OnInitDialog();

@@ -1,11 +1,12 @@
 // CDialog: a dialog made from a template in the resource module
 // (GetResourceModule), modal (DoModal) or modeless (Create). One dialog
 // procedure serves every CDialog: it keeps `this` from WM_INITDIALOG on and
-// hands the messages to the virtual handlers below. Handlers that want the
-// dialog manager's own handling call Default(). No exception leaves the
-// procedure: one thrown by a handler is caught and reported by the catch
-// barrier (classlib/com/Barrier.h) and the message gets the default
-// handling.
+// hands the messages to the virtual handlers below; a notification of a
+// child control is first offered to the control's own object (see CWnd).
+// Handlers that want the dialog manager's own handling call Default(). No
+// exception leaves the procedure: one thrown by a handler is caught and
+// reported by the catch barrier (classlib/com/Barrier.h) and the message
+// gets the default handling.
 #pragma once
 
 #include <windows.h>
@@ -67,9 +68,14 @@ protected:
     // From inside a handler: let the dialog manager handle this message too.
     void Default() { m_wantDefault = true; }
 
+    // What a dialog procedure returns for the message once this object is
+    // the window's: the handlers run behind the catch-all, and an answer
+    // that goes to DWLP_MSGRESULT is put there. For the procedures of
+    // dialogs made by others (property pages).
+    INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     bool Route(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     UINT m_templateId;

@@ -5,14 +5,14 @@ CKeywordValue& CKeywordValue::operator=(const CKeywordValue& other)
     if (this == &other)
         return *this;
     m_key = other.m_key;
-    m_string1 = other.m_string1;
+    m_label = other.m_label;
     m_value = other.m_value;
-    m_string2 = other.m_string2;
+    m_previous = other.m_previous;
     m_string3 = other.m_string3;
     m_type = other.m_type;
     m_prompt = other.m_prompt;
-    m_string4 = other.m_string4;
-    m_string5 = other.m_string5;
+    m_pattern = other.m_pattern;
+    m_errorMessage = other.m_errorMessage;
     m_string6 = other.m_string6;
     m_string7 = other.m_string7;
     m_int1 = other.m_int1;

@@ -18,7 +18,7 @@ CSendOptions& CSendOptions::operator=(const CSendOptions& other)
     m_receiptSubject = other.m_receiptSubject;
     m_categoryTags = other.m_categoryTags;
     m_receiptType = other.m_receiptType;
-    m_int1 = other.m_int1;
+    m_attachCount = other.m_attachCount;
     return *this;
 }
 

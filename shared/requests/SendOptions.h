@@ -32,5 +32,5 @@ public:
     CString m_receiptSubject;
     CString m_categoryTags;
     int m_receiptType = 3;
-    int m_int1 = 0; // not written
+    int m_attachCount = 0; // the mail's supported attachments; not written
 };

@@ -308,7 +308,7 @@ HRESULT CTemplate::CopySettings(const CTemplate& other)
         m_message = other.m_message;
         m_sendOptions = other.m_sendOptions;
         m_filePath = other.m_filePath;
-        m_int1 = other.m_int1;
+        m_senderIsRecipient = other.m_senderIsRecipient;
         m_fileTimeLow = other.m_fileTimeLow;
         m_fileTimeHigh = other.m_fileTimeHigh;
         m_match = other.m_match;

@@ -106,7 +106,9 @@ public:
     std::unique_ptr<CTempDoc> m_referenceDoc;
     std::unique_ptr<CTempDoc> m_infoDoc;
     CString m_filePath;
-    int m_int1 = 0;
+    // The sending user is one of the mail's recipients (the send road sets
+    // it); the wizard then counts the user as a signer already.
+    int m_senderIsRecipient = 0;
     DWORD m_fileTimeLow = 0;
     DWORD m_fileTimeHigh = 0;
     int m_match = 1;

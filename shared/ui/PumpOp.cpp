@@ -59,6 +59,16 @@ void CPumpOp::CreateStatusBar(HWND dialog)
 
 void CPumpOp::OnStep(CDialog& dialog, int stage, BOOL endDialog)
 {
+    Step(dialog, stage, endDialog ? &dialog : nullptr);
+}
+
+void CPumpOp::OnStep(CWnd& window, int stage)
+{
+    Step(window, stage, nullptr);
+}
+
+void CPumpOp::Step(CWnd& window, int stage, CDialog* toEnd)
+{
     if (m_awaitingStart && stage != CWebSvrOp::kPrepare)
         return;
     m_awaitingStart = false;
@@ -72,7 +82,7 @@ void CPumpOp::OnStep(CDialog& dialog, int stage, BOOL endDialog)
             m_progress.SetPos(stage + 1);
     }
     if (stage != CWebSvrOp::kDone || !OnOpDone()) {
-        m_timer = dialog.SetTimer(kStepTimer, kStepDelayMs);
+        m_timer = window.SetTimer(kStepTimer, kStepDelayMs);
         return;
     }
     // The run that reached its last stage succeeded, whatever an earlier try
@@ -80,24 +90,24 @@ void CPumpOp::OnStep(CDialog& dialog, int stage, BOOL endDialog)
     // dialog as one accepted at the first.
     m_op->CloseRequest();
     m_success = 1;
-    if (endDialog)
-        dialog.EndDialog(IDOK);
+    if (toEnd)
+        toEnd->EndDialog(IDOK);
 }
 
-void CPumpOp::OnStepTimer(CDialog& dialog, UINT errorStringId)
+void CPumpOp::OnStepTimer(CWnd& window, UINT errorStringId)
 {
-    dialog.KillTimer(kStepTimer);
+    window.KillTimer(kStepTimer);
     m_timer = 0;
     if (!m_op || m_stage < 0)
         return;
-    if (m_op->Run(dialog.GetSafeHwnd(), kStageMessage, m_stage))
+    if (m_op->Run(window.GetSafeHwnd(), kStageMessage, m_stage))
         return;
 
     TheLog().Comment("Op Step FAILED");
     m_success = 0;
     m_awaitingStart = true;
     m_op->ReleaseUpload();
-    CDlgError error(dialog.GetSafeHwnd());
+    CDlgError error(window.GetSafeHwnd());
     error.m_details = m_op->GetErrorText();
     if (error.m_details.IsEmpty())
         error.m_details = ResourceText(errorStringId, "");

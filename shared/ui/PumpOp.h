@@ -1,7 +1,8 @@
-// CPumpOp: runs one service operation stage by stage inside a dialog, so the
-// dialog stays responsive and shows each stage's text and a progress bar in
-// a status bar along its bottom. The dialog posts WM_USER+100 with stage 0
-// to start, routes WM_USER+100 to OnStep and its timer to OnStepTimer.
+// CPumpOp: runs one service operation stage by stage inside a dialog (or
+// another window, such as a property sheet), so the window stays responsive
+// and shows each stage's text and a progress bar in a status bar along its
+// bottom. The window posts WM_USER+100 with stage 0 to start, routes
+// WM_USER+100 to OnStep and its timer to OnStepTimer.
 #pragma once
 
 #include <memory>
@@ -30,10 +31,13 @@ public:
 
     // The status bar with its two panes and the progress bar in the first.
     void CreateStatusBar(HWND dialog);
-    // A stage message arrived (wParam: the stage).
+    // A stage message arrived (wParam: the stage). With endDialog the
+    // dialog ends with IDOK once an operation has succeeded.
     void OnStep(CDialog& dialog, int stage, BOOL endDialog);
+    // The same for a window that the runner never ends.
+    void OnStep(CWnd& window, int stage);
     // The step timer fired: runs the stored stage.
-    void OnStepTimer(CDialog& dialog, UINT errorStringId);
+    void OnStepTimer(CWnd& window, UINT errorStringId);
     // Forgets the current operation (deleting it).
     void DropOp();
 
@@ -60,6 +64,7 @@ protected:
 
 private:
     void ShowStatus(const char* text);
+    void Step(CWnd& window, int stage, CDialog* toEnd);
     // After a failure only a fresh start (stage 0) is taken: a stage message
     // still on its way from the failed run must not carry it on.
     bool m_awaitingStart = false;

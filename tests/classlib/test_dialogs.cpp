@@ -12,6 +12,8 @@
 #include "classlib/app/CWinApp.h"
 #include "classlib/ui/CDialog.h"
 #include "classlib/ui/CProgressCtrl.h"
+#include "classlib/ui/CPropertyPage.h"
+#include "classlib/ui/CPropertySheet.h"
 #include "classlib/ui/CStatic.h"
 #include "classlib/ui/CStatusBar.h"
 #include "classlib/ui/CWaitCursor.h"
@@ -564,3 +566,131 @@ TEST(WinAppTest, CommandTailFollowsTheProgramName)
     app.SetCommandTail("/register");
     EXPECT_STREQ("/register", app.GetCommandTail());
 }
+
+// ---- property sheets ----
+
+namespace {
+
+// A button that handles its own click, reflected back to it by the page.
+class SelfClickingButton : public CWnd {
+public:
+    int m_clicks = 0;
+
+protected:
+    BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM, LRESULT* result) override
+    {
+        if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED)
+            return FALSE;
+        ++m_clicks;
+        *result = 0;
+        return TRUE;
+    }
+};
+
+// Records what reaches it, in order: its owner-drawn combo box asks for its
+// height while the template's controls are made.
+class RecordingPage : public CPropertyPage {
+public:
+    RecordingPage() : CPropertyPage(IDD_TEST_PAGE) {}
+
+    std::vector<std::string> m_seen;
+    SelfClickingButton m_reflected;
+    BOOL m_finish = TRUE;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        m_seen.push_back("init");
+        m_reflected.SubclassDlgItem(IDC_PAGE_REFLECTED, m_hWnd);
+        return CPropertyPage::OnInitDialog();
+    }
+    BOOL OnSetActive() override
+    {
+        m_seen.push_back("active");
+        ::PostMessageA(::GetParent(m_hWnd), PSM_SETWIZBUTTONS, 0, PSWIZB_FINISH);
+        return CPropertyPage::OnSetActive();
+    }
+    BOOL OnWizardFinish() override
+    {
+        m_seen.push_back("finish");
+        return m_finish;
+    }
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override
+    {
+        if (HIWORD(wParam) == BN_CLICKED) {
+            m_seen.push_back("command " + std::to_string(LOWORD(wParam)));
+            return TRUE;
+        }
+        return CPropertyPage::OnCommand(wParam, lParam);
+    }
+    BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override
+    {
+        if (message == WM_MEASUREITEM && wParam == IDC_PAGE_DRAWN) {
+            m_seen.push_back("measure");
+            reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = 20;
+            result = TRUE;
+            return TRUE;
+        }
+        return FALSE;
+    }
+};
+
+} // namespace
+
+TEST(PropertySheetTest, PageHearsItsControlsFromTheStartAndChildrenTheirOwnClicks)
+{
+    CPropertySheet sheet(0);
+    RecordingPage page;
+    sheet.AddPage(&page);
+    sheet.SetWizardMode();
+    CScriptedUser user(Quick());
+    user.Expect("Test Page").Click(IDC_PAGE_REFLECTED).Click(IDC_PAGE_PLAIN).Click(IDCANCEL);
+    user.Start();
+    INT_PTR result = sheet.DoModal();
+    user.Stop();
+
+    ASSERT_TRUE(user.Finished()) << user.Report();
+    EXPECT_EQ(IDCANCEL, result);
+    ASSERT_GE(page.m_seen.size(), 3u);
+    EXPECT_EQ("measure", page.m_seen.front()) << "the page took its window at its first message";
+    EXPECT_EQ(1, page.m_reflected.m_clicks);
+    const std::vector<std::string> tail(page.m_seen.end() - 3, page.m_seen.end());
+    EXPECT_EQ((std::vector<std::string>{"init", "active", "command 1052"}), tail)
+        << "the reflected click stays with the button";
+}
+
+struct FinishCase {
+    const char* name;
+    BOOL finish;
+    INT_PTR result;
+};
+
+class PropertySheetFinish : public ::testing::TestWithParam<FinishCase> {};
+
+TEST_P(PropertySheetFinish, FinishEndsTheWizardOnlyWhenThePageAgrees)
+{
+    const FinishCase& row = GetParam();
+    CPropertySheet sheet(0);
+    RecordingPage page;
+    page.m_finish = row.finish;
+    sheet.AddPage(&page);
+    sheet.SetWizardMode();
+    CScriptedUser user(Quick());
+    user.Expect("Test Page").Click(0x3025);
+    if (!row.finish)
+        user.Do("see the page asked", [&page](HWND) { return page.m_seen.back() == "finish"; })
+            .Click(IDCANCEL);
+    user.Start();
+    INT_PTR result = sheet.DoModal();
+    user.Stop();
+
+    ASSERT_TRUE(user.Finished()) << user.Report();
+    EXPECT_EQ(row.result, result);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, PropertySheetFinish,
+                         ::testing::Values(FinishCase{"Agreed", TRUE, ID_WIZFINISH},
+                                           FinishCase{"Refused", FALSE, IDCANCEL}),
+                         [](const ::testing::TestParamInfo<FinishCase>& info) {
+                             return std::string(info.param.name);
+                         });
