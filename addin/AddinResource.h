@@ -60,3 +60,26 @@
 #define IDB_WIZ_STEP1 19081 // the intro page's steps
 #define IDB_WIZ_STEP2 19082
 #define IDB_WIZ_STEP3 19083
+
+// The sync command: its dialog with the list of items, the pictures of the
+// items' states and the texts the dialog shows. The dialog's icon is the
+// login's (IDI_LOGIN of shared/SharedResource.h).
+#define IDD_SYNC 19029
+#define IDC_SYNC_MARKER 1004 // the details part of the dialog begins below it
+#define IDC_SYNC_DETAILS 1005
+#define IDC_SYNC_PROGRESS 1017
+#define IDC_SYNC_STATUS 19017
+#define IDC_SYNC_LIST 19019
+#define IDB_SYNC_STATES 19027 // one 16-pixel picture per item state, magenta transparent
+#define IDS_SYNC_DETAILS_SHOW 19034
+#define IDS_SYNC_DETAILS_HIDE 19035
+#define IDS_SYNC_CLOSE 19036
+#define IDS_SYNC_FAILED 19037        // "%s": the item's name
+#define IDS_SYNC_NOTHING_TO_DO 19038 // "%s": the item's name
+#define IDS_SYNC_UPDATED 19039       // "%s": the item's name
+#define IDS_SYNC_COMPLETE 19040
+#define IDS_SYNC_IN_PROGRESS 19041
+#define IDS_SYNC_TASK_UPDATED 19042
+#define IDS_SYNC_NONE 19043
+#define IDS_SYNC_UPDATE_OUTLOOK 19044
+#define IDS_SYNC_COMPUTING 19045
