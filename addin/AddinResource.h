@@ -17,6 +17,12 @@
 #define IDB_SYNC_FACE 19028
 #define IDB_SYNC_MASK 19029
 
+// The send road's parts of the mail (resources/QuillOff/Road.rc): the
+// receipt task's texts.
+#define IDS_TASK_RECEIPT_BODY 19006     // "%s": the time sent, then the receipt link
+#define IDS_TASK_RECEIPT_SUBJECT 19007  // before ": " and the mail's subject
+#define IDS_TASK_RECEIPT_CATEGORY 19032 // the task's category when the receipt names none
+
 // The send wizard: its caption, pages, their controls and pictures, and
 // the texts the pages and the template model show.
 #define IDS_WIZ_CAPTION 19063
