@@ -89,3 +89,10 @@
 #define IDS_SYNC_NONE 19043
 #define IDS_SYNC_UPDATE_OUTLOOK 19044
 #define IDS_SYNC_COMPUTING 19045
+
+// The receipt import: its progress dialog. The picture is the login's
+// banner (IDB_LOGIN_BANNER of shared/SharedResource.h).
+#define IDD_RECEIPTS 19007
+#define IDC_RECEIPTS_STATUS 1006
+#define IDC_RECEIPTS_PROGRESS 1017
+#define IDC_RECEIPTS_PICTURE 19008
