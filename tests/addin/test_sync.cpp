@@ -491,7 +491,7 @@ TEST_F(SyncTest, HiddenDetailsCloseTheDialogByItselfShownOnesWait)
     EXPECT_EQ(0u, CConfig().GetSyncSize()) << "kept as the user left it";
 }
 
-TEST_F(SyncTest, TheCommandRunsOnlyInTaskOrContactFoldersAndOnline)
+TEST_F(SyncTest, TheCommandRunsInTaskAndContactFoldersOnlineAndNowhereElse)
 {
     AddTask(L"Contract", CreateRequest({"a@example.com"}));
     Service().Control("clear-requests");
@@ -503,6 +503,24 @@ TEST_F(SyncTest, TheCommandRunsOnlyInTaskOrContactFoldersAndOnline)
     EXPECT_HR(E_INVALIDARG, m_button.OnClick());
     user.Stop();
     EXPECT_TRUE(user.Captions().empty()) << user.Report();
+    EXPECT_EQ(0u, Service().RequestCount());
+
+    // A contacts folder: its items are listed and walked through, with
+    // nothing to ask the service.
+    CFolder& contacts = *m_app->Mailbox().DefaultFolder(kFolderContacts);
+    CComPtr<CItem> contact = m_app->Mailbox().CreateItem(kItemTypeContact);
+    contact->SetText(L"FullName", L"Ann Example");
+    contact->SetText(L"Email1Address", L"ann@example.com");
+    contact->Save();
+    m_explorer->SwitchTo(contacts);
+    m_explorer->Select({contact.Get()});
+    const SyncSeen seen = SyncAndClose();
+    ASSERT_EQ(1u, seen.rows.size());
+    EXPECT_EQ("None", seen.rows[0].action);
+    EXPECT_EQ("Ann Example", seen.rows[0].subject);
+    EXPECT_EQ("ann@example.com", seen.rows[0].dueDate);
+    EXPECT_EQ(CSyncItem::kNothing, seen.rows[0].image);
+    EXPECT_EQ("Synchronization is Complete", seen.status);
     EXPECT_EQ(0u, Service().RequestCount());
 
     // Offline: the user is told, and nothing else happens.
@@ -559,4 +577,25 @@ TEST_F(SyncTest, StatusIsWrittenCappedAndItemsAreReadByTheirKind)
     EXPECT_EQ("ann@example.com", person.m_email.str());
     EXPECT_EQ("", person.m_subject.str());
     EXPECT_EQ("", person.m_dueDate.str());
+}
+
+TEST_F(SyncTest, ALoginTheUserCancelsEndsTheCommand)
+{
+    AddTask(L"Contract", CreateRequest({"a@example.com"}));
+    Service().Control("clear-requests");
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kProductKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, "Credentials");
+        RegCloseKey(key);
+    }
+
+    CScriptedUser user;
+    user.Expect("Quillet Login").Click(IDCANCEL);
+    user.Start();
+    // Cancelling is no failing HRESULT, yet nothing more may happen.
+    EXPECT_EQ(static_cast<HRESULT>(ERROR_CANCELLED), m_button.OnClick());
+    user.Stop();
+    EXPECT_TRUE(user.Finished()) << user.Report();
+    EXPECT_EQ(std::vector<std::string>{"Quillet Login"}, user.Captions()) << "no sync dialog";
+    EXPECT_EQ(0u, Service().RequestCount());
 }
