@@ -58,10 +58,6 @@ BOOL CDlgSync::OnInitDialog()
         SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
         SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     }
-    RECT window{};
-    GetWindowRect(&window);
-    m_minTrack = {window.right - window.left, window.bottom - window.top};
-
     m_images.Reset(ImageList_LoadImageA(GetResourceModule(), MAKEINTRESOURCEA(IDB_SYNC_STATES),
                                         kStateImageSize, 0, kTransparent, IMAGE_BITMAP,
                                         LR_CREATEDIBSECTION));
@@ -352,10 +348,15 @@ BOOL CDlgSync::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         result = 0;
         return TRUE;
     case WM_GETMINMAXINFO: {
+        // The user may make the dialog larger, not smaller than it is shown
+        // now; without its details it keeps its height.
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-        if (info && m_minTrack.cx > 0) {
-            info->ptMinTrackSize.x = m_minTrack.cx;
-            info->ptMinTrackSize.y = m_minTrack.cy;
+        const SIZE size = GetSize(GetState());
+        if (info && size.cx > 0 && size.cy > 0) {
+            info->ptMinTrackSize.x = size.cx;
+            info->ptMinTrackSize.y = size.cy;
+            if (GetState() == kCollapsed)
+                info->ptMaxTrackSize.y = size.cy;
         }
         result = 0;
         return TRUE;

@@ -86,6 +86,5 @@ private:
     bool m_progressSet = false; // the progress bar counts items
     bool m_finished = false;
     HRESULT m_lastResult = S_OK; // of the current item's last operation
-    SIZE m_minTrack{};
     int m_listMargin = 0;
 };

@@ -489,6 +489,41 @@ TEST_F(SyncTest, HiddenDetailsCloseTheDialogByItselfShownOnesWait)
     EXPECT_EQ("Close", seen.cancelText);
     ASSERT_EQ(1u, seen.rows.size());
     EXPECT_EQ(0u, CConfig().GetSyncSize()) << "kept as the user left it";
+
+    // Hiding the details shortens the dialog, and it opens so next time.
+    int shownHeight = 0;
+    int hiddenHeight = 0;
+    bool listHidden = false;
+    std::string detailsText;
+    auto height = [](HWND dialog) {
+        RECT rect{};
+        GetWindowRect(dialog, &rect);
+        return static_cast<int>(rect.bottom - rect.top);
+    };
+    CScriptedUser hider;
+    hider.Expect(kCaption)
+        .Do("wait for the sync's end",
+            [&](HWND dialog) {
+                shownHeight = height(dialog);
+                return TextOf(GetDlgItem(dialog, IDCANCEL)) == "Close";
+            })
+        .Click(IDC_SYNC_DETAILS)
+        .Do("look at the dialog",
+            [&](HWND dialog) {
+                hiddenHeight = height(dialog);
+                listHidden = !IsWindowVisible(GetDlgItem(dialog, IDC_SYNC_LIST));
+                detailsText = TextOf(GetDlgItem(dialog, IDC_SYNC_DETAILS));
+                return true;
+            })
+        .Click(IDCANCEL);
+    hider.Start();
+    EXPECT_HR(S_OK, m_button.OnClick());
+    hider.Stop();
+    EXPECT_TRUE(hider.Finished()) << hider.Report();
+    EXPECT_TRUE(listHidden);
+    EXPECT_EQ("Details >>", detailsText);
+    EXPECT_LT(hiddenHeight, shownHeight);
+    EXPECT_EQ(1u, CConfig().GetSyncSize());
 }
 
 TEST_F(SyncTest, TheCommandRunsInTaskAndContactFoldersOnlineAndNowhereElse)
