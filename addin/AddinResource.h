@@ -60,3 +60,11 @@
 #define IDB_WIZ_STEP1 19081 // the intro page's steps
 #define IDB_WIZ_STEP2 19082
 #define IDB_WIZ_STEP3 19083
+
+// The add-in object: the ribbon markup of the explorer and of the mail
+// compose window, the ribbon buttons' image, and the mailed-template import.
+#define IDR_RIBBON_IMAGE 19001 // RCDATA: a 32 by 32 RGBA PNG
+#define IDS_RIBBON_EXPLORER 19050
+#define IDS_RIBBON_COMPOSE 19051
+#define IDS_TEMPLATE_SUBJECT 19065
+#define IDS_TEMPLATE_IMPORT_QUESTION 19066
