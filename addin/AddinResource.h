@@ -17,6 +17,12 @@
 #define IDB_SYNC_FACE 19028
 #define IDB_SYNC_MASK 19029
 
+// The send road's parts of the mail (resources/QuillOff/Road.rc): the
+// receipt task's texts.
+#define IDS_TASK_RECEIPT_BODY 19006     // "%s": the time sent, then the receipt link
+#define IDS_TASK_RECEIPT_SUBJECT 19007  // before ": " and the mail's subject
+#define IDS_TASK_RECEIPT_CATEGORY 19032 // the task's category when the receipt names none
+
 // The send wizard: its caption, pages, their controls and pictures, and
 // the texts the pages and the template model show.
 #define IDS_WIZ_CAPTION 19063
@@ -60,6 +66,36 @@
 #define IDB_WIZ_STEP1 19081 // the intro page's steps
 #define IDB_WIZ_STEP2 19082
 #define IDB_WIZ_STEP3 19083
+
+// The sync command: its dialog with the list of items, the pictures of the
+// items' states and the texts the dialog shows. The dialog's icon is the
+// login's (IDI_LOGIN of shared/SharedResource.h).
+#define IDD_SYNC 19029
+#define IDC_SYNC_MARKER 1004 // the details part of the dialog begins below it
+#define IDC_SYNC_DETAILS 1005
+#define IDC_SYNC_PROGRESS 1017
+#define IDC_SYNC_STATUS 19017
+#define IDC_SYNC_LIST 19019
+#define IDB_SYNC_STATES 19027 // one 16-pixel picture per item state, magenta transparent
+#define IDS_SYNC_DETAILS_SHOW 19034
+#define IDS_SYNC_DETAILS_HIDE 19035
+#define IDS_SYNC_CLOSE 19036
+#define IDS_SYNC_FAILED 19037        // "%s": the item's name
+#define IDS_SYNC_NOTHING_TO_DO 19038 // "%s": the item's name
+#define IDS_SYNC_UPDATED 19039       // "%s": the item's name
+#define IDS_SYNC_COMPLETE 19040
+#define IDS_SYNC_IN_PROGRESS 19041
+#define IDS_SYNC_TASK_UPDATED 19042
+#define IDS_SYNC_NONE 19043
+#define IDS_SYNC_UPDATE_OUTLOOK 19044
+#define IDS_SYNC_COMPUTING 19045
+
+// The receipt import: its progress dialog. The picture is the login's
+// banner (IDB_LOGIN_BANNER of shared/SharedResource.h).
+#define IDD_RECEIPTS 19007
+#define IDC_RECEIPTS_STATUS 1006
+#define IDC_RECEIPTS_PROGRESS 1017
+#define IDC_RECEIPTS_PICTURE 19008
 
 // The add-in object: the ribbon markup of the explorer and of the mail
 // compose window, the ribbon buttons' image, and the mailed-template import.

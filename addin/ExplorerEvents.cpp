@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "addin/CmdBar.h"
+#include "addin/ReceiptMgr.h"
 #include "addin/RegMgr.h"
 #include "classlib/com/CVariant.h"
 #include "shared/config/Config.h"
@@ -18,11 +19,6 @@ const CEventEntry kExplorerTable[] = {
     {kSelectionChange, 0, "SelectionChange"},
     {0, 0, nullptr},
 };
-
-// The import shows a modal dialog, whose message loop can bring another
-// SelectionChange: that one must not start a second import over the same
-// files.
-bool g_importing = false;
 
 } // namespace
 
@@ -76,20 +72,19 @@ void CExplorerEvents::OnFolderSwitch(IDispatch* folder)
 
 void CExplorerEvents::OnSelectionChange()
 {
-    if (CConfig::IsSyncFolderType(m_folderType) && !g_importing) {
-        g_importing = true;
+    if (CConfig::IsSyncFolderType(m_folderType))
         ImportReceipts();
-        g_importing = false;
-    }
     if (HasBarToTend())
         UpdateBarVisibility();
 }
 
 void CExplorerEvents::ImportReceipts()
 {
-    // The receipt import's manager and dialog run here once they are part
-    // of the add-in.
-    TheLog().Comment("CExplorerEvents::ImportReceipts");
+    // The import's dialog is modal, and its message loop can bring another
+    // SelectionChange: the import itself refuses to run inside itself.
+    const HRESULT hr = CReceiptMgr::Import(m_application);
+    if (FAILED(hr))
+        TheLog().HResult("CExplorerEvents::ImportReceipts", hr);
 }
 
 void CExplorerEvents::UpdateBarVisibility()

@@ -31,9 +31,8 @@ protected:
     HRESULT OnInvoke(DISPID id, DISPPARAMS* params) override;
     const IID& GetEventIID() const override { return kEvents; }
 
-    // The receipt import; overridable so that the sink's own rules can be
-    // seen without the import's dialog.
-    virtual void ImportReceipts();
+    // The receipt import.
+    void ImportReceipts();
 
 private:
     void OnFolderSwitch(IDispatch* folder);

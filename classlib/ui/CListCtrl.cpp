@@ -105,6 +105,15 @@ BOOL CListCtrl::SetItemData(int item, DWORD_PTR data)
     return static_cast<BOOL>(SendMessage(LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&info)));
 }
 
+int CListCtrl::FindItemByData(LPARAM data, int start) const
+{
+    LVFINDINFOA find{};
+    find.flags = LVFI_PARAM;
+    find.lParam = data;
+    return static_cast<int>(
+        SendMessage(LVM_FINDITEMA, static_cast<WPARAM>(start), reinterpret_cast<LPARAM>(&find)));
+}
+
 DWORD_PTR CListCtrl::GetItemData(int item) const
 {
     LVITEMA info{};

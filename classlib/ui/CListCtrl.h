@@ -42,6 +42,10 @@ public:
     UINT GetItemState(int item, UINT mask) const;
     // The next item after start (-1: from the first) with the LVNI_ flags.
     int GetNextItem(int start, UINT flags) const;
+    // The first item after start (-1: from the first) whose data is data,
+    // or -1. Items move when others are inserted before them: their data
+    // finds them where their index would not.
+    int FindItemByData(LPARAM data, int start = -1) const;
     UINT GetSelectedCount() const;
     // Selects and focuses the item alone (-1: nothing selected).
     void SelectOnly(int item);

@@ -11,6 +11,8 @@
 
 #include "classlib/app/CWinApp.h"
 #include "classlib/ui/CDialog.h"
+#include "classlib/ui/CListCtrl.h"
+#include "classlib/ui/CommonControls.h"
 #include "classlib/ui/CProgressCtrl.h"
 #include "classlib/ui/CPropertyPage.h"
 #include "classlib/ui/CPropertySheet.h"
@@ -533,6 +535,27 @@ TEST(DialogControlsTest, StaticShowsTheIconItWasGiven)
     ASSERT_TRUE(user.Finished()) << user.Report();
     EXPECT_EQ(nullptr, shownBefore);
     EXPECT_EQ(icon, shown);
+}
+
+TEST(DialogControlsTest, ListFindsAnItemByItsDataWhereverItMoved)
+{
+    InitCommonControlsOnce();
+    HWND window = CreateWindowExA(0, WC_LISTVIEWA, "", WS_POPUP | LVS_REPORT, 0, 0, 200, 100,
+                                  nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, window);
+    CListCtrl list(window);
+    list.InsertColumn(0, "Name");
+    int first = 0;
+    int second = 0;
+    ASSERT_EQ(0, list.InsertItem(0, "first", -1, reinterpret_cast<LPARAM>(&first)));
+    // Each new row at the top moves the ones below it down.
+    ASSERT_EQ(0, list.InsertItem(0, "second", -1, reinterpret_cast<LPARAM>(&second)));
+    ASSERT_EQ(0, list.InsertItem(0, "third", -1, 0));
+    EXPECT_EQ(2, list.FindItemByData(reinterpret_cast<LPARAM>(&first)));
+    EXPECT_EQ(1, list.FindItemByData(reinterpret_cast<LPARAM>(&second)));
+    EXPECT_EQ(-1, list.FindItemByData(reinterpret_cast<LPARAM>(&second), 1)) << "after row 1";
+    EXPECT_EQ(-1, list.FindItemByData(12345));
+    DestroyWindow(window);
 }
 
 TEST(DialogControlsTest, WaitCursorLastsAsLongAsItsObject)

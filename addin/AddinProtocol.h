@@ -1,0 +1,15 @@
+// The add-in's protocol object: the process-wide CProtocolUI that connects
+// to the service and logs the user in (asking for the credentials when none
+// are stored). The commands that talk to the service make it on their first
+// use; it lives until the add-in lets it go at shutdown.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+// Makes the process's protocol object for the Outlook application unless
+// the process has one (the add-in's, or a host's own). 0 or E_OUTOFMEMORY.
+HRESULT EnsureAddinProtocol(IDispatch* application);
+// Deletes the protocol object made here, closing its connection; one that
+// the process got elsewhere is left alone.
+void ReleaseAddinProtocol();

@@ -1,0 +1,100 @@
+#include "addin/DlgReceipts.h"
+
+#include <memory>
+
+#include "addin/AddinResource.h"
+#include "addin/ReceiptMgr.h"
+#include "classlib/win32/Gdi.h"
+#include "shared/SharedResource.h"
+#include "shared/log/DebugLog.h"
+
+CDlgReceipts::CDlgReceipts(CReceiptMgr* manager, HWND parent)
+    : CDialog(IDD_RECEIPTS, parent), m_manager(manager)
+{}
+
+BOOL CDlgReceipts::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    m_picture.Attach(GetDlgItem(IDC_RECEIPTS_PICTURE));
+    m_progress.Attach(GetDlgItem(IDC_RECEIPTS_PROGRESS));
+    m_status.Attach(GetDlgItem(IDC_RECEIPTS_STATUS));
+    // The frame only marks where the banner is painted.
+    m_picture.ShowWindow(SW_HIDE);
+    m_progress.SetRange(0, 100);
+    SetWindowText("Quillet: Importing Broadcast Receipts");
+    return TRUE;
+}
+
+BOOL CDlgReceipts::OnEraseBkgnd(HDC dc)
+{
+    // The work starts once the dialog is up to be seen.
+    if (!m_started) {
+        m_started = true;
+        PostMessage(kStepMessage);
+    }
+    return CDialog::OnEraseBkgnd(dc);
+}
+
+void CDlgReceipts::OnPaint()
+{
+    CPaintDC dc(GetSafeHwnd());
+    CGdiObject<HBITMAP> banner(static_cast<HBITMAP>(LoadImageA(
+        GetResourceModule(), MAKEINTRESOURCEA(IDB_LOGIN_BANNER), IMAGE_BITMAP, 0, 0, 0)));
+    if (!banner)
+        return;
+    RECT frame{};
+    m_picture.GetWindowRect(&frame);
+    ScreenToClient(&frame);
+    BITMAP info{};
+    GetObjectA(banner.Get(), sizeof info, &info);
+    CMemoryDC memory(CreateCompatibleDC(dc.Get()));
+    CDCSelection selected(memory.Get(), banner.Get());
+    // Magenta is the banner's transparent colour.
+    TransparentBlt(dc.Get(), frame.left, frame.top, frame.right - frame.left,
+                   frame.bottom - frame.top, memory.Get(), 0, 0, info.bmWidth, info.bmHeight,
+                   RGB(255, 0, 255));
+}
+
+BOOL CDlgReceipts::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result)
+{
+    if (message != kStepMessage)
+        return FALSE;
+    OnStepRun();
+    result = 0;
+    return TRUE;
+}
+
+void CDlgReceipts::SetStatus(const char* text)
+{
+    m_status.SetWindowText(text);
+    m_status.UpdateWindow();
+}
+
+void CDlgReceipts::OnStepRun()
+{
+    if (!m_manager) {
+        EndDialog(IDCANCEL);
+        return;
+    }
+    CReceiptMgr::ReceiptList& receipts = m_manager->Receipts();
+    if (m_total < 0)
+        m_total = static_cast<int>(receipts.size());
+    if (receipts.empty() || m_total <= 0) {
+        m_progress.SetPos(100);
+        SetStatus("Done");
+        EndDialog(IDOK);
+        return;
+    }
+    SetStatus("Importing Task Receipts...");
+    std::unique_ptr<CQuilletReceipt> receipt = std::move(receipts.front());
+    receipts.pop_front();
+    // A receipt whose task could not be made keeps its file for the next
+    // import; the dialog goes on with the others.
+    if (FAILED(receipt->GenerateTaskReceipt()))
+        TheLog().CommentFormat("CDlgReceipts: %s stays for the next import",
+                               receipt->GetFilePath());
+    receipt.reset();
+    ++m_done;
+    m_progress.SetPos(m_done * 100 / m_total);
+    PostMessage(kStepMessage);
+}

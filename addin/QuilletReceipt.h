@@ -1,0 +1,48 @@
+// CQuilletReceipt: a receipt the broadcast agent left as a file in the
+// Receipts folder, read back (CSAXReceipt) and made into the Outlook task
+// receipt the send road would have made: the task with the request's ID,
+// link and signers, and the sent mail rebuilt from the file and embedded.
+//
+// The file goes only once its task has been saved: a receipt whose task
+// could not be made keeps its file for the next import.
+#pragma once
+
+#include <memory>
+
+#include "shared/requests/Receipt.h"
+
+class CQuilletReceipt : public CReceipt {
+public:
+    // One document of the rebuilt mail: its name and the file with its
+    // bytes (as the receipt reader decoded them), which the document owns.
+    class CDocument {
+    public:
+        CDocument() = default;
+        CDocument(const CDocument&) = delete;
+        CDocument& operator=(const CDocument&) = delete;
+        // Deletes the file.
+        ~CDocument();
+
+        bool IsComplete() const { return !m_name.IsEmpty() && !m_file.IsEmpty(); }
+
+        CString m_name;
+        CString m_file;
+    };
+
+    explicit CQuilletReceipt(IDispatch* application);
+    // Deletes the receipt file when the task was saved.
+    ~CQuilletReceipt() override;
+
+    // Reads the receipt file; the receipt keeps its path. 0 or the reader's
+    // failure.
+    HRESULT LoadFile(const char* path);
+    // Makes the task from the receipt's values and saves it; the values are
+    // used up. 0, or the failure of the step that stopped it (the task is
+    // then not saved and the file stays).
+    HRESULT GenerateTaskReceipt();
+
+    bool IsTaskSaved() const { return m_taskSaved; }
+
+private:
+    bool m_taskSaved = false;
+};

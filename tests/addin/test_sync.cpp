@@ -1,0 +1,636 @@
+// The sync command against the stand-in service and the Outlook stand-in:
+// each receipt task gets its request's status, a fully signed one its signed
+// copy, in one pass and not twice; an item that fails (a fault, a task gone,
+// a copy that does not decode) ends failed while the others go on; the
+// dialog shows each item's row, closes by itself with its details hidden
+// and otherwise waits with a "Close" button.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "addin/AddinProtocol.h"
+#include "addin/AddinResource.h"
+#include "addin/DlgSync.h"
+#include "addin/SyncBtn.h"
+#include "addin/SyncItem.h"
+#include "shared/config/Config.h"
+#include "shared/service/ServiceGlobals.h"
+#include "standins/outlook/core/CallLog.h"
+#include "standins/outlook/model/Application.h"
+#include "standins/outlook/model/Attachments.h"
+#include "standins/outlook/model/Explorer.h"
+#include "standins/outlook/model/Folder.h"
+#include "standins/outlook/model/Item.h"
+#include "standins/outlook/model/Items.h"
+#include "standins/outlook/model/NameSpace.h"
+#include "standins/outlook/model/UserProperties.h"
+#include "standins/scripteduser/ScriptedUser.h"
+#include "tests/support/HResultText.h"
+#include "tests/support/ServiceTest.h"
+#include "tests/support/SoapCallOp.h"
+#include "tests/support/UploadOp.h"
+
+using namespace standin;
+using namespace testenv;
+
+namespace {
+
+constexpr char kAddress[] = "127.0.0.16";
+constexpr const char* kCaption = "Synchronizing with Quillet";
+const std::vector<std::string> kThreeSigners = {"a@example.com", "b@example.com", "c@example.com"};
+
+// One row of the dialog's list as the user sees it.
+struct RowSeen {
+    std::string action;
+    std::string subject;
+    std::string dueDate;
+    int image = -1;
+};
+
+// What the dialog showed once the sync had ended.
+struct SyncSeen {
+    std::vector<RowSeen> rows;
+    std::string status;
+    std::string cancelText;
+    std::string detailsText;
+    bool listVisible = false;
+    int progress = -1;
+    int progressMax = -1;
+};
+
+std::string TextOf(HWND window)
+{
+    char text[512] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+SyncSeen Snapshot(HWND dialog)
+{
+    SyncSeen seen;
+    CListCtrl list(GetDlgItem(dialog, IDC_SYNC_LIST));
+    for (int row = 0; row < list.GetItemCount(); ++row) {
+        RowSeen shown;
+        shown.action = list.GetItemText(row, 0).str();
+        shown.subject = list.GetItemText(row, 1).str();
+        shown.dueDate = list.GetItemText(row, 2).str();
+        LVITEMA item{};
+        item.mask = LVIF_IMAGE;
+        item.iItem = row;
+        if (list.SendMessage(LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
+            shown.image = item.iImage;
+        seen.rows.push_back(shown);
+    }
+    seen.status = TextOf(GetDlgItem(dialog, IDC_SYNC_STATUS));
+    seen.cancelText = TextOf(GetDlgItem(dialog, IDCANCEL));
+    seen.detailsText = TextOf(GetDlgItem(dialog, IDC_SYNC_DETAILS));
+    seen.listVisible = IsWindowVisible(GetDlgItem(dialog, IDC_SYNC_LIST)) != FALSE;
+    CProgressCtrl progress(GetDlgItem(dialog, IDC_SYNC_PROGRESS));
+    int lower = 0;
+    progress.GetRange(lower, seen.progressMax);
+    seen.progress = progress.GetPos();
+    return seen;
+}
+
+const RowSeen* FindRow(const SyncSeen& seen, const std::string& subject)
+{
+    for (const RowSeen& row : seen.rows) {
+        if (row.subject == subject)
+            return &row;
+    }
+    return nullptr;
+}
+
+// A sync dialog that does something of the test's own once it has loaded
+// its items, before any of them is worked on.
+class CProbeDlgSync : public CDlgSync {
+public:
+    CProbeDlgSync(CWebSvrAPI* api, std::function<void()> afterLoad)
+        : CDlgSync(api), m_afterLoad(std::move(afterLoad))
+    {}
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        const BOOL result = CDlgSync::OnInitDialog();
+        m_afterLoad();
+        return result;
+    }
+
+private:
+    std::function<void()> m_afterLoad;
+};
+
+// The per-item worker alone, without a dialog and its rows.
+class CLoneWorker : public CPushPull {
+public:
+    CLoneWorker() : CPushPull(nullptr) {}
+    int AddItemRow(CSyncItem&) override { return -1; }
+};
+
+class SyncTest : public ServiceTestOn<kAddress> {
+protected:
+    void SetUp() override
+    {
+        ServiceTestOn<kAddress>::SetUp();
+        CallLog().Clear();
+        CallLog().ClearInjections();
+        // The add-in's own protocol object, made by the command, asks for
+        // the stored credentials.
+        ServiceGlobals().protocol = nullptr;
+        ASSERT_EQ(S_OK, CConfig().SetCredentials(Demo()));
+        // The details shown, so the dialog waits to be read and closed.
+        WriteDword(kProductKey, "SyncSize", 0);
+        m_app = New<CApplication>();
+        m_tasks = m_app->Mailbox().DefaultFolder(kFolderTasks);
+        ASSERT_NE(nullptr, m_tasks);
+        m_explorer = &m_app->OpenExplorer(m_tasks);
+        m_button.SetApplication(m_app->Dispatch());
+    }
+
+    void TearDown() override
+    {
+        ReleaseAddinProtocol();
+        if (m_app)
+            m_app->Quit();
+        m_app = nullptr;
+        ServiceTestOn<kAddress>::TearDown();
+    }
+
+    // A request of the demo account with these signers and one document;
+    // its file ID.
+    std::string CreateRequest(const std::vector<std::string>& signers)
+    {
+        std::string joined;
+        for (const std::string& signer : signers)
+            joined += (joined.empty() ? "" : ",") + signer;
+        SoapCallOp create(m_url, "CreateSignatureRequest",
+                          SoapCallOp::CreateRequestElements(joined, "Contract"));
+        EXPECT_EQ(1, create.Run(nullptr, 0, CWebSvrOp::kPrepare)) << create.GetErrorText();
+        const std::string fileId = create.m_result.str();
+        const std::string document = TempDir() + "document.pdf";
+        WriteFileBytes(document, "%PDF-1.4 unsigned " + fileId);
+        UploadOp upload(m_url, fileId, document);
+        EXPECT_EQ(1, upload.Run(nullptr, 0, CWebSvrOp::kPrepare)) << upload.GetErrorText();
+        return fileId;
+    }
+
+    // A receipt task in the Tasks folder, as the send road leaves it.
+    CItem& AddTask(const std::wstring& subject, const std::string& requestId,
+                   const std::wstring& signedCopy = L"")
+    {
+        CComPtr<CItem> task = m_app->Mailbox().CreateItem(kItemTypeTask);
+        task->SetSubject(subject);
+        if (!requestId.empty())
+            task->UserProperties().Add(L"Quillet ID", kPropText).SetText(Wide(requestId));
+        if (!signedCopy.empty())
+            task->UserProperties().Add(L"Quillet PDF", kPropText).SetText(signedCopy);
+        task->Save();
+        return *task;
+    }
+
+    static std::wstring Wide(const std::string& text)
+    {
+        return std::wstring(text.begin(), text.end());
+    }
+
+    static std::wstring UserProperty(CItem& item, const wchar_t* name)
+    {
+        CUserProperty* property = item.UserProperties().Find(name);
+        return property ? property->Text() : L"<none>";
+    }
+
+    // Clicks the sync button with a user who waits for the sync to end,
+    // notes what the dialog shows and closes it.
+    SyncSeen SyncAndClose(HRESULT expected = S_OK)
+    {
+        return RunAndClose([&] { EXPECT_HR(expected, m_button.OnClick()); });
+    }
+
+    SyncSeen RunAndClose(const std::function<void()>& body)
+    {
+        SyncSeen seen;
+        CScriptedUser::Limits limits;
+        limits.stepMs = 30000;
+        CScriptedUser user(limits);
+        user.Expect(kCaption)
+            .Do("wait for the sync's end",
+                [&](HWND dialog) {
+                    if (TextOf(GetDlgItem(dialog, IDCANCEL)) != "Close")
+                        return false;
+                    seen = Snapshot(dialog);
+                    return true;
+                })
+            .Click(IDCANCEL);
+        user.Start();
+        body();
+        user.Stop();
+        EXPECT_TRUE(user.Finished()) << user.Report();
+        return seen;
+    }
+
+    size_t Count(const std::vector<standin::Request>& requests, const char* method)
+    {
+        size_t count = 0;
+        for (const standin::Request& request : requests)
+            count += request.soapMethod == method;
+        return count;
+    }
+
+    CComPtr<CApplication> m_app;
+    CFolder* m_tasks = nullptr;
+    CExplorer* m_explorer = nullptr;
+    CSyncBtn m_button;
+};
+
+} // namespace
+
+TEST_F(SyncTest, EveryTaskGetsItsStatusAndAFullySignedOneItsCopyOnce)
+{
+    struct Case {
+        const wchar_t* subject;
+        int signedCount;           // of three signers; -1: no request ID
+        const wchar_t* signedCopy; // "Quillet PDF" before the sync
+        int percent;
+        bool complete;
+        long status;
+        bool copyAttached;
+    };
+    const Case cases[] = {
+        {L"None signed", 0, L"", 0, false, 1, false},
+        {L"Two of three", 2, L"", 66, false, 1, false},
+        {L"All signed", 3, L"", 100, true, 2, true},
+        {L"Copy already there", 3, L"C:\\earlier.pdf", 100, true, 2, false},
+        {L"No request ID", -1, L"", 0, false, 0, false},
+    };
+    static const char kSigned[] = "%PDF-1.4 signed\r\n\x00\xff\x80 end";
+    const std::string signedPdf(kSigned, sizeof kSigned - 1);
+    std::vector<CItem*> tasks;
+    std::vector<std::string> fileIds;
+    for (const Case& c : cases) {
+        std::string fileId;
+        if (c.signedCount >= 0) {
+            fileId = CreateRequest(kThreeSigners);
+            for (int i = 0; i < c.signedCount; ++i)
+                ASSERT_TRUE(Service().SetSigned(fileId, kThreeSigners[i]));
+            ASSERT_TRUE(Service().SetSignedPdf(fileId, "", signedPdf + fileId));
+        }
+        fileIds.push_back(fileId);
+        tasks.push_back(&AddTask(c.subject, fileId, c.signedCopy));
+    }
+    tasks.back()->SetLong(L"Status", 0);
+    tasks.back()->Save();
+    Service().Control("clear-requests");
+
+    // Nothing selected: every task of the folder that has a request.
+    const SyncSeen seen = SyncAndClose();
+
+    EXPECT_EQ("Synchronization is Complete", seen.status);
+    EXPECT_EQ("Close", seen.cancelText);
+    EXPECT_EQ(4, seen.progressMax);
+    EXPECT_EQ(4, seen.progress);
+    ASSERT_EQ(4u, seen.rows.size()) << "the task without a request has no row";
+    const auto requests = Service().Requests();
+    EXPECT_EQ(4u, Count(requests, "GetFileStatus"));
+    EXPECT_EQ(1u, Count(requests, "DownloadSignedDocument")) << "only the one without a copy";
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(std::string(c.subject, c.subject + wcslen(c.subject)));
+        CItem& task = *tasks[i];
+        const std::string subject(c.subject, c.subject + wcslen(c.subject));
+        const RowSeen* row = FindRow(seen, subject);
+        if (c.signedCount < 0) {
+            EXPECT_EQ(nullptr, row);
+            EXPECT_EQ(0, task.Long(L"Status")) << "untouched";
+            continue;
+        }
+        ASSERT_NE(nullptr, row);
+        EXPECT_EQ("Task Updated", row->action);
+        EXPECT_EQ(CSyncItem::kUpdated, row->image);
+        EXPECT_EQ("", row->dueDate) << "Outlook's no date shows empty";
+        EXPECT_EQ(c.percent, task.Long(L"PercentComplete"));
+        EXPECT_EQ(c.complete, task.Bool(L"Complete"));
+        EXPECT_EQ(c.status, task.Long(L"Status"));
+        EXPECT_TRUE(task.Saved());
+        CAttachment* copy = nullptr;
+        for (size_t a = 0; a < task.Attachments().Count(); ++a) {
+            if (task.Attachments().At(a)->DisplayName() == L"Signed Copy")
+                copy = task.Attachments().At(a);
+        }
+        if (c.copyAttached) {
+            ASSERT_NE(nullptr, copy);
+            EXPECT_EQ(kAttachByValue, copy->Type());
+            EXPECT_TRUE(copy->Bytes() == signedPdf + fileIds[i])
+                << "the signed bytes, decoded once";
+            const std::wstring recorded = UserProperty(task, L"Quillet PDF");
+            EXPECT_NE(std::wstring::npos, recorded.find(L"Signed Copy ")) << "the copy's path";
+            EXPECT_EQ(L".pdf", recorded.substr(recorded.size() - 4));
+        } else {
+            EXPECT_EQ(nullptr, copy);
+            EXPECT_EQ(c.signedCopy[0] ? std::wstring(c.signedCopy) : L"<none>",
+                      UserProperty(task, L"Quillet PDF"));
+        }
+    }
+
+    // Once the copy is there, a sync asks for the status again and nothing more.
+    Service().Control("clear-requests");
+    const size_t attachments = tasks[2]->Attachments().Count();
+    SyncAndClose();
+    const auto again = Service().Requests();
+    EXPECT_EQ(4u, Count(again, "GetFileStatus"));
+    EXPECT_EQ(0u, Count(again, "DownloadSignedDocument"));
+    EXPECT_EQ(attachments, tasks[2]->Attachments().Count());
+}
+
+TEST_F(SyncTest, AFailingItemEndsFailedAndTheOthersGoOn)
+{
+    struct Case {
+        const char* name;
+        // Queued before the sync; the three tasks' requests are all signed.
+        std::function<void(CStandInService&)> arrange;
+        // Which of the three (in the order they are worked on) fails.
+        int failing;
+        bool statusWritten; // the failing task still got its status
+    };
+    const Case cases[] = {
+        {"FaultOnTheMiddleStatus",
+         [](CStandInService& service) {
+             ASSERT_TRUE(service.FailNext(standin::kind::Slow, 1, "GetFileStatus"));
+             ASSERT_TRUE(service.FailNext(standin::kind::Fault, 1, "GetFileStatus",
+                                          "\"faultstring\": \"Server busy\""));
+         },
+         1, false},
+        {"CopyThatDoesNotDecode",
+         [](CStandInService& service) {
+             ASSERT_TRUE(service.FailNext(standin::kind::Result, 1, "DownloadSignedDocument",
+                                          "\"text\": \"*** not base64 ***\""));
+         },
+         0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Service().Reset());
+        m_tasks->Items().Replace({});
+        std::vector<CItem*> tasks;
+        for (const wchar_t* subject : {L"First", L"Second", L"Third"}) {
+            const std::string fileId = CreateRequest({"a@example.com"});
+            ASSERT_TRUE(Service().SetSigned(fileId));
+            tasks.push_back(&AddTask(subject, fileId));
+        }
+        c.arrange(Service());
+
+        const SyncSeen seen = SyncAndClose();
+
+        ASSERT_EQ(3u, seen.rows.size());
+        EXPECT_EQ("Synchronization is Complete", seen.status);
+        // Rows are worked on from the top; the newest row is the top one.
+        const std::vector<CItem*> inWorkOrder = {tasks[2], tasks[1], tasks[0]};
+        for (int i = 0; i < 3; ++i) {
+            CItem& task = *inWorkOrder[i];
+            const std::wstring wide = task.Subject();
+            const std::string subject(wide.begin(), wide.end());
+            SCOPED_TRACE(subject);
+            ASSERT_EQ(subject, seen.rows[i].subject);
+            const bool failing = i == c.failing;
+            EXPECT_EQ(failing ? CSyncItem::kFailed : CSyncItem::kUpdated, seen.rows[i].image);
+            const bool statusWritten = !failing || c.statusWritten;
+            EXPECT_EQ(statusWritten, task.Bool(L"Complete"));
+            EXPECT_EQ(statusWritten ? 100 : 0, task.Long(L"PercentComplete"));
+            if (failing)
+                EXPECT_EQ(L"<none>", UserProperty(task, L"Quillet PDF")) << "tried again next time";
+            else
+                EXPECT_NE(L"<none>", UserProperty(task, L"Quillet PDF"));
+            EXPECT_EQ(failing ? 0u : 1u, task.Attachments().Count()) << "the signed copy";
+        }
+    }
+}
+
+TEST_F(SyncTest, ATaskGoneBeforeItsUpdateEndsFailed)
+{
+    CItem& kept = AddTask(L"Kept", CreateRequest({"a@example.com"}));
+    CItem& gone = AddTask(L"Gone", CreateRequest({"a@example.com"}));
+    ASSERT_EQ(S_OK, m_protocol.Connect(m_url));
+
+    CProbeDlgSync dialog(ServiceGlobals().api, [&] {
+        gone.Delete();
+        gone.Delete(); // out of Deleted Items too: gone for good
+    });
+    ASSERT_HR(S_OK, dialog.LoadExplorer(m_app->Dispatch(), m_explorer->Dispatch()));
+    dialog.m_credentials = Demo();
+    const SyncSeen seen = RunAndClose([&] { dialog.DoModal(); });
+
+    ASSERT_EQ(2u, seen.rows.size());
+    const RowSeen* goneRow = FindRow(seen, "Gone");
+    ASSERT_NE(nullptr, goneRow);
+    EXPECT_EQ(CSyncItem::kFailed, goneRow->image);
+    EXPECT_NE("Task Updated", goneRow->action);
+    const RowSeen* keptRow = FindRow(seen, "Kept");
+    ASSERT_NE(nullptr, keptRow);
+    EXPECT_EQ(CSyncItem::kUpdated, keptRow->image);
+    EXPECT_EQ(1, kept.Long(L"Status"));
+    EXPECT_TRUE(kept.Saved());
+    EXPECT_EQ("Synchronization is Complete", seen.status);
+    EXPECT_EQ(2u, Count(Service().Requests(), "GetFileStatus")) << "the status was still asked";
+}
+
+TEST_F(SyncTest, ASelectionSyncsOnlyItsTasks)
+{
+    CItem& chosen = AddTask(L"Chosen", CreateRequest({"a@example.com", "b@example.com"}));
+    CItem& other = AddTask(L"Other", CreateRequest({"a@example.com"}));
+    CItem& plain = AddTask(L"Plain task", "");
+    chosen.SetDate(L"DueDate", 46380.0); // 24 December 2026
+    chosen.Save();
+    Service().Control("clear-requests");
+    m_explorer->Select({&chosen, &plain});
+
+    SyncSeen seen = SyncAndClose();
+    ASSERT_EQ(1u, seen.rows.size());
+    EXPECT_EQ("Chosen", seen.rows[0].subject);
+    EXPECT_EQ("12/24/2026", seen.rows[0].dueDate);
+    EXPECT_EQ(1u, Count(Service().Requests(), "GetFileStatus"));
+    EXPECT_EQ(0, other.Long(L"Status"));
+
+    // A selection of no receipt task: nothing to do, and done at once.
+    m_explorer->Select({&plain});
+    seen = SyncAndClose();
+    EXPECT_TRUE(seen.rows.empty());
+    EXPECT_EQ("Synchronization is Complete", seen.status);
+    EXPECT_EQ(100, seen.progress);
+    EXPECT_EQ(100, seen.progressMax);
+}
+
+TEST_F(SyncTest, HiddenDetailsCloseTheDialogByItselfShownOnesWait)
+{
+    CItem& task = AddTask(L"Contract", CreateRequest({"a@example.com"}));
+
+    // "SyncSize" 1: the details are hidden and the dialog goes when done.
+    WriteDword(kProductKey, "SyncSize", 1);
+    CScriptedUser user;
+    user.Start();
+    EXPECT_HR(S_OK, m_button.OnClick());
+    user.Stop();
+    EXPECT_FALSE(user.Failed()) << user.Report();
+    EXPECT_EQ(0, user.DialogsClosed()) << "nobody had to close it";
+    ASSERT_EQ(1u, user.Captions().size());
+    EXPECT_EQ(kCaption, user.Captions()[0]);
+    EXPECT_EQ(1, task.Long(L"Status")) << "the task was synchronised";
+    EXPECT_EQ(1u, CConfig().GetSyncSize());
+
+    // "SyncSize" 0: the details show and the dialog waits for the user.
+    WriteDword(kProductKey, "SyncSize", 0);
+    const SyncSeen seen = SyncAndClose();
+    EXPECT_TRUE(seen.listVisible);
+    EXPECT_EQ("<< Details", seen.detailsText);
+    EXPECT_EQ("Close", seen.cancelText);
+    ASSERT_EQ(1u, seen.rows.size());
+    EXPECT_EQ(0u, CConfig().GetSyncSize()) << "kept as the user left it";
+
+    // Hiding the details shortens the dialog, and it opens so next time.
+    int shownHeight = 0;
+    int hiddenHeight = 0;
+    bool listHidden = false;
+    std::string detailsText;
+    auto height = [](HWND dialog) {
+        RECT rect{};
+        GetWindowRect(dialog, &rect);
+        return static_cast<int>(rect.bottom - rect.top);
+    };
+    CScriptedUser hider;
+    hider.Expect(kCaption)
+        .Do("wait for the sync's end",
+            [&](HWND dialog) {
+                shownHeight = height(dialog);
+                return TextOf(GetDlgItem(dialog, IDCANCEL)) == "Close";
+            })
+        .Click(IDC_SYNC_DETAILS)
+        .Do("look at the dialog",
+            [&](HWND dialog) {
+                hiddenHeight = height(dialog);
+                listHidden = !IsWindowVisible(GetDlgItem(dialog, IDC_SYNC_LIST));
+                detailsText = TextOf(GetDlgItem(dialog, IDC_SYNC_DETAILS));
+                return true;
+            })
+        .Click(IDCANCEL);
+    hider.Start();
+    EXPECT_HR(S_OK, m_button.OnClick());
+    hider.Stop();
+    EXPECT_TRUE(hider.Finished()) << hider.Report();
+    EXPECT_TRUE(listHidden);
+    EXPECT_EQ("Details >>", detailsText);
+    EXPECT_LT(hiddenHeight, shownHeight);
+    EXPECT_EQ(1u, CConfig().GetSyncSize());
+}
+
+TEST_F(SyncTest, TheCommandRunsInTaskAndContactFoldersOnlineAndNowhereElse)
+{
+    AddTask(L"Contract", CreateRequest({"a@example.com"}));
+    Service().Control("clear-requests");
+
+    // A mail folder: no dialog, no service call.
+    m_explorer->SwitchTo(*m_app->Mailbox().DefaultFolder(kFolderInbox));
+    CScriptedUser user;
+    user.Start();
+    EXPECT_HR(E_INVALIDARG, m_button.OnClick());
+    user.Stop();
+    EXPECT_TRUE(user.Captions().empty()) << user.Report();
+    EXPECT_EQ(0u, Service().RequestCount());
+
+    // A contacts folder: its items are listed and walked through, with
+    // nothing to ask the service.
+    CFolder& contacts = *m_app->Mailbox().DefaultFolder(kFolderContacts);
+    CComPtr<CItem> contact = m_app->Mailbox().CreateItem(kItemTypeContact);
+    contact->SetText(L"FullName", L"Ann Example");
+    contact->SetText(L"Email1Address", L"ann@example.com");
+    contact->Save();
+    m_explorer->SwitchTo(contacts);
+    m_explorer->Select({contact.Get()});
+    const SyncSeen seen = SyncAndClose();
+    ASSERT_EQ(1u, seen.rows.size());
+    EXPECT_EQ("None", seen.rows[0].action);
+    EXPECT_EQ("Ann Example", seen.rows[0].subject);
+    EXPECT_EQ("ann@example.com", seen.rows[0].dueDate);
+    EXPECT_EQ(CSyncItem::kNothing, seen.rows[0].image);
+    EXPECT_EQ("Synchronization is Complete", seen.status);
+    EXPECT_EQ(0u, Service().RequestCount());
+
+    // Offline: the user is told, and nothing else happens.
+    m_explorer->SwitchTo(*m_tasks);
+    m_app->NameSpace().SetOffline(true);
+    CScriptedUser offline;
+    offline.Expect("Quillet Error").Click(IDOK);
+    offline.Start();
+    EXPECT_HR(S_OK, m_button.OnClick());
+    offline.Stop();
+    EXPECT_TRUE(offline.Finished()) << offline.Report();
+    EXPECT_EQ(0u, Service().RequestCount());
+}
+
+TEST_F(SyncTest, StatusIsWrittenCappedAndItemsAreReadByTheirKind)
+{
+    CLoneWorker worker;
+    ASSERT_HR(S_OK, worker.LoadExplorer(m_app->Dispatch(), m_explorer->Dispatch()));
+    CItem& task = AddTask(L"Contract", "QF1001");
+    struct Case {
+        int percentSigned;
+        bool complete;
+        long percent;
+        long status;
+    };
+    const Case cases[] = {
+        {0, false, 0, 1}, {66, false, 66, 1}, {100, true, 100, 2}, {150, true, 100, 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.percentSigned);
+        CSyncItem item(CSyncItem::kTaskItems);
+        ASSERT_HR(S_OK, worker.LoadOneItem(item, task.Dispatch()));
+        EXPECT_EQ("QF1001", item.m_requestId.str());
+        EXPECT_EQ(std::string(task.EntryId().begin(), task.EntryId().end()), item.m_entryId.str());
+        CEnvStat status;
+        status.m_percentSigned = c.percentSigned;
+        EXPECT_HR(S_OK, worker.LinkItem(nullptr, &item, status));
+        EXPECT_EQ(c.complete, task.Bool(L"Complete"));
+        EXPECT_EQ(c.percent, task.Long(L"PercentComplete"));
+        EXPECT_EQ(c.status, task.Long(L"Status"));
+        EXPECT_TRUE(task.Saved());
+        EXPECT_EQ(c.complete ? 1 : 0, item.m_wantsSignedCopy) << "the copy is asked for when done";
+    }
+    CSyncItem noRequest(CSyncItem::kTaskItems);
+    EXPECT_HR(E_INVALIDARG, worker.LinkItem(task.Dispatch(), &noRequest, CEnvStat{}));
+
+    CComPtr<CItem> contact = m_app->Mailbox().CreateItem(kItemTypeContact);
+    contact->SetText(L"FullName", L"Ann Example");
+    contact->SetText(L"Email1Address", L"ann@example.com");
+    contact->SetSubject(L"not read for a contact");
+    contact->Save();
+    CSyncItem person(CSyncItem::kContactItems);
+    EXPECT_HR(S_OK, worker.LoadOneItem(person, contact->Dispatch()));
+    EXPECT_EQ("Ann Example", person.m_fullName.str());
+    EXPECT_EQ("ann@example.com", person.m_email.str());
+    EXPECT_EQ("", person.m_subject.str());
+    EXPECT_EQ("", person.m_dueDate.str());
+}
+
+TEST_F(SyncTest, ALoginTheUserCancelsEndsTheCommand)
+{
+    AddTask(L"Contract", CreateRequest({"a@example.com"}));
+    Service().Control("clear-requests");
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kProductKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, "Credentials");
+        RegCloseKey(key);
+    }
+
+    CScriptedUser user;
+    user.Expect("Quillet Login").Click(IDCANCEL);
+    user.Start();
+    // Cancelling is no failing HRESULT, yet nothing more may happen.
+    EXPECT_EQ(static_cast<HRESULT>(ERROR_CANCELLED), m_button.OnClick());
+    user.Stop();
+    EXPECT_TRUE(user.Finished()) << user.Report();
+    EXPECT_EQ(std::vector<std::string>{"Quillet Login"}, user.Captions()) << "no sync dialog";
+    EXPECT_EQ(0u, Service().RequestCount());
+}
