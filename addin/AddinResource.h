@@ -17,6 +17,16 @@
 #define IDB_SYNC_FACE 19028
 #define IDB_SYNC_MASK 19029
 
+// The send road's parts of the mail (resources/QuillOff/Road.rc): the
+// dialog about attachments left out, and the receipt task's texts.
+#define IDD_BAD_ATTACH 1000
+#define IDC_BAD_ATTACH_DONT_SHOW 1023
+#define IDC_BAD_ATTACH_LIST 1024
+#define IDC_BAD_ATTACH_ICON 1025
+#define IDS_TASK_RECEIPT_BODY 19006     // "%s": the time sent, then the receipt link
+#define IDS_TASK_RECEIPT_SUBJECT 19007  // before ": " and the mail's subject
+#define IDS_TASK_RECEIPT_CATEGORY 19032 // the task's category when the receipt names none
+
 // The send wizard: its caption, pages, their controls and pictures, and
 // the texts the pages and the template model show.
 #define IDS_WIZ_CAPTION 19063

@@ -110,7 +110,10 @@ HRESULT CDispatcher::CallMethod(IDispatch* object, const wchar_t* name, VARIANT*
         return hr;
     DISPPARAMS params = {argCount ? args : nullptr, nullptr, static_cast<UINT>(argCount), 0};
     hr = Invoke(object, id, DISPATCH_METHOD, params, result);
-    if (SUCCEEDED(hr))
+    // Only a member that is no method at all is tried again: a method that
+    // failed may have done part of its work (Send, Save, Delete), and
+    // running it once more as a "property" would do it twice.
+    if (hr != DISP_E_MEMBERNOTFOUND)
         return hr;
     ClearOut(result);
     return Invoke(object, id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, params, result);

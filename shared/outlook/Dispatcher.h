@@ -33,9 +33,10 @@ public:
 
     // Calls a method with argCount positional arguments in automation order
     // (the last parameter first). Members that are parametrised properties
-    // (such as Item) refuse a plain method call, so a failed call is tried
-    // once more as a property read; that second result counts. result may
-    // be null when the caller wants no value.
+    // (such as Item) refuse a plain method call with DISP_E_MEMBERNOTFOUND,
+    // so such a call is tried once more as a property read, and that second
+    // result counts; any other failure is the answer. result may be null
+    // when the caller wants no value.
     static HRESULT CallMethod(IDispatch* object, const wchar_t* name, VARIANT* result, int argCount,
                               VARIANT* args);
 

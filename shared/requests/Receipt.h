@@ -105,6 +105,33 @@ public:
     // Where the receipt reader gathers the text of one element.
     CString& CaptureText() { return m_captureText; }
 
+    // ---- the task receipt in Outlook ----
+    // The add-in builds these in (addin/ReceiptTask.cpp): they talk to
+    // Outlook, which the agent never does.
+
+    // Adds an atom about the item at the head: the item's Subject ("<no
+    // subject>" when it cannot be read) with name, request ID and link. The
+    // HRESULT of the subject read, or E_OUTOFMEMORY (no atom then).
+    HRESULT AddItem(IDispatch* item, const char* name, const char* requestId, const char* link);
+    // Makes the receipt of a kind 3 receipt from its head atom: a task in
+    // Outlook with the atom's request ID and link, the mail's recipients as
+    // signers unless signers is given, the mail attached, shown when display
+    // is set. subject, when given and not empty, replaces the "Quillet
+    // Receipt: <mail subject>" subject. Nothing without atoms or for another
+    // kind; the task is made as far as it can be, and nothing is reported.
+    void Generate(const char* signers, BOOL display, const char* subject);
+    // The task itself. A failure after the task was created is logged and
+    // the next step still runs. The result of CreateItem when no task could
+    // be made, else that of Save; E_INVALIDARG without an atom.
+    HRESULT GenerateTaskReceipt(const char* fullSubject, const char* shortSubject,
+                                const char* signers, const CReceiptAtom* atom, BOOL display);
+    // Saves the head atom's mail as a ".msg" copy in "Sent Items" and
+    // embeds it into target at position (SaveMsgCopy, addin/MsgCopy.h);
+    // subject names the file. E_INVALIDARG without atoms.
+    HRESULT AttachMsgToItem(IDispatch* target, const char* subject, long position);
+    // The atom's link, or the service host of the settings when it has none.
+    static void GetReceiptUrl(const CReceiptAtom& atom, CString& url);
+
 private:
     friend HRESULT CloseReceiptFile(CReceipt* receipt, const char* piecePath);
     friend HRESULT AddReceiptAtom(const char* text, CReceipt* receipt);

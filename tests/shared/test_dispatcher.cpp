@@ -266,9 +266,10 @@ TEST_F(DispatcherTest, CallMethodPassesTheArgumentsInAutomationOrder)
     EXPECT_EQ(S_OK, CDispatcher::CallMethod(collection.Get(), L"Add", nullptr, 0, nullptr));
 }
 
-TEST_F(DispatcherTest, CallMethodTriesAFailedCallAgainAsAPropertyRead)
+TEST_F(DispatcherTest, CallMethodTriesAPropertyReadOnlyWhenTheMemberIsNoMethod)
 {
-    // Item(1) is a parametrised property: a plain method call is refused.
+    // Item(1) is a parametrised property: a plain method call is refused
+    // with DISP_E_MEMBERNOTFOUND.
     auto attachments = CFakeDispatch::Create();
     auto first = CFakeDispatch::Create();
     attachments->Method(
@@ -288,17 +289,42 @@ TEST_F(DispatcherTest, CallMethodTriesAFailedCallAgainAsAPropertyRead)
     EXPECT_EQ(DISPATCH_METHOD | DISPATCH_PROPERTYGET, attachments->Calls()[1].flags);
     EXPECT_EQ(1, attachments->Calls()[1].args.at(0).lVal);
 
-    // When both fail, the second answer is the one that counts.
-    auto mail = CFakeDispatch::Create();
-    int calls = 0;
-    mail->Method(
-        L"Send",
-        [&](const DISPPARAMS&, VARIANT*) { return ++calls == 1 ? E_FAIL : E_ACCESSDENIED; },
-        CFakeDispatch::kMethod | CFakeDispatch::kGet);
+    // A method that ran and failed may have done part of its work: it is
+    // never run again, whatever else the member would accept.
+    struct Case {
+        const char* what;
+        HRESULT failure;
+    } cases[] = {
+        {"a plain failure", E_FAIL},
+        {"an Outlook exception", DISP_E_EXCEPTION},
+        {"a refused argument", DISP_E_TYPEMISMATCH},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto mail = CFakeDispatch::Create();
+        int calls = 0;
+        mail->Method(
+            L"Send",
+            [&](const DISPPARAMS&, VARIANT*) {
+                ++calls;
+                return c.failure;
+            },
+            CFakeDispatch::kMethod | CFakeDispatch::kGet);
+        CVariant ignored;
+        EXPECT_EQ(c.failure,
+                  CDispatcher::CallMethod(mail.Get(), L"Send", ignored.Put(), 0, nullptr));
+        EXPECT_EQ(1, calls) << "Send ran once";
+        EXPECT_EQ(1u, mail->Calls().size());
+    }
+
+    // A member that is neither method nor property read: the read's answer.
+    auto locked = CFakeDispatch::Create();
+    locked->Method(
+        L"Locked", [](const DISPPARAMS&, VARIANT*) { return S_OK; }, CFakeDispatch::kPut);
     CVariant ignored;
-    EXPECT_EQ(E_ACCESSDENIED,
-              CDispatcher::CallMethod(mail.Get(), L"Send", ignored.Put(), 0, nullptr));
-    EXPECT_EQ(2, calls);
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND,
+              CDispatcher::CallMethod(locked.Get(), L"Locked", ignored.Put(), 0, nullptr));
+    EXPECT_EQ(2u, locked->Calls().size());
 }
 
 // ----------------------------------------------------------- user properties
