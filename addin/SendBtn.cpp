@@ -5,7 +5,10 @@
 #include <utility>
 
 #include "addin/AddinResource.h"
+#include "addin/CollectAttachments.h"
+#include "addin/DlgBadAttach.h"
 #include "addin/DlgSteps.h"
+#include "addin/GatewayEntry.h"
 #include "addin/PgIntro.h"
 #include "addin/PgSigPos.h"
 #include "addin/PgSignSeq.h"
@@ -19,6 +22,7 @@
 #include "shared/outlook/AutomationValues.h"
 #include "shared/outlook/Launcher.h"
 #include "shared/requests/Broadcast.h"
+#include "shared/requests/Receipt.h"
 #include "shared/requests/RecipID.h"
 #include "shared/service/OpAddDoc.h"
 #include "shared/service/OpGetLink.h"
@@ -185,6 +189,13 @@ bool CSendBtn::IsSending()
 
 BOOL CSendBtn::CanClick()
 {
+    // Refused before the click takes the inspector's item: the send that
+    // runs works on the item this button took for it.
+    if (g_sending) {
+        TheLog().Comment("A send is already running");
+        ShowRefusal(IDS_SEND_RUNNING);
+        return FALSE;
+    }
     return !IsOffline(TRUE);
 }
 
@@ -204,6 +215,9 @@ HRESULT CSendBtn::OnClick()
         return S_OK;
     }
     CSendingMark sending;
+    // Held for the whole send: the button's own item is the click's, which
+    // ends with every click (a refused second one too).
+    m_sendItem = IsObject(m_item) ? CComPtr<IDispatch>(m_item.pdispVal) : CComPtr<IDispatch>();
     HRESULT hr = S_OK;
     {
         CClick click;
@@ -215,6 +229,7 @@ HRESULT CSendBtn::OnClick()
             hr = E_OUTOFMEMORY;
         }
     }
+    m_sendItem = CComPtr<IDispatch>();
     if (hr != S_OK)
         TheLog().HResult("CSendBtn::OnClick", hr);
     return S_OK;
@@ -222,9 +237,9 @@ HRESULT CSendBtn::OnClick()
 
 HRESULT CSendBtn::Send(CClick& click)
 {
-    if (!IsObject(m_item))
+    IDispatch* item = m_sendItem.Get();
+    if (!item)
         ThrowHResult(E_FAIL, "no mail item");
-    IDispatch* item = m_item.pdispVal;
     m_clickTime = Now();
     CString serviceUrl;
     THROW_IF_FAILED(CConfig().GetServiceUrl(serviceUrl, nullptr));
@@ -299,6 +314,68 @@ HRESULT CSendBtn::Login(const char* serviceUrl)
     if (FAILED(hr))
         return hr;
     return globals.protocol->Login(m_credentials);
+}
+
+// ---- the mail's recipients and attachments ----
+
+HRESULT CSendBtn::ResolveRecipients(OpSendDoc& request, IDispatch* recipients, long count)
+{
+    m_toCount = 0;
+    BOOL found = FALSE;
+    bool bcc = false;
+    for (long i = 1; i <= count; ++i) {
+        CVariant recipient;
+        VARIANT args[] = {LongArg(i)};
+        if (FAILED(CallMethod(recipients, L"Item", recipient.Put(), 1, args)) ||
+            !IsObject(recipient))
+            continue;
+        TheLog().Comment("Processing Recipient");
+        // A type that cannot be read counts as To.
+        long type = 1;
+        CVariant typeValue;
+        CVariant number;
+        if (SUCCEEDED(GetProp(recipient.pdispVal, L"Type", typeValue.Put())) &&
+            SUCCEEDED(VariantChangeType(&number, &typeValue, 0, VT_I4)))
+            type = number.lVal;
+        if (type == kRecipientBcc)
+            bcc = true;
+        CRecipID id;
+        if (ProcessRecipient(recipient.pdispVal, id, type, &request, found, TRUE) != S_OK) {
+            ShowRefusal(IDS_INVALID_RECIPIENT);
+            return E_INVALIDARG;
+        }
+    }
+    if (!found || m_toCount == 0) {
+        ShowRefusal(IDS_NO_SMTP_RECIPIENT);
+        return E_INVALIDARG;
+    }
+    if (bcc) {
+        ShowRefusal(IDS_BCC_RECIPIENT);
+        return E_INVALIDARG;
+    }
+    return S_OK;
+}
+
+HRESULT CSendBtn::CollectMailAttachments(OpSendDoc& request)
+{
+    LONG count = 0;
+    CString unsupported;
+    const HRESULT hr = CollectAttachments(m_sendItem.Get(), &request, count, unsupported);
+    if (hr == E_OUTOFMEMORY)
+        return hr;
+    if (FAILED(hr))
+        TheLog().HResult("CollectAttachments", hr);
+    m_attachCount = count;
+    request.m_request.m_sendOptions.m_attachCount = count;
+    CConfig config;
+    if (unsupported.IsEmpty() || config.GetShowAttachWarning() != 1)
+        return S_OK;
+    CDlgBadAttach dialog(unsupported);
+    const INT_PTR answer = dialog.DoModal();
+    // The wish not to be asked again counts whatever the answer.
+    if (dialog.m_dontShowAgain)
+        config.SetShowAttachWarning(0);
+    return answer == IDOK ? S_OK : E_ABORT;
 }
 
 // ---- the wizard ----
@@ -465,7 +542,7 @@ HRESULT CSendBtn::ReplaceKeywords(OpSendDoc& request)
 
 HRESULT CSendBtn::AttachDocument(OpSendDoc& request, const CTempDoc& document)
 {
-    IDispatch* item = m_item.pdispVal;
+    IDispatch* item = m_sendItem.Get();
     CString file = document.m_kind == CTempDoc::kEmbedded && !document.m_embeddedPath.IsEmpty()
                        ? document.m_embeddedPath
                        : document.m_key;
@@ -512,7 +589,7 @@ HRESULT CSendBtn::AttachTemplateDocuments(OpSendDoc& request)
 {
     CLogBlock block("CSendBtn::AttachTemplateDocuments");
     CTemplate& model = request.m_request;
-    if (!model.m_signatureDoc || !IsObject(m_item))
+    if (!model.m_signatureDoc || !m_sendItem)
         return E_INVALIDARG;
     if (!(model.m_signatureDoc->m_key == m_attachmentPlaceholder))
         RETURN_IF_FAILED(AttachDocument(request, *model.m_signatureDoc));
@@ -523,15 +600,15 @@ HRESULT CSendBtn::AttachTemplateDocuments(OpSendDoc& request)
     RETURN_IF_FAILED(SetItemProperty(L"Subject", model.m_subject, FALSE));
     if (!model.m_message.IsEmpty())
         RETURN_IF_FAILED(SetItemProperty(L"Body", model.m_message, FALSE));
-    return CallMethod(m_item.pdispVal, L"Save", nullptr, 0, nullptr);
+    return CallMethod(m_sendItem.Get(), L"Save", nullptr, 0, nullptr);
 }
 
 HRESULT CSendBtn::AddMailRecipient(const char* address)
 {
-    if (!IsObject(m_item) || !address)
+    if (!m_sendItem || !address)
         return E_INVALIDARG;
     CVariant recipients;
-    RETURN_IF_FAILED(GetProp(m_item.pdispVal, L"Recipients", recipients.Put()));
+    RETURN_IF_FAILED(GetProp(m_sendItem.Get(), L"Recipients", recipients.Put()));
     if (!IsObject(recipients))
         return E_FAIL;
     CBstr text(address);
@@ -551,11 +628,11 @@ HRESULT CSendBtn::SetItemSubject(OpSendDoc& request)
 
 HRESULT CSendBtn::SetItemProperty(const wchar_t* name, const char* text, BOOL save)
 {
-    if (!IsObject(m_item))
+    if (!m_sendItem)
         return E_INVALIDARG;
-    RETURN_IF_FAILED(PutText(m_item.pdispVal, name, text));
+    RETURN_IF_FAILED(PutText(m_sendItem.Get(), name, text));
     if (save)
-        return CallMethod(m_item.pdispVal, L"Save", nullptr, 0, nullptr);
+        return CallMethod(m_sendItem.Get(), L"Save", nullptr, 0, nullptr);
     return S_OK;
 }
 
@@ -695,7 +772,7 @@ HRESULT CSendBtn::SendInteractively(CClick& click, const CString& serviceUrl)
     }
 
     const CString receiptLink = link ? link->m_result : CString();
-    const CString results = CallGateways(request, receiptLink);
+    const CString results = TellGateways(request, receiptLink);
     if (CConfig().GetMakeReceipt() == 1)
         MakeReceipt(request, receiptLink, results);
     if (CConfig().GetGotoShortcuts() == 1)
@@ -706,7 +783,7 @@ HRESULT CSendBtn::SendInteractively(CClick& click, const CString& serviceUrl)
 
 void CSendBtn::FinishItem(const char* why)
 {
-    IDispatch* item = m_item.pdispVal;
+    IDispatch* item = m_sendItem.Get();
     TheLog().Comment("Flagging Item as Sent");
     MarkItemSent(item);
     TheLog().Comment("Calling Item's Close Method");
@@ -721,7 +798,7 @@ void CSendBtn::FinishItem(const char* why)
 HRESULT CSendBtn::SendBroadcast(CClick& click, const CString& serviceUrl)
 {
     OpSendDoc& request = *click.request;
-    IDispatch* item = m_item.pdispVal;
+    IDispatch* item = m_sendItem.Get();
     auto broadcast = std::make_unique<CBroadcast>();
     CWrittenFiles written;
 
@@ -808,21 +885,22 @@ HRESULT CSendBtn::SendBroadcast(CClick& click, const CString& serviceUrl)
     return S_OK;
 }
 
-// ---- pieces of the road not built here yet ----
-
-HRESULT CSendBtn::ResolveRecipients(OpSendDoc&, IDispatch*, long)
+CString CSendBtn::TellGateways(OpSendDoc& request, const CString& link)
 {
-    return E_NOTIMPL;
+    CString results;
+    const HRESULT hr = CallGateways(&request, link, results);
+    if (FAILED(hr))
+        TheLog().HResult("CallGateways", hr);
+    return results;
 }
 
-HRESULT CSendBtn::CollectMailAttachments(OpSendDoc&)
+void CSendBtn::MakeReceipt(OpSendDoc& request, const CString& link, const CString& results)
 {
-    return E_NOTIMPL;
+    CReceipt receipt(m_application, CReceipt::kTaskReceipt);
+    if (link.IsEmpty())
+        return;
+    receipt.AddItem(m_sendItem.Get(), "MailItem", request.m_result, link);
+    if (!results.IsEmpty())
+        receipt.SetExtraText(results);
+    receipt.Generate(nullptr, TRUE, nullptr);
 }
-
-CString CSendBtn::CallGateways(OpSendDoc&, const CString&)
-{
-    return CString();
-}
-
-void CSendBtn::MakeReceipt(OpSendDoc&, const CString&, const CString&) {}

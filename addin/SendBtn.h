@@ -12,20 +12,23 @@
 #include <memory>
 
 #include "addin/CmdBtn.h"
-#include "shared/config/Credentials.h"
+#include "addin/SendRecipients.h"
+#include "classlib/com/CComPtr.h"
 
 class CDlgSteps;
 class CRecipID;
+class CTempDoc;
 class OpGetLink;
 class OpSendDoc;
 
-class CSendBtn : public CCmdBtn {
+class CSendBtn : public CCmdBtn, public CSendRecipients {
 public:
     // Caption, face and mask ids (0 for a ribbon press).
     CSendBtn(UINT captionId = 0, UINT faceId = 0, UINT maskId = 0);
     ~CSendBtn() override;
 
-    // FALSE while Outlook is offline, after telling the user so.
+    // FALSE while a send runs in this process or Outlook is offline, after
+    // telling the user so.
     BOOL CanClick() override;
     // The send road. Always S_OK: each failure has been logged and, where
     // the user must know, shown.
@@ -68,10 +71,11 @@ public:
     const CCredentials& GetCredentials() const { return m_credentials; }
 
 protected:
-    // Kept from the first login through this button for its later clicks.
-    CCredentials m_credentials;
-    int m_toCount = 0;     // To recipients found during the click
-    int m_attachCount = 0; // the mail's supported attachments, this click
+    // The credentials (kept from the first login through this button for
+    // its later clicks) and the To count are the recipient side's.
+    IDispatch* RecipientApplication() const override { return m_application; }
+
+    LONG m_attachCount = 0; // the mail's supported attachments, this click
     CString m_subjectPlaceholder;
     CString m_attachmentPlaceholder;
 
@@ -90,13 +94,15 @@ private:
     // parts; the user may stop at unsupported ones.
     HRESULT CollectMailAttachments(OpSendDoc& request);
     // The gateways' result texts, joined.
-    CString CallGateways(OpSendDoc& request, const CString& link);
+    CString TellGateways(OpSendDoc& request, const CString& link);
+    // The receipt task of a send that went through.
     void MakeReceipt(OpSendDoc& request, const CString& link, const CString& results);
     // Marks the mail sent, closes and deletes it.
     void FinishItem(const char* why);
-    HRESULT AttachDocument(OpSendDoc& request, const class CTempDoc& document);
+    HRESULT AttachDocument(OpSendDoc& request, const CTempDoc& document);
     // Fills one place-holder (see ReplaceKeywords); whether it was there.
     bool ReplaceKeyword(OpSendDoc& request, const char* placeholder, const char* replacement);
 
     CString m_clickTime;
+    CComPtr<IDispatch> m_sendItem; // the mail being sent, while the send runs
 };

@@ -7,7 +7,7 @@ include(${CMAKE_CURRENT_LIST_DIR}/support/AddinTest.cmake)
 add_executable(recorder recorder.cpp)
 target_link_libraries(recorder PRIVATE classlib)
 
-quillet_addin_test(test_sendroad test_steps.cpp SendRoadTest.cpp
+quillet_addin_test(test_sendroad test_steps.cpp test_sendbtn.cpp SendRoadTest.cpp
                    ${CMAKE_SOURCE_DIR}/tests/support/FakeDispatch.cpp)
 target_link_libraries(test_sendroad PRIVATE outlookstandin)
 quillet_beside(test_sendroad recorder)
