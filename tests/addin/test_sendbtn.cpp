@@ -42,6 +42,7 @@
 #include "tests/addin/SendRoadTest.h"
 #include "tests/support/HResultText.h"
 #include "tests/support/ServiceTest.h"
+#include "tests/support/TestBase64.h"
 #include "tests/support/TestEnv.h"
 
 using namespace standin;
@@ -368,6 +369,32 @@ TEST_F(SendBtnTest, ASendThatFailsOrIsCancelledInTheStepDialogKeepsTheMail)
     }
 }
 
+TEST_F(SendBtnTest, TheMailIsDeletedEvenWhenItsCloseFails)
+{
+    OpenMail(L"", {L"tenant@example.com"});
+    CallLog().Inject(L"MailItem", L"Close", E_FAIL);
+    CScriptedUser user(Patient());
+    FinishWizard(user);
+    user.Expect("Quillet-It");
+    Click(user);
+    ASSERT_TRUE(user.Finished()) << user.Report();
+    EXPECT_EQ(1u, CallLog().Count(L"MailItem", L"Delete"));
+    const std::vector<standin::Request> requests = Service().Requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(0u, requests[0].Element("pstr_FileName").rfind("subject unspecified (", 0))
+        << "a mail without subject: " << requests[0].Element("pstr_FileName");
+}
+
+TEST_F(SendBtnTest, ARecipientWhoseTypeCannotBeReadCountsAsTo)
+{
+    OpenMail(L"Lease", {}, {L"cc@example.com"});
+    CallLog().Inject(L"Recipient", L"Type", E_FAIL);
+    CScriptedUser user(Patient());
+    user.Expect("Signature Positioning").Click(IDCANCEL);
+    Click(user);
+    ASSERT_TRUE(user.Finished()) << user.Report() << "the wizard, not a refusal";
+}
+
 // ---- the refusals ----
 
 TEST_F(SendBtnTest, EveryRefusalLeavesTheMailAsItWas)
@@ -639,4 +666,87 @@ TEST_F(SendBtnTest, AnAgentThatDoesNotStartKeepsTheMailAndLeavesNoFiles)
     EXPECT_EQ(before, QuillSet(TempDir())) << "the request files went again";
     EXPECT_EQ(std::vector<std::string>{}, Touches()) << "the mail is as it was";
     EXPECT_EQ("<none>", Property(mail, L"Quillet"));
+}
+
+// ---- a template's documents and texts ----
+
+namespace {
+
+// A template file whose document is embedded (its bytes in the file) and
+// whose one signer takes the mail's one To recipient.
+std::string EmbeddedTemplate(const std::string& documentName, const std::string& bytes,
+                             int sendMode)
+{
+    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><inkTemplate><Name>NDA</Name>\n"
+           "<Document><Key>C:\\docs\\" +
+           documentName + "</Key>\n<Name>" + documentName +
+           "</Name>\n<Type>Signature</Type>\n<FileBytes>" + Base64Encode(bytes) +
+           "</FileBytes></Document>"
+           "<Options><SignatureType>0</SignatureType>\n<SendMode>" +
+           std::to_string(sendMode) +
+           "</SendMode>\n<Positioning>2</Positioning>\n<Password>s3cret</Password>\n"
+           "<MouseTouchSigning>0</MouseTouchSigning>\n<HideEmailAddrs>0</HideEmailAddrs>\n"
+           "</Options><Email><Subject>NDA for [Tenant]</Subject>\n"
+           "<Message>Dear [Tenant], the password is [Password].</Message>\n</Email>"
+           "<Signers><Signer><Name>Tenant</Name>\n<Email></Email>\n<Role>Tenant</Role>\n"
+           "<Sequence>1</Sequence>\n<Sender>0</Sender>\n<HardCoded>0</HardCoded>\n</Signer>"
+           "</Signers></inkTemplate>";
+}
+
+} // namespace
+
+TEST_F(SendBtnTest, ASingleClickTemplateSendsItsOwnDocumentUnderItsOwnExtension)
+{
+    const std::string bytes = std::string("PK\x03\x04", 4) + " the agreement";
+    WriteFileBytes(m_templates + "\\NDA.xml", EmbeddedTemplate("nda.docx", bytes, 0));
+    WriteDword(kProductKey, "TemplatesOnly", 1);
+    WriteDword(kProductKey, "SingleClick", 1);
+    CItem& mail = OpenMail(L"Lease", {L"tenant@example.com"}, {}, {}, {});
+    CScriptedUser user(Patient());
+    user.Expect("Quillet-It");
+    Click(user);
+    ASSERT_TRUE(user.Finished()) << user.Report();
+    EXPECT_EQ(std::vector<std::string>{"Quillet-It"}, user.Captions()) << "no wizard";
+
+    ASSERT_EQ(1u, mail.Attachments().Count()) << "the template's document joined the mail";
+    CAttachment* added = mail.Attachments().At(0);
+    EXPECT_EQ(L"nda.docx", added->DisplayName());
+    const std::wstring file = added->FileName();
+    EXPECT_EQ(L".docx", file.substr(file.size() < 5 ? 0 : file.size() - 5))
+        << "decoded under the document's own extension";
+    EXPECT_EQ(bytes, added->Bytes());
+
+    const std::vector<standin::Document> documents = Service().Documents("QF1001");
+    ASSERT_EQ(1u, documents.size());
+    EXPECT_EQ("nda.docx", documents[0].fileName);
+    EXPECT_EQ(bytes, documents[0].data);
+    // The template's texts with the role and the password filled in.
+    EXPECT_EQ(L"NDA for tenant@example.com", mail.Subject());
+    EXPECT_EQ(L"Dear tenant@example.com, the password is s3cret.", mail.Body());
+    const std::vector<standin::Request> requests = Service().Requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ("Dear tenant@example.com, the password is s3cret.",
+              Base64Decode(requests[0].Element("pstr_EmailMessage")));
+    EXPECT_EQ(1u, CallLog().Count(L"MailItem", L"Delete"));
+}
+
+TEST_F(SendBtnTest, ABroadcastKeepsTheRolePlaceholdersForTheAgent)
+{
+    WriteFileBytes(m_templates + "\\NDA.xml", EmbeddedTemplate("nda.pdf", "%PDF-1.4 nda", 1));
+    WriteDword(kProductKey, "TemplatesOnly", 1);
+    WriteDword(kProductKey, "SingleClick", 1);
+    CItem& mail = OpenMail(L"Lease", {L"tenant@example.com"}, {}, {}, {});
+    CScriptedUser user(Patient());
+    Click(user);
+    ASSERT_TRUE(user.Finished()) << user.Report();
+
+    EXPECT_EQ(L"NDA for [Tenant]", mail.Subject()) << "filled per recipient by the agent";
+    const std::vector<std::string> started = m_recorder->WaitForLines(1);
+    ASSERT_EQ(1u, started.size());
+    const std::string broadcastPath = started[0].substr(started[0].find("\" ") + 2);
+    const std::string create = ValueOf(Children(broadcastPath), "CreateSignature");
+    const std::string recips = ValueOf(Children(create), "Recips");
+    EXPECT_NE(std::string::npos, ReadFileBytes(recips).find("<m:pstr_RoleMap>"))
+        << "the request carries its role map";
+    EXPECT_EQ(1u, CallLog().Count(L"MailItem", L"Delete"));
 }
