@@ -61,14 +61,14 @@ bool IsAcceptedFileType(const char* fileName, const CString& fileTypes)
     return (fileTypes + ",").Find(extension + ",") >= 0;
 }
 
-HRESULT CollectAttachments(IDispatch* mail, OpSendDoc* request, LONG& count, CString& unsupported)
+HRESULT CollectAttachments(IDispatch* mail, OpSendDoc* request, int& count, CString& unsupported)
 {
     count = 0;
     unsupported.Empty();
     if (!mail || !request)
         return E_POINTER;
     // What was left out is taken off the count however the walk ends.
-    LONG leftOut = 0;
+    int leftOut = 0;
     HRESULT hr = S_OK;
     try {
         CString messageBody;
@@ -88,7 +88,7 @@ HRESULT CollectAttachments(IDispatch* mail, OpSendDoc* request, LONG& count, CSt
         hr = ReadLong(attachments.pdispVal, L"Count", total);
         if (FAILED(hr))
             return hr;
-        count = total;
+        count = static_cast<int>(total);
         hr = S_OK;
 
         CString fileTypes;

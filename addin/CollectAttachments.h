@@ -20,7 +20,7 @@ class OpSendDoc;
 // they stay in the count. 0, E_POINTER, E_OUTOFMEMORY (the parts made so
 // far stay), or the failure to read the attachments or their number (the
 // body part stays).
-HRESULT CollectAttachments(IDispatch* mail, OpSendDoc* request, LONG& count, CString& unsupported);
+HRESULT CollectAttachments(IDispatch* mail, OpSendDoc* request, int& count, CString& unsupported);
 
 // Whether a file name's extension (after its last ".") is one of fileTypes:
 // "*" accepts every name with a ".", otherwise a comma-separated list of

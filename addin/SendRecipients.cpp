@@ -181,8 +181,8 @@ HRESULT CSendRecipients::GetContactInfoFromRecip(IDispatch* object, CRecipID& id
         CBstr mapi(L"MAPI");
         VARIANT mapiArg[] = {BorrowedTextArg(mapi.Get())};
         CVariant nameSpace;
-        HRESULT hr = CDispatcher::CallMethod(RecipientApplication(), L"GetNamespace",
-                                             nameSpace.Put(), 1, mapiArg);
+        HRESULT hr =
+            CDispatcher::CallMethod(m_application, L"GetNamespace", nameSpace.Put(), 1, mapiArg);
         if (FAILED(hr))
             return hr;
         if (!IsObject(nameSpace))

@@ -1,12 +1,15 @@
-// CSendRecipients: the send button's recipient side. Every Outlook recipient
-// of the mail becomes the request's signers, each with an SMTP address: an
-// SMTP user as it is, an Exchange user through the Exchange directory, a
-// distribution list (public or private, nested too) member by member, and a
-// user who is one of the Outlook contacts under the contact's full name.
+// CSendRecipients: the send button's recipient side, for one click. Every
+// Outlook recipient of the mail becomes the request's signers, each with an
+// SMTP address: an SMTP user as it is, an Exchange user through the
+// Exchange directory, a distribution list (public or private, nested too)
+// member by member, and a user who is one of the Outlook contacts under the
+// contact's full name.
 //
-// CSendBtn derives from it beside CCmdBtn, so that these are the button's
-// own members, as is the To count and the credentials they use; the button
-// answers RecipientApplication with its Outlook Application.
+// The button makes one per click over its own state: the Outlook
+// Application, its credentials and its To count, which it sets to 0 first:
+//
+//     CSendRecipients recipients(m_application, m_credentials, m_toCount);
+//     hr = recipients.ProcessRecipient(recipient, id, type, request, found, TRUE);
 #pragma once
 
 #include <vector>
@@ -22,7 +25,14 @@ class OpSendDoc;
 
 class CSendRecipients {
 public:
-    virtual ~CSendRecipients() = default;
+    // application: whose MAPI namespace finds the contacts; credentials:
+    // their address is the sending user's; toCount: one is added for every
+    // signer of type To. None is owned; all outlive this object.
+    CSendRecipients(IDispatch* application, const CCredentials& credentials, int& toCount)
+        : m_application(application), m_credentials(credentials), m_toCount(toCount)
+    {}
+    CSendRecipients(const CSendRecipients&) = delete;
+    CSendRecipients& operator=(const CSendRecipients&) = delete;
 
     // Turns one Outlook object into zero or more signers at the head of the
     // request's signer list (so they end up in the reverse of the mail's
@@ -52,18 +62,12 @@ public:
     // leave id as far as it got; callers need not look at the result.
     HRESULT GetContactInfoFromRecip(IDispatch* object, CRecipID& id);
 
-    // The signers of type To made since the caller last set it to 0.
-    LONG m_toCount = 0;
-    // The button's credentials; their e-mail address is the sending user's.
-    CCredentials m_credentials;
-
-protected:
-    // The Outlook Application, whose MAPI namespace finds contacts.
-    virtual IDispatch* RecipientApplication() const = 0;
-
 private:
     HRESULT ExpandList(IDispatch* list, long type, OpSendDoc* request, BOOL& found);
 
+    IDispatch* m_application;
+    const CCredentials& m_credentials;
+    int& m_toCount;
     // The lists being expanded, outermost first, by their entries' IDs.
     std::vector<CString> m_openLists;
 };

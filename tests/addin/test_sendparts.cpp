@@ -37,18 +37,6 @@ namespace {
 constexpr wchar_t kJohnExchange[] = L"/o=Org/ou=Site/cn=Recipients/cn=jdoe";
 constexpr wchar_t kNobodyExchange[] = L"/o=Org/ou=Site/cn=Recipients/cn=nobody";
 
-// The send button's recipient side, with the stand-in's Application.
-class CProbeRecipients final : public CSendRecipients {
-public:
-    explicit CProbeRecipients(IDispatch* application) : m_application(application) {}
-
-protected:
-    IDispatch* RecipientApplication() const override { return m_application; }
-
-private:
-    IDispatch* m_application;
-};
-
 // The request's signers, head first: "name <address> type sequence".
 std::vector<std::string> Signers(const OpSendDoc& request)
 {
@@ -160,7 +148,7 @@ TEST_F(SendPartsTest, RecipientsBecomeSignersWithSmtpAddresses)
         const char* what;
         std::vector<Recipient> recipients;
         std::vector<std::string> signers; // head first
-        LONG toCount;
+        int toCount;
         HRESULT hr;
         const char* credentials = "";
         int senderIsRecipient = 0;
@@ -281,8 +269,10 @@ TEST_F(SendPartsTest, RecipientsBecomeSignersWithSmtpAddresses)
             CallLog().Inject(c.injection.kind, c.injection.member, c.injection.hr);
 
         OpSendDoc request("http://127.0.0.1/");
-        CProbeRecipients button(m_app->Dispatch());
-        button.m_credentials.m_email = c.credentials;
+        CCredentials credentials;
+        credentials.m_email = c.credentials;
+        int toCount = 0;
+        CSendRecipients button(m_app->Dispatch(), credentials, toCount);
         BOOL found = FALSE;
         HRESULT hr = S_OK;
         for (size_t i = 0; i < mail->Recipients().Count() && SUCCEEDED(hr); ++i) {
@@ -294,7 +284,7 @@ TEST_F(SendPartsTest, RecipientsBecomeSignersWithSmtpAddresses)
 
         EXPECT_HR(c.hr, hr);
         EXPECT_EQ(c.signers, Signers(request));
-        EXPECT_EQ(c.toCount, button.m_toCount);
+        EXPECT_EQ(c.toCount, toCount);
         EXPECT_EQ(c.signers.empty() ? FALSE : TRUE, found) << "set once a signer is made";
         EXPECT_EQ(c.senderIsRecipient, request.m_request.m_senderIsRecipient);
     }
@@ -329,7 +319,9 @@ TEST_F(SendPartsTest, AContactGivesItsNameAndFirstSmtpAddress)
         CComPtr<CItem> mail = m_app->Mailbox().CreateItem(kItemTypeMail);
         CRecipient& recipient = mail->Recipients().Add(entry, 1);
 
-        CProbeRecipients button(m_app->Dispatch());
+        CCredentials credentials;
+        int toCount = 0;
+        CSendRecipients button(m_app->Dispatch(), credentials, toCount);
         CRecipID id;
         EXPECT_HR(S_OK, button.GetContactInfoFromRecip(recipient.Dispatch(), id));
         EXPECT_EQ(c.first, id.m_firstName.str());
@@ -343,7 +335,9 @@ TEST_F(SendPartsTest, AContactGivesItsNameAndFirstSmtpAddress)
     // A user who is no contact: the record stays empty.
     CAddressEntry& stranger = Book().Add(L"Stranger", L"s@x.com");
     CComPtr<CItem> mail = m_app->Mailbox().CreateItem(kItemTypeMail);
-    CProbeRecipients button(m_app->Dispatch());
+    CCredentials credentials;
+    int toCount = 0;
+    CSendRecipients button(m_app->Dispatch(), credentials, toCount);
     CRecipID id;
     EXPECT_TRUE(
         FAILED(button.GetContactInfoFromRecip(mail->Recipients().Add(stranger, 1).Dispatch(), id)));
@@ -403,7 +397,7 @@ TEST_F(SendPartsTest, AttachmentsAreSentAsTheFileTypesSay)
         const char* fileTypes; // null: not set
         std::vector<std::string> sent;
         std::string unsupported;
-        LONG count;
+        int count;
     } cases[] = {
         {"pdf",
          "pdf",
@@ -446,7 +440,7 @@ TEST_F(SendPartsTest, AttachmentsAreSentAsTheFileTypesSay)
                                     "bytes", 0);
 
         OpSendDoc request("http://127.0.0.1/");
-        LONG count = -7;
+        int count = -7;
         CString unsupported = "junk";
         EXPECT_HR(S_OK, CollectAttachments(mail->Dispatch(), &request, count, unsupported));
 
@@ -475,7 +469,7 @@ TEST_F(SendPartsTest, AttachmentsOutlookCannotReadAreNeitherSentNorListed)
         HRESULT hr;
         std::vector<std::string> parts;
         std::string unsupported;
-        LONG count;
+        int count;
     } cases[] = {
         {"no attachments to be had",
          L"MailItem",
@@ -522,7 +516,7 @@ TEST_F(SendPartsTest, AttachmentsOutlookCannotReadAreNeitherSentNorListed)
         SCOPED_TRACE(c.what);
         CallLog().Inject(c.kind, c.member, E_ACCESSDENIED, c.times);
         OpSendDoc request("http://127.0.0.1/");
-        LONG count = -7;
+        int count = -7;
         CString unsupported = "junk";
         EXPECT_HR(c.hr, CollectAttachments(mail->Dispatch(), &request, count, unsupported));
         CallLog().ClearInjections();
