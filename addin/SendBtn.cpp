@@ -9,6 +9,7 @@
 #include "addin/DlgBadAttach.h"
 #include "addin/DlgSteps.h"
 #include "addin/GatewayEntry.h"
+#include "addin/SendRecipients.h"
 #include "addin/PgIntro.h"
 #include "addin/PgSigPos.h"
 #include "addin/PgSignSeq.h"
@@ -321,6 +322,7 @@ HRESULT CSendBtn::Login(const char* serviceUrl)
 HRESULT CSendBtn::ResolveRecipients(OpSendDoc& request, IDispatch* recipients, long count)
 {
     m_toCount = 0;
+    CSendRecipients resolver(m_application, m_credentials, m_toCount);
     BOOL found = FALSE;
     bool bcc = false;
     for (long i = 1; i <= count; ++i) {
@@ -340,7 +342,8 @@ HRESULT CSendBtn::ResolveRecipients(OpSendDoc& request, IDispatch* recipients, l
         if (type == kRecipientBcc)
             bcc = true;
         CRecipID id;
-        if (ProcessRecipient(recipient.pdispVal, id, type, &request, found, TRUE) != S_OK) {
+        if (resolver.ProcessRecipient(recipient.pdispVal, id, type, &request, found, TRUE) !=
+            S_OK) {
             ShowRefusal(IDS_INVALID_RECIPIENT);
             return E_INVALIDARG;
         }
@@ -358,7 +361,7 @@ HRESULT CSendBtn::ResolveRecipients(OpSendDoc& request, IDispatch* recipients, l
 
 HRESULT CSendBtn::CollectMailAttachments(OpSendDoc& request)
 {
-    LONG count = 0;
+    int count = 0;
     CString unsupported;
     const HRESULT hr = CollectAttachments(m_sendItem.Get(), &request, count, unsupported);
     if (hr == E_OUTOFMEMORY)

@@ -12,8 +12,8 @@
 #include <memory>
 
 #include "addin/CmdBtn.h"
-#include "addin/SendRecipients.h"
 #include "classlib/com/CComPtr.h"
+#include "shared/config/Credentials.h"
 
 class CDlgSteps;
 class CRecipID;
@@ -21,7 +21,7 @@ class CTempDoc;
 class OpGetLink;
 class OpSendDoc;
 
-class CSendBtn : public CCmdBtn, public CSendRecipients {
+class CSendBtn : public CCmdBtn {
 public:
     // Caption, face and mask ids (0 for a ribbon press).
     CSendBtn(UINT captionId = 0, UINT faceId = 0, UINT maskId = 0);
@@ -71,11 +71,10 @@ public:
     const CCredentials& GetCredentials() const { return m_credentials; }
 
 protected:
-    // The credentials (kept from the first login through this button for
-    // its later clicks) and the To count are the recipient side's.
-    IDispatch* RecipientApplication() const override { return m_application; }
-
-    LONG m_attachCount = 0; // the mail's supported attachments, this click
+    // Kept from the first login through this button for its later clicks.
+    CCredentials m_credentials;
+    int m_toCount = 0;     // To recipients found during the click
+    int m_attachCount = 0; // the mail's supported attachments, this click
     CString m_subjectPlaceholder;
     CString m_attachmentPlaceholder;
 
