@@ -659,7 +659,7 @@ void CSendBtn::ShowShortcuts()
 
 // ---- the two ways out ----
 
-HRESULT CSendBtn::AddSendSteps(CDlgSteps& dialog, std::unique_ptr<OpSendDoc> request,
+HRESULT CSendBtn::AddSendSteps(CDlgSteps& dialog, std::unique_ptr<OpSendDoc>& request,
                                const char* serviceUrl, OpGetLink** link)
 {
     if (!request)
@@ -689,9 +689,10 @@ HRESULT CSendBtn::AddSendSteps(CDlgSteps& dialog, std::unique_ptr<OpSendDoc> req
         op.m_fileId = &model.m_result;
     };
 
-    auto create = newStep(request.release(), IDS_STEP_CREATE, IDS_STEP_CREATED, nullptr);
+    auto create = newStep(nullptr, IDS_STEP_CREATE, IDS_STEP_CREATED, nullptr);
     if (!create)
         return E_OUTOFMEMORY;
+    create->m_op = std::move(request);
     dialog.AddStep(std::move(create));
 
     for (POSITION pos = model.m_parts.GetHeadPosition(); pos;) {
@@ -764,7 +765,7 @@ HRESULT CSendBtn::SendInteractively(CClick& click, const CString& serviceUrl)
     if (!click.steps)
         return E_OUTOFMEMORY;
     OpGetLink* link = nullptr;
-    RETURN_IF_FAILED(AddSendSteps(*click.steps, std::move(click.ownedRequest), serviceUrl, &link));
+    RETURN_IF_FAILED(AddSendSteps(*click.steps, click.ownedRequest, serviceUrl, &link));
 
     const INT_PTR result = click.steps->DoModal();
     const bool succeeded = result == IDOK && click.steps->m_ok && request.GetErrorCode() == 0;

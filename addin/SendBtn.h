@@ -58,10 +58,11 @@ public:
     // upload each document, hide the addresses (when asked), get the
     // request's link, let the user place the signatures (manual
     // positioning) and invite the signers (when asked and the mail has a
-    // body). The dialog owns the request from now on, with every other
-    // operation; link receives the step that gets the request's link.
-    // 0 or E_OUTOFMEMORY.
-    static HRESULT AddSendSteps(CDlgSteps& dialog, std::unique_ptr<OpSendDoc> request,
+    // body). The request moves into the dialog with its first step (the
+    // dialog owns every operation); until then it stays the caller's. link
+    // receives the step that gets the request's link. 0, E_INVALIDARG
+    // without a request, or E_OUTOFMEMORY.
+    static HRESULT AddSendSteps(CDlgSteps& dialog, std::unique_ptr<OpSendDoc>& request,
                                 const char* serviceUrl, OpGetLink** link);
 
     // Whether a send is running in this process: a second one is refused,

@@ -227,8 +227,9 @@ TEST_F(StepsTest, TheSendListsItsStepsAsTheRequestAsks)
         SCOPED_TRACE(c.what);
         CDlgSteps dialog;
         OpGetLink* link = nullptr;
-        ASSERT_HR(S_OK, CSendBtn::AddSendSteps(dialog, Request(c.manual, c.hide, c.invite, c.body),
-                                               m_url, &link));
+        auto request = Request(c.manual, c.hide, c.invite, c.body);
+        ASSERT_HR(S_OK, CSendBtn::AddSendSteps(dialog, request, m_url, &link));
+        EXPECT_EQ(nullptr, request.get()) << "the dialog has it";
         EXPECT_EQ(c.steps, StepTexts(dialog));
         EXPECT_EQ(c.manual ? 1 : 0, dialog.m_hasQuestion);
         ASSERT_NE(nullptr, link);
@@ -410,7 +411,8 @@ TEST_P(StepsRunTable, OneRunPerServiceScript)
 
     CDlgSteps dialog;
     OpGetLink* link = nullptr;
-    ASSERT_HR(S_OK, CSendBtn::AddSendSteps(dialog, Request(row.manual), m_url, &link));
+    auto request = Request(row.manual);
+    ASSERT_HR(S_OK, CSendBtn::AddSendSteps(dialog, request, m_url, &link));
     CScriptedUser user(Patient());
     Script(user);
     const INT_PTR result = Run(dialog, user);
