@@ -5,7 +5,7 @@
 #include <new>
 
 #include "addin/CmdBtn.h"
-#include "addin/SendButtonFactory.h"
+#include "addin/SendBtn.h"
 #include "addin/SyncBtn.h"
 #include "classlib/com/CComPtr.h"
 
@@ -62,7 +62,7 @@ HRESULT CBtnMgr::OnAction(const char* name)
     if (!entry)
         return S_OK;
     if (entry->dispid == kSendClicked) {
-        CButtonRun run(NewSendButton());
+        CButtonRun run(new (std::nothrow) CSendBtn);
         if (!run.button)
             return E_OUTOFMEMORY;
         run.button->SetInspectorMode(TRUE);

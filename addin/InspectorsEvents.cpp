@@ -8,7 +8,7 @@
 #include "addin/CmdBtn.h"
 #include "addin/ItemEvents.h"
 #include "addin/RibbonMode.h"
-#include "addin/SendButtonFactory.h"
+#include "addin/SendBtn.h"
 #include "classlib/com/CVariant.h"
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
@@ -127,7 +127,7 @@ HRESULT CInspectorsEvents::AddInspectorButtons(CInspectorContext* context)
         TheLog().HResult("COutAddIn::AddInspectorButtons", hr);
         return hr;
     }
-    CCmdBtn* button = NewSendButton(IDS_SEND_CAPTION, IDB_SEND_FACE, IDB_SEND_MASK);
+    CCmdBtn* button = new (std::nothrow) CSendBtn(IDS_SEND_CAPTION, IDB_SEND_FACE, IDB_SEND_MASK);
     if (!button) {
         TheLog().HResult("COutAddIn::AddInspectorButtons", E_OUTOFMEMORY);
         return E_OUTOFMEMORY;
