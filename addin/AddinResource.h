@@ -71,6 +71,43 @@
 #define IDB_WIZ_STEP2 19082
 #define IDB_WIZ_STEP3 19083
 
+// The send road: the refusals it shows, the texts of its steps and the
+// step dialog with its controls and state icons (resources/QuillOff/Send.rc).
+#define IDS_NO_SMTP_RECIPIENT 19011
+#define IDS_SUBJECT_UNSPECIFIED 19012
+#define IDS_NO_ATTACHMENT_NO_TEMPLATE 19013
+#define IDS_BCC_RECIPIENT 19014
+#define IDS_INVALID_RECIPIENT 19033
+#define IDS_PASSWORD_PLACEHOLDER 19057
+#define IDS_TEMPLATES_ONLY_NONE_FITS 19064
+#define IDS_BROADCAST_NOT_FORMULATED 19067
+#define IDS_SEND_RUNNING 19071      // a second send while one runs
+#define IDS_AGENT_NOT_STARTED 19072 // inkProxy.exe could not be started
+
+#define IDS_STEP_CREATE 19016 // each step: its pending text, then its done text
+#define IDS_STEP_CREATED 19017
+#define IDS_STEP_UPLOAD 19018 // "%s": the document's name
+#define IDS_STEP_UPLOADED 19019
+#define IDS_STEP_GET_LINK 19020
+#define IDS_STEP_GOT_LINK 19021
+#define IDS_STEP_EDIT_LOCATIONS 19022
+#define IDS_STEP_LOCATIONS_EDITED 19023
+#define IDS_STEP_INVITE 19024
+#define IDS_STEP_INVITED 19025
+#define IDS_STEP_SET_PARAMS 19069
+#define IDS_STEP_PARAMS_SET 19070
+#define IDS_STEP_LOCATIONS_QUESTION 19026
+#define IDS_STEP_RESUME 19027 // "%s": the waiting step's text
+#define IDS_STEPS_SUBMITTED 19028
+#define IDS_STEPS_CANCEL_QUESTION 19029
+
+#define IDD_STEPS 19015
+#define IDC_STEPS_LIST 19010
+#define IDC_STEPS_PROGRESS 1017
+#define IDC_STEPS_STATUS 1006
+#define IDC_STEPS_PICTURE 19008 // marks where the banner is painted
+#define IDB_STEP_ICONS 19017    // the state icons, 16 pixels wide each
+
 // The sync command: its dialog with the list of items, the pictures of the
 // items' states and the texts the dialog shows. The dialog's icon is the
 // login's (IDI_LOGIN of shared/SharedResource.h).
@@ -100,3 +137,11 @@
 #define IDC_RECEIPTS_STATUS 1006
 #define IDC_RECEIPTS_PROGRESS 1017
 #define IDC_RECEIPTS_PICTURE 19008
+
+// The add-in object: the ribbon markup of the explorer and of the mail
+// compose window, the ribbon buttons' image, and the mailed-template import.
+#define IDR_RIBBON_IMAGE 19001 // RCDATA: a 32 by 32 RGBA PNG
+#define IDS_RIBBON_EXPLORER 19050
+#define IDS_RIBBON_COMPOSE 19051
+#define IDS_TEMPLATE_SUBJECT 19065
+#define IDS_TEMPLATE_IMPORT_QUESTION 19066

@@ -5,7 +5,9 @@
 #include <olectl.h>
 #include <windows.h>
 
+#include "addin/OutAddIn.h"
 #include "addin/QuillOffModule.h"
+#include "classlib/com/CClassFactory.h"
 #include "classlib/com/Barrier.h"
 #include "classlib/strings/CString.h"
 
@@ -32,14 +34,13 @@ STDAPI DllUnregisterServer()
     return CatchAtEdge("DllUnregisterServer", [] { return TheModule().SelfUnregister(); });
 }
 
-// The library serves no class yet: every request is refused, with the
+// The add-in object's class factory; any other class is refused, with the
 // out-parameter cleared.
-STDAPI DllGetClassObject(REFCLSID, REFIID, LPVOID* object)
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object)
 {
-    if (!object)
-        return E_POINTER;
-    *object = nullptr;
-    return CLASS_E_CLASSNOTAVAILABLE;
+    return CatchAtEdge("DllGetClassObject", [&] {
+        return GetClassObject<COutAddIn>(COutAddIn::kClsid, clsid, iid, object);
+    });
 }
 
 // S_FALSE while any object of the library, a class factory reference or a

@@ -626,7 +626,7 @@ TEST_F(RegistrationTest, Regsvr32RegistersAndUnregistersTheLibrary)
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, testenv::kProductKey));
 }
 
-TEST_F(RegistrationTest, ExportsAreUndecoratedAndServeNoClassYet)
+TEST_F(RegistrationTest, ExportsAreUndecoratedAndServeOnlyTheAddinsClass)
 {
     HMODULE library = LoadLibraryA(DllPath().c_str());
     ASSERT_TRUE(library) << DllPath();
@@ -647,8 +647,12 @@ TEST_F(RegistrationTest, ExportsAreUndecoratedAndServeNoClassYet)
     CLSIDFromString(L"{DF82D7DA-6BFB-4072-984C-B860F99B6B9C}", &clsid);
     EXPECT_HR(E_POINTER, getClassObject(clsid, IID_IClassFactory, nullptr));
     void* object = reinterpret_cast<void*>(0x1234);
-    EXPECT_HR(CLASS_E_CLASSNOTAVAILABLE, getClassObject(clsid, IID_IClassFactory, &object));
+    EXPECT_HR(CLASS_E_CLASSNOTAVAILABLE, getClassObject(IID_IUnknown, IID_IClassFactory, &object));
     EXPECT_EQ(nullptr, object) << "out-parameter not cleared";
+    EXPECT_HR(S_OK, canUnloadNow());
+    ASSERT_HR(S_OK, getClassObject(clsid, IID_IClassFactory, &object));
+    EXPECT_HR(S_FALSE, canUnloadNow());
+    static_cast<IClassFactory*>(object)->Release();
     EXPECT_HR(S_OK, canUnloadNow());
     FreeLibrary(library);
 }

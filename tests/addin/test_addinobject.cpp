@@ -1,0 +1,564 @@
+// The add-in object: which sinks and bars its start-up installs for which
+// host and Outlook version, the ribbon's markup, callbacks and image, the
+// send button on new mail inspectors, the explorer's folder type, the
+// mailed-template import with its untrusted names, and QuillOff.dll
+// itself loaded, run and shut down by the stand-in Outlook.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "addin/OutAddIn.h"
+#include "addin/RibbonMode.h"
+#include "addin/WordEvents.h"
+#include "classlib/com/CBstr.h"
+#include "classlib/com/CComPtr.h"
+#include "classlib/com/CVariant.h"
+#include "classlib/com/OfficeAddin.h"
+#include "standins/outlook/model/Application.h"
+#include "tests/support/FakeDispatch.h"
+#include "tests/support/HResultText.h"
+#include "tests/support/OutlookHost.h"
+#include "tests/support/TestEnv.h"
+
+namespace {
+
+using outlookhost::CRegisteredAddin;
+using outlookhost::CRun;
+
+constexpr const char* kClsidText = "{DF82D7DA-6BFB-4072-984C-B860F99B6B9C}";
+constexpr const char* kProgId = "Quillet.OutlookAddin";
+
+size_t Occurrences(const std::string& text, const std::string& what)
+{
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++count;
+    return count;
+}
+
+// A text inside double quotes of a host script: backslashes doubled.
+std::string ScriptText(const std::string& text)
+{
+    std::string quoted;
+    for (const char c : text) {
+        if (c == '\\' || c == '"')
+            quoted += '\\';
+        quoted += c;
+    }
+    return quoted;
+}
+
+// ---- in process ----
+
+class AddinObjectTest : public CleanProfileTest {
+protected:
+    void SetUp() override
+    {
+        CleanProfileTest::SetUp();
+        SetRibbonMode(false);
+        m_addin = CComPtr<COutAddIn>(new COutAddIn);
+    }
+    void TearDown() override
+    {
+        m_addin.Release();
+        SetRibbonMode(false);
+        CRegisteredAddin::ForgetStartup();
+        CleanProfileTest::TearDown();
+    }
+
+    HRESULT CallByName(const wchar_t* name, UINT argCount, VARIANT* result)
+    {
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+        DISPID id = 0;
+        HRESULT hr = m_addin->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
+        if (FAILED(hr))
+            return hr;
+        std::vector<CVariant> args(argCount);
+        DISPPARAMS params{argCount ? &args[0] : nullptr, nullptr, argCount, 0};
+        return m_addin->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, result, nullptr, nullptr);
+    }
+
+    CComPtr<COutAddIn> m_addin;
+};
+
+TEST_F(AddinObjectTest, TheRibbonIsOfferedOnlyOnceConnectedAndThenSetsRibbonMode)
+{
+    CComPtr<IDTRibbonExtensibility> ribbon;
+    EXPECT_HR(E_NOINTERFACE, m_addin->QueryInterface(IID_IDTRibbonExtensibility, ribbon.PutVoid()));
+    EXPECT_FALSE(ribbon);
+    EXPECT_FALSE(IsRibbonMode());
+    CComPtr<CFakeDispatch> host = CFakeDispatch::Create();
+    host->Prop(L"Name", L"Outlook");
+    ASSERT_HR(S_OK, m_addin->OnConnection(host.Get(), ext_cm_Startup, nullptr, nullptr));
+    EXPECT_HR(S_OK, m_addin->QueryInterface(IID_IDTRibbonExtensibility, ribbon.PutVoid()));
+    EXPECT_TRUE(IsRibbonMode());
+    EXPECT_HR(E_POINTER, m_addin->OnConnection(nullptr, ext_cm_Startup, nullptr, nullptr));
+    ribbon.Release();
+    m_addin->OnDisconnection(ext_dm_HostShutdown, nullptr);
+}
+
+TEST_F(AddinObjectTest, TheMarkupIsThereForTheTwoRibbonsAndEmptyForOthers)
+{
+    struct Case {
+        const wchar_t* id;
+        const char* contains; // null: empty markup
+    } const cases[] = {
+        {L"Microsoft.Outlook.Explorer",
+         "<tab idMso=\"TabTasks\"><group id=\"inkSyncTasksGroup\" label=\"Inkstave\"><button "
+         "id=\"inkSyncTasks\" getImage=\"GetCustomImage\" size=\"large\" label=\"Synclet-It\" "
+         "screentip=\"Synchronize e-signature receipts\" onAction=\"inkSyncClicked\"/>"},
+        {L"Microsoft.Outlook.Mail.Compose",
+         "<ribbon><tabs><tab idMso=\"TabNewMailMessage\"><group id=\"inkSendGroup\" "
+         "label=\"Inkstave\"><button id=\"inkSend\" getImage=\"GetCustomImage\" size=\"large\" "
+         "label=\"Quillet-It\" screentip=\"Send out for e-signature(s)\" "
+         "onAction=\"inkSendClicked\"/></group></tab></tabs></ribbon></customUI>"},
+        {L"Microsoft.Outlook.Mail.Read", nullptr},
+        {L"microsoft.outlook.explorer", nullptr},
+        {L"", nullptr},
+    };
+    for (const Case& c : cases) {
+        CBstr markup;
+        ASSERT_HR(S_OK, m_addin->GetCustomUI(CBstr(c.id).Get(), markup.Put()));
+        ASSERT_TRUE(markup.Get());
+        const std::string text = markup.ToString().GetString();
+        if (!c.contains) {
+            EXPECT_EQ(text, "") << CBstr(c.id).ToString().GetString();
+            continue;
+        }
+        EXPECT_EQ(text.rfind("<customUI xmlns=\"http://schemas.microsoft.com/office/2006/01/"
+                             "customui\"><ribbon><tabs>",
+                             0),
+                  0u)
+            << text;
+        EXPECT_NE(text.find(c.contains), std::string::npos) << text;
+    }
+    EXPECT_HR(E_POINTER, m_addin->GetCustomUI(CBstr(L"Microsoft.Outlook.Explorer").Get(), nullptr));
+}
+
+TEST_F(AddinObjectTest, CallbacksAreCheckedAgainstTheirNamesAndArguments)
+{
+    struct NameCase {
+        const wchar_t* name;
+        HRESULT hr;
+        DISPID id;
+    } const names[] = {
+        {L"GetCustomImage", S_OK, 1},         {L"inkSendClicked", S_OK, 2},
+        {L"inkSyncClicked", S_OK, 3},         {L"inksendclicked", DISP_E_UNKNOWNNAME, 0},
+        {L"OnAction", DISP_E_UNKNOWNNAME, 0},
+    };
+    for (const NameCase& c : names) {
+        LPOLESTR list[] = {const_cast<LPOLESTR>(c.name)};
+        DISPID id = 0;
+        EXPECT_HR(c.hr, m_addin->GetIDsOfNames(IID_NULL, list, 1, 0, &id));
+        EXPECT_EQ(id, c.id);
+    }
+    LPOLESTR two[] = {const_cast<LPOLESTR>(L"GetCustomImage"),
+                      const_cast<LPOLESTR>(L"inkSendClicked")};
+    DISPID ids[2] = {};
+    EXPECT_HR(E_INVALIDARG, m_addin->GetIDsOfNames(IID_NULL, two, 2, 0, ids));
+    EXPECT_HR(DISP_E_UNKNOWNINTERFACE, m_addin->GetIDsOfNames(IID_IDispatch, two, 1, 0, ids));
+
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    EXPECT_HR(DISP_E_BADPARAMCOUNT,
+              m_addin->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr));
+    CVariant arg;
+    DISPPARAMS one{&arg, nullptr, 1, 0};
+    EXPECT_HR(DISP_E_MEMBERNOTFOUND,
+              m_addin->Invoke(4, IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr, nullptr));
+    EXPECT_HR(E_POINTER,
+              m_addin->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr));
+}
+
+TEST_F(AddinObjectTest, TheImageIsA32By32BitmapAndNeedsAPlaceForIt)
+{
+    CVariant picture;
+    ASSERT_HR(S_OK, CallByName(L"GetCustomImage", 1, picture.Put()));
+    ASSERT_EQ(picture.vt, VT_DISPATCH);
+    CComPtr<IPicture> image;
+    ASSERT_HR(S_OK, picture.pdispVal->QueryInterface(IID_IPicture, image.PutVoid()));
+    short type = 0;
+    OLE_HANDLE handle = 0;
+    ASSERT_HR(S_OK, image->get_Type(&type));
+    EXPECT_EQ(type, PICTYPE_BITMAP);
+    ASSERT_HR(S_OK, image->get_Handle(&handle));
+    BITMAP bitmap{};
+    ASSERT_TRUE(GetObjectA(reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), sizeof(bitmap),
+                           &bitmap));
+    EXPECT_EQ(bitmap.bmWidth, 32);
+    EXPECT_EQ(bitmap.bmHeight, 32);
+    // No result: no picture is made at all.
+    EXPECT_HR(E_POINTER, CallByName(L"GetCustomImage", 1, nullptr));
+}
+
+// What start-up installs, by the host's name (case matters: only "Outlook"
+// is Outlook) and by the Outlook version (the explorer bar only before the
+// ribbon's version "13", compared as text), and whether it ran at all: an
+// add-in connected after start-up runs it from OnConnection, since no
+// OnStartupComplete follows.
+TEST_F(AddinObjectTest, StartUpInstallsTheSinksOfItsHost)
+{
+    struct Case {
+        const wchar_t* hostName; // null: the stand-in Outlook
+        const char* curVer;      // null: none registered ("11")
+        ext_ConnectMode mode;
+        bool callStartupComplete;
+        bool outlookSinks;
+        bool explorerBar;
+        bool wordSink;
+    } const cases[] = {
+        {nullptr, "Outlook.Application.12", ext_cm_Startup, true, true, true, false},
+        {nullptr, nullptr, ext_cm_Startup, true, true, true, false},
+        {nullptr, "Outlook.Application.14", ext_cm_Startup, true, true, false, false},
+        {nullptr, "Outlook.Application.9", ext_cm_Startup, true, true, false, false},
+        {nullptr, "Outlook.Application.12", ext_cm_AfterStartup, false, true, true, false},
+        {nullptr, "Outlook.Application.12", ext_cm_AfterStartup, true, true, true, false},
+        {nullptr, "Outlook.Application.12", ext_cm_Startup, false, false, false, false},
+        {L"outlook", "Outlook.Application.12", ext_cm_Startup, true, false, false, true},
+        {L"Microsoft Word", "Outlook.Application.12", ext_cm_Startup, true, false, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.curVer ? c.curVer : "no CurVer") + " mode " +
+                     std::to_string(c.mode) + (c.hostName ? " host" : " outlook"));
+        CRegisteredAddin::ForgetStartup();
+        if (c.curVer)
+            CRegisteredAddin::SetOutlookVersion(c.curVer);
+        CComPtr<standin::CApplication> outlook = standin::New<standin::CApplication>();
+        outlook->OpenExplorer();
+        CComPtr<CFakeDispatch> other = CFakeDispatch::Create();
+        if (c.hostName)
+            other->Prop(L"Name", c.hostName);
+        IDispatch* host = c.hostName ? static_cast<IDispatch*>(other.Get()) : outlook->Dispatch();
+        CComPtr<COutAddIn> addin(new COutAddIn);
+        ASSERT_HR(S_OK, addin->OnConnection(host, c.mode, nullptr, nullptr));
+        if (c.callStartupComplete) {
+            ASSERT_HR(S_OK, addin->OnStartupComplete(nullptr));
+        }
+        EXPECT_EQ(addin->HasInspectorsSink(), c.outlookSinks);
+        EXPECT_EQ(addin->HasOutlookSink(), c.outlookSinks);
+        EXPECT_EQ(addin->HasInboxSink(), c.outlookSinks);
+        EXPECT_EQ(addin->HasExplorerSink(), c.outlookSinks);
+        EXPECT_EQ(addin->HasExplorerBar(), c.explorerBar);
+        EXPECT_EQ(addin->HasWordSink(), c.wordSink);
+        ASSERT_HR(S_OK, addin->OnBeginShutdown(nullptr));
+        EXPECT_FALSE(addin->HasInspectorsSink() || addin->HasOutlookSink() ||
+                     addin->HasInboxSink() || addin->HasExplorerSink() || addin->HasExplorerBar() ||
+                     addin->HasWordSink());
+        ASSERT_HR(S_OK, addin->OnDisconnection(ext_dm_HostShutdown, nullptr));
+        addin.Release();
+        outlook->Quit();
+    }
+}
+
+// The user removing the add-in while the host runs: everything is let go
+// before the application.
+TEST_F(AddinObjectTest, DisconnectingByTheUserRunsTheShutdown)
+{
+    CRegisteredAddin::SetOutlookVersion("Outlook.Application.12");
+    CComPtr<standin::CApplication> outlook = standin::New<standin::CApplication>();
+    outlook->OpenExplorer();
+    ASSERT_HR(S_OK, m_addin->OnConnection(outlook->Dispatch(), ext_cm_Startup, nullptr, nullptr));
+    ASSERT_HR(S_OK, m_addin->OnStartupComplete(nullptr));
+    ASSERT_TRUE(m_addin->HasExplorerBar());
+    ASSERT_HR(S_OK, m_addin->OnDisconnection(ext_dm_UserClosed, nullptr));
+    EXPECT_FALSE(m_addin->HasExplorerBar() || m_addin->HasExplorerSink() ||
+                 m_addin->HasInspectorsSink());
+    outlook->Quit();
+}
+
+// ---- QuillOff.dll in the stand-in Outlook ----
+
+class QuillOffHostTest : public CleanProfileTest {
+protected:
+    void SetUp() override
+    {
+        CleanProfileTest::SetUp();
+        CRegisteredAddin::ForgetStartup();
+        CRegisteredAddin::LoadAtStartup(kProgId);
+    }
+    void TearDown() override
+    {
+        CRegisteredAddin::ForgetStartup();
+        CleanProfileTest::TearDown();
+    }
+
+    CRegisteredAddin addin{kClsidText, {kProgId}, QUILLOFF_DLL_PATH};
+};
+
+// Load, a new mail, shutdown, by Outlook version: the ribbon host (12 on)
+// asks for markup and so puts the add-in in ribbon mode, where the mail
+// inspector gets no bar; the explorer bar exists below "13" only. Every
+// sink is let go at the end.
+TEST_F(QuillOffHostTest, LoadAndShutDownByOutlookVersion)
+{
+    struct Case {
+        const char* curVer;
+        bool ribbon;
+        bool explorerBar;
+        bool inspectorBar;
+    } const cases[] = {
+        {"Outlook.Application.11", false, true, true},
+        {"Outlook.Application.12", true, true, false},
+        {"Outlook.Application.14", true, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.curVer);
+        CRegisteredAddin::SetOutlookVersion(c.curVer);
+        const CRun run = outlookhost::Run(TempDir(), "new-mail \"Contract\"\n"
+                                                     "close discard\n");
+        ASSERT_EQ(run.exitCode, 0) << run.Text();
+        EXPECT_EQ(run.HasPrefix("ribbon Microsoft.Outlook.Explorer <customUI"), c.ribbon)
+            << run.Text();
+        EXPECT_EQ(run.HasPrefix("ribbon Microsoft.Outlook.Mail.Compose <customUI"), c.ribbon);
+        EXPECT_EQ(Occurrences(run.calls, "CommandBar.Delete()"),
+                  (c.explorerBar ? 1u : 0u) + (c.inspectorBar ? 1u : 0u))
+            << run.calls;
+        EXPECT_EQ(run.calls.find("CommandBarButton.Tag() = sf0l;") != std::string::npos,
+                  c.inspectorBar);
+        EXPECT_TRUE(run.Has("connections left 0")) << run.Text();
+    }
+}
+
+TEST_F(QuillOffHostTest, TheRibbonsCallbacksResolveFromItsMarkup)
+{
+    CRegisteredAddin::SetOutlookVersion("Outlook.Application.14");
+    const CRun run = outlookhost::Run(TempDir(), "ribbon-image inkSyncTasks\n"
+                                                 "ribbon inkSyncTasks\n"
+                                                 "new-mail \"Contract\"\n"
+                                                 "ribbon-image inkSend\n"
+                                                 "close discard\n");
+    ASSERT_EQ(run.exitCode, 0) << run.Text();
+    EXPECT_TRUE(run.Has("ribbon getImage inkSyncTasks 00000000 picture type 1 32x32"))
+        << run.Text();
+    EXPECT_TRUE(run.Has("ribbon getImage inkSend 00000000 picture type 1 32x32"));
+    // The press reached the sync command, which refuses a mail folder.
+    EXPECT_TRUE(run.Has("ribbon onAction inkSyncTasks 80070057")) << run.Text();
+    EXPECT_TRUE(run.Has("connections left 0"));
+}
+
+TEST_F(QuillOffHostTest, TheOptionsDialogGetsTheOptionsPage)
+{
+    CRegisteredAddin::SetOutlookVersion("Outlook.Application.14");
+    const CRun run = outlookhost::Run(TempDir(), "options\n");
+    ASSERT_EQ(run.exitCode, 0) << run.Text();
+    EXPECT_TRUE(run.Has("options page QuillOpts.PropPage \"Quillet\"")) << run.Text();
+}
+
+// Inspectors of sent mail and of tasks get no button; two new mails get
+// buttons tagged in turn.
+TEST_F(QuillOffHostTest, NewMailInspectorsGetTheSendButton)
+{
+    CRegisteredAddin::SetOutlookVersion("Outlook.Application.11");
+    const CRun run = outlookhost::Run(TempDir(), "new-task \"Call back\"\n"
+                                                 "close discard\n"
+                                                 "new-mail \"One\"\n"
+                                                 "new-mail \"Two\"\n"
+                                                 "close discard\n"
+                                                 "close discard\n");
+    ASSERT_EQ(run.exitCode, 0) << run.Text();
+    EXPECT_NE(run.calls.find("CommandBarButton.Tag() = sf0l;"), std::string::npos) << run.calls;
+    EXPECT_NE(run.calls.find("CommandBarButton.Tag() = sf1l;"), std::string::npos);
+    EXPECT_EQ(run.calls.find("sf2l;"), std::string::npos);
+    EXPECT_NE(run.calls.find("CommandBarButton.Caption() = Quillet-It"), std::string::npos);
+    // The explorer's bar and the two inspectors' bars.
+    EXPECT_EQ(Occurrences(run.calls, "CommandBar.Delete()"), 3u) << run.calls;
+    EXPECT_TRUE(run.Has("connections left 0"));
+}
+
+// The explorer bar of Outlook before the ribbon shows in task folders only;
+// a selection change in a mail folder imports nothing.
+TEST_F(QuillOffHostTest, FolderSwitchesShowTheSyncBarInTaskFoldersOnly)
+{
+    CRegisteredAddin::SetOutlookVersion("Outlook.Application.11");
+    const CRun run = outlookhost::Run(TempDir(), "say \"to tasks\"\n"
+                                                 "folder \"Tasks\"\n"
+                                                 "select all\n"
+                                                 "say \"to inbox\"\n"
+                                                 "folder \"Inbox\"\n"
+                                                 "select all\n");
+    ASSERT_EQ(run.exitCode, 0) << run.Text();
+    const size_t toTasks = run.calls.find("MAPIFolder.DefaultItemType()");
+    ASSERT_NE(toTasks, std::string::npos) << run.calls;
+    const std::string afterTasks = run.calls.substr(toTasks);
+    const size_t shown = afterTasks.find("CommandBar.Visible() = 1");
+    const size_t hidden = afterTasks.find("CommandBar.Visible() = 0");
+    EXPECT_NE(shown, std::string::npos) << run.calls;
+    EXPECT_NE(hidden, std::string::npos) << run.calls;
+    EXPECT_LT(shown, hidden);
+    EXPECT_TRUE(run.Has("connections left 0"));
+}
+
+// With the ribbon (version 14) there is no explorer bar to tend.
+TEST_F(QuillOffHostTest, WithTheRibbonFolderSwitchesTouchNoBar)
+{
+    CRegisteredAddin::SetOutlookVersion("Outlook.Application.14");
+    const CRun run = outlookhost::Run(TempDir(), "folder \"Tasks\"\nselect all\n");
+    ASSERT_EQ(run.exitCode, 0) << run.Text();
+    EXPECT_EQ(run.calls.find("CommandBar.Visible()"), std::string::npos) << run.calls;
+}
+
+// A mail that brings a template: only "Inkstave Template" with exactly one
+// attachment whose name ends in ".xml" (lower case) is offered, and only a
+// template whose own name is a plain file name; Yes copies it into the
+// template folder (over a file of the same name), No leaves the folder.
+// Offline nothing happens. The temporary copy never stays behind.
+TEST_F(QuillOffHostTest, MailedTemplatesAreImportedOnlyWhenSafeAndWanted)
+{
+    CRegisteredAddin::SetOutlookVersion("Outlook.Application.14");
+    struct Case {
+        const char* what;
+        const char* subject;
+        const char* attachmentName; // the file delivered, in the run folder
+        const char* templateName;   // <Name> of the template
+        int attachments;
+        const char* answer;   // null: no question may come up
+        const char* imported; // the file expected in the folder, or null
+        bool offline = false;
+    } const cases[] = {
+        {"yes", "Inkstave Template", "new.xml", "Fresh", 1, "6", "Fresh.xml"},
+        {"no", "Inkstave Template", "new.xml", "Fresh", 1, "7", nullptr},
+        {"overwrites", "Inkstave Template", "new.xml", "Existing", 1, "6", "Existing.xml"},
+        {"other subject", "inkstave template", "new.xml", "Fresh", 1, nullptr, nullptr},
+        {"two attachments", "Inkstave Template", "new.xml", "Fresh", 2, nullptr, nullptr},
+        {"no attachment", "Inkstave Template", "new.xml", "Fresh", 0, nullptr, nullptr},
+        {"capital extension", "Inkstave Template", "new.XML", "Fresh", 1, nullptr, nullptr},
+        {"not xml", "Inkstave Template", "new.txt", "Fresh", 1, nullptr, nullptr},
+        {"offline", "Inkstave Template", "new.xml", "Fresh", 1, nullptr, nullptr, true},
+        {"dot dot", "Inkstave Template", "new.xml", "..", 1, nullptr, nullptr},
+        {"climbs out", "Inkstave Template", "new.xml", "..\\escaped", 1, nullptr, nullptr},
+        {"slash", "Inkstave Template", "new.xml", "sub/escaped", 1, nullptr, nullptr},
+        {"drive", "Inkstave Template", "new.xml", "C:escaped", 1, nullptr, nullptr},
+        {"forbidden", "Inkstave Template", "new.xml", "what?", 1, nullptr, nullptr},
+        {"device", "Inkstave Template", "new.xml", "CON", 1, nullptr, nullptr},
+        {"empty", "Inkstave Template", "new.xml", "", 1, nullptr, nullptr},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string folder = TempDir() + "case" + std::to_string(index++) + "\\";
+        const std::string templates = folder + "templates";
+        CreateDirectoryA(folder.c_str(), nullptr);
+        CreateDirectoryA(templates.c_str(), nullptr);
+        testenv::WriteText(testenv::kProductKey, "TemplateFolder", templates);
+        testenv::WriteFileBytes(templates + "\\Existing.xml", "old");
+        const std::string xml =
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><inkTemplate><Name>" +
+            std::string(c.templateName) +
+            "</Name>\n<Options><SignatureType>0</SignatureType>\n<SendMode>0</SendMode>\n"
+            "</Options><Email><Subject>s</Subject>\n</Email><Signers></Signers></inkTemplate>";
+        const std::string attachment = folder + c.attachmentName;
+        testenv::WriteFileBytes(attachment, xml);
+        std::string deliver = "deliver \"" + std::string(c.subject) + "\"";
+        for (int i = 0; i < c.attachments; ++i)
+            deliver += " \"" + ScriptText(attachment) + "\"";
+        std::string script = c.offline ? "offline on\n" : "";
+        if (c.answer)
+            script += "answer " + std::string(c.answer) + "\n";
+        script += deliver + "\n";
+        const CRun run = outlookhost::Run(folder, script);
+        ASSERT_EQ(run.exitCode, 0) << run.Text();
+        EXPECT_EQ(run.HasPrefix("messagebox You have just received a Inkstave template."),
+                  c.answer != nullptr)
+            << run.Text();
+        std::vector<std::string> expected = {"Existing.xml"};
+        if (c.imported && std::string(c.imported) != "Existing.xml")
+            expected.push_back(c.imported);
+        EXPECT_EQ(testenv::ListFiles(templates), expected);
+        if (c.imported)
+            EXPECT_EQ(testenv::ReadFileBytes(templates + "\\" + c.imported), xml);
+        else
+            EXPECT_EQ(testenv::ReadFileBytes(templates + "\\Existing.xml"), "old");
+        // Nothing of the template stayed anywhere but where it was wanted.
+        for (const std::string& name : testenv::ListFiles(TempDir()))
+            EXPECT_NE(testenv::ReadFileBytes(TempDir() + name), xml) << name;
+        EXPECT_FALSE(testenv::FileExists(folder + "escaped.xml"));
+        EXPECT_FALSE(testenv::FileExists(TempDir() + "escaped.xml"));
+    }
+}
+
+// The library may go only once the host let go of every object and
+// factory it had and every lock it took.
+TEST_F(QuillOffHostTest, TheLibraryStaysWhileAnythingOfItLives)
+{
+    HMODULE library = LoadLibraryA(QUILLOFF_DLL_PATH);
+    ASSERT_TRUE(library);
+    auto getClassObject = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+        reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")));
+    auto canUnloadNow = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void*>(GetProcAddress(library, "DllCanUnloadNow")));
+    ASSERT_TRUE(getClassObject && canUnloadNow);
+    CLSID clsid{};
+    ASSERT_HR(S_OK, CLSIDFromString(CBstr(kClsidText).Get(), &clsid));
+    CComPtr<IClassFactory> factory;
+    EXPECT_HR(CLASS_E_CLASSNOTAVAILABLE,
+              getClassObject(IID_IUnknown, IID_IClassFactory, factory.PutVoid()));
+    EXPECT_FALSE(factory);
+    EXPECT_HR(S_OK, canUnloadNow());
+    ASSERT_HR(S_OK, getClassObject(clsid, IID_IClassFactory, factory.PutVoid()));
+    EXPECT_HR(S_FALSE, canUnloadNow()) << "a factory is held";
+    CComPtr<IUnknown> object;
+    CComPtr<IUnknown> outer(factory.Get());
+    EXPECT_HR(CLASS_E_NOAGGREGATION,
+              factory->CreateInstance(outer.Get(), IID_IUnknown, object.PutVoid()));
+    ASSERT_HR(S_OK, factory->CreateInstance(nullptr, IID_IDTExtensibility2, object.PutVoid()));
+    EXPECT_HR(S_OK, factory->LockServer(TRUE));
+    outer.Release();
+    factory.Release();
+    EXPECT_HR(S_FALSE, canUnloadNow()) << "an add-in object and a lock";
+    object.Release();
+    EXPECT_HR(S_FALSE, canUnloadNow()) << "a lock";
+    ASSERT_HR(S_OK, getClassObject(clsid, IID_IClassFactory, factory.PutVoid()));
+    EXPECT_HR(S_OK, factory->LockServer(FALSE));
+    factory.Release();
+    EXPECT_HR(S_OK, canUnloadNow());
+    FreeLibrary(library);
+}
+
+// Word as host: the "Quillet" bar follows the activated window's mail
+// envelope (the window, the event's second argument, not the document).
+TEST(WordEvents, TheBarFollowsTheWindowsEnvelope)
+{
+    for (const bool envelope : {true, false}) {
+        CComPtr<CFakeDispatch> bar = CFakeDispatch::Create();
+        bar->Prop(L"Enabled", !envelope ? 1L : 0L).Prop(L"Visible", !envelope ? 1L : 0L);
+        CComPtr<CFakeDispatch> bars = CFakeDispatch::Create();
+        bars->Method(
+            L"Item",
+            [&](const DISPPARAMS& params, VARIANT* result) {
+                if (params.cArgs != 1 || params.rgvarg[0].vt != VT_BSTR ||
+                    std::wstring(params.rgvarg[0].bstrVal) != L"Quillet")
+                    return DISP_E_BADINDEX;
+                result->vt = VT_DISPATCH;
+                result->pdispVal = bar.Get();
+                bar->AddRef();
+                return S_OK;
+            },
+            CFakeDispatch::kMethod | CFakeDispatch::kGet);
+        CComPtr<CFakeDispatch> word = CFakeDispatch::Create();
+        word->Prop(L"CommandBars", bars.Get());
+        CComPtr<CFakeDispatch> document = CFakeDispatch::Create();
+        document->Prop(L"EnvelopeVisible", !envelope ? -1L : 0L);
+        CComPtr<CFakeDispatch> window = CFakeDispatch::Create();
+        window->Prop(L"EnvelopeVisible", envelope ? -1L : 0L);
+
+        CComPtr<CWordEvents> sink(new CWordEvents);
+        sink->SetApplication(word.Get());
+        // Automation order: the window (second parameter) first.
+        CVariant args[2] = {CVariant(window.Get()), CVariant(document.Get())};
+        DISPPARAMS params{args, nullptr, 2, 0};
+        ASSERT_HR(S_OK, sink->Invoke(10, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr,
+                                     nullptr));
+        const VARIANT* visible = bar->Value(L"Visible");
+        ASSERT_EQ(visible->vt, VT_BOOL);
+        EXPECT_EQ(visible->boolVal != VARIANT_FALSE, envelope);
+        const std::vector<CFakeDispatch::Call>& calls = bar->Calls();
+        ASSERT_EQ(calls.size(), 2u);
+        // Enabled first when showing, Visible first when hiding.
+        EXPECT_EQ(calls[0].name, envelope ? L"Enabled" : L"Visible");
+        EXPECT_EQ(calls[1].name, envelope ? L"Visible" : L"Enabled");
+    }
+}
+
+} // namespace
