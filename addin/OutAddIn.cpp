@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "addin/AddinProtocol.h"
 #include "addin/BtnMgr.h"
 #include "addin/CmdBar.h"
 #include "addin/ExplorerButtons.h"
@@ -235,7 +236,9 @@ HRESULT COutAddIn::ShutDown()
     m_inspectors.Release();
     delete m_explorerBar; // removes the bar and its buttons from the explorer
     m_explorerBar = nullptr;
-    // The service connection the send and sync roads opened.
+    // The protocol object and the service connection the send and sync
+    // roads made.
+    ReleaseAddinProtocol();
     CProtocol().Disconnect();
     m_started = false;
     return S_OK;

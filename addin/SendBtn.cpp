@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "addin/AddinProtocol.h"
 #include "addin/AddinResource.h"
 #include "addin/CollectAttachments.h"
 #include "addin/DlgBadAttach.h"
@@ -304,17 +305,15 @@ HRESULT CSendBtn::Send(CClick& click)
 
 HRESULT CSendBtn::Login(const char* serviceUrl)
 {
-    CServiceGlobals& globals = ServiceGlobals();
-    if (!globals.protocol) {
-        // The process's protocol object; the add-in's shutdown deletes it.
-        globals.protocol = new (std::nothrow) CProtocolUI(m_application);
-        if (!globals.protocol)
-            return E_OUTOFMEMORY;
-    }
-    const HRESULT hr = FireUpProtocol(serviceUrl);
+    // The process's protocol object, shared with the sync command; the
+    // add-in's shutdown lets it go.
+    HRESULT hr = EnsureAddinProtocol(m_application);
     if (FAILED(hr))
         return hr;
-    return globals.protocol->Login(m_credentials);
+    hr = FireUpProtocol(serviceUrl);
+    if (FAILED(hr))
+        return hr;
+    return ServiceGlobals().protocol->Login(m_credentials);
 }
 
 // ---- the mail's recipients and attachments ----
