@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "addin/AddinProtocol.h"
 #include "addin/AddinResource.h"
 #include "addin/CmdBar.h"
 #include "addin/ReceiptTask.h"
@@ -184,9 +185,9 @@ protected:
                 !m_copiesBefore.count(name))
                 DeleteFileA((m_sentItems + name).c_str());
         }
+        // The protocol object the road made goes as at the add-in's shutdown.
+        ReleaseAddinProtocol();
         CServiceGlobals& globals = ServiceGlobals();
-        if (globals.protocol && globals.protocol != &m_protocol)
-            delete globals.protocol;
         globals.protocol = nullptr;
         globals.senderName.Empty();
         globals.senderSmtp.Empty();
