@@ -97,6 +97,16 @@ void End(ISAXContentHandler& handler, const wchar_t* name)
                                        static_cast<int>(qName.size())));
 }
 
+// The SOAP envelope and body, which a response must stand in to count.
+void OpenBody(ISAXContentHandler& handler)
+{
+    static const wchar_t kSoap[] = L"http://schemas.xmlsoap.org/soap/envelope/";
+    const int soapLength = static_cast<int>(std::wcslen(kSoap));
+    EXPECT_EQ(S_OK, handler.startElement(kSoap, soapLength, L"Envelope", 8, L"soap:Envelope", 13,
+                                         nullptr));
+    EXPECT_EQ(S_OK, handler.startElement(kSoap, soapLength, L"Body", 4, L"soap:Body", 9, nullptr));
+}
+
 void Characters(ISAXContentHandler& handler, const std::wstring& text)
 {
     EXPECT_EQ(S_OK, handler.characters(text.data(), static_cast<int>(text.size())));
@@ -170,33 +180,51 @@ TEST_F(SaxTest, ResultStreamsWholeIntoTheBase64File)
     }
 }
 
-TEST_F(SaxTest, OnlyAResultDirectlyUnderTheResponseReachesTheTarget)
+// Only a SOAP answer counts, and in it only a result where the service puts
+// it: Envelope, Body, the response, the result. A fault in the body is noted
+// with its texts, and the results at their place are counted.
+TEST_F(SaxTest, OnlyAResultAtItsPlaceInTheAnswerReachesTheTarget)
 {
+    const std::string result = "<DownloadSignedDocumentResult>QUJD</DownloadSignedDocumentResult>";
+    const std::string response =
+        "<DownloadSignedDocumentResponse>" + result + "</DownloadSignedDocumentResponse>";
+    const std::string fault = "<soap:Fault><faultcode>soap:Server</faultcode>"
+                              "<faultstring>Document is not signed yet</faultstring>"
+                              "<detail>" +
+                              response + "</detail></soap:Fault>";
     struct Case {
         const char* name;
         std::string response;
         bool hasFile;
         std::string content;
+        int results;
+        bool fault;
     };
     const Case cases[] = {
-        {"EmptyResult", ResultResponse(""), true, ""},
-        {"SelfClosedResult", ResponseWith("<DownloadSignedDocumentResult/>"), true, ""},
+        {"EmptyResult", ResultResponse(""), true, "", 1, false},
+        {"SelfClosedResult", ResponseWith("<DownloadSignedDocumentResult/>"), true, "", 1, false},
         {"ContainerTextAroundTheResult",
-         ResponseWith("head<Status>signed</Status><DownloadSignedDocumentResult>QUJD"
-                      "</DownloadSignedDocumentResult>tail"),
-         true, "QUJD"},
-        {"ResultOutsideTheResponse",
-         Envelope("<DownloadSignedDocumentResult>QUJD</DownloadSignedDocumentResult>"), false, ""},
-        // Only the elements a reader knows are on the stack; one it does not
-        // know stands between nothing.
-        {"UnknownWrapperIsSeenThrough",
-         ResponseWith("<Wrapper><DownloadSignedDocumentResult>QUJD"
-                      "</DownloadSignedDocumentResult></Wrapper>"),
-         true, "QUJD"},
-        {"SoapFault",
-         Envelope("<soap:Fault><faultcode>soap:Server</faultcode>"
-                  "<faultstring>Document is not signed yet</faultstring></soap:Fault>"),
-         false, ""},
+         ResponseWith("head<Status>signed</Status>" + result + "tail"), true, "QUJD", 1, false},
+        {"AnotherPrefixForTheEnvelope",
+         "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\">"
+         "<SOAP-ENV:Body>" +
+             response + "</SOAP-ENV:Body></SOAP-ENV:Envelope>",
+         true, "QUJD", 1, false},
+        {"ResultOutsideTheResponse", Envelope(result), false, "", 0, false},
+        {"ResultInAWrapper", ResponseWith("<Wrapper>" + result + "</Wrapper>"), false, "", 0,
+         false},
+        {"ResponseInAWrapper", Envelope("<Wrapper>" + response + "</Wrapper>"), false, "", 0,
+         false},
+        {"ResponseWithoutEnvelope", response, false, "", 0, false},
+        {"EnvelopeOfAnotherNamespace",
+         "<soap:Envelope xmlns:soap=\"urn:not-soap\"><soap:Body>" + response +
+             "</soap:Body></soap:Envelope>",
+         false, "", 0, false},
+        {"PageHoldingAResult", "<html><body>" + response + "</body></html>", false, "", 0, false},
+        {"TwoResults", ResponseWith(result + result), false, "", 2, false},
+        {"TwoResponses", Envelope(response + response), false, "", 2, false},
+        {"SoapFaultWithAResultInItsDetail", Envelope(fault), false, "", 0, true},
+        {"SoapFaultBesideAResult", Envelope(fault + response), true, "QUJD", 1, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -207,6 +235,10 @@ TEST_F(SaxTest, OnlyAResultDirectlyUnderTheResponseReachesTheTarget)
         if (c.hasFile) {
             EXPECT_EQ(c.content, ReadFileBytes(pdf.GetBase64Path().str()));
         }
+        EXPECT_EQ(c.results, pdf.GetResultCount());
+        EXPECT_EQ(c.fault, pdf.IsFault());
+        EXPECT_STREQ(c.fault ? "Document is not signed yet" : "", pdf.GetFaultString());
+        EXPECT_STREQ(c.fault ? "soap:Server" : "", pdf.GetFaultCode());
         // A result that was not captured leaves no temporary file either.
         EXPECT_EQ(c.hasFile ? 1u : 0u, QuillFiles(TempDir()).size());
     }
@@ -357,6 +389,7 @@ TEST_F(SaxTest, LongRunsAreWrittenInPiecesOf4096)
         SCOPED_TRACE(c.name);
         CFinalPDF pdf;
         CComPtr<CWatchedFinalPDF> handler(new CWatchedFinalPDF(&pdf));
+        OpenBody(*handler.Get());
         Start(*handler.Get(), kResponseW);
         Start(*handler.Get(), kResultW);
         Characters(*handler.Get(), c.text);
@@ -379,10 +412,13 @@ TEST_F(SaxTest, TextSplitOverCallsEndsUpWholeAndContainerTextIsDropped)
     CFinalPDF pdf;
     CComPtr<CWatchedFinalPDF> handler(new CWatchedFinalPDF(&pdf));
     Characters(*handler.Get(), L"before any element");
+    OpenBody(*handler.Get());
     Start(*handler.Get(), kResponseW);
     Characters(*handler.Get(), L"container text");
 
-    // Into a string: a capture element the caller points at a text target.
+    // Into a string: a capture element the caller points at a text target
+    // (at the start of an element the reader itself passes by).
+    Start(*handler.Get(), L"Note");
     CXMLElem* parent = nullptr;
     CXMLElem* note = nullptr;
     ASSERT_EQ(S_OK,
@@ -501,8 +537,10 @@ TEST(SaxPushTextElementTest, OpensACaptureOnlyUnderItsParent)
         SCOPED_TRACE(c.name);
         CFinalPDF pdf;
         CComPtr<CSAXFinalPDF> handler(new CSAXFinalPDF(&pdf));
-        if (c.responseOpen)
+        if (c.responseOpen) {
+            OpenBody(*handler.Get());
             Start(*handler.Get(), kResponseW);
+        }
         const int before = handler->GetStack().GetCount();
 
         CXMLElem stale("stale");
