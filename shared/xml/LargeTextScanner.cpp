@@ -50,10 +50,12 @@ CString LocalName(const CString& qName)
     return colon >= 0 ? qName.Mid(colon + 1) : qName;
 }
 
-// A character reference a lifted text may hold stands for one of these.
+// A character reference a lifted text may hold stands for one of these. Not
+// a carriage return: readers differ in whether one written as a reference
+// stays one.
 bool MayStandInText(unsigned value)
 {
-    return value < 128 && (kPlain[value] || value == '\r');
+    return value < 128 && kPlain[value];
 }
 
 } // namespace
