@@ -26,7 +26,7 @@ public:
     // A stepped run sends one chunk per message, so the dialog shows the
     // progress; a run in one call sends pieces as large as this.
     static constexpr UINT kSendChunk = 4095;
-    static constexpr UINT kSendPiece = 1024 * 1024;
+    static constexpr UINT kSendPiece = 256 * 1024;
     static constexpr UINT kReceiveChunk = 4096;
     static constexpr HRESULT kConnectionFailed = static_cast<HRESULT>(0x80040205);
 

@@ -74,6 +74,14 @@ Base64LineEncoder::Base64LineEncoder(bool escaped)
     for (int i = 0; i < 64; ++i)
         m_symbol[i] = make(kAlphabet[i]);
     m_pad = make('=');
+    for (int i = 0; i < 4096; ++i) {
+        const Symbol& high = m_symbol[i >> 6];
+        const Symbol& low = m_symbol[i & 63];
+        Pair& pair = m_pairs[i];
+        std::memcpy(pair.text, &high.text, high.length);
+        std::memcpy(pair.text + high.length, &low.text, low.length);
+        pair.length = high.length + low.length;
+    }
 }
 
 UINT Base64LineEncoder::EncodeLine(const BYTE* bytes, UINT count, char* out) const
@@ -91,10 +99,13 @@ UINT Base64LineEncoder::EncodeLine(const BYTE* bytes, UINT count, char* out) con
     for (; count - i >= 3; i += 3) {
         const std::uint32_t v =
             std::uint32_t(bytes[i]) << 16 | std::uint32_t(bytes[i + 1]) << 8 | bytes[i + 2];
-        put(m_symbol[v >> 18]);
-        put(m_symbol[(v >> 12) & 63]);
-        put(m_symbol[(v >> 6) & 63]);
-        put(m_symbol[v & 63]);
+        const Pair& high = m_pairs[v >> 12];
+        const Pair& low = m_pairs[v & 0xFFF];
+        // Whole entries, one store each; the next overwrites the rest.
+        std::memcpy(p, &high, sizeof high);
+        p += high.length;
+        std::memcpy(p, &low, sizeof low);
+        p += low.length;
     }
     if (i < count) {
         const bool two = count - i == 2;

@@ -22,7 +22,7 @@ public:
     static constexpr UINT kMaxLineText = kLineChars * 5 + 1;
     // Room a line needs beyond its text: each character is stored as a
     // word and the next one overwrites what it did not use.
-    static constexpr UINT kLineSlack = 8;
+    static constexpr UINT kLineSlack = 16;
 
     explicit Base64LineEncoder(bool escaped);
 
@@ -36,8 +36,14 @@ private:
         std::uint64_t text; // up to eight characters, in memory order
         UINT length;
     };
+    // Two characters at once, for twelve bits.
+    struct Pair {
+        char text[12];
+        std::uint32_t length;
+    };
     Symbol m_symbol[64];
     Symbol m_pad;
+    Pair m_pairs[4096];
 };
 
 // Reads input (from its current position) in large blocks and hands its
