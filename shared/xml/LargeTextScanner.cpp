@@ -18,6 +18,10 @@ constexpr size_t kTextBlock = 1024 * 1024;
 constexpr int kMaxName = 256;
 // "&#x0000002B;" and shorter.
 constexpr int kMaxReference = 12;
+// Elements a scan takes on: a file of a few documents needs no more, and a
+// hostile one with thousands would otherwise cost a file and a record each.
+// Those after them go to the reader (which has limits of its own).
+constexpr size_t kMaxElements = 64;
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
@@ -390,7 +394,7 @@ void CLargeTextScanner::StartTag(CInput& in, COutput& rest, int first)
 
     const CString localName = LocalName(qName);
     const LargeElement* element = qName.GetLength() <= kMaxName ? Find(localName) : nullptr;
-    if (!element)
+    if (!element || m_found.size() >= kMaxElements)
         return;
     auto record = std::make_unique<LiftedText>();
     record->name = localName;

@@ -17,7 +17,8 @@
 // element (an entity, a comment, CDATA, a child element, another character,
 // the file's end) leaves the whole element in the rest for the reader, as
 // if there were no scanner: the results and errors for such files are the
-// reader's. A file that is not ASCII-based (UTF-16) is not scanned at all.
+// reader's. So do the elements after the first 64 of a file. A file that is
+// not ASCII-based (UTF-16) is not scanned at all.
 #pragma once
 
 #include <memory>

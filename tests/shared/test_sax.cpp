@@ -372,6 +372,13 @@ TEST_F(SaxTest, LiftedTextsReadAsTheReaderReadsThem)
          ResponseWith(result + "<DownloadSignedDocumentResult>QU"
                                "<!---->JD</DownloadSignedDocumentResult>"),
          false},
+        {"SeventyResults", ResponseWith([&result] {
+             std::string many;
+             for (int i = 0; i < 70; ++i)
+                 many += result;
+             return many;
+         }()),
+         false},
         {"TruncatedInTheResult", whole.substr(0, whole.find("</DownloadSignedDocumentResult>") - 9),
          false},
         {"IllegalReference", ResultResponse("QUJD&#0;"), false},
