@@ -106,6 +106,11 @@ HRESULT CSAXReceipt::ReadFile(const char* path, CReceipt& receipt)
     return hr;
 }
 
+std::vector<LargeElement> CSAXReceipt::LargeElements() const
+{
+    return {{kFileBytes, LargeText::Decode}};
+}
+
 CReceipt& CSAXReceipt::Receipt() const
 {
     return *static_cast<CReceipt*>(GetTarget());
@@ -181,9 +186,9 @@ void CSAXReceipt::Start(const CString& name)
     capture->m_textTarget = &Receipt().CaptureText();
     if (name == kFileBytes) {
         ++m_documents;
-        // A document runs to megabytes of base64: it goes to disk, not memory.
-        capture->m_captureAsText = 0;
-        if (FAILED(capture->CreateTempFile()))
+        // A document runs to megabytes of base64: it goes to disk, not memory
+        // (lifted out of the file and decoded on the way, as a rule).
+        if (FAILED(OpenFileCapture(*capture)))
             TheLog().Error("CSAXReceipt: no temporary file for the document bytes");
     }
 }
@@ -217,10 +222,19 @@ void CSAXReceipt::AddValue(const CString& element, CXMLElem& capture)
         atomName = CReceiptAtom::kDocBytes;
         // Closed first, so that the decoder reads it whole.
         capture.m_tempFile.reset();
+        const LiftedText* lifted = TakeLifted(capture);
         if (capture.m_tempPath.IsEmpty())
             return;
-        const HRESULT hr = CXMLIO::DecodeFileToTemp(capture.m_tempPath, nullptr, value);
-        DeleteFileA(capture.m_tempPath);
+        HRESULT hr = S_OK;
+        if (lifted && lifted->base64) {
+            value = capture.m_tempPath; // decoded as it was lifted
+        } else {
+            if (!lifted)
+                hr = CXMLIO::DecodeFileToTemp(capture.m_tempPath, nullptr, value);
+            else
+                hr = E_FAIL;
+            DeleteFileA(capture.m_tempPath);
+        }
         capture.m_tempPath.Empty();
         if (FAILED(hr)) {
             Refuse("CSAXReceipt: document bytes that are not base64");

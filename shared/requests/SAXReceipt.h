@@ -40,6 +40,9 @@ public:
     // atoms read before it stay, the documents decoded from it go.
     static HRESULT ReadFile(const char* path, CReceipt& receipt);
 
+    // A document's base64 is lifted out of the file and decoded on the way.
+    std::vector<LargeElement> LargeElements() const override;
+
     HRESULT STDMETHODCALLTYPE startElement(const wchar_t* namespaceUri, int namespaceLength,
                                            const wchar_t* localName, int localLength,
                                            const wchar_t* qName, int qLength,

@@ -37,6 +37,11 @@ constexpr struct {
 
 CSAXTemplate::CSAXTemplate(CTemplate* target) : CSAXContentHandler(target) {}
 
+std::vector<LargeElement> CSAXTemplate::LargeElements() const
+{
+    return {{"FileBytes", LargeText::Copy}};
+}
+
 CTemplate& CSAXTemplate::Template() const
 {
     return *static_cast<CTemplate*>(GetTarget());
@@ -117,8 +122,7 @@ void CSAXTemplate::BindCapture(const CString& name, CXMLElem& parent, CXMLElem& 
             document->m_type.Empty();
             capture.m_textTarget = &document->m_type;
         } else if (name == "FileBytes") {
-            capture.m_captureAsText = 0;
-            if (FAILED(capture.CreateTempFile()))
+            if (FAILED(OpenFileCapture(capture)))
                 TheLog().Error("CSAXTemplate: no temporary file for an embedded document");
         }
         return;
@@ -173,6 +177,7 @@ void CSAXTemplate::End(const CString& name)
     if (name == "FileBytes") {
         // Closed now, so that whoever reads the path finds the text whole.
         entry->m_tempFile.reset();
+        const LiftedText* lifted = TakeLifted(*entry);
         auto* document = dynamic_cast<CTempDoc*>(m_stack.Top());
         if (!document || entry->m_tempPath.IsEmpty()) {
             if (!entry->m_tempPath.IsEmpty())
@@ -181,10 +186,10 @@ void CSAXTemplate::End(const CString& name)
                 document->m_kind = CTempDoc::kEmbedded;
             return;
         }
-        // Checked now, so that a template never hands on bytes that would
-        // decode to garbage.
+        // Checked now (a lifted text was checked as it was lifted), so that
+        // a template never hands on bytes that would decode to garbage.
         File64Coder coder;
-        if (!coder.IsBase64File(entry->m_tempPath)) {
+        if (lifted ? !lifted->base64 : !coder.IsBase64File(entry->m_tempPath)) {
             DeleteFileA(entry->m_tempPath);
             Refuse("CSAXTemplate: an embedded document is not base64");
             return;

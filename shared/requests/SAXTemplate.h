@@ -23,6 +23,9 @@ public:
                                          const wchar_t* localName, int localLength,
                                          const wchar_t* qName, int qLength) override;
 
+    // An embedded document's base64 is lifted out of the file as it is.
+    std::vector<LargeElement> LargeElements() const override;
+
     // 0, or why the file was refused although it parsed (an embedded
     // document that is not base64).
     HRESULT GetFailure() const { return m_failure; }

@@ -14,6 +14,10 @@ HRESULT CFinalPDF::LoadXML(const char* responsePath)
 {
     CLogBlock block("CFinalPDF::LoadXML");
     DeleteBase64File();
+    m_fault = false;
+    m_faultCode.Empty();
+    m_faultString.Empty();
+    m_results = 0;
     if (!responsePath)
         return E_INVALIDARG;
     HRESULT hr = S_OK;
@@ -23,6 +27,9 @@ HRESULT CFinalPDF::LoadXML(const char* responsePath)
     } catch (...) {
         hr = E_OUTOFMEMORY;
     }
+    // Of two documents neither can be the one asked for.
+    if (m_results > 1)
+        DeleteBase64File();
     if (FAILED(hr)) {
         // Even a result that ended before the error came from a document we
         // cannot trust.

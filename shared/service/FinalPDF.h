@@ -1,6 +1,8 @@
 // CFinalPDF: the signed document as the service returned it, read from a
 // DownloadSignedDocument response. Two texts: the response file it was read
-// from, and the temporary file that holds the document's base64 text.
+// from, and the temporary file that holds the document's base64 text. And
+// what else the answer said: a SOAP fault in its body (code and string),
+// and how many results stood where the document belongs.
 //
 // The base64 file belongs to this record. The reader made it for it and
 // nobody else knows its path; the signed-copy pull decodes it into the PDF
@@ -20,10 +22,23 @@ public:
     ~CFinalPDF() override;
 
     // Reads the response file; afterwards the record holds the base64 file
-    // of its result. 0 also for a response without a result (a SOAP fault):
-    // then there is no file. A response that does not parse gives the
-    // reader's HRESULT and leaves no file; E_INVALIDARG for a null path.
+    // of its result. 0 also for a response without exactly one result (a
+    // SOAP fault, two results): then there is no file. A response that does
+    // not parse gives the reader's HRESULT and leaves no file; E_INVALIDARG
+    // for a null path.
     HRESULT LoadXML(const char* responsePath);
+
+    // What the last load found besides the document.
+    bool IsFault() const { return m_fault; }
+    const CString& GetFaultCode() const { return m_faultCode; }
+    const CString& GetFaultString() const { return m_faultString; }
+    int GetResultCount() const { return m_results; }
+
+    // For the reader: a fault in the body, a result at its place, and
+    // where the fault's texts go.
+    void NoteFault() { m_fault = true; }
+    void NoteResult() { ++m_results; }
+    CString& FaultText(bool code) { return code ? m_faultCode : m_faultString; }
 
     const CString& GetResponsePath() const { return m_responsePath; }
     // Empty when there is none.
@@ -41,4 +56,8 @@ public:
 private:
     CString m_responsePath;
     CString m_base64Path;
+    bool m_fault = false;
+    CString m_faultCode;
+    CString m_faultString;
+    int m_results = 0;
 };

@@ -1,16 +1,18 @@
 #include "shared/service/OpQuillet.h"
 
+#include <memory>
 #include <new>
 
-#include "shared/xml/Base64Coder.h"
 #include "shared/requests/BodyPart.h"
 #include "shared/requests/FileMgr.h"
 #include "shared/service/SoapEnvelope.h"
+#include "shared/xml/Base64Stream.h"
 #include "shared/xml/XMLDoc.h"
 #include "shared/xml/XmlEscape.h"
 
 namespace {
-constexpr DWORD kCopyBlock = 512;
+// Pieces are copied into the request in blocks as large as its writes.
+constexpr DWORD kCopyBlock = 1024 * 1024;
 
 // A "qlt" file of the temporary folder that goes when it goes.
 class CScratchFile {
@@ -122,34 +124,31 @@ HRESULT OpQuillet::BeginPiece(const char* name)
 
 HRESULT OpQuillet::PutBase64(CBodyPart* part, bool asDocument)
 {
+    // The part must be a file to be read (an attachment is only ever saved);
+    // from there its text is made in one pass, lines, escapes and all,
+    // straight into the request.
     CScratchFile saved;
-    CScratchFile encoded;
-    bool ready = part && saved.IsValid() && encoded.IsValid();
+    bool ready = part && saved.IsValid();
     if (ready) {
         const HRESULT hr = asDocument
                                ? part->SaveAsFile(saved.Path())
                                : part->WriteBodyToFile(saved.Path(), nullptr, nullptr, FALSE);
         ready = SUCCEEDED(hr);
     }
+    CFileHandle source;
     if (ready) {
-        File64Coder coder;
-        ready = coder.EncodeFile(saved.Path(), encoded.Path()) != FALSE;
+        source.Reset(CreateFileA(saved.Path(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        ready = source.IsValid();
     }
     if (!ready)
         return asDocument ? E_FAIL : S_OK;
-    CFileHandle source(CreateFileA(encoded.Path(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!source)
-        return asDocument ? E_FAIL : S_OK;
-    char block[kCopyBlock];
-    DWORD read = 0;
-    while (ReadFile(source.Get(), block, kCopyBlock, &read, nullptr) && read > 0) {
-        // "+", "/" and "=" travel as character references.
-        const CString escaped = XmlEscaped(std::string_view(block, read));
-        if (FAILED(WriteAll(m_out, escaped, static_cast<DWORD>(escaped.GetLength()))))
-            return E_FAIL;
-    }
-    return S_OK;
+    // "+", "/" and "=" travel as the escape table's character references.
+    const bool encoded =
+        EncodeBase64Lines(source.Get(), true, [this](const char* text, size_t length) {
+            return SUCCEEDED(WriteAll(m_out, text, static_cast<DWORD>(length)));
+        });
+    return encoded ? S_OK : E_FAIL;
 }
 
 bool OpQuillet::NewRequestFile(const char* extension)
@@ -233,16 +232,16 @@ const char* OpQuillet::AssembleRequest()
         m_requestFilePath.Empty();
         return nullptr;
     }
+    std::unique_ptr<char[]> block(new (std::nothrow) char[kCopyBlock]);
     for (POSITION pos = m_castlets.GetHeadPosition(); pos;) {
         CCastlet* castlet = m_castlets.GetNext(pos);
         // A piece that cannot be read adds nothing; the request goes without it.
         CFileHandle source(CreateFileA(castlet->m_path, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (source) {
-            char block[kCopyBlock];
+                                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (source && block) {
             DWORD read = 0;
-            while (ReadFile(source.Get(), block, kCopyBlock, &read, nullptr) && read > 0)
-                WriteAll(m_requestFile.Get(), block, read);
+            while (ReadFile(source.Get(), block.get(), kCopyBlock, &read, nullptr) && read > 0)
+                WriteAll(m_requestFile.Get(), block.get(), read);
         }
         WritePart(m_requestFile.Get(), castlet->m_name);
     }

@@ -1,15 +1,53 @@
 #include "shared/service/OpReqPDF.h"
 
+#include <algorithm>
+
+#include "classlib/win32/CFile.h"
+#include "shared/log/DebugLog.h"
 #include "shared/service/SoapEnvelope.h"
-#include "shared/xml/XMLDoc.h"
+#include "shared/xml/Base64Coder.h"
 
 namespace {
 constexpr const char* kMethod = "DownloadSignedDocument";
 // How the service's error report begins where a document was expected.
 constexpr const char kErrorMark[] = "ERROR:";
-constexpr UINT kErrorMarkLength = sizeof kErrorMark - 1;
-} // namespace
+// As much of an error report as the error text keeps.
+constexpr int kMaxErrorText = 1023;
 
+bool IsBlank(char ch)
+{
+    return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n';
+}
+
+// The result's text from its first non-blank character on, at most
+// kMaxErrorText characters of it, without trailing blanks; empty for a
+// result of blanks only (or a file that cannot be read).
+CString ResultHead(const char* path)
+{
+    CString head;
+    CFile file;
+    if (!file.Open(path, CFile::modeRead | CFile::shareDenyWrite))
+        return head;
+    char block[4096];
+    bool started = false;
+    for (UINT read;
+         head.GetLength() < kMaxErrorText && (read = file.Read(block, sizeof block)) > 0;) {
+        UINT at = 0;
+        if (!started) {
+            while (at < read && IsBlank(block[at]))
+                ++at;
+            started = at < read;
+        }
+        const UINT take = std::min<UINT>(read - at, kMaxErrorText - head.GetLength());
+        head += CString(block + at, static_cast<int>(take));
+    }
+    int end = head.GetLength();
+    while (end > 0 && IsBlank(head[end - 1]))
+        --end;
+    return head.Left(end);
+}
+
+} // namespace
 OpReqPDF::OpReqPDF(const char* serviceUrl) : CWebSvrOp(serviceUrl)
 {
     static const char* const kTexts[6] = {"Preparing Data",    "Connecting to Quillet",
@@ -40,43 +78,42 @@ int OpReqPDF::ParseResponse()
     }
     auto signedCopy = std::make_unique<CFinalPDF>();
     HRESULT hr = signedCopy->LoadXML(m_responseFilePath);
-    if (SUCCEEDED(hr) && !signedCopy->HasBase64File()) {
-        // No result element: a fault, or a service that said no. The
-        // response says why when it can.
-        CXMLDoc response;
-        CString text;
-        if (response.LoadFile(m_responseFilePath) == S_OK) {
-            if (response.GotoNode("/soap:Envelope/soap:Body/soap:Fault") == S_OK)
-                (void)response.GetSingleNodeValue("faultstring", text);
-            else if (response.GotoNode("/soap:Envelope/soap:Body/DownloadSignedDocumentResponse") ==
-                     S_OK)
-                (void)response.GetSingleNodeValue("DownloadSignedDocumentResult", text);
-        }
-        m_errorText = text;
-        hr = E_FAIL;
-    } else if (SUCCEEDED(hr)) {
-        // A result that is the service's error report rather than a document.
-        char head[sizeof kErrorMark] = {};
-        CFile base64;
-        if (base64.Open(signedCopy->GetBase64Path(), CFile::modeRead | CFile::shareDenyNone)) {
-            const UINT read = base64.Read(head, kErrorMarkLength);
-            if (read == 0) {
-                hr = E_FAIL;
-            } else if (read == kErrorMarkLength && CString(head) == kErrorMark) {
-                base64.SeekToBegin();
-                char text[1024] = {};
-                base64.Read(text, sizeof text - 1);
-                m_errorText = text;
-                hr = E_FAIL;
-            }
-        } else {
-            hr = E_FAIL;
-        }
-    }
+    if (SUCCEEDED(hr))
+        hr = Judge(*signedCopy);
     if (FAILED(hr)) {
         m_errorCode = hr;
         return 0;
     }
     m_finalPdf = std::move(signedCopy);
     return 1;
+}
+
+HRESULT OpReqPDF::Judge(const CFinalPDF& answer)
+{
+    // A fault is the service's no, whatever else the answer holds.
+    if (answer.IsFault()) {
+        m_errorText = answer.GetFaultString();
+        m_faultCode = answer.GetFaultCode();
+        return E_FAIL;
+    }
+    if (answer.GetResultCount() != 1 || !answer.HasBase64File()) {
+        TheLog().CommentFormatInt("OpReqPDF: %lu results where one document belongs",
+                                  static_cast<long>(answer.GetResultCount()));
+        return E_FAIL;
+    }
+    const CString& path = answer.GetBase64Path();
+    const CString head = ResultHead(path);
+    if (head.IsEmpty())
+        return E_FAIL; // an empty result is no document
+    if (head.Find(kErrorMark) == 0) {
+        m_errorText = head;
+        return E_FAIL;
+    }
+    // Garbage saved as the PDF would only fail later, where nobody can say why.
+    File64Coder coder;
+    if (!coder.IsBase64File(path)) {
+        TheLog().Error("OpReqPDF: the result is not base64");
+        return E_FAIL;
+    }
+    return S_OK;
 }

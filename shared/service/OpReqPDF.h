@@ -21,5 +21,13 @@ public:
 
 protected:
     int PrepareData() override;
+    // Only a SOAP answer with exactly one result, at its place, that is a
+    // document: a fault says no (its string is the error text, whatever
+    // else the answer holds), a result that begins "ERROR:" after any blanks
+    // is the service's error report (the error text), and anything else
+    // (no result, two, an empty one, one that is not base64) fails.
     int ParseResponse() override;
+
+private:
+    HRESULT Judge(const CFinalPDF& answer);
 };

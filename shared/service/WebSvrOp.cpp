@@ -139,6 +139,7 @@ void CWebSvrOp::ReleaseUpload()
             DeleteFileA(m_requestFilePath);
     }
     m_sendBuffer.reset();
+    m_sendCapacity = 0;
 }
 
 int CWebSvrOp::ParseSoapFault()
@@ -324,16 +325,20 @@ int CWebSvrOp::Open(HWND window, UINT message)
     return 1;
 }
 
-bool CWebSvrOp::SendChunk()
+bool CWebSvrOp::SendChunk(UINT size)
 {
-    const UINT read = m_uploadFile.Read(m_sendBuffer.get(), kSendChunk);
+    if (m_sendCapacity < size + 1) {
+        m_sendBuffer.reset(new char[size + 1]);
+        m_sendCapacity = size + 1;
+    }
+    const UINT read = m_uploadFile.Read(m_sendBuffer.get(), size);
     if (read == 0)
         return false;
     m_sendBuffer[read] = '\0';
     m_trace.AppendText(m_sendBuffer.get());
     m_request->Write(m_sendBuffer.get(), read);
     m_bytesSent += read;
-    return read == kSendChunk;
+    return read == size;
 }
 
 int CWebSvrOp::Send(HWND window, UINT message)
@@ -343,10 +348,12 @@ int CWebSvrOp::Send(HWND window, UINT message)
             // One chunk per message, so the dialog shows the progress; the
             // read that finds nothing more moves on.
             const DWORD before = m_bytesSent;
-            SendChunk();
+            SendChunk(kSendChunk);
             Post(window, message, m_bytesSent == before ? kStatus : kSend);
         } else {
-            while (SendChunk()) {
+            // Nobody watches: each write is a round trip through the
+            // network layer, so they are as large as memory allows.
+            while (SendChunk(kSendPiece)) {
             }
         }
         return 1;
@@ -372,7 +379,7 @@ void CWebSvrOp::SendWhole()
     if (!m_uploadFile.Open(m_requestFilePath, CFile::modeRead | CFile::shareDenyWrite))
         return;
     m_bytesSent = 0;
-    while (SendChunk()) {
+    while (SendChunk(kSendPiece)) {
     }
     m_uploadFile.Close();
     m_request->EndRequest(0, kInternetContext);

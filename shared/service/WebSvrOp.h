@@ -23,7 +23,10 @@ class CWebSvrOp : public CObject {
 public:
     enum Stage { kPrepare = 0, kOpen = 1, kSend = 2, kStatus = 3, kRead = 4, kDone = 5 };
 
+    // A stepped run sends one chunk per message, so the dialog shows the
+    // progress; a run in one call sends pieces as large as this.
     static constexpr UINT kSendChunk = 4095;
+    static constexpr UINT kSendPiece = 256 * 1024;
     static constexpr UINT kReceiveChunk = 4096;
     static constexpr HRESULT kConnectionFailed = static_cast<HRESULT>(0x80040205);
 
@@ -103,9 +106,10 @@ protected:
     DWORD m_bytesSent = 0;
     std::unique_ptr<CHttpFile> m_request;
     int m_bytesReceived = 0;
-    CFile m_uploadFile;   // the request file, read while it is sent
-    CFile m_responseFile; // open while a response kept in a file is read
-    std::unique_ptr<char[]> m_sendBuffer;
+    CFile m_uploadFile;                   // the request file, read while it is sent
+    CFile m_responseFile;                 // open while a response kept in a file is read
+    std::unique_ptr<char[]> m_sendBuffer; // a piece of the request file and a closing zero
+    UINT m_sendCapacity = 0;              // its size once a piece was sent from it
     std::unique_ptr<char[]> m_receiveBuffer;
     CString m_responseFilePath;
     CString m_tempFileName;
@@ -127,8 +131,9 @@ private:
     int Send(HWND window, UINT message);
     int Status(HWND window, UINT message);
     int Read(HWND window, UINT message);
-    // Sends one chunk of the request file; false at its end.
-    bool SendChunk();
+    // Sends the next size bytes (or what is left) of the request file;
+    // false at its end.
+    bool SendChunk(UINT size);
     // Sends the request (again, after a proxy challenge) with its body.
     void SendWhole();
     // Reads one chunk of the response into the file or the text; its length.

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "classlib/win32/CFile.h"
+#include "shared/xml/Base64Stream.h"
 
 namespace {
 
@@ -64,12 +65,7 @@ constexpr UINT kReserveLimit = UINT_MAX - 4096;
 
 // File64Coder reads and writes in blocks far bigger than a line: one
 // ReadFile per line is what makes big documents slow.
-constexpr UINT kLineBytes = 48;
-constexpr UINT kLineChars = 64;
-constexpr UINT kLinesPerBlock = 1024;
-constexpr UINT kEncodeBlock = kLineBytes * kLinesPerBlock;
-constexpr UINT kEncodeOutput = (kLineChars + 1) * kLinesPerBlock;
-constexpr UINT kDecodeBlock = 64 * 1024;
+constexpr UINT kDecodeBlock = 256 * 1024;
 constexpr UINT kGroupChars = 4;
 constexpr UINT kProbeChars = 79;
 
@@ -318,35 +314,11 @@ BOOL File64Coder::EncodeFile(const char* inputPath, const char* outputPath)
     CFile output;
     if (!output.Open(outputPath, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive))
         return FALSE;
-
-    std::unique_ptr<BYTE[]> block(new (std::nothrow) BYTE[kEncodeBlock]);
-    std::unique_ptr<char[]> lines(new (std::nothrow) char[kEncodeOutput]);
-    if (!block || !lines)
-        return FALSE;
-
-    for (;;) {
-        const UINT got = ReadFull(input, block.get(), kEncodeBlock);
-        if (got == 0)
-            break;
-        // A block is whole lines, so only the file's last line can be short.
-        if (!EncodeBytes(block.get(), got))
-            return FALSE;
-        const char* chars = GetEncoded();
-        UINT left = GetEncodedLength();
-        char* out = lines.get();
-        while (left > 0) {
-            const UINT n = std::min(left, kLineChars);
-            out = std::copy(chars, chars + n, out);
-            *out++ = '\n';
-            chars += n;
-            left -= n;
-        }
-        if (!output.Write(lines.get(), static_cast<UINT>(out - lines.get())))
-            return FALSE;
-        if (got < kEncodeBlock)
-            break;
-    }
-    return TRUE;
+    const bool encoded =
+        EncodeBase64Lines(input.GetHandle(), false, [&output](const char* text, size_t length) {
+            return output.Write(text, static_cast<UINT>(length)) != FALSE;
+        });
+    return encoded ? TRUE : FALSE;
 }
 
 BOOL File64Coder::IsUnbrokenText(const char* path)
@@ -398,44 +370,31 @@ BOOL File64Coder::IsBase64File(const char* path)
 
 BOOL File64Coder::DecodeStream(CFile& input, CFile* output)
 {
-    // Room for a block behind the up to three characters carried over.
-    std::unique_ptr<char[]> pending(new (std::nothrow) char[kDecodeBlock + kGroupChars]);
-    if (!pending)
+    std::unique_ptr<char[]> text(new (std::nothrow) char[kDecodeBlock]);
+    std::unique_ptr<BYTE[]> bytes(new (std::nothrow)
+                                      BYTE[Base64StreamDecoder::RoomFor(kDecodeBlock)]);
+    if (!text || !bytes)
         return FALSE;
-    char* const text = pending.get();
-
-    auto decode = [&](UINT count) {
-        return DecodeBytes(text, count) &&
-               (!output || output->Write(GetDecoded(), GetDecodedLength()));
-    };
-
-    // Blocks decode one by one, so the shape of the whole text is followed
-    // here: padding at the end of one block may not be followed by more.
-    Base64Shape shape;
-    UINT held = 0;
+    // One decoder follows the whole text, so a group or the padding may
+    // straddle two blocks.
+    Base64StreamDecoder decoder;
     for (;;) {
-        const UINT got = input.Read(text + held, kDecodeBlock);
+        const UINT got = input.Read(text.get(), kDecodeBlock);
         if (got == 0)
             break;
-        // Skipped characters go first, so that groups are counted in the
-        // characters that decode.
-        UINT kept = held;
-        for (UINT i = held; i < held + got; ++i) {
-            const auto ch = static_cast<BYTE>(text[i]);
-            if (IsSkippedChar(ch))
-                continue;
-            if (!shape.Accept(ch))
+        if (!output) {
+            if (!decoder.Check(text.get(), got))
                 return FALSE;
-            text[kept++] = text[i];
+            continue;
         }
-        const UINT whole = kept - kept % kGroupChars;
-        if (whole > 0 && !decode(whole))
+        size_t produced = 0;
+        if (!decoder.Decode(text.get(), got, bytes.get(), produced))
             return FALSE;
-        held = kept - whole;
-        std::memmove(text, text + whole, held);
+        if (produced > 0 && !output->Write(bytes.get(), static_cast<UINT>(produced)))
+            return FALSE;
     }
-    // Only the end of the input may hold a short group.
-    if (held > 0 && !decode(held))
+    const size_t last = decoder.Finish(bytes.get());
+    if (output && last > 0 && !output->Write(bytes.get(), static_cast<UINT>(last)))
         return FALSE;
     return TRUE;
 }

@@ -228,6 +228,24 @@ bool CSAXContentHandler::WritePiece(CFile& file, const wchar_t* text, int length
     return file.Write(CBstr::ToNarrow(text, length)) != FALSE;
 }
 
+HRESULT CSAXContentHandler::OpenFileCapture(CXMLElem& capture)
+{
+    capture.m_captureAsText = 0;
+    LiftedText* lifted = m_started;
+    m_started = nullptr;
+    if (lifted && lifted->lifted && !lifted->holder && !lifted->taken) {
+        capture.m_tempPath = lifted->path;
+        lifted->holder = &capture;
+        return S_OK;
+    }
+    return capture.CreateTempFile();
+}
+
+const LiftedText* CSAXContentHandler::TakeLifted(const CXMLElem& capture)
+{
+    return m_scan ? m_scan->Take(&capture) : nullptr;
+}
+
 void CSAXContentHandler::Capture(const wchar_t* text, int length)
 {
     CXMLElem* top = m_stack.Top();
@@ -288,9 +306,81 @@ HRESULT CSAXErrorHandler::ignorableWarning(ISAXLocator*, const wchar_t*, HRESULT
 
 // ---- Running a parse ----
 
+// Stands in front of a reader's handler while it reads a scanned file: it
+// tells the handler which large element each start is, so that the
+// handler's capture finds the file the scan lifted its text into. Every
+// call goes on to the handler unchanged.
+class CLiftingHandler : public CComObject<ISAXContentHandler> {
+public:
+    explicit CLiftingHandler(CSAXContentHandler* handler) : m_handler(handler) {}
+
+    HRESULT STDMETHODCALLTYPE putDocumentLocator(ISAXLocator* locator) override
+    {
+        return m_handler->putDocumentLocator(locator);
+    }
+    HRESULT STDMETHODCALLTYPE startDocument() override { return m_handler->startDocument(); }
+    HRESULT STDMETHODCALLTYPE endDocument() override { return m_handler->endDocument(); }
+    HRESULT STDMETHODCALLTYPE startPrefixMapping(const wchar_t* prefix, int prefixLength,
+                                                 const wchar_t* uri, int uriLength) override
+    {
+        return m_handler->startPrefixMapping(prefix, prefixLength, uri, uriLength);
+    }
+    HRESULT STDMETHODCALLTYPE endPrefixMapping(const wchar_t* prefix, int prefixLength) override
+    {
+        return m_handler->endPrefixMapping(prefix, prefixLength);
+    }
+    HRESULT STDMETHODCALLTYPE startElement(const wchar_t* namespaceUri, int namespaceLength,
+                                           const wchar_t* localName, int localLength,
+                                           const wchar_t* qName, int qLength,
+                                           ISAXAttributes* attributes) override
+    {
+        const HRESULT noted = CatchAtEdge("CLiftingHandler::startElement", S_OK, [&] {
+            const CString name =
+                CSAXContentHandler::ElementName(localName, localLength, qName, qLength);
+            m_handler->m_started = m_handler->m_scan->NextStart(name);
+            return S_OK;
+        });
+        (void)noted;
+        const HRESULT hr = m_handler->startElement(namespaceUri, namespaceLength, localName,
+                                                   localLength, qName, qLength, attributes);
+        m_handler->m_started = nullptr;
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE endElement(const wchar_t* namespaceUri, int namespaceLength,
+                                         const wchar_t* localName, int localLength,
+                                         const wchar_t* qName, int qLength) override
+    {
+        return m_handler->endElement(namespaceUri, namespaceLength, localName, localLength, qName,
+                                     qLength);
+    }
+    HRESULT STDMETHODCALLTYPE characters(const wchar_t* text, int length) override
+    {
+        return m_handler->characters(text, length);
+    }
+    HRESULT STDMETHODCALLTYPE ignorableWhitespace(const wchar_t* text, int length) override
+    {
+        return m_handler->ignorableWhitespace(text, length);
+    }
+    HRESULT STDMETHODCALLTYPE processingInstruction(const wchar_t* target, int targetLength,
+                                                    const wchar_t* data, int dataLength) override
+    {
+        return m_handler->processingInstruction(target, targetLength, data, dataLength);
+    }
+    HRESULT STDMETHODCALLTYPE skippedEntity(const wchar_t* name, int length) override
+    {
+        return m_handler->skippedEntity(name, length);
+    }
+
+protected:
+    ~CLiftingHandler() override = default;
+
+private:
+    CComPtr<CSAXContentHandler> m_handler;
+};
+
 namespace {
 
-HRESULT Parse(const char* path, CSAXContentHandler* handler)
+HRESULT Parse(const char* path, ISAXContentHandler* handler)
 {
     CComPtr<ISAXXMLReader> reader;
     HRESULT hr = CoCreateInstance(kClsidSAXXMLReader, nullptr, kAnyServer, kIidSAXXMLReader,
@@ -347,8 +437,24 @@ HRESULT RunSaxParse(const char* path, CSAXContentHandler* handler)
         handler->AbandonOpenElements();
         return hr;
     }
-    hr = CatchAtEdge("RunSaxParse", [&] { return Parse(path, handler); });
-    // The reader is gone; an element it never ended never will.
+    std::unique_ptr<CLargeTextScanner> scan;
+    CComPtr<ISAXContentHandler> front(handler);
+    const char* parsed = path;
+    hr = CatchAtEdge("RunSaxParse", [&] {
+        std::vector<LargeElement> large = handler->LargeElements();
+        if (!large.empty()) {
+            scan = std::make_unique<CLargeTextScanner>(std::move(large));
+            scan->Scan(path);
+            parsed = scan->RestPath();
+            handler->m_scan = scan.get();
+            front = CComPtr<ISAXContentHandler>(new CLiftingHandler(handler));
+        }
+        return Parse(parsed, front.Get());
+    });
+    // The reader is gone; an element it never ended never will, and a file
+    // lifted for an element nobody took goes with the scan.
     handler->AbandonOpenElements();
+    handler->m_scan = nullptr;
+    handler->m_started = nullptr;
     return hr;
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 #include <windows.h>
 
 // After windows.h, whose types it uses.
@@ -16,6 +17,7 @@
 #include "classlib/com/CComObject.h"
 #include "classlib/strings/CString.h"
 #include "classlib/strings/CTypedPtrList.h"
+#include "shared/xml/LargeTextScanner.h"
 #include "shared/xml/XMLIO.h"
 
 // MinGW's import libraries carry none of these; the values are MSXML 3.0's.
@@ -130,6 +132,11 @@ public:
     // For when the reader has stopped: what is still open will never end.
     void AbandonOpenElements() { m_stack.Abandon(); }
 
+    // Elements whose text may run to megabytes of base64: RunSaxParse lifts
+    // their text out of the file before the reader sees it (see
+    // LargeTextScanner.h). None here.
+    virtual std::vector<LargeElement> LargeElements() const { return {}; }
+
     CXMLElem* GetTarget() const { return m_target; }
     const CSAXStack& GetStack() const { return m_stack; }
 
@@ -151,13 +158,27 @@ protected:
     // Writes one piece of character data to an element's temporary file.
     virtual bool WritePiece(CFile& file, const wchar_t* text, int length);
 
+    // For the capture of a large element, at its start: the capture's text
+    // goes to a file. When the scan lifted the element's text, the capture
+    // gets that file (its path, nothing open) and the reader delivers no
+    // text; else a temporary file of its own (CXMLElem::CreateTempFile).
+    HRESULT OpenFileCapture(CXMLElem& capture);
+    // At the capture's end: what the scan made of its text, or null when
+    // the reader delivered it. From then on the file is the caller's.
+    const LiftedText* TakeLifted(const CXMLElem& capture);
+
     CSAXStack m_stack;
 
 private:
+    friend class CLiftingHandler;
+    friend HRESULT RunSaxParse(const char* path, CSAXContentHandler* handler);
+
     void Capture(const wchar_t* text, int length);
     void WriteToTempFile(CXMLElem& element, const wchar_t* text, int length);
 
     CXMLElem* m_target;
+    CLargeTextScanner* m_scan = nullptr; // while RunSaxParse reads a scanned file
+    LiftedText* m_started = nullptr;     // the large element the reader just started
 };
 
 // The reader's error handler: errors are let pass (a fatal one ends the parse

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include "classlib/win32/Handles.h"
 #include "shared/xml/Base64Coder.h"
+#include "shared/xml/Base64Stream.h"
+#include "tests/support/TestBase64.h"
 #include "tests/support/TestEnv.h"
 
 namespace {
@@ -426,5 +429,102 @@ TEST_F(Base64File, RandomFilesRoundTrip)
 
         ASSERT_TRUE(coder.DecodeFile(Path("text.txt").c_str(), Path("out.bin").c_str()));
         ASSERT_TRUE(testenv::ReadFileBytes(Path("out.bin")) == bytes);
+    }
+}
+
+// ---- Documents of any size, in one pass ----
+
+// The lines a request carries (and, unescaped, those EncodeFile writes),
+// compared with the tests' own encoder across the encoder's read blocks,
+// handed on in large pieces of whole lines.
+TEST_F(Base64File, StreamedLinesMatchAnIndependentEncoder)
+{
+    constexpr size_t kBlock = Base64LineEncoder::kLineBytes * 16384;
+    for (size_t size : {size_t{0}, size_t{1}, size_t{2}, size_t{47}, size_t{48}, size_t{49},
+                        kBlock - 1, kBlock, kBlock + 1, 2 * kBlock + 50}) {
+        const std::string bytes = RandomBytes(size, static_cast<unsigned>(size) + 3);
+        testenv::WriteFileBytes(Path("in.bin"), bytes);
+        for (bool escaped : {false, true}) {
+            SCOPED_TRACE(testing::Message() << size << (escaped ? " escaped" : " plain"));
+            CFileHandle input(CreateFileA(Path("in.bin").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            ASSERT_TRUE(input.IsValid());
+            std::string text;
+            std::vector<size_t> pieces;
+            ASSERT_TRUE(EncodeBase64Lines(input.Get(), escaped, [&](const char* at, size_t n) {
+                text.append(at, n);
+                pieces.push_back(n);
+                return true;
+            }));
+            std::string expected = standin::Base64RequestText(bytes);
+            if (!escaped) {
+                expected.clear();
+                const std::string plain = standin::Base64Encode(bytes);
+                for (size_t i = 0; i < plain.size(); i += 64)
+                    expected += plain.substr(i, 64) + "\n";
+            }
+            ASSERT_EQ(expected.size(), text.size());
+            EXPECT_TRUE(expected == text) << "the text differs";
+            for (size_t i = 0; i + 1 < pieces.size(); ++i)
+                EXPECT_LE(size_t{1024 * 1024}, pieces[i]) << "piece " << i << " is small";
+            size_t handed = 0;
+            for (size_t piece : pieces) {
+                handed += piece;
+                EXPECT_EQ('\n', text[handed - 1]) << "a piece ends inside a line";
+            }
+        }
+    }
+    // A writer that gives up stops the encoding.
+    testenv::WriteFileBytes(Path("in.bin"), RandomBytes(3 * kBlock, 1));
+    CFileHandle input(CreateFileA(Path("in.bin").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    int calls = 0;
+    EXPECT_FALSE(EncodeBase64Lines(input.Get(), true, [&calls](const char*, size_t) {
+        ++calls;
+        return false;
+    }));
+    EXPECT_EQ(1, calls);
+}
+
+// However a text is cut into pieces, the streamed decoder gives what the
+// memory decoder gives for it whole, and refuses what it refuses.
+TEST(Base64Stream, AnyCutDecodesAsTheWholeText)
+{
+    std::vector<std::string> texts = {"",          "YQ==",     "YWI",        "YQ",
+                                      "Y",         "YWJjY",    "YQ=",        "YQ==\r\n",
+                                      "YW Jj\r\n", "Y Q = = ", "QUJD\nREVG", Encoded("abcdefgh")};
+    for (const std::string& garbage : kNotBase64)
+        texts.push_back(garbage);
+    for (const std::string& text : texts) {
+        Base64Coder whole;
+        const bool accepted = whole.DecodeBytes(text.data(), static_cast<UINT>(text.size())) != 0;
+        const std::string expected(reinterpret_cast<const char*>(whole.GetDecoded()),
+                                   whole.GetDecodedLength());
+        for (size_t first = 0; first <= text.size(); ++first) {
+            for (size_t second = first; second <= text.size(); ++second) {
+                SCOPED_TRACE(testing::Message() << testing::PrintToString(text) << " cut at "
+                                                << first << " and " << second);
+                Base64StreamDecoder decoder;
+                Base64StreamDecoder checker;
+                std::string bytes;
+                bool ok = true;
+                const size_t cuts[] = {0, first, second, text.size()};
+                for (int i = 0; i < 3; ++i) {
+                    const size_t count = cuts[i + 1] - cuts[i];
+                    std::vector<BYTE> out(Base64StreamDecoder::RoomFor(count));
+                    size_t produced = 0;
+                    ok = decoder.Decode(text.data() + cuts[i], count, out.data(), produced) && ok;
+                    bytes.append(reinterpret_cast<const char*>(out.data()), produced);
+                    checker.Check(text.data() + cuts[i], count);
+                }
+                BYTE last[3];
+                bytes.append(reinterpret_cast<const char*>(last), decoder.Finish(last));
+                EXPECT_EQ(accepted, ok);
+                EXPECT_EQ(accepted, !checker.Failed());
+                if (accepted) {
+                    EXPECT_EQ(expected, bytes);
+                }
+            }
+        }
     }
 }

@@ -13,6 +13,7 @@
 #include "shared/requests/Receipt.h"
 #include "shared/requests/SAXReceipt.h"
 #include "shared/xml/XmlProlog.h"
+#include "tests/support/TestBase64.h"
 #include "tests/support/TestEnv.h"
 
 using namespace testenv;
@@ -328,6 +329,28 @@ TEST_F(ReceiptTest, DocumentBytesAndMessageComeOutDecoded)
     std::vector<std::string> given = m_documents;
     std::sort(given.begin(), given.end());
     EXPECT_EQ(given, temporary);
+}
+
+// The system's own receipt holds its documents as the requests carry them
+// (lines of 64 characters, references for "+", "/" and "="); documents of
+// megabytes read back whole in that form and in any other line layout.
+TEST_F(ReceiptTest, LargeDocumentsReadBackWholeInEveryLayout)
+{
+    Request request;
+    Document asSent = MakeDocument("AddDocumentToRequest", "Scan.pdf", 7600 * 1024, 3);
+    asSent.encoded = standin::Base64RequestText(asSent.bytes);
+    request.documents.push_back(asSent);
+    request.documents.push_back(
+        MakeDocument("AddDocumentToRequest", "Annex.pdf", 5 * 1024 * 1024 + 1, 4, 76));
+    request.documents.push_back(MakeDocument("AddDocumentToRequest", "Notes.pdf", 3000001, 5));
+    const Results results;
+    CReceipt written(nullptr, CReceipt::kFileReceipt);
+    WriteReceipt(written, request, &results);
+
+    CReceipt read(nullptr, CReceipt::kFileReceipt);
+    EXPECT_EQ(ExpectedAtoms(request, &results), ReadBack(written.GetFilePath().GetString(), read));
+    // Only the decoded documents the caller was given stay.
+    EXPECT_EQ(m_documents.size(), QuillFiles(TempDir()).size());
 }
 
 TEST_F(ReceiptTest, DocumentOperationsTheReaderDoesNotNameFollowTheLastKnownOne)

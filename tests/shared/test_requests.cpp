@@ -25,6 +25,7 @@
 #include "tests/support/FakeDispatch.h"
 #include "tests/support/Json.h"
 #include "tests/support/ServiceTest.h"
+#include "tests/support/StepRunner.h"
 #include "tests/support/TestBase64.h"
 #include "tests/support/TestEnv.h"
 
@@ -306,6 +307,70 @@ TEST_F(RequestTest, DocumentsArriveByteForByteWithTheMethodOfTheirType)
         EXPECT_EQ(kDocuments[i].method, documents[i].method);
         EXPECT_EQ("Smith & Co <v1>.pdf", documents[i].fileName);
         EXPECT_EQ("Smith & Co <v1>.pdf", documents[i].title);
+    }
+}
+
+// Every size that meets a boundary of the upload (one byte, the stepped
+// chunk, a line of base64, the read and write blocks) arrives byte for byte
+// on every road: sent in one call, stepped as the dialogs step it, and
+// queued for the agent and assembled from its pieces. The request carries
+// the document exactly as it always has: base64 lines of 64 characters,
+// "+", "/" and "=" as references.
+TEST_F(RequestTest, DocumentsOfEverySizeArriveByteForByteOnEveryRoad)
+{
+    const std::string fileId = CreateRequest();
+    const CString fileIdText(fileId.c_str());
+    const size_t sizes[] = {0, 1, 4095, 4096, 65536 + 1, 3 * 1024 * 1024 + 5};
+    enum class Road { Whole, Stepped, Queued };
+    size_t uploads = 0;
+    for (Road road : {Road::Whole, Road::Stepped, Road::Queued}) {
+        for (size_t size : sizes) {
+            SCOPED_TRACE(testing::Message()
+                         << static_cast<int>(road) << " road, " << size << " bytes");
+            const std::string bytes = RandomBytes(size, static_cast<unsigned>(size) + 77);
+            auto attachment = Attachment(bytes);
+            CBodyPart part(attachment.Get(), 1, "Scan.pdf", "Attachment", "");
+            OpAddDoc add(m_url);
+            add.m_credentials = Demo();
+            add.m_document = &part;
+            int result = 0;
+            if (road == Road::Queued) {
+                CString opPath;
+                ASSERT_EQ(S_OK, add.SaveOpFile(opPath));
+                add.m_fileId = &fileIdText;
+                result = add.Run(nullptr, 0, CWebSvrOp::kPrepare);
+            } else {
+                add.m_fileId = &fileIdText;
+                if (road == Road::Stepped) {
+                    const SteppedRun run = RunStepped(add);
+                    ASSERT_FALSE(run.timedOut);
+                    result = run.result;
+                    const auto sends =
+                        std::count(run.stages.begin(), run.stages.end(), CWebSvrOp::kSend);
+                    const long chunks =
+                        (add.GetUploadSize() + CWebSvrOp::kSendChunk - 1) / CWebSvrOp::kSendChunk;
+                    EXPECT_EQ(chunks + 1, sends) << "one chunk per message, then the empty read";
+                } else {
+                    result = add.Run(nullptr, 0, CWebSvrOp::kPrepare);
+                }
+            }
+            ASSERT_EQ(1, result) << add.GetErrorText();
+            EXPECT_EQ(add.GetUploadSize(), add.GetBytesSent());
+            const auto documents = Service().Documents(fileId);
+            ASSERT_EQ(++uploads, documents.size());
+            EXPECT_EQ(size, documents.back().data.size());
+            EXPECT_TRUE(documents.back().data == bytes) << "the document differs";
+
+            const standin::Request request = LastRequest();
+            EXPECT_EQ(add.GetUploadSize(), request.body.size());
+            const size_t start = request.body.find("<m:pbyt_File>");
+            const size_t end = request.body.find("</m:pbyt_File>\n");
+            ASSERT_NE(std::string::npos, start);
+            ASSERT_NE(std::string::npos, end);
+            const std::string carried = request.body.substr(start + 13, end - start - 13);
+            EXPECT_TRUE(standin::Base64RequestText(bytes) == carried)
+                << "the document is not carried as it always was";
+        }
     }
 }
 

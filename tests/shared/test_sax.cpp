@@ -10,6 +10,7 @@
 #include "shared/xml/SAXContentHandler.h"
 #include "shared/service/SAXFinalPDF.h"
 #include "shared/xml/XmlProlog.h"
+#include "tests/support/TestBase64.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/TestText.h"
 
@@ -97,6 +98,16 @@ void End(ISAXContentHandler& handler, const wchar_t* name)
                                        static_cast<int>(qName.size())));
 }
 
+// The SOAP envelope and body, which a response must stand in to count.
+void OpenBody(ISAXContentHandler& handler)
+{
+    static const wchar_t kSoap[] = L"http://schemas.xmlsoap.org/soap/envelope/";
+    const int soapLength = static_cast<int>(std::wcslen(kSoap));
+    EXPECT_EQ(S_OK, handler.startElement(kSoap, soapLength, L"Envelope", 8, L"soap:Envelope", 13,
+                                         nullptr));
+    EXPECT_EQ(S_OK, handler.startElement(kSoap, soapLength, L"Body", 4, L"soap:Body", 9, nullptr));
+}
+
 void Characters(ISAXContentHandler& handler, const std::wstring& text)
 {
     EXPECT_EQ(S_OK, handler.characters(text.data(), static_cast<int>(text.size())));
@@ -170,33 +181,51 @@ TEST_F(SaxTest, ResultStreamsWholeIntoTheBase64File)
     }
 }
 
-TEST_F(SaxTest, OnlyAResultDirectlyUnderTheResponseReachesTheTarget)
+// Only a SOAP answer counts, and in it only a result where the service puts
+// it: Envelope, Body, the response, the result. A fault in the body is noted
+// with its texts, and the results at their place are counted.
+TEST_F(SaxTest, OnlyAResultAtItsPlaceInTheAnswerReachesTheTarget)
 {
+    const std::string result = "<DownloadSignedDocumentResult>QUJD</DownloadSignedDocumentResult>";
+    const std::string response =
+        "<DownloadSignedDocumentResponse>" + result + "</DownloadSignedDocumentResponse>";
+    const std::string fault = "<soap:Fault><faultcode>soap:Server</faultcode>"
+                              "<faultstring>Document is not signed yet</faultstring>"
+                              "<detail>" +
+                              response + "</detail></soap:Fault>";
     struct Case {
         const char* name;
         std::string response;
         bool hasFile;
         std::string content;
+        int results;
+        bool fault;
     };
     const Case cases[] = {
-        {"EmptyResult", ResultResponse(""), true, ""},
-        {"SelfClosedResult", ResponseWith("<DownloadSignedDocumentResult/>"), true, ""},
+        {"EmptyResult", ResultResponse(""), true, "", 1, false},
+        {"SelfClosedResult", ResponseWith("<DownloadSignedDocumentResult/>"), true, "", 1, false},
         {"ContainerTextAroundTheResult",
-         ResponseWith("head<Status>signed</Status><DownloadSignedDocumentResult>QUJD"
-                      "</DownloadSignedDocumentResult>tail"),
-         true, "QUJD"},
-        {"ResultOutsideTheResponse",
-         Envelope("<DownloadSignedDocumentResult>QUJD</DownloadSignedDocumentResult>"), false, ""},
-        // Only the elements a reader knows are on the stack; one it does not
-        // know stands between nothing.
-        {"UnknownWrapperIsSeenThrough",
-         ResponseWith("<Wrapper><DownloadSignedDocumentResult>QUJD"
-                      "</DownloadSignedDocumentResult></Wrapper>"),
-         true, "QUJD"},
-        {"SoapFault",
-         Envelope("<soap:Fault><faultcode>soap:Server</faultcode>"
-                  "<faultstring>Document is not signed yet</faultstring></soap:Fault>"),
-         false, ""},
+         ResponseWith("head<Status>signed</Status>" + result + "tail"), true, "QUJD", 1, false},
+        {"AnotherPrefixForTheEnvelope",
+         "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\">"
+         "<SOAP-ENV:Body>" +
+             response + "</SOAP-ENV:Body></SOAP-ENV:Envelope>",
+         true, "QUJD", 1, false},
+        {"ResultOutsideTheResponse", Envelope(result), false, "", 0, false},
+        {"ResultInAWrapper", ResponseWith("<Wrapper>" + result + "</Wrapper>"), false, "", 0,
+         false},
+        {"ResponseInAWrapper", Envelope("<Wrapper>" + response + "</Wrapper>"), false, "", 0,
+         false},
+        {"ResponseWithoutEnvelope", response, false, "", 0, false},
+        {"EnvelopeOfAnotherNamespace",
+         "<soap:Envelope xmlns:soap=\"urn:not-soap\"><soap:Body>" + response +
+             "</soap:Body></soap:Envelope>",
+         false, "", 0, false},
+        {"PageHoldingAResult", "<html><body>" + response + "</body></html>", false, "", 0, false},
+        {"TwoResults", ResponseWith(result + result), false, "", 2, false},
+        {"TwoResponses", Envelope(response + response), false, "", 2, false},
+        {"SoapFaultWithAResultInItsDetail", Envelope(fault), false, "", 0, true},
+        {"SoapFaultBesideAResult", Envelope(fault + response), true, "QUJD", 1, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -207,6 +236,10 @@ TEST_F(SaxTest, OnlyAResultDirectlyUnderTheResponseReachesTheTarget)
         if (c.hasFile) {
             EXPECT_EQ(c.content, ReadFileBytes(pdf.GetBase64Path().str()));
         }
+        EXPECT_EQ(c.results, pdf.GetResultCount());
+        EXPECT_EQ(c.fault, pdf.IsFault());
+        EXPECT_STREQ(c.fault ? "Document is not signed yet" : "", pdf.GetFaultString());
+        EXPECT_STREQ(c.fault ? "soap:Server" : "", pdf.GetFaultCode());
         // A result that was not captured leaves no temporary file either.
         EXPECT_EQ(c.hasFile ? 1u : 0u, QuillFiles(TempDir()).size());
     }
@@ -257,6 +290,180 @@ TEST_F(SaxTest, BrokenResponseFailsWithTheReadersCodeAndLeavesNothing)
         EXPECT_EQ(readerHr, pdf.LoadXML(path.c_str()));
         EXPECT_FALSE(pdf.HasBase64File());
         EXPECT_TRUE(QuillFiles(TempDir()).empty());
+    }
+}
+
+// The signed-document reader as it was before texts were lifted out of the
+// file: everything through the XML reader.
+class CUnliftedFinalPDF : public CWatchedFinalPDF {
+public:
+    using CWatchedFinalPDF::CWatchedFinalPDF;
+    std::vector<LargeElement> LargeElements() const override { return {}; }
+
+protected:
+    ~CUnliftedFinalPDF() override = default;
+};
+
+// What one road makes of a response file.
+struct ReadOutcome {
+    HRESULT hr = E_UNEXPECTED;
+    bool hasFile = false;
+    std::string content;
+    int results = 0;
+    bool pieces = false; // the reader delivered text to the handler
+};
+
+template <class Handler>
+ReadOutcome ReadWith(const std::string& path)
+{
+    ReadOutcome outcome;
+    CFinalPDF pdf;
+    CComPtr<Handler> handler(new Handler(&pdf));
+    outcome.hr = RunSaxParse(path.c_str(), handler.Get());
+    outcome.hasFile = pdf.HasBase64File();
+    if (outcome.hasFile)
+        outcome.content = ReadFileBytes(pdf.GetBase64Path().str());
+    outcome.results = pdf.GetResultCount();
+    outcome.pieces = !handler->m_pieces.empty();
+    return outcome;
+}
+
+// The text of a result goes to its file straight from the response when it
+// is plain base64, and through the XML reader otherwise; either way the
+// file holds what the reader would have delivered, and the reader's errors
+// stay its own.
+TEST_F(SaxTest, LiftedTextsReadAsTheReaderReadsThem)
+{
+    const std::string result = "<DownloadSignedDocumentResult>QUJD</DownloadSignedDocumentResult>";
+    const std::string whole = ResultResponse(Base64Text(20000));
+    struct Case {
+        const char* name;
+        std::string response;
+        bool lifted;
+    };
+    const Case cases[] = {
+        {"Plain", ResultResponse("QUJD"), true},
+        {"EmptyText", ResultResponse(""), true},
+        {"LineEndsOfEveryKind", ResultResponse("QUJD\r\nREVG\rR0hJ\nSktM\r\n"), true},
+        {"ReferencesToBase64", ResultResponse("QUJD&#43;&#47;&#61;&#x2B;&#10;&#32;&#9;"), true},
+        {"CarriageReturnReference", ResultResponse("QUJD&#13;"), false},
+        {"Blanks", ResultResponse(" QU\tJD "), true},
+        {"EndTagWithBlanks",
+         ResponseWith("<DownloadSignedDocumentResult>QUJD</DownloadSignedDocumentResult \r\n>"),
+         true},
+        {"NotBase64ButPlain", ResultResponse("QUJD=QUJD"), true},
+        {"TagTextInACommentCdataAndAttribute",
+         Envelope(
+             "<!-- <DownloadSignedDocumentResult>QQ</DownloadSignedDocumentResult> -->"
+             "<DownloadSignedDocumentResponse note=\"a>b&lt;DownloadSignedDocumentResult&gt;\">"
+             "<![CDATA[<DownloadSignedDocumentResult>x]]>" +
+             result + "<?pi <DownloadSignedDocumentResult>?></DownloadSignedDocumentResponse>"),
+         true},
+        {"Cdata", ResultResponse("QU<![CDATA[JD]]>"), false},
+        {"Comment", ResultResponse("QU<!-- x -->JD"), false},
+        {"EntityReference", ResultResponse("QU&amp;JD"), false},
+        {"OtherCharacterReference", ResultResponse("QUJD&#233;"), false},
+        {"ErrorReport", ResultResponse("ERROR: Not signed."), false},
+        {"ChildElement", ResultResponse("QU<b>x</b>JD"), false},
+        {"AttributeOnTheResult",
+         ResponseWith("<DownloadSignedDocumentResult a=\"1\">QUJD</DownloadSignedDocumentResult>"),
+         false},
+        {"TwoResultsOnlyOneLifted",
+         ResponseWith(result + "<DownloadSignedDocumentResult>QU"
+                               "<!---->JD</DownloadSignedDocumentResult>"),
+         false},
+        {"SeventyResults", ResponseWith([&result] {
+             std::string many;
+             for (int i = 0; i < 70; ++i)
+                 many += result;
+             return many;
+         }()),
+         false},
+        {"TruncatedInTheResult", whole.substr(0, whole.find("</DownloadSignedDocumentResult>") - 9),
+         false},
+        {"IllegalReference", ResultResponse("QUJD&#0;"), false},
+        {"MismatchedEndTag", ResponseWith("<DownloadSignedDocumentResult>QUJD</Wrong>"), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = WriteResponse(c.response);
+        const ReadOutcome read = ReadWith<CUnliftedFinalPDF>(path);
+        const ReadOutcome lifted = ReadWith<CWatchedFinalPDF>(path);
+        EXPECT_EQ(read.hr, lifted.hr);
+        EXPECT_EQ(read.hasFile, lifted.hasFile);
+        EXPECT_EQ(read.results, lifted.results);
+        EXPECT_TRUE(read.content == lifted.content)
+            << "read: " << testing::PrintToString(read.content)
+            << "\nlifted: " << testing::PrintToString(lifted.content);
+        if (c.lifted && c.response != ResultResponse("")) {
+            EXPECT_FALSE(lifted.pieces) << "the reader delivered the text";
+        } else if (!c.lifted) {
+            EXPECT_TRUE(lifted.pieces || FAILED(lifted.hr)) << "the text was lifted";
+        }
+        EXPECT_TRUE(QuillFiles(TempDir()).empty()) << "a file was left behind";
+    }
+
+    // A UTF-16 response is not scanned at all.
+    const std::string text = ResultResponse("QUJD");
+    std::string utf16 = "\xFF\xFE";
+    const std::string declared =
+        "<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + text.substr(text.find("?>") + 2);
+    for (char ch : declared) {
+        utf16 += ch;
+        utf16 += '\0';
+    }
+    const std::string path = WriteResponse(utf16);
+    const ReadOutcome wide = ReadWith<CWatchedFinalPDF>(path);
+    EXPECT_EQ(S_OK, wide.hr);
+    EXPECT_EQ("QUJD", wide.content);
+    EXPECT_TRUE(wide.pieces);
+}
+
+// A signed copy of megabytes reads whole whatever its line breaks: the
+// 12 MB copy in CR LF lines that once took minutes, LF lines, one unbroken
+// line, and the references a request writes.
+TEST_F(SaxTest, LargeSignedCopiesReadWholeInEveryLineLayout)
+{
+    const std::string bytes = RandomBytes(12 * 1024 * 1024 + 1, 12);
+    const std::string text = standin::Base64Encode(bytes);
+    struct Layout {
+        const char* name;
+        size_t width; // 0: unbroken
+        const char* ending;
+        bool references;
+    };
+    const Layout layouts[] = {{"CrLf76", 76, "\r\n", false},
+                              {"Lf64", 64, "\n", false},
+                              {"Unbroken", 0, "", false},
+                              {"RequestForm", 64, "\n", true}};
+    for (const Layout& layout : layouts) {
+        SCOPED_TRACE(layout.name);
+        std::string body;
+        std::string delivered; // what the reader hands over: "\n" for line ends
+        if (layout.references) {
+            body = standin::Base64RequestText(bytes);
+            for (size_t i = 0; i < text.size(); i += 64)
+                delivered += text.substr(i, 64) + "\n";
+        } else if (layout.width == 0) {
+            body = delivered = text;
+        } else {
+            for (size_t i = 0; i < text.size(); i += layout.width) {
+                body += text.substr(i, layout.width) + layout.ending;
+                delivered += text.substr(i, layout.width) + "\n";
+            }
+        }
+        const std::string path = WriteResponse(ResultResponse(body));
+        body.clear();
+        CFinalPDF pdf;
+        ASSERT_EQ(S_OK, pdf.LoadXML(path.c_str()));
+        ASSERT_TRUE(pdf.HasBase64File());
+        const std::string written = ReadFileBytes(pdf.GetBase64Path().str());
+        EXPECT_EQ(delivered.size(), written.size());
+        EXPECT_TRUE(delivered == written) << "the base64 file differs";
+        CString decoded;
+        ASSERT_EQ(S_OK, CXMLIO::DecodeFileToTemp(pdf.GetBase64Path(), nullptr, decoded));
+        EXPECT_TRUE(ReadFileBytes(decoded.str()) == bytes) << "the signed copy differs";
+        DeleteFileA(decoded);
     }
 }
 
@@ -357,6 +564,7 @@ TEST_F(SaxTest, LongRunsAreWrittenInPiecesOf4096)
         SCOPED_TRACE(c.name);
         CFinalPDF pdf;
         CComPtr<CWatchedFinalPDF> handler(new CWatchedFinalPDF(&pdf));
+        OpenBody(*handler.Get());
         Start(*handler.Get(), kResponseW);
         Start(*handler.Get(), kResultW);
         Characters(*handler.Get(), c.text);
@@ -379,10 +587,13 @@ TEST_F(SaxTest, TextSplitOverCallsEndsUpWholeAndContainerTextIsDropped)
     CFinalPDF pdf;
     CComPtr<CWatchedFinalPDF> handler(new CWatchedFinalPDF(&pdf));
     Characters(*handler.Get(), L"before any element");
+    OpenBody(*handler.Get());
     Start(*handler.Get(), kResponseW);
     Characters(*handler.Get(), L"container text");
 
-    // Into a string: a capture element the caller points at a text target.
+    // Into a string: a capture element the caller points at a text target
+    // (at the start of an element the reader itself passes by).
+    Start(*handler.Get(), L"Note");
     CXMLElem* parent = nullptr;
     CXMLElem* note = nullptr;
     ASSERT_EQ(S_OK,
@@ -501,8 +712,10 @@ TEST(SaxPushTextElementTest, OpensACaptureOnlyUnderItsParent)
         SCOPED_TRACE(c.name);
         CFinalPDF pdf;
         CComPtr<CSAXFinalPDF> handler(new CSAXFinalPDF(&pdf));
-        if (c.responseOpen)
+        if (c.responseOpen) {
+            OpenBody(*handler.Get());
             Start(*handler.Get(), kResponseW);
+        }
         const int before = handler->GetStack().GetCount();
 
         CXMLElem stale("stale");

@@ -24,6 +24,7 @@
 #include "shared/xml/XmlEscape.h"
 #include "shared/xml/XmlProlog.h"
 #include "tests/support/DialogAnswerer.h"
+#include "tests/support/Json.h"
 #include "tests/support/StandInService.h"
 #include "tests/support/SoapCallOp.h"
 #include "tests/support/ServiceTest.h"
@@ -508,6 +509,73 @@ TEST_F(ServiceTest, SignedCopyRefusedByAFaultSaysWhy)
     EXPECT_EQ(0, empty.Run(nullptr, 0, CWebSvrOp::kPrepare)) << "an empty result is no document";
 }
 
+// A signed copy is taken only from a SOAP answer with one result at its
+// place: whatever else comes back fails, keeps no file, and says why when
+// the service did.
+TEST_F(ServiceTest, SignedCopyFromAnythingButItsAnswerIsRefused)
+{
+    const std::string result = "<DownloadSignedDocumentResult>QUJD</DownloadSignedDocumentResult>";
+    const std::string response = "<DownloadSignedDocumentResponse xmlns=\"" +
+                                 std::string(kServiceNamespace) + "\">" + result +
+                                 "</DownloadSignedDocumentResponse>";
+    const auto envelope = [](const std::string& body) {
+        return "<?xml version=\"1.0\" encoding=\"utf-8\"?><soap:Envelope "
+               "xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\"><soap:Body>" +
+               body + "</soap:Body></soap:Envelope>";
+    };
+    const std::string fault = "<soap:Fault><faultcode>soap:Server</faultcode><faultstring>Not "
+                              "yours</faultstring><detail>" +
+                              response + "</detail></soap:Fault>";
+    const auto http = [](int status, const char* type, const std::string& body) {
+        return "\"status\": " + std::to_string(status) + ", \"contentType\": \"" + type +
+               "\", \"body\": " + standin::JsonQuote(body);
+    };
+    struct Case {
+        const char* name;
+        const char* kind;
+        std::string fields;
+        const char* errorText;
+    };
+    const Case cases[] = {
+        {"ResultInAFaultsDetail", standin::kind::Http, http(500, "text/xml", envelope(fault)),
+         "Not yours"},
+        {"FaultBesideAResult", standin::kind::Http,
+         http(200, "text/xml", envelope(fault + response)), "Not yours"},
+        {"ResultWithoutAnEnvelope", standin::kind::Http, http(200, "text/xml", response), ""},
+        {"PageOf503HoldingAResult", standin::kind::Http,
+         http(503, "text/html", "<html><body>" + response + "</body></html>"), ""},
+        {"PageOf200HoldingAResult", standin::kind::Http,
+         http(200, "text/html", "<html><body>" + response + "</body></html>"), ""},
+        {"ErrorReportAfterBlanks", standin::kind::Result,
+         "\"text\": " + standin::JsonQuote(" \n\t ERROR: Document not signed. \n"),
+         "ERROR: Document not signed."},
+        {"TwoResults", standin::kind::Http,
+         http(200, "text/xml",
+              envelope("<DownloadSignedDocumentResponse>" + result + result +
+                       "</DownloadSignedDocumentResponse>")),
+         ""},
+        {"TwoResponses", standin::kind::Http, http(200, "text/xml", envelope(response + response)),
+         ""},
+        {"ResultThatIsNotBase64", standin::kind::Result, "\"text\": \"QUJD=QUJD\"", ""},
+        {"BlanksOnly", standin::kind::Result, "\"text\": \" \\r\\n \"", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Service().FailNext(c.kind, 1, nullptr, c.fields));
+        {
+            OpReqPDF download(m_url);
+            download.m_credentials = Demo();
+            download.m_fileId = "QF1";
+            download.m_documentId = "QD1";
+            EXPECT_EQ(0, download.Run(nullptr, 0, CWebSvrOp::kPrepare));
+            EXPECT_TRUE(FAILED(download.GetErrorCode()));
+            EXPECT_STREQ(c.errorText, download.GetErrorText());
+            EXPECT_FALSE(download.m_finalPdf);
+        }
+        EXPECT_TRUE(QuillFiles(TempDir()).empty()) << "a file of the answer was left behind";
+    }
+}
+
 TEST_F(ServiceTest, ProtocolNeedsItsObjectAndReusesItsConnection)
 {
     ServiceGlobals().protocol = nullptr;
@@ -636,6 +704,27 @@ TEST_F(ServiceTest, ProxyChallengeIsShownOnceAndRetriedOnce)
         EXPECT_EQ(2u, Service().RequestCount()) << "one retry, never more";
         EXPECT_EQ(1u, dialogs) << "the proxy dialog comes up once";
     }
+
+    // A request sent from its file goes again whole, in as many pieces.
+    ASSERT_TRUE(Service().Reset());
+    const std::string fileId = CreateRequest("signer@example.com");
+    const std::string bytes = RandomBytes(2 * 1024 * 1024 + 7, 21);
+    ASSERT_TRUE(Service().FailNext(standin::kind::ProxyAuth, 1));
+    UploadOp upload(m_url, fileId, WriteDocument(bytes));
+    {
+        CDialogAnswerer answerer(IDCANCEL);
+        EXPECT_EQ(1, upload.Run(nullptr, 0, CWebSvrOp::kPrepare)) << upload.GetErrorText();
+        EXPECT_EQ(1u, answerer.Captions().size());
+    }
+    EXPECT_EQ(upload.GetUploadSize(), upload.GetBytesSent());
+    const auto requests = Service().Requests();
+    ASSERT_EQ(3u, requests.size());
+    EXPECT_EQ(requests[1].body, requests[2].body) << "the second sending differs from the first";
+    EXPECT_EQ(upload.GetUploadSize(), requests[2].body.size());
+    const auto documents = Service().Documents(fileId);
+    ASSERT_EQ(1u, documents.size());
+    EXPECT_TRUE(documents[0].data == bytes) << "the document differs";
+    EXPECT_FALSE(FileExists(upload.m_requestPath.str())) << "the request file is removed";
 
     m_protocol.Disconnect();
 }

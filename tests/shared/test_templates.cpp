@@ -255,6 +255,61 @@ TEST_F(TemplateTest, RoundTripKeepsTheByteLayoutAndEveryField)
     EXPECT_EQ((std::vector<std::pair<std::string, int>>{{"Seller", 2}, {"Buyer<1>", 1}}), roles);
 }
 
+// An embedded document of megabytes (10 MB failed, 50 MB took most of a
+// minute when the reader took the text) reads back whole, as the editor
+// writes it and with other line breaks.
+TEST_F(TemplateTest, LargeEmbeddedDocumentsReadBackWholeInEveryLayout)
+{
+    const std::string bytes = RandomBytes(10 * 1024 * 1024 + 2, 10);
+    const std::string source = TempDir() + "scan.pdf";
+    WriteFileBytes(source, bytes);
+    const std::string folder = Folder("large");
+    CTemplate saved;
+    saved.m_name = "Scan";
+    saved.m_signatureDoc = std::make_unique<CTempDoc>();
+    saved.m_signatureDoc->m_key = source.c_str();
+    saved.m_signatureDoc->m_name = "scan.pdf";
+    saved.m_signatureDoc->m_kind = CTempDoc::kEmbedded;
+    ASSERT_EQ(S_OK, saved.SaveXML(folder.c_str()));
+    DeleteFileA(source.c_str());
+    const std::string file = ReadFileBytes(folder + "\\Scan.xml");
+    const size_t start = file.find("<FileBytes>") + 11;
+    const size_t end = file.find("</FileBytes>");
+    ASSERT_LT(start, end);
+    const std::string lines = file.substr(start, end - start);
+    std::string unbroken = lines;
+    unbroken.erase(std::remove(unbroken.begin(), unbroken.end(), '\n'), unbroken.end());
+    std::string crlf;
+    for (char ch : lines)
+        crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+
+    const struct {
+        const char* name;
+        std::string text;
+        std::string delivered;
+    } layouts[] = {
+        {"AsWritten", lines, lines}, {"CrLf", crlf, lines}, {"Unbroken", unbroken, unbroken}};
+    for (const auto& layout : layouts) {
+        SCOPED_TRACE(layout.name);
+        const std::string path =
+            WriteTemplate(folder, std::string(layout.name) + ".xml",
+                          file.substr(0, start) + layout.text + file.substr(end));
+        CTemplate loaded;
+        ASSERT_EQ(S_OK, loaded.LoadXML(path.c_str()));
+        ASSERT_TRUE(loaded.m_signatureDoc);
+        const CTempDoc& doc = *loaded.m_signatureDoc;
+        EXPECT_EQ(CTempDoc::kEmbedded, doc.m_kind);
+        EXPECT_TRUE(ReadFileBytes(doc.m_embeddedPath.str()) == layout.delivered)
+            << "the embedded text differs";
+        const std::string decoded = TempDir() + "decoded.bin";
+        File64Coder coder;
+        ASSERT_TRUE(coder.DecodeFile(doc.m_embeddedPath, decoded.c_str()));
+        EXPECT_TRUE(ReadFileBytes(decoded) == bytes) << "the document differs";
+        DeleteFileA(decoded.c_str());
+    }
+    EXPECT_TRUE(QuillFiles(TempDir()).empty()) << "an embedded file outlived its template";
+}
+
 TEST_F(TemplateTest, ReaderEdgeCases)
 {
     const std::string folder = Folder("edge");

@@ -24,6 +24,30 @@ std::string Base64Encode(const std::string& bytes)
     return out;
 }
 
+std::string Base64RequestText(const std::string& bytes)
+{
+    const std::string text = Base64Encode(bytes);
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        switch (text[i]) {
+        case '+':
+            out += "&#43;";
+            break;
+        case '/':
+            out += "&#47;";
+            break;
+        case '=':
+            out += "&#61;";
+            break;
+        default:
+            out += text[i];
+        }
+        if (i % 64 == 63 || i + 1 == text.size())
+            out += '\n';
+    }
+    return out;
+}
+
 std::string Base64Decode(const std::string& text)
 {
     std::string out;
