@@ -11,6 +11,13 @@
 #define IDS_OPERATION_FAILED 19005
 #define IDS_LOGIN_REJECTED 19010
 #define IDS_CONNECTION_EXCEPTION 19049
+// Why an exchange with the service was given up (CWebSvrOp): printf formats,
+// numbered apart from the 19000s every deliverable's string table shares.
+#define IDS_WIRE_SILENT 19200
+#define IDS_WIRE_TOO_SLOW 19201
+#define IDS_WIRE_TOO_LARGE 19202
+#define IDS_WIRE_CUT_SHORT 19203
+#define IDS_WIRE_REDIRECTED 19204
 
 // The error dialog.
 #define IDD_ERROR 19001

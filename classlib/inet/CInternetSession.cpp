@@ -127,6 +127,14 @@ UINT CHttpFile::Read(void* buffer, UINT count)
     return read;
 }
 
+DWORD CHttpFile::QueryDataAvailable()
+{
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(m_handle.Get(), &available, 0, 0))
+        ThrowLastInternetError(m_context);
+    return available;
+}
+
 void CHttpFile::Write(const void* buffer, UINT count)
 {
     const BYTE* bytes = static_cast<const BYTE*>(buffer);
@@ -147,6 +155,24 @@ BOOL CHttpFile::QueryInfoStatusCode(DWORD& status) const
                         &size, nullptr))
         return FALSE;
     status = value;
+    return TRUE;
+}
+
+BOOL CHttpFile::QueryInfo(DWORD level, CString& value) const
+{
+    DWORD size = 0;
+    HttpQueryInfoA(m_handle.Get(), level, nullptr, &size, nullptr);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0)
+        return FALSE;
+    // The size asked for may or may not count the closing zero.
+    DWORD length = size + 1;
+    CString text;
+    char* buffer = text.GetBuffer(static_cast<int>(length));
+    const BOOL found = HttpQueryInfoA(m_handle.Get(), level, buffer, &length, nullptr);
+    text.ReleaseBuffer(found ? static_cast<int>(length) : 0);
+    if (!found)
+        return FALSE;
+    value = text;
     return TRUE;
 }
 

@@ -136,12 +136,20 @@ public:
     BOOL SendRequestEx(DWORD totalLength, DWORD flags = HSR_INITIATE,
                        DWORD_PTR context = kInternetContext);
     BOOL EndRequest(DWORD flags = 0, DWORD_PTR context = kInternetContext);
-    // Bytes read, 0 at the end of the response.
+    // Bytes read, 0 at the end of the response. WinINet fills the whole
+    // buffer unless the response ends first, so it may wait long.
     UINT Read(void* buffer, UINT count);
+    // Bytes that can be read at once without waiting, after waiting for
+    // the first of them; 0 at the end of the response. Throws
+    // CInternetException when WinINet fails.
+    DWORD QueryDataAvailable();
     void Write(const void* buffer, UINT count);
 
     // FALSE when the status is not available.
     BOOL QueryInfoStatusCode(DWORD& status) const;
+    // A response header as text (level: HTTP_QUERY_*); FALSE when the
+    // response has none.
+    BOOL QueryInfo(DWORD level, CString& value) const;
     // InternetErrorDlg for this request.
     DWORD ErrorDlg(HWND parent, DWORD error, DWORD flags);
 

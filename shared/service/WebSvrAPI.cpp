@@ -3,6 +3,7 @@
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
 #include "shared/service/ServiceGlobals.h"
+#include "shared/service/WireLimits.h"
 
 std::unique_ptr<CHttpConnection> CWebSvrSession::Connect()
 {
@@ -13,7 +14,11 @@ std::unique_ptr<CHttpConnection> CWebSvrSession::Connect()
         CServiceGlobals& globals = ServiceGlobals();
         if (globals.serverName.IsEmpty())
             globals.serverName = CurrentServiceHost();
-        return GetHttpConnection(globals.serverName, port, nullptr, nullptr);
+        auto connection = GetHttpConnection(globals.serverName, port, nullptr, nullptr);
+        // Every request on the connection starts from these; an operation
+        // sets its own on its request as well.
+        ApplySilenceLimit(connection->GetHandle(), CWireLimits().silenceMs);
+        return connection;
     } catch (const CInternetException& failure) {
         failure.ReportError(MB_OK);
         return nullptr;

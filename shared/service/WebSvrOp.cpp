@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iterator>
 #include <new>
+#include <string>
 
 #include "classlib/com/CComPtr.h"
 #include "shared/config/Config.h"
@@ -16,8 +17,11 @@
 
 namespace {
 
+// A SOAP call is a POST that never follows a redirection (WinINet would
+// repeat it as a GET, without its body, to wherever it was sent).
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT |
-                                INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION;
+                                INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION |
+                                INTERNET_FLAG_NO_AUTO_REDIRECT;
 
 CString ConnectionFailedText()
 {
@@ -31,6 +35,58 @@ CString ConnectionFailedText()
 bool IsReadableStatus(DWORD status)
 {
     return status == 200 || status == 201 || status == 400 || status == 500;
+}
+
+// One of the texts of a wire failure, with its values; every deliverable
+// carries the texts, so the fallback only keeps a module without them
+// from saying nothing.
+CString WireText(UINT id, const std::string& first, const std::string& second = {})
+{
+    CString format;
+    if (!format.LoadString(id))
+        format = "The exchange with the signature service was given up.";
+    CString text;
+    text.Format(format, first.c_str(), second.c_str());
+    return text;
+}
+
+std::string Seconds(ULONGLONG milliseconds)
+{
+    return std::to_string((milliseconds + 500) / 1000);
+}
+
+// A value the service sent, made fit to show: printable and not too long.
+std::string Shown(const CString& value)
+{
+    constexpr size_t kMost = 200;
+    std::string text;
+    for (const char* at = value; *at && text.size() < kMost; ++at)
+        text += static_cast<unsigned char>(*at) < 0x20 ? '?' : *at;
+    if (std::strlen(value) > kMost)
+        text += "...";
+    return text;
+}
+
+// Decimal digits only, blanks around them allowed; false for anything
+// else. A number too big for 64 bits reads as the largest there is.
+bool ParseLength(const CString& text, ULONGLONG& length)
+{
+    const char* at = text;
+    while (*at == ' ' || *at == '\t')
+        ++at;
+    if (*at < '0' || *at > '9')
+        return false;
+    ULONGLONG value = 0;
+    for (; *at >= '0' && *at <= '9'; ++at) {
+        const unsigned digit = static_cast<unsigned>(*at - '0');
+        value = value > (~0ull - digit) / 10 ? ~0ull : value * 10 + digit;
+    }
+    while (*at == ' ' || *at == '\t')
+        ++at;
+    if (*at)
+        return false;
+    length = value;
+    return true;
 }
 
 } // namespace
@@ -51,6 +107,7 @@ void CWebSvrOp::Describe(const char* opKind, const char* method, const char* con
     m_opKind = opKind;
     std::copy(std::begin(stageTexts), std::end(stageTexts), m_stageText);
     m_soapAction = SoapActionOf(method);
+    m_limits = CWireLimits::ForMethod(method);
     m_soapBodyPath = "/soap:Envelope/soap:Body";
     m_soapFaultNode = "soap:Fault";
 }
@@ -196,8 +253,17 @@ int CWebSvrOp::Run(HWND window, UINT message, int stage)
     } catch (const CInternetException& failure) {
         TheLog().CommentFormatInt("CWebSvrOp::Run: internet error %lu",
                                   static_cast<long>(failure.m_dwError));
-        m_errorCode = kConnectionFailed;
-        m_errorText = ConnectionFailedText();
+        // A broken exchange keeps nothing: no request file, no part of an
+        // answer.
+        ReleaseUpload();
+        AbandonResponse();
+        if (WasSilence(failure.m_dwError)) {
+            m_errorCode = kAnswerTimedOut;
+            m_errorText = WireText(IDS_WIRE_SILENT, Seconds(m_limits.silenceMs));
+        } else {
+            m_errorCode = kConnectionFailed;
+            m_errorText = ConnectionFailedText();
+        }
         result = 0;
     } catch (const std::bad_alloc&) {
         TheLog().Error("CWebSvrOp::Run: out of memory");
@@ -218,6 +284,8 @@ int CWebSvrOp::Run(HWND window, UINT message, int stage)
 
 int CWebSvrOp::RunStage(HWND window, UINT message, int stage)
 {
+    m_runningStage = stage;
+    m_stageStart = GetTickCount64();
     switch (stage) {
     case kPrepare:
         return Prepare(window, message);
@@ -252,6 +320,7 @@ void CWebSvrOp::ForgetLastRun()
     m_uploadSize = 0;
     m_bytesSent = 0;
     m_bytesReceived = 0;
+    m_answerLength = kUnknownLength;
     m_faultCode.Empty();
     m_errorText.Empty();
     m_errorCode = 0;
@@ -301,6 +370,7 @@ int CWebSvrOp::Open(HWND window, UINT message)
         TheLog().Comment("CWebSvrOp::Run: OpenRequest FAILED");
         return 0;
     }
+    ApplySilenceLimit(m_request->GetHandle(), m_limits.silenceMs);
 
     if (m_bodyFromFile) {
         WIN32_FILE_ATTRIBUTE_DATA status;
@@ -409,27 +479,134 @@ int CWebSvrOp::Status(HWND window, UINT message)
     if (m_bodyFromFile)
         ReleaseUpload();
 
+    // No status at all: the answer's head never came (WinINet under Wine
+    // can end the request without a failure when its wait runs out).
+    if (status == 0)
+        throw CInternetException(ERROR_HTTP_HEADER_NOT_FOUND, kInternetContext);
+    if (status >= 300 && status < 400)
+        return RefuseRedirection(status);
     if (!IsReadableStatus(status)) {
         m_errorCode = RPC_E_SERVERFAULT;
         return 0;
     }
+    if (!AcceptAnswerLength())
+        return 0;
     m_bytesReceived = 0;
+    m_answerStart = GetTickCount64();
     Post(window, message, kRead);
     return 1;
 }
 
-UINT CWebSvrOp::ReceiveChunk()
+int CWebSvrOp::RefuseRedirection(DWORD status)
 {
-    std::memset(m_receiveBuffer.get(), 0, kReceiveChunk + 1);
-    const UINT read = m_request->Read(m_receiveBuffer.get(), kReceiveChunk);
-    if (read == 0)
-        return 0;
+    CString location;
+    if (!m_request->QueryInfo(HTTP_QUERY_LOCATION, location))
+        location = "(no address given)";
+    TheLog().CommentFormat("CWebSvrOp::Run: redirection to %s not followed", location);
+    return FailAnswer(RPC_E_SERVERFAULT,
+                      WireText(IDS_WIRE_REDIRECTED, std::to_string(status), Shown(location)));
+}
+
+bool CWebSvrOp::AcceptAnswerLength()
+{
+    // No length (a chunked answer, or one ended by closing the connection)
+    // leaves the limits to be kept while reading.
+    m_answerLength = kUnknownLength;
+    CString announced;
+    ULONGLONG length = 0;
+    if (m_request->QueryInfo(HTTP_QUERY_CONTENT_LENGTH, announced) &&
+        ParseLength(announced, length))
+        m_answerLength = length;
+    if (m_answerLength == kUnknownLength || m_answerLength <= m_limits.maxAnswerBytes)
+        return true;
+    FailAnswer(kAnswerTooLarge,
+               WireText(IDS_WIRE_TOO_LARGE, std::to_string(m_limits.maxAnswerBytes)));
+    return false;
+}
+
+bool CWebSvrOp::AnswerWithinLimits(ULONGLONG received)
+{
+    if (received > m_limits.maxAnswerBytes) {
+        FailAnswer(kAnswerTooLarge,
+                   WireText(IDS_WIRE_TOO_LARGE, std::to_string(m_limits.maxAnswerBytes)));
+        return false;
+    }
+    const ULONGLONG elapsed = GetTickCount64() - m_answerStart;
+    if (elapsed > m_limits.AnswerAllowanceMs(received)) {
+        FailAnswer(kAnswerTimedOut,
+                   WireText(IDS_WIRE_TOO_SLOW, std::to_string(received), Seconds(elapsed)));
+        return false;
+    }
+    return true;
+}
+
+int CWebSvrOp::FailAnswer(HRESULT code, const CString& text)
+{
+    TheLog().CommentFormat("CWebSvrOp::Run: %s", text);
+    m_errorCode = code;
+    m_errorText = text;
+    AbandonResponse();
+    return 0;
+}
+
+void CWebSvrOp::AbandonResponse()
+{
+    // The connection goes with the request: what the service still sends
+    // is not read.
+    m_request.reset();
+    m_responseFile.Close();
+    m_receiveBuffer.reset();
+    m_responseText.Empty();
+    if (!m_responseFilePath.IsEmpty())
+        DeleteFileA(m_responseFilePath);
+}
+
+bool CWebSvrOp::WasSilence(DWORD error) const
+{
+    if (error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT)
+        return true;
+    // Under Wine a wait for the answer's head that runs out is reported as
+    // an aborted connection or a missing header; the time the stage took
+    // tells it from a service that closed the connection at once. (The
+    // head is waited for by the send of a request held as text, and after
+    // an upload by the status stage.)
+    const bool waitingForHead =
+        m_runningStage == kStatus || (m_runningStage == kSend && !m_bodyFromFile);
+    const bool noAnswer = error == ERROR_INTERNET_CONNECTION_ABORTED ||
+                          error == ERROR_HTTP_HEADER_NOT_FOUND ||
+                          error == ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    return waitingForHead && noAnswer &&
+           GetTickCount64() - m_stageStart >= m_limits.silenceMs / 10 * 9;
+}
+
+bool CWebSvrOp::ReceiveChunk(UINT& length)
+{
+    // A chunk is filled piece by piece with what has arrived, so that the
+    // answer's size and pace are checked between pieces: WinINet's own read
+    // waits until its whole buffer is full, which a trickle makes forever.
+    char* buffer = m_receiveBuffer.get();
+    std::memset(buffer, 0, kReceiveChunk + 1);
+    length = 0;
+    while (length < kReceiveChunk) {
+        const DWORD available = m_request->QueryDataAvailable();
+        if (available == 0)
+            break;
+        const UINT read =
+            m_request->Read(buffer + length, std::min<DWORD>(available, kReceiveChunk - length));
+        if (read == 0)
+            break;
+        length += read;
+        if (!AnswerWithinLimits(static_cast<ULONGLONG>(m_bytesReceived) + length))
+            return false;
+    }
+    if (length == 0)
+        return true;
     if (m_responseFile.IsOpen())
-        m_responseFile.Write(m_receiveBuffer.get(), read);
+        m_responseFile.Write(buffer, length);
     else
-        m_responseText += CString(m_receiveBuffer.get(), static_cast<int>(read));
-    m_bytesReceived += static_cast<int>(read);
-    return read;
+        m_responseText += CString(buffer, static_cast<int>(length));
+    m_bytesReceived += static_cast<int>(length);
+    return true;
 }
 
 int CWebSvrOp::Read(HWND window, UINT message)
@@ -448,13 +625,21 @@ int CWebSvrOp::Read(HWND window, UINT message)
         }
     }
     for (;;) {
-        if (ReceiveChunk() == 0)
+        UINT length = 0;
+        if (!ReceiveChunk(length))
+            return 0;
+        if (length == 0)
             break;
         if (window) {
             Post(window, message, kRead);
             return 1;
         }
     }
+    // WinINet takes a connection closed early for the end of the answer.
+    const ULONGLONG received = static_cast<ULONGLONG>(m_bytesReceived);
+    if (m_answerLength != kUnknownLength && received != m_answerLength)
+        return FailAnswer(kAnswerCutShort, WireText(IDS_WIRE_CUT_SHORT, std::to_string(received),
+                                                    std::to_string(m_answerLength)));
 
     const int result = FinishResponse();
     if (result)

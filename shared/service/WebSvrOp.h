@@ -16,6 +16,7 @@
 #include "classlib/win32/CFile.h"
 #include "classlib/win32/Handles.h"
 #include "shared/log/XmlTrace.h"
+#include "shared/service/WireLimits.h"
 
 class CXMLDoc;
 
@@ -29,6 +30,14 @@ public:
     static constexpr UINT kSendPiece = 256 * 1024;
     static constexpr UINT kReceiveChunk = 4096;
     static constexpr HRESULT kConnectionFailed = static_cast<HRESULT>(0x80040205);
+    // An exchange given up for the wire's sake (the error text says which
+    // limit): silence or a pace too slow (ERROR_INTERNET_TIMEOUT), an answer
+    // larger than the operation takes (ERROR_FILE_TOO_LARGE), one shorter
+    // than it announced (ERROR_INTERNET_CONNECTION_ABORTED). A redirection
+    // is a status that is not read (RPC_E_SERVERFAULT), with its own text.
+    static constexpr HRESULT kAnswerTimedOut = static_cast<HRESULT>(0x80072EE2);
+    static constexpr HRESULT kAnswerTooLarge = static_cast<HRESULT>(0x800700DF);
+    static constexpr HRESULT kAnswerCutShort = static_cast<HRESULT>(0x80072EFE);
 
     explicit CWebSvrOp(const char* serviceUrl);
     ~CWebSvrOp() override;
@@ -70,6 +79,10 @@ public:
     const CString& GetFullUrl() const { return m_fullUrl; }
     // Closes the open request (the runner does it between operations).
     void CloseRequest() { m_request.reset(); }
+    // The limits the exchange keeps to: those of the operation's method,
+    // unless set otherwise before the run (tests shorten them).
+    const CWireLimits& GetWireLimits() const { return m_limits; }
+    void SetWireLimits(const CWireLimits& limits) { m_limits = limits; }
 
 protected:
     // Names the operation: its kind, its six stage texts and the service
@@ -123,6 +136,8 @@ protected:
     CString m_fullUrl;
 
 private:
+    static constexpr ULONGLONG kUnknownLength = ~0ull;
+
     // Closes and removes what a run left: request, files, buffers, errors.
     void ForgetLastRun();
     int RunStage(HWND window, UINT message, int stage);
@@ -136,8 +151,28 @@ private:
     bool SendChunk(UINT size);
     // Sends the request (again, after a proxy challenge) with its body.
     void SendWhole();
-    // Reads one chunk of the response into the file or the text; its length.
-    UINT ReceiveChunk();
+    // Reads one chunk of the response into the file or the text and sets
+    // its length (0 at the end); false when the answer broke a limit.
+    bool ReceiveChunk(UINT& length);
     int FinishResponse();
+    // A redirection is reported, never followed: a SOAP request sent on
+    // elsewhere would lose its body and keep its SOAPAction.
+    int RefuseRedirection(DWORD status);
+    // Takes the announced length; false when it is more than is taken.
+    bool AcceptAnswerLength();
+    // False (the run failed) when this many bytes are more than the answer
+    // may hold, or came too slowly.
+    bool AnswerWithinLimits(ULONGLONG received);
+    // Ends the run for the wire's sake, with nothing of the answer kept.
+    int FailAnswer(HRESULT code, const CString& text);
+    void AbandonResponse();
+    // Whether a WinINet failure was a wait that ran out.
+    bool WasSilence(DWORD error) const;
     void Post(HWND window, UINT message, int stage) const;
+
+    CWireLimits m_limits; // those of any method until Describe names one
+    int m_runningStage = kPrepare;
+    ULONGLONG m_stageStart = 0;                // when the running stage began
+    ULONGLONG m_answerStart = 0;               // when the answer's status came
+    ULONGLONG m_answerLength = kUnknownLength; // as announced by Content-Length
 };

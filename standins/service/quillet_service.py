@@ -22,6 +22,7 @@ import http.server
 import ipaddress
 import json
 import os
+import select
 import shutil
 import socket
 import ssl
@@ -263,6 +264,10 @@ class ServiceState:
         self.behaviours = []
         self.record = []
         self.keep_limit = DEFAULT_KEEP_LIMIT
+        # How request bodies are taken in: (bytes, seconds) reads that many
+        # at a time with a pause after each, as a slow link would; None: at
+        # once.
+        self.intake = None
 
     # accounts -------------------------------------------------------------
 
@@ -500,10 +505,20 @@ BEHAVIOUR_KINDS = {
     "cut": {"sendBytes"},
     "padded": set(),
     "close": set(),
+    "stall": {"sendBytes", "hold"},
+    "endless": {"chunked"},
 }
-COMMON_FIELDS = {"kind", "method", "count", "delay", "chunk", "interval", "size"}
+COMMON_FIELDS = {"kind", "method", "count", "delay", "chunk", "interval", "size",
+                 "contentLength"}
 # Kinds that run the method and change the state; the rest stand in for it.
-ANSWERING_KINDS = {"slow", "cut", "padded"}
+ANSWERING_KINDS = {"slow", "cut", "padded", "stall"}
+# How long a stalled answer keeps its connection open and silent, unless
+# the client leaves first.
+DEFAULT_HOLD = 300.0
+# What an endless body is made of: the start of an envelope, then a comment
+# that never closes.
+ENDLESS_HEAD = XML_DECL + ENVELOPE_HEAD + b"<!--"
+ENDLESS_PIECE = b"endless " * 8192
 
 
 def check_behaviour(given):
@@ -519,6 +534,9 @@ def check_behaviour(given):
         raise ValueError(f"unknown method {given['method']!r}")
     if kind == "padded" and "size" not in given:
         raise ValueError("padded needs a size")
+    if "contentLength" in given and (not isinstance(given["contentLength"], int)
+                                     or given["contentLength"] < 0):
+        raise ValueError("contentLength is a number of bytes, 0 or more")
     behaviour = dict(given)
     behaviour["count"] = int(given.get("count", 1))
     return behaviour
@@ -573,6 +591,8 @@ def behaviour_answer(behaviour, soap_method, normal):
         body = behaviour.get("body")
         return Answer(407, Body(body.encode("utf-8") if body is not None else PROXY_PAGE),
                       "text/html; charset=utf-8", [tuple(h) for h in headers])
+    if kind == "endless":
+        return Answer()   # the body is made while it is sent, without end
     return normal()
 
 
@@ -751,7 +771,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         is_soap = path == GATEWAY_PATH and self.command == "POST"
         body = StreamedBody(self.server.state.keep_limit,
                             DOCUMENT_ELEMENT.encode() if is_soap else None, self.body_length())
-        self.read_body(body.feed)
+        self.read_body(body.feed, self.server.state.intake if is_soap else None)
         body.finish()
         raw = body.raw()
         entry = {
@@ -778,9 +798,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return None
         return int(self.headers.get("Content-Length") or 0)
 
-    def read_body(self, feed):
+    def read_body(self, feed, intake=None):
         """Hands the body to feed in pieces as it arrives (chunked or with a
-        Content-Length); a body cut short by the client ends where it stops."""
+        Content-Length); a body cut short by the client ends where it stops.
+        intake: (bytes, seconds) to take it in slowly."""
         length = self.body_length()
         if length is None:
             while True:
@@ -789,17 +810,23 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     while self.rfile.readline() not in (b"\r\n", b"\n", b""):
                         pass
                     return
-                self.read_exactly(size, feed)
+                self.read_exactly(size, feed, intake)
                 self.rfile.readline()
-        self.read_exactly(length, feed)
+        self.read_exactly(length, feed, intake)
 
-    def read_exactly(self, length, feed):
+    def read_exactly(self, length, feed, intake=None):
+        if intake:
+            # A small window, as on a slow link: what the client writes waits
+            # on its side instead of piling up in this side's buffers.
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, max(intake[0], 4096))
         while length > 0:
-            piece = self.rfile.read(min(length, PIECE))
+            piece = self.rfile.read(min(length, intake[0] if intake else PIECE))
             if not piece:
                 return
             feed(piece)
             length -= len(piece)
+            if intake:
+                time.sleep(intake[1])
 
     # SOAP ----------------------------------------------------------------
 
@@ -891,6 +918,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if kind == "close":
             self.close_connection = True
             return
+        if kind == "endless":
+            return self.send_endless(answer, behaviour)
         body = answer.body
         if "size" in behaviour:
             try:
@@ -898,11 +927,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
             except ValueError as error:
                 answer = Answer(500, Body(str(error).encode()), "text/plain; charset=utf-8")
                 body = answer.body
+        # A length other than the body's leaves the connection out of step:
+        # it closes after this answer.
+        length = int(behaviour.get("contentLength", len(body)))
+        if length != len(body):
+            self.close_connection = True
         self.send_response(answer.status)
         self.send_header("Content-Type", answer.content_type)
         for name, value in answer.headers:
             self.send_header(name, value)
-        self.send_header("Content-Length", str(len(body)))
+        self.send_header("Content-Length", str(length))
         self.end_headers()
         if self.command == "HEAD":
             return
@@ -910,6 +944,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if kind == "cut":
             limit = int(behaviour.get("sendBytes", len(body) // 2))
             self.close_connection = True
+        elif kind == "stall":
+            limit = int(behaviour.get("sendBytes", 0))
+        self.send_body(body, limit, behaviour)
+        if kind == "stall":
+            self.hold_silent(float(behaviour.get("hold", DEFAULT_HOLD)))
+            self.close_connection = True
+
+    def send_body(self, body, limit, behaviour):
         chunk = int(behaviour.get("chunk", 0)) or 65536
         interval = float(behaviour.get("interval", 0))
         sent = 0
@@ -923,6 +965,43 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     time.sleep(interval)
             if sent >= limit:
                 break
+
+    def hold_silent(self, seconds):
+        """Sends nothing more, with the connection open, until the client
+        closes it or the time is up."""
+        deadline = time.monotonic() + seconds
+        while True:
+            left = deadline - time.monotonic()
+            if left <= 0:
+                return
+            readable, _, _ = select.select([self.connection], [], [], min(left, 1.0))
+            if readable and not self.connection.recv(65536):
+                return
+
+    def send_endless(self, answer, behaviour):
+        """Headers, then a body that never ends, until the client leaves."""
+        chunked = bool(behaviour.get("chunked"))
+        self.close_connection = True
+        self.send_response(answer.status)
+        self.send_header("Content-Type", answer.content_type)
+        if chunked:
+            self.send_header("Transfer-Encoding", "chunked")
+        elif "contentLength" in behaviour:
+            self.send_header("Content-Length", str(int(behaviour["contentLength"])))
+        self.end_headers()
+        chunk = int(behaviour.get("chunk", 0)) or len(ENDLESS_PIECE)
+        interval = float(behaviour.get("interval", 0))
+        piece = ENDLESS_HEAD
+        try:
+            while True:
+                for at in range(0, len(piece), chunk):
+                    part = piece[at:at + chunk]
+                    self.wfile.write(b"%x\r\n%s\r\n" % (len(part), part) if chunked else part)
+                    if interval > 0:
+                        time.sleep(interval)
+                piece = ENDLESS_PIECE
+        except OSError:
+            pass   # the client has gone: the end of the body
 
     # control -------------------------------------------------------------
 
@@ -971,6 +1050,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
                         raise ValueError("the limit is a number of bytes, 0 or more")
                     state.keep_limit = limit
                 return {"ok": True, "limit": state.keep_limit}
+            elif command == "intake":
+                chunk, interval = int(args.get("chunk", 0)), float(args.get("interval", 0))
+                if chunk < 0 or interval < 0:
+                    raise ValueError("chunk and interval are 0 or more")
+                state.intake = (chunk, interval) if chunk else None
+                return {"ok": True, "chunk": chunk, "interval": interval}
             elif command == "documents":
                 return {"ok": True, "documents": state.documents_json(args["fileId"])}
             elif command == "state":

@@ -575,6 +575,9 @@ class DocumentUploadTests(ServiceCase):
         self.assertEqual((length, None), (record["bodyLength"], record["body"]))
 
 
+XML_START = b'<?xml vers'
+
+
 class BehaviourTests(ServiceCase):
 
     LOGIN = [("pstr_APICode", API), ("pstr_Email", EMAIL)]
@@ -695,6 +698,101 @@ class BehaviourTests(ServiceCase):
         self.assertEqual(100, len(body))
         self.assertGreater(length, 100)
 
+    def read_head(self, sock):
+        """The status line and headers of an answer (as a dict of lower-case
+        names), and what of the body came with them."""
+        received = b""
+        while b"\r\n\r\n" not in received:
+            data = sock.recv(65536)
+            self.assertTrue(data, "the connection closed before the headers ended")
+            received += data
+        head, _, body = received.partition(b"\r\n\r\n")
+        lines = head.decode("latin-1").split("\r\n")
+        headers = {name.strip().lower(): value.strip()
+                   for name, _, value in (line.partition(":") for line in lines[1:])}
+        return lines[0], headers, body
+
+    def read_to_close(self, sock, body):
+        while True:
+            data = sock.recv(65536)
+            if not data:
+                return body
+            body += data
+
+    def test_a_length_other_than_the_body_is_announced_then_the_connection_closes(self):
+        # The body in full, with a length 10 MB longer: a short answer.
+        self.control("behaviour", {"kind": "cut", "size": 2000, "sendBytes": 2000,
+                                   "contentLength": 2000 + 10 * 1024 * 1024})
+        with self.raw_exchange(envelope("GetUserInfo", self.LOGIN), "GetUserInfo") as sock:
+            status, headers, body = self.read_head(sock)
+            body = self.read_to_close(sock, body)
+        self.assertIn(" 200 ", status)
+        self.assertEqual(str(2000 + 10 * 1024 * 1024), headers["content-length"])
+        self.assertEqual(2000, len(body))
+        self.assertTrue(body.endswith(b"</soap:Envelope>"))
+
+    def test_stall_sends_the_head_then_holds_the_connection_silent(self):
+        self.control("behaviour", {"kind": "stall", "sendBytes": 10, "hold": 30})
+        with self.raw_exchange(envelope("GetUserInfo", self.LOGIN), "GetUserInfo") as sock:
+            status, headers, body = self.read_head(sock)
+            while len(body) < 10:
+                body += sock.recv(65536)
+            self.assertIn(" 200 ", status)
+            self.assertGreater(int(headers["content-length"]), 10)
+            self.assertEqual(XML_START, body)
+            sock.settimeout(0.5)
+            with self.assertRaises(socket.timeout, msg="a byte after the held-back ones"):
+                sock.recv(65536)
+        # The hold ends by itself, and closes the connection.
+        self.control("behaviour", {"kind": "stall", "hold": 0.3})
+        with self.raw_exchange(envelope("GetUserInfo", self.LOGIN), "GetUserInfo") as sock:
+            started = time.monotonic()
+            _, headers, body = self.read_head(sock)
+            self.assertEqual(b"", self.read_to_close(sock, body))
+            self.assertGreaterEqual(time.monotonic() - started, 0.25)
+        self.assertEqual(200, self.login()[0].status, "the service answers on")
+
+    def test_endless_bodies_flow_until_the_client_leaves(self):
+        cases = [
+            ({}, lambda headers: self.assertNotIn("content-length", headers)),
+            ({"chunked": True},
+             lambda headers: self.assertEqual("chunked", headers["transfer-encoding"])),
+            ({"contentLength": 10 ** 10},
+             lambda headers: self.assertEqual(str(10 ** 10), headers["content-length"])),
+        ]
+        for fields, check in cases:
+            with self.subTest(fields):
+                self.control("behaviour", {"kind": "endless", **fields})
+                with self.raw_exchange(envelope("GetUserInfo", self.LOGIN),
+                                       "GetUserInfo") as sock:
+                    status, headers, body = self.read_head(sock)
+                    self.assertIn(" 200 ", status)
+                    check(headers)
+                    while len(body) < 5 * 1024 * 1024:
+                        data = sock.recv(1 << 20)
+                        self.assertTrue(data, "an endless body ended")
+                        body += data
+                    self.assertIn(b"<soap:Body><!--", body[:400])
+                    self.assertIn(b"endless endless", body[:1000])
+                self.assertEqual(200, self.login()[0].status, "the service answers on")
+
+    def test_intake_takes_request_bodies_in_slowly(self):
+        body = envelope("GetUserInfo", self.LOGIN + [("pstr_Note", "x" * 4000)])
+        self.assertEqual({"ok": True, "chunk": 1000, "interval": 0.1},
+                         self.control("intake", {"chunk": 1000, "interval": 0.1}))
+        started = time.monotonic()
+        response, raw = self.post(body, f'"{NS}GetUserInfo"')
+        self.assertGreaterEqual(time.monotonic() - started, 0.4)
+        self.assertTrue(result_of("GetUserInfo", raw).startswith("<User>"))
+        started = time.monotonic()
+        self.control("state")
+        self.assertLess(time.monotonic() - started, 0.3, "control requests are taken at once")
+        self.control("reset")
+        started = time.monotonic()
+        self.post(body, f'"{NS}GetUserInfo"')
+        self.assertLess(time.monotonic() - started, 0.3, "a reset ends the slow intake")
+        self.assertFalse(self.control("intake", {"chunk": -1}, expect=400)["ok"])
+
     def test_close_ends_the_connection_without_an_answer(self):
         self.control("behaviour", {"kind": "close"})
         with self.assertRaises(http.client.RemoteDisconnected):
@@ -727,7 +825,9 @@ class BehaviourTests(ServiceCase):
 
     def test_mistyped_behaviours_are_refused(self):
         for given in [{"kind": "faults"}, {"kind": "fault", "fault_string": "x"},
-                     {"kind": "error", "method": "GetUser"}, {"kind": "padded"}, ["not", "objects"]]:
+                     {"kind": "error", "method": "GetUser"}, {"kind": "padded"},
+                     {"kind": "stall", "contentLength": -1},
+                     {"kind": "endless", "contentLength": "big"}, ["not", "objects"]]:
             with self.subTest(given):
                 self.assertFalse(self.control("behaviour", given, expect=400)["ok"])
         self.assertEqual([], self.control("behaviours")["behaviours"])

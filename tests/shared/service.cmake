@@ -1,1 +1,1 @@
-quillet_test(test_service test_service.cpp)
+quillet_test(test_service test_service.cpp test_wire.cpp)

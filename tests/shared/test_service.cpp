@@ -181,7 +181,11 @@ TEST_F(ServiceTest, StatusCodesAndFaults)
          "Malformed SOAP", "Malformed SOAP"},
         {"Redirect", standin::kind::Http,
          "\"status\": 302, \"headers\": [[\"Location\", \"http://127.0.0.3/elsewhere\"]]", 0,
-         RPC_E_SERVERFAULT, "", ""},
+         RPC_E_SERVERFAULT,
+         "The signature service answered with HTTP status 302, sending the request on to "
+         "\"http://127.0.0.3/elsewhere\".  A request to the service is never sent to another "
+         "address: please check the service's address in the settings.",
+         ""},
         {"NotFound", standin::kind::Http, "\"status\": 404", 0, RPC_E_SERVERFAULT, "", ""},
         {"Malformed", standin::kind::Malformed, "", 0, E_FAIL, "Malformed SOAP", "Malformed SOAP"},
     };

@@ -67,6 +67,8 @@ inline constexpr const char* Slow = "slow";
 inline constexpr const char* Cut = "cut";
 inline constexpr const char* Padded = "padded";
 inline constexpr const char* Close = "close";
+inline constexpr const char* Stall = "stall";
+inline constexpr const char* Endless = "endless";
 } // namespace kind
 
 inline constexpr const char* kDefaultApiCode = "QUILLET-DEMO-0001";

@@ -1,0 +1,286 @@
+// The SOAP engine against hostile answers on the wire: silence, a trickle,
+// an endless body, an answer shorter than announced, a redirection. Each
+// ends the run as a failure whose text says why, within a bounded time,
+// with nothing left in the temporary folder; an answer or an upload that
+// is slow but keeps moving is not cut off.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "shared/service/WebSvrOp.h"
+#include "shared/service/WireLimits.h"
+#include "tests/support/ServiceTest.h"
+#include "tests/support/SoapCallOp.h"
+#include "tests/support/StepRunner.h"
+#include "tests/support/TestEnv.h"
+#include "tests/support/UploadOp.h"
+
+using namespace testenv;
+
+namespace {
+
+constexpr char kAddress[] = "127.0.0.12";
+
+// The limits of the system shrunk to fit a test suite.
+CWireLimits ShortLimits()
+{
+    CWireLimits limits;
+    limits.silenceMs = 1500;
+    limits.answerGraceMs = 2000;
+    limits.minAnswerBytesPerSecond = 4096;
+    limits.maxAnswerBytes = 256 * 1024;
+    return limits;
+}
+
+class WireTest : public ServiceTestOn<kAddress> {
+protected:
+    struct Outcome {
+        int result = -1;
+        HRESULT code = S_OK;
+        std::string text;
+        ULONGLONG ms = 0;
+        bool timedOut = false; // a stepped run waited for a message that never came
+    };
+
+    // Runs a GetUserInfo call, its answer kept in a file as every real
+    // operation keeps it, whole or one stage per message.
+    Outcome Call(bool stepped, const CWireLimits& limits)
+    {
+        SoapCallOp op(m_url, "GetUserInfo", {{"pstr_APICode", standin::kDefaultApiCode}});
+        op.SetWireLimits(limits);
+        Outcome outcome;
+        const ULONGLONG started = GetTickCount64();
+        if (stepped) {
+            const SteppedRun run = RunStepped(op, 30000);
+            outcome.result = run.result;
+            outcome.timedOut = run.timedOut;
+        } else {
+            outcome.result = op.Run(nullptr, 0, CWebSvrOp::kPrepare);
+        }
+        outcome.ms = GetTickCount64() - started;
+        outcome.code = op.GetErrorCode();
+        outcome.text = op.GetErrorText().str();
+        return outcome;
+    }
+
+    // The service reads request bodies this many bytes at a time, pausing
+    // after each (0: at once).
+    static void SetIntake(CStandInService& service, int chunk, double interval)
+    {
+        bool ok = false;
+        service.Control("intake",
+                        "{\"chunk\": " + std::to_string(chunk) +
+                            ", \"interval\": " + std::to_string(interval) + "}",
+                        &ok);
+        ASSERT_TRUE(ok) << service.LastError();
+    }
+
+    std::string CreateRequest()
+    {
+        SoapCallOp create(m_url, "CreateSignatureRequest",
+                          SoapCallOp::CreateRequestElements("signer@example.com", "Contract"));
+        EXPECT_EQ(1, create.Run(nullptr, 0, CWebSvrOp::kPrepare)) << create.GetErrorText();
+        return create.m_result.str();
+    }
+};
+
+std::string Mode(bool stepped)
+{
+    return stepped ? "stepped" : "whole";
+}
+
+} // namespace
+
+TEST_F(WireTest, HostileAnswersEndAsFailuresThatSayWhy)
+{
+    struct Case {
+        const char* name;
+        const char* kind;
+        std::string fields;
+        HRESULT code;
+        const char* text; // found in the error text
+        ULONGLONG mostMs; // the run ends within this
+        ULONGLONG maxAnswerBytes = ShortLimits().maxAnswerBytes;
+    };
+    const CWireLimits limits = ShortLimits();
+    // Silence ends a run after the silence limit; a trickle once the grace
+    // is over; a body that is too large as soon as it is seen to be.
+    const ULONGLONG afterSilence = limits.silenceMs + 1500;
+    const ULONGLONG afterGrace = limits.answerGraceMs + 1500;
+    const ULONGLONG soon = 1500;
+    // An endless body as fast as Wine's WinINet can read: closing a request
+    // under Wine first reads on what has arrived, and a faster flood would
+    // keep that going.
+    const std::string flood = "\"chunk\": 65536, \"interval\": 0.01";
+    const Case cases[] = {
+        {"SilenceBeforeTheHead", standin::kind::Slow, "\"delay\": 20", CWebSvrOp::kAnswerTimedOut,
+         "stopped answering: nothing came from it for 2 seconds", afterSilence},
+        {"HeadThenSilence", standin::kind::Stall, "\"hold\": 20", CWebSvrOp::kAnswerTimedOut,
+         "stopped answering", afterSilence},
+        {"SomeOfTheBodyThenSilence", standin::kind::Stall, "\"sendBytes\": 100, \"hold\": 20",
+         CWebSvrOp::kAnswerTimedOut, "stopped answering", afterSilence},
+        {"AByteEveryHalfSecond", standin::kind::Slow,
+         "\"size\": 4096, \"chunk\": 1, \"interval\": 0.5", CWebSvrOp::kAnswerTimedOut,
+         "answered too slowly", afterGrace},
+        {"EndlessBody", standin::kind::Endless, flood, CWebSvrOp::kAnswerTooLarge,
+         "larger than the 262144 bytes this operation accepts", soon},
+        {"EndlessChunkedBody", standin::kind::Endless, flood + ", \"chunked\": true",
+         CWebSvrOp::kAnswerTooLarge, "larger than the 262144 bytes", soon},
+        {"AnnouncedLargerThanTaken", standin::kind::Endless,
+         flood + ", \"contentLength\": 10000000000", CWebSvrOp::kAnswerTooLarge,
+         "larger than the 262144 bytes", soon},
+        {"TenMegabytesShorterThanAnnounced", standin::kind::Cut,
+         "\"size\": 2000, \"sendBytes\": 2000, \"contentLength\": 10487760",
+         CWebSvrOp::kAnswerCutShort, "cut short: 2000 of the 10487760 bytes it announced", soon,
+         CWireLimits::kSmallAnswerBytes},
+        {"CutInTheMiddle", standin::kind::Cut, "\"size\": 9000, \"sendBytes\": 5000",
+         CWebSvrOp::kAnswerCutShort, "cut short: 5000 of the 9000 bytes", soon},
+        {"FoundElsewhere", standin::kind::Http,
+         "\"status\": 302, \"headers\": [[\"Location\", "
+         "\"http://127.0.0.13/services/gateway.asmx\"]]",
+         RPC_E_SERVERFAULT,
+         "HTTP status 302, sending the request on to \"http://127.0.0.13/services/gateway.asmx\"",
+         soon},
+        {"MovedWithItsVerb", standin::kind::Http,
+         "\"status\": 307, \"headers\": [[\"Location\", \"/services/other.asmx\"]]",
+         RPC_E_SERVERFAULT, "HTTP status 307, sending the request on to \"/services/other.asmx\"",
+         soon},
+        {"RedirectedNowhere", standin::kind::Http, "\"status\": 301", RPC_E_SERVERFAULT,
+         "HTTP status 301, sending the request on to \"(no address given)\"", soon},
+    };
+    for (const Case& c : cases) {
+        for (bool stepped : {false, true}) {
+            SCOPED_TRACE(c.name + (" " + Mode(stepped)));
+            ASSERT_TRUE(Service().Reset()) << Service().LastError();
+            ASSERT_TRUE(Service().FailNext(c.kind, 1, nullptr, c.fields)) << Service().LastError();
+            const std::vector<std::string> before = ListFiles(TempDir());
+
+            CWireLimits caseLimits = limits;
+            caseLimits.maxAnswerBytes = c.maxAnswerBytes;
+            const Outcome outcome = Call(stepped, caseLimits);
+
+            EXPECT_FALSE(outcome.timedOut) << "a stepped run was left waiting";
+            EXPECT_EQ(0, outcome.result);
+            EXPECT_EQ(c.code, outcome.code) << std::hex << outcome.code;
+            EXPECT_NE(std::string::npos, outcome.text.find(c.text)) << outcome.text;
+            EXPECT_LE(outcome.ms, c.mostMs) << "the run took too long";
+            EXPECT_EQ(before, ListFiles(TempDir())) << "the run left a file behind";
+            // The one request that came, with nothing sent on after a redirection.
+            EXPECT_EQ(1u, Service().RequestCount());
+        }
+    }
+    // The connection is fit for the next call after all of that.
+    EXPECT_EQ(1, Call(false, limits).result);
+}
+
+TEST_F(WireTest, SlowAnswersThatKeepMovingArrive)
+{
+    // 40 KiB at 16 KiB a second: longer than the silence limit and the
+    // grace, never silent for long, and faster than the least pace.
+    const CWireLimits limits = ShortLimits();
+    for (bool stepped : {false, true}) {
+        SCOPED_TRACE(Mode(stepped));
+        ASSERT_TRUE(Service().FailNext(standin::kind::Slow, 1, nullptr,
+                                       "\"size\": 40960, \"chunk\": 4096, \"interval\": 0.25"));
+        const Outcome outcome = Call(stepped, limits);
+        EXPECT_EQ(1, outcome.result) << outcome.text;
+        EXPECT_GT(outcome.ms, limits.answerGraceMs) << "the answer was not slow enough to show";
+    }
+}
+
+TEST_F(WireTest, SlowUploadsThatKeepMovingAreNotCutOff)
+{
+    // The service takes the upload in at some 6 MB a second: 9 MB of
+    // document (12 MB of request) take longer than the silence limit. (The
+    // pace is quick enough for what waits in the sockets' buffers when the
+    // last byte has been written to pass within the silence limit.)
+    const CWireLimits limits = ShortLimits();
+    const std::string fileId = CreateRequest();
+    SetIntake(Service(), 65536, 0.01);
+    const std::string document = TempDir() + "document.bin";
+    const std::string bytes = RandomBytes(9 * 1000 * 1000, 7);
+    WriteFileBytes(document, bytes);
+    size_t uploads = 0;
+    for (bool stepped : {false, true}) {
+        SCOPED_TRACE(Mode(stepped));
+        UploadOp upload(m_url, fileId, document);
+        upload.SetWireLimits(limits);
+        const ULONGLONG started = GetTickCount64();
+        int result = 0;
+        if (stepped) {
+            const SteppedRun run = RunStepped(upload, 30000);
+            EXPECT_FALSE(run.timedOut);
+            result = run.result;
+        } else {
+            result = upload.Run(nullptr, 0, CWebSvrOp::kPrepare);
+        }
+        const ULONGLONG ms = GetTickCount64() - started;
+        EXPECT_EQ(1, result) << upload.GetErrorText();
+        EXPECT_GT(ms, limits.silenceMs) << "the upload was not slow enough to show";
+        auto documents = Service().Documents(fileId);
+        ASSERT_EQ(++uploads, documents.size());
+        EXPECT_TRUE(documents.back().data == bytes) << "document differs";
+    }
+}
+
+TEST_F(WireTest, AnUploadTheServiceStopsTakingEndsAfterTheSilence)
+{
+    // A service of its own: WinINet under Wine keeps the connection the
+    // upload was given up on for the next request, which then waits out the
+    // silence limit before it connects afresh.
+    CStandInService stalled("127.0.0.14");
+    ASSERT_TRUE(stalled.Start()) << stalled.LastError();
+    UseHost("127.0.0.14");
+    // It takes the first piece and then nothing for a minute; the upload is
+    // larger than what the sockets between can hold.
+    SetIntake(stalled, 65536, 60);
+    const std::string document = TempDir() + "document.bin";
+    WriteFileBytes(document, RandomBytes(24 * 1000 * 1000, 8));
+    UploadOp upload(m_url, "QF1", document);
+    upload.SetWireLimits(ShortLimits());
+    const ULONGLONG started = GetTickCount64();
+    EXPECT_EQ(0, upload.Run(nullptr, 0, CWebSvrOp::kPrepare));
+    const ULONGLONG ms = GetTickCount64() - started;
+    EXPECT_EQ(CWebSvrOp::kAnswerTimedOut, upload.GetErrorCode())
+        << std::hex << upload.GetErrorCode();
+    EXPECT_NE(-1, upload.GetErrorText().Find("stopped answering")) << upload.GetErrorText();
+    EXPECT_LT(upload.GetBytesSent(), upload.GetUploadSize());
+    EXPECT_LE(ms, 20000u);
+    EXPECT_FALSE(FileExists(upload.m_requestPath.str())) << "the request file is removed";
+    m_protocol.Disconnect();
+}
+
+TEST_F(WireTest, EachMethodTakesAnAnswerAsLargeAsItsOwnCanBe)
+{
+    // A whole answer of 20 MiB: more than any answer but a signed copy can
+    // hold, so every other call refuses it unread; the signed copy's call
+    // takes it.
+    constexpr int kSize = 20 * 1024 * 1024;
+    struct Case {
+        const char* method;
+        bool refusedUnread;
+    };
+    const Case cases[] = {
+        {"GetUserInfo", true}, {"GetFileStatus", true}, {"DownloadSignedDocument", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.method);
+        // At a pace Wine's WinINet keeps up with (see the flood above).
+        ASSERT_TRUE(Service().FailNext(standin::kind::Padded, 1, nullptr,
+                                       "\"size\": " + std::to_string(kSize) +
+                                           ", \"chunk\": 65536, \"interval\": 0.01"));
+        SoapCallOp op(m_url, c.method, {{"pstr_APICode", standin::kDefaultApiCode}});
+        const int result = op.Run(nullptr, 0, CWebSvrOp::kPrepare);
+        if (c.refusedUnread) {
+            EXPECT_EQ(0, result);
+            EXPECT_EQ(CWebSvrOp::kAnswerTooLarge, op.GetErrorCode())
+                << std::hex << op.GetErrorCode();
+            EXPECT_EQ(0, op.GetBytesReceived());
+        } else {
+            // Read whole; what the envelope check then makes of a comment of
+            // 20 MiB is the XML parser's business.
+            EXPECT_NE(CWebSvrOp::kAnswerTooLarge, op.GetErrorCode()) << op.GetErrorText();
+            EXPECT_EQ(kSize, op.GetBytesReceived());
+        }
+    }
+}
