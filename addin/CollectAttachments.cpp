@@ -21,29 +21,6 @@ constexpr long kAttachByReference = 4;
 
 constexpr char kAttachmentKind[] = "Attachment";
 
-HRESULT ReadText(IDispatch* object, const wchar_t* name, CString& text)
-{
-    text.Empty();
-    CVariant value;
-    const HRESULT hr = CDispatcher::GetProp(object, name, value.Put());
-    if (SUCCEEDED(hr) && value.vt == VT_BSTR)
-        text = CBstr::ToNarrow(value.bstrVal, SysStringLen(value.bstrVal));
-    return hr;
-}
-
-HRESULT ReadLong(IDispatch* object, const wchar_t* name, long& number)
-{
-    CVariant value;
-    HRESULT hr = CDispatcher::GetProp(object, name, value.Put());
-    if (FAILED(hr))
-        return hr;
-    CVariant converted;
-    hr = VariantChangeType(&converted, &value, 0, VT_I4);
-    if (SUCCEEDED(hr))
-        number = converted.lVal;
-    return hr;
-}
-
 } // namespace
 
 bool IsAcceptedFileType(const char* fileName, const CString& fileTypes)
@@ -85,7 +62,7 @@ HRESULT CollectAttachments(IDispatch* mail, OpSendDoc* request, int& count, CStr
         if (!IsObject(attachments))
             return S_OK;
         long total = 0;
-        hr = ReadLong(attachments.pdispVal, L"Count", total);
+        hr = CDispatcher::GetLongProp(attachments.pdispVal, L"Count", total);
         if (FAILED(hr))
             return hr;
         count = static_cast<int>(total);
@@ -102,17 +79,17 @@ HRESULT CollectAttachments(IDispatch* mail, OpSendDoc* request, int& count, CStr
                 continue;
             IDispatch* file = attachment.pdispVal;
             long type = 0;
-            if (FAILED(ReadLong(file, L"Type", type)) ||
+            if (FAILED(CDispatcher::GetLongProp(file, L"Type", type)) ||
                 (type != kAttachByValue && type != kAttachByReference))
                 continue;
             long position = 0;
-            if (FAILED(ReadLong(file, L"Index", position)))
+            if (FAILED(CDispatcher::GetLongProp(file, L"Index", position)))
                 continue;
             CString fileName;
-            const bool named = SUCCEEDED(ReadText(file, L"FileName", fileName));
+            const bool named = SUCCEEDED(CDispatcher::GetTextProp(file, L"FileName", fileName));
             if (named && IsAcceptedFileType(fileName, fileTypes)) {
                 CString displayName;
-                if (FAILED(ReadText(file, L"DisplayName", displayName)))
+                if (FAILED(CDispatcher::GetTextProp(file, L"DisplayName", displayName)))
                     continue;
                 hr = request->AddPart(file, position, displayName, kAttachmentKind);
                 if (FAILED(hr))

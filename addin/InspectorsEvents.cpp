@@ -22,20 +22,6 @@ const CEventEntry kInspectorsTable[] = {{0xF001, 1, "NewInspector"}, {0, 0, null
 constexpr long kClassMail = 43;
 constexpr long kClassTask = 48;
 
-// An integer property (a class, a flag) read as a long; false when it
-// cannot be read as one.
-bool ReadLong(IDispatch* object, const wchar_t* name, long& value)
-{
-    CVariant read;
-    if (FAILED(CDispatcher::GetProp(object, name, read.Put())))
-        return false;
-    CVariant converted;
-    if (FAILED(VariantChangeType(&converted, &read, 0, VT_I4)))
-        return false;
-    value = converted.lVal;
-    return true;
-}
-
 } // namespace
 
 const IID CInspectorsEvents::kEvents = {0x00063079, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
@@ -81,14 +67,14 @@ HRESULT CInspectorsEvents::OnNewInspector(IDispatch* inspector)
     CVariant item;
     long itemClass = 0;
     if (FAILED(GetProp(inspector, L"CurrentItem", item.Put())) || !IsObject(item) ||
-        !ReadLong(item.pdispVal, L"Class", itemClass))
+        FAILED(CDispatcher::GetLongProp(item.pdispVal, L"Class", itemClass)))
         return S_OK;
     if (itemClass == kClassTask)
         return OnTaskInspector(inspector, item.pdispVal);
     if (itemClass != kClassMail)
         return S_OK;
     long sent = 0;
-    if (!ReadLong(item.pdispVal, L"Sent", sent) || sent != 0)
+    if (FAILED(CDispatcher::GetLongProp(item.pdispVal, L"Sent", sent)) || sent != 0)
         return S_OK;
     auto* context = new (std::nothrow) CInspectorContext(inspector, item.pdispVal);
     if (!context)

@@ -21,27 +21,6 @@ constexpr long kClassMail = 43;
 constexpr long kAttachByValue = 1;
 constexpr long kAttachOle = 4;
 
-bool ReadLong(IDispatch* object, const wchar_t* name, long& value)
-{
-    CVariant read;
-    if (FAILED(CDispatcher::GetProp(object, name, read.Put())))
-        return false;
-    CVariant converted;
-    if (FAILED(VariantChangeType(&converted, &read, 0, VT_I4)))
-        return false;
-    value = converted.lVal;
-    return true;
-}
-
-bool ReadText(IDispatch* object, const wchar_t* name, CString& value)
-{
-    CVariant read;
-    if (FAILED(CDispatcher::GetProp(object, name, read.Put())) || read.vt != VT_BSTR)
-        return false;
-    value = CBstr::ToNarrow(read.bstrVal, SysStringLen(read.bstrVal));
-    return true;
-}
-
 // The temporary copy of the attachment goes whatever the import did.
 struct CTempFile {
     CTempFile() = default;
@@ -87,10 +66,10 @@ HRESULT CItemsEvents::OnItemAddChange(IDispatch* item)
     CString subject;
     CString expected;
     expected.LoadString(IDS_TEMPLATE_SUBJECT);
-    if (!ReadText(item, L"Subject", subject) || !(subject == expected))
+    if (FAILED(CDispatcher::GetTextProp(item, L"Subject", subject)) || !(subject == expected))
         return S_FALSE;
     long itemClass = 0;
-    if (!ReadLong(item, L"Class", itemClass) || itemClass != kClassMail)
+    if (FAILED(CDispatcher::GetLongProp(item, L"Class", itemClass)) || itemClass != kClassMail)
         return S_FALSE;
     CTemplate tmpl;
     CTempFile temp;
@@ -132,7 +111,7 @@ HRESULT CItemsEvents::ReadTemplateAttachment(IDispatch* item, CTemplate& tmpl, C
     if (FAILED(GetProp(item, L"Attachments", attachments.Put())) || !IsObject(attachments))
         return E_FAIL;
     long count = 0;
-    if (!ReadLong(attachments.pdispVal, L"Count", count) || count != 1)
+    if (FAILED(CDispatcher::GetLongProp(attachments.pdispVal, L"Count", count)) || count != 1)
         return E_FAIL;
     VARIANT itemArgs[] = {LongArg(1)};
     CVariant attachment;
@@ -140,19 +119,19 @@ HRESULT CItemsEvents::ReadTemplateAttachment(IDispatch* item, CTemplate& tmpl, C
         !IsObject(attachment))
         return E_FAIL;
     long type = 0;
-    if (!ReadLong(attachment.pdispVal, L"Type", type) ||
+    if (FAILED(CDispatcher::GetLongProp(attachment.pdispVal, L"Type", type)) ||
         (type != kAttachByValue && type != kAttachOle))
         return E_FAIL;
     long index = 0;
     CString fileName;
-    if (!ReadLong(attachment.pdispVal, L"Index", index) ||
-        !ReadText(attachment.pdispVal, L"FileName", fileName))
+    if (FAILED(CDispatcher::GetLongProp(attachment.pdispVal, L"Index", index)) ||
+        FAILED(CDispatcher::GetTextProp(attachment.pdispVal, L"FileName", fileName)))
         return E_FAIL;
     const int dot = fileName.ReverseFind('.');
     if (dot < 0 || !(fileName.Mid(dot + 1) == "xml"))
         return E_FAIL;
     CString displayName;
-    if (!ReadText(attachment.pdispVal, L"DisplayName", displayName))
+    if (FAILED(CDispatcher::GetTextProp(attachment.pdispVal, L"DisplayName", displayName)))
         return E_FAIL;
     auto part = std::unique_ptr<CBodyPart>(
         new (std::nothrow) CBodyPart(attachment.pdispVal, index, displayName, "Attachment", ""));

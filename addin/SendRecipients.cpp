@@ -25,37 +25,13 @@ constexpr long kRecipientTo = 1;
 constexpr int kContactIdAt = 72;
 constexpr int kContactIdLength = 48;
 
-// Reads a text property; a value that is no text counts as empty.
-HRESULT ReadText(IDispatch* object, const wchar_t* name, CString& text)
-{
-    text.Empty();
-    CVariant value;
-    const HRESULT hr = CDispatcher::GetProp(object, name, value.Put());
-    if (SUCCEEDED(hr) && value.vt == VT_BSTR)
-        text = CBstr::ToNarrow(value.bstrVal, SysStringLen(value.bstrVal));
-    return hr;
-}
-
-HRESULT ReadLong(IDispatch* object, const wchar_t* name, long& number)
-{
-    CVariant value;
-    HRESULT hr = CDispatcher::GetProp(object, name, value.Put());
-    if (FAILED(hr))
-        return hr;
-    CVariant converted;
-    hr = VariantChangeType(&converted, &value, 0, VT_I4);
-    if (SUCCEEDED(hr))
-        number = converted.lVal;
-    return hr;
-}
-
 // The contact's address field when it holds an "@" (logged either way).
 bool TakeEmail(IDispatch* contact, const wchar_t* field, const char* getting, const char* got,
                CRecipID& id)
 {
     TheLog().Comment(getting);
     CString email;
-    if (FAILED(ReadText(contact, field, email)))
+    if (FAILED(CDispatcher::GetTextProp(contact, field, email)))
         return false;
     TheLog().CommentFormat(got, email);
     if (email.Find('@') < 0)
@@ -94,7 +70,7 @@ HRESULT CSendRecipients::ProcessRecipient(IDispatch* object, CRecipID& id, long 
     try {
         TheLog().Comment("Getting DisplayType");
         long displayType = kDisplayUser;
-        if (FAILED(ReadLong(object, L"DisplayType", displayType)))
+        if (FAILED(CDispatcher::GetLongProp(object, L"DisplayType", displayType)))
             displayType = kDisplayUser;
         TheLog().Comment("Got DisplayType");
 
@@ -133,11 +109,11 @@ HRESULT CSendRecipients::ExpandList(IDispatch* list, long type, OpSendDoc* reque
     // A list is known by its entry's ID; the address and name stand in for
     // an ID that cannot be read.
     CString key;
-    if (FAILED(ReadText(list, L"ID", key)) || key.IsEmpty()) {
+    if (FAILED(CDispatcher::GetTextProp(list, L"ID", key)) || key.IsEmpty()) {
         CString address;
         CString name;
-        ReadText(list, L"Address", address);
-        ReadText(list, L"Name", name);
+        CDispatcher::GetTextProp(list, L"Address", address);
+        CDispatcher::GetTextProp(list, L"Name", name);
         key = "\t" + address + "\t" + name;
     }
     for (const CString& open : m_openLists) {
@@ -155,7 +131,7 @@ HRESULT CSendRecipients::ExpandList(IDispatch* list, long type, OpSendDoc* reque
     if (!IsObject(members))
         return S_OK;
     long count = 0;
-    hr = ReadLong(members.pdispVal, L"Count", count);
+    hr = CDispatcher::GetLongProp(members.pdispVal, L"Count", count);
     if (FAILED(hr))
         return hr;
     for (long i = 1; i <= count; ++i) {
@@ -191,9 +167,9 @@ HRESULT CSendRecipients::GetContactInfoFromRecip(IDispatch* object, CRecipID& id
         // A recipient names its identifier EntryID; an address entry (a
         // list's member) has none by that name, and names it ID.
         CString entryId;
-        hr = ReadText(object, L"EntryID", entryId);
+        hr = CDispatcher::GetTextProp(object, L"EntryID", entryId);
         if (FAILED(hr) || entryId.IsEmpty())
-            hr = ReadText(object, L"ID", entryId);
+            hr = CDispatcher::GetTextProp(object, L"ID", entryId);
         if (FAILED(hr))
             return hr;
         // Only an entry ID long enough to hold an item ID can name a contact.
@@ -212,7 +188,7 @@ HRESULT CSendRecipients::GetContactInfoFromRecip(IDispatch* object, CRecipID& id
 
         TheLog().Comment("CSendBtn::GetContactInfoFromRecip: Getting FullName");
         CString fullName;
-        hr = ReadText(contact.pdispVal, L"FullName", fullName);
+        hr = CDispatcher::GetTextProp(contact.pdispVal, L"FullName", fullName);
         if (FAILED(hr))
             return hr;
         TheLog().CommentFormat("GetContactInfoFromRecip: FullName is %s", fullName);
@@ -220,7 +196,7 @@ HRESULT CSendRecipients::GetContactInfoFromRecip(IDispatch* object, CRecipID& id
 
         TheLog().Comment("CSendBtn::GetContactInfoFromRecip: Getting Email1Address");
         CString email;
-        hr = ReadText(contact.pdispVal, L"Email1Address", email);
+        hr = CDispatcher::GetTextProp(contact.pdispVal, L"Email1Address", email);
         TheLog().CommentFormat("GetContactInfoFromRecip: Email1Address is %s", email);
         if (SUCCEEDED(hr))
             id.SetEmail(email);
@@ -245,13 +221,13 @@ HRESULT CSendRecipients::AddRecipient(IDispatch* addressEntry, CRecipID& id, lon
         return E_POINTER;
     try {
         CString entryType;
-        HRESULT hr = ReadText(addressEntry, L"Type", entryType);
+        HRESULT hr = CDispatcher::GetTextProp(addressEntry, L"Type", entryType);
         if (FAILED(hr))
             return hr;
         CString address;
         if (entryType == "EX") {
             CString exchange;
-            hr = ReadText(addressEntry, L"Address", exchange);
+            hr = CDispatcher::GetTextProp(addressEntry, L"Address", exchange);
             if (FAILED(hr))
                 return hr;
             TheLog().Comment(exchange);
@@ -259,7 +235,7 @@ HRESULT CSendRecipients::AddRecipient(IDispatch* addressEntry, CRecipID& id, lon
             if (FAILED(directory.GetSmtpProxy(exchange, address)))
                 address.Empty();
         } else if (entryType == "SMTP") {
-            hr = ReadText(addressEntry, L"Address", address);
+            hr = CDispatcher::GetTextProp(addressEntry, L"Address", address);
             if (FAILED(hr))
                 return hr;
         }
@@ -268,7 +244,7 @@ HRESULT CSendRecipients::AddRecipient(IDispatch* addressEntry, CRecipID& id, lon
         if (!id.m_firstName.IsEmpty() && !id.m_lastName.IsEmpty() && !id.m_fullName.IsEmpty()) {
             name = id.m_fullName;
         } else {
-            hr = ReadText(addressEntry, L"Name", name);
+            hr = CDispatcher::GetTextProp(addressEntry, L"Name", name);
             if (FAILED(hr))
                 return hr;
             CleanDisplayName(name);

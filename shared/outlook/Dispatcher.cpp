@@ -78,6 +78,29 @@ HRESULT CDispatcher::GetProp(IDispatch* object, const wchar_t* name, VARIANT* re
     return Invoke(object, id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, none, result);
 }
 
+HRESULT CDispatcher::GetTextProp(IDispatch* object, const wchar_t* name, CString& text)
+{
+    text.Empty();
+    CVariant value;
+    const HRESULT hr = GetProp(object, name, value.Put());
+    if (SUCCEEDED(hr) && value.vt == VT_BSTR)
+        text = CBstr::ToNarrow(value.bstrVal, SysStringLen(value.bstrVal));
+    return hr;
+}
+
+HRESULT CDispatcher::GetLongProp(IDispatch* object, const wchar_t* name, long& number)
+{
+    CVariant value;
+    HRESULT hr = GetProp(object, name, value.Put());
+    if (FAILED(hr))
+        return hr;
+    CVariant converted;
+    hr = VariantChangeType(&converted, &value, 0, VT_I4);
+    if (SUCCEEDED(hr))
+        number = converted.lVal;
+    return hr;
+}
+
 HRESULT CDispatcher::PutProp(IDispatch* object, const wchar_t* name, VARIANT* value)
 {
     if (!object || !name || !value)

@@ -25,6 +25,10 @@ public:
     // Reads a property (or calls a member without arguments). A failed name
     // look-up is returned as it came.
     static HRESULT GetProp(IDispatch* object, const wchar_t* name, VARIANT* result);
+    // Reads a text property; a value that is no text counts as empty.
+    static HRESULT GetTextProp(IDispatch* object, const wchar_t* name, CString& text);
+    // Reads a property as a number; number is left as it was on failure.
+    static HRESULT GetLongProp(IDispatch* object, const wchar_t* name, long& number);
 
     // Sets a property. Objects, arrays and references are first offered by
     // reference, since many members take only that; a member that does not
