@@ -45,13 +45,16 @@ int CSendOptions::WriteXml(CString& path)
         return 0;
     bool ok = true;
     try {
-        auto put = [this, &ok](const char* tag, const char* value) {
-            if (ok && FAILED(WriteElement(tag, value, FALSE, FALSE)))
+        // The user's own texts are escaped like every other value the
+        // system writes, so "<", "&" or an accented letter in a subject
+        // keeps the piece readable and loses nothing.
+        auto put = [this, &ok](const char* tag, const char* value, BOOL escape = FALSE) {
+            if (ok && FAILED(WriteElement(tag, value, FALSE, escape)))
                 ok = false;
         };
         put(nullptr, "<SendOptions>\n");
         if (!m_password.IsEmpty())
-            put("Password", m_password);
+            put("Password", m_password, TRUE);
         put("DisplayReceipt", Flag(m_displayReceipt));
         put("MouseSignAllowed", Flag(m_mouseSignAllowed));
         put("HideEmailAddrs", Flag(m_hideEmailAddrs));
@@ -61,9 +64,9 @@ int CSendOptions::WriteXml(CString& path)
         put("SendMode", Number(m_sendMode));
         put("ReceiptType", Number(m_receiptType));
         if (!m_receiptSubject.IsEmpty())
-            put("ReceiptSubject", m_receiptSubject);
+            put("ReceiptSubject", m_receiptSubject, TRUE);
         if (!m_categoryTags.IsEmpty())
-            put("CategoryTags", m_categoryTags);
+            put("CategoryTags", m_categoryTags, TRUE);
         put(nullptr, "</SendOptions>\n");
     } catch (const std::bad_alloc&) {
         ok = false;

@@ -590,6 +590,18 @@ TEST_F(TemplateTest, SendOptionsPiece)
          "<Positioning>1</Positioning>\n<SendMode>1</SendMode>\n<ReceiptType>6</ReceiptType>\n"
          "<ReceiptSubject>Sent</ReceiptSubject>\n<CategoryTags>Blue</CategoryTags>\n"
          "</SendOptions>\n"},
+        {"texts with markup and accents, escaped whole",
+         [](CSendOptions& options) {
+             options.m_password = "a<b&c";
+             options.m_receiptSubject = "Sign \xE9t\xE9 <now>";
+             options.m_categoryTags = "R&D";
+         },
+         "<SendOptions>\n<Password>a&lt;b&amp;c</Password>\n<DisplayReceipt>true</DisplayReceipt>\n"
+         "<MouseSignAllowed>false</MouseSignAllowed>\n<HideEmailAddrs>false</HideEmailAddrs>\n"
+         "<SendInvite>true</SendInvite>\n<SignatureType>0</SignatureType>\n"
+         "<Positioning>0</Positioning>\n<SendMode>0</SendMode>\n<ReceiptType>3</ReceiptType>\n"
+         "<ReceiptSubject>Sign &#233;t&#233; &lt;now&gt;</ReceiptSubject>\n"
+         "<CategoryTags>R&amp;D</CategoryTags>\n</SendOptions>\n"},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.what);
