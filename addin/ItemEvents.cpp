@@ -1,7 +1,7 @@
 #include "addin/ItemEvents.h"
 
 #include "addin/CmdBar.h"
-#include "addin/InspectorsEvents.h"
+#include "addin/ItemWindowsEvents.h"
 
 namespace {
 

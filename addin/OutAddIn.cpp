@@ -8,7 +8,7 @@
 #include "addin/CmdBar.h"
 #include "addin/ExplorerButtons.h"
 #include "addin/ExplorerEvents.h"
-#include "addin/InspectorsEvents.h"
+#include "addin/ItemWindowsEvents.h"
 #include "addin/ItemsEvents.h"
 #include "addin/OutlookEvents.h"
 #include "addin/RegMgr.h"

@@ -1,4 +1,4 @@
-#include "addin/InspectorsEvents.h"
+#include "addin/ItemWindowsEvents.h"
 
 #include <memory>
 #include <new>
