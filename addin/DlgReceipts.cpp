@@ -5,6 +5,7 @@
 #include "addin/AddinResource.h"
 #include "addin/ReceiptMgr.h"
 #include "classlib/win32/Gdi.h"
+#include "shared/ui/Banner.h"
 #include "shared/SharedResource.h"
 #include "shared/log/DebugLog.h"
 
@@ -38,21 +39,7 @@ BOOL CDlgReceipts::OnEraseBkgnd(HDC dc)
 void CDlgReceipts::OnPaint()
 {
     CPaintDC dc(GetSafeHwnd());
-    CGdiObject<HBITMAP> banner(static_cast<HBITMAP>(LoadImageA(
-        GetResourceModule(), MAKEINTRESOURCEA(IDB_LOGIN_BANNER), IMAGE_BITMAP, 0, 0, 0)));
-    if (!banner)
-        return;
-    RECT frame{};
-    m_picture.GetWindowRect(&frame);
-    ScreenToClient(&frame);
-    BITMAP info{};
-    GetObjectA(banner.Get(), sizeof info, &info);
-    CMemoryDC memory(CreateCompatibleDC(dc.Get()));
-    CDCSelection selected(memory.Get(), banner.Get());
-    // Magenta is the banner's transparent colour.
-    TransparentBlt(dc.Get(), frame.left, frame.top, frame.right - frame.left,
-                   frame.bottom - frame.top, memory.Get(), 0, 0, info.bmWidth, info.bmHeight,
-                   RGB(255, 0, 255));
+    PaintBanner(GetSafeHwnd(), m_picture.GetSafeHwnd(), dc.Get(), BannerFit::Frame);
 }
 
 BOOL CDlgReceipts::OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result)

@@ -5,6 +5,7 @@
 #include "addin/AddinResource.h"
 #include "classlib/win32/CRegKey.h"
 #include "classlib/win32/Gdi.h"
+#include "shared/ui/Banner.h"
 #include "shared/SharedResource.h"
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
@@ -416,20 +417,7 @@ int CDlgSteps::YesNo(const char* text)
 void CDlgSteps::OnPaint()
 {
     CPaintDC dc(m_hWnd);
-    CGdiObject<HBITMAP> banner(static_cast<HBITMAP>(LoadImageA(
-        GetResourceModule(), MAKEINTRESOURCEA(IDB_LOGIN_BANNER), IMAGE_BITMAP, 0, 0, 0)));
-    if (!banner)
-        return;
-    RECT frame{};
-    m_picture.GetWindowRect(&frame);
-    ScreenToClient(&frame);
-    BITMAP info{};
-    GetObjectA(banner.Get(), sizeof info, &info);
-    CMemoryDC memory(CreateCompatibleDC(dc.Get()));
-    CDCSelection selected(memory.Get(), banner.Get());
-    // Where the banner is magenta the dialog's own background stays.
-    TransparentBlt(dc.Get(), frame.left, frame.top, info.bmWidth, info.bmHeight, memory.Get(), 0, 0,
-                   info.bmWidth, info.bmHeight, kTransparent);
+    PaintBanner(m_hWnd, m_picture.GetSafeHwnd(), dc.Get(), BannerFit::NaturalSize);
 }
 
 HRESULT CDlgSteps::OpenInBrowser(const char* url)

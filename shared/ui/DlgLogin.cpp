@@ -1,3 +1,4 @@
+#include "shared/ui/Banner.h"
 #include "shared/ui/DlgLogin.h"
 
 #include "classlib/ui/CWaitCursor.h"
@@ -73,19 +74,5 @@ void CDlgLogin::OnTimer(UINT_PTR id)
 void CDlgLogin::OnPaint()
 {
     CPaintDC dc(GetSafeHwnd());
-    CGdiObject<HBITMAP> banner(static_cast<HBITMAP>(LoadImageA(
-        GetResourceModule(), MAKEINTRESOURCEA(IDB_LOGIN_BANNER), IMAGE_BITMAP, 0, 0, 0)));
-    if (!banner)
-        return;
-    RECT frame{};
-    m_picture.GetWindowRect(&frame);
-    ScreenToClient(&frame);
-    BITMAP info{};
-    GetObjectA(banner.Get(), sizeof info, &info);
-    CMemoryDC memory(CreateCompatibleDC(dc.Get()));
-    CDCSelection selected(memory.Get(), banner.Get());
-    // Magenta is the banner's transparent colour.
-    TransparentBlt(dc.Get(), frame.left, frame.top, frame.right - frame.left,
-                   frame.bottom - frame.top, memory.Get(), 0, 0, info.bmWidth, info.bmHeight,
-                   RGB(255, 0, 255));
+    PaintBanner(GetSafeHwnd(), m_picture.GetSafeHwnd(), dc.Get(), BannerFit::Frame);
 }

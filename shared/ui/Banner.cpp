@@ -1,0 +1,24 @@
+#include "shared/ui/Banner.h"
+
+#include "classlib/strings/CString.h"
+#include "classlib/win32/Gdi.h"
+#include "shared/SharedResource.h"
+
+void PaintBanner(HWND dialog, HWND placeholder, HDC dc, BannerFit fit)
+{
+    CGdiObject<HBITMAP> banner(static_cast<HBITMAP>(LoadImageA(
+        GetResourceModule(), MAKEINTRESOURCEA(IDB_LOGIN_BANNER), IMAGE_BITMAP, 0, 0, 0)));
+    if (!banner)
+        return;
+    RECT frame{};
+    GetWindowRect(placeholder, &frame);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&frame), 2);
+    BITMAP info{};
+    GetObjectA(banner.Get(), sizeof info, &info);
+    const int width = fit == BannerFit::Frame ? frame.right - frame.left : info.bmWidth;
+    const int height = fit == BannerFit::Frame ? frame.bottom - frame.top : info.bmHeight;
+    CMemoryDC memory(CreateCompatibleDC(dc));
+    CDCSelection selected(memory.Get(), banner.Get());
+    TransparentBlt(dc, frame.left, frame.top, width, height, memory.Get(), 0, 0, info.bmWidth,
+                   info.bmHeight, RGB(255, 0, 255));
+}
