@@ -83,5 +83,8 @@ void CDlgReceipts::OnStepRun()
     receipt.reset();
     ++m_done;
     m_progress.SetPos(m_done * 100 / m_total);
+    // Posted steps come before any painting in the queue: without this the
+    // dialog's banner and button would not show until the import ends.
+    ::RedrawWindow(GetSafeHwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     PostMessage(kStepMessage);
 }

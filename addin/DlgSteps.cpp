@@ -69,7 +69,10 @@ BOOL CDlgSteps::OnInitDialog()
     m_list.SendMessage(LVM_SETBKCOLOR, 0, static_cast<LPARAM>(GetSysColor(COLOR_WINDOW)));
     RECT client{};
     m_list.GetClientRect(&client);
-    m_list.InsertColumn(0, "Step Descriptions", LVCFMT_LEFT, client.right - client.left - 4);
+    // Room is kept for the vertical scroll bar that a long send's steps
+    // bring, so the one column never needs a horizontal one.
+    m_list.InsertColumn(0, "Step Descriptions", LVCFMT_LEFT,
+                        client.right - client.left - GetSystemMetrics(SM_CXVSCROLL));
     int row = 0;
     for (POSITION pos = m_steps.GetHeadPosition(); pos;) {
         CStepOp* step = m_steps.GetNext(pos);
