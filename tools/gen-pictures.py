@@ -49,15 +49,38 @@ def icon(path, colour):
         f.write(out)
 
 
+# The wordmark's letters, a pixel a character, drawn twice as large.
+GLYPHS = {
+    "Q": ["01110", "10001", "10001", "10001", "10101", "10010", "01101"],
+    "u": ["0000", "0000", "1001", "1001", "1001", "1001", "0111"],
+    "i": ["1", "0", "1", "1", "1", "1", "1"],
+    "l": ["11", "01", "01", "01", "01", "01", "01"],
+    "e": ["0000", "0000", "0110", "1001", "1111", "1000", "0111"],
+    "t": ["010", "010", "111", "010", "010", "010", "001"],
+}
+
+
 def bitmap(path, width, height):
-    rows = []
-    for y in range(height):
-        row = []
-        for x in range(width):
-            # Magenta stands for "transparent"; a band of blue across it.
-            inside = abs(y - height / 2) < height * 0.3 and 4 <= x < width - 4
-            row.append((32, 96, 192) if inside else (255, 0, 255))
-        rows.append(row)
+    """The banner: the login badge and the word "Quillet" beside it, on
+    magenta, which the dialogs paint as transparent."""
+    magenta, blue = (255, 0, 255), (40, 90, 170)
+    rows = [[magenta] * width for _ in range(height)]
+    size = height - 4
+    for y, row in enumerate(badge(size, blue)):
+        for x, (r, g, b, a) in enumerate(row):
+            if a:
+                rows[2 + y][2 + x] = (r, g, b)
+    x0, scale = size + 8, 2
+    top = (height - 7 * scale) // 2
+    for letter in "Quillet":
+        glyph = GLYPHS[letter]
+        for gy, line in enumerate(glyph):
+            for gx, bit in enumerate(line):
+                if bit == "1":
+                    for dy in range(scale):
+                        for dx in range(scale):
+                            rows[top + gy * scale + dy][x0 + gx * scale + dx] = blue
+        x0 += (len(glyph[0]) + 1) * scale
     stride = (width * 3 + 3) & ~3
     pixels = b""
     for row in reversed(rows):

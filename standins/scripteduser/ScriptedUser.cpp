@@ -92,6 +92,46 @@ void Notify(HWND control, WORD code)
                  reinterpret_cast<LPARAM>(control));
 }
 
+// A property sheet (and so a wizard) keeps its pages behind a tab control,
+// hidden in a wizard; it ends by its own Cancel, not by EndDialog.
+bool IsPropertySheet(HWND dialog)
+{
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (ClassOf(child) == "SysTabControl32")
+            return true;
+    return false;
+}
+
+// A control's text as a person reads it: without the mnemonic's ampersand.
+std::string Readable(const std::string& text)
+{
+    std::string readable;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&' && i + 1 < text.size())
+            ++i;
+        readable += text[i];
+    }
+    return readable;
+}
+
+// What a person calls a control: a button by its text, an edit or a list
+// by the label in front of it (the static just before it in the dialog's
+// order), else by its id.
+std::string NameOf(HWND control, int id)
+{
+    const std::string kind = ClassOf(control);
+    if (kind == "Button" && !TextOf(control).empty())
+        return Readable(TextOf(control));
+    for (HWND before = GetWindow(control, GW_HWNDPREV); before;
+         before = GetWindow(before, GW_HWNDPREV)) {
+        if (ClassOf(before) != "Static")
+            break;
+        if (!TextOf(before).empty())
+            return Readable(TextOf(before));
+    }
+    return "control " + std::to_string(id);
+}
+
 void DumpTree(std::ostringstream& out, HWND hwnd, int depth)
 {
     out << std::string(2 * depth + 2, ' ') << ClassOf(hwnd) << " id=" << GetDlgCtrlID(hwnd) << " \""
@@ -313,6 +353,11 @@ void CScriptedUser::Tick()
     ++m_next;
     m_waitingSince = now;
     m_lastWhy.clear();
+    if (m_narrator) {
+        const std::string what = Narrate(step, dialog, control);
+        if (!what.empty())
+            m_narrator(dialog, what);
+    }
     Perform(step, dialog, control);
 }
 
@@ -369,6 +414,40 @@ CScriptedUser::Readiness CScriptedUser::Prepare(const Step& step, HWND dialog, H
         return Readiness::Wait;
     }
     return Readiness::Ready;
+}
+
+std::string CScriptedUser::Narrate(const Step& step, HWND dialog, HWND control) const
+{
+    const std::string name = control ? NameOf(control, step.id) : std::string();
+    switch (step.kind) {
+    case Kind::Expect:
+        return "sees \"" + TextOf(dialog) + "\"";
+    case Kind::Type: {
+        // A password is typed, not shown.
+        const bool hidden =
+            ClassOf(control) == "Edit" && (GetWindowLongA(control, GWL_STYLE) & ES_PASSWORD) != 0;
+        return "types \"" + (hidden ? std::string(step.text.size(), '*') : step.text) + "\" into " +
+               name;
+    }
+    case Kind::Click:
+        return "clicks " + name;
+    case Kind::Check:
+        return (step.number ? "ticks " : "unticks ") + name;
+    case Kind::PickListRow:
+        return "picks row " + std::to_string(step.number + 1) + " of " + name;
+    case Kind::PickComboItem:
+        return "picks \"" + step.text + "\" in " + name;
+    case Kind::AnswerMessageBox:
+        return "reads the message \"" + TextOf(GetDlgItem(dialog, kMessageBoxTextId)) +
+               "\" and clicks " + name;
+    case Kind::Read:
+        return "reads \"" + TextOf(control) + "\"";
+    case Kind::Close:
+        return "closes \"" + TextOf(dialog) + "\"";
+    case Kind::Do:
+        return step.text;
+    }
+    return step.Describe();
 }
 
 void CScriptedUser::Perform(const Step& step, HWND dialog, HWND control)
@@ -469,7 +548,10 @@ void CScriptedUser::EndAllDialogs()
     for (HWND hwnd : ThreadWindows()) {
         if (!IsDialogWindow(hwnd) || !IsWindowVisible(hwnd))
             continue;
-        EndDialog(hwnd, IDCANCEL);
+        if (IsPropertySheet(hwnd))
+            PostMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+        else
+            EndDialog(hwnd, IDCANCEL);
         if (std::find(m_ended.begin(), m_ended.end(), hwnd) == m_ended.end()) {
             m_ended.push_back(hwnd);
             ++m_closed;

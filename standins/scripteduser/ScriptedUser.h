@@ -69,6 +69,13 @@ public:
     // false to be asked again next tick.
     CScriptedUser& Do(const std::string& what, std::function<bool(HWND dialog)> action);
 
+    // Told, as it happens, what the user sees and does, in words a reader
+    // follows ("sees \"Quillet Login\"", "types \"jane@x.com\" into Email:",
+    // "clicks Next >"): for a program that narrates a session. dialog is the
+    // dialog the step is played on, before the step changes it.
+    using Narrator = std::function<void(HWND dialog, const std::string& what)>;
+    void SetNarrator(Narrator narrator) { m_narrator = std::move(narrator); }
+
     // Starts ticking on this thread's messages; Stop ends it (so does the
     // destructor). One scripted user per thread at a time.
     void Start();
@@ -126,6 +133,7 @@ private:
     void Fail(const std::string& what);
     void EndAllDialogs();
     void NoteCaption(HWND dialog);
+    std::string Narrate(const Step& step, HWND dialog, HWND control) const;
 
     Limits m_limits;
     std::vector<Step> m_steps;
@@ -143,4 +151,5 @@ private:
     std::vector<std::string> m_messageBoxTexts;
     std::vector<std::string> m_captions;
     std::vector<std::pair<int, std::string>> m_reads;
+    Narrator m_narrator;
 };

@@ -202,6 +202,39 @@ TEST(DialogExchangeTest, NumberThatIsNotOneIsRefusedAndTheDialogStays)
     EXPECT_EQ("Test Form", user.Captions()[2]);
 }
 
+// What a narrated session prints comes from what is on screen: labels in
+// front of edits, button texts, the message box's own text.
+TEST(DialogNarrationTest, EachStepIsToldInTheWordsOnTheScreen)
+{
+    FormDialog dialog;
+    CScriptedUser user(Quick());
+    std::vector<std::string> told;
+    user.SetNarrator([&told](HWND, const std::string& what) { told.push_back(what); });
+    user.Expect("Test Form")
+        .Type(IDC_FORM_NAME, "jane@x.com")
+        .Type(IDC_FORM_COUNT, "4x2")
+        .Check(IDC_FORM_REMEMBER, true)
+        .PickComboItem(IDC_FORM_LEVEL, "High")
+        .Click(IDOK)
+        .AnswerMessageBox(IDOK)
+        .Do("", [](HWND) { return true; })
+        .Type(IDC_FORM_COUNT, "7")
+        .Click(IDOK);
+    user.Start();
+    dialog.DoModal();
+    user.Stop();
+
+    ASSERT_TRUE(user.Finished()) << user.Report();
+    EXPECT_EQ(
+        (std::vector<std::string>{"sees \"Test Form\"", "types \"jane@x.com\" into Name:",
+                                  "types \"4x2\" into Count:", "ticks Remember me",
+                                  "picks \"High\" in control 1030", "clicks OK",
+                                  "reads the message \"Please enter an integer.\" and clicks OK",
+                                  "types \"7\" into Count:", "clicks OK"}),
+        told)
+        << "a step of the test's own with no words is not told";
+}
+
 TEST(DialogPickTest, ComboAndListPicksReachTheDialog)
 {
     FormDialog dialog;
@@ -717,3 +750,22 @@ INSTANTIATE_TEST_SUITE_P(Answers, PropertySheetFinish,
                          [](const ::testing::TestParamInfo<FinishCase>& info) {
                              return std::string(info.param.name);
                          });
+
+// A wizard that comes up when nobody expects it is cancelled by its own
+// Cancel (EndDialog does not end a property sheet), so the test goes on.
+TEST(PropertySheetTest, AWizardNobodyScriptedIsCancelledNotLeftWaiting)
+{
+    CPropertySheet sheet(0);
+    RecordingPage page;
+    sheet.AddPage(&page);
+    sheet.SetWizardMode();
+    CScriptedUser user(Quick());
+    user.Expect("Another Dialog");
+    user.Start();
+    const INT_PTR result = sheet.DoModal();
+    user.Stop();
+
+    EXPECT_TRUE(user.Failed());
+    EXPECT_EQ(IDCANCEL, result);
+    EXPECT_EQ(1, user.DialogsClosed());
+}

@@ -43,6 +43,8 @@ TEST_F(OutlookHostTest, DrivesARegisteredAddinThroughButtonsRibbonAndDialogs)
     CRegisteredAddin::LoadAtStartup(kSampleAddinProgId);
     const CRun run = Run("new-mail \"Hello\"\n"
                          "to \"jane@example.com\"\n"
+                         "wait-text 0xFFFF \"Stamp this item?\"\n"
+                         "shot \"question\"   # no pictures without --shots\n"
                          "answer 6          # Yes to the sample's question\n"
                          "click \"Sample-It\"\n"
                          "ribbon sampleButton\n"
@@ -51,6 +53,11 @@ TEST_F(OutlookHostTest, DrivesARegisteredAddinThroughButtonsRibbonAndDialogs)
     EXPECT_TRUE(run.Has("addin QuilletTest.SampleAddin connected")) << run.Text();
     EXPECT_TRUE(run.HasPrefix("ribbon Microsoft.Outlook.Mail.Compose <customUI")) << run.Text();
     EXPECT_TRUE(run.Has("messagebox Stamp this item?")) << run.Text();
+    // The user's part, told as it happened, in the words on the screen.
+    EXPECT_TRUE(run.Has("user waits until it says \"Stamp this item?\"")) << run.Text();
+    EXPECT_TRUE(run.Has("user reads the message \"Stamp this item?\" and clicks Yes"))
+        << run.Text();
+    EXPECT_FALSE(run.HasPrefix("picture")) << run.Text();
     EXPECT_TRUE(run.Has("ribbon onAction sampleButton 00000000")) << run.Text();
     EXPECT_TRUE(run.Has("addin QuilletTest.SampleAddin disconnected")) << run.Text();
     EXPECT_TRUE(run.Has("connections left 0")) << run.Text();

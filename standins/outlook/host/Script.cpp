@@ -10,6 +10,7 @@
 #include "classlib/com/CVariant.h"
 #include "standins/outlook/core/CallLog.h"
 #include "standins/outlook/host/AddinHost.h"
+#include "standins/outlook/host/Snapshot.h"
 #include "standins/outlook/model/Application.h"
 #include "standins/outlook/model/Attachments.h"
 #include "standins/outlook/model/Explorer.h"
@@ -77,8 +78,10 @@ bool OnOff(const std::wstring& word)
 
 class CPlayer {
 public:
-    CPlayer(CApplication& application, CAddinHost& addins, CReport& report)
-        : m_application(application), m_addins(addins), m_report(report)
+    CPlayer(CApplication& application, CAddinHost& addins, CReport& report,
+            std::wstring shotsFolder)
+        : m_application(application), m_addins(addins), m_report(report),
+          m_shotsFolder(std::move(shotsFolder))
     {}
 
     bool Play(const CScript::Line& line);
@@ -103,11 +106,13 @@ private:
     void Ribbon(const std::wstring& controlId, const std::wstring& attribute);
     void Select(const Words& words);
     void Deliver(const Words& words);
+    bool TakePicture(HWND dialog, const std::wstring& name);
 
     CApplication& m_application;
     CAddinHost& m_addins;
     CReport& m_report;
     std::vector<Step> m_pending;
+    std::wstring m_shotsFolder;
 };
 
 void CPlayer::Expect(const Words& words, size_t count)
@@ -127,6 +132,8 @@ void CPlayer::Act(const std::function<void()>& action)
     CScriptedUser::Limits limits;
     limits.idleMs = 3000;
     CScriptedUser user(limits);
+    user.SetNarrator(
+        [this](HWND, const std::string& what) { m_report.Line(L"user " + FromUtf8(what)); });
     for (const Step& step : m_pending)
         step(user);
     m_pending.clear();
@@ -275,6 +282,17 @@ void CPlayer::Deliver(const Words& words)
     Act([&] { inbox->Items().Add(mail.Get()); });
 }
 
+bool CPlayer::TakePicture(HWND dialog, const std::wstring& name)
+{
+    const std::wstring path = m_shotsFolder + L"\\" + name + L".png";
+    std::wstring error;
+    if (SaveWindowPicture(dialog, path, error))
+        m_report.Line(L"picture " + path);
+    else
+        m_report.Error(L"picture " + path + L": " + error);
+    return true;
+}
+
 bool CPlayer::Play(const CScript::Line& line)
 {
     const Words& w = line.words;
@@ -394,6 +412,21 @@ bool CPlayer::Play(const CScript::Line& line)
         } else if (command == L"answer") {
             Expect(w, 2);
             m_pending.push_back([id = Number(w[1])](CScriptedUser& u) { u.AnswerMessageBox(id); });
+        } else if (command == L"wait-text") {
+            Expect(w, 3);
+            m_pending.push_back([id = Number(w[1]), t = Narrow(w[2])](CScriptedUser& u) {
+                u.Do("waits until it says \"" + t + "\"", [id, t](HWND dialog) {
+                    char text[256] = {};
+                    GetDlgItemTextA(dialog, id, text, sizeof(text));
+                    return t == text;
+                });
+            });
+        } else if (command == L"shot") {
+            Expect(w, 2);
+            if (!m_shotsFolder.empty())
+                m_pending.push_back([this, name = w[1]](CScriptedUser& u) {
+                    u.Do("", [this, name](HWND dialog) { return TakePicture(dialog, name); });
+                });
         } else if (command == L"close-dialog") {
             m_pending.push_back([](CScriptedUser& u) { u.Close(); });
         } else {
@@ -485,9 +518,10 @@ bool CScript::Parse(const std::wstring& text, std::wstring& error)
     return true;
 }
 
-bool CScript::Run(CApplication& application, CAddinHost& addins, CReport& report) const
+bool CScript::Run(CApplication& application, CAddinHost& addins, CReport& report,
+                  const std::wstring& shotsFolder) const
 {
-    CPlayer player(application, addins, report);
+    CPlayer player(application, addins, report, shotsFolder);
     for (const Line& line : m_lines)
         if (!player.Play(line))
             return false;

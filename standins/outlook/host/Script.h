@@ -34,7 +34,9 @@ public:
     const std::vector<Line>& Lines() const { return m_lines; }
 
     // Plays every line; false after the first line that failed (reported).
-    bool Run(standin::CApplication& application, CAddinHost& addins, CReport& report) const;
+    // shotsFolder, when not empty, is where "shot" saves its pictures.
+    bool Run(standin::CApplication& application, CAddinHost& addins, CReport& report,
+             const std::wstring& shotsFolder = {}) const;
 
 private:
     std::vector<Line> m_lines;

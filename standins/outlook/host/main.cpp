@@ -3,12 +3,15 @@
 // does, plays a script of user actions against them, shuts them down and
 // writes what happened:
 //
-//   outlookhost [--mailbox FILE] [--save FILE] [--calls FILE] [--report FILE] SCRIPT
+//   outlookhost [--mailbox FILE] [--save FILE] [--calls FILE] [--report FILE] [--shots DIR]
+//               SCRIPT
 //
 // --mailbox loads the mailbox to start from; --save writes the mailbox as
 // the add-ins left it; --calls writes every object-model call the add-ins
 // made, one a line; --report writes the host's own account (add-ins
-// connected, ribbons, dialogs, message boxes, errors). The exit code is 0
+// connected, ribbons, dialogs, message boxes, what the scripted user did,
+// errors); --shots is the folder the script's "shot" lines save pictures
+// of dialogs in (on a real display). The exit code is 0
 // when everything went as scripted, 1 when the script or an add-in failed,
 // 2 for bad arguments.
 #include <string>
@@ -31,6 +34,7 @@ struct Options {
     std::wstring save;
     std::wstring calls;
     std::wstring report;
+    std::wstring shots;
     std::wstring script;
 };
 
@@ -47,6 +51,7 @@ bool ParseArguments(Options& options)
                                : arg == L"--save"   ? &options.save
                                : arg == L"--calls"  ? &options.calls
                                : arg == L"--report" ? &options.report
+                               : arg == L"--shots"  ? &options.shots
                                                     : nullptr;
         if (target) {
             if (i + 1 >= count)
@@ -100,7 +105,7 @@ int Run(const Options& options)
     {
         host::CAddinHost addins(*application, report);
         addins.StartUp();
-        played = script.Run(*application, addins, report);
+        played = script.Run(*application, addins, report, options.shots);
         addins.ShutDown();
     }
     // Whatever an add-in still has advised anywhere, bars it deleted included.
@@ -122,7 +127,7 @@ int main()
     Options options;
     if (!ParseArguments(options)) {
         fputs("usage: outlookhost [--mailbox FILE] [--save FILE] [--calls FILE] [--report FILE] "
-              "SCRIPT\n",
+              "[--shots DIR] SCRIPT\n",
               stderr);
         return 2;
     }

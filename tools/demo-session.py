@@ -1,0 +1,570 @@
+#!/usr/bin/env python3
+"""One user's session with the add-in, told as it happens.
+
+The Outlook stand-in (outlookhost.exe) loads the registered QuillOff.dll and
+plays what the user does; the stand-in signature service takes the requests
+and plays the signers. The story:
+
+  1. a new mail to Ann Archer and Bob Baker with a lease (a PDF) attached;
+     the user clicks Quillet-It, logs in, goes through the wizard and
+     watches the step dialog; the mail goes, a receipt task stays;
+  2. Ann signs; the user syncs the task: half signed;
+  3. Bob signs; the user syncs again: the signed lease comes into the task.
+
+Each session is Outlook started on the mailbox the previous one left. Every
+step is checked; a failure names the step and the exit code is 1. Called by
+tools/demo (which builds and makes the prefix) and by the end-to-end test.
+"""
+
+import argparse
+import base64
+import hashlib
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import urllib.request
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+WINE = ROOT / "tools" / "wine"
+SERVICE = ROOT / "standins" / "service" / "quillet_service.py"
+PRODUCT_KEY = r"HKCU\Software\Quillet\Quillet for Outlook"
+
+NEXT, FINISH = "0x3024", "0x3025"
+SUBJECT = "Lease for 12 Elm Street"
+RECEIPT = "Quillet Receipt: " + SUBJECT
+SIGNERS = [("Ann Archer", "ann.archer@example.com"), ("Bob Baker", "bob.baker@example.com")]
+ACCOUNT = ("demo.user@example.com", "QUILLET-DEMO-0001")
+
+
+class StepFailed(Exception):
+    pass
+
+
+# ---- telling -------------------------------------------------------------
+
+class Teller:
+    """Prints the account: steps, and what happens in them, from two
+    sources at once (the host's report and the service's record)."""
+
+    def __init__(self):
+        self.lock = threading.Lock()
+        self.started = time.monotonic()
+        self.steps = []
+
+    def say(self, text, indent=1):
+        with self.lock:
+            clock = time.monotonic() - self.started
+            print(f"{clock:6.1f}s {'  ' * indent}{text}", flush=True)
+
+    def step(self, title):
+        self.steps.append([title, "running"])
+        with self.lock:
+            print(f"\n== {len(self.steps)}. {title}", flush=True)
+
+    def done(self, note=""):
+        self.steps[-1][1] = "done" + (f": {note}" if note else "")
+
+    def failed(self, why):
+        self.steps[-1][1] = "FAILED: " + why
+
+
+# ---- the stand-in service ------------------------------------------------
+
+class Service:
+    def __init__(self, address, folder, teller):
+        self.address = address
+        self.folder = folder
+        self.teller = teller
+        self.process = None
+        self.seen = 0
+        self.watching = False
+
+    def start(self):
+        ready = self.folder / "service-ready.json"
+        ready.unlink(missing_ok=True)
+        self.process = subprocess.Popen(
+            [sys.executable, str(SERVICE), "--address", self.address, "--ready-file", str(ready),
+             "--log", str(self.folder / "service.log"), "--lifetime", "1800"],
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 20
+        while not ready.exists():
+            if self.process.poll() is not None or time.monotonic() > deadline:
+                raise StepFailed(f"the stand-in service did not start on {self.address} "
+                                 f"(see {self.folder / 'service.log'})")
+            time.sleep(0.1)
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            try:
+                self.control("shutdown")
+                self.process.wait(timeout=10)
+            except Exception:
+                self.process.kill()
+
+    def control(self, command, body=None):
+        request = urllib.request.Request(
+            f"http://{self.address}/control/{command}",
+            data=json.dumps(body or {}).encode(), method="POST",
+            headers={"Content-Type": "application/json"})
+        with urllib.request.urlopen(request, timeout=30) as answer:
+            reply = json.loads(answer.read())
+        if not reply.get("ok"):
+            raise StepFailed(f"the service refused {command}: {reply.get('error')}")
+        return reply
+
+    def state(self):
+        return self.control("state")
+
+    def file(self, file_id):
+        for entry in self.state()["files"]:
+            if entry.get("fileId") == file_id:
+                return entry
+        raise StepFailed(f"the service has no request {file_id}")
+
+    # What went to the service, told while the session runs.
+    def watch(self):
+        self.watching = True
+        threading.Thread(target=self._watch, daemon=True).start()
+
+    def unwatch(self):
+        self.watching = False
+        time.sleep(0.3)
+        self._tell_new()
+
+    def _watch(self):
+        while self.watching:
+            try:
+                self._tell_new()
+            except Exception:
+                pass
+            time.sleep(0.2)
+
+    def _tell_new(self):
+        for request in self.control("requests", {"since": self.seen})["requests"]:
+            self.seen += 1
+            self.teller.say("service <- " + describe_request(request))
+
+
+def describe_request(request):
+    method = request.get("soapMethod") or f"{request['method']} {request['path']}"
+    elements = dict((name, value) for name, value in request.get("elements") or [])
+    details = {
+        "GetUserInfo": lambda: f"the account of {elements.get('pstr_Email')}",
+        "CreateSignatureRequest": lambda: (f"\"{elements.get('pstr_FileName')}\", signed by "
+                                           f"{elements.get('pstr_Signers')}" + (
+                                               f", then {elements.get('pstr_SecondSigners')}"
+                                               if elements.get("pstr_SecondSigners") else "")),
+        "AddDocumentToRequest": lambda: (f"{elements.get('pstr_FileName')} to "
+                                         f"{elements.get('pstr_FileID')}, "
+                                         f"{request.get('bodyLength')} bytes"),
+        "GetMaintenanceLink": lambda: f"for {elements.get('pstr_FileID')}",
+        "InviteSigners": lambda: f"for {elements.get('pstr_FileID')}",
+        "GetFileStatus": lambda: f"of {elements.get('pstr_FileID')}",
+        "DownloadSignedDocument": lambda: (f"{elements.get('pstr_DocumentID')} of "
+                                           f"{elements.get('pstr_FileID')}"),
+    }
+    text = method
+    if method in details:
+        text += ": " + details[method]()
+    if request.get("status") != 200:
+        text += f" (answered {request.get('status')})"
+    return text
+
+
+# ---- the documents -------------------------------------------------------
+
+def make_pdf(lines):
+    """A small PDF of one page with these lines of text."""
+    text = "BT /F1 14 Tf 72 740 Td 18 TL " + " ".join(
+        "(" + line.replace("\\", "\\\\").replace("(", "\\(").replace(")", "\\)") + ") '"
+        for line in lines) + " ET"
+    objects = [
+        b"<< /Type /Catalog /Pages 2 0 R >>",
+        b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R "
+        b"/Resources << /Font << /F1 5 0 R >> >> >>",
+        b"<< /Length %d >>\nstream\n%s\nendstream" % (len(text), text.encode("latin-1")),
+        b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+    ]
+    pdf = bytearray(b"%PDF-1.4\n")
+    offsets = []
+    for number, body in enumerate(objects, 1):
+        offsets.append(len(pdf))
+        pdf += b"%d 0 obj\n%s\nendobj\n" % (number, body)
+    xref = len(pdf)
+    pdf += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
+    for offset in offsets:
+        pdf += b"%010d 00000 n \n" % offset
+    pdf += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (
+        len(objects) + 1, xref)
+    return bytes(pdf)
+
+
+LEASE_LINES = ["Residential lease", "12 Elm Street", "",
+               "Landlord: Ann Archer", "Tenant: Bob Baker", "",
+               "Signed: ____________________   ____________________"]
+
+
+# ---- the mailbox file ----------------------------------------------------
+
+def unescape(field):
+    out, i = [], 0
+    while i < len(field):
+        c = field[i]
+        if c == "\\" and i + 1 < len(field):
+            out.append({"\\": "\\", "t": "\t", "n": "\n", "r": "\r"}[field[i + 1]])
+            i += 2
+        else:
+            out.append(c)
+            i += 1
+    return "".join(out)
+
+
+def read_mailbox(path):
+    """{folder name: [items]}; an item is {"fields", "properties", "attachments"}."""
+    folders, folder, item = {}, None, None
+    for line in Path(path).read_text(encoding="utf-8").splitlines():
+        if not line or line.startswith("#"):
+            continue
+        record = [unescape(field) for field in line.split("\t")]
+        kind = record[0]
+        if kind == "folder":
+            folder = folders.setdefault(record[2], [])
+        elif kind == "item":
+            item = {"fields": {}, "properties": {}, "attachments": []}
+        elif kind == "field" and item is not None:
+            item["fields"][record[1]] = record[2]
+        elif kind == "property" and item is not None:
+            item["properties"][record[1]] = record[3]
+        elif kind == "attachment" and item is not None:
+            item["attachments"].append({"type": record[1], "fileName": record[3],
+                                        "displayName": record[4],
+                                        "bytes": base64.b64decode(record[6])})
+        elif kind == "end" and item is not None:
+            folder.append(item)
+            item = None
+    return folders
+
+
+def write_start_mailbox(path):
+    lines = ["standin-mailbox\t1"]
+    for number, (name, address) in enumerate(SIGNERS, 1):
+        lines.append(f"entry\t{number:048X}\t{name}\t{address}\tSMTP\t0")
+    Path(path).write_text("\n".join(lines) + "\n", encoding="utf-8")
+
+
+def receipt_task(mailbox):
+    tasks = [item for item in mailbox.get("Tasks", []) if item["fields"].get("Subject") == RECEIPT]
+    if len(tasks) != 1:
+        raise StepFailed(f"expected one task \"{RECEIPT}\" in Tasks, found {len(tasks)}")
+    return tasks[0]
+
+
+# ---- Wine and the host ---------------------------------------------------
+
+def windows_path(path):
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+def quoted(text):
+    """A text as the host's script takes it: in double quotes, with \\ and \\" inside."""
+    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+def program_bits(path):
+    """32 or 64: the machine a Windows program is built for, from its PE header."""
+    data = Path(path).read_bytes()[:4096]
+    header = int.from_bytes(data[0x3C:0x40], "little")
+    machine = int.from_bytes(data[header + 4:header + 6], "little")
+    return 64 if machine == 0x8664 else 32
+
+
+class Wine:
+    def __init__(self, prefix, display, bits):
+        self.env = dict(os.environ, WINEPREFIX=str(prefix), WINEDEBUG="-all")
+        # reg.exe may be of the other width than the add-in: the registry
+        # view is named so that both see the same keys.
+        self.view = f"/reg:{bits}"
+        if display:
+            self.env["DISPLAY"] = display
+
+    def run(self, *args, check=True):
+        done = subprocess.run([str(WINE), *map(str, args)], env=self.env,
+                              stdin=subprocess.DEVNULL, capture_output=True, text=True)
+        if check and done.returncode != 0:
+            raise StepFailed(f"{' '.join(map(str, args[:2]))} failed ({done.returncode}): "
+                             f"{done.stderr.strip()[-400:]}")
+        return done
+
+    def reg(self, *args, check=True):
+        return self.run("reg", *args, self.view, check=check)
+
+
+HOST_TELLS = {
+    "user ": "the user {}",
+    "picture ": "picture {}",
+    "messagebox ": None,  # told with its answer
+    "dialog ": None,      # told as the user sees it
+    "say ": "{}",
+}
+
+
+def tell_host_line(teller, line):
+    if line.startswith("addin ") and line.endswith(" connected"):
+        teller.say("Outlook started and loaded the add-in " + line[6:-10])
+    elif line.startswith("addin ") and line.endswith(" disconnected"):
+        teller.say("Outlook closed; the add-in shut down")
+    elif line.startswith("ribbon Microsoft."):
+        ribbon, markup = line[7:].split(" ", 1)
+        label = markup.split('label="')[2].split('"')[0] if markup.count('label="') > 1 else "?"
+        teller.say(f"the add-in put its \"{label}\" button on the ribbon of {ribbon}")
+    elif line.startswith("ribbon onAction "):
+        _, _, control, code = line.split(" ")
+        teller.say(f"the \"{control}\" button's action ended with {code}")
+    elif line.startswith("connections left "):
+        if line != "connections left 0":
+            teller.say("the add-in left event sinks connected: " + line)
+    elif line.startswith("error "):
+        teller.say("ERROR " + line[6:])
+    elif line.startswith("outlook version "):
+        pass
+    else:
+        for prefix, form in HOST_TELLS.items():
+            if line.startswith(prefix):
+                if form:
+                    teller.say(form.format(line[len(prefix):]))
+                return
+        teller.say(line)
+
+
+def run_outlook(wine, host, folder, name, script, mailbox_in, mailbox_out, shots, teller):
+    script_path = folder / f"{name}.script"
+    script_path.write_text(script, encoding="utf-8")
+    args = [str(WINE), str(host), "--mailbox", windows_path(mailbox_in),
+            "--save", windows_path(mailbox_out), "--report", windows_path(folder / f"{name}.report")]
+    if shots:
+        args += ["--shots", windows_path(shots)]
+    args.append(windows_path(script_path))
+    process = subprocess.Popen(args, env=wine.env, stdin=subprocess.DEVNULL,
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                               text=True, encoding="utf-8", errors="replace")
+    errors = []
+    for line in process.stdout:
+        line = line.rstrip("\r\n")
+        if line.startswith("error "):
+            errors.append(line[6:])
+        if line.startswith("connections left ") and line != "connections left 0":
+            errors.append(line)
+        tell_host_line(teller, line)
+    code = process.wait()
+    if code != 0 or errors:
+        raise StepFailed(f"Outlook's session ended with {code}: " + "; ".join(errors))
+
+
+# ---- the story -----------------------------------------------------------
+
+def send_script(lease):
+    recipients = "".join(f'to "{name}"\n' for name, _ in SIGNERS)
+    return f"""# The user writes the mail and sends it for signature.
+new-mail "{SUBJECT}"
+{recipients}body "Ann, Bob: here is the lease for 12 Elm Street. Please sign it."
+attach {quoted(windows_path(lease))}
+save
+# Quillet-It: the login first (remembered from now on), then the wizard.
+expect "Quillet Login"
+type 1007 "{ACCOUNT[0]}"
+type 1001 "demo password"
+type 19009 "{ACCOUNT[1]}"
+check 1002 on
+shot "01-login"
+press 1
+expect "Quillet: 1 to 3 Easy Steps"
+shot "02-wizard-introduction"
+press {NEXT}
+expect "Signature Positioning"
+shot "03-wizard-signature-positioning"
+press {NEXT}
+expect "Signature Sequence"
+shot "04-wizard-signature-sequence"
+press {FINISH}
+expect "Quillet-It"
+shot "05-sending"
+ribbon inkSend
+"""
+
+
+def sync_script(picture):
+    return f"""# The user opens Tasks, picks the receipt and syncs it.
+folder "Tasks"
+select "{RECEIPT}"
+expect "Synchronizing with Quillet"
+wait-text 2 "Close"
+shot "{picture}"
+press 2
+ribbon inkSyncTasks
+"""
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", required=True, help="the build of one architecture")
+    parser.add_argument("--prefix", required=True, help="a Wine prefix of the demo's own")
+    parser.add_argument("--address", default="127.0.0.40", help="the stand-in service's address")
+    parser.add_argument("--out", required=True, help="where the session's files are left")
+    parser.add_argument("--screenshots", help="save a picture of every dialog here (needs DISPLAY)")
+    args = parser.parse_args()
+
+    build = Path(args.build).resolve()
+    out = Path(args.out).resolve()
+    shots = Path(args.screenshots).resolve() if args.screenshots else None
+    host = build / "standins" / "outlook" / "outlookhost.exe"
+    addin = build / "addin" / "dll" / "QuillOff.dll"
+    if out.exists():
+        shutil.rmtree(out)
+    out.mkdir(parents=True)
+    if shots:
+        shutil.rmtree(shots, ignore_errors=True)
+        shots.mkdir(parents=True)
+
+    teller = Teller()
+    bits = program_bits(host)
+    wine = Wine(args.prefix, os.environ.get("DISPLAY") if shots else None, bits)
+    service = Service(args.address, out, teller)
+    lease = out / "lease.pdf"
+    signed_lease = make_pdf(LEASE_LINES[:-1] + [
+        "Signed electronically through Quillet by Ann Archer and Bob Baker"])
+    signed_file = out / "lease-signed.pdf"
+    mailboxes = [out / "mailbox-0-start.txt"]
+    file_id = None
+    result = 0
+    try:
+        teller.step("Outlook gets the add-in, the way regsvr32 registers it")
+        # Settings of an earlier run (credentials remembered among them) go;
+        # Outlook 14 is installed; the product's settings name the service,
+        # and this user keeps the sync dialog's details open (SyncSize 0), so
+        # it stays up with its list until closed.
+        settings = out / "settings.reg"
+        settings.write_text("Windows Registry Editor Version 5.00\n\n"
+                            f"[-{PRODUCT_KEY.replace('HKCU', 'HKEY_CURRENT_USER')}]\n\n"
+                            "[HKEY_CLASSES_ROOT\\Outlook.Application\\CurVer]\n"
+                            "@=\"Outlook.Application.14\"\n\n"
+                            f"[{PRODUCT_KEY.replace('HKCU', 'HKEY_CURRENT_USER')}]\n"
+                            f"\"Host\"=\"{args.address}\"\n\"SSL\"=dword:00000000\n"
+                            "\"SyncSize\"=dword:00000000\n",
+                            encoding="utf-16")
+        wine.reg("import", windows_path(settings))
+        wine.run("regsvr32", "/s", windows_path(addin))
+        addins = wine.reg("query", r"HKLM\Software\Microsoft\Office\Outlook\Addins", "/s").stdout
+        if "LoadBehavior" not in addins:
+            raise StepFailed("regsvr32 left no Outlook add-in key")
+        teller.say(f"registered {addin.name} for Outlook 14 (ribbon); "
+                   f"the service is http://{args.address}/")
+        teller.done()
+
+        teller.step(f"The stand-in signature service starts on {args.address}")
+        service.start()
+        service.control("reset")
+        teller.say(f"account {ACCOUNT[1]} ({ACCOUNT[0]})")
+        teller.done()
+
+        teller.step("A new mail to Ann and Bob with the lease, sent with Quillet-It")
+        lease.write_bytes(make_pdf(LEASE_LINES))
+        write_start_mailbox(mailboxes[0])
+        mailboxes.append(out / "mailbox-1-sent.txt")
+        service.watch()
+        run_outlook(wine, host, out, "session-1-send", send_script(lease), mailboxes[0],
+                    mailboxes[1], shots, teller)
+        service.unwatch()
+        files = service.state()["files"]
+        if len(files) != 1:
+            raise StepFailed(f"the service holds {len(files)} requests, not one")
+        request = files[0]
+        file_id = request["fileId"]
+        signers = sorted(signer["email"] for signer in request["signers"])
+        if signers != sorted(address for _, address in SIGNERS):
+            raise StepFailed(f"the request's signers are {signers}")
+        documents = service.control("documents", {"fileId": file_id})["documents"]
+        if [d["sha256"] for d in documents] != [hashlib.sha256(lease.read_bytes()).hexdigest()]:
+            raise StepFailed("the service did not get the lease byte for byte")
+        mailbox = read_mailbox(mailboxes[1])
+        task = receipt_task(mailbox)
+        if task["properties"].get("Quillet ID") != file_id:
+            raise StepFailed(f"the receipt task names {task['properties'].get('Quillet ID')}")
+        if any(item["fields"].get("Subject") == SUBJECT for item in mailbox.get("Drafts", [])):
+            raise StepFailed("the mail is still in Drafts")
+        teller.say(f"request {file_id}: {request['status']}, signers {', '.join(signers)}, "
+                   f"the lease ({len(lease.read_bytes())} bytes) byte for byte")
+        teller.say(f"Tasks: \"{RECEIPT}\", Quillet ID {file_id}; the mail went to Deleted Items")
+        teller.done(file_id)
+
+        for number, (who, picture) in enumerate(
+                [("Ann Archer", "06-sync-one-signed"), ("Bob Baker", "07-sync-all-signed")], 2):
+            name, address = next(s for s in SIGNERS if s[0] == who)
+            last = number == 3
+            teller.step(f"{name} signs; the user syncs the receipt task")
+            service.control("sign", {"fileId": file_id, "email": address, "signed": True})
+            teller.say(f"service: {name} signed {file_id}")
+            if last:
+                service.control("signed-pdf", {"fileId": file_id,
+                                               "data": base64.b64encode(signed_lease).decode()})
+                teller.say("service: the signed lease is ready")
+            mailboxes.append(out / f"mailbox-{number}-sync.txt")
+            service.watch()
+            run_outlook(wine, host, out, f"session-{number}-sync", sync_script(picture),
+                        mailboxes[-2], mailboxes[-1], shots, teller)
+            service.unwatch()
+            task = receipt_task(read_mailbox(mailboxes[-1]))
+            percent = task["fields"].get("PercentComplete")
+            pdfs = [a for a in task["attachments"] if a["fileName"].lower().endswith(".pdf")]
+            # The sync names the file after a temporary name of its own and
+            # shows it as "Signed Copy".
+            if not last:
+                if percent != "50" or pdfs:
+                    raise StepFailed(f"after one signature the task is {percent}% with "
+                                     f"{len(pdfs)} PDF(s)")
+                teller.say("Tasks: the receipt is 50% complete, no signed copy yet")
+            else:
+                if percent != "100" or len(pdfs) != 1:
+                    raise StepFailed(f"after both signatures the task is {percent}% with "
+                                     f"{len(pdfs)} PDF(s)")
+                if pdfs[0]["bytes"] != signed_lease:
+                    raise StepFailed("the PDF in the task is not the signed lease")
+                signed_file.write_bytes(pdfs[0]["bytes"])
+                teller.say(f"Tasks: the receipt is complete, with \"{pdfs[0]['displayName']}\" "
+                           f"({pdfs[0]['fileName']}) attached: the signed lease")
+            teller.done(f"{percent}%")
+
+        record = out / "service-record.json"
+        state = service.state()
+        state["requestsRecorded"] = service.control("requests")["requests"]
+        record.write_text(json.dumps(state, indent=1), encoding="utf-8")
+    except StepFailed as failure:
+        teller.failed(str(failure))
+        teller.say("FAILED: " + str(failure))
+        result = 1
+    finally:
+        if service.watching:
+            service.unwatch()
+        service.stop()
+
+    print("\n== Summary")
+    for number, (title, outcome) in enumerate(teller.steps, 1):
+        print(f"{number}. {title}: {outcome}")
+    if result == 0:
+        print(f"\nThe mailbox as Outlook left it: {mailboxes[-1]}")
+        print(f"The signed lease, as the sync put it into the task: {signed_file}")
+        print(f"The service's record (requests, signers, documents): {out / 'service-record.json'}")
+        print(f"What each Outlook session reported: {out}/session-*.report")
+        if shots:
+            print(f"Pictures of every dialog: {shots}")
+    return result
+
+
+if __name__ == "__main__":
+    sys.exit(main())
