@@ -2,7 +2,8 @@
 // host and Outlook version, the ribbon's markup, callbacks and image, the
 // send button on new mail inspectors, the explorer's folder type, the
 // mailed-template import with its untrusted names, and QuillOff.dll
-// itself loaded, run and shut down by the stand-in Outlook.
+// itself loaded, run and shut down by the stand-in Outlook and Word.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -17,11 +18,21 @@
 #include "classlib/com/CComPtr.h"
 #include "classlib/com/CVariant.h"
 #include "classlib/com/OfficeAddin.h"
+#include "shared/requests/Receipt.h"
 #include "standins/outlook/model/Application.h"
+#include "standins/outlook/model/Attachments.h"
+#include "standins/outlook/model/Folder.h"
+#include "standins/outlook/model/Item.h"
+#include "standins/outlook/model/Items.h"
+#include "standins/outlook/model/Mailbox.h"
+#include "standins/outlook/model/UserProperties.h"
 #include "tests/support/FakeDispatch.h"
+#include "tests/support/FolderGuard.h"
 #include "tests/support/HResultText.h"
 #include "tests/support/OutlookHost.h"
+#include "tests/support/TestBase64.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/TestText.h"
 
 namespace {
 
@@ -514,6 +525,240 @@ TEST_F(QuillOffHostTest, TheLibraryStaysWhileAnythingOfItLives)
     factory.Release();
     EXPECT_HR(S_OK, canUnloadNow());
     FreeLibrary(library);
+}
+
+// The lines of the calls that start with prefix, in order.
+std::vector<std::string> CallsStarting(const std::string& calls, const std::string& prefix)
+{
+    std::vector<std::string> found;
+    for (size_t at = 0; at < calls.size();) {
+        size_t end = calls.find('\n', at);
+        if (end == std::string::npos)
+            end = calls.size();
+        const std::string line = calls.substr(at, end - at);
+        if (line.rfind(prefix, 0) == 0)
+            found.push_back(line);
+        at = end + 1;
+    }
+    return found;
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    return std::string(text.begin(), text.end());
+}
+
+// The subjects of a default folder of the mailbox the run left, sorted.
+std::vector<std::string> Subjects(const CRun& run, long folder)
+{
+    standin::CMailbox mailbox;
+    std::wstring error;
+    if (!mailbox.Load(run.mailbox, &error))
+        return {"<mailbox not saved>"};
+    std::vector<std::string> subjects;
+    standin::CItems& items = mailbox.DefaultFolder(folder)->Items();
+    for (size_t i = 0; i < items.Count(); ++i)
+        subjects.push_back(Narrow(items.At(i)->Subject()));
+    std::sort(subjects.begin(), subjects.end());
+    return subjects;
+}
+
+// Word, when it edits Outlook's mail, loads the add-ins registered for Word
+// and hands them its own application: QuillOff connects its Word sink
+// alone (no Outlook object asked for, no bar made), the "Quillet" bar
+// follows the mail envelope of the window Word brings forward (the window's,
+// not the document's), and shutdown lets go of everything. An add-in
+// registered for Outlook only is not Word's to load.
+TEST_F(QuillOffHostTest, WordAsHostConnectsOnlyItsWordSink)
+{
+    struct Case {
+        const char* what;
+        const char* curVer;
+        const char* program; // where the add-in is registered to load
+        bool loaded;
+        bool ribbon;
+    } const cases[] = {
+        {"command bars", "Outlook.Application.11", "Word", true, false},
+        {"ribbon", "Outlook.Application.14", "Word", true, true},
+        {"registered for Outlook", "Outlook.Application.14", "Outlook", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CRegisteredAddin::ForgetStartup();
+        CRegisteredAddin::SetOutlookVersion(c.curVer);
+        CRegisteredAddin::LoadAtStartup(kProgId, 3, false, c.program);
+        const CRun run = outlookhost::Run(TempDir(),
+                                          "word-bar \"Quillet\"\n"
+                                          "word-window \"Mail to Ann\" on\n"
+                                          "word-window \"Letter\" off\n"
+                                          "word-window \"Mail to Ann\" on\n",
+                                          "", "word");
+        ASSERT_EQ(run.exitCode, 0) << run.Text();
+        EXPECT_EQ(run.Has(std::string("addin ") + kProgId + " connected"), c.loaded) << run.Text();
+        // Word asks for its own ribbon, for which QuillOff has no markup.
+        EXPECT_EQ(run.Has("ribbon Microsoft.Word.Document "), c.ribbon) << run.Text();
+        EXPECT_FALSE(run.HasPrefix("ribbon Microsoft.Outlook"));
+        for (const char* outlookKind : {"Application.", "NameSpace.", "Inspectors.", "Explorer."})
+            EXPECT_TRUE(CallsStarting(run.calls, outlookKind).empty()) << outlookKind << "\n"
+                                                                       << run.calls;
+        EXPECT_EQ(run.calls.find("CommandBars.Add("), std::string::npos) << run.calls;
+        EXPECT_EQ(run.calls.find("CommandBar.Delete()"), std::string::npos);
+        EXPECT_EQ(run.calls.find("Document.EnvelopeVisible"), std::string::npos);
+        EXPECT_EQ(Occurrences(run.calls, "Window.EnvelopeVisible()"), c.loaded ? 3u : 0u)
+            << run.calls;
+        const std::vector<std::string> shownHiddenShown = {
+            "CommandBar.Enabled() = True",  "CommandBar.Visible() = True",
+            "CommandBar.Visible() = False", "CommandBar.Enabled() = False",
+            "CommandBar.Enabled() = True",  "CommandBar.Visible() = True"};
+        EXPECT_EQ(CallsStarting(run.calls, "CommandBar."),
+                  c.loaded ? shownHiddenShown : std::vector<std::string>{})
+            << run.calls;
+        EXPECT_TRUE(run.Has("connections left 0")) << run.Text();
+    }
+}
+
+// Word mail inspectors share Word's bars, so the two inspectors' send
+// buttons sink one control, whose tag carries both. A click acts in the
+// inspector the user clicked in, on its own mail alone: that mail is saved
+// (so it lands in Drafts) and the send reads its recipients (only the
+// second mail has one) up to the refusal the user sees.
+TEST_F(QuillOffHostTest, WordMailInspectorsEachSendTheirOwnMail)
+{
+    CRegisteredAddin::SetOutlookVersion("Outlook.Application.11");
+    struct Case {
+        const char* what;
+        std::vector<std::string> clicks; // the mail whose inspector is in front, a click each
+    } const cases[] = {
+        {"in the first", {"First"}},
+        {"in the second", {"Second"}},
+        {"in each in turn", {"First", "Second"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string script = "word-mail on\n"
+                             "new-mail \"First\"\n"
+                             "new-mail \"Second\"\n"
+                             "bcc \"bob@example.com\"\n";
+        for (const std::string& subject : c.clicks)
+            script += "activate \"" + subject +
+                      "\"\n"
+                      "expect \"Quillet Error\"\n"
+                      "press 1\n"
+                      "click \"Quillet-It\"\n";
+        script += "close discard\nclose discard\n";
+        const CRun run = outlookhost::Run(TempDir(), script);
+        ASSERT_EQ(run.exitCode, 0) << run.Text();
+        EXPECT_NE(run.calls.find("CommandBarButton.Tag() = sf1l;sf0l;"), std::string::npos)
+            << run.calls;
+        EXPECT_EQ(static_cast<size_t>(
+                      std::count(run.report.begin(), run.report.end(), "dialog Quillet Error")),
+                  c.clicks.size())
+            << run.Text();
+        // One button acted on each click, on the mail in front.
+        EXPECT_EQ(Occurrences(run.calls, "MailItem.Save()"), c.clicks.size()) << run.calls;
+        std::vector<std::string> saved = c.clicks;
+        std::sort(saved.begin(), saved.end());
+        EXPECT_EQ(Subjects(run, standin::kFolderDrafts), saved);
+        const bool secondSent =
+            std::find(c.clicks.begin(), c.clicks.end(), "Second") != c.clicks.end();
+        EXPECT_EQ(Occurrences(run.calls, "Recipients.Item(1)"), secondSent ? 1u : 0u) << run.calls;
+        EXPECT_TRUE(run.Has("connections left 0")) << run.Text();
+    }
+}
+
+// A receipt as the broadcast agent files it in the Receipts folder: the
+// request's pieces as the add-in cut them (a document's bytes before its
+// name), the service's results, the closing line.
+void FileAgentReceipt(const std::string& workFolder, const std::string& fileId,
+                      const std::string& receiptSubject)
+{
+    const std::string envelopeOpen =
+        "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\"><soap:Body>";
+    const std::string envelopeClose = "</soap:Body></soap:Envelope>\n";
+    const std::string ns = " xmlns:m=\"http://secure.quillet.com/services/\"";
+    const std::string pieces[] = {
+        envelopeOpen + "<m:CreateSignatureRequest" + ns +
+            "><m:pstr_FileName>Contract</m:pstr_FileName>\n",
+        "<CSRSigners" + ns +
+            "><m:pstr_Signers>ann@example.com</m:pstr_Signers>\n<m:pstr_SecondSigners>"
+            "</m:pstr_SecondSigners>\n<m:pstr_CCs></m:pstr_CCs>\n</CSRSigners>\n",
+        "<m:pstr_EmailMessage>" + standin::Base64Encode("Please sign.") +
+            "</m:pstr_EmailMessage>\n</m:CreateSignatureRequest>" + envelopeClose,
+        envelopeOpen + "<m:AddDocumentToRequest" + ns + "><m:pstr_FileID>" + fileId +
+            "</m:pstr_FileID>\n<m:pbyt_File>" + standin::Base64Encode("%PDF-1.4 " + fileId) +
+            "</m:pbyt_File>\n<m:pstr_FileName>contract.pdf</m:pstr_FileName>\n"
+            "</m:AddDocumentToRequest>" +
+            envelopeClose,
+    };
+    CReceipt receipt(nullptr, CReceipt::kFileReceipt);
+    int index = 0;
+    for (const std::string& piece : pieces) {
+        const std::string path = workFolder + fileId + "-" + std::to_string(index++) + ".txt";
+        testenv::WriteFileBytes(path, piece);
+        ASSERT_HR(S_OK, CloseReceiptFile(&receipt, path.c_str()));
+        DeleteFileA(path.c_str());
+    }
+    ASSERT_HR(S_OK, AddReceiptResults(&receipt, fileId.c_str(),
+                                      ("https://sign.example/doc?id=" + fileId).c_str(),
+                                      receiptSubject.c_str(), "Contracts"));
+    ASSERT_HR(S_OK, CloseReceiptFile(&receipt, nullptr));
+    ASSERT_HR(S_OK, FileReceipt(&receipt));
+}
+
+// The agent's receipts become tasks when the user looks at a task folder: a
+// selection change in the Inbox imports nothing; one in Tasks imports every
+// receipt once (its dialog comes up once), the files go, and the next
+// selection change finds nothing new.
+TEST_F(QuillOffHostTest, ASelectionChangeInTasksImportsTheAgentsReceipts)
+{
+    CRegisteredAddin::SetOutlookVersion("Outlook.Application.14");
+    CString receiptsFolder;
+    CString sentFolder;
+    ASSERT_HR(S_OK, GetReceiptsFolder(receiptsFolder));
+    ASSERT_HR(S_OK, GetSentItemsFolder(sentFolder));
+    const std::string receipts = receiptsFolder.str() + "\\";
+    CFolderGuard receiptsGuard(receipts, TempDir() + "receipts-aside\\", true);
+    CFolderGuard sentGuard(sentFolder.str() + "\\", TempDir() + "sent-aside\\", false);
+    const std::pair<std::string, std::string> filed[] = {{"QF2001", "Receipt for Ann"},
+                                                         {"QF2002", "Receipt for Bob"}};
+    for (const auto& [fileId, subject] : filed)
+        FileAgentReceipt(TempDir(), fileId, subject);
+    ASSERT_EQ(testenv::ListFiles(receipts).size(), 2u);
+
+    const CRun run = outlookhost::Run(TempDir(), "say \"inbox\"\n"
+                                                 "select all\n"
+                                                 "folder \"Tasks\"\n"
+                                                 "say \"tasks\"\n"
+                                                 "select all\n"
+                                                 "say \"again\"\n"
+                                                 "select all\n");
+    ASSERT_EQ(run.exitCode, 0) << run.Text();
+    // The tasks are made once the explorer shows a task folder, and only once.
+    const size_t switched = run.calls.find("MAPIFolder.DefaultItemType()");
+    ASSERT_NE(switched, std::string::npos) << run.calls;
+    EXPECT_LT(switched, run.calls.find("Application.CreateItem(3)")) << run.calls;
+    EXPECT_EQ(Occurrences(run.calls, "Application.CreateItem(3)"), 2u) << run.calls;
+    EXPECT_TRUE(testenv::ListFiles(receipts).empty());
+
+    standin::CMailbox mailbox;
+    std::wstring error;
+    ASSERT_TRUE(mailbox.Load(run.mailbox, &error)) << Narrow(error);
+    standin::CItems& tasks = mailbox.DefaultFolder(standin::kFolderTasks)->Items();
+    ASSERT_EQ(tasks.Count(), 2u) << "each receipt once";
+    for (const auto& [fileId, subject] : filed) {
+        SCOPED_TRACE(fileId);
+        standin::CItem* task = nullptr;
+        for (size_t i = 0; i < tasks.Count(); ++i)
+            if (Narrow(tasks.At(i)->Subject()) == subject)
+                task = tasks.At(i);
+        ASSERT_TRUE(task);
+        EXPECT_EQ(Narrow(task->MessageClass()), "IPM.Task.Quillet");
+        standin::CUserProperty* id = task->UserProperties().Find(L"Quillet ID");
+        ASSERT_TRUE(id);
+        EXPECT_EQ(Narrow(id->Text()), fileId);
+        EXPECT_EQ(task->Attachments().Count(), 1u) << "the sent mail, embedded";
+    }
+    EXPECT_TRUE(run.Has("connections left 0"));
 }
 
 // Word as host: the "Quillet" bar follows the activated window's mail

@@ -32,6 +32,7 @@
 #include "standins/outlook/model/Items.h"
 #include "standins/outlook/model/UserProperties.h"
 #include "standins/scripteduser/ScriptedUser.h"
+#include "tests/support/FolderGuard.h"
 #include "tests/support/HResultText.h"
 #include "tests/support/TestBase64.h"
 #include "tests/support/TestEnv.h"
@@ -153,37 +154,6 @@ std::string UserProperty(CItem& item, const wchar_t* name)
     CUserProperty* property = item.UserProperties().Find(name);
     return property ? Narrow(property->Text()) : "<none>";
 }
-
-// The files of a folder made while a test ran are removed when it ends,
-// and the ones that were there come back: the folders are the profile's.
-class CFolderGuard {
-public:
-    CFolderGuard(std::string folder, std::string aside, bool setAside)
-        : m_folder(std::move(folder)), m_aside(std::move(aside))
-    {
-        CreateDirectoryA(m_aside.c_str(), nullptr);
-        for (const std::string& name : ListFiles(m_folder)) {
-            if (setAside)
-                MoveFileA((m_folder + name).c_str(), (m_aside + name).c_str());
-            else
-                m_before.push_back(name);
-        }
-    }
-    ~CFolderGuard()
-    {
-        for (const std::string& name : ListFiles(m_folder)) {
-            if (std::find(m_before.begin(), m_before.end(), name) == m_before.end())
-                DeleteFileA((m_folder + name).c_str());
-        }
-        for (const std::string& name : ListFiles(m_aside))
-            MoveFileA((m_aside + name).c_str(), (m_folder + name).c_str());
-    }
-
-private:
-    std::string m_folder;
-    std::string m_aside;
-    std::vector<std::string> m_before;
-};
 
 // A progress dialog that notes what it shows after each of its steps.
 class CWatchedDlgReceipts : public CDlgReceipts {

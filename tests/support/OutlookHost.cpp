@@ -7,7 +7,10 @@ namespace outlookhost {
 
 namespace {
 
-constexpr const char* kAddins = "Software\\Microsoft\\Office\\Outlook\\Addins";
+std::string AddinsKey(const std::string& program)
+{
+    return "Software\\Microsoft\\Office\\" + program + "\\Addins";
+}
 
 void WriteValue(HKEY root, const std::string& path, const char* name, DWORD type, const void* data,
                 DWORD size)
@@ -53,17 +56,19 @@ void CRegisteredAddin::SetOutlookVersion(const std::string& curVer)
     WriteClassText("Outlook.Application\\CurVer", nullptr, curVer);
 }
 
-void CRegisteredAddin::LoadAtStartup(const std::string& progId, DWORD loadBehavior, bool machine)
+void CRegisteredAddin::LoadAtStartup(const std::string& progId, DWORD loadBehavior, bool machine,
+                                     const std::string& program)
 {
-    WriteValue(machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
-               std::string(kAddins) + "\\" + progId, "LoadBehavior", REG_DWORD, &loadBehavior,
-               sizeof loadBehavior);
+    WriteValue(machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, AddinsKey(program) + "\\" + progId,
+               "LoadBehavior", REG_DWORD, &loadBehavior, sizeof loadBehavior);
 }
 
 void CRegisteredAddin::ForgetStartup()
 {
-    RegDeleteTreeA(HKEY_CURRENT_USER, kAddins);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kAddins);
+    for (const char* program : {"Outlook", "Word"}) {
+        RegDeleteTreeA(HKEY_CURRENT_USER, AddinsKey(program).c_str());
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, AddinsKey(program).c_str());
+    }
     RegDeleteTreeA(HKEY_CLASSES_ROOT, "Outlook.Application");
 }
 
@@ -91,7 +96,8 @@ std::string CRun::Text() const
     return all;
 }
 
-CRun Run(const std::string& folder, const std::string& script, const std::string& mailbox)
+CRun Run(const std::string& folder, const std::string& script, const std::string& mailbox,
+         const std::string& host)
 {
     using namespace testenv;
     const std::string scriptPath = folder + "script.txt";
@@ -106,6 +112,8 @@ CRun Run(const std::string& folder, const std::string& script, const std::string
                           "\" --calls \"" + callsPath + "\" --report \"" + reportPath + "\"";
     if (!mailbox.empty())
         command += " --mailbox \"" + mailbox + "\"";
+    if (!host.empty())
+        command += " --host " + host;
     CRun run;
     run.exitCode = RunProcess(command + " \"" + scriptPath + "\"");
     const std::string text = FileExists(reportPath) ? ReadFileBytes(reportPath) : std::string();

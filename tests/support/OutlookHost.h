@@ -27,10 +27,12 @@ public:
 
     // "Outlook.Application.12", say; the host and the add-in read the version from it.
     static void SetOutlookVersion(const std::string& curVer);
-    // Outlook's Addins key of the user (or of the machine) for progId.
+    // The Addins key of the user (or of the machine) for progId, of Outlook
+    // or of another Office program ("Word").
     static void LoadAtStartup(const std::string& progId, DWORD loadBehavior = 3,
-                              bool machine = false);
-    // Removes every Addins key and the version, to start a case afresh.
+                              bool machine = false, const std::string& program = "Outlook");
+    // Removes every Addins key (Outlook's and Word's) and the version, to
+    // start a case afresh.
     static void ForgetStartup();
 
 private:
@@ -52,7 +54,9 @@ struct CRun {
 
 // Runs the host beside the test program on the script, in folder (which
 // gets the script, the report, the calls and the saved mailbox); mailbox,
-// when given, is the mailbox file to start from.
-CRun Run(const std::string& folder, const std::string& script, const std::string& mailbox = "");
+// when given, is the mailbox file to start from; host, when given, the
+// program the host plays ("word").
+CRun Run(const std::string& folder, const std::string& script, const std::string& mailbox = "",
+         const std::string& host = "");
 
 } // namespace outlookhost

@@ -9,12 +9,14 @@
 #include "standins/outlook/core/AutoObject.h"
 #include "standins/outlook/core/CallLog.h"
 #include "standins/outlook/model/Application.h"
+#include "standins/outlook/model/Word.h"
 
 namespace host {
 
 namespace {
 
-constexpr const char* kAddinsKey = "Software\\Microsoft\\Office\\Outlook\\Addins";
+constexpr const char* kOutlookAddinsKey = "Software\\Microsoft\\Office\\Outlook\\Addins";
+constexpr const char* kWordAddinsKey = "Software\\Microsoft\\Office\\Word\\Addins";
 constexpr DWORD kLoadAtStartup = 3;
 
 std::wstring Hex(HRESULT hr)
@@ -24,11 +26,11 @@ std::wstring Hex(HRESULT hr)
     return text;
 }
 
-std::vector<std::wstring> StartupAddins(HKEY root)
+std::vector<std::wstring> StartupAddins(HKEY root, const char* addinsKey)
 {
     std::vector<std::wstring> found;
     CRegKey addins;
-    if (addins.Open(root, kAddinsKey, KEY_READ) != ERROR_SUCCESS)
+    if (addins.Open(root, addinsKey, KEY_READ) != ERROR_SUCCESS)
         return found;
     for (DWORD index = 0;; ++index) {
         char name[256];
@@ -186,8 +188,8 @@ std::wstring RibbonAttribute(const std::wstring& markup, const std::wstring& con
     return {};
 }
 
-CAddinHost::CAddinHost(standin::CApplication& application, CReport& report)
-    : m_application(application), m_report(report), m_version(OutlookVersion())
+CAddinHost::CAddinHost(standin::CApplication& application, CReport& report, Host host)
+    : m_application(application), m_report(report), m_host(host), m_version(OutlookVersion())
 {}
 
 CAddinHost::~CAddinHost()
@@ -195,10 +197,11 @@ CAddinHost::~CAddinHost()
     ShutDown();
 }
 
-std::vector<std::wstring> CAddinHost::RegisteredAddins()
+std::vector<std::wstring> CAddinHost::RegisteredAddins(Host host)
 {
-    std::vector<std::wstring> progIds = StartupAddins(HKEY_CURRENT_USER);
-    for (const std::wstring& machine : StartupAddins(HKEY_LOCAL_MACHINE)) {
+    const char* key = host == Host::Word ? kWordAddinsKey : kOutlookAddinsKey;
+    std::vector<std::wstring> progIds = StartupAddins(HKEY_CURRENT_USER, key);
+    for (const std::wstring& machine : StartupAddins(HKEY_LOCAL_MACHINE, key)) {
         const bool already = std::any_of(progIds.begin(), progIds.end(), [&](const auto& user) {
             return standin::SameName(user, machine);
         });
@@ -221,6 +224,11 @@ int CAddinHost::OutlookVersion()
     return version > 0 ? version : 11;
 }
 
+IDispatch* CAddinHost::HostApplication() const
+{
+    return m_host == Host::Word ? m_application.Word().Dispatch() : m_application.Dispatch();
+}
+
 void CAddinHost::Load(const std::wstring& progId)
 {
     Addin addin;
@@ -236,8 +244,7 @@ void CAddinHost::Load(const std::wstring& progId)
     }
     CComPtr<IDispatch> entry(standin::New<CComAddIn>(progId)->Dispatch());
     CCustomArgs custom;
-    hr = addin.object->OnConnection(m_application.Dispatch(), ext_cm_Startup, entry.Get(),
-                                    custom.Get());
+    hr = addin.object->OnConnection(HostApplication(), ext_cm_Startup, entry.Get(), custom.Get());
     if (FAILED(hr)) {
         m_report.Error(L"addin " + progId + L" OnConnection " + Hex(hr));
         return;
@@ -249,7 +256,10 @@ void CAddinHost::Load(const std::wstring& progId)
         SUCCEEDED(
             addin.object->QueryInterface(IID_IDTRibbonExtensibility, addin.ribbon.PutVoid())) &&
         addin.ribbon) {
-        for (const wchar_t* ribbonId : {kExplorerRibbon, kComposeRibbon}) {
+        const std::vector<const wchar_t*> ribbonIds =
+            m_host == Host::Word ? std::vector<const wchar_t*>{kWordRibbon}
+                                 : std::vector<const wchar_t*>{kExplorerRibbon, kComposeRibbon};
+        for (const wchar_t* ribbonId : ribbonIds) {
             CBstr id(ribbonId);
             CBstr markup;
             hr = addin.ribbon->GetCustomUI(id.Get(), markup.Put());
@@ -266,8 +276,9 @@ void CAddinHost::Load(const std::wstring& progId)
 
 void CAddinHost::StartUp()
 {
-    m_report.Line(L"outlook version " + std::to_wstring(m_version));
-    for (const std::wstring& progId : RegisteredAddins())
+    m_report.Line((m_host == Host::Word ? L"word version " : L"outlook version ") +
+                  std::to_wstring(m_version));
+    for (const std::wstring& progId : RegisteredAddins(m_host))
         Load(progId);
     for (Addin& addin : m_addins) {
         CCustomArgs custom;

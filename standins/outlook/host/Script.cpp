@@ -20,6 +20,7 @@
 #include "standins/outlook/model/NameSpace.h"
 #include "standins/outlook/model/PropertyPages.h"
 #include "standins/outlook/model/Recipients.h"
+#include "standins/outlook/model/Word.h"
 #include "standins/outlook/office/CommandBarButton.h"
 #include "standins/outlook/office/CommandBars.h"
 #include "standins/scripteduser/ScriptedUser.h"
@@ -98,6 +99,7 @@ private:
     CItem& ActiveItem() const;
     standin::CExplorer& Explorer() const;
     CItem* FindBySubject(const std::wstring& subject) const;
+    standin::CInspector* FindInspector(const std::wstring& subject) const;
     standin::CCommandBarButton* FindButton(standin::CCommandBars& bars,
                                            const std::wstring& caption) const;
     void NewItem(long type, const Words& words);
@@ -172,6 +174,14 @@ CItem* CPlayer::FindBySubject(const std::wstring& subject) const
             if (items.At(i)->Subject() == subject)
                 return items.At(i);
     }
+    return nullptr;
+}
+
+standin::CInspector* CPlayer::FindInspector(const std::wstring& subject) const
+{
+    for (const auto& inspector : m_application.Inspectors().Open())
+        if (inspector->CurrentItem().Subject() == subject)
+            return inspector.Get();
     return nullptr;
 }
 
@@ -308,9 +318,25 @@ bool CPlayer::Play(const CScript::Line& line)
             if (!item)
                 Refuse(L"no item " + w[1]);
             Act([&] { m_application.OpenInspector(*item); });
+        } else if (command == L"activate") {
+            Expect(w, 2);
+            standin::CInspector* inspector = FindInspector(w[1]);
+            if (!inspector)
+                Refuse(L"no open item " + w[1]);
+            Act([&] { m_application.Activate(*inspector); });
         } else if (command == L"word-mail") {
             Expect(w, 2);
             m_application.SetWordMail(OnOff(w[1]));
+        } else if (command == L"word-window") {
+            Expect(w, 3);
+            standin::CWordApplication& word = m_application.Word();
+            standin::CWordWindow& window = word.Window(w[1]);
+            window.SetEnvelopeVisible(OnOff(w[2]));
+            Act([&] { word.ActivateWindow(window); });
+        } else if (command == L"word-bar") {
+            Expect(w, 2);
+            if (!m_application.Word().CommandBars().Find(w[1]))
+                m_application.Word().CommandBars().AddBar(w[1]);
         } else if (command == L"subject") {
             Expect(w, 2);
             ActiveItem().SetSubject(w[1]);

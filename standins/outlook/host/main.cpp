@@ -3,9 +3,11 @@
 // does, plays a script of user actions against them, shuts them down and
 // writes what happened:
 //
-//   outlookhost [--mailbox FILE] [--save FILE] [--calls FILE] [--report FILE] [--shots DIR]
-//               SCRIPT
+//   outlookhost [--host outlook|word] [--mailbox FILE] [--save FILE] [--calls FILE]
+//               [--report FILE] [--shots DIR] SCRIPT
 //
+// --host word loads the add-ins Word loads and gives them Word's
+// application, as Word does when it edits Outlook's mail;
 // --mailbox loads the mailbox to start from; --save writes the mailbox as
 // the add-ins left it; --calls writes every object-model call the add-ins
 // made, one a line; --report writes the host's own account (add-ins
@@ -36,6 +38,7 @@ struct Options {
     std::wstring report;
     std::wstring shots;
     std::wstring script;
+    host::CAddinHost::Host host = host::CAddinHost::Host::Outlook;
 };
 
 bool ParseArguments(Options& options)
@@ -53,7 +56,12 @@ bool ParseArguments(Options& options)
                                : arg == L"--report" ? &options.report
                                : arg == L"--shots"  ? &options.shots
                                                     : nullptr;
-        if (target) {
+        if (arg == L"--host") {
+            const std::wstring name = i + 1 < count ? args[++i] : L"";
+            ok = name == L"outlook" || name == L"word";
+            if (name == L"word")
+                options.host = host::CAddinHost::Host::Word;
+        } else if (target) {
             if (i + 1 >= count)
                 ok = false;
             else
@@ -103,7 +111,7 @@ int Run(const Options& options)
 
     bool played = false;
     {
-        host::CAddinHost addins(*application, report);
+        host::CAddinHost addins(*application, report, options.host);
         addins.StartUp();
         played = script.Run(*application, addins, report, options.shots);
         addins.ShutDown();
@@ -126,8 +134,8 @@ int main()
 {
     Options options;
     if (!ParseArguments(options)) {
-        fputs("usage: outlookhost [--mailbox FILE] [--save FILE] [--calls FILE] [--report FILE] "
-              "[--shots DIR] SCRIPT\n",
+        fputs("usage: outlookhost [--host outlook|word] [--mailbox FILE] [--save FILE] "
+              "[--calls FILE] [--report FILE] [--shots DIR] SCRIPT\n",
               stderr);
         return 2;
     }

@@ -7,6 +7,7 @@
 #include "standins/outlook/model/Item.h"
 #include "standins/outlook/model/NameSpace.h"
 #include "standins/outlook/model/PropertyPages.h"
+#include "standins/outlook/model/Word.h"
 #include "standins/outlook/office/CommandBars.h"
 
 namespace standin {
@@ -80,11 +81,16 @@ CInspector& CApplication::OpenInspector(CItem& item)
     return m_inspectors->Add(item, m_wordMail);
 }
 
+CWordApplication& CApplication::Word()
+{
+    if (!m_word)
+        m_word = New<CWordApplication>();
+    return *m_word;
+}
+
 CCommandBars& CApplication::WordCommandBars()
 {
-    if (!m_wordCommandBars)
-        m_wordCommandBars = New<CCommandBars>();
-    return *m_wordCommandBars;
+    return Word().CommandBars();
 }
 
 CInspector* CApplication::ActiveInspector() const

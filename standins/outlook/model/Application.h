@@ -20,6 +20,7 @@ class CInspector;
 class CInspectors;
 class CPropertyPages;
 class CCommandBars;
+class CWordApplication;
 
 class CApplication final : public CAutoObject {
 public:
@@ -40,6 +41,9 @@ public:
     // inspectors share Word's command bars, as the windows of one Word do.
     void SetWordMail(bool wordMail) { m_wordMail = wordMail; }
     bool WordMail() const { return m_wordMail; }
+    // The Word that edits the mail, made on first use: its command bars are
+    // the ones Word mail inspectors show.
+    CWordApplication& Word();
     CCommandBars& WordCommandBars();
     CInspector* ActiveInspector() const;
     void Activate(CInspector& inspector);
@@ -62,7 +66,7 @@ private:
     CComPtr<CNameSpace> m_namespace;
     CComPtr<CInspectors> m_inspectors;
     std::vector<CComPtr<CExplorer>> m_explorers;
-    CComPtr<CCommandBars> m_wordCommandBars; // made with the first Word inspector
+    CComPtr<CWordApplication> m_word; // made with the first Word inspector
     std::wstring m_version;
     bool m_wordMail = false;
     bool m_quit = false;

@@ -27,6 +27,16 @@ CWordApplication::CWordApplication()
     Getter(L"CommandBars", [this](CCall& call) { call.Return(m_commandBars.Get()); });
 }
 
+CWordWindow& CWordApplication::Window(const std::wstring& documentName)
+{
+    for (const auto& [name, window] : m_windows)
+        if (name == documentName)
+            return *window;
+    CComPtr<CWordDocument> document = New<CWordDocument>(documentName);
+    m_windows.emplace_back(documentName, New<CWordWindow>(*document, false));
+    return *m_windows.back().second;
+}
+
 void CWordApplication::ActivateWindow(CWordWindow& window)
 {
     Fire(kWordApplicationEvents, kDispWindowActivate,

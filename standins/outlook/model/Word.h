@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "standins/outlook/core/AutoObject.h"
 
@@ -27,6 +28,7 @@ public:
 
     CWordDocument& Document() const { return *m_document; }
     bool EnvelopeVisible() const { return m_envelopeVisible; }
+    void SetEnvelopeVisible(bool visible) { m_envelopeVisible = visible; }
 
 private:
     CComPtr<CWordDocument> m_document;
@@ -38,11 +40,14 @@ public:
     CWordApplication();
 
     CCommandBars& CommandBars() { return *m_commandBars; }
+    // The window on the document of that name, made on first use.
+    CWordWindow& Window(const std::wstring& documentName);
     // The user brings a window to the front: WindowActivate(Doc, Wn).
     void ActivateWindow(CWordWindow& window);
 
 private:
     CComPtr<CCommandBars> m_commandBars;
+    std::vector<std::pair<std::wstring, CComPtr<CWordWindow>>> m_windows;
 };
 
 } // namespace standin
