@@ -3,12 +3,15 @@
 // does, plays a script of user actions against them, shuts them down and
 // writes what happened:
 //
-//   outlookhost [--mailbox FILE] [--save FILE] [--calls FILE] [--report FILE] SCRIPT
+//   outlookhost [--mailbox FILE] [--save FILE] [--calls FILE] [--report FILE] [--timings]
+//               SCRIPT
 //
 // --mailbox loads the mailbox to start from; --save writes the mailbox as
 // the add-ins left it; --calls writes every object-model call the add-ins
 // made, one a line; --report writes the host's own account (add-ins
-// connected, ribbons, dialogs, message boxes, errors). The exit code is 0
+// connected, ribbons, dialogs, message boxes, errors); --timings adds each
+// add-in's time over its start-up and shutdown calls to the report, for the
+// start-up benchmark (bench/bench_startup). The exit code is 0
 // when everything went as scripted, 1 when the script or an add-in failed,
 // 2 for bad arguments.
 #include <string>
@@ -32,6 +35,7 @@ struct Options {
     std::wstring calls;
     std::wstring report;
     std::wstring script;
+    bool timings = false;
 };
 
 bool ParseArguments(Options& options)
@@ -48,7 +52,9 @@ bool ParseArguments(Options& options)
                                : arg == L"--calls"  ? &options.calls
                                : arg == L"--report" ? &options.report
                                                     : nullptr;
-        if (target) {
+        if (arg == L"--timings") {
+            options.timings = true;
+        } else if (target) {
             if (i + 1 >= count)
                 ok = false;
             else
@@ -99,6 +105,7 @@ int Run(const Options& options)
     bool played = false;
     {
         host::CAddinHost addins(*application, report);
+        addins.ReportTimings(options.timings);
         addins.StartUp();
         played = script.Run(*application, addins, report);
         addins.ShutDown();
@@ -122,7 +129,7 @@ int main()
     Options options;
     if (!ParseArguments(options)) {
         fputs("usage: outlookhost [--mailbox FILE] [--save FILE] [--calls FILE] [--report FILE] "
-              "SCRIPT\n",
+              "[--timings] SCRIPT\n",
               stderr);
         return 2;
     }
