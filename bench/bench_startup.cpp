@@ -34,6 +34,8 @@ constexpr const char* kCurVerKey = "Outlook.Application\\CurVer";
 constexpr const char* kAddinsKey = "Software\\Microsoft\\Office\\Outlook\\Addins";
 constexpr double kOwnStartupLimitMs = 50.0;
 constexpr int kDefaultRuns = 15;
+// A host that has not ended by then is stuck (a dialog nobody answers).
+constexpr DWORD kHostTimeoutMs = 60000;
 
 // One run's durations, as the host reports them.
 struct Timings {
@@ -204,7 +206,7 @@ std::string ReadFile(const std::string& path)
     return text;
 }
 
-// The exit code of the command, or -1 when it did not start. What it
+// The exit code of the command, or -1 when it did not start or end. What it
 // prints goes nowhere: the host echoes its report, which is read from its
 // file.
 int RunProcess(std::string command)
@@ -227,9 +229,11 @@ int RunProcess(std::string command)
     if (!started)
         return -1;
     CloseHandle(process.hThread);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(process.hProcess, kHostTimeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, code);
     CloseHandle(process.hProcess);
     return static_cast<int>(code);
 }
@@ -376,6 +380,10 @@ int main(int argc, char** argv)
         const CSavedVersion savedVersion;
         CNull null;
         CQuillOff quillOff;
+        // A run cut short leaves its add-in registered: each add-in must be
+        // the only one the host loads.
+        null.Unregister();
+        quillOff.Unregister();
         for (const Host& host : kHosts) {
             std::printf("%s\n", host.what);
             const std::optional<Result> baseline = Measure(null, host, folder, runs);
