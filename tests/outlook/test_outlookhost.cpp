@@ -2,6 +2,7 @@
 // Outlook would load, connects them, asks a ribbon host for its markup,
 // plays user actions (dialogs included) and lets the add-ins go, reporting
 // what happened and leaving the mailbox and the call record behind.
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -164,6 +165,63 @@ TEST_F(OutlookHostTest, AScriptThatGoesWrongEndsWithAReasonAndNeverHangs)
         EXPECT_EQ(run.exitCode, 1) << c.script;
         EXPECT_TRUE(run.HasPrefix(c.reason)) << c.script << "\n" << run.Text();
     }
+}
+
+// The start-up benchmark's timings: one line per add-in after its
+// "disconnected" line when asked for, with durations a clock could give,
+// and the report otherwise line for line what it is without them.
+TEST_F(OutlookHostTest, ReportsEachAddinsTimingsOnlyWhenAsked)
+{
+    CRegisteredAddin::LoadAtStartup(kSampleAddinProgId);
+    CRegisteredAddin::LoadAtStartup(kSecondName);
+    const std::string script = TempDir() + "timed.txt";
+    WriteFileBytes(script, "new-mail \"Hello\"\nclose discard\n");
+    auto report = [&](const std::string& options) {
+        const std::string path = TempDir() + "timed-report.txt";
+        DeleteFileA(path.c_str());
+        const int code = RunProcess("\"" + ProgramFolder() + "outlookhost.exe\" " + options +
+                                    " --report \"" + path + "\" \"" + script + "\"");
+        EXPECT_EQ(code, 0) << options;
+        std::vector<std::string> lines;
+        const std::string text = FileExists(path) ? ReadFileBytes(path) : std::string();
+        for (size_t at = 0; at < text.size();) {
+            const size_t end = text.find('\n', at);
+            lines.push_back(text.substr(at, end - at));
+            at = end == std::string::npos ? text.size() : end + 1;
+        }
+        return lines;
+    };
+    const std::vector<std::string> plain = report("");
+    const std::vector<std::string> timed = report("--timings");
+
+    std::vector<std::string> untimed;
+    std::vector<std::string> timedAddins;
+    for (size_t i = 0; i < timed.size(); ++i) {
+        if (timed[i].rfind("timings ", 0) != 0) {
+            untimed.push_back(timed[i]);
+            continue;
+        }
+        char name[128] = {};
+        double load = -1, startup = -1, shutdown = -1;
+        ASSERT_EQ(std::sscanf(timed[i].c_str(),
+                              "timings %127s load %lf ms startup %lf ms shutdown %lf ms", name,
+                              &load, &startup, &shutdown),
+                  4)
+            << timed[i];
+        ASSERT_GT(i, 0u);
+        EXPECT_EQ(timed[i - 1], "addin " + std::string(name) + " disconnected");
+        // Calls may take less than the microsecond shown, but loading the
+        // first add-in's library takes time; a minute for any of it would
+        // be a clock read wrong.
+        EXPECT_GE(load, 0.0) << timed[i];
+        EXPECT_TRUE(!timedAddins.empty() || load > 0.0) << timed[i];
+        EXPECT_GE(startup, 0.0) << timed[i];
+        EXPECT_GE(shutdown, 0.0) << timed[i];
+        EXPECT_LT(load + startup + shutdown, 60000.0) << timed[i];
+        timedAddins.push_back(name);
+    }
+    EXPECT_EQ(timedAddins, (std::vector<std::string>{kSampleAddinProgId, kSecondName}));
+    EXPECT_EQ(untimed, plain);
 }
 
 } // namespace

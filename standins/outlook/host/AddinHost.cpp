@@ -26,6 +26,33 @@ std::wstring Hex(HRESULT hr)
     return text;
 }
 
+// Times the add-in's calls with the performance counter: the tick count is
+// far too coarse for calls that take microseconds.
+class CStopwatch {
+public:
+    CStopwatch() { QueryPerformanceCounter(&m_start); }
+    double Milliseconds() const
+    {
+        LARGE_INTEGER now;
+        LARGE_INTEGER frequency;
+        QueryPerformanceCounter(&now);
+        QueryPerformanceFrequency(&frequency);
+        return 1000.0 * static_cast<double>(now.QuadPart - m_start.QuadPart) /
+               static_cast<double>(frequency.QuadPart);
+    }
+
+private:
+    LARGE_INTEGER m_start;
+};
+
+std::wstring TimingsLine(const CAddinHost::Addin& addin)
+{
+    wchar_t text[128];
+    swprintf(text, sizeof text / sizeof text[0], L" load %.3f ms startup %.3f ms shutdown %.3f ms",
+             addin.loadMs, addin.startupMs, addin.shutdownMs);
+    return L"timings " + addin.progId + text;
+}
+
 std::vector<std::wstring> StartupAddins(HKEY root, const char* addinsKey)
 {
     std::vector<std::wstring> found;
@@ -234,17 +261,21 @@ void CAddinHost::Load(const std::wstring& progId)
     Addin addin;
     addin.progId = progId;
     CLSID clsid;
+    const CStopwatch creating;
     HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
     if (SUCCEEDED(hr))
         hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDTExtensibility2,
                               addin.object.PutVoid());
+    addin.loadMs = creating.Milliseconds();
     if (FAILED(hr)) {
         m_report.Error(L"addin " + progId + L" not created " + Hex(hr));
         return;
     }
     CComPtr<IDispatch> entry(standin::New<CComAddIn>(progId)->Dispatch());
     CCustomArgs custom;
+    const CStopwatch connecting;
     hr = addin.object->OnConnection(HostApplication(), ext_cm_Startup, entry.Get(), custom.Get());
+    addin.startupMs += connecting.Milliseconds();
     if (FAILED(hr)) {
         m_report.Error(L"addin " + progId + L" OnConnection " + Hex(hr));
         return;
@@ -262,7 +293,9 @@ void CAddinHost::Load(const std::wstring& progId)
         for (const wchar_t* ribbonId : ribbonIds) {
             CBstr id(ribbonId);
             CBstr markup;
+            const CStopwatch asking;
             hr = addin.ribbon->GetCustomUI(id.Get(), markup.Put());
+            addin.startupMs += asking.Milliseconds();
             const std::wstring text(markup.Get() ? markup.Get() : L"", markup.Length());
             if (FAILED(hr))
                 m_report.Error(L"ribbon " + std::wstring(ribbonId) + L" " + Hex(hr));
@@ -282,11 +315,15 @@ void CAddinHost::StartUp()
         Load(progId);
     for (Addin& addin : m_addins) {
         CCustomArgs custom;
+        const CStopwatch updating;
         addin.object->OnAddInsUpdate(custom.Get());
+        addin.startupMs += updating.Milliseconds();
     }
     for (Addin& addin : m_addins) {
         CCustomArgs custom;
+        const CStopwatch completing;
         const HRESULT hr = addin.object->OnStartupComplete(custom.Get());
+        addin.startupMs += completing.Milliseconds();
         if (FAILED(hr))
             m_report.Error(L"addin " + addin.progId + L" OnStartupComplete " + Hex(hr));
     }
@@ -296,12 +333,18 @@ void CAddinHost::ShutDown()
 {
     for (Addin& addin : m_addins) {
         CCustomArgs custom;
+        const CStopwatch beginning;
         addin.object->OnBeginShutdown(custom.Get());
+        addin.shutdownMs += beginning.Milliseconds();
     }
     for (Addin& addin : m_addins) {
         CCustomArgs custom;
+        const CStopwatch disconnecting;
         addin.object->OnDisconnection(ext_dm_HostShutdown, custom.Get());
+        addin.shutdownMs += disconnecting.Milliseconds();
         m_report.Line(L"addin " + addin.progId + L" disconnected");
+        if (m_timings)
+            m_report.Line(TimingsLine(addin));
     }
     // The add-ins go before the host does: COM may unload their libraries.
     m_addins.clear();

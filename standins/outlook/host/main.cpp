@@ -4,7 +4,7 @@
 // writes what happened:
 //
 //   outlookhost [--host outlook|word] [--mailbox FILE] [--save FILE] [--calls FILE]
-//               [--report FILE] [--shots DIR] SCRIPT
+//               [--report FILE] [--timings] [--shots DIR] SCRIPT
 //
 // --host word loads the add-ins Word loads and gives them Word's
 // application, as Word does when it edits Outlook's mail;
@@ -12,8 +12,10 @@
 // the add-ins left it; --calls writes every object-model call the add-ins
 // made, one a line; --report writes the host's own account (add-ins
 // connected, ribbons, dialogs, message boxes, what the scripted user did,
-// errors); --shots is the folder the script's "shot" lines save pictures
-// of dialogs in (on a real display). The exit code is 0
+// errors); --timings adds each add-in's time over its start-up and shutdown
+// calls to the report, for the start-up benchmark (bench/bench_startup);
+// --shots is the folder the script's "shot" lines save pictures of dialogs
+// in (on a real display). The exit code is 0
 // when everything went as scripted, 1 when the script or an add-in failed,
 // 2 for bad arguments.
 #include <string>
@@ -39,6 +41,7 @@ struct Options {
     std::wstring shots;
     std::wstring script;
     host::CAddinHost::Host host = host::CAddinHost::Host::Outlook;
+    bool timings = false;
 };
 
 bool ParseArguments(Options& options)
@@ -56,7 +59,9 @@ bool ParseArguments(Options& options)
                                : arg == L"--report" ? &options.report
                                : arg == L"--shots"  ? &options.shots
                                                     : nullptr;
-        if (arg == L"--host") {
+        if (arg == L"--timings") {
+            options.timings = true;
+        } else if (arg == L"--host") {
             const std::wstring name = i + 1 < count ? args[++i] : L"";
             ok = name == L"outlook" || name == L"word";
             if (name == L"word")
@@ -112,6 +117,7 @@ int Run(const Options& options)
     bool played = false;
     {
         host::CAddinHost addins(*application, report, options.host);
+        addins.ReportTimings(options.timings);
         addins.StartUp();
         played = script.Run(*application, addins, report, options.shots);
         addins.ShutDown();
@@ -135,7 +141,7 @@ int main()
     Options options;
     if (!ParseArguments(options)) {
         fputs("usage: outlookhost [--host outlook|word] [--mailbox FILE] [--save FILE] "
-              "[--calls FILE] [--report FILE] [--shots DIR] SCRIPT\n",
+              "[--calls FILE] [--report FILE] [--timings] [--shots DIR] SCRIPT\n",
               stderr);
         return 2;
     }
