@@ -9,50 +9,12 @@
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CComPtr.h"
 #include "classlib/strings/CString.h"
+#include "classlib/win32/GdiplusSession.h"
+#include "classlib/win32/Memory.h"
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
 
 namespace {
-
-// GDI+ for the time of one decode.
-class CGdiplusSession {
-public:
-    CGdiplusSession()
-    {
-        Gdiplus::GdiplusStartupInput input;
-        m_ok = Gdiplus::GdiplusStartup(&m_token, &input, nullptr) == Gdiplus::Ok;
-    }
-    CGdiplusSession(const CGdiplusSession&) = delete;
-    CGdiplusSession& operator=(const CGdiplusSession&) = delete;
-    ~CGdiplusSession()
-    {
-        if (m_ok)
-            Gdiplus::GdiplusShutdown(m_token);
-    }
-    bool Ok() const { return m_ok; }
-
-private:
-    ULONG_PTR m_token = 0;
-    bool m_ok = false;
-};
-
-// Movable global memory, freed at the end of the scope (the stream on it
-// does not own it).
-class CGlobalBlock {
-public:
-    explicit CGlobalBlock(SIZE_T size) : m_block(GlobalAlloc(GMEM_MOVEABLE, size)) {}
-    CGlobalBlock(const CGlobalBlock&) = delete;
-    CGlobalBlock& operator=(const CGlobalBlock&) = delete;
-    ~CGlobalBlock()
-    {
-        if (m_block)
-            GlobalFree(m_block);
-    }
-    HGLOBAL Get() const { return m_block; }
-
-private:
-    HGLOBAL m_block;
-};
 
 // A GDI+ bitmap, disposed at the end of the scope.
 class CGdipBitmap {
@@ -85,14 +47,16 @@ HRESULT DecodeImage(VARIANT* result)
     if (!bytes)
         return E_FAIL;
     const DWORD size = SizeofResource(module, found);
-    CGlobalBlock block(size);
-    if (!block.Get())
+    // The stream on the block does not own it.
+    CGlobalMem block(GlobalAlloc(GMEM_MOVEABLE, size));
+    if (!block)
         return E_OUTOFMEMORY;
-    void* copy = GlobalLock(block.Get());
-    if (!copy)
-        return E_FAIL;
-    std::memcpy(copy, bytes, size);
-    GlobalUnlock(block.Get());
+    {
+        CGlobalLock copy(block.Get());
+        if (!copy)
+            return E_FAIL;
+        std::memcpy(copy.Data(), bytes, size);
+    }
 
     CGdipBitmap bitmap;
     {

@@ -5,31 +5,11 @@
 #include <gdiplus.h>
 
 #include "classlib/win32/Gdi.h"
+#include "classlib/win32/GdiplusSession.h"
 
 namespace host {
 
 namespace {
-
-class CGdiplusSession {
-public:
-    CGdiplusSession()
-    {
-        Gdiplus::GdiplusStartupInput input;
-        m_ok = Gdiplus::GdiplusStartup(&m_token, &input, nullptr) == Gdiplus::Ok;
-    }
-    CGdiplusSession(const CGdiplusSession&) = delete;
-    CGdiplusSession& operator=(const CGdiplusSession&) = delete;
-    ~CGdiplusSession()
-    {
-        if (m_ok)
-            Gdiplus::GdiplusShutdown(m_token);
-    }
-    bool Ok() const { return m_ok; }
-
-private:
-    ULONG_PTR m_token = 0;
-    bool m_ok = false;
-};
 
 // GDI+ names its PNG encoder by a class id it lists at run time.
 bool FindPngEncoder(CLSID& encoder)
