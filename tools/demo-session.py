@@ -143,7 +143,7 @@ class Service:
                 self._tell_new()
             except Exception:
                 pass
-            time.sleep(0.2)
+            time.sleep(0.05)
 
     def _tell_new(self):
         for request in self.control("requests", {"since": self.seen})["requests"]:
@@ -326,12 +326,15 @@ def tell_host_line(teller, line):
         teller.say(f"the add-in put its \"{label}\" button on the ribbon of {ribbon}")
     elif line.startswith("ribbon onAction "):
         _, _, control, code = line.split(" ")
-        teller.say(f"the \"{control}\" button's action ended with {code}")
+        outcome = "S_OK" if code == "00000000" else "0x" + code
+        teller.say(f"the add-in's work for the button {control} is over ({outcome})")
     elif line.startswith("connections left "):
         if line != "connections left 0":
             teller.say("the add-in left event sinks connected: " + line)
     elif line.startswith("error "):
         teller.say("ERROR " + line[6:])
+    elif line.startswith("folder "):
+        teller.say("the user opens the folder " + line[7:])
     elif line.startswith("outlook version "):
         pass
     else:
@@ -371,7 +374,7 @@ def run_outlook(wine, host, folder, name, script, mailbox_in, mailbox_out, shots
 
 def send_script(lease):
     recipients = "".join(f'to "{name}"\n' for name, _ in SIGNERS)
-    return f"""# The user writes the mail and sends it for signature.
+    return f"""say "the user writes a new mail to Ann and Bob, attaches lease.pdf and clicks Quillet-It"
 new-mail "{SUBJECT}"
 {recipients}body "Ann, Bob: here is the lease for 12 Elm Street. Please sign it."
 attach {quoted(windows_path(lease))}
@@ -400,8 +403,8 @@ ribbon inkSend
 
 
 def sync_script(picture):
-    return f"""# The user opens Tasks, picks the receipt and syncs it.
-folder "Tasks"
+    return f"""folder "Tasks"
+say "the user selects the receipt task and clicks Synclet-It"
 select "{RECEIPT}"
 expect "Synchronizing with Quillet"
 wait-text 2 "Close"
