@@ -6,14 +6,13 @@
 #include <new>
 
 #include "classlib/win32/CFile.h"
-#include "shared/xml/Base64Coder.h"
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
-#include "shared/requests/FileMgr.h"
 #include "shared/identity/Identity.h"
 #include "shared/identity/Proxy.h"
 #include "shared/requests/SAXTemplate.h"
 #include "shared/service/ServiceGlobals.h"
+#include "shared/xml/Base64Stream.h"
 #include "shared/xml/XmlEscape.h"
 
 namespace {
@@ -230,36 +229,27 @@ HRESULT CTemplate::WriteFile(CFile& file) const
         put(Element("Name", XmlEscaped(doc->m_name.GetString())));
         put(Element("Type", XmlEscaped(type)));
         if (doc->m_kind == CTempDoc::kEmbedded) {
-            // From the file the key names; a template read back from a file
-            // has only the embedded text, which is then written again.
-            CFileMgr scratch;
-            CString source = doc->m_embeddedPath;
-            bool madeScratch = false;
-            if (GetFileAttributesA(doc->m_key) != INVALID_FILE_ATTRIBUTES) {
-                if (!scratch.MakeTempName(nullptr))
-                    return E_FAIL;
-                File64Coder coder;
-                if (!coder.EncodeFile(doc->m_key, scratch.GetFilePath())) {
-                    DeleteFileA(scratch.GetFilePath());
-                    return E_FAIL;
-                }
-                source = scratch.GetFilePath();
-                madeScratch = true;
-            }
-            CFile text;
-            if (source.IsEmpty() || !text.Open(source, CFile::modeRead | CFile::shareDenyWrite)) {
-                if (madeScratch)
-                    DeleteFileA(source);
+            // From the file the key names, encoded straight into the template;
+            // a template read back from a file has only the embedded text,
+            // which is then written again as it is.
+            const bool fromKey = GetFileAttributesA(doc->m_key) != INVALID_FILE_ATTRIBUTES;
+            const CString& source = fromKey ? doc->m_key : doc->m_embeddedPath;
+            CFile input;
+            if (source.IsEmpty() || !input.Open(source, CFile::modeRead | CFile::shareDenyWrite))
                 return E_FAIL;
-            }
             put("<FileBytes>");
-            char buffer[4096];
-            for (UINT got; ok && (got = text.Read(buffer, sizeof buffer)) > 0;)
-                ok = file.Write(buffer, got) != FALSE;
+            if (fromKey) {
+                const auto write = [&file](const char* text, size_t length) {
+                    return file.Write(text, static_cast<UINT>(length)) != FALSE;
+                };
+                if (ok && !EncodeBase64Lines(input.GetHandle(), false, write))
+                    return E_FAIL;
+            } else {
+                char buffer[64 * 1024];
+                for (UINT got; ok && (got = input.Read(buffer, sizeof buffer)) > 0;)
+                    ok = file.Write(buffer, got) != FALSE;
+            }
             put("</FileBytes>");
-            text.Close();
-            if (madeScratch)
-                DeleteFileA(source);
         }
         put("</Document>");
     }

@@ -579,20 +579,19 @@ bool CWebSvrOp::WasSilence(DWORD error) const
            GetTickCount64() - m_stageStart >= m_limits.silenceMs / 10 * 9;
 }
 
-bool CWebSvrOp::ReceiveChunk(UINT& length)
+bool CWebSvrOp::ReceiveChunk(UINT size, UINT& length)
 {
     // A chunk is filled piece by piece with what has arrived, so that the
     // answer's size and pace are checked between pieces: WinINet's own read
     // waits until its whole buffer is full, which a trickle makes forever.
     char* buffer = m_receiveBuffer.get();
-    std::memset(buffer, 0, kReceiveChunk + 1);
     length = 0;
-    while (length < kReceiveChunk) {
+    while (length < size) {
         const DWORD available = m_request->QueryDataAvailable();
         if (available == 0)
             break;
         const UINT read =
-            m_request->Read(buffer + length, std::min<DWORD>(available, kReceiveChunk - length));
+            m_request->Read(buffer + length, std::min<DWORD>(available, size - length));
         if (read == 0)
             break;
         length += read;
@@ -611,8 +610,11 @@ bool CWebSvrOp::ReceiveChunk(UINT& length)
 
 int CWebSvrOp::Read(HWND window, UINT message)
 {
+    // Nobody watches a run in one call: each read is a round trip through
+    // the network layer, so it takes as much as has arrived, up to a piece.
+    const UINT size = window ? kReceiveChunk : kReceivePiece;
     if (!m_receiveBuffer) {
-        m_receiveBuffer.reset(new (std::nothrow) char[kReceiveChunk + 1]);
+        m_receiveBuffer.reset(new (std::nothrow) char[kReceivePiece]);
         if (!m_receiveBuffer)
             return 0;
         m_responseText.Empty();
@@ -626,7 +628,7 @@ int CWebSvrOp::Read(HWND window, UINT message)
     }
     for (;;) {
         UINT length = 0;
-        if (!ReceiveChunk(length))
+        if (!ReceiveChunk(size, length))
             return 0;
         if (length == 0)
             break;

@@ -24,11 +24,12 @@ class CWebSvrOp : public CObject {
 public:
     enum Stage { kPrepare = 0, kOpen = 1, kSend = 2, kStatus = 3, kRead = 4, kDone = 5 };
 
-    // A stepped run sends one chunk per message, so the dialog shows the
-    // progress; a run in one call sends pieces as large as this.
+    // A stepped run sends and reads one chunk per message, so the dialog
+    // shows the progress; a run in one call uses pieces as large as these.
     static constexpr UINT kSendChunk = 4095;
     static constexpr UINT kSendPiece = 256 * 1024;
     static constexpr UINT kReceiveChunk = 4096;
+    static constexpr UINT kReceivePiece = 64 * 1024;
     static constexpr HRESULT kConnectionFailed = static_cast<HRESULT>(0x80040205);
     // An exchange given up for the wire's sake (the error text says which
     // limit): silence or a pace too slow (ERROR_INTERNET_TIMEOUT), an answer
@@ -151,9 +152,9 @@ private:
     bool SendChunk(UINT size);
     // Sends the request (again, after a proxy challenge) with its body.
     void SendWhole();
-    // Reads one chunk of the response into the file or the text and sets
-    // its length (0 at the end); false when the answer broke a limit.
-    bool ReceiveChunk(UINT& length);
+    // Reads up to size bytes of the response into the file or the text and
+    // sets their number (0 at the end); false when the answer broke a limit.
+    bool ReceiveChunk(UINT size, UINT& length);
     int FinishResponse();
     // A redirection is reported, never followed: a SOAP request sent on
     // elsewhere would lose its body and keep its SOAPAction.

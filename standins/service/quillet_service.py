@@ -771,8 +771,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         is_soap = path == GATEWAY_PATH and self.command == "POST"
         body = StreamedBody(self.server.state.keep_limit,
                             DOCUMENT_ELEMENT.encode() if is_soap else None, self.body_length())
-        self.read_body(body.feed, self.server.state.intake if is_soap else None)
-        body.finish()
+        try:
+            self.read_body(body.feed, self.server.state.intake if is_soap else None, body.piece)
+        finally:
+            body.finish()
         raw = body.raw()
         entry = {
             "method": self.command, "path": self.path, "version": self.request_version,
@@ -798,7 +800,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return None
         return int(self.headers.get("Content-Length") or 0)
 
-    def read_body(self, feed, intake=None):
+    def read_body(self, feed, intake=None, piece=PIECE):
         """Hands the body to feed in pieces as it arrives (chunked or with a
         Content-Length); a body cut short by the client ends where it stops.
         intake: (bytes, seconds) to take it in slowly."""
@@ -810,21 +812,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     while self.rfile.readline() not in (b"\r\n", b"\n", b""):
                         pass
                     return
-                self.read_exactly(size, feed, intake)
+                self.read_exactly(size, feed, intake, piece)
                 self.rfile.readline()
-        self.read_exactly(length, feed, intake)
+        self.read_exactly(length, feed, intake, piece)
 
-    def read_exactly(self, length, feed, intake=None):
+    def read_exactly(self, length, feed, intake=None, piece=PIECE):
         if intake:
             # A small window, as on a slow link: what the client writes waits
             # on its side instead of piling up in this side's buffers.
             self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, max(intake[0], 4096))
         while length > 0:
-            piece = self.rfile.read(min(length, intake[0] if intake else PIECE))
-            if not piece:
+            data = self.rfile.read(min(length, intake[0] if intake else piece))
+            if not data:
                 return
-            feed(piece)
-            length -= len(piece)
+            feed(data)
+            length -= len(data)
             if intake:
                 time.sleep(intake[1])
 

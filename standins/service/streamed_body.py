@@ -16,18 +16,44 @@ comes first (the end tag, a comment, CDATA, another reference, a character
 that is not base64) ends the plain part: from there on the body is kept as it
 came and parsed with the envelope, and the text the parser makes of it is
 decoded after the plain part, as though the whole had been decoded at once.
+
+Undoing the references and decoding hold the interpreter's lock, so for a
+large body whose text is not kept, helper processes share that work: each
+piece's plain run is cut after line ends into a share per helper, handed out
+while the next pieces arrive, and taken back in order. Whatever a helper
+cannot take as it is (a share that is not plain, or that does not start a
+base64 quantum) is taken here the careful way, so the outcome is the same.
+Without helpers (none could start, or one ended) the careful way alone gives
+it.
 """
 
 import base64
 import binascii
+import collections
 import dataclasses
+import fcntl
 import hashlib
 import os
+import queue
 import re
+import struct
+import subprocess
+import sys
+import threading
 
 # Bytes asked of the connection at a time: small enough for the pieces made
 # from them to stay in the processor's cache and be reused by the allocator.
 PIECE = 128 * 1024
+# A body taken in for its length and digest only (its text not kept) reads
+# larger pieces, shared out among the helpers.
+LARGE_PIECE = 1024 * 1024
+# The least of a plain run worth handing out, per helper, and of a body
+# worth starting helpers for.
+_SHARE = 64 * 1024
+_HELPED_BODY = 8 * 1024 * 1024
+# Pieces handed out and not yet taken back: the helpers decode them while the
+# next piece arrives.
+_PENDING = 2
 
 _BASE64_CHARS = b"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"
 _BLANKS = b" \t\r\n"
@@ -81,6 +107,20 @@ class Base64Stream:
         self._held = text[cut:].translate(None, _BLANKS)
         return blanks
 
+    def take_quanta(self, parts):
+        """Takes what helpers made of consecutive shares of the text, each
+        (the bytes of its whole quanta but the last, its characters after
+        them), as feed() of the shares would. False, having taken nothing,
+        when a share did not start a quantum (the text is then fed)."""
+        if self._pads or len(self._held) % 4 or any(len(rest) != 4 for _, rest in parts[:-1]):
+            return False
+        for decoded, rest in parts:
+            if self._held:
+                self._take(binascii.a2b_base64(self._held))
+            self._take(decoded)
+            self._held = rest
+        return True
+
     def _feed_padded(self, chars):
         """feed() of characters without blanks, where "=" has come."""
         if self._pads:
@@ -117,6 +157,164 @@ class Base64Stream:
                 self.data += decoded
             else:
                 self.data = None
+
+
+def _undo_references(content):
+    """The client's references for "+", "/" and "=" as the characters."""
+    # Split and join is the quickest way to undo them (faster than replace).
+    text = b"/".join(b"+".join(content.split(b"&#43;")).split(b"&#47;"))
+    if b"&" in text:
+        text = text.replace(b"&#61;", b"=")
+    return text
+
+
+def _line_ends(content, blanks):
+    """(line ends as the parser counts them, offset of the last) in content,
+    whose blanks (the characters of it that are not base64) are given."""
+    breaks = blanks.count(b"\n")
+    last = content.rfind(b"\n")
+    if b"\r" in blanks:
+        breaks += blanks.count(b"\r") - content.count(b"\r\n")
+        last = max(last, content.rfind(b"\r"))
+    return breaks, last
+
+
+def decode_share(content):
+    """A helper's work on a share of a plain run that starts a base64
+    quantum: None when the share is not base64 characters, blanks and
+    references alone (the caller then decodes it the careful way), else
+    (line ends, offset of the last, the bytes of its whole quanta but the
+    last, the characters after them)."""
+    text = _undo_references(content)
+    blanks = text.translate(None, _BASE64_CHARS)
+    if blanks.translate(None, _BLANKS):
+        return None
+    chars = text.translate(None, _BLANKS) if blanks else text
+    whole = len(chars) // 4 * 4 - 4
+    if whole < 0:
+        return None
+    breaks, last = _line_ends(content, blanks)
+    return breaks, last, binascii.a2b_base64(chars[:whole]), chars[whole:]
+
+
+_HEAD = struct.Struct("<Q")
+_ANSWER = struct.Struct("<qqQQ")  # line ends (-1: not plain), last, bytes, characters
+
+
+def _read_exactly(stream, count):
+    data = stream.read(count)
+    if len(data) != count:
+        raise EOFError("the helper ended")
+    return data
+
+
+def serve_helper(source, sink):
+    """A helper process's loop: shares in, decode_share's answers out."""
+    while True:
+        head = source.read(_HEAD.size)
+        if len(head) < _HEAD.size:
+            return
+        answer = decode_share(_read_exactly(source, _HEAD.unpack(head)[0]))
+        if answer is None:
+            sink.write(_ANSWER.pack(-1, 0, 0, 0))
+        else:
+            breaks, last, decoded, rest = answer
+            sink.write(_ANSWER.pack(breaks, last, len(decoded), len(rest)))
+            sink.write(decoded)
+            sink.write(rest)
+        sink.flush()
+
+
+def _interpreter():
+    """This process's Python: a service started from Windows has no usable
+    sys.executable (Wine hands it a Windows path as its name)."""
+    if sys.executable and os.path.isfile(sys.executable):
+        return sys.executable
+    return os.path.realpath("/proc/self/exe")
+
+
+class HelperPool:
+    """Processes running serve_helper. Shares go out without waiting and
+    each helper's answers come back in the order its shares went; a thread
+    per helper takes them in, so that no helper waits on a full pipe."""
+
+    def __init__(self, count):
+        self._helpers, self._answers, self._readers = [], [], []
+        try:
+            for _ in range(count):
+                helper = subprocess.Popen(
+                    [_interpreter(), "-S", os.path.abspath(__file__), "--helper"],
+                    stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+                self._helpers.append(helper)
+                for stream in (helper.stdin, helper.stdout):
+                    try:   # fewer, larger writes; the default pipe holds 64 KiB
+                        fcntl.fcntl(stream.fileno(), fcntl.F_SETPIPE_SZ, 1 << 20)
+                    except (OSError, AttributeError):
+                        pass
+                answers = queue.SimpleQueue()
+                reader = threading.Thread(target=self._take_answers, args=(helper.stdout, answers),
+                                          daemon=True)
+                reader.start()
+                self._answers.append(answers)
+                self._readers.append(reader)
+        except OSError:
+            self.close()
+
+    def __len__(self):
+        return len(self._helpers)
+
+    @staticmethod
+    def _take_answers(stream, answers):
+        try:
+            while True:
+                head = stream.read(_ANSWER.size)
+                if len(head) < _ANSWER.size:
+                    break
+                breaks, last, decoded, rest = _ANSWER.unpack(head)
+                answers.put(None if breaks < 0 else (breaks, last, _read_exactly(stream, decoded),
+                                                     _read_exactly(stream, rest)))
+        except (OSError, EOFError, ValueError):
+            pass
+        answers.put(EOFError)
+
+    def send(self, shares):
+        """Hands share i to helper i; raises OSError when one is gone."""
+        for helper, share in zip(self._helpers, shares):
+            helper.stdin.write(_HEAD.pack(len(share)))
+            helper.stdin.write(share)
+            helper.stdin.flush()
+
+    def receive(self, count):
+        """decode_share's answers to the oldest shares of the first count
+        helpers; raises EOFError when one is gone."""
+        answers = [queue.get() for queue in self._answers[:count]]
+        if EOFError in answers:
+            raise EOFError("a helper ended")
+        return answers
+
+    def close(self):
+        for helper in self._helpers:
+            try:
+                helper.stdin.close()
+            except OSError:
+                pass
+        for helper in self._helpers:
+            try:
+                helper.wait(5)
+            except subprocess.TimeoutExpired:
+                helper.kill()
+                helper.wait()
+        for reader in self._readers:
+            reader.join()
+        for helper in self._helpers:
+            helper.stdout.close()
+        self._helpers, self._answers, self._readers = [], [], []
+
+
+def helper_count():
+    """Helpers for a large body: the processors left beside the service's
+    own thread and its client."""
+    return max(0, min(4, (os.cpu_count() or 1) - 2))
 
 
 @dataclasses.dataclass
@@ -208,6 +406,8 @@ class StreamedBody:
         # The whole body, and the document element's text, while within
         # keep_limit: not begun at all for a body announced as longer.
         too_long = expected_length is not None and expected_length > keep_limit
+        self._helped = too_long and expected_length >= _HELPED_BODY
+        self.piece = LARGE_PIECE if self._helped else PIECE  # what to feed at a time
         self._raw = None if too_long else bytearray()
         self._local = document_element
         self._head = bytearray()  # up to the document's start tag: all of it without one
@@ -221,6 +421,8 @@ class StreamedBody:
         self._text = None if too_long else bytearray()  # the plain part, references undone
         self._token = b"StreamedDocument" + os.urandom(8).hex().encode()
         self._document = None
+        self._pool = None  # helpers for the plain run of a text not kept
+        self._pending = collections.deque()  # (run, its shares) handed out, not yet taken
 
     def feed(self, data):
         self.length += len(data)
@@ -242,13 +444,25 @@ class StreamedBody:
                 rest = bytes(self._head[end:])
                 del self._head[end:]
                 self._base64 = Base64Stream(self.keep_limit)
+                if self._helped and helper_count() >= 2:
+                    self._pool = HelperPool(helper_count())
+                    if len(self._pool) < 2:
+                        self.close()
                 self._plain(rest)
 
     def finish(self):
         """The body has ended (also when cut short)."""
+        self._settle()
+        self.close()
         if self._qname is not None and self._tail is None:
             self._tail = bytearray(self._carry)
             self._carry = b""
+
+    def close(self):
+        """Lets the helpers go (finish() does; also for a body given up)."""
+        if self._pool is not None:
+            self._pool.close()
+            self._pool = None
 
     def raw(self):
         """The body's bytes, or None when it was longer than keep_limit."""
@@ -324,6 +538,18 @@ class StreamedBody:
                 end = amp
             if end and data[end - 1] == 0x0D:
                 end -= 1
+            if self._pool is not None:
+                # Whole lines, so that each share starts a quantum.
+                end = data.rfind(b"\n", 0, end) + 1 or end
+                if end >= _SHARE * 2:
+                    self._carry = data[end:]
+                    self._hand_out(data[:end])
+                    return
+        # What the helpers hold comes first.
+        if not self._settle():
+            self._tail += data
+            return
+        if not ended:
             self._carry = data[end:]
         if not self._take(data[:end]):
             self._tail = bytearray(data)
@@ -331,31 +557,114 @@ class StreamedBody:
         elif ended:
             self._tail = bytearray(data[end:])
 
-    def _take(self, content):
+    def _hand_out(self, content):
+        """Hands a plain run to the helpers; taken back in order, _PENDING
+        runs later, as _take() would have taken it now."""
+        shares = self._shares(content)
+        try:
+            self._pool.send(shares)
+        except (OSError, ValueError):
+            self.close()   # a helper is gone: the careful way from here on
+            shares = []
+        self._pending.append((content, shares))
+        while len(self._pending) > _PENDING:
+            if not self._take_back():
+                return
+
+    def _settle(self):
+        """Takes back every run handed out; False when one was not plain
+        (the body is then kept from there on)."""
+        while self._pending:
+            if not self._take_back():
+                return False
+        return True
+
+    def _take_back(self):
+        content, shares = self._pending.popleft()
+        answers = None
+        if shares and self._pool is not None:
+            try:
+                answers = self._pool.receive(len(shares))
+            except EOFError:
+                self.close()
+        if answers is not None and self._took_shares(shares, answers):
+            return True
+        # (The helpers hold later runs: this one is taken here.)
+        if self._take(content, helped=False):
+            return True
+        # Not a plain run: it and all that came after it go to the parser.
+        self._tail = bytearray(content)
+        for later, _ in self._pending:
+            self._tail += later
+        self._tail += self._carry
+        self._pending.clear()
+        self._carry = b""
+        self.close()
+        return False
+
+    def _take(self, content, helped=True):
         """Decodes a plain run of the content; False, taking nothing, when
         it is not one."""
         if not content:
             return True
-        # Split and join is the quickest way to undo them (faster than replace).
-        text = b"/".join(b"+".join(content.split(b"&#43;")).split(b"&#47;"))
-        if b"&" in text:
-            text = text.replace(b"&#61;", b"=")
+        if (helped and self._pool is not None and len(content) >= _SHARE * 2
+                and self._take_shared(content)):
+            return True
+        text = _undo_references(content)
         blanks = self._base64.feed(text)
         if blanks is None:
             return False
-        breaks = blanks.count(b"\n")
-        last = content.rfind(b"\n")
-        if b"\r" in blanks:
-            breaks += blanks.count(b"\r") - content.count(b"\r\n")
-            last = max(last, content.rfind(b"\r"))
-        if breaks:
-            self._lines += breaks
-            self._last_line = len(content) - last - 1
-        else:
-            self._last_line += len(content)
+        self._count_lines(content, *_line_ends(content, blanks))
         if self._text is not None:
             if len(self._text) + len(text) <= self.keep_limit:
                 self._text += text
             else:
                 self._text = None
         return True
+
+    def _take_shared(self, content):
+        """_take() by the helpers, side by side; False, having taken nothing,
+        when the run is not plain or its shares do not start quanta (the
+        careful way then says what it is)."""
+        shares = self._shares(content)
+        try:
+            self._pool.send(shares)
+            answers = self._pool.receive(len(shares))
+        except (OSError, EOFError, ValueError):
+            self.close()   # a helper is gone: the careful way from here on
+            return False
+        return self._took_shares(shares, answers)
+
+    def _shares(self, content):
+        """content cut after line ends into a share per helper."""
+        view = memoryview(content)
+        count = len(self._pool)
+        shares, at = [], 0
+        for index in range(1, count):
+            cut = content.rfind(b"\n", at, len(content) * index // count) + 1
+            if cut > at:
+                shares.append(view[at:cut])
+                at = cut
+        shares.append(view[at:])
+        return shares
+
+    def _took_shares(self, shares, answers):
+        """Takes the helpers' answers for the shares of a run; False, having
+        taken nothing, when one could not be taken."""
+        if any(answer is None for answer in answers) or not self._base64.take_quanta(
+                [answer[2:] for answer in answers]):
+            return False
+        for share, (breaks, last, _, _) in zip(shares, answers):
+            self._count_lines(share, breaks, last)
+        return True
+
+    def _count_lines(self, content, breaks, last):
+        if breaks:
+            self._lines += breaks
+            self._last_line = len(content) - last - 1
+        else:
+            self._last_line += len(content)
+
+
+if __name__ == "__main__" and sys.argv[1:] == ["--helper"]:
+    serve_helper(sys.stdin.buffer, sys.stdout.buffer)

@@ -5,6 +5,7 @@ python3 -m unittest discover -s standins/service
 
 import base64
 import binascii
+import hashlib
 import os
 import sys
 import unittest
@@ -107,6 +108,102 @@ class StreamedBodyTests(unittest.TestCase):
                             self.assertEqual(
                                 [(n, v[:3] + (None, None) if isinstance(v, tuple) else v)
                                  for n, v in expected[0]], got[0])
+
+
+class HelpedBodyTests(unittest.TestCase):
+    """A large body whose text is not kept is decoded by helper processes:
+    whatever its layout and wherever its pieces end, what comes out is what
+    the careful way, one piece after another in this process, makes of it."""
+
+    def body(self, content, after=b""):
+        return StreamedBodyTests.envelope(None, content, after=after)
+
+    def parse(self, body, pieces, helpers):
+        """The body fed in pieces of the sizes given, over and over."""
+        original = sb.helper_count
+        sb.helper_count = lambda: helpers
+        try:
+            stream = sb.StreamedBody(1024, b"pbyt_File", len(body))
+            helped, at = False, 0
+            while at < len(body):
+                for size in pieces:
+                    stream.feed(body[at:at + size])
+                    at += size
+                    helped = helped or stream._pool is not None
+            stream.finish()
+        finally:
+            sb.helper_count = original
+        try:
+            method, elements, encoding = qs.parse_soap(stream, ACTION)
+        except qs.SoapRequestError as error:
+            return helped, (error.status, error.text)
+        # What was decoded of a document that is not base64 is no one's
+        # (only that it is not), and depends on where the pieces ended.
+        return helped, [(name, ((value.valid, value.size, value.sha256, value.data, value.text)
+                                if value.valid else (False, value.text))
+                         if isinstance(value, sb.UploadedDocument) else value)
+                        for name, value in elements]
+
+    def test_helpers_decode_as_the_careful_way(self):
+        data = os.urandom(7 * 1024 * 1024 + 2)
+        text = base64.b64encode(data)
+        lines = b"".join(text[at:at + 64] + b"\n" for at in range(0, len(text), 64))
+        escaped = lines.replace(b"+", b"&#43;").replace(b"/", b"&#47;").replace(b"=", b"&#61;")
+        crlf = b"".join(text[at:at + 76] + b"\r\n" for at in range(0, len(text), 76))
+        middle = len(escaped) // 2
+        cases = {
+            "as the client writes it": self.body(escaped),
+            "CR LF lines": self.body(crlf),
+            "unbroken": self.body(text),
+            "odd lines": self.body(b"".join(text[at:at + 61] + b"\n"
+                                            for at in range(0, len(text), 61))),
+            "not base64 halfway": self.body(escaped[:middle] + b"!" + escaped[middle:]),
+            "a reference halfway": self.body(escaped[:middle] + b"&#65;" + escaped[middle:]),
+            "padding halfway": self.body(escaped[:middle] + b"&#61;" + escaped[middle:]),
+            "a fault after it": self.body(escaped, after=b"<m:pstr_Title>t</m:pstr_Wrong>"),
+        }
+        for name, body in cases.items():
+            expected = self.parse(body, [sb.PIECE], 0)[1]
+            # Large pieces, pieces cut anywhere, and small ones among them
+            # (too small to hand out while others are out).
+            for pieces in ([sb.LARGE_PIECE], [777777], [sb.LARGE_PIECE, 1000, 333]):
+                with self.subTest(name, pieces=pieces):
+                    helped, got = self.parse(body, pieces, 3)
+                    self.assertTrue(helped)
+                    self.assertEqual(expected, got)
+        document = dict(self.parse(cases["as the client writes it"], [sb.LARGE_PIECE], 3)[1])
+        self.assertEqual((True, len(data), hashlib.sha256(data).hexdigest(), None, None),
+                         document["pbyt_File"])
+
+    def test_helpers_start_without_a_name_for_the_interpreter(self):
+        # Started from Windows, the service has no sys.executable.
+        original = sys.executable
+        sys.executable = ""
+        try:
+            pool = sb.HelperPool(2)
+        finally:
+            sys.executable = original
+        try:
+            self.assertEqual(2, len(pool))
+            pool.send([b"YWJj\nYWJj\n", b"not base64!"])
+            self.assertEqual([(2, 9, b"abc", b"YWJj"), None], pool.receive(2))
+        finally:
+            pool.close()
+
+    def test_a_helper_that_ends_leaves_the_work_to_the_careful_way(self):
+        data = os.urandom(9 * 1024 * 1024)
+        body = self.body(base64.b64encode(data))
+        stream = sb.StreamedBody(1024, b"pbyt_File", len(body))
+        stream.feed(body[:sb.LARGE_PIECE])
+        self.assertIsNotNone(stream._pool)
+        stream._pool._helpers[1].kill()
+        for at in range(sb.LARGE_PIECE, len(body), sb.LARGE_PIECE):
+            stream.feed(body[at:at + sb.LARGE_PIECE])
+        stream.finish()
+        method, elements, encoding = qs.parse_soap(stream, ACTION)
+        document = dict(elements)["pbyt_File"]
+        self.assertEqual((True, len(data), hashlib.sha256(data).hexdigest()),
+                         (document.valid, document.size, document.sha256))
 
 
 if __name__ == "__main__":

@@ -13,6 +13,7 @@
 #include "shared/requests/Template.h"
 #include "shared/xml/XmlEscape.h"
 #include "shared/xml/XmlProlog.h"
+#include "tests/support/TestBase64.h"
 #include "tests/support/TestEnv.h"
 
 using namespace testenv;
@@ -308,6 +309,64 @@ TEST_F(TemplateTest, LargeEmbeddedDocumentsReadBackWholeInEveryLayout)
         DeleteFileA(decoded.c_str());
     }
     EXPECT_TRUE(QuillFiles(TempDir()).empty()) << "an embedded file outlived its template";
+}
+
+// The embedded text is the document's base64 in lines of 64 characters,
+// each closed by "\n", whatever the document's size and wherever the writer
+// cuts its reads; a text read back from a template goes out as it came.
+TEST_F(TemplateTest, EmbeddedDocumentsAreWrittenAsTheirBase64Lines)
+{
+    const std::string folder = Folder("lines");
+    const auto lines = [](const std::string& bytes) {
+        const std::string text = standin::Base64Encode(bytes);
+        std::string out;
+        for (size_t at = 0; at < text.size(); at += 64)
+            out += text.substr(at, 64) + "\n";
+        return out;
+    };
+    const std::string kept = TempDir() + "kept.b64";
+    WriteFileBytes(kept, "QUJD\r\nREVG\r\n");
+    const struct {
+        const char* what;
+        size_t size;          // of a document the key names
+        const char* keptText; // or none, and this embedded text
+    } cases[] = {
+        {"empty", 0, nullptr},
+        {"one byte", 1, nullptr},
+        {"one line less a byte", 47, nullptr},
+        {"one line", 48, nullptr},
+        {"one line and a byte", 49, nullptr},
+        {"past the encoder's read block", 48 * 16384 * 2 + 5, nullptr},
+        {"read back from a template", 0, "QUJD\r\nREVG\r\n"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.what);
+        const std::string bytes = RandomBytes(test.size, static_cast<unsigned>(test.size));
+        const std::string source = TempDir() + "doc.bin";
+        CTemplate saved;
+        saved.m_name = "Lines";
+        saved.m_signatureDoc = std::make_unique<CTempDoc>();
+        saved.m_signatureDoc->m_name = "doc.bin";
+        saved.m_signatureDoc->m_kind = CTempDoc::kEmbedded;
+        if (test.keptText) {
+            saved.m_signatureDoc->m_key = (TempDir() + "gone.bin").c_str();
+            saved.m_signatureDoc->m_embeddedPath = kept.c_str();
+        } else {
+            WriteFileBytes(source, bytes);
+            saved.m_signatureDoc->m_key = source.c_str();
+        }
+        ASSERT_EQ(S_OK, saved.SaveXML(folder.c_str()));
+        const std::string file = ReadFileBytes(folder + "\\Lines.xml");
+        const size_t start = file.find("<FileBytes>") + 11;
+        const size_t end = file.find("</FileBytes>");
+        ASSERT_LE(start, end);
+        EXPECT_TRUE(file.substr(start, end - start) ==
+                    (test.keptText ? std::string(test.keptText) : lines(bytes)))
+            << "the embedded text differs";
+        DeleteFileA(source.c_str());
+    }
+    DeleteFileA(kept.c_str());
+    EXPECT_TRUE(QuillFiles(TempDir()).empty()) << "the writer left a file behind";
 }
 
 TEST_F(TemplateTest, ReaderEdgeCases)

@@ -1,10 +1,9 @@
 #include "tests/support/UploadOp.h"
 
-#include "shared/xml/Base64Coder.h"
-#include "shared/requests/FileMgr.h"
+#include "classlib/win32/Handles.h"
 #include "shared/service/SoapEnvelope.h"
+#include "shared/xml/Base64Stream.h"
 #include "shared/xml/XMLDoc.h"
-#include "shared/xml/XmlEscape.h"
 
 UploadOp::UploadOp(const char* url, std::string fileId, std::string documentPath,
                    std::string apiCode)
@@ -25,18 +24,9 @@ int UploadOp::PrepareData()
         return 0;
     m_requestPath = m_requestFilePath;
 
-    CFileMgr names;
-    if (!names.MakeTempName(nullptr))
-        return 0;
-    File64Coder coder;
-    const bool encoded = coder.EncodeFile(m_documentPath.c_str(), names.GetFilePath()) != 0;
-    CFile base64;
-    CFile escaped;
-    if (encoded && base64.Open(names.GetFilePath(), CFile::modeRead))
-        XmlEscapeFile(base64, escaped);
-    base64.Close();
-    DeleteFileA(names.GetFilePath());
-    if (!escaped.IsOpen())
+    CFileHandle source(CreateFileA(m_documentPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!source.IsValid())
         return 0;
 
     bool written = true;
@@ -49,18 +39,20 @@ int UploadOp::PrepareData()
     writeText(SoapElement("pstr_APICode", m_apiCode.c_str()));
     writeText(SoapElement("pstr_FileID", m_fileId.c_str()));
     writeText("<m:pbyt_File>");
-    char block[64 * 1024];
-    for (UINT read; (read = escaped.Read(block, sizeof block)) > 0;)
-        write(block, read);
-    const CString escapedPath = escaped.GetFilePath();
-    escaped.Close();
-    DeleteFileA(escapedPath);
+    // As the product's requests carry a document: made in one pass, lines
+    // and escapes of "+", "/" and "=" included, straight into the request.
+    const bool encoded =
+        written &&
+        EncodeBase64Lines(source.Get(), true, [&write, &written](const char* text, size_t length) {
+            write(text, static_cast<DWORD>(length));
+            return written;
+        });
     writeText("</m:pbyt_File>\n");
     writeText(SoapElement("pstr_FileName", "doc.pdf"));
     writeText(SoapElement("pstr_Title", "doc.pdf"));
     writeText(SoapEnvelopeTail("AddDocumentToRequest"));
     m_requestFile.Reset();
-    return written ? 1 : 0;
+    return written && encoded ? 1 : 0;
 }
 
 int UploadOp::ParseResponse()

@@ -1,6 +1,6 @@
 // A document upload (AddDocumentToRequest) sent from a request file, as an
-// upload of any size goes: the document is base64-encoded and escaped into
-// the request file piece by piece. For the engine's tests and benchmark.
+// upload of any size goes: the document is encoded into the request file in
+// one pass, as the product's requests carry it. For the engine's tests.
 #pragma once
 
 #include <string>
