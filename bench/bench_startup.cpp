@@ -26,6 +26,8 @@
 #include <objbase.h>
 
 #include "bench/nulladdin/NullAddinIds.h"
+#include "classlib/win32/CRegKey.h"
+#include "classlib/win32/Handles.h"
 
 namespace {
 
@@ -57,17 +59,17 @@ const Host kHosts[] = {
 
 // ---- the registry ----
 
+bool WriteValue(HKEY root, const std::string& path, const char* name, DWORD type, const void* data,
+                DWORD size)
+{
+    CRegKey key;
+    return key.Create(root, path.c_str(), nullptr, KEY_WRITE) == ERROR_SUCCESS &&
+           key.SetValue(name, type, data, size) == ERROR_SUCCESS;
+}
+
 bool WriteText(HKEY root, const std::string& path, const char* name, const std::string& text)
 {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    const bool written =
-        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return written;
+    return WriteValue(root, path, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
 }
 
 std::optional<std::string> ReadText(HKEY root, const char* path)
@@ -154,19 +156,12 @@ public:
         const std::string server =
             "CLSID\\" + std::string(kNullAddinClsidText) + "\\InprocServer32";
         const DWORD startup = 3;
-        HKEY key = nullptr;
-        bool ok = WriteText(HKEY_CLASSES_ROOT, server, nullptr, NULLADDIN_DLL_PATH) &&
-                  WriteText(HKEY_CLASSES_ROOT, server, "ThreadingModel", "Apartment") &&
-                  WriteText(HKEY_CLASSES_ROOT, std::string(kNullAddinProgId) + "\\CLSID", nullptr,
-                            kNullAddinClsidText) &&
-                  RegCreateKeyExA(HKEY_CURRENT_USER, AddinKey().c_str(), 0, nullptr, 0, KEY_WRITE,
-                                  nullptr, &key, nullptr) == ERROR_SUCCESS;
-        if (key) {
-            ok = ok && RegSetValueExA(key, "LoadBehavior", 0, REG_DWORD,
-                                      reinterpret_cast<const BYTE*>(&startup),
-                                      sizeof startup) == ERROR_SUCCESS;
-            RegCloseKey(key);
-        }
+        const bool ok = WriteText(HKEY_CLASSES_ROOT, server, nullptr, NULLADDIN_DLL_PATH) &&
+                        WriteText(HKEY_CLASSES_ROOT, server, "ThreadingModel", "Apartment") &&
+                        WriteText(HKEY_CLASSES_ROOT, std::string(kNullAddinProgId) + "\\CLSID",
+                                  nullptr, kNullAddinClsidText) &&
+                        WriteValue(HKEY_CURRENT_USER, AddinKey(), "LoadBehavior", REG_DWORD,
+                                   &startup, sizeof startup);
         if (!ok)
             error = "cannot register the do-nothing add-in";
         return ok;
@@ -212,29 +207,27 @@ std::string ReadFile(const std::string& path)
 int RunProcess(std::string command)
 {
     SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-    HANDLE nothing = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 &inherited, OPEN_EXISTING, 0, nullptr);
-    if (nothing == INVALID_HANDLE_VALUE)
+    const CFileHandle nothing(CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          &inherited, OPEN_EXISTING, 0, nullptr));
+    if (!nothing)
         return -1;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nothing;
-    startup.hStdOutput = nothing;
-    startup.hStdError = nothing;
-    PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &startup, &process);
-    CloseHandle(nothing);
-    if (!started)
+    startup.hStdInput = nothing.Get();
+    startup.hStdOutput = nothing.Get();
+    startup.hStdError = nothing.Get();
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &info))
         return -1;
-    CloseHandle(process.hThread);
+    const CKernelHandle process(info.hProcess);
+    const CKernelHandle thread(info.hThread);
     DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(process.hProcess, kHostTimeoutMs) == WAIT_OBJECT_0)
-        GetExitCodeProcess(process.hProcess, &code);
+    if (WaitForSingleObject(process.Get(), kHostTimeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.Get(), &code);
     else
-        TerminateProcess(process.hProcess, code);
-    CloseHandle(process.hProcess);
+        TerminateProcess(process.Get(), code);
     return static_cast<int>(code);
 }
 
