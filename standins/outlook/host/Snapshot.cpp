@@ -42,9 +42,8 @@ bool SaveWindowPicture(HWND window, const std::wstring& path, std::wstring& erro
     }
     RedrawWindow(window, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    // What was painted reaches the display on the way through the queue.
+    // GDI may still hold some of that painting in its batch.
     GdiFlush();
-    Sleep(50);
 
     const int width = std::max(1L, frame.right - frame.left);
     const int height = std::max(1L, frame.bottom - frame.top);

@@ -1,6 +1,6 @@
-// A picture of a window as the user sees it: the screen's pixels where the
-// window stands, frame included, saved as a PNG. Only a real display has
-// pixels to read: under Wine's null driver the picture comes out blank, so
+// A picture of a window as the user sees it: the window's own pixels, frame
+// included, saved as a PNG. The frame is there only where Wine draws it
+// itself, on a display with no window manager (tools/demo sets that up), so
 // the host takes pictures only when asked to (--shots).
 #pragma once
 
