@@ -106,7 +106,7 @@ public:
     CString& CaptureText() { return m_captureText; }
 
     // ---- the task receipt in Outlook ----
-    // The add-in builds these in (addin/ReceiptTask.cpp): they talk to
+    // The add-in builds these in (addin/receipts/ReceiptTask.cpp): they talk to
     // Outlook, which the agent never does.
 
     // Adds an atom about the item at the head: the item's Subject ("<no
@@ -126,7 +126,7 @@ public:
     HRESULT GenerateTaskReceipt(const char* fullSubject, const char* shortSubject,
                                 const char* signers, const CReceiptAtom* atom, BOOL display);
     // Saves the head atom's mail as a ".msg" copy in "Sent Items" and
-    // embeds it into target at position (SaveMsgCopy, addin/MsgCopy.h);
+    // embeds it into target at position (SaveMsgCopy, addin/receipts/MsgCopy.h);
     // subject names the file. E_INVALIDARG without atoms.
     HRESULT AttachMsgToItem(IDispatch* target, const char* subject, long position);
     // The atom's link, or the service host of the settings when it has none.

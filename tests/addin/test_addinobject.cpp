@@ -11,9 +11,9 @@
 
 #include <windows.h>
 
-#include "addin/OutAddIn.h"
-#include "addin/RibbonMode.h"
-#include "addin/WordEvents.h"
+#include "addin/host/OutAddIn.h"
+#include "addin/core/RibbonMode.h"
+#include "addin/host/WordEvents.h"
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CComPtr.h"
 #include "classlib/com/CVariant.h"

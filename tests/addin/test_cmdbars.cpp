@@ -14,11 +14,11 @@
 #include <olectl.h>
 
 #include "addin/AddinResource.h"
-#include "addin/ClipBack.h"
-#include "addin/CmdBar.h"
-#include "addin/CmdBtn.h"
-#include "addin/ExplorerButtons.h"
-#include "addin/SyncBtn.h"
+#include "addin/commands/ClipBack.h"
+#include "addin/commands/CmdBar.h"
+#include "addin/commands/CmdBtn.h"
+#include "addin/commands/ExplorerButtons.h"
+#include "addin/sync/SyncBtn.h"
 #include "shared/SharedResource.h"
 #include "standins/outlook/core/CallLog.h"
 #include "standins/outlook/core/EventIds.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "addin/EventHandler.h"
+#include "addin/core/EventHandler.h"
 #include "classlib/com/CComModule.h"
 #include "classlib/com/CVariant.h"
 #include "shared/SharedResource.h"

@@ -9,8 +9,8 @@
 #include <windows.h>
 #include <shlwapi.h>
 
-#include "addin/GatewayEntry.h"
-#include "addin/SendDocsXml.h"
+#include "addin/send/GatewayEntry.h"
+#include "addin/send/SendDocsXml.h"
 #include "shared/service/OpSendDoc.h"
 #include "shared/xml/XMLDoc.h"
 #include "standins/gateway/SampleGatewayIds.h"

@@ -11,8 +11,8 @@
 // After windows.h, which it builds on.
 #include <commctrl.h>
 
-#include "addin/KVList.h"
-#include "addin/ValidateValue.h"
+#include "addin/controls/KVList.h"
+#include "addin/wizard/ValidateValue.h"
 #include "classlib/strings/CRegExp.h"
 #include "classlib/ui/CDialog.h"
 #include "shared/requests/KeywordValue.h"

@@ -17,9 +17,9 @@
 #include <commctrl.h>
 
 #include "addin/AddinResource.h"
-#include "addin/DlgReceipts.h"
-#include "addin/QuilletReceipt.h"
-#include "addin/ReceiptMgr.h"
+#include "addin/receipts/DlgReceipts.h"
+#include "addin/receipts/QuilletReceipt.h"
+#include "addin/receipts/ReceiptMgr.h"
 #include "shared/outlook/Dispatcher.h"
 #include "shared/requests/Receipt.h"
 #include "standins/outlook/core/CallLog.h"

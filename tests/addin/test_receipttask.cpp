@@ -14,8 +14,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "addin/MsgCopy.h"
-#include "addin/ReceiptTask.h"
+#include "addin/receipts/MsgCopy.h"
+#include "addin/receipts/ReceiptTask.h"
 #include "shared/requests/Receipt.h"
 #include "standins/outlook/core/CallLog.h"
 #include "standins/outlook/model/Application.h"

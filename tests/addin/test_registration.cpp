@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "addin/AddinResource.h"
-#include "addin/QuillOffModule.h"
-#include "addin/RegMgr.h"
+#include "addin/module/QuillOffModule.h"
+#include "addin/module/RegMgr.h"
 #include "classlib/com/CRegScript.h"
 #include "classlib/win32/CRegKey.h"
 #include "tests/support/TestEnv.h"

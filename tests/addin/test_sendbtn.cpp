@@ -15,11 +15,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "addin/AddinProtocol.h"
+#include "addin/core/AddinProtocol.h"
 #include "addin/AddinResource.h"
-#include "addin/CmdBar.h"
-#include "addin/ReceiptTask.h"
-#include "addin/SendBtn.h"
+#include "addin/commands/CmdBar.h"
+#include "addin/receipts/ReceiptTask.h"
+#include "addin/send/SendBtn.h"
 #include "shared/SharedResource.h"
 #include "shared/config/Config.h"
 #include "shared/requests/Receipt.h"

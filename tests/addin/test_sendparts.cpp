@@ -13,9 +13,9 @@
 #include <shlwapi.h>
 
 #include "addin/AddinResource.h"
-#include "addin/CollectAttachments.h"
-#include "addin/DlgBadAttach.h"
-#include "addin/SendRecipients.h"
+#include "addin/send/CollectAttachments.h"
+#include "addin/send/DlgBadAttach.h"
+#include "addin/send/SendRecipients.h"
 #include "shared/requests/BodyPart.h"
 #include "shared/service/OpSendDoc.h"
 #include "standins/outlook/core/CallLog.h"

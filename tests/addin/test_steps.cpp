@@ -15,9 +15,9 @@
 #include <commctrl.h>
 
 #include "addin/AddinResource.h"
-#include "addin/DlgSteps.h"
-#include "addin/PgSigPos.h"
-#include "addin/SendBtn.h"
+#include "addin/send/DlgSteps.h"
+#include "addin/wizard/PgSigPos.h"
+#include "addin/send/SendBtn.h"
 #include "shared/SharedResource.h"
 #include "shared/service/OpGetLink.h"
 #include "shared/service/OpSendDoc.h"

@@ -13,11 +13,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "addin/AddinProtocol.h"
+#include "addin/core/AddinProtocol.h"
 #include "addin/AddinResource.h"
-#include "addin/DlgSync.h"
-#include "addin/SyncBtn.h"
-#include "addin/SyncItem.h"
+#include "addin/sync/DlgSync.h"
+#include "addin/sync/SyncBtn.h"
+#include "addin/sync/SyncItem.h"
 #include "shared/config/Config.h"
 #include "shared/service/ServiceGlobals.h"
 #include "standins/outlook/core/CallLog.h"

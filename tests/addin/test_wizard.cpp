@@ -13,11 +13,11 @@
 #include <prsht.h>
 
 #include "addin/AddinResource.h"
-#include "addin/PgIntro.h"
-#include "addin/PgSigPos.h"
-#include "addin/PgSignSeq.h"
-#include "addin/PgTemplate.h"
-#include "addin/WizSheet.h"
+#include "addin/wizard/PgIntro.h"
+#include "addin/wizard/PgSigPos.h"
+#include "addin/wizard/PgSignSeq.h"
+#include "addin/wizard/PgTemplate.h"
+#include "addin/wizard/WizSheet.h"
 #include "classlib/ui/CStatusBar.h"
 #include "shared/service/OpLogin.h"
 #include "shared/service/ServiceGlobals.h"

@@ -14,10 +14,10 @@
 #include <windows.h>
 
 #include "addin/AddinResource.h"
-#include "addin/CmdBar.h"
-#include "addin/CmdBtn.h"
-#include "addin/EventHandler.h"
-#include "addin/ExplorerButtons.h"
+#include "addin/commands/CmdBar.h"
+#include "addin/commands/CmdBtn.h"
+#include "addin/core/EventHandler.h"
+#include "addin/commands/ExplorerButtons.h"
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CClassFactory.h"
 #include "classlib/com/CComModule.h"

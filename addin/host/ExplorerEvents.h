@@ -1,0 +1,46 @@
+// The explorer's sink: it remembers what kind of items the folder last
+// switched to holds, shows the explorer's sync bar only in task folders
+// (Outlook versions before the ribbon), and imports the agent's receipt
+// files when the selection changes in a task folder.
+#pragma once
+
+#include "addin/core/EventHandler.h"
+#include "classlib/strings/CString.h"
+
+class CCmdBar;
+
+class CExplorerEvents : public CEventHandler {
+public:
+    // bar: the add-in's member that holds the explorer bar (lent; it may
+    // stay null).
+    explicit CExplorerEvents(CCmdBar** bar);
+
+    // Also keeps a reference to the explorer until Disconnect.
+    HRESULT Connect(IDispatch* explorer) override;
+    void Disconnect() override;
+    // Shows the bar when the folder holds tasks and the user left the bar
+    // visible (or no state is saved); hides it otherwise.
+    virtual void UpdateBarVisibility();
+
+    long GetFolderType() const { return m_folderType; }
+
+    // {0006304F-0000-0000-C000-000000000046}: Outlook's ExplorerEvents.
+    static const IID kEvents;
+
+protected:
+    HRESULT OnInvoke(DISPID id, DISPPARAMS* params) override;
+    const IID& GetEventIID() const override { return kEvents; }
+
+    // The receipt import.
+    void ImportReceipts();
+
+private:
+    void OnFolderSwitch(IDispatch* folder);
+    void OnSelectionChange();
+    bool HasBarToTend() const;
+
+    CCmdBar** m_bar;
+    long m_folderType = 0;
+    CString m_version;
+    CComPtr<IDispatch> m_explorer;
+};

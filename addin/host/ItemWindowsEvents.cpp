@@ -1,0 +1,131 @@
+#include "addin/host/ItemWindowsEvents.h"
+
+#include <memory>
+#include <new>
+
+#include "addin/AddinResource.h"
+#include "addin/commands/CmdBar.h"
+#include "addin/commands/CmdBtn.h"
+#include "addin/host/ItemEvents.h"
+#include "addin/core/RibbonMode.h"
+#include "addin/send/SendBtn.h"
+#include "classlib/com/CVariant.h"
+#include "shared/log/DebugLog.h"
+#include "shared/outlook/AutomationValues.h"
+
+using namespace automation;
+
+namespace {
+
+const CEventEntry kInspectorsTable[] = {{0xF001, 1, "NewInspector"}, {0, 0, nullptr}};
+
+constexpr long kClassMail = 43;
+constexpr long kClassTask = 48;
+
+} // namespace
+
+const IID CInspectorsEvents::kEvents = {0x00063079, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+CInspectorContext::CInspectorContext(IDispatch* inspectorWindow, IDispatch* mailItem)
+    : inspector(inspectorWindow), item(mailItem)
+{}
+
+CInspectorContext::~CInspectorContext()
+{
+    if (itemSink) {
+        itemSink->Disconnect();
+        itemSink->Release();
+        itemSink = nullptr;
+    }
+    delete bar;
+    bar = nullptr;
+}
+
+CInspectorsEvents::CInspectorsEvents() : CEventHandler(kInspectorsTable) {}
+
+CInspectorsEvents::~CInspectorsEvents()
+{
+    m_contexts.RemoveAll();
+}
+
+void CInspectorsEvents::Disconnect()
+{
+    m_contexts.RemoveAll();
+    CEventHandler::Disconnect();
+}
+
+HRESULT CInspectorsEvents::OnInvoke(DISPID, DISPPARAMS* params)
+{
+    IDispatch* inspector = EventObject(params, 0, 1);
+    if (!inspector)
+        return S_OK;
+    return OnNewInspector(inspector);
+}
+
+HRESULT CInspectorsEvents::OnNewInspector(IDispatch* inspector)
+{
+    CVariant item;
+    long itemClass = 0;
+    if (FAILED(GetProp(inspector, L"CurrentItem", item.Put())) || !IsObject(item) ||
+        FAILED(CDispatcher::GetLongProp(item.pdispVal, L"Class", itemClass)))
+        return S_OK;
+    if (itemClass == kClassTask)
+        return OnTaskInspector(inspector, item.pdispVal);
+    if (itemClass != kClassMail)
+        return S_OK;
+    long sent = 0;
+    if (FAILED(CDispatcher::GetLongProp(item.pdispVal, L"Sent", sent)) || sent != 0)
+        return S_OK;
+    auto* context = new (std::nothrow) CInspectorContext(inspector, item.pdispVal);
+    if (!context)
+        return E_OUTOFMEMORY;
+    m_contexts.AddHead(context);
+    SinkItemEvents(context);
+    if (!IsRibbonMode())
+        AddInspectorButtons(context);
+    return S_OK;
+}
+
+HRESULT CInspectorsEvents::SinkItemEvents(CInspectorContext* context)
+{
+    CLogBlock block("COutAddIn::SinkItemEvents");
+    auto* sink = new (std::nothrow) CItemEvents(context);
+    if (!sink)
+        return E_OUTOFMEMORY;
+    sink->AddRef();
+    context->itemSink = sink;
+    sink->SetApplication(m_application);
+    return sink->Connect(context->item.Get());
+}
+
+HRESULT CInspectorsEvents::AddInspectorButtons(CInspectorContext* context)
+{
+    auto* bar = new (std::nothrow) CCmdBar;
+    if (!bar) {
+        TheLog().HResult("COutAddIn::AddInspectorButtons", E_OUTOFMEMORY);
+        return E_OUTOFMEMORY;
+    }
+    context->bar = bar;
+    CString name;
+    name.LoadString(IDS_BAR_NAME);
+    HRESULT hr = bar->Create(context->inspector.Get(), name);
+    if (FAILED(hr)) {
+        TheLog().HResult("COutAddIn::AddInspectorButtons", hr);
+        return hr;
+    }
+    CCmdBtn* button = new (std::nothrow) CSendBtn(IDS_SEND_CAPTION, IDB_SEND_FACE, IDB_SEND_MASK);
+    if (!button) {
+        TheLog().HResult("COutAddIn::AddInspectorButtons", E_OUTOFMEMORY);
+        return E_OUTOFMEMORY;
+    }
+    button->SetApplication(m_application);
+    CString tag;
+    tag.Format("sf%ul;", m_nextButton++);
+    button->SetTag(tag);
+    hr = bar->AddButton(button, TRUE); // the bar holds the button from here on
+    if (SUCCEEDED(hr))
+        hr = bar->SetVisibility(nullptr, TRUE);
+    if (FAILED(hr))
+        TheLog().HResult("COutAddIn::AddInspectorButtons", hr);
+    return hr;
+}

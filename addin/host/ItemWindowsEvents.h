@@ -1,0 +1,66 @@
+// The inspectors' sink: each new inspector of an unsent mail gets a context
+// that holds the inspector and its item, a sink of the item's Close, and
+// (while the host has no ribbon of ours) a command bar with the send
+// button, tagged for that inspector. Sent mail gets nothing; a task goes to
+// a hook.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include "addin/core/EventHandler.h"
+#include "classlib/com/CComPtr.h"
+#include "classlib/strings/CTypedPtrList.h"
+
+class CCmdBar;
+class CItemEvents;
+
+// One open unsent mail inspector.
+struct CInspectorContext {
+    CInspectorContext(IDispatch* inspectorWindow, IDispatch* mailItem);
+    CInspectorContext(const CInspectorContext&) = delete;
+    CInspectorContext& operator=(const CInspectorContext&) = delete;
+    // Disconnects and lets go of the item sink, deletes the bar (which
+    // removes it from the inspector) and lets the inspector and item go.
+    ~CInspectorContext();
+
+    CComPtr<IDispatch> inspector;
+    CComPtr<IDispatch> item;
+    CItemEvents* itemSink = nullptr; // one reference held
+    CCmdBar* bar = nullptr;          // owned; null in ribbon mode
+};
+
+class CInspectorsEvents : public CEventHandler {
+public:
+    CInspectorsEvents();
+    ~CInspectorsEvents() override;
+
+    // Deletes every context, then stops listening.
+    void Disconnect() override;
+
+    const CTypedPtrList<CInspectorContext>& GetContexts() const { return m_contexts; }
+
+    // {00063079-0000-0000-C000-000000000046}: Outlook's InspectorsEvents.
+    static const IID kEvents;
+
+protected:
+    HRESULT OnInvoke(DISPID id, DISPPARAMS* params) override;
+    const IID& GetEventIID() const override { return kEvents; }
+
+    // A new inspector on a task item.
+    virtual HRESULT OnTaskInspector(IDispatch* inspector, IDispatch* item) = 0;
+
+private:
+    HRESULT OnNewInspector(IDispatch* inspector);
+    HRESULT SinkItemEvents(CInspectorContext* context);
+    HRESULT AddInspectorButtons(CInspectorContext* context);
+
+    CTypedPtrList<CInspectorContext> m_contexts{Ownership::Owned};
+    unsigned m_nextButton = 0;
+};
+
+// The add-in's inspectors' sink: tasks are left alone.
+class CMyInspectorsEvents final : public CInspectorsEvents {
+protected:
+    HRESULT OnTaskInspector(IDispatch*, IDispatch*) override { return E_NOTIMPL; }
+};

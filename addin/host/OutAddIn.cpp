@@ -1,0 +1,316 @@
+#include "addin/host/OutAddIn.h"
+
+#include <cstring>
+#include <new>
+
+#include "addin/core/AddinProtocol.h"
+#include "addin/host/BtnMgr.h"
+#include "addin/commands/CmdBar.h"
+#include "addin/commands/ExplorerButtons.h"
+#include "addin/host/ExplorerEvents.h"
+#include "addin/host/ItemWindowsEvents.h"
+#include "addin/host/ItemsEvents.h"
+#include "addin/host/OutlookEvents.h"
+#include "addin/module/RegMgr.h"
+#include "addin/host/Ribbon.h"
+#include "addin/core/RibbonMode.h"
+#include "addin/host/WordEvents.h"
+#include "classlib/com/Barrier.h"
+#include "classlib/com/CBstr.h"
+#include "shared/log/DebugLog.h"
+#include "shared/outlook/AutomationValues.h"
+#include "shared/service/Protocol.h"
+
+using namespace automation;
+
+namespace {
+
+constexpr long kFolderInbox = 6;
+
+const CEventEntry kAddinCallbacks[] = {
+    {COutAddIn::kGetCustomImage, 1, "GetCustomImage"},
+    {0, 0, nullptr},
+};
+
+const CEventEntry* FindCallback(const char* name)
+{
+    for (const CEventEntry* entry = kAddinCallbacks; entry->name; ++entry)
+        if (std::strcmp(entry->name, name) == 0)
+            return entry;
+    return CBtnMgr::FindByName(name);
+}
+
+const CEventEntry* FindCallback(DISPID id)
+{
+    for (const CEventEntry* entry = kAddinCallbacks; entry->name; ++entry)
+        if (entry->dispid == id)
+            return entry;
+    return CBtnMgr::FindById(id);
+}
+
+// A new sink of type Sink with one reference, told the application and
+// connected to source; null (and the failure in hr) when it cannot be made.
+template <class Sink, class... Args>
+Sink* MakeSink(IDispatch* application, IDispatch* source, HRESULT& hr, Args&&... args)
+{
+    auto* sink = new (std::nothrow) Sink(std::forward<Args>(args)...);
+    if (!sink) {
+        hr = E_OUTOFMEMORY;
+        return nullptr;
+    }
+    sink->AddRef();
+    sink->SetApplication(application);
+    hr = sink->Connect(source);
+    return sink;
+}
+
+template <class Sink>
+void DropSink(Sink*& sink)
+{
+    if (!sink)
+        return;
+    sink->Disconnect();
+    sink->Release();
+    sink = nullptr;
+}
+
+// Runs one start-up step and logs what it answered under its name.
+template <class Step>
+void RunStep(const char* name, Step&& step)
+{
+    CLogBlock block(name);
+    const HRESULT hr = CatchAtEdge(name, step);
+    TheLog().HResult(name, hr);
+}
+
+} // namespace
+
+// {DF82D7DA-6BFB-4072-984C-B860F99B6B9C}
+const CLSID COutAddIn::kClsid = {
+    0xdf82d7da, 0x6bfb, 0x4072, {0x98, 0x4c, 0xb8, 0x60, 0xf9, 0x9b, 0x6b, 0x9c}};
+
+COutAddIn::~COutAddIn()
+{
+    // A host that let the object go without shutting it down leaves no
+    // sink advised on its objects.
+    BeginDestruction();
+    (void)ShutDown();
+}
+
+HRESULT STDMETHODCALLTYPE COutAddIn::QueryInterface(REFIID iid, void** object)
+{
+    const HRESULT hr = Base::QueryInterface(iid, object);
+    if (hr == S_OK && iid == IID_IDTRibbonExtensibility)
+        SetRibbonMode(true);
+    return hr;
+}
+
+bool COutAddIn::Withholds(REFIID iid) const
+{
+    // The ribbon is offered only to a host that connected the add-in.
+    return iid == IID_IDTRibbonExtensibility && !m_connected;
+}
+
+HRESULT STDMETHODCALLTYPE COutAddIn::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
+                                                   DISPID* ids)
+{
+    return CatchAtEdge("COutAddIn::GetIDsOfNames", [&]() -> HRESULT {
+        if (iid != IID_NULL)
+            return DISP_E_UNKNOWNINTERFACE;
+        if (!ids || !names)
+            return E_POINTER;
+        if (count != 1)
+            return E_INVALIDARG;
+        const CString name = CBstr::ToNarrow(names[0]);
+        const CEventEntry* entry = FindCallback(name);
+        if (!entry)
+            return DISP_E_UNKNOWNNAME;
+        ids[0] = entry->dispid;
+        return S_OK;
+    });
+}
+
+HRESULT STDMETHODCALLTYPE COutAddIn::Invoke(DISPID id, REFIID iid, LCID, WORD, DISPPARAMS* params,
+                                            VARIANT* result, EXCEPINFO*, UINT*)
+{
+    return CatchAtEdge("COutAddIn::Invoke", [&]() -> HRESULT {
+        if (iid != IID_NULL)
+            return DISP_E_UNKNOWNINTERFACE;
+        const CEventEntry* entry = FindCallback(id);
+        if (!entry)
+            return DISP_E_MEMBERNOTFOUND;
+        if (!params)
+            return E_POINTER;
+        if (params->cArgs != entry->argCount)
+            return DISP_E_BADPARAMCOUNT;
+        if (id == kGetCustomImage)
+            return GetCustomImage(result);
+        CBtnMgr buttons(m_application.Get());
+        return buttons.OnAction(entry->name);
+    });
+}
+
+HRESULT STDMETHODCALLTYPE COutAddIn::OnConnection(IDispatch* application, ext_ConnectMode mode,
+                                                  IDispatch*, SAFEARRAY**)
+{
+    CLogBlock block("COutAddIn::OnConnection");
+    return CatchAtEdge("COutAddIn::OnConnection", [&]() -> HRESULT {
+        if (!application)
+            return E_POINTER;
+        m_application = CComPtr<IDispatch>(application);
+        m_connected = true;
+        // Connected after the host started (the user ticked the add-in):
+        // no OnStartupComplete follows, so the start-up road runs now.
+        if (mode == ext_cm_AfterStartup)
+            StartUp();
+        return S_OK;
+    });
+}
+
+HRESULT STDMETHODCALLTYPE COutAddIn::OnDisconnection(ext_DisconnectMode mode, SAFEARRAY**)
+{
+    CLogBlock block("COutAddIn::OnDisconnection");
+    return CatchAtEdge("COutAddIn::OnDisconnection", [&]() -> HRESULT {
+        if (mode != ext_dm_HostShutdown)
+            ShutDown();
+        m_application.Release();
+        m_connected = false;
+        return S_OK;
+    });
+}
+
+HRESULT STDMETHODCALLTYPE COutAddIn::OnAddInsUpdate(SAFEARRAY**)
+{
+    CLogBlock block("COutAddIn::OnAddInsUpdate");
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE COutAddIn::OnStartupComplete(SAFEARRAY**)
+{
+    CLogBlock block("COutAddIn::OnStartupComplete");
+    return CatchAtEdge("COutAddIn::OnStartupComplete", [&] { return StartUp(); });
+}
+
+HRESULT STDMETHODCALLTYPE COutAddIn::OnBeginShutdown(SAFEARRAY**)
+{
+    return CatchAtEdge("COutAddIn::OnBeginShutdown", [&] { return ShutDown(); });
+}
+
+HRESULT STDMETHODCALLTYPE COutAddIn::GetCustomUI(BSTR ribbonId, BSTR* markup)
+{
+    return CatchAtEdge("COutAddIn::GetCustomUI", [&] { return GetRibbonMarkup(ribbonId, markup); });
+}
+
+HRESULT COutAddIn::StartUp()
+{
+    if (!m_connected || m_started)
+        return S_OK;
+    CVariant name;
+    if (FAILED(GetProp(m_application.Get(), L"Name", name.Put())))
+        return S_OK;
+    m_started = true;
+    const bool outlook = name.vt == VT_BSTR &&
+                         CBstr::ToNarrow(name.bstrVal, SysStringLen(name.bstrVal)) == "Outlook";
+    if (!outlook) {
+        RunStep("COutAddIn::SinkWordEvents", [&] { return SinkWordEvents(); });
+        return S_OK;
+    }
+    RunStep("COutAddIn::SinkItemChanges", [&] { return SinkItemChanges(); });
+    RunStep("COutAddIn::SinkNewInspector", [&] { return SinkNewInspector(); });
+    RunStep("COutAddIn::SinkOutlookEvents", [&] { return SinkOutlookEvents(); });
+    CString version;
+    CRegMgr::GetOutlookVersion(version);
+    if (std::strcmp(version, "13") < 0)
+        RunStep("COutAddIn::AddExplorerButtons", [&] { return AddExplorerButtons(); });
+    RunStep("COutAddIn::SinkExplorerEvents", [&] { return SinkExplorerEvents(); });
+    return S_OK;
+}
+
+HRESULT COutAddIn::ShutDown()
+{
+    DropSink(m_inspectorsSink);
+    DropSink(m_outlookSink);
+    DropSink(m_inboxSink);
+    DropSink(m_explorerSink);
+    DropSink(m_wordSink);
+    m_inspectors.Release();
+    delete m_explorerBar; // removes the bar and its buttons from the explorer
+    m_explorerBar = nullptr;
+    // The protocol object and the service connection the send and sync
+    // roads made.
+    ReleaseAddinProtocol();
+    CProtocol().Disconnect();
+    m_started = false;
+    return S_OK;
+}
+
+HRESULT COutAddIn::SinkItemChanges()
+{
+    CBstr mapi(L"MAPI");
+    VARIANT nameArgs[] = {BorrowedTextArg(mapi.Get())};
+    CVariant nameSpace;
+    if (FAILED(CallMethod(m_application.Get(), L"GetNameSpace", nameSpace.Put(), 1, nameArgs)) ||
+        !IsObject(nameSpace))
+        return S_OK;
+    VARIANT folderArgs[] = {LongArg(kFolderInbox)};
+    CVariant inbox;
+    if (FAILED(CallMethod(nameSpace.pdispVal, L"GetDefaultFolder", inbox.Put(), 1, folderArgs)) ||
+        !IsObject(inbox))
+        return S_OK;
+    if (FAILED(GetProp(inbox.pdispVal, L"Items", m_inboxItems.Put())) || !IsObject(m_inboxItems))
+        return S_OK;
+    HRESULT hr = S_OK;
+    m_inboxSink = MakeSink<CItemsEvents>(m_application.Get(), m_inboxItems.pdispVal, hr);
+    return hr;
+}
+
+HRESULT COutAddIn::SinkNewInspector()
+{
+    CVariant inspectors;
+    HRESULT hr = GetProp(m_application.Get(), L"Inspectors", inspectors.Put());
+    if (FAILED(hr))
+        return hr;
+    if (!IsObject(inspectors))
+        return E_FAIL;
+    m_inspectors = CComPtr<IDispatch>(inspectors.pdispVal);
+    m_inspectorsSink = MakeSink<CMyInspectorsEvents>(m_application.Get(), m_inspectors.Get(), hr);
+    return hr;
+}
+
+HRESULT COutAddIn::SinkOutlookEvents()
+{
+    HRESULT hr = S_OK;
+    m_outlookSink = MakeSink<COutlookEvents>(m_application.Get(), m_application.Get(), hr);
+    return hr;
+}
+
+HRESULT COutAddIn::AddExplorerButtons()
+{
+    CVariant explorer;
+    const HRESULT hr =
+        CallMethod(m_application.Get(), L"ActiveExplorer", explorer.Put(), 0, nullptr);
+    if (FAILED(hr))
+        return hr;
+    if (!IsObject(explorer))
+        return E_FAIL;
+    return ::AddExplorerButtons(m_application.Get(), explorer.pdispVal, &m_explorerBar);
+}
+
+HRESULT COutAddIn::SinkExplorerEvents()
+{
+    CVariant explorer;
+    if (FAILED(CallMethod(m_application.Get(), L"ActiveExplorer", explorer.Put(), 0, nullptr)) ||
+        !IsObject(explorer))
+        return E_FAIL;
+    HRESULT hr = S_OK;
+    m_explorerSink =
+        MakeSink<CExplorerEvents>(m_application.Get(), explorer.pdispVal, hr, &m_explorerBar);
+    return hr;
+}
+
+HRESULT COutAddIn::SinkWordEvents()
+{
+    HRESULT hr = S_OK;
+    m_wordSink = MakeSink<CWordEvents>(m_application.Get(), m_application.Get(), hr);
+    return hr;
+}

@@ -1,0 +1,109 @@
+#include "addin/send/CollectAttachments.h"
+
+#include <new>
+
+#include "classlib/com/CBstr.h"
+#include "classlib/com/CVariant.h"
+#include "shared/SharedResource.h"
+#include "shared/config/Config.h"
+#include "shared/log/DebugLog.h"
+#include "shared/outlook/AutomationValues.h"
+#include "shared/outlook/Dispatcher.h"
+#include "shared/service/OpSendDoc.h"
+
+using namespace automation;
+
+namespace {
+
+// Outlook's attachment types that are files: by value and by reference.
+constexpr long kAttachByValue = 1;
+constexpr long kAttachByReference = 4;
+
+constexpr char kAttachmentKind[] = "Attachment";
+
+} // namespace
+
+bool IsAcceptedFileType(const char* fileName, const CString& fileTypes)
+{
+    const CString name(fileName ? fileName : "");
+    const int dot = name.ReverseFind('.');
+    if (dot < 0)
+        return false;
+    if (fileTypes == "*")
+        return true;
+    // An empty extension would match every list at its commas.
+    const CString extension = name.Mid(dot + 1);
+    if (extension.IsEmpty())
+        return false;
+    return (fileTypes + ",").Find(extension + ",") >= 0;
+}
+
+HRESULT CollectAttachments(IDispatch* mail, OpSendDoc* request, int& count, CString& unsupported)
+{
+    count = 0;
+    unsupported.Empty();
+    if (!mail || !request)
+        return E_POINTER;
+    // What was left out is taken off the count however the walk ends.
+    int leftOut = 0;
+    HRESULT hr = S_OK;
+    try {
+        CString messageBody;
+        if (!messageBody.LoadString(IDS_MESSAGE_BODY))
+            messageBody = "Message Body";
+        hr = request->AddPart(mail, 0, messageBody, messageBody);
+        if (FAILED(hr))
+            return hr;
+
+        CVariant attachments;
+        hr = CDispatcher::GetProp(mail, L"Attachments", attachments.Put());
+        if (FAILED(hr))
+            return hr;
+        if (!IsObject(attachments))
+            return S_OK;
+        long total = 0;
+        hr = CDispatcher::GetLongProp(attachments.pdispVal, L"Count", total);
+        if (FAILED(hr))
+            return hr;
+        count = static_cast<int>(total);
+        hr = S_OK;
+
+        CString fileTypes;
+        CConfig().GetFileTypes(fileTypes);
+        for (long i = 1; i <= total; ++i) {
+            VARIANT index[] = {LongArg(i)};
+            CVariant attachment;
+            if (FAILED(CDispatcher::CallMethod(attachments.pdispVal, L"Item", attachment.Put(), 1,
+                                               index)) ||
+                !IsObject(attachment))
+                continue;
+            IDispatch* file = attachment.pdispVal;
+            long type = 0;
+            if (FAILED(CDispatcher::GetLongProp(file, L"Type", type)) ||
+                (type != kAttachByValue && type != kAttachByReference))
+                continue;
+            long position = 0;
+            if (FAILED(CDispatcher::GetLongProp(file, L"Index", position)))
+                continue;
+            CString fileName;
+            const bool named = SUCCEEDED(CDispatcher::GetTextProp(file, L"FileName", fileName));
+            if (named && IsAcceptedFileType(fileName, fileTypes)) {
+                CString displayName;
+                if (FAILED(CDispatcher::GetTextProp(file, L"DisplayName", displayName)))
+                    continue;
+                hr = request->AddPart(file, position, displayName, kAttachmentKind);
+                if (FAILED(hr))
+                    break;
+                continue;
+            }
+            ++leftOut;
+            if (!unsupported.IsEmpty())
+                unsupported += ",";
+            unsupported += fileName;
+        }
+    } catch (const std::bad_alloc&) {
+        hr = E_OUTOFMEMORY;
+    }
+    count -= leftOut;
+    return hr;
+}
