@@ -426,7 +426,7 @@ def main():
     out = Path(args.out).resolve()
     shots = Path(args.screenshots).resolve() if args.screenshots else None
     host = build / "standins" / "outlook" / "outlookhost.exe"
-    addin = build / "addin" / "dll" / "QuillOff.dll"
+    addin = build / "product" / "QuillOff.dll"
     if out.exists():
         shutil.rmtree(out)
     out.mkdir(parents=True)

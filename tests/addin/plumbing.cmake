@@ -10,7 +10,7 @@ else()
     set(plumbing_def ${CMAKE_CURRENT_SOURCE_DIR}/plumbing/PlumbingAddin.def)
 endif()
 add_library(PlumbingAddin SHARED plumbing/PlumbingAddin.cpp ${plumbing_def}
-            ${CMAKE_SOURCE_DIR}/resources/QuillOff/QuillOff.rc)
+            $<TARGET_OBJECTS:quilloff_resources>)
 set_target_properties(PlumbingAddin PROPERTIES PREFIX "" OUTPUT_NAME PlumbingAddin)
 target_link_libraries(PlumbingAddin PRIVATE addin)
 

@@ -6,13 +6,7 @@
 include_guard(GLOBAL)
 
 function(quillet_addin_test name)
-    set(rc ${CMAKE_SOURCE_DIR}/resources/QuillOff/QuillOff.rc)
-    add_executable(${name} ${ARGN} ${rc})
+    add_executable(${name} ${ARGN} $<TARGET_OBJECTS:quilloff_resources>)
     target_link_libraries(${name} PRIVATE addin testsupport)
-    # windres does not see the files the script pulls in as binary resources.
-    file(GLOB pictures CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/QuillOff/*.bmp
-         ${CMAKE_SOURCE_DIR}/resources/QuillOff/*.png)
-    set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS
-                 ${CMAKE_SOURCE_DIR}/resources/QuillOff/QuillOff.rgs ${pictures})
     quillet_ctest(${name})
 endfunction()
