@@ -34,6 +34,10 @@ namespace {
 constexpr const char* kQuillOffProgId = "Quillet.OutlookAddin";
 constexpr const char* kCurVerKey = "Outlook.Application\\CurVer";
 constexpr const char* kAddinsKey = "Software\\Microsoft\\Office\\Outlook\\Addins";
+// What a user waits for is the add-in's start-up with its library's
+// loading: that is the headline and its goal. Its own calls alone must in
+// any case stay far under what makes Outlook disable an add-in.
+constexpr double kWithLoadGoalMs = 20.0;
 constexpr double kOwnStartupLimitMs = 50.0;
 constexpr int kDefaultRuns = 15;
 // A host that has not ended by then is stuck (a dialog nobody answers).
@@ -424,11 +428,11 @@ int main(int argc, char** argv)
         std::printf("%s\n", line.c_str());
     std::printf("\n");
     for (const Own& cost : own) {
-        const bool within = cost.startup < kOwnStartupLimitMs;
-        std::printf("%s: QuillOff.dll's own start-up %.3f ms (%.3f ms with loading its library), "
-                    "%s the limit of %.0f ms\n",
-                    cost.host.c_str(), cost.startup, cost.withLoad, within ? "within" : "OVER",
-                    kOwnStartupLimitMs);
+        const bool within = cost.withLoad <= kWithLoadGoalMs && cost.startup < kOwnStartupLimitMs;
+        std::printf("%s: QuillOff.dll's start-up with loading its library %.3f ms (its own calls "
+                    "%.3f ms), %s the goal of %.0f ms\n",
+                    cost.host.c_str(), cost.withLoad, cost.startup, within ? "within" : "OVER",
+                    kWithLoadGoalMs);
         ok = ok && within;
     }
     if (!ok)
