@@ -1,11 +1,13 @@
 #include "shared/xml/SAXContentHandler.h"
 
 #include <new>
+#include <shlwapi.h>
 #include <utility>
 
 #include "classlib/com/Barrier.h"
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CComPtr.h"
+#include "classlib/com/CVariant.h"
 #include "shared/log/DebugLog.h"
 #include "shared/xml/XmlProlog.h"
 
@@ -411,12 +413,22 @@ HRESULT Parse(const char* path, ISAXContentHandler* handler)
         TheLog().HResult("RunSaxParse: putErrorHandler", hr);
         return hr;
     }
-    CBstr url(path);
-    if (!url.Get())
-        return E_OUTOFMEMORY;
-    hr = reader->parseURL(url.Get());
+    // A stream over the file, not its path as a URL: a "#" or "%" in a
+    // folder name (a user called "C#dev", a temporary folder under it) makes
+    // a URL of another file, and the reader would fail on every answer.
+    CComPtr<IStream> stream;
+    hr = SHCreateStreamOnFileA(path, STGM_READ | STGM_SHARE_DENY_WRITE, stream.Put());
+    if (FAILED(hr)) {
+        TheLog().HResult("RunSaxParse: SHCreateStreamOnFile", hr);
+        return hr;
+    }
+    CVariant input;
+    input.vt = VT_UNKNOWN;
+    input.punkVal = stream.Get();
+    input.punkVal->AddRef();
+    hr = reader->parse(input);
     if (FAILED(hr))
-        TheLog().HResult("RunSaxParse: parseURL", hr);
+        TheLog().HResult("RunSaxParse: parse", hr);
     return hr;
 }
 

@@ -182,7 +182,7 @@ private:
 };
 
 // The reader's error handler: errors are let pass (a fatal one ends the parse
-// and parseURL reports it); messages go to the diagnostic log. It answers
+// and parse reports it); messages go to the diagnostic log. It answers
 // for IUnknown and ISAXErrorHandler only.
 class CSAXErrorHandler : public CComObject<ISAXErrorHandler> {
 public:

@@ -160,6 +160,9 @@ TEST_F(SaxTest, ResultStreamsWholeIntoTheBase64File)
                   tenThousand +
                   "</m:DownloadSignedDocumentResult></m:DownloadSignedDocumentResponse>"),
          tenThousand},
+        // A path read as a URL would end at "#" and turn "%41" into "A".
+        {"InAFolderWithAHashAndAPercent", "C#dev %41\\response.xml", ResultResponse(tenThousand),
+         tenThousand},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
