@@ -34,10 +34,11 @@ HRESULT GetProductDataFolder(CString& path)
         return S_OK;
     }
     // A profile without an application-data folder: the machine-wide data
-    // path with a folder per user.
+    // path with a folder per user, as an administrator set it up. Only read:
+    // a user's Outlook may not write HKEY_LOCAL_MACHINE, and a key made
+    // there empty would hold no path anyway.
     CRegKey key;
-    if (key.Create(HKEY_LOCAL_MACHINE, kProductKeyPath, "Application Global Data",
-                   KEY_ALL_ACCESS) != ERROR_SUCCESS)
+    if (key.Open(HKEY_LOCAL_MACHINE, kProductKeyPath, KEY_READ) != ERROR_SUCCESS)
         return E_FAIL;
     // One byte short of the buffer: a value stored without its zero still ends in one.
     char dataPath[MAX_PATH] = {};

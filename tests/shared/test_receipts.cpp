@@ -599,4 +599,68 @@ TEST(ReceiptAtoms, AddAtomPutsEachAtTheHead)
     EXPECT_EQ("cba", order);
 }
 
+// A profile whose application-data folder the shell cannot give (it would
+// lie under a file): the data folders fall back on a machine-wide path an
+// administrator set, and are only read there. A user's Outlook may not
+// write HKEY_LOCAL_MACHINE; Wine's user may, so the key is checked.
+TEST_F(CleanProfileTest, WithoutAnApplicationDataFolderTheMachinesKeyIsOnlyRead)
+{
+    constexpr const char* kShellFolders =
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    constexpr const char* kMachineKey = "Software\\Quillet\\Quillet for Outlook";
+    const std::string blocker = TempDir() + "a file";
+    WriteFileBytes(blocker, "");
+    const std::string unreachable = blocker + "\\AppData";
+
+    // Whatever happens below, the prefix's profile is given back: the next
+    // test program to take this prefix needs its application-data folder.
+    struct Restore {
+        HKEY folders = nullptr;
+        bool hadValue = false;
+        DWORD type = 0;
+        char saved[MAX_PATH * 2] = {};
+        DWORD size = sizeof saved;
+        ~Restore()
+        {
+            RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Quillet");
+            if (!folders)
+                return;
+            if (hadValue)
+                RegSetValueExA(folders, "AppData", 0, type, reinterpret_cast<const BYTE*>(saved),
+                               size);
+            else
+                RegDeleteValueA(folders, "AppData");
+            RegCloseKey(folders);
+        }
+    } restore;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, &restore.folders, nullptr));
+    restore.hadValue =
+        RegQueryValueExA(restore.folders, "AppData", nullptr, &restore.type,
+                         reinterpret_cast<BYTE*>(restore.saved), &restore.size) == ERROR_SUCCESS;
+    RegSetValueExA(restore.folders, "AppData", 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(unreachable.c_str()),
+                   static_cast<DWORD>(unreachable.size() + 1));
+
+    CString folder("junk");
+    EXPECT_EQ(E_FAIL, GetReceiptsFolder(folder)) << "no data folder anywhere";
+    HKEY machine = nullptr;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMachineKey, 0, KEY_READ, &machine))
+        << "the machine's key was created";
+
+    const std::string machinePath = TempDir() + "Machine";
+    CreateDirectoryA(machinePath.c_str(), nullptr);
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kMachineKey, 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, &machine, nullptr));
+    RegSetValueExA(machine, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(machinePath.c_str()),
+                   static_cast<DWORD>(machinePath.size() + 1));
+    RegCloseKey(machine);
+    char user[257] = {};
+    DWORD userLength = sizeof user;
+    ASSERT_TRUE(GetUserNameA(user, &userLength));
+    EXPECT_EQ(S_OK, GetReceiptsFolder(folder));
+    EXPECT_EQ(machinePath + "\\" + user + "\\Receipts", folder.str())
+        << "the path an administrator set, a folder per user";
+}
+
 } // namespace
