@@ -1,5 +1,7 @@
 #include "classlib/app/CWinApp.h"
 
+#include "classlib/win32/ModulePath.h"
+
 namespace {
 CWinApp* g_app = nullptr;
 }
@@ -12,16 +14,7 @@ CWinApp::~CWinApp()
 
 CString CWinApp::GetModulePath() const
 {
-    CString path;
-    DWORD capacity = MAX_PATH;
-    for (;;) {
-        DWORD length = GetModuleFileNameA(m_hInstance, path.GetBuffer(capacity), capacity);
-        if (length < capacity) {
-            path.ReleaseBuffer(length);
-            return path;
-        }
-        capacity *= 2;
-    }
+    return ModulePathOf(m_hInstance);
 }
 
 const char* CWinApp::GetCommandTail() const

@@ -6,6 +6,7 @@
 
 #include "classlib/app/CWinApp.h"
 #include "classlib/win32/CRegKey.h"
+#include "classlib/win32/ModulePath.h"
 #include "shared/config/Blowfish.h"
 #include "shared/log/DebugLog.h"
 #include "shared/xml/XMLDoc.h"
@@ -267,28 +268,23 @@ HRESULT CCfgBase::GetHost(CString& host)
 HRESULT CCfgBase::FindAddin(CString& folder)
 {
     TheLog().Comment("CCfgBase::FindAddin");
-    if (CWinApp* app = AfxGetApp()) {
-        const CString modulePath = app->GetModulePath();
-        char drive[_MAX_DRIVE];
-        char directory[_MAX_DIR];
-        _splitpath(modulePath, drive, directory, nullptr, nullptr);
-        folder.Format("%s%s", drive, directory);
-        TheLog().CommentFormat("Inkstave lives here: %s", folder);
-        return S_OK;
-    }
-
-    folder.Empty();
-    CString path;
-    path.Format("CLSID\\%s\\InprocServer32", m_clsid.GetString());
-    CRegKey key;
-    CString server;
-    if (key.Open(HKEY_CLASSES_ROOT, path, KEY_READ) != ERROR_SUCCESS ||
-        key.QueryText(nullptr, server, MAX_PATH) != ERROR_SUCCESS) {
+    // The deliverable's own file: its application object's module, else the
+    // module this code is linked into (the add-in's DLL). Never the
+    // registered server path: it names the file as regsvr32 was given it
+    // ("quilloff.dll" as well as "QuillOff.dll"), and another installation
+    // may have registered itself since.
+    const CWinApp* app = AfxGetApp();
+    static const char kInThisModule = 0;
+    const CString modulePath =
+        app ? app->GetModulePath() : ModulePathOf(ModuleHolding(&kInThisModule));
+    const int slash = modulePath.ReverseFind('\\');
+    if (slash < 0) {
+        folder.Empty();
         TheLog().Error("CCfgBase::FindAddin failed");
         return E_FAIL;
     }
-    server.Replace(m_moduleFileName, "");
-    folder = server;
+    folder = modulePath.Left(slash + 1);
+    TheLog().CommentFormat("Inkstave lives here: %s", folder);
     return S_OK;
 }
 

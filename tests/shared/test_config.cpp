@@ -16,18 +16,19 @@ namespace {
 
 constexpr const char* kClsidKey = "CLSID\\{DF82D7DA-6BFB-4072-984C-B860F99B6B9C}";
 
-// A profile in which the add-in is registered in the test's own folder, so
-// the defaults file "inkDefaults.xml" is looked for there.
+// The defaults file "inkDefaults.xml" is looked for beside the module the
+// settings code is linked into: this program, which runs from a folder of
+// its own so no other test program sees the files it writes there.
+std::string DefaultsPath()
+{
+    return ProgramFolder() + "inkDefaults.xml";
+}
+
 class ConfigTest : public CleanProfileTest {
 protected:
-    void SetUp() override
-    {
-        CleanProfileTest::SetUp();
-        RegisterAddinAt(TempDir() + "QuillOff.dll");
-    }
-
     void TearDown() override
     {
+        DeleteFileA(DefaultsPath().c_str());
         SHDeleteKeyA(HKEY_CLASSES_ROOT, kClsidKey);
         CleanProfileTest::TearDown();
     }
@@ -44,7 +45,7 @@ protected:
 
     void WriteDefaults(const std::string& elements)
     {
-        WriteFileBytes(TempDir() + "inkDefaults.xml",
+        WriteFileBytes(DefaultsPath(),
                        "<?xml version=\"1.0\"?>\n<inkDefaults>" + elements + "</inkDefaults>\n");
     }
 };
@@ -189,7 +190,7 @@ TEST_F(ConfigTest, TextLookupAtTheEdgesOfTheBuffer)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SHDeleteKeyA(HKEY_CURRENT_USER, kCompanyKey);
-        DeleteFileA((TempDir() + "inkDefaults.xml").c_str());
+        DeleteFileA((DefaultsPath()).c_str());
         if (c.registryLength)
             WriteText(kProductKey, "FileTypes", std::string(c.registryLength, 'r'));
         if (c.defaultsLength)
@@ -269,31 +270,21 @@ TEST_F(ConfigTest, OverlongHostIsRefusedButNotOverwritten)
     EXPECT_EQ(tooLong, StoredText(*stored)) << "the user's value stays for them to mend";
 }
 
-TEST_F(ConfigTest, FindAddinFromTheRegisteredServer)
+// The folder is the module's own, whatever the registry says of the
+// server: regsvr32 given the name in another case, another installation's
+// path, or nothing registered at all.
+TEST_F(ConfigTest, FindAddinIsTheFolderOfItsOwnModule)
 {
-    struct Case {
-        const char* registered;
-        const char* folder;
-    };
-    const Case cases[] = {
-        {"C:\\Prog\\QuillOff.dll", "C:\\Prog\\"},
-        {"C:\\Prog\\quilloff.dll",
-         "C:\\Prog\\quilloff.dll"}, // the name is removed in its exact case only
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.registered);
-        RegisterAddinAt(c.registered);
+    for (const char* registered : {"", "C:\\Prog\\QuillOff.dll", "C:\\Prog\\quilloff.dll"}) {
+        SCOPED_TRACE(registered);
+        SHDeleteKeyA(HKEY_CLASSES_ROOT, kClsidKey);
+        if (*registered)
+            RegisterAddinAt(registered);
         CConfig config;
-        CString folder;
+        CString folder("junk");
         EXPECT_EQ(S_OK, config.FindAddin(folder));
-        EXPECT_STREQ(c.folder, folder);
+        EXPECT_EQ(ProgramFolder(), folder.str());
     }
-
-    SHDeleteKeyA(HKEY_CLASSES_ROOT, kClsidKey);
-    CConfig config;
-    CString folder("junk");
-    EXPECT_EQ(E_FAIL, config.FindAddin(folder));
-    EXPECT_STREQ("", folder);
 }
 
 TEST_F(ConfigTest, FindAddinPrefersTheApplicationObject)
@@ -312,7 +303,7 @@ TEST_F(ConfigTest, DefaultsFileWithoutTheRootOrUnreadableIsNotFound)
     for (const char* contents :
          {"<other><FileTypes>x</FileTypes></other>", "<inkDefaults><FileTypes>", ""}) {
         SCOPED_TRACE(contents);
-        WriteFileBytes(TempDir() + "inkDefaults.xml", contents);
+        WriteFileBytes(DefaultsPath(), contents);
         CConfig config;
         CString types;
         EXPECT_EQ(E_FAIL, config.GetFileTypes(types));
@@ -365,8 +356,8 @@ TEST_F(ConfigTest, DefaultsFileIsReadOnceUntilItChanges)
     EXPECT_STREQ("pdf", text);
     {
         // Nobody can read the file now; a second parse would find nothing.
-        CFileHandle locked(CreateFileA((TempDir() + "inkDefaults.xml").c_str(), GENERIC_READ, 0,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        CFileHandle locked(CreateFileA((DefaultsPath()).c_str(), GENERIC_READ, 0, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(locked.IsValid());
         for (int i = 0; i < 100; ++i) {
             ASSERT_EQ(S_OK, CConfig().GetGateways(text)) << i;
@@ -377,7 +368,7 @@ TEST_F(ConfigTest, DefaultsFileIsReadOnceUntilItChanges)
     ASSERT_EQ(S_OK, config.GetFileTypes(text));
     EXPECT_STREQ("docx", text) << "a changed file is read again";
     EXPECT_EQ(E_FAIL, config.GetGateways(text));
-    DeleteFileA((TempDir() + "inkDefaults.xml").c_str());
+    DeleteFileA((DefaultsPath()).c_str());
     EXPECT_EQ(E_FAIL, config.GetFileTypes(text)) << "a removed file gives nothing";
     EXPECT_STREQ("*", text);
 }
@@ -402,7 +393,7 @@ TEST_F(ConfigTest, HostileDefaultsFilesAreRefused)
     };
     for (const std::string& contents : cases) {
         SCOPED_TRACE(contents.substr(0, 80));
-        WriteFileBytes(TempDir() + "inkDefaults.xml", contents);
+        WriteFileBytes(DefaultsPath(), contents);
         CConfig config;
         CString types;
         EXPECT_EQ(E_FAIL, config.GetFileTypes(types));
