@@ -156,6 +156,21 @@ void CDebugLog::OpenConsole()
     }
     m_console = output;
     SetConsoleScreenBufferSize(m_console, COORD{80, 300});
+    // The console is the log's, but its Close, Ctrl+C and Ctrl+Break would
+    // end the whole process, Outlook with whatever it holds unsaved: Close
+    // is taken off its menu, and the two keys are answered here.
+    SetConsoleCtrlHandler(&CDebugLog::ConsoleSignal, TRUE);
+    if (HWND window = GetConsoleWindow()) {
+        if (HMENU menu = GetSystemMenu(window, FALSE))
+            DeleteMenu(menu, SC_CLOSE, MF_BYCOMMAND);
+    }
+}
+
+BOOL WINAPI CDebugLog::ConsoleSignal(DWORD signal)
+{
+    // Only a key typed into the log's console: it stops nothing. Logging
+    // off, shutting down and a forced close go on to the system's handler.
+    return signal == CTRL_C_EVENT || signal == CTRL_BREAK_EVENT;
 }
 
 void CDebugLog::OpenLogFile(const char* name)
@@ -416,6 +431,7 @@ void CDebugLog::Close()
 {
     CLock lock(m_lock);
     if (HasConsole()) {
+        SetConsoleCtrlHandler(&CDebugLog::ConsoleSignal, FALSE);
         FreeConsole();
         m_console = INVALID_HANDLE_VALUE;
     }

@@ -78,6 +78,7 @@ private:
     void OpenLogFile(const char* name);
     // The escaped text in the escape buffer (cut, never split, when full).
     const char* EscapeXml(const char* text);
+    static BOOL WINAPI ConsoleSignal(DWORD signal);
     void Record(DWORD level, const char* fileForm, const char* consoleForm, const char* boxForm);
 
     CString m_filePath;

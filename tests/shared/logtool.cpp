@@ -26,6 +26,19 @@ int main(int argc, char** argv)
         ReadConsoleOutputCharacterA(output, screen, 3 * 80, COORD{0, 0}, &read);
         report += "\n" + std::string(screen, read);
     }
+    if (log.HasConsole()) {
+        // What a user can do to the log's console must not end the program:
+        // Ctrl+C and Ctrl+Break are typed, and Close must not be offered.
+        GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+        GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, 0);
+        Sleep(300);
+        report += "\nsurvived the keys";
+        if (HWND window = GetConsoleWindow()) {
+            HMENU menu = GetSystemMenu(window, FALSE);
+            const bool closable = menu && GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND) != UINT(-1);
+            report += closable ? "; offers Close" : "; no Close";
+        }
+    }
     log.Close();
     FILE* file = std::fopen(argv[1], "wb");
     if (!file)

@@ -288,4 +288,7 @@ TEST_F(DebugLogTest, ConsoleOf80By300ShowsTheConsoleForms)
     EXPECT_EQ(std::string("A::B {") + std::string(74, ' '), screen.substr(0, 80));
     EXPECT_EQ(std::string("Comment: hello") + std::string(66, ' '), screen.substr(80, 80));
     EXPECT_EQ("} A::B", screen.substr(160, 6));
+    // The console is the log's: its keys and its Close never end the host.
+    EXPECT_NE(std::string::npos, shown.find("survived the keys")) << shown;
+    EXPECT_EQ(std::string::npos, shown.find("offers Close")) << shown;
 }
