@@ -78,6 +78,16 @@ HRESULT CRegMgr::RegisterAddin(const char* modulePath)
     WriteDefaultText(HKEY_CLASSES_ROOT, classKey, description);
     WriteDefaultText(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32",
                      modulePath ? modulePath : "");
+    // Outlook creates its add-ins on its user-interface thread, an
+    // apartment: a server registered without a model would be created in
+    // the process's first apartment instead, as Office add-ins never are.
+    {
+        CRegKey server;
+        if (server.Open(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", KEY_ALL_ACCESS) !=
+                ERROR_SUCCESS ||
+            SetTextWithZero(server, "ThreadingModel", "Apartment") != ERROR_SUCCESS)
+            TheLog().Error("CRegMgr::RegisterAddin: ThreadingModel not written");
+    }
     WriteDefaultText(HKEY_CLASSES_ROOT, classKey + "\\ProgID", progId);
     WriteDefaultText(HKEY_CLASSES_ROOT, progId, description);
     WriteDefaultText(HKEY_CLASSES_ROOT, progId + "\\CLSID", clsid);

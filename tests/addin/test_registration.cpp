@@ -266,6 +266,8 @@ TEST_P(OutlookVersionTest, RegistersUnderTheRootOfTheVersionAndUnregistersBothRo
         {HKEY_CLASSES_ROOT, classKey, nullptr, REG_SZ, WithZero(kDescription), 0},
         {HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", nullptr, REG_SZ, WithZero(modulePath),
          0},
+        {HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", "ThreadingModel", REG_SZ,
+         WithZero("Apartment"), 0},
         {HKEY_CLASSES_ROOT, classKey + "\\ProgID", nullptr, REG_SZ, WithZero(kProgId), 0},
         {HKEY_CLASSES_ROOT, progId, nullptr, REG_SZ, WithZero(kDescription), 0},
         {HKEY_CLASSES_ROOT, progId + "\\CLSID", nullptr, REG_SZ, WithZero(kClsid), 0},
