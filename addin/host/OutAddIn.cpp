@@ -97,18 +97,16 @@ COutAddIn::~COutAddIn()
     (void)ShutDown();
 }
 
+// The ribbon interface is answered whenever asked: Office asks right after
+// creating the add-in, before connecting it, and never again, so a ribbon
+// withheld then is every button lost (and, above version 13, no command
+// bar either). Its markup needs no application object.
 HRESULT STDMETHODCALLTYPE COutAddIn::QueryInterface(REFIID iid, void** object)
 {
     const HRESULT hr = Base::QueryInterface(iid, object);
     if (hr == S_OK && iid == IID_IDTRibbonExtensibility)
         SetRibbonMode(true);
     return hr;
-}
-
-bool COutAddIn::Withholds(REFIID iid) const
-{
-    // The ribbon is offered only to a host that connected the add-in.
-    return iid == IID_IDTRibbonExtensibility && !m_connected;
 }
 
 HRESULT STDMETHODCALLTYPE COutAddIn::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,

@@ -62,9 +62,6 @@ public:
     bool HasWordSink() const { return m_wordSink != nullptr; }
     bool HasExplorerBar() const { return m_explorerBar != nullptr; }
 
-protected:
-    bool Withholds(REFIID iid) const override;
-
 private:
     HRESULT StartUp();
     HRESULT ShutDown();

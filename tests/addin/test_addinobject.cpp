@@ -95,17 +95,23 @@ protected:
     CComPtr<COutAddIn> m_addin;
 };
 
-TEST_F(AddinObjectTest, TheRibbonIsOfferedOnlyOnceConnectedAndThenSetsRibbonMode)
+// Office asks for the ribbon right after creating the add-in, before
+// connecting it, and never again: the add-in answers at once, with its markup.
+TEST_F(AddinObjectTest, TheRibbonIsOfferedBeforeConnectingAndSetsRibbonMode)
 {
     CComPtr<IDTRibbonExtensibility> ribbon;
-    EXPECT_HR(E_NOINTERFACE, m_addin->QueryInterface(IID_IDTRibbonExtensibility, ribbon.PutVoid()));
-    EXPECT_FALSE(ribbon);
     EXPECT_FALSE(IsRibbonMode());
+    EXPECT_HR(S_OK, m_addin->QueryInterface(IID_IDTRibbonExtensibility, ribbon.PutVoid()));
+    ASSERT_TRUE(ribbon);
+    EXPECT_TRUE(IsRibbonMode());
+    CBstr id(L"Microsoft.Outlook.Mail.Compose");
+    CBstr markup;
+    EXPECT_HR(S_OK, ribbon->GetCustomUI(id.Get(), markup.Put()));
+    EXPECT_NE(nullptr, wcsstr(markup.Get() ? markup.Get() : L"", L"inkSendClicked"))
+        << "the markup needs no application object";
     CComPtr<CFakeDispatch> host = CFakeDispatch::Create();
     host->Prop(L"Name", L"Outlook");
     ASSERT_HR(S_OK, m_addin->OnConnection(host.Get(), ext_cm_Startup, nullptr, nullptr));
-    EXPECT_HR(S_OK, m_addin->QueryInterface(IID_IDTRibbonExtensibility, ribbon.PutVoid()));
-    EXPECT_TRUE(IsRibbonMode());
     EXPECT_HR(E_POINTER, m_addin->OnConnection(nullptr, ext_cm_Startup, nullptr, nullptr));
     ribbon.Release();
     m_addin->OnDisconnection(ext_dm_HostShutdown, nullptr);

@@ -271,6 +271,15 @@ void CAddinHost::Load(const std::wstring& progId)
         m_report.Error(L"addin " + progId + L" not created " + Hex(hr));
         return;
     }
+    // Office asks a new add-in for its ribbon once, right after creating it
+    // and before connecting it; an add-in that says no then has no ribbon.
+    if (m_version >= 12) {
+        const CStopwatch asking;
+        if (FAILED(
+                addin.object->QueryInterface(IID_IDTRibbonExtensibility, addin.ribbon.PutVoid())))
+            addin.ribbon.Release();
+        addin.startupMs += asking.Milliseconds();
+    }
     CComPtr<IDispatch> entry(standin::New<CComAddIn>(progId)->Dispatch());
     CCustomArgs custom;
     const CStopwatch connecting;
@@ -283,10 +292,7 @@ void CAddinHost::Load(const std::wstring& progId)
     addin.connected = true;
     m_report.Line(L"addin " + progId + L" connected");
 
-    if (m_version >= 12 &&
-        SUCCEEDED(
-            addin.object->QueryInterface(IID_IDTRibbonExtensibility, addin.ribbon.PutVoid())) &&
-        addin.ribbon) {
+    if (addin.ribbon) {
         const std::vector<const wchar_t*> ribbonIds =
             m_host == Host::Word ? std::vector<const wchar_t*>{kWordRibbon}
                                  : std::vector<const wchar_t*>{kExplorerRibbon, kComposeRibbon};
