@@ -10,6 +10,7 @@
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/Launcher.h"
+#include "shared/outlook/ShellCommand.h"
 #include "shared/service/OpAddDoc.h"
 #include "shared/ui/DlgError.h"
 
@@ -426,8 +427,12 @@ void CDlgSteps::OnPaint()
 HRESULT CDlgSteps::OpenInBrowser(const char* url)
 {
     CLogBlock block("CDlgSteps::OpenInBrowser");
-    if (!url)
+    // The link comes from the service: only a web link goes to the browser's
+    // command line, and only one that cannot bring switches of its own.
+    if (!IsBrowsableLink(url)) {
+        TheLog().Error("CDlgSteps::OpenInBrowser: not a link for the browser");
         return E_FAIL;
+    }
     CRegKey htm;
     CString className;
     if (htm.Open(HKEY_CLASSES_ROOT, ".htm", KEY_READ) != ERROR_SUCCESS ||
@@ -440,15 +445,13 @@ HRESULT CDlgSteps::OpenInBrowser(const char* url)
         command.Open(HKEY_CLASSES_ROOT, className + "\\shell\\open\\command", KEY_READ) !=
             ERROR_SUCCESS)
         return E_FAIL;
-    CString commandLine;
-    if (command.QueryText(nullptr, commandLine, kCommandCapacity) != ERROR_SUCCESS)
+    CString registered;
+    DWORD type = REG_SZ;
+    DWORD size = 0;
+    if (command.QueryValue(nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        command.QueryText(nullptr, registered, kCommandCapacity) != ERROR_SUCCESS)
         return E_FAIL;
-    // The command is the user's registry text: its "%1" takes the link as
-    // it stands, and nothing in it is ever read as a format.
-    if (commandLine.Find("%1") >= 0)
-        commandLine.Replace("%1", url);
-    else
-        commandLine = commandLine + " " + url;
+    const CString commandLine = ShellCommandLine(registered, type, url);
     CLauncher launcher;
     return launcher.LaunchProcess(commandLine) ? S_OK : E_FAIL;
 }

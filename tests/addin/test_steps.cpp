@@ -16,6 +16,7 @@
 
 #include "addin/AddinResource.h"
 #include "addin/send/DlgSteps.h"
+#include "shared/outlook/ShellCommand.h"
 #include "addin/wizard/PgSigPos.h"
 #include "addin/send/SendBtn.h"
 #include "shared/SharedResource.h"
@@ -567,10 +568,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- the browser ----
 
-TEST_F(StepsTest, TheBrowserIsStartedAsTheRegistrySaysWithTheLinkAsItStands)
+TEST_F(StepsTest, TheBrowserIsStartedAsTheRegistrySaysWithTheLinkQuoted)
 {
     const std::string link = "http://127.0.0.31/services/maintain.aspx?FileID=QF1&Key=%41%s";
+    const std::string quotedLink = "\"" + link + "\"";
     const std::string recorder = RecorderCommand();
+    // The recorder again, where a program path has blanks: started unquoted,
+    // Windows would look for "...\Browser.exe" first.
+    const std::string folder = TempDir() + "Browser Folder\\";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    const std::string inFolder = folder + "recorder.exe";
+    ASSERT_TRUE(CopyFileA((ProgramFolder() + "recorder.exe").c_str(), inFolder.c_str(), FALSE));
     const struct {
         const char* what;
         std::string open;
@@ -580,14 +588,16 @@ TEST_F(StepsTest, TheBrowserIsStartedAsTheRegistrySaysWithTheLinkAsItStands)
         std::string commandLine; // as the browser got it; empty: not started
     } cases[] = {
         {"\"%1\" takes the link", recorder + " \"%1\"", "", false, S_OK,
-         recorder + " \"" + link + "\""},
+         recorder + " " + quotedLink},
         {"opennew before open", recorder + " open \"%1\"", recorder + " opennew \"%1\"", false,
-         S_OK, recorder + " opennew \"" + link + "\""},
+         S_OK, recorder + " opennew " + quotedLink},
         {"without \"%1\" the link follows a blank", recorder + " -nohome", "", false, S_OK,
-         recorder + " -nohome " + link},
+         recorder + " -nohome " + quotedLink},
         // The command is the registry's text: no part of it is a format.
         {"every \"%1\", and nothing else", recorder + " --title=%s%n%d \"%1\" %1", "", false, S_OK,
-         recorder + " --title=%s%n%d \"" + link + "\" " + link},
+         recorder + " --title=%s%n%d " + quotedLink + " " + quotedLink},
+        {"a program path with blanks gets quotes", inFolder + " -nohome %1", "", false, S_OK,
+         "\"" + inFolder + "\" -nohome " + quotedLink},
         {"no class for .htm", "", "", true, E_FAIL, ""},
         {"a class without a command", "", "", false, E_FAIL, ""},
         {"a command that does not start", "\"C:\\no such folder\\browser.exe\" \"%1\"", "", false,
@@ -605,8 +615,35 @@ TEST_F(StepsTest, TheBrowserIsStartedAsTheRegistrySaysWithTheLinkAsItStands)
         ASSERT_EQ(started, lines.size());
         EXPECT_EQ(c.commandLine, lines.back());
     }
+
+    // A link from the service that is not a plain web link never reaches
+    // the browser's command line.
+    CBrowserClass browser(recorder + " \"%1\"");
+    for (const char* hostile :
+         {"http://x/a\" --new-window file:///C:/x", "http://x/a b", "http://x/a\r\nb",
+          "file:///C:/Windows/notepad.exe", "javascript:alert(1)", "", "\"http://x/\""}) {
+        SCOPED_TRACE(hostile);
+        CDlgSteps dialog;
+        EXPECT_HR(E_FAIL, dialog.OpenInBrowser(hostile));
+    }
     CDlgSteps dialog;
     EXPECT_HR(E_FAIL, dialog.OpenInBrowser(nullptr));
+    Sleep(300);
+    EXPECT_EQ(started, m_recorder->Lines().size()) << "a refused link started the browser";
+    DeleteFileA(inFolder.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
+// A command stored as REG_EXPAND_SZ is expanded before it starts.
+TEST(ShellCommandLineTest, ExpandsOnlyWhatTheRegistryMarksExpandable)
+{
+    SetEnvironmentVariableA("QUILLET_BROWSER_FOLDER", "C:\\Web Browser");
+    const CString command("%QUILLET_BROWSER_FOLDER%\\browser.exe -new %1");
+    EXPECT_STREQ("\"C:\\Web Browser\\browser.exe\" -new \"http://x/\"",
+                 ShellCommandLine(command, REG_EXPAND_SZ, "http://x/"));
+    EXPECT_STREQ("%QUILLET_BROWSER_FOLDER%\\browser.exe -new \"http://x/\"",
+                 ShellCommandLine(command, REG_SZ, "http://x/"));
+    SetEnvironmentVariableA("QUILLET_BROWSER_FOLDER", nullptr);
 }
 
 // ---- the upload's progress ----
