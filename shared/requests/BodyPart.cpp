@@ -45,7 +45,12 @@ HRESULT CBodyPart::SaveAsFile(const char* path)
     if (!path)
         return E_POINTER;
     wchar_t wide[kMaxSavePath + 1];
-    if (!MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, path, -1, wide, kMaxSavePath + 1)) {
+    int converted = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, path, -1, wide, kMaxSavePath + 1);
+    // Windows refuses the flag for a UTF-8 ANSI code page ("Use Unicode
+    // UTF-8 for worldwide language support"), whose text is composed anyway.
+    if (!converted && GetLastError() == ERROR_INVALID_FLAGS)
+        converted = MultiByteToWideChar(CP_ACP, 0, path, -1, wide, kMaxSavePath + 1);
+    if (!converted) {
         if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
             TheLog().Error("CBodyPart::SaveAsFile: the path is too long");
             return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);

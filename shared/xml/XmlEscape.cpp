@@ -1,19 +1,20 @@
 #include "shared/xml/XmlEscape.h"
 
 #include <array>
+#include <cstring>
 #include <windows.h>
 
 #include "shared/requests/FileMgr.h"
 
 namespace {
 
-// Room for "&#65535;" and its zero.
-using Reference = std::array<char, 10>;
+// Room for "&#1114111;" (the last code point) and its zero.
+using Reference = std::array<char, 12>;
 
 constexpr Reference MakeReference(unsigned value)
 {
     Reference text{'&', '#'};
-    char digits[6] = {};
+    char digits[8] = {};
     int count = 0;
     do {
         digits[count++] = static_cast<char>('0' + value % 10);
@@ -69,16 +70,27 @@ Reference ReferenceOf(wchar_t unit)
     return MakeReference(unit);
 }
 
-// The reference of the character bytes stand for in the ANSI code page;
-// a byte the code page leaves undefined counts as its Latin-1 self, so
-// nothing is ever lost.
+// The reference of the character bytes stand for in the ANSI code page
+// (one UTF-16 unit, or a pair beyond the first plane); a byte the code page
+// leaves undefined counts as its Latin-1 self, so nothing is ever lost.
 Reference AnsiReference(const char* bytes, int count)
 {
     wchar_t unit[2] = {};
     const int got = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes, count, unit, 2);
     if (got == 1)
         return ReferenceOf(unit[0]);
+    if (got == 2 && unit[0] >= 0xD800 && unit[0] <= 0xDBFF && unit[1] >= 0xDC00 &&
+        unit[1] <= 0xDFFF)
+        return MakeReference(0x10000 + ((unit[0] - 0xD800u) << 10) + (unit[1] - 0xDC00u));
     return MakeReference(static_cast<unsigned char>(bytes[0]));
+}
+
+// Windows' "Use Unicode UTF-8 for worldwide language support" makes the
+// ANSI code page UTF-8, whose characters take up to four bytes.
+bool AnsiIsUtf8()
+{
+    static const bool utf8 = GetACP() == CP_UTF8;
+    return utf8;
 }
 
 // The upper half, for the code page this process runs with (which does not
@@ -104,9 +116,16 @@ const UpperTable& Upper()
     return table;
 }
 
-bool IsLeadByte(unsigned char byte)
+// How many bytes the character that starts with byte takes in the ANSI
+// code page: a double-byte code page's lead byte and its trail, a UTF-8
+// sequence whole, else the byte alone.
+size_t CharacterLength(unsigned char byte)
 {
-    return byte >= 128 && IsDBCSLeadByteEx(CP_ACP, byte);
+    if (byte < 128)
+        return 1;
+    if (AnsiIsUtf8())
+        return byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+    return IsDBCSLeadByteEx(CP_ACP, byte) ? 2 : 1;
 }
 
 } // namespace
@@ -123,9 +142,15 @@ size_t XmlEscapeNext(std::string_view text, std::string& out)
     if (text.empty())
         return 0;
     const auto byte = static_cast<unsigned char>(text[0]);
-    if (text.size() >= 2 && IsLeadByte(byte)) {
-        out += AnsiReference(text.data(), 2).data();
-        return 2;
+    const size_t length = CharacterLength(byte);
+    if (length > 1 && text.size() >= length) {
+        wchar_t unit[2] = {};
+        // A sequence the code page does not take whole is its bytes' own.
+        if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(length),
+                                unit, 2) > 0) {
+            out += AnsiReference(text.data(), static_cast<int>(length)).data();
+            return length;
+        }
     }
     const char* entry = XmlEscapeEntry(byte);
     if (entry)
@@ -178,7 +203,8 @@ void XmlEscapeFile(CFile& source, CFile& destination)
     }
 
     // Documents of any size pass through this one buffer. A character never
-    // splits across chunks: a lead byte that ends one waits for the next.
+    // splits across chunks: the start of one that ends a chunk waits for
+    // the rest.
     const LONGLONG length = source.GetLength();
     LONGLONG position = source.GetPosition();
     char chunk[127 * 32 + 1];
@@ -192,19 +218,20 @@ void XmlEscapeFile(CFile& source, CFile& destination)
         std::string escaped;
         std::string_view rest(chunk, ready);
         while (!rest.empty()) {
-            if (rest.size() == 1 && IsLeadByte(static_cast<unsigned char>(rest[0])) &&
+            if (rest.size() < CharacterLength(static_cast<unsigned char>(rest[0])) &&
                 position < length)
                 break;
             rest.remove_prefix(XmlEscapeNext(rest, escaped));
         }
         destination.Write(CString(std::move(escaped)));
         held = static_cast<UINT>(rest.size());
-        if (held)
-            chunk[0] = rest[0];
+        std::memmove(chunk, rest.data(), held);
     }
     if (held) {
         std::string escaped;
-        XmlEscapeNext(std::string_view(chunk, held), escaped);
+        std::string_view rest(chunk, held);
+        while (!rest.empty())
+            rest.remove_prefix(XmlEscapeNext(rest, escaped));
         destination.Write(CString(std::move(escaped)));
     }
     destination.SeekToBegin();
