@@ -24,7 +24,9 @@ const CEventEntry kExplorerTable[] = {
 
 const IID CExplorerEvents::kEvents = {0x0006304F, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
 
-CExplorerEvents::CExplorerEvents(CCmdBar** bar) : CEventHandler(kExplorerTable), m_bar(bar) {}
+CExplorerEvents::CExplorerEvents(const std::unique_ptr<CCmdBar>* bar)
+    : CEventHandler(kExplorerTable), m_bar(bar)
+{}
 
 HRESULT CExplorerEvents::Connect(IDispatch* explorer)
 {

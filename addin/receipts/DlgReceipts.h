@@ -6,13 +6,14 @@
 #include "classlib/ui/CDialog.h"
 #include "classlib/ui/CProgressCtrl.h"
 #include "classlib/ui/CStatic.h"
+#include "addin/core/WindowMessages.h"
 
 class CReceiptMgr;
 
 class CDlgReceipts : public CDialog {
 public:
     // Makes the next receipt's task (wParam and lParam unused).
-    static constexpr UINT kStepMessage = WM_USER + 1;
+    static constexpr UINT kStepMessage = WM_STEP_RUN;
 
     // manager: the receipts to import (not owned); Cancel leaves those not
     // yet done in it.

@@ -21,10 +21,11 @@
 #include "classlib/ui/CProgressCtrl.h"
 #include "classlib/ui/CStatic.h"
 #include "shared/ui/StepOp.h"
+#include "addin/core/WindowMessages.h"
 
 class CDlgSteps : public CDialog {
 public:
-    static constexpr UINT kStageMessage = WM_USER + 1;
+    static constexpr UINT kStageMessage = WM_STEP_RUN;
     static constexpr UINT_PTR kStepTimer = 1;
     static constexpr UINT kStepDelayMs = 25;
     // The stage that ends a step: an operation's last, a question's answer.

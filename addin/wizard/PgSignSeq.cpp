@@ -1,4 +1,5 @@
 #include "addin/wizard/PgSignSeq.h"
+#include "classlib/strings/LoadText.h"
 
 #include <memory>
 #include <new>
@@ -10,14 +11,6 @@
 #include "shared/service/ServiceGlobals.h"
 
 namespace {
-
-CString LoadText(UINT id, const char* fallback)
-{
-    CString text;
-    if (!text.LoadString(id) || text.IsEmpty())
-        text = fallback;
-    return text;
-}
 
 void SetNumber(CRecip& signer, int number)
 {

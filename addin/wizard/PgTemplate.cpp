@@ -4,16 +4,9 @@
 #include "addin/wizard/WizSheet.h"
 #include "shared/log/DebugLog.h"
 #include "shared/xml/Base64Coder.h"
+#include "classlib/strings/LoadText.h"
 
 namespace {
-
-CString LoadText(UINT id, const char* fallback)
-{
-    CString text;
-    if (!text.LoadString(id) || text.IsEmpty())
-        text = fallback;
-    return text;
-}
 
 // Where text has sub last, or -1.
 int FindLast(const CString& text, const char* sub)

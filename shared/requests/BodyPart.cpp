@@ -1,4 +1,5 @@
 #include "shared/requests/BodyPart.h"
+#include "classlib/strings/LoadText.h"
 
 #include <new>
 
@@ -15,10 +16,7 @@ constexpr UINT kMessageUnspecifiedId = 19000;
 // still says what it means.
 CString MessageUnspecified()
 {
-    CString text;
-    if (!text.LoadString(kMessageUnspecifiedId) || text.IsEmpty())
-        text = "message unspecified";
-    return text;
+    return LoadText(kMessageUnspecifiedId, "message unspecified");
 }
 
 } // namespace

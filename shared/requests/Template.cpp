@@ -1,4 +1,5 @@
 #include "shared/requests/Template.h"
+#include "classlib/strings/LoadText.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -16,14 +17,6 @@
 #include "shared/xml/XmlEscape.h"
 
 namespace {
-
-CString LoadText(UINT id, const char* fallback)
-{
-    CString text;
-    if (!text.LoadString(id) || text.IsEmpty())
-        text = fallback;
-    return text;
-}
 
 // Deletes the owned elements of list and appends copies of other's.
 template <class T>

@@ -1,4 +1,5 @@
 #include "shared/service/OpSendDoc.h"
+#include "classlib/strings/LoadText.h"
 
 #include <new>
 
@@ -12,10 +13,7 @@ constexpr const char* kMethod = "CreateSignatureRequest";
 
 CString MessagePartName()
 {
-    CString name;
-    if (!name.LoadString(IDS_MESSAGE_BODY))
-        name = "Message Body";
-    return name;
+    return LoadText(IDS_MESSAGE_BODY, "Message Body");
 }
 
 // Sequence numbers above 2 sign after the first signers as well; the
