@@ -1,4 +1,5 @@
 #include "addin/send/SendBtn.h"
+#include "classlib/strings/LoadText.h"
 
 #include <ctime>
 #include <new>
@@ -31,21 +32,17 @@
 #include "shared/service/OpInvite.h"
 #include "shared/service/OpParam.h"
 #include "shared/service/OpSendDoc.h"
+#include "shared/service/SendPlan.h"
 #include "shared/service/ServiceGlobals.h"
 #include "shared/service/WebSvrAPI.h"
 #include "shared/ui/DlgError.h"
 #include "shared/ui/ProtocolUI.h"
 #include "shared/xml/XMLIO.h"
+#include "shared/outlook/OutlookEnums.h"
 
 using namespace automation;
 
 namespace {
-
-// Outlook's olByValue and the position "after everything".
-constexpr long kAttachByValue = 1;
-constexpr long kAttachAtEnd = 2147483647;
-constexpr long kRecipientBcc = 3;
-constexpr long kSaveOnClose = 0;
 
 // One send at a time in this process: a second click while a send waits
 // in one of its dialogs would reconnect the connection under it.
@@ -58,14 +55,6 @@ public:
     CSendingMark& operator=(const CSendingMark&) = delete;
     ~CSendingMark() { g_sending = false; }
 };
-
-CString Text(UINT id, const char* fallback = "")
-{
-    CString text;
-    if (!text.LoadString(id))
-        text = fallback;
-    return text;
-}
 
 // The local date and time, as the C library's "%c" writes it.
 CString Now()
@@ -178,8 +167,8 @@ struct CSendBtn::CClick {
 
 CSendBtn::CSendBtn(UINT captionId, UINT faceId, UINT maskId)
     : CCmdBtn(captionId, faceId, maskId),
-      m_subjectPlaceholder(Text(IDS_SUBJECT_UNSPECIFIED, "subject unspecified")),
-      m_attachmentPlaceholder(Text(IDS_ATTACHMENT_PLACEHOLDER, "<Outlook Attachment>"))
+      m_subjectPlaceholder(LoadText(IDS_SUBJECT_UNSPECIFIED, "subject unspecified")),
+      m_attachmentPlaceholder(LoadText(IDS_ATTACHMENT_PLACEHOLDER, "<Outlook Attachment>"))
 {}
 
 CSendBtn::~CSendBtn() = default;
@@ -204,7 +193,7 @@ BOOL CSendBtn::CanClick()
 void CSendBtn::ShowRefusal(UINT messageId)
 {
     CDlgError dialog;
-    dialog.m_details = Text(messageId);
+    dialog.m_details = LoadText(messageId);
     dialog.DoModal();
 }
 
@@ -338,7 +327,7 @@ HRESULT CSendBtn::ResolveRecipients(OpSendDoc& request, IDispatch* recipients, l
         if (SUCCEEDED(GetProp(recipient.pdispVal, L"Type", typeValue.Put())) &&
             SUCCEEDED(VariantChangeType(&number, &typeValue, 0, VT_I4)))
             type = number.lVal;
-        if (type == kRecipientBcc)
+        if (type == ol::kRecipientBcc)
             bcc = true;
         CRecipID id;
         if (resolver.ProcessRecipient(recipient.pdispVal, id, type, &request, found, TRUE) !=
@@ -447,7 +436,7 @@ HRESULT CSendBtn::RunSendWizard(OpSendDoc& request)
     }
     if (showWizard) {
         if (sheet.DoModal() != ID_WIZFINISH)
-            return static_cast<HRESULT>(ERROR_CANCELLED);
+            return kUserCancelled;
         TheLog().Comment("Send Wizard returned IDOK");
         if (showIntro && intro.m_dontShowAgain)
             config.SetShowWizIntro(0);
@@ -526,7 +515,7 @@ HRESULT CSendBtn::ReplaceKeywords(OpSendDoc& request)
     bool any = false;
     const CString& password = request.m_request.m_sendOptions.m_password;
     if (!password.IsEmpty())
-        any |= ReplaceKeyword(request, Text(IDS_PASSWORD_PLACEHOLDER, "[Password]"), password);
+        any |= ReplaceKeyword(request, LoadText(IDS_PASSWORD_PLACEHOLDER, "[Password]"), password);
     for (POSITION pos = request.m_request.m_signers.GetHeadPosition(); pos;) {
         const CRecip* signer = request.m_request.m_signers.GetNext(pos);
         if (signer->m_role.IsEmpty())
@@ -565,8 +554,8 @@ HRESULT CSendBtn::AttachDocument(OpSendDoc& request, const CTempDoc& document)
         CBstr source(file);
         CBstr name(document.m_name);
         // Automation order: the last parameter first.
-        VARIANT args[] = {BorrowedTextArg(name.Get()), LongArg(kAttachAtEnd),
-                          LongArg(kAttachByValue), BorrowedTextArg(source.Get())};
+        VARIANT args[] = {BorrowedTextArg(name.Get()), LongArg(ol::kAttachAtEnd),
+                          LongArg(ol::kAttachByValue), BorrowedTextArg(source.Get())};
         hr = CallMethod(attachments.pdispVal, L"Add", added.Put(), 4, args);
     }
     // The item keeps its own copy.
@@ -658,100 +647,73 @@ void CSendBtn::ShowShortcuts()
 
 // ---- the two ways out ----
 
+namespace {
+
+// What the step dialog shows for each step of the plan: pending and done.
+struct CStepTextIds {
+    UINT pending;
+    UINT done;
+};
+
+CStepTextIds StepTextIds(SendStep step)
+{
+    switch (step) {
+    case SendStep::kCreate:
+        return {IDS_STEP_CREATE, IDS_STEP_CREATED};
+    case SendStep::kUpload:
+        return {IDS_STEP_UPLOAD, IDS_STEP_UPLOADED};
+    case SendStep::kSetParams:
+        return {IDS_STEP_SET_PARAMS, IDS_STEP_PARAMS_SET};
+    case SendStep::kGetLink:
+        return {IDS_STEP_GET_LINK, IDS_STEP_GOT_LINK};
+    case SendStep::kEditLocations:
+        return {IDS_STEP_EDIT_LOCATIONS, IDS_STEP_LOCATIONS_EDITED};
+    case SendStep::kInvite:
+        return {IDS_STEP_INVITE, IDS_STEP_INVITED};
+    }
+    return {0, 0};
+}
+
+} // namespace
+
 HRESULT CSendBtn::AddSendSteps(CDlgSteps& dialog, std::unique_ptr<OpSendDoc>& request,
                                const char* serviceUrl, OpGetLink** link)
 {
     if (!request)
         return E_INVALIDARG;
     OpSendDoc& model = *request;
-    const CSendOptions& options = model.m_request.m_sendOptions;
-    CBodyPart* message = model.MessagePart();
-
-    auto newStep = [](CWebSvrOp* op, UINT pending, UINT done, const char* name) {
-        std::unique_ptr<CWebSvrOp> owned(op);
+    const CString* linkText = nullptr;
+    for (const CPlannedStep& planned : PlanSend(model)) {
         auto step = std::unique_ptr<CStepOp>(new (std::nothrow) CStepOp());
         if (!step)
-            return step;
-        step->m_op = std::move(owned);
-        if (name) {
-            step->m_pendingText.Format(Text(pending), name);
-            step->m_doneText.Format(Text(done), name);
+            return E_OUTOFMEMORY;
+        const CStepTextIds texts = StepTextIds(planned.step);
+        if (planned.step == SendStep::kUpload) {
+            step->m_pendingText.Format(LoadText(texts.pending),
+                                       planned.part->m_fileName.GetString());
+            step->m_doneText.Format(LoadText(texts.done), planned.part->m_fileName.GetString());
         } else {
-            step->m_pendingText = Text(pending);
-            step->m_doneText = Text(done);
+            step->m_pendingText = LoadText(texts.pending);
+            step->m_doneText = LoadText(texts.done);
         }
-        return step;
-    };
-    // Every later operation works on the request the first one makes.
-    auto follow = [&model](OpQuillet& op) {
-        op.m_credentials = model.m_credentials;
-        op.m_fileId = &model.m_result;
-    };
-
-    auto create = newStep(nullptr, IDS_STEP_CREATE, IDS_STEP_CREATED, nullptr);
-    if (!create)
-        return E_OUTOFMEMORY;
-    create->m_op = std::move(request);
-    dialog.AddStep(std::move(create));
-
-    for (POSITION pos = model.m_parts.GetHeadPosition(); pos;) {
-        CBodyPart* part = model.m_parts.GetNext(pos);
-        if (part == message)
-            continue;
-        TheLog().Comment("Creating OpAddDoc object");
-        auto* upload = new (std::nothrow) OpAddDoc(serviceUrl);
-        if (!upload)
-            return E_OUTOFMEMORY;
-        follow(*upload);
-        upload->m_document = part;
-        auto step = newStep(upload, IDS_STEP_UPLOAD, IDS_STEP_UPLOADED, part->m_fileName);
-        if (!step)
-            return E_OUTOFMEMORY;
-        dialog.AddStep(std::move(step));
-    }
-    if (options.m_hideEmailAddrs) {
-        TheLog().Comment("Creating OpParams object");
-        auto* params = new (std::nothrow) OpParam(serviceUrl);
-        if (!params)
-            return E_OUTOFMEMORY;
-        follow(*params);
-        auto step = newStep(params, IDS_STEP_SET_PARAMS, IDS_STEP_PARAMS_SET, nullptr);
-        if (!step)
-            return E_OUTOFMEMORY;
-        dialog.AddStep(std::move(step));
-    }
-    TheLog().Comment("Creating OpGetLink object");
-    auto* getLink = new (std::nothrow) OpGetLink(serviceUrl);
-    if (!getLink)
-        return E_OUTOFMEMORY;
-    follow(*getLink);
-    if (link)
-        *link = getLink;
-    auto linkStep = newStep(getLink, IDS_STEP_GET_LINK, IDS_STEP_GOT_LINK, nullptr);
-    if (!linkStep)
-        return E_OUTOFMEMORY;
-    dialog.AddStep(std::move(linkStep));
-
-    if (options.m_positioning == CPgSigPos::kManual) {
-        auto question =
-            newStep(nullptr, IDS_STEP_EDIT_LOCATIONS, IDS_STEP_LOCATIONS_EDITED, nullptr);
-        if (!question)
-            return E_OUTOFMEMORY;
-        question->m_questionText = Text(IDS_STEP_LOCATIONS_QUESTION);
-        question->m_linkText = &getLink->m_result;
-        question->m_question = 1;
-        dialog.AddStep(std::move(question));
-    }
-    if (options.m_sendInvite && message) {
-        TheLog().Comment("Creating OpInvite object");
-        auto* invite = new (std::nothrow) OpInvite(serviceUrl);
-        if (!invite)
-            return E_OUTOFMEMORY;
-        follow(*invite);
-        invite->m_messagePart = message;
-        auto step = newStep(invite, IDS_STEP_INVITE, IDS_STEP_INVITED, nullptr);
-        if (!step)
-            return E_OUTOFMEMORY;
+        if (planned.step == SendStep::kCreate) {
+            // From here on the dialog owns the request.
+            step->m_op = std::move(request);
+        } else if (planned.step == SendStep::kEditLocations) {
+            step->m_questionText = LoadText(IDS_STEP_LOCATIONS_QUESTION);
+            step->m_linkText = linkText;
+            step->m_question = 1;
+        } else {
+            step->m_op = MakeStepOperation(planned, model, serviceUrl);
+            if (!step->m_op)
+                return E_OUTOFMEMORY;
+            if (planned.step == SendStep::kGetLink) {
+                auto* getLink = static_cast<OpGetLink*>(step->m_op.get());
+                linkText = &getLink->m_result;
+                if (link)
+                    *link = getLink;
+            }
+        }
         dialog.AddStep(std::move(step));
     }
     return S_OK;
@@ -790,7 +752,7 @@ void CSendBtn::FinishItem(const char* why)
     TheLog().Comment("Flagging Item as Sent");
     MarkItemSent(item);
     TheLog().Comment("Calling Item's Close Method");
-    VARIANT args[] = {LongArg(kSaveOnClose)};
+    VARIANT args[] = {LongArg(ol::kCloseSave)};
     if (FAILED(CallMethod(item, L"Close", nullptr, 1, args)))
         TheLog().Comment("Close Method failed!");
     const HRESULT deleted = CallMethod(item, L"Delete", nullptr, 0, nullptr);
@@ -817,45 +779,40 @@ HRESULT CSendBtn::SendBroadcast(CClick& click, const CString& serviceUrl)
             written.AddOperation(op, path);
         return hr;
     };
-    auto queue = [&](std::unique_ptr<OpQuillet> op, CString& path) {
-        op->m_credentials = request.m_credentials;
-        op->m_fileId = &request.m_result;
-        return save(*op, path);
-    };
 
-    HRESULT hr = save(request, broadcast->m_createSignaturePath);
-    if (FAILED(hr))
-        return refuse(hr);
-    CBodyPart* message = request.MessagePart();
-    for (POSITION pos = request.m_parts.GetHeadPosition(); pos;) {
-        CBodyPart* part = request.m_parts.GetNext(pos);
-        if (part == message)
+    // The agent places no signatures: the question step has no file.
+    for (const CPlannedStep& planned : PlanSend(request)) {
+        if (planned.step == SendStep::kEditLocations)
             continue;
-        TheLog().Comment("Creating OpAddDoc object");
-        auto upload = std::make_unique<OpAddDoc>(serviceUrl);
-        upload->m_document = part;
-        CString path;
-        hr = queue(std::move(upload), path);
-        if (FAILED(hr))
-            return refuse(hr);
-        broadcast->m_addDocumentPaths.AddTail(path);
-    }
-    const CSendOptions& options = request.m_request.m_sendOptions;
-    if (options.m_hideEmailAddrs) {
-        TheLog().Comment("Creating OpParams object");
-        hr = queue(std::make_unique<OpParam>(serviceUrl), broadcast->m_setParamsPath);
-        if (FAILED(hr))
-            return refuse(hr);
-    }
-    TheLog().Comment("Creating OpGetLink object");
-    hr = queue(std::make_unique<OpGetLink>(serviceUrl), broadcast->m_getLinkPath);
-    if (FAILED(hr))
-        return refuse(hr);
-    if (options.m_sendInvite && message) {
-        TheLog().Comment("Creating OpInvite object");
-        auto invite = std::make_unique<OpInvite>(serviceUrl);
-        invite->m_messagePart = message;
-        hr = queue(std::move(invite), broadcast->m_sendInvitePath);
+        HRESULT hr = S_OK;
+        if (planned.step == SendStep::kCreate) {
+            hr = save(request, broadcast->m_createSignaturePath);
+        } else {
+            std::unique_ptr<OpQuillet> op = MakeStepOperation(planned, request, serviceUrl);
+            if (!op)
+                return E_OUTOFMEMORY;
+            CString path;
+            hr = save(*op, path);
+            if (SUCCEEDED(hr)) {
+                switch (planned.step) {
+                case SendStep::kUpload:
+                    broadcast->m_addDocumentPaths.AddTail(path);
+                    break;
+                case SendStep::kSetParams:
+                    broadcast->m_setParamsPath = path;
+                    break;
+                case SendStep::kGetLink:
+                    broadcast->m_getLinkPath = path;
+                    break;
+                case SendStep::kInvite:
+                    broadcast->m_sendInvitePath = path;
+                    break;
+                case SendStep::kCreate:
+                case SendStep::kEditLocations:
+                    break;
+                }
+            }
+        }
         if (FAILED(hr))
             return refuse(hr);
     }
@@ -865,9 +822,9 @@ HRESULT CSendBtn::SendBroadcast(CClick& click, const CString& serviceUrl)
         broadcast->m_entryId = TextOf(entryId);
     CSendOptions& receipt = request.m_request.m_sendOptions;
     if (receipt.m_receiptSubject.IsEmpty())
-        receipt.m_receiptSubject = Text(IDS_RECEIPT_SUBJECT, "[Signer] %s");
+        receipt.m_receiptSubject = LoadText(IDS_RECEIPT_SUBJECT, "[Signer] %s");
     if (receipt.m_categoryTags.IsEmpty())
-        receipt.m_categoryTags = Text(IDS_RECEIPT_CATEGORY, "Quillet");
+        receipt.m_categoryTags = LoadText(IDS_RECEIPT_CATEGORY, "Quillet");
     // The user's text: "%s" is filled as it stands, never as a format.
     receipt.m_receiptSubject.Replace("%s", click.mailSubject.IsEmpty() ? request.m_request.m_subject
                                                                        : click.mailSubject);

@@ -36,7 +36,7 @@ public:
 
     // Decides on, builds and runs the send wizard over the request (the
     // login done), then takes its result into the request and the mail
-    // item. 0, ERROR_CANCELLED (1223) when the wizard was not finished, or
+    // item. 0, kUserCancelled when the wizard was not finished, or
     // why it could not run.
     HRESULT RunSendWizard(OpSendDoc& request);
     // Fills "[Password]" and the roles' place-holders ("[role]") in the
