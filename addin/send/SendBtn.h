@@ -54,7 +54,8 @@ public:
     // Shows the explorer's shortcuts pane; failures end it quietly.
     void ShowShortcuts();
 
-    // The interactive send's steps, in the step dialog: create the request,
+    // The interactive send's steps, in the step dialog, as the send plan
+    // (shared/service/SendPlan.h) lists them: create the request,
     // upload each document, hide the addresses (when asked), get the
     // request's link, let the user place the signatures (manual
     // positioning) and invite the signers (when asked and the mail has a
