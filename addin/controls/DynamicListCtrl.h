@@ -6,9 +6,9 @@
 // the list forgets it as soon as its window goes.
 #pragma once
 
+#include "addin/core/WindowMessages.h"
 #include "classlib/strings/CStringList.h"
 #include "classlib/ui/CListCtrl.h"
-#include "addin/core/WindowMessages.h"
 
 class CInCellEdit;
 class CInCellList;

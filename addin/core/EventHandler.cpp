@@ -5,9 +5,9 @@
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CVariant.h"
 #include "shared/log/DebugLog.h"
+#include "shared/outlook/OutlookEnums.h"
 #include "shared/ui/DlgError.h"
 #include "shared/identity/Proxy.h"
-#include "shared/outlook/OutlookEnums.h"
 
 using namespace automation;
 

@@ -56,6 +56,7 @@ HRESULT CExplorerEvents::OnInvoke(DISPID id, DISPPARAMS* params)
 
 bool CExplorerEvents::HasBarToTend() const
 {
+    // The same byte-wise test as the one that made the bar at start-up.
     return m_bar && *m_bar && std::strcmp(m_version, "13") < 0;
 }
 

@@ -108,6 +108,9 @@ HRESULT CInspectorsEvents::AddInspectorButtons(CInspectorContext* context)
     }
     button->SetApplication(m_application);
     CString tag;
+    // A tag of its own per inspector: Office tells a click to every button
+    // that shares a tag. The letter l after the number ("%ul") is kept on
+    // purpose: it is the form the tags have always had.
     tag.Format("sf%ul;", m_nextButton++);
     button->SetTag(tag);
     hr = bar->AddButton(button, TRUE); // the bar holds the button from here on

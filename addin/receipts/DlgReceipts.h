@@ -3,10 +3,10 @@
 // far it has come and ends by itself when the last receipt is done.
 #pragma once
 
+#include "addin/core/WindowMessages.h"
 #include "classlib/ui/CDialog.h"
 #include "classlib/ui/CProgressCtrl.h"
 #include "classlib/ui/CStatic.h"
-#include "addin/core/WindowMessages.h"
 
 class CReceiptMgr;
 

@@ -11,8 +11,8 @@
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
 #include "shared/outlook/Dispatcher.h"
-#include "shared/requests/Receipt.h"
 #include "shared/outlook/OutlookEnums.h"
+#include "shared/requests/Receipt.h"
 
 using namespace automation;
 

@@ -9,8 +9,8 @@
 #include "classlib/com/CVariant.h"
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
-#include "shared/requests/SAXReceipt.h"
 #include "shared/outlook/OutlookEnums.h"
+#include "shared/requests/SAXReceipt.h"
 
 using namespace automation;
 

@@ -1,5 +1,4 @@
 #include "addin/receipts/ReceiptTask.h"
-#include "classlib/strings/LoadText.h"
 
 #include <cstring>
 #include <ctime>
@@ -11,12 +10,13 @@
 #include "addin/receipts/TaskSteps.h"
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CVariant.h"
+#include "classlib/strings/LoadText.h"
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
 #include "shared/outlook/Dispatcher.h"
-#include "shared/requests/Receipt.h"
 #include "shared/outlook/OutlookEnums.h"
+#include "shared/requests/Receipt.h"
 
 using namespace automation;
 

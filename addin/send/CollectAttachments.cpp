@@ -1,17 +1,17 @@
 #include "addin/send/CollectAttachments.h"
-#include "classlib/strings/LoadText.h"
 
 #include <new>
 
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CVariant.h"
+#include "classlib/strings/LoadText.h"
+#include "shared/outlook/OutlookEnums.h"
 #include "shared/SharedResource.h"
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
 #include "shared/outlook/Dispatcher.h"
 #include "shared/service/OpSendDoc.h"
-#include "shared/outlook/OutlookEnums.h"
 
 using namespace automation;
 

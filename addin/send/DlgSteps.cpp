@@ -1,9 +1,9 @@
 #include "addin/send/DlgSteps.h"
-#include "classlib/strings/LoadText.h"
 
 #include <commctrl.h>
 
 #include "addin/AddinResource.h"
+#include "classlib/strings/LoadText.h"
 #include "classlib/win32/CRegKey.h"
 #include "classlib/win32/Gdi.h"
 #include "shared/ui/Banner.h"

@@ -15,13 +15,13 @@
 
 #include <memory>
 
+#include "addin/core/WindowMessages.h"
 #include "classlib/strings/CTypedPtrList.h"
 #include "classlib/ui/CDialog.h"
 #include "classlib/ui/CListCtrl.h"
 #include "classlib/ui/CProgressCtrl.h"
 #include "classlib/ui/CStatic.h"
 #include "shared/ui/StepOp.h"
-#include "addin/core/WindowMessages.h"
 
 class CDlgSteps : public CDialog {
 public:

@@ -9,8 +9,8 @@
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
 #include "shared/outlook/Dispatcher.h"
-#include "shared/service/OpSendDoc.h"
 #include "shared/outlook/OutlookEnums.h"
+#include "shared/service/OpSendDoc.h"
 
 using namespace automation;
 

@@ -1,9 +1,9 @@
 #include "addin/sync/DlgSync.h"
-#include "classlib/strings/LoadText.h"
 
 #include <new>
 
 #include "addin/AddinResource.h"
+#include "classlib/strings/LoadText.h"
 #include "shared/SharedResource.h"
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"

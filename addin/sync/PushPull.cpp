@@ -8,12 +8,12 @@
 #include "classlib/com/HResult.h"
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
+#include "shared/outlook/OutlookEnums.h"
 #include "shared/service/FinalPDF.h"
 #include "shared/service/OpReqPDF.h"
 #include "shared/service/OpReqStat.h"
 #include "shared/service/WebSvrAPI.h"
 #include "shared/xml/XMLIO.h"
-#include "shared/outlook/OutlookEnums.h"
 
 using namespace automation;
 

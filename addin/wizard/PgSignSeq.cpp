@@ -1,5 +1,4 @@
 #include "addin/wizard/PgSignSeq.h"
-#include "classlib/strings/LoadText.h"
 
 #include <memory>
 #include <new>
@@ -7,6 +6,7 @@
 #include "addin/AddinResource.h"
 #include "addin/wizard/PgSigPos.h"
 #include "addin/wizard/WizSheet.h"
+#include "classlib/strings/LoadText.h"
 #include "shared/identity/Proxy.h"
 #include "shared/service/ServiceGlobals.h"
 

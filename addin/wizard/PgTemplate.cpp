@@ -2,9 +2,9 @@
 
 #include "addin/AddinResource.h"
 #include "addin/wizard/WizSheet.h"
+#include "classlib/strings/LoadText.h"
 #include "shared/log/DebugLog.h"
 #include "shared/xml/Base64Coder.h"
-#include "classlib/strings/LoadText.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #pragma once
 
 #include "addin/controls/KVList.h"
+#include "addin/core/WindowMessages.h"
 #include "addin/wizard/WizPage.h"
 #include "classlib/ui/CComboBox.h"
-#include "addin/core/WindowMessages.h"
 
 class CTemplate;
 

@@ -1,9 +1,9 @@
 #include "shared/requests/BodyPart.h"
-#include "classlib/strings/LoadText.h"
 
 #include <new>
 
 #include "classlib/com/CBstr.h"
+#include "classlib/strings/LoadText.h"
 #include "classlib/win32/CFile.h"
 #include "classlib/win32/LastError.h"
 #include "shared/log/DebugLog.h"

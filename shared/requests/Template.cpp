@@ -1,11 +1,11 @@
 #include "shared/requests/Template.h"
-#include "classlib/strings/LoadText.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
 
+#include "classlib/strings/LoadText.h"
 #include "classlib/win32/CFile.h"
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"

@@ -1,8 +1,8 @@
 #include "shared/service/OpSendDoc.h"
-#include "classlib/strings/LoadText.h"
 
 #include <new>
 
+#include "classlib/strings/LoadText.h"
 #include "shared/SharedResource.h"
 #include "shared/requests/FileMgr.h"
 #include "shared/service/SoapEnvelope.h"

@@ -1,5 +1,4 @@
 #include "shared/service/WebSvrOp.h"
-#include "classlib/strings/LoadText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,6 +7,7 @@
 #include <string>
 
 #include "classlib/com/CComPtr.h"
+#include "classlib/strings/LoadText.h"
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
 #include "shared/requests/FileMgr.h"

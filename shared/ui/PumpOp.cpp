@@ -1,15 +1,13 @@
 #include "shared/ui/PumpOp.h"
-#include "classlib/strings/LoadText.h"
 
 #include <commctrl.h>
 #include <iterator>
 
+#include "classlib/strings/LoadText.h"
 #include "shared/log/DebugLog.h"
 #include "shared/ui/DlgError.h"
 #include "shared/SharedResource.h"
 #include "shared/service/WebSvrAPI.h"
-
-namespace {} // namespace
 
 CPumpOp::CPumpOp(CWebSvrAPI* api) : m_api(api) {}
 

@@ -534,10 +534,10 @@ TEST_F(RequestTest, ThePlanTakesTheStepsTheOptionsAsk)
 {
     using S = SendStep;
     const struct {
-        const char* what;
-        int documents;
-        bool hide, manual, invite, body;
-        std::vector<S> steps;
+        const char* what = "";
+        int documents = 0;
+        bool hide = false, manual = false, invite = false, body = false;
+        std::vector<S> steps = {};
     } cases[] = {
         {.what = "the usual send",
          .documents = 2,
