@@ -6,15 +6,12 @@
 // the list forgets it as soon as its window goes.
 #pragma once
 
+#include "addin/core/WindowMessages.h"
 #include "classlib/strings/CStringList.h"
 #include "classlib/ui/CListCtrl.h"
 
 class CInCellEdit;
 class CInCellList;
-
-// From an editor to its list: move to another row (wParam: the key,
-// VK_UP, VK_DOWN or VK_RETURN; lParam: the editor's row).
-inline constexpr UINT WM_CELL_NAVIGATE = WM_USER + 3;
 
 class CDynamicListCtrl : public CListCtrl {
 public:
@@ -64,6 +61,3 @@ private:
     int m_topIndex = 0;
     HWND m_editor = nullptr;
 };
-
-// Private to the list and its editors: end without taking the text.
-inline constexpr UINT WM_CELL_CANCEL = WM_APP + 0x3A0;

@@ -1,14 +1,7 @@
 #include "addin/controls/InCellList.h"
 
 #include "addin/controls/DynamicListCtrl.h"
-
-namespace {
-
-// Posted to itself when the drop-down closed: the box must not go from
-// inside its own notification.
-constexpr UINT WM_GIVE_FOCUS_BACK = WM_APP + 0x3A1;
-
-} // namespace
+#include "addin/core/WindowMessages.h"
 
 CInCellList::CInCellList(CDynamicListCtrl* list, int row, int column, CString* target)
     : m_list(list), m_row(row), m_column(column), m_target(target)

@@ -5,17 +5,11 @@
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CVariant.h"
 #include "shared/log/DebugLog.h"
+#include "shared/outlook/OutlookEnums.h"
 #include "shared/ui/DlgError.h"
 #include "shared/identity/Proxy.h"
 
 using namespace automation;
-
-namespace {
-
-// Outlook's user-property type "yes/no".
-constexpr long kUserPropertyYesNo = 6;
-
-} // namespace
 
 CEventHandler::~CEventHandler()
 {
@@ -68,7 +62,7 @@ void CEventHandler::MarkItemSent(IDispatch* item)
     if (FAILED(CallMethod(properties.pdispVal, L"Item", property.Put(), 1, itemArgs)) ||
         !IsObject(property)) {
         // Automation order: the type (last parameter) first.
-        VARIANT addArgs[] = {LongArg(kUserPropertyYesNo), BorrowedTextArg(name.Get())};
+        VARIANT addArgs[] = {LongArg(ol::kUserPropertyYesNo), BorrowedTextArg(name.Get())};
         if (FAILED(CallMethod(properties.pdispVal, L"Add", property.Put(), 2, addArgs)) ||
             !IsObject(property))
             return;

@@ -24,7 +24,9 @@ const CEventEntry kExplorerTable[] = {
 
 const IID CExplorerEvents::kEvents = {0x0006304F, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
 
-CExplorerEvents::CExplorerEvents(CCmdBar** bar) : CEventHandler(kExplorerTable), m_bar(bar) {}
+CExplorerEvents::CExplorerEvents(const std::unique_ptr<CCmdBar>* bar)
+    : CEventHandler(kExplorerTable), m_bar(bar)
+{}
 
 HRESULT CExplorerEvents::Connect(IDispatch* explorer)
 {
@@ -54,6 +56,7 @@ HRESULT CExplorerEvents::OnInvoke(DISPID id, DISPPARAMS* params)
 
 bool CExplorerEvents::HasBarToTend() const
 {
+    // The same byte-wise test as the one that made the bar at start-up.
     return m_bar && *m_bar && std::strcmp(m_version, "13") < 0;
 }
 

@@ -4,6 +4,8 @@
 // files when the selection changes in a task folder.
 #pragma once
 
+#include <memory>
+
 #include "addin/core/EventHandler.h"
 #include "classlib/strings/CString.h"
 
@@ -13,7 +15,7 @@ class CExplorerEvents : public CEventHandler {
 public:
     // bar: the add-in's member that holds the explorer bar (lent; it may
     // stay null).
-    explicit CExplorerEvents(CCmdBar** bar);
+    explicit CExplorerEvents(const std::unique_ptr<CCmdBar>* bar);
 
     // Also keeps a reference to the explorer until Disconnect.
     HRESULT Connect(IDispatch* explorer) override;
@@ -39,7 +41,7 @@ private:
     void OnSelectionChange();
     bool HasBarToTend() const;
 
-    CCmdBar** m_bar;
+    const std::unique_ptr<CCmdBar>* m_bar; // the add-in's; null: no bar
     long m_folderType = 0;
     CString m_version;
     CComPtr<IDispatch> m_explorer;

@@ -12,15 +12,13 @@
 #include "classlib/com/CVariant.h"
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
+#include "shared/outlook/OutlookEnums.h"
 
 using namespace automation;
 
 namespace {
 
 const CEventEntry kInspectorsTable[] = {{0xF001, 1, "NewInspector"}, {0, 0, nullptr}};
-
-constexpr long kClassMail = 43;
-constexpr long kClassTask = 48;
 
 } // namespace
 
@@ -32,13 +30,9 @@ CInspectorContext::CInspectorContext(IDispatch* inspectorWindow, IDispatch* mail
 
 CInspectorContext::~CInspectorContext()
 {
-    if (itemSink) {
-        itemSink->Disconnect();
-        itemSink->Release();
-        itemSink = nullptr;
-    }
-    delete bar;
-    bar = nullptr;
+    // The sink first: a bar's buttons may still be clicked until it goes.
+    itemSink.Reset();
+    bar.reset();
 }
 
 CInspectorsEvents::CInspectorsEvents() : CEventHandler(kInspectorsTable) {}
@@ -69,9 +63,9 @@ HRESULT CInspectorsEvents::OnNewInspector(IDispatch* inspector)
     if (FAILED(GetProp(inspector, L"CurrentItem", item.Put())) || !IsObject(item) ||
         FAILED(CDispatcher::GetLongProp(item.pdispVal, L"Class", itemClass)))
         return S_OK;
-    if (itemClass == kClassTask)
+    if (itemClass == ol::kClassTask)
         return OnTaskInspector(inspector, item.pdispVal);
-    if (itemClass != kClassMail)
+    if (itemClass != ol::kClassMail)
         return S_OK;
     long sent = 0;
     if (FAILED(CDispatcher::GetLongProp(item.pdispVal, L"Sent", sent)) || sent != 0)
@@ -89,23 +83,17 @@ HRESULT CInspectorsEvents::OnNewInspector(IDispatch* inspector)
 HRESULT CInspectorsEvents::SinkItemEvents(CInspectorContext* context)
 {
     CLogBlock block("COutAddIn::SinkItemEvents");
-    auto* sink = new (std::nothrow) CItemEvents(context);
-    if (!sink)
-        return E_OUTOFMEMORY;
-    sink->AddRef();
-    context->itemSink = sink;
-    sink->SetApplication(m_application);
-    return sink->Connect(context->item.Get());
+    return context->itemSink.Make(m_application, context->item.Get(), context);
 }
 
 HRESULT CInspectorsEvents::AddInspectorButtons(CInspectorContext* context)
 {
-    auto* bar = new (std::nothrow) CCmdBar;
+    context->bar.reset(new (std::nothrow) CCmdBar);
+    CCmdBar* bar = context->bar.get();
     if (!bar) {
         TheLog().HResult("COutAddIn::AddInspectorButtons", E_OUTOFMEMORY);
         return E_OUTOFMEMORY;
     }
-    context->bar = bar;
     CString name;
     name.LoadString(IDS_BAR_NAME);
     HRESULT hr = bar->Create(context->inspector.Get(), name);
@@ -120,6 +108,9 @@ HRESULT CInspectorsEvents::AddInspectorButtons(CInspectorContext* context)
     }
     button->SetApplication(m_application);
     CString tag;
+    // A tag of its own per inspector: Office tells a click to every button
+    // that shares a tag. The letter l after the number ("%ul") is kept on
+    // purpose: it is the form the tags have always had.
     tag.Format("sf%ul;", m_nextButton++);
     button->SetTag(tag);
     hr = bar->AddButton(button, TRUE); // the bar holds the button from here on

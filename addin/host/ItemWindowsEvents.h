@@ -5,10 +5,13 @@
 // a hook.
 #pragma once
 
+#include <memory>
+
 #include <windows.h>
 #include <oaidl.h>
 
 #include "addin/core/EventHandler.h"
+#include "addin/core/SinkHolder.h"
 #include "classlib/com/CComPtr.h"
 #include "classlib/strings/CTypedPtrList.h"
 
@@ -26,8 +29,8 @@ struct CInspectorContext {
 
     CComPtr<IDispatch> inspector;
     CComPtr<IDispatch> item;
-    CItemEvents* itemSink = nullptr; // one reference held
-    CCmdBar* bar = nullptr;          // owned; null in ribbon mode
+    CSinkHolder<CItemEvents> itemSink;
+    std::unique_ptr<CCmdBar> bar; // null in ribbon mode
 };
 
 class CInspectorsEvents : public CEventHandler {

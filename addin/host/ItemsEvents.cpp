@@ -8,6 +8,7 @@
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
+#include "shared/outlook/OutlookEnums.h"
 #include "shared/requests/BodyPart.h"
 #include "shared/requests/Template.h"
 
@@ -16,10 +17,6 @@ using namespace automation;
 namespace {
 
 const CEventEntry kItemsTable[] = {{0xF001, 1, "ItemAdd"}, {0, 0, nullptr}};
-
-constexpr long kClassMail = 43;
-constexpr long kAttachByValue = 1;
-constexpr long kAttachOle = 4;
 
 // The temporary copy of the attachment goes whatever the import did.
 struct CTempFile {
@@ -69,7 +66,7 @@ HRESULT CItemsEvents::OnItemAddChange(IDispatch* item)
     if (FAILED(CDispatcher::GetTextProp(item, L"Subject", subject)) || !(subject == expected))
         return S_FALSE;
     long itemClass = 0;
-    if (FAILED(CDispatcher::GetLongProp(item, L"Class", itemClass)) || itemClass != kClassMail)
+    if (FAILED(CDispatcher::GetLongProp(item, L"Class", itemClass)) || itemClass != ol::kClassMail)
         return S_FALSE;
     CTemplate tmpl;
     CTempFile temp;
@@ -120,7 +117,7 @@ HRESULT CItemsEvents::ReadTemplateAttachment(IDispatch* item, CTemplate& tmpl, C
         return E_FAIL;
     long type = 0;
     if (FAILED(CDispatcher::GetLongProp(attachment.pdispVal, L"Type", type)) ||
-        (type != kAttachByValue && type != kAttachOle))
+        (type != ol::kAttachByValue && type != ol::kAttachByReference))
         return E_FAIL;
     long index = 0;
     CString fileName;

@@ -19,13 +19,12 @@
 #include "classlib/com/CBstr.h"
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
+#include "shared/outlook/OutlookEnums.h"
 #include "shared/service/Protocol.h"
 
 using namespace automation;
 
 namespace {
-
-constexpr long kFolderInbox = 6;
 
 const CEventEntry kAddinCallbacks[] = {
     {COutAddIn::kGetCustomImage, 1, "GetCustomImage"},
@@ -48,32 +47,6 @@ const CEventEntry* FindCallback(DISPID id)
     return CBtnMgr::FindById(id);
 }
 
-// A new sink of type Sink with one reference, told the application and
-// connected to source; null (and the failure in hr) when it cannot be made.
-template <class Sink, class... Args>
-Sink* MakeSink(IDispatch* application, IDispatch* source, HRESULT& hr, Args&&... args)
-{
-    auto* sink = new (std::nothrow) Sink(std::forward<Args>(args)...);
-    if (!sink) {
-        hr = E_OUTOFMEMORY;
-        return nullptr;
-    }
-    sink->AddRef();
-    sink->SetApplication(application);
-    hr = sink->Connect(source);
-    return sink;
-}
-
-template <class Sink>
-void DropSink(Sink*& sink)
-{
-    if (!sink)
-        return;
-    sink->Disconnect();
-    sink->Release();
-    sink = nullptr;
-}
-
 // Runs one start-up step and logs what it answered under its name.
 template <class Step>
 void RunStep(const char* name, Step&& step)
@@ -88,6 +61,8 @@ void RunStep(const char* name, Step&& step)
 // {DF82D7DA-6BFB-4072-984C-B860F99B6B9C}
 const CLSID COutAddIn::kClsid = {
     0xdf82d7da, 0x6bfb, 0x4072, {0x98, 0x4c, 0xb8, 0x60, 0xf9, 0x9b, 0x6b, 0x9c}};
+
+COutAddIn::COutAddIn() = default;
 
 COutAddIn::~COutAddIn()
 {
@@ -218,6 +193,8 @@ HRESULT COutAddIn::StartUp()
     RunStep("COutAddIn::SinkOutlookEvents", [&] { return SinkOutlookEvents(); });
     CString version;
     CRegMgr::GetOutlookVersion(version);
+    // Compared as text, byte by byte, on purpose: every Outlook version
+    // test of the add-in does it so, and they must agree ("9" is above "13").
     if (std::strcmp(version, "13") < 0)
         RunStep("COutAddIn::AddExplorerButtons", [&] { return AddExplorerButtons(); });
     RunStep("COutAddIn::SinkExplorerEvents", [&] { return SinkExplorerEvents(); });
@@ -226,14 +203,14 @@ HRESULT COutAddIn::StartUp()
 
 HRESULT COutAddIn::ShutDown()
 {
-    DropSink(m_inspectorsSink);
-    DropSink(m_outlookSink);
-    DropSink(m_inboxSink);
-    DropSink(m_explorerSink);
-    DropSink(m_wordSink);
+    // In this order: the explorer's sink goes before the bar it shows.
+    m_inspectorsSink.Reset();
+    m_outlookSink.Reset();
+    m_inboxSink.Reset();
+    m_explorerSink.Reset();
+    m_wordSink.Reset();
     m_inspectors.Release();
-    delete m_explorerBar; // removes the bar and its buttons from the explorer
-    m_explorerBar = nullptr;
+    m_explorerBar.reset();
     // The protocol object and the service connection the send and sync
     // roads made.
     ReleaseAddinProtocol();
@@ -250,16 +227,14 @@ HRESULT COutAddIn::SinkItemChanges()
     if (FAILED(CallMethod(m_application.Get(), L"GetNameSpace", nameSpace.Put(), 1, nameArgs)) ||
         !IsObject(nameSpace))
         return S_OK;
-    VARIANT folderArgs[] = {LongArg(kFolderInbox)};
+    VARIANT folderArgs[] = {LongArg(ol::kFolderInbox)};
     CVariant inbox;
     if (FAILED(CallMethod(nameSpace.pdispVal, L"GetDefaultFolder", inbox.Put(), 1, folderArgs)) ||
         !IsObject(inbox))
         return S_OK;
     if (FAILED(GetProp(inbox.pdispVal, L"Items", m_inboxItems.Put())) || !IsObject(m_inboxItems))
         return S_OK;
-    HRESULT hr = S_OK;
-    m_inboxSink = MakeSink<CItemsEvents>(m_application.Get(), m_inboxItems.pdispVal, hr);
-    return hr;
+    return m_inboxSink.Make(m_application.Get(), m_inboxItems.pdispVal);
 }
 
 HRESULT COutAddIn::SinkNewInspector()
@@ -271,15 +246,12 @@ HRESULT COutAddIn::SinkNewInspector()
     if (!IsObject(inspectors))
         return E_FAIL;
     m_inspectors = CComPtr<IDispatch>(inspectors.pdispVal);
-    m_inspectorsSink = MakeSink<CMyInspectorsEvents>(m_application.Get(), m_inspectors.Get(), hr);
-    return hr;
+    return m_inspectorsSink.Make(m_application.Get(), m_inspectors.Get());
 }
 
 HRESULT COutAddIn::SinkOutlookEvents()
 {
-    HRESULT hr = S_OK;
-    m_outlookSink = MakeSink<COutlookEvents>(m_application.Get(), m_application.Get(), hr);
-    return hr;
+    return m_outlookSink.Make(m_application.Get(), m_application.Get());
 }
 
 HRESULT COutAddIn::AddExplorerButtons()
@@ -291,7 +263,10 @@ HRESULT COutAddIn::AddExplorerButtons()
         return hr;
     if (!IsObject(explorer))
         return E_FAIL;
-    return ::AddExplorerButtons(m_application.Get(), explorer.pdispVal, &m_explorerBar);
+    CCmdBar* bar = nullptr;
+    RETURN_IF_FAILED(::AddExplorerButtons(m_application.Get(), explorer.pdispVal, &bar));
+    m_explorerBar.reset(bar);
+    return S_OK;
 }
 
 HRESULT COutAddIn::SinkExplorerEvents()
@@ -300,15 +275,10 @@ HRESULT COutAddIn::SinkExplorerEvents()
     if (FAILED(CallMethod(m_application.Get(), L"ActiveExplorer", explorer.Put(), 0, nullptr)) ||
         !IsObject(explorer))
         return E_FAIL;
-    HRESULT hr = S_OK;
-    m_explorerSink =
-        MakeSink<CExplorerEvents>(m_application.Get(), explorer.pdispVal, hr, &m_explorerBar);
-    return hr;
+    return m_explorerSink.Make(m_application.Get(), explorer.pdispVal, &m_explorerBar);
 }
 
 HRESULT COutAddIn::SinkWordEvents()
 {
-    HRESULT hr = S_OK;
-    m_wordSink = MakeSink<CWordEvents>(m_application.Get(), m_application.Get(), hr);
-    return hr;
+    return m_wordSink.Make(m_application.Get(), m_application.Get());
 }

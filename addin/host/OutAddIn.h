@@ -7,6 +7,9 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <memory>
+
+#include "addin/core/SinkHolder.h"
 #include "classlib/com/CComDispatch.h"
 #include "classlib/com/CComPtr.h"
 #include "classlib/com/CVariant.h"
@@ -25,7 +28,7 @@ class COutAddIn final : public CComDispatch<IDTExtensibility2, IDTRibbonExtensib
     using Base = CComDispatch<IDTExtensibility2, IDTRibbonExtensibility>;
 
 public:
-    COutAddIn() = default;
+    COutAddIn();
     ~COutAddIn() override;
 
     // {DF82D7DA-6BFB-4072-984C-B860F99B6B9C}
@@ -55,12 +58,12 @@ public:
     HRESULT STDMETHODCALLTYPE GetCustomUI(BSTR ribbonId, BSTR* markup) override;
 
     // What start-up installed, for tests.
-    bool HasInspectorsSink() const { return m_inspectorsSink != nullptr; }
-    bool HasOutlookSink() const { return m_outlookSink != nullptr; }
-    bool HasInboxSink() const { return m_inboxSink != nullptr; }
-    bool HasExplorerSink() const { return m_explorerSink != nullptr; }
-    bool HasWordSink() const { return m_wordSink != nullptr; }
-    bool HasExplorerBar() const { return m_explorerBar != nullptr; }
+    bool HasInspectorsSink() const { return static_cast<bool>(m_inspectorsSink); }
+    bool HasOutlookSink() const { return static_cast<bool>(m_outlookSink); }
+    bool HasInboxSink() const { return static_cast<bool>(m_inboxSink); }
+    bool HasExplorerSink() const { return static_cast<bool>(m_explorerSink); }
+    bool HasWordSink() const { return static_cast<bool>(m_wordSink); }
+    bool HasExplorerBar() const { return static_cast<bool>(m_explorerBar); }
 
 private:
     HRESULT StartUp();
@@ -73,15 +76,16 @@ private:
     HRESULT SinkExplorerEvents();
     HRESULT SinkWordEvents();
 
-    CWordEvents* m_wordSink = nullptr; // one reference each
+    CSinkHolder<CWordEvents> m_wordSink;
     CComPtr<IDispatch> m_application;
     CComPtr<IDispatch> m_inspectors;
-    CMyInspectorsEvents* m_inspectorsSink = nullptr;
-    COutlookEvents* m_outlookSink = nullptr;
-    CItemsEvents* m_inboxSink = nullptr;
+    CSinkHolder<CMyInspectorsEvents> m_inspectorsSink;
+    CSinkHolder<COutlookEvents> m_outlookSink;
+    CSinkHolder<CItemsEvents> m_inboxSink;
     CVariant m_inboxItems;
-    CExplorerEvents* m_explorerSink = nullptr;
-    CCmdBar* m_explorerBar = nullptr; // owned
+    CSinkHolder<CExplorerEvents> m_explorerSink;
+    // Deleting the bar removes it and its buttons from the explorer.
+    std::unique_ptr<CCmdBar> m_explorerBar;
     bool m_connected = false;
     bool m_started = false; // the start-up road ran
 };

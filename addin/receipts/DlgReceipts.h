@@ -3,6 +3,7 @@
 // far it has come and ends by itself when the last receipt is done.
 #pragma once
 
+#include "addin/core/WindowMessages.h"
 #include "classlib/ui/CDialog.h"
 #include "classlib/ui/CProgressCtrl.h"
 #include "classlib/ui/CStatic.h"
@@ -12,7 +13,7 @@ class CReceiptMgr;
 class CDlgReceipts : public CDialog {
 public:
     // Makes the next receipt's task (wParam and lParam unused).
-    static constexpr UINT kStepMessage = WM_USER + 1;
+    static constexpr UINT kStepMessage = WM_STEP_RUN;
 
     // manager: the receipts to import (not owned); Cancel leaves those not
     // yet done in it.

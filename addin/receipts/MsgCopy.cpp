@@ -11,16 +11,13 @@
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
 #include "shared/outlook/Dispatcher.h"
+#include "shared/outlook/OutlookEnums.h"
 #include "shared/requests/Receipt.h"
 
 using namespace automation;
 
 namespace {
 
-// Outlook's SaveAs format of a ".msg" file and its attachment type of an
-// embedded item.
-constexpr long kSaveAsMsg = 3;
-constexpr long kAttachEmbeddedItem = 5;
 // The longest file name a folder entry takes, and the longest path the
 // ANSI file functions (and Outlook's SaveAs) take, both without the zero.
 constexpr size_t kMaxComponent = 255;
@@ -161,7 +158,7 @@ HRESULT SaveMsgCopy(IDispatch* target, IDispatch* mail, const char* displayName,
         if (!pathText.Get())
             return E_OUTOFMEMORY;
         // Automation order: the format (last parameter) first.
-        VARIANT saveArgs[] = {LongArg(kSaveAsMsg), BorrowedTextArg(pathText.Get())};
+        VARIANT saveArgs[] = {LongArg(ol::kSaveAsMsg), BorrowedTextArg(pathText.Get())};
         hr = CDispatcher::CallMethod(mail, L"SaveAs", nullptr, 2, saveArgs);
         if (FAILED(hr)) {
             DeleteFileW(path.c_str());
@@ -177,7 +174,7 @@ HRESULT SaveMsgCopy(IDispatch* target, IDispatch* mail, const char* displayName,
         CBstr name(displayName ? displayName : "");
         VARIANT addArgs[] = {BorrowedTextArg(name.Get()),
                              LongArg(position < LONG_MAX ? position + 1 : LONG_MAX),
-                             LongArg(kAttachEmbeddedItem), BorrowedTextArg(pathText.Get())};
+                             LongArg(ol::kAttachEmbeddedItem), BorrowedTextArg(pathText.Get())};
         CVariant added;
         return CDispatcher::CallMethod(attachments.pdispVal, L"Add", added.Put(), 4, addArgs);
     } catch (const std::bad_alloc&) {

@@ -5,17 +5,17 @@
 
 #include "addin/receipts/ReceiptEmail.h"
 #include "addin/receipts/ReceiptTask.h"
+#include "addin/receipts/TaskSteps.h"
 #include "classlib/com/CVariant.h"
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
+#include "shared/outlook/OutlookEnums.h"
 #include "shared/requests/SAXReceipt.h"
 
 using namespace automation;
 
 namespace {
 
-constexpr long kTaskItem = 3;
-constexpr long kTaskInProgress = 1;
 // What the send wizard puts in a receipt subject for the signers.
 constexpr const char kSignerPlaceholder[] = "[Signer]";
 
@@ -114,91 +114,99 @@ private:
 HRESULT CQuilletReceipt::GenerateTaskReceipt()
 {
     CLogBlock block("CQuilletReceipt::GenerateTaskReceipt");
-    HRESULT hr = S_OK;
     try {
         const CString sentAt = ReceiptSentAtText();
         CReceiptEmail email;
         CString body;
         CString receiptSubject;
-
-        TheLog().Comment("GenerateTaskReceipt: CreateItem");
-        CVariant task;
-        VARIANT type[] = {LongArg(kTaskItem)};
-        hr = CallMethod(GetApplication(), L"CreateItem", task.Put(), 1, type);
-        if (FAILED(hr))
-            return hr;
-        if (!IsObject(task))
-            return E_FAIL;
-        IDispatch* item = task.pdispVal;
-
-        {
-            CDocumentCollector documents(email.m_documents);
-            while (std::unique_ptr<CReceiptAtom> atom = TakeHeadAtom()) {
-                const CString& name = atom->m_name;
-                const CString& value = atom->m_value;
-                if (name == CReceiptAtom::kSubject) {
-                    email.m_subject = value;
-                } else if (name == CReceiptAtom::kEmailMessage) {
-                    email.m_message = value;
-                } else if (name == CReceiptAtom::kSigners) {
-                    SetTaskProperty(item, kSignersProperty, value);
-                    email.m_signers = value;
-                } else if (name == CReceiptAtom::kSecondSigners) {
-                    email.m_secondSigners = value;
-                } else if (name == CReceiptAtom::kCCs) {
-                    email.m_ccs = value;
-                } else if (name == CReceiptAtom::kLink) {
-                    TheLog().Comment("GenerateTaskReceipt: Setting Remote URL");
-                    SetTaskProperty(item, kQuilletUrlProperty, value);
-                    if (!value.IsEmpty()) {
-                        body = ReceiptBodyText(sentAt, value);
-                        TheLog().Comment("GenerateTaskReceipt: PutProp Body");
-                        PutText(item, L"Body", body);
-                    }
-                } else if (name == CReceiptAtom::kFileID) {
-                    SetTaskProperty(item, kQuilletIdProperty, value);
-                } else if (name == CReceiptAtom::kReceiptSubject) {
-                    receiptSubject = value;
-                } else if (name == CReceiptAtom::kReceiptCategory) {
-                    SetCategories(value);
-                } else if (name == CReceiptAtom::kDocName) {
-                    documents.Name(value);
-                } else if (name == CReceiptAtom::kDocBytes) {
-                    documents.Bytes(*atom);
-                }
-            }
-        }
-
-        TheLog().Comment("CReceipt::GenerateTaskReceipt: PutProp Status");
-        PutLong(item, L"Status", kTaskInProgress);
-        TheLog().Comment("GenerateTaskReceipt: PutProp Subject");
-        PutText(item, L"Subject",
-                receiptSubject.IsEmpty() ? email.m_subject
-                                         : FillSubject(receiptSubject, email.m_signers));
-        TheLog().Comment("CReceipt::GenerateTaskReceipt: PutProp Categories");
-        PutText(item, L"Categories",
-                GetCategories().IsEmpty() ? DefaultReceiptCategory() : GetCategories());
-        TheLog().Comment("CReceipt::GenerateTaskReceipt: PutProp StartDate");
-        PutStartDateNow(item);
-
+        CVariant created;
+        IDispatch* task = nullptr;
         CVariant mail;
-        hr = ReconstituteEmail(GetApplication(), email, item, mail.Put(), body.GetLength());
-        if (FAILED(hr))
-            return hr;
-
-        TheLog().Comment("CReceipt::GenerateTaskReceipt: PutProp MessageClass");
-        MarkReceiptClass(item);
-        TheLog().Comment("CReceipt::GenerateTaskReceipt: Calling Save");
-        CVariant ignored;
-        hr = CallMethod(item, L"Save", ignored.Put(), 0, nullptr);
-        if (SUCCEEDED(hr)) {
-            m_taskSaved = true;
-            TheLog().Comment("CReceipt::GenerateTaskReceipt: Saved");
-        }
+        return RunTaskSteps(
+            {
+                {.comment = "GenerateTaskReceipt: CreateItem",
+                 .run = [&] { return CreateTask(GetApplication(), created, task); },
+                 .stops = true},
+                {.run = [&] { return TakeValues(task, sentAt, email, body, receiptSubject); }},
+                {.comment = "CReceipt::GenerateTaskReceipt: PutProp Status",
+                 .run = [&] { return PutLong(task, L"Status", ol::kTaskInProgress); }},
+                {.comment = "GenerateTaskReceipt: PutProp Subject",
+                 .run =
+                     [&] {
+                         return PutText(task, L"Subject",
+                                        receiptSubject.IsEmpty()
+                                            ? email.m_subject
+                                            : FillSubject(receiptSubject, email.m_signers));
+                     }},
+                {.comment = "CReceipt::GenerateTaskReceipt: PutProp Categories",
+                 .run = [&] { return PutReceiptCategories(task, GetCategories()); }},
+                {.comment = "CReceipt::GenerateTaskReceipt: PutProp StartDate",
+                 .run = [&] { return PutStartDateNow(task); }},
+                {.run =
+                     [&] {
+                         return ReconstituteEmail(GetApplication(), email, task, mail.Put(),
+                                                  body.GetLength());
+                     },
+                 .stops = true},
+                {.comment = "CReceipt::GenerateTaskReceipt: PutProp MessageClass",
+                 .run = [&] { return MarkReceiptClass(task); }},
+                {.comment = "CReceipt::GenerateTaskReceipt: Calling Save",
+                 .run =
+                     [&] {
+                         CVariant ignored;
+                         const HRESULT hr = CallMethod(task, L"Save", ignored.Put(), 0, nullptr);
+                         m_taskSaved = SUCCEEDED(hr);
+                         return hr;
+                     },
+                 .stops = true,
+                 .answers = true,
+                 .doneComment = "CReceipt::GenerateTaskReceipt: Saved"},
+            },
+            "CQuilletReceipt::GenerateTaskReceipt");
     } catch (const std::bad_alloc&) {
-        hr = E_OUTOFMEMORY;
+        TheLog().HResult("CQuilletReceipt::GenerateTaskReceipt", E_OUTOFMEMORY);
+        return E_OUTOFMEMORY;
     }
-    if (FAILED(hr))
-        TheLog().HResult("CQuilletReceipt::GenerateTaskReceipt", hr);
-    return hr;
+}
+
+HRESULT CQuilletReceipt::TakeValues(IDispatch* task, const CString& sentAt, CReceiptEmail& email,
+                                    CString& body, CString& receiptSubject)
+{
+    CDocumentCollector documents(email.m_documents);
+    while (std::unique_ptr<CReceiptAtom> atom = TakeHeadAtom()) {
+        const CString& name = atom->m_name;
+        const CString& value = atom->m_value;
+        if (name == CReceiptAtom::kSubject) {
+            email.m_subject = value;
+        } else if (name == CReceiptAtom::kEmailMessage) {
+            email.m_message = value;
+        } else if (name == CReceiptAtom::kSigners) {
+            SetTaskProperty(task, kSignersProperty, value);
+            email.m_signers = value;
+        } else if (name == CReceiptAtom::kSecondSigners) {
+            email.m_secondSigners = value;
+        } else if (name == CReceiptAtom::kCCs) {
+            email.m_ccs = value;
+        } else if (name == CReceiptAtom::kLink) {
+            TheLog().Comment("GenerateTaskReceipt: Setting Remote URL");
+            SetTaskProperty(task, kQuilletUrlProperty, value);
+            if (!value.IsEmpty()) {
+                body = ReceiptBodyText(sentAt, value);
+                TheLog().Comment("GenerateTaskReceipt: PutProp Body");
+                PutText(task, L"Body", body);
+            }
+        } else if (name == CReceiptAtom::kFileID) {
+            SetTaskProperty(task, kQuilletIdProperty, value);
+        } else if (name == CReceiptAtom::kReceiptSubject) {
+            receiptSubject = value;
+        } else if (name == CReceiptAtom::kReceiptCategory) {
+            SetCategories(value);
+        } else if (name == CReceiptAtom::kDocName) {
+            documents.Name(value);
+        } else if (name == CReceiptAtom::kDocBytes) {
+            documents.Bytes(*atom);
+        }
+    }
+    // A value the task does not take is left out, as a missing one is.
+    return S_OK;
 }

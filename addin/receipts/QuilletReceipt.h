@@ -11,6 +11,8 @@
 
 #include "shared/requests/Receipt.h"
 
+class CReceiptEmail;
+
 class CQuilletReceipt : public CReceipt {
 public:
     // One document of the rebuilt mail: its name and the file with its
@@ -44,5 +46,10 @@ public:
     bool IsTaskSaved() const { return m_taskSaved; }
 
 private:
+    // Uses up the receipt's values: the task's user properties and body,
+    // and the mail and the receipt subject they tell of.
+    HRESULT TakeValues(IDispatch* task, const CString& sentAt, CReceiptEmail& email, CString& body,
+                       CString& receiptSubject);
+
     bool m_taskSaved = false;
 };

@@ -6,14 +6,11 @@
 #include "classlib/com/CVariant.h"
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
+#include "shared/outlook/OutlookEnums.h"
 
 using namespace automation;
 
 namespace {
-
-constexpr long kMailItem = 0;
-constexpr long kAttachByValue = 1;
-constexpr long kAtTheEnd = 0x7FFFFFFF;
 
 // The service's lists of addresses are joined by commas; a mail's are
 // joined by semicolons, one recipient each.
@@ -28,8 +25,8 @@ HRESULT AttachDocument(IDispatch* attachments, const CQuilletReceipt::CDocument&
 {
     CBstr source(document.m_file);
     CBstr name(document.m_name);
-    VARIANT args[] = {BorrowedTextArg(name.Get()), LongArg(kAtTheEnd), LongArg(kAttachByValue),
-                      BorrowedTextArg(source.Get())};
+    VARIANT args[] = {BorrowedTextArg(name.Get()), LongArg(ol::kAttachAtEnd),
+                      LongArg(ol::kAttachByValue), BorrowedTextArg(source.Get())};
     CVariant added;
     return CDispatcher::CallMethod(attachments, L"Add", added.Put(), 4, args);
 }
@@ -84,7 +81,7 @@ HRESULT ReconstituteEmail(IDispatch* application, CReceiptEmail& email, IDispatc
     HRESULT hr = S_OK;
     try {
         TheLog().Comment("ReconstituteEmail: CreateItem");
-        VARIANT type[] = {LongArg(kMailItem)};
+        VARIANT type[] = {LongArg(ol::kMailItem)};
         hr = CDispatcher::CallMethod(application, L"CreateItem", mail, 1, type);
         if (SUCCEEDED(hr) && !IsObject(*mail))
             hr = E_FAIL;

@@ -7,29 +7,20 @@
 
 #include "addin/AddinResource.h"
 #include "addin/receipts/MsgCopy.h"
+#include "addin/receipts/TaskSteps.h"
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CVariant.h"
+#include "classlib/strings/LoadText.h"
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
 #include "shared/outlook/Dispatcher.h"
+#include "shared/outlook/OutlookEnums.h"
 #include "shared/requests/Receipt.h"
 
 using namespace automation;
 
 namespace {
-
-// Outlook's item type of a task (CreateItem) and its status "in progress".
-constexpr long kTaskItem = 3;
-constexpr long kTaskInProgress = 1;
-
-CString LoadText(UINT id, const char* fallback)
-{
-    CString text;
-    if (!text.LoadString(id))
-        text = fallback;
-    return text;
-}
 
 // The item's text property; empty when it cannot be read or is no text.
 CString ReadText(IDispatch* item, const wchar_t* name)
@@ -38,13 +29,6 @@ CString ReadText(IDispatch* item, const wchar_t* name)
     if (FAILED(CDispatcher::GetProp(item, name, value.Put())) || value.vt != VT_BSTR)
         return CString();
     return CBstr::ToNarrow(value.bstrVal, SysStringLen(value.bstrVal));
-}
-
-// A failed step of the task is noted and the next one runs.
-void Note(HRESULT hr)
-{
-    if (FAILED(hr))
-        TheLog().HResult("CReceipt::GenerateTaskReceipt", hr);
 }
 
 } // namespace
@@ -87,6 +71,24 @@ CString ReceiptBodyText(const char* sentAt, const char* url)
 CString DefaultReceiptCategory()
 {
     return LoadText(IDS_TASK_RECEIPT_CATEGORY, "Quillet");
+}
+
+HRESULT CreateTask(IDispatch* application, CVariant& holder, IDispatch*& task)
+{
+    VARIANT type[] = {LongArg(ol::kTaskItem)};
+    const HRESULT hr = CDispatcher::CallMethod(application, L"CreateItem", holder.Put(), 1, type);
+    if (FAILED(hr))
+        return hr;
+    if (!IsObject(holder))
+        return E_FAIL;
+    task = holder.pdispVal;
+    return S_OK;
+}
+
+HRESULT PutReceiptCategories(IDispatch* task, const CString& categories)
+{
+    return PutText(task, L"Categories",
+                   categories.IsEmpty() ? DefaultReceiptCategory() : categories);
 }
 
 HRESULT PutStartDateNow(IDispatch* item)
@@ -201,64 +203,61 @@ HRESULT CReceipt::GenerateTaskReceipt(const char* fullSubject, const char* short
         return E_INVALIDARG;
     try {
         const CString sentAt = ReceiptSentAtText();
-
-        TheLog().Comment("CReceipt::GenerateTaskReceipt: CreateItem");
-        VARIANT createArgs[] = {LongArg(kTaskItem)};
         CVariant created;
-        HRESULT hr = CallMethod(m_application, L"CreateItem", created.Put(), 1, createArgs);
-        if (FAILED(hr) || !IsObject(created)) {
-            hr = FAILED(hr) ? hr : E_FAIL;
-            TheLog().HResult("CReceipt::GenerateTaskReceipt", hr);
-            return hr;
-        }
-        IDispatch* task = created.pdispVal;
-
-        if (!atom->m_requestId.IsEmpty()) {
-            TheLog().Comment("CReceipt::GenerateTaskReceipt: Setting Remote ID");
-            Note(SetReceiptProperty(task, kQuilletIdProperty, atom->m_requestId));
-        }
-        if (signers && *signers) {
-            TheLog().Comment("CReceipt::GenerateTaskReceipt: Setting eSigners");
-            Note(SetReceiptProperty(task, kSignersProperty, signers));
-        }
-        TheLog().Comment("CReceipt::GenerateTaskReceipt: PutProp Subject");
-        Note(PutText(task, L"Subject", fullSubject ? fullSubject : ""));
-        TheLog().Comment("CReceipt::GenerateTaskReceipt: PutProp Status");
-        Note(PutLong(task, L"Status", kTaskInProgress));
-        TheLog().Comment("CReceipt::GenerateTaskReceipt: PutProp Categories");
-        Note(PutText(task, L"Categories",
-                     m_categories.IsEmpty() ? DefaultReceiptCategory() : m_categories));
-        TheLog().Comment("CReceipt::GenerateTaskReceipt: PutProp StartDate");
-        Note(PutStartDateNow(task));
-
+        IDispatch* task = nullptr;
         CString url;
-        GetReceiptUrl(*atom, url);
-        TheLog().Comment("CReceipt::GenerateTaskReceipt: Setting Remote URL");
-        Note(SetReceiptProperty(task, kQuilletUrlProperty, url));
-
-        CString body = ReceiptBodyText(sentAt, url);
-        if (!m_extraText.IsEmpty())
-            body += "\n" + m_extraText;
-        TheLog().Comment("CReceipt::GenerateTaskReceipt: PutProp Body");
-        Note(PutText(task, L"Body", body));
-
-        // The mail stands after the body's text.
-        TheLog().Comment("CReceipt::GenerateTaskReceipt: AttachMsgToItem");
-        Note(AttachMsgToItem(task, shortSubject, body.GetLength()));
-        TheLog().Comment("CReceipt::GenerateTaskReceipt: Msg Attached");
-
-        TheLog().Comment("CReceipt::GenerateTaskReceipt: PutProp MessageClass");
-        Note(MarkReceiptClass(task));
-
-        TheLog().Comment("CReceipt::GenerateTaskReceipt: Calling Save");
-        hr = CallMethod(task, L"Save", nullptr, 0, nullptr);
-        Note(hr);
-        TheLog().Comment("CReceipt::GenerateTaskReceipt: Saved");
-        if (display) {
-            TheLog().Comment("CReceipt::GenerateTaskReceipt: Calling Display");
-            Note(CallMethod(task, L"Display", nullptr, 0, nullptr));
-        }
-        return hr;
+        CString body;
+        return RunTaskSteps(
+            {
+                {.comment = "CReceipt::GenerateTaskReceipt: CreateItem",
+                 .run = [&] { return CreateTask(m_application, created, task); },
+                 .stops = true},
+                {.comment = "CReceipt::GenerateTaskReceipt: Setting Remote ID",
+                 .run =
+                     [&] {
+                         return SetReceiptProperty(task, kQuilletIdProperty, atom->m_requestId);
+                     },
+                 .when = !atom->m_requestId.IsEmpty()},
+                {.comment = "CReceipt::GenerateTaskReceipt: Setting eSigners",
+                 .run = [&] { return SetReceiptProperty(task, kSignersProperty, signers); },
+                 .when = signers && *signers},
+                {.comment = "CReceipt::GenerateTaskReceipt: PutProp Subject",
+                 .run = [&] { return PutText(task, L"Subject", fullSubject ? fullSubject : ""); }},
+                {.comment = "CReceipt::GenerateTaskReceipt: PutProp Status",
+                 .run = [&] { return PutLong(task, L"Status", ol::kTaskInProgress); }},
+                {.comment = "CReceipt::GenerateTaskReceipt: PutProp Categories",
+                 .run = [&] { return PutReceiptCategories(task, m_categories); }},
+                {.comment = "CReceipt::GenerateTaskReceipt: PutProp StartDate",
+                 .run = [&] { return PutStartDateNow(task); }},
+                {.comment = "CReceipt::GenerateTaskReceipt: Setting Remote URL",
+                 .run =
+                     [&] {
+                         GetReceiptUrl(*atom, url);
+                         return SetReceiptProperty(task, kQuilletUrlProperty, url);
+                     }},
+                {.comment = "CReceipt::GenerateTaskReceipt: PutProp Body",
+                 .run =
+                     [&] {
+                         body = ReceiptBodyText(sentAt, url);
+                         if (!m_extraText.IsEmpty())
+                             body += "\n" + m_extraText;
+                         return PutText(task, L"Body", body);
+                     }},
+                // The mail stands after the body's text.
+                {.comment = "CReceipt::GenerateTaskReceipt: AttachMsgToItem",
+                 .run = [&] { return AttachMsgToItem(task, shortSubject, body.GetLength()); },
+                 .doneComment = "CReceipt::GenerateTaskReceipt: Msg Attached"},
+                {.comment = "CReceipt::GenerateTaskReceipt: PutProp MessageClass",
+                 .run = [&] { return MarkReceiptClass(task); }},
+                {.comment = "CReceipt::GenerateTaskReceipt: Calling Save",
+                 .run = [&] { return CallMethod(task, L"Save", nullptr, 0, nullptr); },
+                 .answers = true,
+                 .doneComment = "CReceipt::GenerateTaskReceipt: Saved"},
+                {.comment = "CReceipt::GenerateTaskReceipt: Calling Display",
+                 .run = [&] { return CallMethod(task, L"Display", nullptr, 0, nullptr); },
+                 .when = display != FALSE},
+            },
+            "CReceipt::GenerateTaskReceipt");
     } catch (const std::bad_alloc&) {
         TheLog().HResult("CReceipt::GenerateTaskReceipt", E_OUTOFMEMORY);
         return E_OUTOFMEMORY;

@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include "classlib/com/CVariant.h"
 #include "classlib/strings/CString.h"
 
 // The receipt task's user properties.
@@ -29,6 +30,12 @@ CString ReceiptSentAtText();
 CString ReceiptBodyText(const char* sentAt, const char* url);
 // The category of a receipt that names none.
 CString DefaultReceiptCategory();
+
+// A new task item of the application, held by holder; task borrows it.
+// CreateItem's failure, or E_FAIL when it gave no object.
+HRESULT CreateTask(IDispatch* application, CVariant& holder, IDispatch*& task);
+// The task's Categories: categories, or the default when empty.
+HRESULT PutReceiptCategories(IDispatch* task, const CString& categories);
 
 // The item's StartDate becomes now, local time.
 HRESULT PutStartDateNow(IDispatch* item);

@@ -4,6 +4,8 @@
 
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CVariant.h"
+#include "classlib/strings/LoadText.h"
+#include "shared/outlook/OutlookEnums.h"
 #include "shared/SharedResource.h"
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
@@ -14,10 +16,6 @@
 using namespace automation;
 
 namespace {
-
-// Outlook's attachment types that are files: by value and by reference.
-constexpr long kAttachByValue = 1;
-constexpr long kAttachByReference = 4;
 
 constexpr char kAttachmentKind[] = "Attachment";
 
@@ -48,9 +46,7 @@ HRESULT CollectAttachments(IDispatch* mail, OpSendDoc* request, int& count, CStr
     int leftOut = 0;
     HRESULT hr = S_OK;
     try {
-        CString messageBody;
-        if (!messageBody.LoadString(IDS_MESSAGE_BODY))
-            messageBody = "Message Body";
+        const CString messageBody = LoadText(IDS_MESSAGE_BODY, "Message Body");
         hr = request->AddPart(mail, 0, messageBody, messageBody);
         if (FAILED(hr))
             return hr;
@@ -80,7 +76,7 @@ HRESULT CollectAttachments(IDispatch* mail, OpSendDoc* request, int& count, CStr
             IDispatch* file = attachment.pdispVal;
             long type = 0;
             if (FAILED(CDispatcher::GetLongProp(file, L"Type", type)) ||
-                (type != kAttachByValue && type != kAttachByReference))
+                (type != ol::kAttachByValue && type != ol::kAttachByReference))
                 continue;
             long position = 0;
             if (FAILED(CDispatcher::GetLongProp(file, L"Index", position)))

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "addin/AddinResource.h"
+#include "classlib/strings/LoadText.h"
 #include "classlib/win32/CRegKey.h"
 #include "classlib/win32/Gdi.h"
 #include "shared/ui/Banner.h"
@@ -23,13 +24,6 @@ constexpr COLORREF kTransparent = RGB(255, 0, 255);
 // its open command.
 constexpr DWORD kClassNameCapacity = 64;
 constexpr DWORD kCommandCapacity = 512;
-
-CString Text(UINT id)
-{
-    CString text;
-    text.LoadString(id);
-    return text;
-}
 
 } // namespace
 
@@ -219,7 +213,7 @@ void CDlgSteps::AskQuestion()
     if (m_current->m_state != kPending)
         return;
     CString resume;
-    resume.Format(Text(IDS_STEP_RESUME), m_current->m_pendingText.GetString());
+    resume.Format(LoadText(IDS_STEP_RESUME), m_current->m_pendingText.GetString());
     ShowStatus(resume);
     if (YesNo(m_current->m_questionText) == IDYES) {
         m_current->m_state = kWaiting;
@@ -258,7 +252,7 @@ void CDlgSteps::StepDone()
         m_lastRun->CloseRequest();
     m_ok = 1;
     SetButton(Button::kDone);
-    ShowStatus(Text(IDS_STEPS_SUBMITTED));
+    ShowStatus(LoadText(IDS_STEPS_SUBMITTED));
     if (!m_hasQuestion)
         EndDialog(IDOK);
 }
@@ -274,9 +268,9 @@ void CDlgSteps::OnStepFailed(const char* text)
             }
         }
     }
-    ShowStatus(Text(IDS_OPERATION_FAILED));
+    ShowStatus(LoadText(IDS_OPERATION_FAILED));
     CDlgError error(m_hWnd);
-    error.m_details = text && *text ? CString(text) : Text(IDS_OPERATION_UNKNOWN);
+    error.m_details = text && *text ? CString(text) : LoadText(IDS_OPERATION_UNKNOWN);
     error.DoModal();
 }
 
@@ -306,7 +300,7 @@ void CDlgSteps::OnCancel()
 void CDlgSteps::ConfirmCancel()
 {
     m_paused = true;
-    const int answer = YesNo(Text(IDS_STEPS_CANCEL_QUESTION));
+    const int answer = YesNo(LoadText(IDS_STEPS_CANCEL_QUESTION));
     m_paused = false;
     if (answer == IDYES) {
         KillTimer(kStepTimer);

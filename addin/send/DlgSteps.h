@@ -15,6 +15,7 @@
 
 #include <memory>
 
+#include "addin/core/WindowMessages.h"
 #include "classlib/strings/CTypedPtrList.h"
 #include "classlib/ui/CDialog.h"
 #include "classlib/ui/CListCtrl.h"
@@ -24,7 +25,7 @@
 
 class CDlgSteps : public CDialog {
 public:
-    static constexpr UINT kStageMessage = WM_USER + 1;
+    static constexpr UINT kStageMessage = WM_STEP_RUN;
     static constexpr UINT_PTR kStepTimer = 1;
     static constexpr UINT kStepDelayMs = 25;
     // The stage that ends a step: an operation's last, a question's answer.

@@ -36,7 +36,7 @@ public:
 
     // Decides on, builds and runs the send wizard over the request (the
     // login done), then takes its result into the request and the mail
-    // item. 0, ERROR_CANCELLED (1223) when the wizard was not finished, or
+    // item. 0, kUserCancelled when the wizard was not finished, or
     // why it could not run.
     HRESULT RunSendWizard(OpSendDoc& request);
     // Fills "[Password]" and the roles' place-holders ("[role]") in the
@@ -54,7 +54,8 @@ public:
     // Shows the explorer's shortcuts pane; failures end it quietly.
     void ShowShortcuts();
 
-    // The interactive send's steps, in the step dialog: create the request,
+    // The interactive send's steps, in the step dialog, as the send plan
+    // (shared/service/SendPlan.h) lists them: create the request,
     // upload each document, hide the addresses (when asked), get the
     // request's link, let the user place the signatures (manual
     // positioning) and invite the signers (when asked and the mail has a

@@ -9,18 +9,13 @@
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
 #include "shared/outlook/Dispatcher.h"
+#include "shared/outlook/OutlookEnums.h"
 #include "shared/service/OpSendDoc.h"
 
 using namespace automation;
 
 namespace {
 
-// Outlook's display types of an address entry.
-constexpr long kDisplayUser = 0;
-constexpr long kDisplayDistList = 1;
-constexpr long kDisplayPrivateDistList = 5;
-constexpr long kDisplayRemoteUser = 6;
-constexpr long kRecipientTo = 1;
 // Where an Outlook entry ID holds the contact's item ID.
 constexpr int kContactIdAt = 72;
 constexpr int kContactIdLength = 48;
@@ -69,9 +64,9 @@ HRESULT CSendRecipients::ProcessRecipient(IDispatch* object, CRecipID& id, long 
         return E_POINTER;
     try {
         TheLog().Comment("Getting DisplayType");
-        long displayType = kDisplayUser;
+        long displayType = ol::kDisplayUser;
         if (FAILED(CDispatcher::GetLongProp(object, L"DisplayType", displayType)))
-            displayType = kDisplayUser;
+            displayType = ol::kDisplayUser;
         TheLog().Comment("Got DisplayType");
 
         IDispatch* entry = object;
@@ -88,12 +83,12 @@ HRESULT CSendRecipients::ProcessRecipient(IDispatch* object, CRecipID& id, long 
         }
 
         switch (displayType) {
-        case kDisplayUser:
-        case kDisplayRemoteUser:
+        case ol::kDisplayUser:
+        case ol::kDisplayRemoteUser:
             GetContactInfoFromRecip(object, id);
             return AddRecipient(entry, id, type, request, found);
-        case kDisplayDistList:
-        case kDisplayPrivateDistList:
+        case ol::kDisplayDistList:
+        case ol::kDisplayPrivateDistList:
             return ExpandList(entry, type, request, found);
         default:
             // A forum, an agent, an organisation: no one to sign.
@@ -257,7 +252,7 @@ HRESULT CSendRecipients::AddRecipient(IDispatch* addressEntry, CRecipID& id, lon
         signer->m_email = address;
         signer->m_name = name.IsEmpty() ? address : name;
         signer->m_recipType = static_cast<int>(type);
-        if (type == kRecipientTo)
+        if (type == ol::kRecipientTo)
             ++m_toCount;
         else
             signer->m_sequence = -1;

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "addin/AddinResource.h"
+#include "classlib/strings/LoadText.h"
 #include "shared/SharedResource.h"
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
@@ -17,14 +18,6 @@ constexpr const char* kColumnNames[kColumns] = {"Action", "Subject", "Due Date"}
 constexpr int kFirstColumnWidth = 75;
 constexpr int kStateImageSize = 16;
 constexpr COLORREF kTransparent = RGB(255, 0, 255);
-
-CString LoadText(UINT id, const char* fallback)
-{
-    CString text;
-    if (!text.LoadString(id))
-        text = fallback;
-    return text;
-}
 
 CString FormatText(UINT id, const char* fallback, const char* value)
 {

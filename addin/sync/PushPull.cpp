@@ -8,6 +8,7 @@
 #include "classlib/com/HResult.h"
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
+#include "shared/outlook/OutlookEnums.h"
 #include "shared/service/FinalPDF.h"
 #include "shared/service/OpReqPDF.h"
 #include "shared/service/OpReqStat.h"
@@ -22,9 +23,6 @@ namespace {
 constexpr const char kNoDate[] = "01/01/4501";
 // The signed copy goes after everything the task holds.
 constexpr long kAfterTheBody = 0x10000;
-constexpr long kAttachByValue = 1;
-constexpr long kTaskComplete = 2;
-constexpr long kTaskInProgress = 1;
 
 // Narrow text of a property, or false when it cannot be read as text.
 bool ReadText(IDispatch* object, const wchar_t* name, CString& text)
@@ -223,7 +221,7 @@ HRESULT CPushPull::LinkItem(IDispatch* task, CSyncItem* item, const CEnvStat& st
     completeValue.boolVal = complete ? VARIANT_TRUE : VARIANT_FALSE;
     RETURN_IF_FAILED(PutProp(task, L"Complete", &completeValue));
     RETURN_IF_FAILED(PutLong(task, L"PercentComplete", percent));
-    RETURN_IF_FAILED(PutLong(task, L"Status", complete ? kTaskComplete : kTaskInProgress));
+    RETURN_IF_FAILED(PutLong(task, L"Status", complete ? ol::kTaskComplete : ol::kTaskInProgress));
     CVariant ignored;
     RETURN_IF_FAILED(CallMethod(task, L"Save", ignored.Put(), 0, nullptr));
     // Only a task that shows the request complete goes on to its signed copy.
@@ -242,8 +240,8 @@ HRESULT CPushPull::AttachFile(IDispatch* task, const char* path, const char* dis
         return E_FAIL;
     CBstr source(path);
     CBstr name(displayName);
-    VARIANT args[] = {BorrowedTextArg(name.Get()), LongArg(kAfterTheBody), LongArg(kAttachByValue),
-                      BorrowedTextArg(source.Get())};
+    VARIANT args[] = {BorrowedTextArg(name.Get()), LongArg(kAfterTheBody),
+                      LongArg(ol::kAttachByValue), BorrowedTextArg(source.Get())};
     CVariant added;
     return CallMethod(attachments.pdispVal, L"Add", added.Put(), 4, args);
 }

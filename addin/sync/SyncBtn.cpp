@@ -41,8 +41,8 @@ HRESULT CSyncBtn::OnClick()
         THROW_IF_FAILED(EnsureAddinProtocol(application));
         THROW_IF_FAILED(FireUpProtocol(nullptr));
         CProtocol* protocol = ServiceGlobals().protocol;
-        // The user cancelling the login is ERROR_CANCELLED, which is no
-        // failing HRESULT yet ends the command all the same.
+        // The user cancelling the login (kUserCancelled) is no failing
+        // HRESULT, yet ends the command all the same.
         const HRESULT login = protocol->Login(dialog->m_credentials);
         if (login != S_OK)
             ThrowHResult(login, "Login");

@@ -17,6 +17,6 @@ public:
     // The sync: 0 when it ran or there was nothing to do (offline);
     // E_INVALIDARG in a folder of neither tasks nor contacts; otherwise why
     // the connection or the login failed (the user cancelling the login
-    // gives ERROR_CANCELLED). Failures are logged, not shown.
+    // gives kUserCancelled). Failures are logged, not shown.
     HRESULT OnClick() override;
 };

@@ -1,11 +1,11 @@
 #include "addin/sync/SyncItem.h"
 
 #include "addin/AddinResource.h"
+#include "classlib/strings/LoadText.h"
 
 CSyncItem::CSyncItem(int itemType) : m_itemType(itemType)
 {
-    if (!m_actionText.LoadString(IDS_SYNC_COMPUTING))
-        m_actionText = "Computing...";
+    m_actionText = LoadText(IDS_SYNC_COMPUTING, "Computing...");
 }
 
 const CString& CSyncItem::DisplayName() const

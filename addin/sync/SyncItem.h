@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "classlib/strings/CString.h"
+#include "shared/outlook/OutlookEnums.h"
 
 class CSyncItem {
 public:
@@ -19,8 +20,8 @@ public:
         kFailed = 5,
     };
     // Outlook's default item types of the folders the sync knows.
-    static constexpr int kContactItems = 2;
-    static constexpr int kTaskItems = 3;
+    static constexpr int kContactItems = ol::kContactItem;
+    static constexpr int kTaskItems = ol::kTaskItem;
 
     // A new item of a folder of that item type: state new, action text
     // "Computing...".

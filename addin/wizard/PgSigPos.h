@@ -4,12 +4,13 @@
 #pragma once
 
 #include "addin/wizard/WizPage.h"
+#include "shared/requests/SendOptions.h"
 
 class CPgSigPos : public CWizPage {
 public:
     // The request's positioning values.
-    static constexpr int kManual = 1;
-    static constexpr int kAutomatic = 2;
+    static constexpr int kManual = CSendOptions::kManualPositioning;
+    static constexpr int kAutomatic = CSendOptions::kAutomaticPositioning;
 
     explicit CPgSigPos(DWORD kind);
 

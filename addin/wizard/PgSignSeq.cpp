@@ -6,18 +6,11 @@
 #include "addin/AddinResource.h"
 #include "addin/wizard/PgSigPos.h"
 #include "addin/wizard/WizSheet.h"
+#include "classlib/strings/LoadText.h"
 #include "shared/identity/Proxy.h"
 #include "shared/service/ServiceGlobals.h"
 
 namespace {
-
-CString LoadText(UINT id, const char* fallback)
-{
-    CString text;
-    if (!text.LoadString(id) || text.IsEmpty())
-        text = fallback;
-    return text;
-}
 
 void SetNumber(CRecip& signer, int number)
 {

@@ -2,18 +2,11 @@
 
 #include "addin/AddinResource.h"
 #include "addin/wizard/WizSheet.h"
+#include "classlib/strings/LoadText.h"
 #include "shared/log/DebugLog.h"
 #include "shared/xml/Base64Coder.h"
 
 namespace {
-
-CString LoadText(UINT id, const char* fallback)
-{
-    CString text;
-    if (!text.LoadString(id) || text.IsEmpty())
-        text = fallback;
-    return text;
-}
 
 // Where text has sub last, or -1.
 int FindLast(const CString& text, const char* sub)

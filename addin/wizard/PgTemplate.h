@@ -4,6 +4,7 @@
 #pragma once
 
 #include "addin/controls/KVList.h"
+#include "addin/core/WindowMessages.h"
 #include "addin/wizard/WizPage.h"
 #include "classlib/ui/CComboBox.h"
 
@@ -13,7 +14,7 @@ class CPgTemplate : public CWizPage {
 public:
     // The message the values list sends when a value changed (wParam: the
     // row, lParam: its CKeywordValue).
-    static constexpr UINT kValueChanged = WM_USER + 20;
+    static constexpr UINT kValueChanged = WM_KEYWORD_CHANGED;
 
     explicit CPgTemplate(DWORD kind);
 

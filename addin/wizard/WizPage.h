@@ -9,7 +9,8 @@ class CWizSheet;
 
 class CWizPage : public CPropertyPage {
 public:
-    // Position kinds.
+    // Position kinds: which wizard buttons a page shows. The numbers are
+    // the send road's and the pages' common language; kept as they are.
     static constexpr DWORD kOnlyPage = 0;
     static constexpr DWORD kFirstPage = 1;
     static constexpr DWORD kMiddlePage = 2;

@@ -67,9 +67,30 @@ void ReportCaught(const CCaughtFailure& failure)
     TheLog().Error(text);
 }
 
+// A failure handed up by RETURN_IF_FAILED, as a comment: it is on its way
+// to a caller that decides what it means (many are answers, not faults).
+void ReportReturned(const CReturnedFailure& failure)
+{
+    // The log's own writing may hand a failure up: that one is not told.
+    static thread_local bool reporting = false;
+    if (reporting)
+        return;
+    reporting = true;
+    struct CDone {
+        ~CDone() { reporting = false; }
+    } done;
+    char text[kFormatLimit];
+    std::snprintf(text, sizeof text, "Returned 0x%08lX from %s (%s:%u)",
+                  static_cast<unsigned long>(failure.hr),
+                  failure.expression ? failure.expression : "", failure.file ? failure.file : "",
+                  failure.line);
+    TheLog().Comment(text);
+}
+
 // Installed before any edge runs: the barrier's own reporter is
 // constant-initialised, so this static initialiser cannot be undone by it.
 [[maybe_unused]] const CBarrierReporter g_previousReporter = SetBarrierReporter(ReportCaught);
+[[maybe_unused]] const CReturnReporter g_previousReturnReporter = SetReturnReporter(ReportReturned);
 
 } // namespace
 

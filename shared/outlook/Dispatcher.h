@@ -13,11 +13,12 @@
 #include <oleauto.h>
 
 #include "classlib/strings/CString.h"
+#include "shared/outlook/OutlookEnums.h"
 
 class CDispatcher {
 public:
     // The Outlook value of the user-property type "text".
-    static constexpr long kUserPropertyText = 1;
+    static constexpr long kUserPropertyText = ol::kUserPropertyText;
 
     // Preferences of GetParentWindow.
     enum WindowPreference { kPreferExplorer = 0, kPreferInspector = 1, kPreferEither = 2 };

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "classlib/com/CBstr.h"
+#include "classlib/strings/LoadText.h"
 #include "classlib/win32/CFile.h"
 #include "classlib/win32/LastError.h"
 #include "shared/log/DebugLog.h"
@@ -15,10 +16,7 @@ constexpr UINT kMessageUnspecifiedId = 19000;
 // still says what it means.
 CString MessageUnspecified()
 {
-    CString text;
-    if (!text.LoadString(kMessageUnspecifiedId) || text.IsEmpty())
-        text = "message unspecified";
-    return text;
+    return LoadText(kMessageUnspecifiedId, "message unspecified");
 }
 
 } // namespace

@@ -7,6 +7,9 @@
 class CSendOptions : public CXMLIO {
 public:
     static constexpr int kBroadcast = 1;
+    // m_positioning: the signer places the signatures at the service.
+    static constexpr int kManualPositioning = 1;
+    static constexpr int kAutomaticPositioning = 2;
 
     CSendOptions() = default;
     CSendOptions(const CSendOptions& other) : CXMLIO() { *this = other; }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "classlib/strings/LoadText.h"
 #include "classlib/win32/CFile.h"
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
@@ -16,14 +17,6 @@
 #include "shared/xml/XmlEscape.h"
 
 namespace {
-
-CString LoadText(UINT id, const char* fallback)
-{
-    CString text;
-    if (!text.LoadString(id) || text.IsEmpty())
-        text = fallback;
-    return text;
-}
 
 // Deletes the owned elements of list and appends copies of other's.
 template <class T>

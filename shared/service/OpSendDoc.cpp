@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "classlib/strings/LoadText.h"
 #include "shared/SharedResource.h"
 #include "shared/requests/FileMgr.h"
 #include "shared/service/SoapEnvelope.h"
@@ -12,10 +13,7 @@ constexpr const char* kMethod = "CreateSignatureRequest";
 
 CString MessagePartName()
 {
-    CString name;
-    if (!name.LoadString(IDS_MESSAGE_BODY))
-        name = "Message Body";
-    return name;
+    return LoadText(IDS_MESSAGE_BODY, "Message Body");
 }
 
 // Sequence numbers above 2 sign after the first signers as well; the

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "classlib/com/CComPtr.h"
+#include "classlib/strings/LoadText.h"
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
 #include "shared/requests/FileMgr.h"
@@ -25,11 +26,9 @@ constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CO
 
 CString ConnectionFailedText()
 {
-    CString text;
-    if (!text.LoadString(IDS_CONNECTION_EXCEPTION))
-        text = "An internal exception has occurred.  Your connection to the remote service has "
-               "failed.  Please contact Technical Support.";
-    return text;
+    return LoadText(IDS_CONNECTION_EXCEPTION,
+                    "An internal exception has occurred.  Your connection to the remote "
+                    "service has failed.  Please contact Technical Support.");
 }
 
 bool IsReadableStatus(DWORD status)
@@ -42,9 +41,7 @@ bool IsReadableStatus(DWORD status)
 // from saying nothing.
 CString WireText(UINT id, const std::string& first, const std::string& second = {})
 {
-    CString format;
-    if (!format.LoadString(id))
-        format = "The exchange with the signature service was given up.";
+    const CString format = LoadText(id, "The exchange with the signature service was given up.");
     CString text;
     text.Format(format, first.c_str(), second.c_str());
     return text;

@@ -36,7 +36,7 @@ HRESULT CProtocolUI::Login(CCredentials& credentials)
         dialog.m_credentials = credentials;
     }
     if (dialog.DoModal() != IDOK)
-        return static_cast<HRESULT>(ERROR_CANCELLED);
+        return kUserCancelled;
 
     TheLog().Comment("User Logged In");
     credentials = dialog.m_credentials;

@@ -3,13 +3,14 @@
 // there are none.
 #pragma once
 
+#include "classlib/com/HResult.h"
 #include "shared/service/Protocol.h"
 
 class CProtocolUI : public CProtocol {
 public:
     using CProtocol::CProtocol;
 
-    // 0 when the user is logged in, ERROR_CANCELLED (1223) when the user
+    // 0 when the user is logged in, kUserCancelled when the user
     // cancelled the dialog, or why the connection could not be made.
     HRESULT Login(CCredentials& credentials) override;
 };

@@ -3,22 +3,11 @@
 #include <commctrl.h>
 #include <iterator>
 
+#include "classlib/strings/LoadText.h"
 #include "shared/log/DebugLog.h"
 #include "shared/ui/DlgError.h"
 #include "shared/SharedResource.h"
 #include "shared/service/WebSvrAPI.h"
-
-namespace {
-
-CString ResourceText(UINT id, const char* fallback)
-{
-    CString text;
-    if (!text.LoadString(id))
-        text = fallback;
-    return text;
-}
-
-} // namespace
 
 CPumpOp::CPumpOp(CWebSvrAPI* api) : m_api(api) {}
 
@@ -77,7 +66,7 @@ void CPumpOp::Step(CWnd& window, int stage, CDialog* toEnd)
         return;
     if (stage >= CWebSvrOp::kPrepare && stage <= CWebSvrOp::kDone) {
         ShowStatus(m_success ? m_op->GetStageText(stage)
-                             : ResourceText(IDS_OPERATION_FAILED, "Operation Failed!").GetString());
+                             : LoadText(IDS_OPERATION_FAILED, "Operation Failed!").GetString());
         if (m_statusBarMade)
             m_progress.SetPos(stage + 1);
     }
@@ -110,7 +99,7 @@ void CPumpOp::OnStepTimer(CWnd& window, UINT errorStringId)
     CDlgError error(window.GetSafeHwnd());
     error.m_details = m_op->GetErrorText();
     if (error.m_details.IsEmpty())
-        error.m_details = ResourceText(errorStringId, "");
+        error.m_details = LoadText(errorStringId, "");
     error.DoModal();
     ShowStatus("");
     m_stage = -1;

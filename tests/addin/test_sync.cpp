@@ -16,6 +16,7 @@
 #include "addin/core/AddinProtocol.h"
 #include "addin/AddinResource.h"
 #include "addin/sync/DlgSync.h"
+#include "classlib/com/HResult.h"
 #include "addin/sync/SyncBtn.h"
 #include "addin/sync/SyncItem.h"
 #include "shared/config/Config.h"
@@ -628,7 +629,7 @@ TEST_F(SyncTest, ALoginTheUserCancelsEndsTheCommand)
     user.Expect("Quillet Login").Click(IDCANCEL);
     user.Start();
     // Cancelling is no failing HRESULT, yet nothing more may happen.
-    EXPECT_EQ(static_cast<HRESULT>(ERROR_CANCELLED), m_button.OnClick());
+    EXPECT_EQ(kUserCancelled, m_button.OnClick());
     user.Stop();
     EXPECT_TRUE(user.Finished()) << user.Report();
     EXPECT_EQ(std::vector<std::string>{"Quillet Login"}, user.Captions()) << "no sync dialog";

@@ -385,6 +385,45 @@ TEST_F(BarrierTest, AnEdgeWithAFixedAnswerGivesItOnFailureOnly)
     EXPECT_HR(E_OUTOFMEMORY, Reports()[0].hr);
 }
 
+// What RETURN_IF_FAILED hands up, as the reporter saw it.
+std::vector<CReturnedFailure>& Returned()
+{
+    static std::vector<CReturnedFailure> returned;
+    return returned;
+}
+
+HRESULT Passes(HRESULT inner, unsigned& line)
+{
+    line = __LINE__ + 1;
+    RETURN_IF_FAILED(inner);
+    return S_OK;
+}
+
+TEST(ReturnIfFailedTest, AFailureGoesUpWithWhereItWentUpFromAndASuccessPasses)
+{
+    Returned().clear();
+    const CReturnReporter previous =
+        SetReturnReporter([](const CReturnedFailure& failure) { Returned().push_back(failure); });
+    unsigned line = 0;
+    // The user's cancel is no failure to the macro: it is the caller's to
+    // stop on it.
+    for (HRESULT success : {S_OK, S_FALSE, kUserCancelled})
+        EXPECT_HR(S_OK, Passes(success, line));
+    EXPECT_TRUE(Returned().empty()) << "nothing failed";
+
+    EXPECT_HR(E_ACCESSDENIED, Passes(E_ACCESSDENIED, line));
+    ASSERT_EQ(1u, Returned().size());
+    EXPECT_HR(E_ACCESSDENIED, Returned()[0].hr);
+    EXPECT_STREQ("inner", Returned()[0].expression);
+    EXPECT_STREQ("test_com.cpp", Returned()[0].file) << "without its folders";
+    EXPECT_EQ(line, Returned()[0].line);
+
+    // A reporter that throws loses its report, never the answer.
+    SetReturnReporter([](const CReturnedFailure&) { throw std::bad_alloc(); });
+    EXPECT_HR(E_FAIL, Passes(E_FAIL, line));
+    SetReturnReporter(previous);
+}
+
 TEST_F(BarrierTest, WithoutAReporterOrWithAThrowingOneTheEdgeStillAnswers)
 {
     SetBarrierReporter(nullptr);

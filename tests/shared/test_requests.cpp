@@ -18,6 +18,7 @@
 #include "shared/service/OpInvite.h"
 #include "shared/service/OpParam.h"
 #include "shared/service/OpSendDoc.h"
+#include "shared/service/SendPlan.h"
 #include "shared/service/SoapEnvelope.h"
 #include "shared/xml/XMLDoc.h"
 #include "shared/xml/XmlEscape.h"
@@ -522,6 +523,114 @@ TEST_F(RequestTest, MessagePartDecidesEmptinessAndTheSubjectComesFromTheFirstDoc
         create.FreeParts();
         EXPECT_TRUE(create.m_parts.IsEmpty());
         EXPECT_EQ(held - 1, attachment->RefCount());
+    }
+}
+
+// ------------------------------------------------------------- the plan
+
+// The one plan every road walks: which steps a request takes, over the
+// options that decide it.
+TEST_F(RequestTest, ThePlanTakesTheStepsTheOptionsAsk)
+{
+    using S = SendStep;
+    const struct {
+        const char* what = "";
+        int documents = 0;
+        bool hide = false, manual = false, invite = false, body = false;
+        std::vector<S> steps = {};
+    } cases[] = {
+        {.what = "the usual send",
+         .documents = 2,
+         .invite = true,
+         .body = true,
+         .steps = {S::kCreate, S::kUpload, S::kUpload, S::kGetLink, S::kInvite}},
+        {.what = "everything asked",
+         .documents = 1,
+         .hide = true,
+         .manual = true,
+         .invite = true,
+         .body = true,
+         .steps = {S::kCreate, S::kUpload, S::kSetParams, S::kGetLink, S::kEditLocations,
+                   S::kInvite}},
+        {.what = "no invitations",
+         .documents = 1,
+         .body = true,
+         .steps = {S::kCreate, S::kUpload, S::kGetLink}},
+        {.what = "invitations asked without a mail body",
+         .documents = 1,
+         .invite = true,
+         .steps = {S::kCreate, S::kUpload, S::kGetLink}},
+        {.what = "no document (a template brings its own later)",
+         .invite = true,
+         .body = true,
+         .steps = {S::kCreate, S::kGetLink, S::kInvite}},
+    };
+    const char* const names[] = {"lease.pdf", "annex.doc"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        OpSendDoc request(m_url);
+        request.m_credentials = Sender();
+        request.m_result = "file-7";
+        std::vector<CComPtr<CFakeDispatch>> attachments;
+        // The mail body comes first, as the send road adds it.
+        if (c.body)
+            request.AppendPart(new CBodyPart(m_mail.Get(), 0, "Message Body", "Message Body", ""));
+        for (int i = 0; i < c.documents; ++i) {
+            attachments.push_back(Attachment("%PDF"));
+            ASSERT_EQ(S_OK,
+                      request.AddPart(attachments.back().Get(), i + 1, names[i], "Attachment"));
+        }
+        CSendOptions& options = request.m_request.m_sendOptions;
+        options.m_hideEmailAddrs = c.hide ? 1 : 0;
+        options.m_positioning =
+            c.manual ? CSendOptions::kManualPositioning : CSendOptions::kAutomaticPositioning;
+        options.m_sendInvite = c.invite ? 1 : 0;
+
+        const std::vector<CPlannedStep> plan = PlanSend(request);
+        std::vector<S> steps;
+        for (const CPlannedStep& step : plan)
+            steps.push_back(step.step);
+        EXPECT_EQ(c.steps, steps);
+
+        // The plan made from what a broadcast file says is the same plan.
+        const std::vector<CPlannedStep> fromFile = PlanSteps({.documents = c.documents,
+                                                              .hideAddresses = c.hide,
+                                                              .manualPositioning = c.manual,
+                                                              .invite = c.invite && c.body});
+        ASSERT_EQ(plan.size(), fromFile.size());
+        int uploads = 0;
+        for (size_t i = 0; i < plan.size(); ++i) {
+            const CPlannedStep& step = plan[i];
+            EXPECT_EQ(step.step, fromFile[i].step);
+            EXPECT_EQ(step.document, fromFile[i].document);
+            EXPECT_EQ(nullptr, fromFile[i].part);
+            std::unique_ptr<OpQuillet> op = MakeStepOperation(step, request, m_url);
+            if (!HasOwnOperation(step.step)) {
+                EXPECT_EQ(nullptr, op);
+                continue;
+            }
+            ASSERT_NE(nullptr, op);
+            EXPECT_EQ(&request.m_result, op->m_fileId) << "it follows the request's file ID";
+            EXPECT_STREQ(Sender().m_accountId, op->m_credentials.m_accountId);
+            if (step.step == S::kUpload) {
+                EXPECT_EQ(uploads, step.document);
+                auto* upload = dynamic_cast<OpAddDoc*>(op.get());
+                ASSERT_NE(nullptr, upload);
+                ASSERT_NE(nullptr, upload->m_document);
+                EXPECT_STREQ(names[uploads], upload->m_document->m_fileName)
+                    << "the documents in the mail's order";
+                ++uploads;
+            } else if (step.step == S::kInvite) {
+                auto* invite = dynamic_cast<OpInvite*>(op.get());
+                ASSERT_NE(nullptr, invite);
+                EXPECT_EQ(request.MessagePart(), invite->m_messagePart);
+            } else if (step.step == S::kSetParams) {
+                EXPECT_NE(nullptr, dynamic_cast<OpParam*>(op.get()));
+            } else {
+                EXPECT_NE(nullptr, dynamic_cast<OpGetLink*>(op.get()));
+            }
+        }
+        request.FreeParts();
     }
 }
 

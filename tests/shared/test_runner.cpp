@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "classlib/com/HResult.h"
 #include "shared/config/Config.h"
 #include "shared/ui/DlgError.h"
 #include "shared/service/OpLogin.h"
@@ -304,7 +305,7 @@ TEST_F(LoginTest, RejectedLoginSaysWhyAndKeepsWhatWasTyped)
             .Click(IDCANCEL);
         user.Start();
         CCredentials credentials;
-        EXPECT_EQ(static_cast<HRESULT>(ERROR_CANCELLED), m_ui.Login(credentials));
+        EXPECT_EQ(kUserCancelled, m_ui.Login(credentials));
         user.Stop();
         EXPECT_TRUE(user.Finished()) << user.Report();
         EXPECT_EQ(c.details, user.TextRead(IDC_ERROR_DETAILS));
@@ -348,7 +349,7 @@ TEST_F(LoginTest, CancelStoresNothingAndSaysCancelled)
     user.Check(IDC_LOGIN_REMEMBER).Click(IDCANCEL);
     user.Start();
     CCredentials credentials;
-    EXPECT_EQ(static_cast<HRESULT>(ERROR_CANCELLED), m_ui.Login(credentials));
+    EXPECT_EQ(kUserCancelled, m_ui.Login(credentials));
     user.Stop();
     EXPECT_TRUE(user.Finished()) << user.Report();
     EXPECT_FALSE(ReadValue(kProductKey, "Credentials"));
@@ -377,7 +378,7 @@ TEST_F(LoginTest, DialogIsPrefilledWithTheProfilesAddress)
     user.Expect("Quillet Login").Read(IDC_LOGIN_EMAIL).Read(IDC_LOGIN_ACCOUNT).Click(IDCANCEL);
     user.Start();
     CCredentials credentials;
-    EXPECT_EQ(static_cast<HRESULT>(ERROR_CANCELLED), m_ui.Login(credentials));
+    EXPECT_EQ(kUserCancelled, m_ui.Login(credentials));
     user.Stop();
     EXPECT_TRUE(user.Finished()) << user.Report();
     EXPECT_EQ("Jane.Doe@example.com", user.TextRead(IDC_LOGIN_EMAIL));
