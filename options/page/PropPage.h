@@ -19,9 +19,7 @@
 
 using CPropPageObject = CComDispatch<IPropPage, PropertyPage, ISupportErrorInfo>;
 
-class CPropPage final : public CPropPageObject,
-                        public CComCompositeControl,
-                        public CWebService {
+class CPropPage final : public CPropPageObject, public CComCompositeControl, public CWebService {
 public:
     CPropPage();
     ~CPropPage() override;
