@@ -79,26 +79,28 @@ bool OnOff(const std::wstring& word)
     Refuse(L"expected on or off: " + word);
 }
 
+struct DescendantSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK MatchDescendant(HWND window, LPARAM data)
+{
+    auto* search = reinterpret_cast<DescendantSearch*>(data);
+    if (GetDlgCtrlID(window) != search->id)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
 // The control with that id on the dialog or on a page inside it (a
 // property page, an options page's control).
 HWND FindDescendant(HWND dialog, int id)
 {
     if (HWND direct = GetDlgItem(dialog, id))
         return direct;
-    struct Search {
-        int id;
-        HWND found;
-    } search{id, nullptr};
-    EnumChildWindows(
-        dialog,
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* wanted = reinterpret_cast<Search*>(data);
-            if (GetDlgCtrlID(window) != wanted->id)
-                return TRUE;
-            wanted->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    DescendantSearch search{id, nullptr};
+    EnumChildWindows(dialog, MatchDescendant, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
