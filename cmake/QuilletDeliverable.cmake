@@ -63,7 +63,9 @@ function(quillet_deliverable target kind)
 endfunction()
 
 # quillet_typelib(<target> <idl> <tlb>): a type library compiled by widl for
-# the target's word size, for a deliverable's TYPELIB resource.
+# the target's word size, for a deliverable's TYPELIB resource. A library
+# that imports the standard OLE library (importlib("stdole2.tlb")) finds it
+# among Wine's own libraries.
 function(quillet_typelib target idl tlb)
     if(CMAKE_SIZEOF_VOID_P EQUAL 8)
         set(triple x86_64-w64-mingw32)
@@ -73,10 +75,19 @@ function(quillet_typelib target idl tlb)
         set(word --win32)
     endif()
     find_program(QUILLET_WIDL ${triple}-widl REQUIRED)
+    find_path(QUILLET_STDOLE_DIR stdole2.tlb
+              PATHS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+                    /usr/lib/i386-linux-gnu/wine/i386-windows
+                    /usr/lib/wine/x86_64-windows /usr/lib/wine/i386-windows
+              NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+    set(imports)
+    if(QUILLET_STDOLE_DIR)
+        set(imports -L ${QUILLET_STDOLE_DIR})
+    endif()
     get_filename_component(name ${tlb} NAME)
     add_custom_command(
         OUTPUT ${tlb}
-        COMMAND ${QUILLET_WIDL} ${word} -t -o ${tlb} ${idl}
+        COMMAND ${QUILLET_WIDL} ${word} ${imports} -t -o ${tlb} ${idl}
         DEPENDS ${idl}
         COMMENT "Compiling the type library ${name}"
         VERBATIM)

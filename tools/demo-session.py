@@ -413,6 +413,75 @@ ribbon inkSyncTasks
 """
 
 
+# ---- the options page -------------------------------------------------------
+
+# The options page's controls, by id (options/OptionsResource.h) and the
+# Options dialog's Apply button.
+OPTS = {"username": 6000, "password": 6001, "account": 9004, "test": 6002, "result": 6004,
+        "receipts": 9000, "folder": 9005, "apply": 0x3021, "ok": 1}
+
+
+def options_script(folder):
+    o = OPTS
+    return f"""say "the user opens Tools, Options and picks the Quillet tab"
+expect "Options"
+pick-tab "Quillet"
+type {o['username']} "{ACCOUNT[0]}"
+type {o['password']} "demo password"
+type {o['account']} "{ACCOUNT[1]}"
+press {o['test']}
+wait-text {o['result']} "Credentials are valid!"
+shot "10-options-credentials-valid"
+type {o['account']} "QUILLET-WRONG-0001"
+press {o['test']}
+wait-text {o['result']} "Credentials are invalid!"
+shot "11-options-credentials-invalid"
+type {o['account']} "{ACCOUNT[1]}"
+check {o['receipts']} off
+type {o['folder']} {quoted(windows_path(folder))}
+shot "12-options-before-apply"
+press {o['apply']}
+press {o['ok']}
+options
+"""
+
+
+def part_options(wine, build, host, out, service, mailbox_in, mailbox_out, shots, teller):
+    """Tools, Options: the "Quillet" page; the credentials tested, a
+    preference changed, the template folder set, applied and read back."""
+    teller.step("The user sets Quillet's options in Tools, Options")
+    page = build / "product" / "QuillOpts.dll"
+    wine.run("regsvr32", "/s", windows_path(page))
+    if "QuillOpts.PropPage" not in wine.reg("query", r"HKCR\QuillOpts.PropPage", check=False).stdout:
+        raise StepFailed("regsvr32 left no QuillOpts.PropPage class")
+    teller.say(f"registered {page.name}: Outlook's Options dialog gets the \"Quillet\" page")
+    folder = out / "Quillet Templates"
+    folder.mkdir(exist_ok=True)
+    # The second test has a wrong account ID: the service checks the
+    # account ID and the e-mail address; the password never travels.
+    service.watch()
+    run_outlook(wine, host, out, "session-options", options_script(folder), mailbox_in,
+                mailbox_out, shots, teller)
+    service.unwatch()
+    report = (out / "session-options.report").read_text(encoding="utf-8", errors="replace")
+    if "applied 00000000" not in report:
+        raise StepFailed("the page was not applied")
+    wanted = {"MakeReceipt": "0x0", "ShowReceipt": "0x0", "TemplateFolder": windows_path(folder)}
+    for name, value in wanted.items():
+        shown = wine.reg("query", PRODUCT_KEY, "/v", name, check=False).stdout
+        line = next((l for l in shown.splitlines() if l.strip().startswith(name + " ")), "")
+        if not line.strip().endswith(value):
+            raise StepFailed(f"{name} reads back as {line.strip() or 'missing'}, not {value}")
+    credtool = build / "tests" / "shared" / "credtool.exe"
+    if credtool.exists():
+        done = wine.run(credtool, "check", ACCOUNT[0], "demo password", ACCOUNT[1], check=False)
+        if done.returncode != 0:
+            raise StepFailed("the stored credentials do not read back as typed")
+        teller.say("the stored credentials read back as typed (the shared reader)")
+    teller.say("settings: MakeReceipt 0, ShowReceipt 0, TemplateFolder " + windows_path(folder))
+    teller.done("credentials valid, then invalid; receipts off, template folder set, applied")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", required=True, help="the build of one architecture")
@@ -541,6 +610,10 @@ def main():
                 teller.say(f"Tasks: the receipt is complete, with \"{pdfs[0]['displayName']}\" "
                            f"({pdfs[0]['fileName']}) attached: the signed lease")
             teller.done(f"{percent}%")
+
+        mailboxes.append(out / "mailbox-5-options.txt")
+        part_options(wine, build, host, out, service, mailboxes[-2], mailboxes[-1], shots,
+                     teller)
 
         record = out / "service-record.json"
         state = service.state()

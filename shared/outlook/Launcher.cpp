@@ -82,3 +82,8 @@ bool CLauncher::MakeModuleCommandLine(const char* modulePath, const char* progra
                        argument ? argument : "");
     return true;
 }
+
+BOOL CLauncher::LaunchEditor(const char* modulePath)
+{
+    return LaunchModuleProgram(modulePath, "inkEdit.exe", "");
+}

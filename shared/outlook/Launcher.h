@@ -31,6 +31,11 @@ public:
     // with a blank from being read as a shorter program path. false (and the
     // refusal logged) for a missing module path or program, a quote in
     // either, or a folder longer than kMaxFolder.
+    // Starts the template editor, "inkEdit.exe" in the folder of
+    // modulePath, with no argument: the command line ends in one blank.
+    // 0 when it did not start (logged).
+    BOOL LaunchEditor(const char* modulePath);
+
     static bool MakeModuleCommandLine(const char* modulePath, const char* program,
                                       const char* argument, CString& commandLine);
 };

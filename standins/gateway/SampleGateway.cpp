@@ -97,6 +97,9 @@ public:
         *name = nullptr;
         return CatchAtEdge("CSampleGateway::get_Name", [&] {
             Record(m_clsid, L"Named", nullptr, nullptr);
+            DWORD hangMs = 0;
+            if (ReadDword(m_clsid, L"NameHangsMs", hangMs) && hangMs)
+                Sleep(hangMs);
             DWORD fails = 0;
             if (ReadDword(m_clsid, L"NameFails", fails) && fails)
                 return E_FAIL;

@@ -7,6 +7,7 @@
 //   NameFails  DWORD   the name read fails  Calls  REG_DWORD  SendDocs calls
 //   Fail       DWORD   SendDocs returns it  Told   REG_SZ     the last XML
 //   Reply      REG_SZ  SendDocs answers it
+//   NameHangsMs DWORD  the name read takes that long
 //
 // Without "Fail" and without "Reply", SendDocs succeeds and answers nothing.
 #pragma once

@@ -102,6 +102,47 @@ bool IsPropertySheet(HWND dialog)
     return false;
 }
 
+HWND TabControlOf(HWND dialog)
+{
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (ClassOf(child) == "SysTabControl32")
+            return child;
+    return nullptr;
+}
+
+// The index of the tab with that text (mnemonics aside), or -1.
+int FindTab(HWND tabs, const std::string& text);
+
+// Where on a list view's row a click lands: inside its check box (the
+// state image, found by asking the list what lies under each point of the
+// row) or in the middle of its text. False when the row has no such part.
+bool ListRowPoint(HWND list, int row, bool onCheckBox, POINT& point)
+{
+    RECT bounds{};
+    bounds.left = LVIR_BOUNDS;
+    if (!SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds)))
+        return false;
+    const int middle = (bounds.top + bounds.bottom) / 2;
+    if (!onCheckBox) {
+        RECT label{};
+        label.left = LVIR_LABEL;
+        if (!SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&label)))
+            return false;
+        point = {(label.left + label.right) / 2, middle};
+        return true;
+    }
+    for (int x = bounds.left; x < bounds.right; ++x) {
+        LVHITTESTINFO hit{};
+        hit.pt = {x, middle};
+        if (SendMessageA(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)) == row &&
+            (hit.flags & LVHT_ONITEMSTATEICON)) {
+            point = {x + 3, middle};
+            return true;
+        }
+    }
+    return false;
+}
+
 // A control's text as a person reads it: without the mnemonic's ampersand.
 std::string Readable(const std::string& text)
 {
@@ -130,6 +171,22 @@ std::string NameOf(HWND control, int id)
             return Readable(TextOf(before));
     }
     return "control " + std::to_string(id);
+}
+
+int FindTab(HWND tabs, const std::string& text)
+{
+    const int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
+    for (int index = 0; index < count; ++index) {
+        char buffer[256] = {};
+        TCITEMA item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = buffer;
+        item.cchTextMax = sizeof buffer;
+        if (SendMessageA(tabs, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&item)) &&
+            Readable(buffer) == text)
+            return index;
+    }
+    return -1;
 }
 
 void DumpTree(std::ostringstream& out, HWND hwnd, int depth)
@@ -169,6 +226,13 @@ std::string CScriptedUser::Step::Describe() const
         break;
     case Kind::PickComboItem:
         out << "pick \"" << text << "\" in combo box " << id;
+        break;
+    case Kind::ClickListRow:
+        out << "click row " << number << " of list " << id
+            << (text.empty() ? " on its text" : " on its check box");
+        break;
+    case Kind::PickTab:
+        out << "pick the tab \"" << text << "\"";
         break;
     case Kind::AnswerMessageBox:
         out << "answer a message box with button " << id;
@@ -220,6 +284,16 @@ CScriptedUser& CScriptedUser::PickListRow(int id, int row)
 CScriptedUser& CScriptedUser::PickComboItem(int id, const std::string& text)
 {
     return Add({Kind::PickComboItem, id, text, 0, {}});
+}
+
+CScriptedUser& CScriptedUser::ClickListRow(int id, int row, bool onCheckBox)
+{
+    return Add({Kind::ClickListRow, id, onCheckBox ? "box" : "", row, {}});
+}
+
+CScriptedUser& CScriptedUser::PickTab(const std::string& text)
+{
+    return Add({Kind::PickTab, 0, text, 0, {}});
 }
 
 CScriptedUser& CScriptedUser::AnswerMessageBox(int buttonId)
@@ -371,6 +445,15 @@ CScriptedUser::Readiness CScriptedUser::Prepare(const Step& step, HWND dialog, H
         return caption == step.text ? Readiness::Ready : Readiness::Wait;
     case Kind::Close:
         return Readiness::Ready;
+    case Kind::PickTab: {
+        HWND tabs = TabControlOf(dialog);
+        if (!tabs || FindTab(tabs, step.text) < 0) {
+            why = "\"" + caption + "\" has no tab \"" + step.text + "\"";
+            return Readiness::Wait;
+        }
+        control = tabs;
+        return Readiness::Ready;
+    }
     case Kind::Do:
         why = "not yet";
         return step.action(dialog) ? Readiness::Ready : Readiness::Wait;
@@ -407,6 +490,14 @@ CScriptedUser::Readiness CScriptedUser::Prepare(const Step& step, HWND dialog, H
             return Readiness::Wait;
         }
     }
+    if (step.kind == Kind::ClickListRow) {
+        POINT point{};
+        if (!ListRowPoint(control, step.number, !step.text.empty(), point)) {
+            why = "list " + std::to_string(step.id) + " has no row " + std::to_string(step.number) +
+                  (step.text.empty() ? " with a text" : " with a check box");
+            return Readiness::Wait;
+        }
+    }
     if (step.kind == Kind::PickComboItem &&
         SendMessageA(control, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                      reinterpret_cast<LPARAM>(step.text.c_str())) < 0) {
@@ -437,6 +528,11 @@ std::string CScriptedUser::Narrate(const Step& step, HWND dialog, HWND control) 
         return "picks row " + std::to_string(step.number + 1) + " of " + name;
     case Kind::PickComboItem:
         return "picks \"" + step.text + "\" in " + name;
+    case Kind::ClickListRow:
+        return std::string("clicks ") + (step.text.empty() ? "the text" : "the check box") +
+               " of row " + std::to_string(step.number + 1) + " of " + name;
+    case Kind::PickTab:
+        return "picks the tab \"" + step.text + "\"";
     case Kind::AnswerMessageBox:
         return "reads the message \"" + TextOf(GetDlgItem(dialog, kMessageBoxTextId)) +
                "\" and clicks " + name;
@@ -523,6 +619,31 @@ void CScriptedUser::Perform(const Step& step, HWND dialog, HWND control)
                          reinterpret_cast<LPARAM>(&click));
         }
         return;
+    case Kind::ClickListRow: {
+        POINT point{};
+        if (!ListRowPoint(control, step.number, !step.text.empty(), point))
+            return;
+        const LPARAM at = MAKELPARAM(point.x, point.y);
+        SendMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageA(control, WM_LBUTTONUP, 0, at);
+        return;
+    }
+    case Kind::PickTab: {
+        const int index = FindTab(control, step.text);
+        if (IsPropertySheet(dialog)) {
+            SendMessageA(dialog, PSM_SETCURSEL, index, 0);
+            return;
+        }
+        NMHDR header{control, static_cast<UINT_PTR>(GetDlgCtrlID(control)),
+                     static_cast<UINT>(TCN_SELCHANGING)};
+        SendMessageA(GetParent(control), WM_NOTIFY, header.idFrom,
+                     reinterpret_cast<LPARAM>(&header));
+        SendMessageA(control, TCM_SETCURSEL, index, 0);
+        header.code = static_cast<UINT>(TCN_SELCHANGE);
+        SendMessageA(GetParent(control), WM_NOTIFY, header.idFrom,
+                     reinterpret_cast<LPARAM>(&header));
+        return;
+    }
     case Kind::PickComboItem: {
         LRESULT index = SendMessageA(control, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                      reinterpret_cast<LPARAM>(step.text.c_str()));

@@ -59,6 +59,13 @@ public:
     // Selects the combo box item with exactly this text (CBN_SELCHANGE,
     // CBN_SELENDOK); a missing item fails the run.
     CScriptedUser& PickComboItem(int id, const std::string& text);
+    // Clicks a list view's row with the mouse: on its check box (state
+    // image) or on its text. The list sends its own notifications (NM_CLICK
+    // with the point), as it does for a real click.
+    CScriptedUser& ClickListRow(int id, int row, bool onCheckBox);
+    // Brings the tab with this text to the front in the dialog's tab
+    // control (a property sheet's page, as a click on its tab does).
+    CScriptedUser& PickTab(const std::string& text);
     // Waits for a message box, records its text and presses its button.
     CScriptedUser& AnswerMessageBox(int buttonId);
     // Records the control's text (see TextRead).
@@ -110,6 +117,8 @@ private:
         Check,
         PickListRow,
         PickComboItem,
+        ClickListRow,
+        PickTab,
         AnswerMessageBox,
         Read,
         Close,

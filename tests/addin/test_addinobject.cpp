@@ -358,7 +358,8 @@ TEST_F(QuillOffHostTest, TheRibbonsCallbacksResolveFromItsMarkup)
 TEST_F(QuillOffHostTest, TheOptionsDialogGetsTheOptionsPage)
 {
     CRegisteredAddin::SetOutlookVersion("Outlook.Application.14");
-    const CRun run = outlookhost::Run(TempDir(), "options\n");
+    // The user looks at the dialog and closes it.
+    const CRun run = outlookhost::Run(TempDir(), "expect Options\nclose-dialog\noptions\n");
     ASSERT_EQ(run.exitCode, 0) << run.Text();
     EXPECT_TRUE(run.Has("options page QuillOpts.PropPage \"Quillet\"")) << run.Text();
 }

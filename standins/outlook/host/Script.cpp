@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <sstream>
 
 #include <windows.h>
@@ -18,6 +19,7 @@
 #include "standins/outlook/model/ItemWindow.h"
 #include "standins/outlook/model/Items.h"
 #include "standins/outlook/model/NameSpace.h"
+#include "standins/outlook/model/OptionsDialog.h"
 #include "standins/outlook/model/PropertyPages.h"
 #include "standins/outlook/model/Recipients.h"
 #include "standins/outlook/model/Word.h"
@@ -77,6 +79,31 @@ bool OnOff(const std::wstring& word)
     Refuse(L"expected on or off: " + word);
 }
 
+struct DescendantSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK MatchDescendant(HWND window, LPARAM data)
+{
+    auto* search = reinterpret_cast<DescendantSearch*>(data);
+    if (GetDlgCtrlID(window) != search->id)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// The control with that id on the dialog or on a page inside it (a
+// property page, an options page's control).
+HWND FindDescendant(HWND dialog, int id)
+{
+    if (HWND direct = GetDlgItem(dialog, id))
+        return direct;
+    DescendantSearch search{id, nullptr};
+    EnumChildWindows(dialog, MatchDescendant, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 class CPlayer {
 public:
     CPlayer(CApplication& application, CAddinHost& addins, CReport& report,
@@ -109,6 +136,7 @@ private:
     void Select(const Words& words);
     void Deliver(const Words& words);
     bool TakePicture(HWND dialog, const std::wstring& name);
+    void Options();
 
     CApplication& m_application;
     CAddinHost& m_addins;
@@ -303,6 +331,39 @@ bool CPlayer::TakePicture(HWND dialog, const std::wstring& name)
     return true;
 }
 
+// Tools | Options: the add-ins add their pages, then the dialog shows them
+// for the queued steps to play on.
+void CPlayer::Options()
+{
+    CComPtr<standin::CPropertyPages> pages;
+    std::unique_ptr<standin::COptionsDialog> dialog;
+    INT_PTR ended = 0;
+    // One action: the steps queued for the dialog are played on it, not
+    // spent on the event that comes before it.
+    Act([&] {
+        pages = m_application.ShowOptions();
+        dialog = std::make_unique<standin::COptionsDialog>(*pages, m_application.Dispatch());
+        ended = dialog->Run(nullptr);
+    });
+    for (const auto& page : pages->Pages())
+        m_report.Line(L"options page " + (page.progId.empty() ? L"<object>" : page.progId) +
+                      L" \"" + page.title + L"\"");
+    for (const auto& record : dialog->Records()) {
+        if (record.progId.empty())
+            continue;
+        std::wstring line = L"options page " + record.progId + L" created " + Hex(record.created);
+        if (record.activated)
+            line += L", shown, " + std::to_wstring(record.statusChanges) + L" status change(s)";
+        for (HRESULT applied : record.applies)
+            line += L", applied " + Hex(applied);
+        if (record.siteReferencesLeft != 0)
+            line += L", site held " + std::to_wstring(record.siteReferencesLeft) +
+                    L" time(s) after close";
+        m_report.Line(line);
+    }
+    m_report.Line(ended == IDOK ? L"options closed with OK" : L"options cancelled");
+}
+
 bool CPlayer::Play(const CScript::Line& line)
 {
     const Words& w = line.words;
@@ -390,11 +451,7 @@ bool CPlayer::Play(const CScript::Line& line)
             Expect(w, 2);
             m_application.NameSpace().SetOffline(OnOff(w[1]));
         } else if (command == L"options") {
-            CComPtr<standin::CPropertyPages> pages;
-            Act([&] { pages = m_application.ShowOptions(); });
-            for (const auto& page : pages->Pages())
-                m_report.Line(L"options page " + (page.progId.empty() ? L"<object>" : page.progId) +
-                              L" \"" + page.title + L"\"");
+            Options();
         } else if (command == L"wait") {
             Expect(w, 2);
             const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(Number(w[1]));
@@ -435,6 +492,15 @@ bool CPlayer::Play(const CScript::Line& line)
             m_pending.push_back([id = Number(w[1]), t = Narrow(w[2])](CScriptedUser& u) {
                 u.PickComboItem(id, t);
             });
+        } else if (command == L"pick-tab") {
+            Expect(w, 2);
+            m_pending.push_back([t = Narrow(w[1])](CScriptedUser& u) { u.PickTab(t); });
+        } else if (command == L"click-row") {
+            Expect(w, 4);
+            if (w[3] != L"box" && w[3] != L"text")
+                Refuse(L"click-row needs box or text: " + w[3]);
+            m_pending.push_back([id = Number(w[1]), row = Number(w[2]), box = w[3] == L"box"](
+                                    CScriptedUser& u) { u.ClickListRow(id, row, box); });
         } else if (command == L"answer") {
             Expect(w, 2);
             m_pending.push_back([id = Number(w[1])](CScriptedUser& u) { u.AnswerMessageBox(id); });
@@ -443,7 +509,7 @@ bool CPlayer::Play(const CScript::Line& line)
             m_pending.push_back([id = Number(w[1]), t = Narrow(w[2])](CScriptedUser& u) {
                 u.Do("waits until it says \"" + t + "\"", [id, t](HWND dialog) {
                     char text[256] = {};
-                    GetDlgItemTextA(dialog, id, text, sizeof(text));
+                    GetWindowTextA(FindDescendant(dialog, id), text, sizeof(text));
                     return t == text;
                 });
             });

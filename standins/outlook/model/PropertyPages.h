@@ -21,6 +21,12 @@ public:
     CPropertyPages();
 
     const std::vector<Page>& Pages() const { return m_pages; }
+    // What an add-in's Add(progId, title) does, for a test that plays the
+    // add-in.
+    void AddPage(const std::wstring& progId, const std::wstring& title)
+    {
+        m_pages.push_back({progId, {}, title});
+    }
 
 protected:
     void* QueryOther(REFIID iid) override;
