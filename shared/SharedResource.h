@@ -18,6 +18,13 @@
 #define IDS_WIRE_TOO_LARGE 19202
 #define IDS_WIRE_CUT_SHORT 19203
 #define IDS_WIRE_REDIRECTED 19204
+// Why a secure connection to the service was not made (CWebSvrOp).
+#define IDS_WIRE_UNTRUSTED 19210
+#define IDS_WIRE_WRONG_NAME 19211
+#define IDS_WIRE_CERTIFICATE_DATE 19212
+#define IDS_WIRE_REVOKED 19213
+#define IDS_WIRE_REVOCATION_UNCHECKED 19214
+#define IDS_WIRE_TLS_FAILED 19215
 
 // The error dialog.
 #define IDD_ERROR 19001

@@ -47,6 +47,32 @@ CString WireText(UINT id, const std::string& first, const std::string& second = 
     return text;
 }
 
+// The text of a failed secure connection, 0 for any other failure: the
+// user can do something about each (trust, address, clock), which the
+// general connection failure would not tell them.
+UINT SecureFailureText(DWORD error)
+{
+    switch (error) {
+    case ERROR_INTERNET_INVALID_CA:
+    case ERROR_INTERNET_SEC_INVALID_CERT:
+    case ERROR_INTERNET_SEC_CERT_ERRORS:
+        return IDS_WIRE_UNTRUSTED;
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+        return IDS_WIRE_WRONG_NAME;
+    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+        return IDS_WIRE_CERTIFICATE_DATE;
+    case ERROR_INTERNET_SEC_CERT_REVOKED:
+        return IDS_WIRE_REVOKED;
+    case ERROR_INTERNET_SEC_CERT_REV_FAILED:
+    case ERROR_INTERNET_SEC_CERT_NO_REV:
+        return IDS_WIRE_REVOCATION_UNCHECKED;
+    case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
+        return IDS_WIRE_TLS_FAILED;
+    default:
+        return 0;
+    }
+}
+
 std::string Seconds(ULONGLONG milliseconds)
 {
     return std::to_string((milliseconds + 500) / 1000);
@@ -257,6 +283,9 @@ int CWebSvrOp::Run(HWND window, UINT message, int stage)
         if (WasSilence(failure.m_dwError)) {
             m_errorCode = kAnswerTimedOut;
             m_errorText = WireText(IDS_WIRE_SILENT, Seconds(m_limits.silenceMs));
+        } else if (const UINT secure = SecureFailureText(failure.m_dwError)) {
+            m_errorCode = HRESULT_FROM_WIN32(failure.m_dwError);
+            m_errorText = WireText(secure, ServiceGlobals().serverName.str());
         } else {
             m_errorCode = kConnectionFailed;
             m_errorText = ConnectionFailedText();
