@@ -39,6 +39,8 @@ public:
     static constexpr UINT_PTR kStepTimer = 1;
     static constexpr UINT kStepDelayMs = 25;
     static constexpr int kLastStage = 5;
+    // How long an upload's chunks run on between two ticks.
+    static constexpr ULONGLONG kSendSliceMs = 20;
 
     // A step's state, as its row's picture shows it.
     enum State { kPending = 0, kDone = 1, kSkipped = 2, kWaiting = 3, kFailed = 4 };
@@ -104,6 +106,8 @@ private:
     void OnRunStep(int stage);
     void OnStepTimer();
     void OnStepDone();
+    // The stage's text and progress (an upload's bytes so far).
+    void ShowStage(CWebSvrOp& op, int stage);
     void OnStepFailed(const char* text);
     void OnCancelButton();
     void OnSysCommand(WPARAM command);

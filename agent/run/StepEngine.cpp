@@ -46,23 +46,28 @@ void CinkProxyDlg::OnRunStep(int stage)
     CWebSvrOp* op = m_current->m_op.get();
     if (!op || stage < CWebSvrOp::kPrepare || stage > kLastStage)
         return;
-    int progress = (stage + 1) * 100 / 6;
-    CString status;
-    if (stage == CWebSvrOp::kSend && dynamic_cast<OpAddDoc*>(op)) {
-        const ULONGLONG total = op->GetUploadSize();
-        const ULONGLONG sent = op->GetBytesSent();
-        progress = UploadPercent(sent, total);
-        status.Format(op->GetStageText(stage), static_cast<unsigned long>(sent),
-                      static_cast<unsigned long>(total));
-    } else {
-        status = op->GetStageText(stage);
-    }
-    m_progress.SetPos(progress);
-    ShowStatus(status);
+    ShowStage(*op, stage);
     if (stage == kLastStage)
         OnStepDone();
     else
         StartTimer();
+}
+
+void CinkProxyDlg::ShowStage(CWebSvrOp& op, int stage)
+{
+    int progress = (stage + 1) * 100 / 6;
+    CString status;
+    if (stage == CWebSvrOp::kSend && dynamic_cast<OpAddDoc*>(&op)) {
+        const ULONGLONG total = op.GetUploadSize();
+        const ULONGLONG sent = op.GetBytesSent();
+        progress = UploadPercent(sent, total);
+        status.Format(op.GetStageText(stage), static_cast<unsigned long>(sent),
+                      static_cast<unsigned long>(total));
+    } else {
+        status = op.GetStageText(stage);
+    }
+    m_progress.SetPos(progress);
+    ShowStatus(status);
 }
 
 void CinkProxyDlg::OnTimer(UINT_PTR id)
@@ -83,9 +88,23 @@ void CinkProxyDlg::OnStepTimer()
     CWebSvrOp* op = m_current->m_op.get();
     if (!op)
         return;
-    m_awaitingReport = true;
-    if (op->Run(m_hWnd, kStageMessage, m_stage))
-        return;
+    // An upload goes one chunk per stage message. Waiting a tick before each
+    // would make a document's upload last as many ticks as it has chunks,
+    // so the chunks that follow run on at once, for one slice of time; then
+    // the dialog paints and takes input again before the next tick.
+    const ULONGLONG sliceEnd = GetTickCount64() + kSendSliceMs;
+    for (;;) {
+        m_awaitingReport = true;
+        if (!op->Run(m_hWnd, kStageMessage, m_stage))
+            break;
+        MSG next{};
+        if (m_stage != CWebSvrOp::kSend || GetTickCount64() >= sliceEnd ||
+            !PeekMessageA(&next, m_hWnd, kStageMessage, kStageMessage, PM_NOREMOVE) ||
+            next.wParam != CWebSvrOp::kSend)
+            return;
+        PeekMessageA(&next, m_hWnd, kStageMessage, kStageMessage, PM_REMOVE);
+        ShowStage(*op, CWebSvrOp::kSend);
+    }
     TheLog().Comment("CinkProxyDlg: a step failed");
     m_awaitingReport = false;
     m_failed = true;
