@@ -488,11 +488,11 @@ def run_agent_user(wine, build, shots, teller):
             elif line.startswith("step done "):
                 teller.say("agent: " + line[10:] + " done")
             elif line.startswith("agent Done "):
-                teller.say(f"agent: \"{line[11:]}\"; the user clicks Done")
+                teller.say(f"agent: \"{line[11:]}\", its button reads Done")
             elif line.startswith("picture "):
                 teller.say("picture " + line[8:])
             elif line == "agent closed":
-                teller.say("the agent closed and deleted the broadcast's files")
+                teller.say("the user clicked Done: the agent closed and deleted the broadcast's files")
             else:
                 teller.say("agent user: " + line)
 
@@ -542,10 +542,13 @@ def part_broadcast(wine, build, prefix, out, shots, service, teller):
         if len(new) != len(BROADCAST_SIGNERS):
             raise StepFailed(f"the service holds {len(new)} new requests, not three")
         digest = hashlib.sha256(rules.read_bytes()).hexdigest()
-        for request, (name, address) in zip(new, BROADCAST_SIGNERS):
+        names = dict((address, name) for name, address in BROADCAST_SIGNERS)
+        for request in new:
             signers = [signer["email"] for signer in request["signers"]]
-            if signers != [address]:
+            if len(signers) != 1 or signers[0] not in names:
                 raise StepFailed(f"request {request['fileId']} is signed by {signers}")
+            address = signers[0]
+            name = names.pop(address)
             documents = service.control("documents", {"fileId": request["fileId"]})["documents"]
             if [d["sha256"] for d in documents] != [digest]:
                 raise StepFailed(f"request {request['fileId']} did not get the house rules "
@@ -565,9 +568,9 @@ def part_broadcast(wine, build, prefix, out, shots, service, teller):
 
         teller.step("The receipts become tasks; a sync brings their states")
         first = new[0]
-        service.control("sign", {"fileId": first["fileId"],
-                                 "email": BROADCAST_SIGNERS[0][1], "signed": True})
-        teller.say(f"service: {BROADCAST_SIGNERS[0][0]} signed {first['fileId']}")
+        signer = first["signers"][0]["email"]
+        service.control("sign", {"fileId": first["fileId"], "email": signer, "signed": True})
+        teller.say(f"service: {signer} signed {first['fileId']}")
         service.watch()
         run_outlook(wine, build / "standins" / "outlook" / "outlookhost.exe", out,
                     "session-5-receipts", import_and_sync_script(), mailbox_sent,

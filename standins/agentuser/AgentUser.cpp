@@ -181,6 +181,22 @@ bool CAgentUser::WaitUntilGone(DWORD timeoutMs) const
     return true;
 }
 
+bool CAgentUser::BalloonOver() const
+{
+    RECT dialog{};
+    if (DialogGone() || !GetWindowRect(m_dialog, &dialog))
+        return false;
+    for (HWND window = FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr); window;
+         window = FindWindowExA(nullptr, window, "tooltips_class32", nullptr)) {
+        RECT balloon{};
+        RECT overlap{};
+        if (IsWindowVisible(window) && GetWindowRect(window, &balloon) &&
+            IntersectRect(&overlap, &balloon, &dialog))
+            return true;
+    }
+    return false;
+}
+
 bool CAgentUser::TakePicture(const std::wstring& path, std::string& error) const
 {
     RECT frame{};

@@ -45,6 +45,9 @@ public:
     std::string AnswerQuestion(int answer, DWORD timeoutMs) const;
     // Waits until the dialog is gone.
     bool WaitUntilGone(DWORD timeoutMs) const;
+    // Whether a balloon (a tooltip window of any process) lies over the
+    // dialog now.
+    bool BalloonOver() const;
     // Saves what the screen shows of the dialog as a PNG; false with why.
     bool TakePicture(const std::wstring& path, std::string& error) const;
 

@@ -1,6 +1,7 @@
 // agentuser.exe: the person at the broadcast agent's dialog in the demo. It
 // waits for the agent that the add-in started, tells each step as its row
-// turns done, takes a picture of the dialog when asked (--shots DIR), and
+// turns done, takes pictures when asked (--shots DIR: the dialog under its
+// icon's balloon, then the dialog done), and
 // presses the button: "Done" ends with 0; after a failure it presses
 // "Close", says yes to the question and ends with 1.
 //
@@ -16,6 +17,9 @@
 namespace {
 
 constexpr int kImageDone = 0;
+// How long the balloon may take to come, and to go (it asks for 10 s).
+constexpr ULONGLONG kBalloonComesMs = 3000;
+constexpr ULONGLONG kBalloonGoneMs = 20000;
 
 void Say(const std::string& line)
 {
@@ -48,6 +52,21 @@ int main(int argc, char** argv)
         return 2;
     }
     Say("agent open");
+    const ULONGLONG opened = GetTickCount64();
+    auto picture = [&](const std::string& name) {
+        std::string error;
+        if (user.TakePicture(Wide(shots + "\\" + name), error))
+            Say("picture " + name);
+        else
+            Say("error picture " + name + ": " + error);
+    };
+    if (!shots.empty()) {
+        // The icon's balloon, where the display has a tray that shows one.
+        const ULONGLONG end = GetTickCount64() + kBalloonComesMs;
+        while (!user.BalloonOver() && GetTickCount64() < end)
+            Sleep(50);
+        picture("08-agent-balloon.png");
+    }
     std::set<std::string> told;
     const bool ended = user.WaitForButton({"Done", "Close"}, timeoutMs, [&](const AgentView& view) {
         for (const AgentRow& row : view.rows) {
@@ -62,13 +81,10 @@ int main(int argc, char** argv)
     const AgentView view = user.Look();
     Say("agent " + view.button + " " + view.status);
     if (!shots.empty()) {
-        const std::string name =
-            view.button == "Done" ? "08-agent-done.png" : "08-agent-failed.png";
-        std::string error;
-        if (user.TakePicture(Wide(shots + "\\" + name), error))
-            Say("picture " + name);
-        else
-            Say("error picture " + name + ": " + error);
+        // The dialog on its own once the balloon is gone.
+        while (user.BalloonOver() && GetTickCount64() - opened < kBalloonGoneMs)
+            Sleep(100);
+        picture(view.button == "Done" ? "09-agent-done.png" : "09-agent-failed.png");
     }
     user.PressButton();
     if (view.button != "Done") {

@@ -102,10 +102,10 @@ void CTrayStandIn::Run()
                              GetModuleHandleA(nullptr), nullptr);
     if (m_tray) {
         const RECT notify = Relative(kNotify, kTaskbar);
-        HWND area = CreateWindowExA(0, kNotifyClass, "", WS_CHILD | WS_VISIBLE, notify.left,
-                                    notify.top, notify.right - notify.left,
-                                    notify.bottom - notify.top, m_tray, nullptr,
-                                    GetModuleHandleA(nullptr), nullptr);
+        HWND area =
+            CreateWindowExA(0, kNotifyClass, "", WS_CHILD | WS_VISIBLE, notify.left, notify.top,
+                            notify.right - notify.left, notify.bottom - notify.top, m_tray, nullptr,
+                            GetModuleHandleA(nullptr), nullptr);
         const RECT clock = Relative(kClock, kNotify);
         CreateWindowExA(0, kClockClass, "", WS_CHILD | WS_VISIBLE, clock.left, clock.top,
                         clock.right - clock.left, clock.bottom - clock.top, area, nullptr,

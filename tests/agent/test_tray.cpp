@@ -180,19 +180,18 @@ TEST_F(AgentTrayTest, TheDialogHidesToTheTrayAndComesBack)
                 return true;
             })
         .Do("waits for the icon again", [&](HWND) { return Adds(m_tray.Calls()).size() >= 2; })
-        .Do("exits from the tray",
-            [&](HWND window) {
-                PostMessageA(window, WM_COMMAND, ID_TRAY_EXIT, 0);
-                return true;
-            });
+        .Do("exits from the tray", [&](HWND window) {
+            PostMessageA(window, WM_COMMAND, ID_TRAY_EXIT, 0);
+            return true;
+        });
     user.Start();
     EXPECT_EQ(IDCANCEL, dialog.DoModal());
     user.Stop();
     EXPECT_TRUE(user.Finished()) << user.Report();
-    EXPECT_EQ((std::vector<std::string>{"minimised hidden", "another icon hidden",
-                                        "double-clicked visible", "closed hidden",
-                                        "opened visible"}),
-              seen);
+    EXPECT_EQ(
+        (std::vector<std::string>{"minimised hidden", "another icon hidden",
+                                  "double-clicked visible", "closed hidden", "opened visible"}),
+        seen);
     const auto calls = m_tray.Calls();
     const auto adds = Adds(calls);
     ASSERT_EQ(2u, adds.size());
