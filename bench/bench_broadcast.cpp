@@ -6,6 +6,9 @@
 //   target;
 // - broadcast_of_pacing_floor: that over the floor the 25 ms stage timer
 //   sets (six stages for each of a target's four operations);
+// - broadcast_seconds_per_target_without_upload: the same for 10 targets
+//   with a document of a few bytes, what a target costs apart from its
+//   upload;
 // - broadcast_agent_peak: the agent's peak working set, and the same for a
 //   broadcast of 10 targets, with the growth per target between the two.
 // Exits non-zero when a run failed, a target took more than 1.5 times the
@@ -147,12 +150,17 @@ int main()
     bool passed = true;
     std::printf("a broadcast of 10 targets, then of 50, each with a 1 MB document, to %s\n",
                 kServiceAddress);
+    // The same with a document of a few bytes: what a target costs apart
+    // from its upload.
+    const Run bare = Broadcast(10, "%PDF-1.4 a few bytes", url);
+    service.Reset();
+    ClearReceipts();
     const Run small = Broadcast(10, document, url);
     service.Reset();
     ClearReceipts();
     const Run large = Broadcast(50, document, url);
     ClearReceipts();
-    if (!small.ok || !large.ok)
+    if (!bare.ok || !small.ok || !large.ok)
         return 1;
 
     const double perTarget = large.seconds / 50;
@@ -162,6 +170,7 @@ int main()
                 "target\n",
                 large.seconds, small.seconds, kFloorPerTarget);
     std::printf("figure broadcast_seconds_per_target %.3f s\n", perTarget);
+    std::printf("figure broadcast_seconds_per_target_without_upload %.3f s\n", bare.seconds / 10);
     std::printf("figure broadcast_of_pacing_floor %.2f x\n", ofFloor);
     std::printf("figure broadcast_agent_peak %.1f MB\n", large.peakMb);
     std::printf("figure broadcast_agent_peak_10 %.1f MB\n", small.peakMb);
