@@ -14,6 +14,7 @@
 #include "shared/requests/Receipt.h"
 #include "shared/requests/SAXReceipt.h"
 #include "tests/agent/AgentTest.h"
+#include "tests/support/LogCapture.h"
 #include "tests/support/TestEnv.h"
 
 using namespace testenv;
@@ -354,4 +355,37 @@ TEST_F(AgentTest, ASilentServiceEndsTheRunWithinTheWireLimits)
                                         "GetMaintenanceLink"}),
               Methods(Service().Requests()));
     EXPECT_EQ(std::vector<std::string>{}, FilesLeft());
+}
+
+TEST_F(AgentTest, AReceiptThatCannotBeFiledStaysWholeAndIsLogged)
+{
+    LogCapture log;
+    // The Receipts folder is a file: nothing can be filed there.
+    const std::string folder = m_receipts.substr(0, m_receipts.size() - 1);
+    ASSERT_TRUE(RemoveDirectoryA(folder.c_str()));
+    WriteFileBytes(folder, "not a folder");
+    BroadcastSpec spec;
+    spec.targets = {ThreeTargets()[0]};
+    spec.documents = {"%PDF-1.4 lease"};
+    const std::string path = WriteBroadcast(spec);
+    AgentSeen seen;
+    CScriptedUser user(PatientUser());
+    user.Expect(kAgentCaption).Do("waits for Done", WaitForButton("Done", seen)).Click(IDCANCEL);
+    const INT_PTR result = path.empty() ? -1 : RunAgent(path, user);
+    DeleteFileA(folder.c_str());
+    CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_EQ(IDOK, result);
+    EXPECT_TRUE(user.Finished()) << user.Report();
+
+    // The log's own files aside, the receipt is all that stays.
+    std::vector<std::string> left;
+    for (const std::string& name : FilesLeft()) {
+        if (name.find("Debug") == std::string::npos)
+            left.push_back(name);
+    }
+    ASSERT_EQ(1u, left.size());
+    const std::string receipt = ReadFileBytes(TempDir() + left[0]);
+    EXPECT_NE(std::string::npos, receipt.find("<Results><FileID>QF1001</FileID>"));
+    EXPECT_EQ("</inkReceipt>\n", receipt.substr(receipt.size() - 14));
+    EXPECT_TRUE(InOrder(log.Text(), {"the receipt for ann@example.com stays at"}));
 }
