@@ -413,6 +413,193 @@ ribbon inkSyncTasks
 """
 
 
+# ---- part 4: a broadcast through the agent -------------------------------
+
+BROADCAST_SUBJECT = "House rules for 12 Elm Street"
+BROADCAST_SIGNERS = [("Cora Cole", "cora.cole@example.com"), ("Dan D\u00edaz", "dan.diaz@example.com"),
+                     ("Eve Evans", "eve.evans@example.com")]
+BROADCAST_TEMPLATE = "House rules (broadcast)"
+
+
+def broadcast_template():
+    """A template of mode broadcast: the mail's attachment is its document and
+    each recipient signs a request of their own."""
+    return ('<?xml version="1.0" encoding="ISO-8859-1"?><inkTemplate>'
+            f"<Name>{BROADCAST_TEMPLATE}</Name>\n"
+            "<Document><Key>&lt;Outlook Attachment&gt;</Key>\n<Name>house-rules.pdf</Name>\n"
+            "<Type>Signature</Type>\n</Document>"
+            "<Options><SignatureType>0</SignatureType>\n<SendMode>1</SendMode>\n"
+            "<Positioning>2</Positioning>\n<Password></Password>\n"
+            "<MouseTouchSigning>0</MouseTouchSigning>\n<HideEmailAddrs>0</HideEmailAddrs>\n"
+            "</Options><Email><Subject>House rules for [Tenant]</Subject>\n"
+            "<Message>Dear [Tenant], please sign the house rules.</Message>\n</Email>"
+            "<Signers><Signer><Name>Tenant</Name>\n<Email></Email>\n<Role>Tenant</Role>\n"
+            "<Sequence>1</Sequence>\n<Sender>0</Sender>\n<HardCoded>0</HardCoded>\n</Signer>"
+            "</Signers></inkTemplate>")
+
+
+def broadcast_script(rules):
+    recipients = "".join(f'to "{address}"\n' for _, address in BROADCAST_SIGNERS)
+    return f"""say "the user writes a mail to Cora, Dan and Eve, attaches house-rules.pdf and clicks Quillet-It"
+new-mail "{BROADCAST_SUBJECT}"
+{recipients}body "Please sign the house rules."
+attach {quoted(windows_path(rules))}
+save
+ribbon inkSend
+"""
+
+
+def import_and_sync_script():
+    return """folder "Tasks"
+say "the user opens Tasks and selects the tasks: the agent's receipts come in"
+select all
+wait 1500
+say "the user selects every task and clicks Synclet-It"
+select all
+expect "Synchronizing with Quillet"
+wait-text 2 "Close"
+press 2
+ribbon inkSyncTasks
+"""
+
+
+def receipts_folder(prefix):
+    folders = sorted(Path(prefix, "drive_c", "users").glob("*/AppData/Roaming/Quillet/Receipts"))
+    return folders[0] if folders else None
+
+
+def run_agent_user(wine, build, shots, teller):
+    """The person at the agent's dialog: a program of its own beside the agent."""
+    args = [str(WINE), str(build / "standins" / "agentuser" / "agentuser.exe"), "--timeout", "90"]
+    if shots:
+        args += ["--shots", windows_path(shots)]
+    process = subprocess.Popen(args, env=wine.env, stdin=subprocess.DEVNULL,
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                               text=True, encoding="utf-8", errors="replace")
+    lines = []
+
+    def tell():
+        for line in process.stdout:
+            line = line.rstrip("\r\n")
+            lines.append(line)
+            if line == "agent open":
+                teller.say("the add-in started inkProxy.exe: its dialog \"Inkstave Broadcast "
+                           "Agent\" lists the steps of every recipient")
+            elif line.startswith("step done "):
+                teller.say("agent: " + line[10:] + " done")
+            elif line.startswith("agent Done "):
+                teller.say(f"agent: \"{line[11:]}\", its button reads Done")
+            elif line.startswith("picture "):
+                teller.say("picture " + line[8:])
+            elif line == "agent closed":
+                teller.say("the user clicked Done: the agent closed and deleted the broadcast's files")
+            else:
+                teller.say("agent user: " + line)
+
+    thread = threading.Thread(target=tell, daemon=True)
+    thread.start()
+    return process, thread, lines
+
+
+def part_broadcast(wine, build, prefix, out, shots, service, teller):
+    """Part 4: a mail to three recipients, sent with a broadcast template; the
+    add-in hands it to the real agent, whose receipts become three tasks."""
+    teller.step("A mail to Cora, Dan and Eve, broadcast by the agent with a template")
+    templates = out / "templates"
+    templates.mkdir(exist_ok=True)
+    (templates / "house-rules.xml").write_text(broadcast_template(), encoding="latin-1")
+    rules = out / "house-rules.pdf"
+    rules.write_bytes(make_pdf(["House rules for 12 Elm Street", "Quiet hours: 22:00 to 07:00",
+                                "Signed by each tenant"]))
+    wine.reg("add", PRODUCT_KEY, "/v", "TemplateFolder", "/d", windows_path(templates), "/f")
+    wine.reg("add", PRODUCT_KEY, "/v", "TemplatesOnly", "/t", "REG_DWORD", "/d", "1", "/f")
+    wine.reg("add", PRODUCT_KEY, "/v", "SingleClick", "/t", "REG_DWORD", "/d", "1", "/f")
+    wine.reg("add", PRODUCT_KEY, "/v", "MakeReceipt", "/t", "REG_DWORD", "/d", "1", "/f")
+    teller.say(f"the template \"{BROADCAST_TEMPLATE}\" (mode broadcast) is in the template "
+               "folder; the user sends with templates only, in one click")
+    receipts = receipts_folder(prefix)
+    before_files = {f["fileId"] for f in service.state()["files"]}
+    # Cora, Dan and Eve join the address book, so their addresses resolve.
+    mailbox_in = out / "mailbox-4-start.txt"
+    lines = sorted(out.glob("mailbox-[0-3]-*.txt"))[-1].read_text(encoding="utf-8").splitlines()
+    entries = [f"entry\t{0x100 + number:048X}\t{name}\t{address}\tSMTP\t0"
+               for number, (name, address) in enumerate(BROADCAST_SIGNERS)]
+    mailbox_in.write_text("\n".join(lines[:1] + entries + lines[1:]) + "\n", encoding="utf-8")
+    mailbox_sent = out / "mailbox-4-broadcast.txt"
+    mailbox_synced = out / "mailbox-4-receipts.txt"
+    try:
+        agent, thread, lines = run_agent_user(wine, build, shots, teller)
+        service.watch()
+        run_outlook(wine, build / "standins" / "outlook" / "outlookhost.exe", out,
+                    "session-4-broadcast", broadcast_script(rules), mailbox_in, mailbox_sent,
+                    shots, teller)
+        code = agent.wait(timeout=120)
+        thread.join(timeout=5)
+        service.unwatch()
+        if code != 0:
+            raise StepFailed(f"the agent did not end with Done ({code}): {'; '.join(lines[-3:])}")
+        new = [f for f in service.state()["files"] if f["fileId"] not in before_files]
+        if len(new) != len(BROADCAST_SIGNERS):
+            raise StepFailed(f"the service holds {len(new)} new requests, not three")
+        digest = hashlib.sha256(rules.read_bytes()).hexdigest()
+        names = dict((address, name) for name, address in BROADCAST_SIGNERS)
+        for request in new:
+            signers = [signer["email"] for signer in request["signers"]]
+            if len(signers) != 1 or signers[0] not in names:
+                raise StepFailed(f"request {request['fileId']} is signed by {signers}")
+            address = signers[0]
+            name = names.pop(address)
+            documents = service.control("documents", {"fileId": request["fileId"]})["documents"]
+            if [d["sha256"] for d in documents] != [digest]:
+                raise StepFailed(f"request {request['fileId']} did not get the house rules "
+                                 "byte for byte")
+            teller.say(f"request {request['fileId']}: {name} <{address}> alone, the house rules "
+                       "byte for byte")
+        receipts = receipts or receipts_folder(prefix)
+        filed = sorted(receipts.glob("*.xml")) if receipts else []
+        if len(filed) != len(BROADCAST_SIGNERS):
+            raise StepFailed(f"{len(filed)} receipt files were filed, not three")
+        teller.say(f"the agent filed {len(filed)} receipt files in the Receipts folder")
+        mailbox = read_mailbox(mailbox_sent)
+        if any(item["fields"].get("Subject") == BROADCAST_SUBJECT
+               for item in mailbox.get("Drafts", [])):
+            raise StepFailed("the broadcast mail is still in Drafts")
+        teller.done(f"{len(new)} requests")
+
+        teller.step("The receipts become tasks; a sync brings their states")
+        first = new[0]
+        signer = first["signers"][0]["email"]
+        service.control("sign", {"fileId": first["fileId"], "email": signer, "signed": True})
+        teller.say(f"service: {signer} signed {first['fileId']}")
+        service.watch()
+        run_outlook(wine, build / "standins" / "outlook" / "outlookhost.exe", out,
+                    "session-5-receipts", import_and_sync_script(), mailbox_sent,
+                    mailbox_synced, shots, teller)
+        service.unwatch()
+        tasks = {item["properties"].get("Quillet ID"): item
+                 for item in read_mailbox(mailbox_synced).get("Tasks", [])}
+        left = sorted(receipts.glob("*.xml"))
+        if left:
+            raise StepFailed(f"{len(left)} receipt files stayed after the import")
+        for request in new:
+            task = tasks.get(request["fileId"])
+            if not task:
+                raise StepFailed(f"no task carries the request {request['fileId']}")
+        percent = tasks[first["fileId"]]["fields"].get("PercentComplete")
+        if percent != "100":
+            raise StepFailed(f"the signed request's task is {percent}% complete")
+        for request in new:
+            task = tasks[request["fileId"]]
+            teller.say(f"Tasks: \"{task['fields'].get('Subject')}\", Quillet ID "
+                       f"{request['fileId']}, {task['fields'].get('PercentComplete', '0')}% complete")
+        teller.done(f"{len(new)} tasks")
+        return len(new)
+    finally:
+        if service.watching:
+            service.unwatch()
+        for name in ("TemplateFolder", "TemplatesOnly", "SingleClick"):
+            wine.reg("delete", PRODUCT_KEY, "/v", name, "/f", check=False)
+
 # ---- the options page -------------------------------------------------------
 
 # The options page's controls, by id (options/OptionsResource.h) and the
@@ -513,6 +700,7 @@ def main():
     signed_file = out / "lease-signed.pdf"
     mailboxes = [out / "mailbox-0-start.txt"]
     file_id = None
+    broadcast = 0
     result = 0
     try:
         teller.step("Outlook gets the add-in, the way regsvr32 registers it")
@@ -611,7 +799,12 @@ def main():
                            f"({pdfs[0]['fileName']}) attached: the signed lease")
             teller.done(f"{percent}%")
 
-        mailboxes.append(out / "mailbox-5-options.txt")
+        broadcast = part_broadcast(wine, build, args.prefix, out, shots, service, teller)
+
+        # The options are set in the Outlook the broadcast's receipts left.
+        options_in = out / "mailbox-4-receipts.txt"
+        mailboxes.append(options_in if options_in.exists() else mailboxes[-1])
+        mailboxes.append(out / "mailbox-6-options.txt")
         part_options(wine, build, host, out, service, mailboxes[-2], mailboxes[-1], shots,
                      teller)
 
@@ -635,6 +828,8 @@ def main():
         print(f"\nThe mailbox as Outlook left it: {mailboxes[-1]}")
         print(f"The signed lease, as the sync put it into the task: {signed_file}")
         print(f"The service's record (requests, signers, documents): {out / 'service-record.json'}")
+        print(f"The broadcast: {broadcast} requests sent by the agent, {broadcast} receipts "
+              "imported as tasks")
         print(f"What each Outlook session reported: {out}/session-*.report")
         if shots:
             print(f"Pictures of every dialog: {shots}")

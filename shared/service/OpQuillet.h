@@ -36,6 +36,9 @@ public:
 
     const CString& GetOpFilePath() const { return m_opFilePath; }
     const CString& GetSoapAction() const { return m_soapAction; }
+    // The agent sends a queued request with the SOAPAction its operation
+    // file names.
+    void SetSoapAction(const char* action) { m_soapAction = action ? action : ""; }
     const CString& GetRequestFilePath() const { return m_requestFilePath; }
 
     CCredentials m_credentials;

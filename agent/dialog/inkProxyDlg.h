@@ -1,0 +1,152 @@
+// CinkProxyDlg: the agent's one window. It logs in, reads the broadcast the
+// add-in handed over, shows one row per step of every audience target and
+// runs the steps one after the other, one stage per window message (a stage
+// message, WM_USER+100 with the stage, arms a 25 ms timer whose tick runs
+// the stage; the operation posts the next stage when it is done). The first
+// failure ends the run for good: that row and every later one show as
+// failed and the button reads "Close". An icon in the notification area
+// stands for the dialog while it is hidden there (minimise and the close
+// box hide it; the tray's "&Open..." brings it back).
+//
+// The dialog owns every file of the broadcast from the start: whichever way
+// it ends (the button, Enter or Escape after the question, "E&xit" from the
+// tray), DoModal deletes them all before it returns.
+#pragma once
+
+#include <memory>
+
+#include "agent/run/BroadcastStep.h"
+#include "agent/run/Rewrites.h"
+#include "agent/tray/SystemTray.h"
+#include "classlib/strings/CStringList.h"
+#include "classlib/strings/CTypedPtrList.h"
+#include "classlib/ui/CDialog.h"
+#include "classlib/ui/CListCtrl.h"
+#include "classlib/ui/CProgressCtrl.h"
+#include "classlib/ui/CStatic.h"
+#include "shared/config/Credentials.h"
+#include "shared/outlook/Dispatcher.h"
+#include "shared/requests/Broadcast.h"
+#include "shared/service/WebService.h"
+
+class OpQuillet;
+class CProtocolUI;
+
+class CinkProxyDlg : public CDialog, public CDispatcher {
+public:
+    static constexpr UINT kStageMessage = WM_USER + 100;
+    static constexpr UINT kStartMessage = WM_USER + 105;
+    static constexpr UINT_PTR kStepTimer = 1;
+    static constexpr UINT kStepDelayMs = 25;
+    static constexpr int kLastStage = 5;
+    // How long an upload's chunks run on between two ticks.
+    static constexpr ULONGLONG kSendSliceMs = 100;
+
+    // A step's state, as its row's picture shows it.
+    enum State { kPending = 0, kDone = 1, kSkipped = 2, kWaiting = 3, kFailed = 4 };
+    enum class Button { kCancel, kClose, kDone };
+
+    CinkProxyDlg();
+    ~CinkProxyDlg() override;
+
+    // Runs the dialog and then deletes every file of the broadcast.
+    INT_PTR DoModal() override;
+
+    // ---- the broadcast run ----
+    // Reads the broadcast file (m_broadcast.m_broadcastPath) and the files
+    // it names and builds the steps. FALSE at the first thing missing; the
+    // targets built before it stay.
+    BOOL LoadBroadcast();
+    HRESULT BuildBroadcastSteps();
+    // Adds a piece file to the operation (deleted with it) and, for a target
+    // with a receipt, its bytes to the receipt. E_INVALIDARG for an empty
+    // path or name or no operation.
+    HRESULT AddRequestPiece(const char* path, const char* name, OpQuillet* op, CReceipt* receipt);
+    // A step for the target, its texts formatted with the target's address,
+    // appended to the pending steps.
+    HRESULT AddBroadcastStep(const std::shared_ptr<CBroadcastTarget>& target,
+                             std::unique_ptr<OpQuillet> op, StepKind kind, UINT firstText,
+                             UINT secondText);
+    // Deletes the steps with their pieces, the web object and every request
+    // file the broadcast names. Run by DoModal once the dialog has ended.
+    void DeleteBroadcastFiles();
+
+    // ---- what the dialog shows, for the people who look ----
+    const CTypedPtrList<CStepOp>& GetSteps() const { return m_steps; }
+    const CString& GetStatusText() const { return m_statusText; }
+    Button GetButton() const { return m_button; }
+    int GetFailureCount() const { return m_failureCount; }
+    bool HasTrayIcon() const { return !m_tray.IsRemoved(); }
+    const CSystemTray& GetTray() const { return m_tray; }
+    static int ImageOf(const CStepOp& step);
+
+    CBroadcast m_broadcast;
+    // Read from the broadcast file (as written: the receipt writer escapes).
+    int m_makeReceipt = 1;
+    CString m_receiptSubject;
+    CString m_receiptCategory;
+    CRoleMap m_roleMap;
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    void OnTimer(UINT_PTR id) override;
+    void OnPaint() override;
+    BOOL OnEraseBkgnd(HDC dc) override;
+    BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void DoDataExchange(CDataExchange& dx) override;
+
+private:
+    // Keeps the paths of every piece the operation file at root names.
+    void NotePieceFiles(CXMLDoc& doc, const char* root);
+    void OnStartBroadcast();
+    void OnRunStep(int stage);
+    void OnStepTimer();
+    void OnStepDone();
+    // The stage's text and progress (an upload's bytes so far).
+    void ShowStage(CWebSvrOp& op, int stage);
+    void OnStepFailed(const char* text);
+    void OnCancelButton();
+    void OnSysCommand(WPARAM command);
+    void FinishReceipt(CBroadcastTarget& target);
+    void ShowStatus(const CString& text);
+    void SetButton(Button button);
+    void Redraw(const CStepOp* step);
+    void StartTimer();
+    bool InitTrayAndList();
+
+    HICON m_icon = nullptr;
+    CSystemTray m_tray;
+    CString m_tipText;
+    CString m_balloonText;
+    int m_stage = -1;
+    UINT_PTR m_timer = 0;
+    CBroadcastStep* m_current = nullptr;
+    POSITION m_next = nullptr;
+    std::unique_ptr<CWebService> m_webService;
+    std::unique_ptr<CProtocolUI> m_protocol;
+    CCredentials m_credentials;
+    CString m_serviceUrl;
+    bool m_started = false;
+    // One failure ends the run: nothing after it runs or counts as done.
+    bool m_failed = false;
+    bool m_finished = false;
+    // A stage runs only once its predecessor reported: a stray or repeated
+    // stage message never skips or repeats a stage.
+    bool m_awaitingReport = false;
+    bool m_asking = false;
+    // Every target's steps, in the order they run; a target's steps wait
+    // in the broadcast's pending list while it is being built.
+    CTypedPtrList<CStepOp> m_steps{10};
+    CStringList m_pieceFiles;
+    CListCtrl m_list;
+    CStatic m_picture;
+    CProgressCtrl m_progress;
+    CWnd m_button2;
+    CString m_statusText;
+    int m_failureCount = 0;
+    Button m_button = Button::kCancel;
+};

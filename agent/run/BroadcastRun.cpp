@@ -1,0 +1,324 @@
+// Reading a broadcast and building its steps: one row of operations per
+// audience target, each assembled from the request pieces the add-in wrote.
+#include <new>
+#include <vector>
+
+#include "agent/AgentResource.h"
+#include "agent/dialog/inkProxyDlg.h"
+#include "shared/config/Config.h"
+#include "shared/log/DebugLog.h"
+#include "shared/requests/Castlet.h"
+#include "shared/service/OpAddDoc.h"
+#include "shared/service/OpGetLink.h"
+#include "shared/service/OpInvite.h"
+#include "shared/service/OpParam.h"
+#include "shared/service/OpSendDoc.h"
+
+namespace {
+
+// A text the file must have: an element without text counts as missing.
+bool ReadRequired(CXMLDoc& doc, const char* path, CString& value)
+{
+    value.Empty();
+    return doc.GetSingleNodeValue(path, value) == S_OK && !value.IsEmpty();
+}
+
+std::unique_ptr<CXMLDoc> LoadDoc(const CString& path)
+{
+    auto doc = std::make_unique<CXMLDoc>();
+    if (path.IsEmpty() || doc->LoadFile(path) != S_OK)
+        return nullptr;
+    return doc;
+}
+
+} // namespace
+
+void CinkProxyDlg::NotePieceFiles(CXMLDoc& doc, const char* root)
+{
+    // Every piece an operation file names is the agent's to delete, also
+    // those no step sends (the original recipients, the send options).
+    if (doc.GotoNode(CString("/") + root) != S_OK)
+        return;
+    std::vector<CXMLDoc::ChildValue> children;
+    if (SUCCEEDED(doc.GetChildValues(children))) {
+        for (const auto& child : children) {
+            if (child.name != "SOAPAction" && !child.text.IsEmpty())
+                m_pieceFiles.AddTail(child.text);
+        }
+    }
+    doc.GotoNode("/");
+}
+
+BOOL CinkProxyDlg::LoadBroadcast()
+{
+    CLogBlock block("CinkProxyDlg::LoadBroadcast");
+    CBroadcast& cast = m_broadcast;
+    cast.m_broadcastDoc = LoadDoc(cast.m_broadcastPath);
+    if (!cast.m_broadcastDoc || cast.m_broadcastDoc->GotoNode("/inkBroadcast") != S_OK)
+        return FALSE;
+    CXMLDoc& doc = *cast.m_broadcastDoc;
+
+    if (!ReadRequired(doc, "CreateSignature", cast.m_createSignaturePath) ||
+        !(cast.m_createDoc = LoadDoc(cast.m_createSignaturePath)))
+        return FALSE;
+    NotePieceFiles(*cast.m_createDoc, "OpSendDoc");
+
+    long count = 0;
+    if (doc.LoadNodesByName("AddDocument") != S_OK || FAILED(doc.GetNodeCount(&count)))
+        return FALSE;
+    for (long i = 0; i < count; ++i) {
+        CString path;
+        if (doc.GotoNodeAt(i) != S_OK || doc.GetSingleNodeValue(path) != S_OK || path.IsEmpty())
+            return FALSE;
+        cast.m_addDocumentPaths.AddTail(path);
+        std::unique_ptr<CXMLDoc> document = LoadDoc(path);
+        if (!document)
+            return FALSE;
+        NotePieceFiles(*document, "OpAddDoc");
+        cast.m_docs.AddTail(document.release());
+        doc.GotoNode("/inkBroadcast");
+    }
+    doc.GotoNode("/inkBroadcast");
+
+    if (ReadRequired(doc, "SetParams", cast.m_setParamsPath)) {
+        if (!(cast.m_paramsDoc = LoadDoc(cast.m_setParamsPath)))
+            return FALSE;
+        NotePieceFiles(*cast.m_paramsDoc, "OpSetParams");
+    }
+    if (!ReadRequired(doc, "GetLink", cast.m_getLinkPath) ||
+        !(cast.m_linkDoc = LoadDoc(cast.m_getLinkPath)))
+        return FALSE;
+    NotePieceFiles(*cast.m_linkDoc, "OpGetLink");
+    // The add-in writes an empty SendInvite when the request sends no
+    // invitations (none asked for, or no mail text): then there is no
+    // invitation step. A path that names no readable file is an error.
+    if (ReadRequired(doc, "SendInvite", cast.m_sendInvitePath)) {
+        if (!(cast.m_inviteDoc = LoadDoc(cast.m_sendInvitePath)))
+            return FALSE;
+        NotePieceFiles(*cast.m_inviteDoc, "OpInvite");
+    } else {
+        CComPtr<IXMLDOMNode> element;
+        if (doc.GotoNode("SendInvite", element) != S_OK)
+            return FALSE;
+    }
+
+    CString makeReceipt;
+    if (doc.GetSingleNodeValue("MakeReceipt", makeReceipt) != S_OK)
+        return FALSE;
+    m_makeReceipt = makeReceipt == "1";
+    // Kept as written: the receipt writer escapes what it writes.
+    if (!ReadRequired(doc, "ReceiptSubject", m_receiptSubject) ||
+        !ReadRequired(doc, "ReceiptCategory", m_receiptCategory))
+        return FALSE;
+    return SUCCEEDED(BuildBroadcastSteps());
+}
+
+HRESULT CinkProxyDlg::AddRequestPiece(const char* path, const char* name, OpQuillet* op,
+                                      CReceipt* receipt)
+{
+    if (!path || !*path || !name || !*name || !op)
+        return E_INVALIDARG;
+    if (receipt) {
+        const HRESULT hr = CloseReceiptFile(receipt, path);
+        if (FAILED(hr))
+            return hr;
+    }
+    auto* piece = new (std::nothrow) CCastlet(name);
+    if (!piece)
+        return E_OUTOFMEMORY;
+    piece->m_path = path;
+    piece->m_delete = 1;
+    op->m_castlets.AddTail(piece);
+    return S_OK;
+}
+
+HRESULT CinkProxyDlg::AddBroadcastStep(const std::shared_ptr<CBroadcastTarget>& target,
+                                       std::unique_ptr<OpQuillet> op, StepKind kind, UINT firstText,
+                                       UINT secondText)
+{
+    if (!op || !target)
+        return E_INVALIDARG;
+    // A step sends its own target's file ID, never another's.
+    if (kind != StepKind::kCreate)
+        op->m_fileId = &target->m_fileId;
+    auto step = std::make_unique<CBroadcastStep>(op.release(), kind, target);
+    CString format;
+    format.LoadString(firstText);
+    step->m_pendingText.Format(format, target->m_email.GetString());
+    format.LoadString(secondText);
+    step->m_doneText.Format(format, target->m_email.GetString());
+    m_broadcast.m_steps.AddTail(step.release());
+    return S_OK;
+}
+
+HRESULT CinkProxyDlg::BuildBroadcastSteps()
+{
+    CLogBlock block("CinkProxyDlg::BuildBroadcastSteps");
+    CBroadcast& cast = m_broadcast;
+    if (!cast.m_createDoc || cast.m_docs.IsEmpty() || !cast.m_linkDoc)
+        return E_INVALIDARG;
+    if (m_serviceUrl.IsEmpty())
+        (void)CConfig().GetServiceUrl(m_serviceUrl, nullptr);
+
+    CXMLDoc& create = *cast.m_createDoc;
+    CString recipsPath;
+    if (create.GotoNode("/OpSendDoc") != S_OK || !ReadRequired(create, "Recips", recipsPath))
+        return E_INVALIDARG;
+    cast.m_recipsDoc = LoadDoc(recipsPath);
+    if (!cast.m_recipsDoc || cast.m_recipsDoc->GotoNode("/CSRSigners") != S_OK)
+        return E_FAIL;
+    CXMLDoc& recips = *cast.m_recipsDoc;
+
+    CRecipientLists read;
+    recips.GetSingleNodeValue("m:pstr_Signers", read.signers);
+    recips.GetSingleNodeValue("m:pstr_SecondSigners", read.secondSigners);
+    recips.GetSingleNodeValue("m:pstr_CCs", read.ccs);
+
+    m_roleMap.clear();
+    bool hasRoleMap = false;
+    if (recips.GotoNode("m:pstr_RoleMap") == S_OK) {
+        hasRoleMap = true;
+        long entries = 0;
+        if (recips.LoadNodesByName("entry") == S_OK && SUCCEEDED(recips.GetNodeCount(&entries))) {
+            for (long i = 0; i < entries; ++i) {
+                CString name;
+                CString role;
+                if (recips.GotoNodeAt(i) == S_OK &&
+                    recips.GetSingleNodeValue("name", name) == S_OK &&
+                    recips.GetSingleNodeValue("role", role) == S_OK)
+                    m_roleMap[role.str()] = name.str();
+            }
+        }
+        recips.GotoNode("/CSRSigners");
+    }
+
+    long targets = 0;
+    if (recips.GotoNode("m:pstr_Audience") != S_OK || recips.LoadNodesByName("target") != S_OK ||
+        FAILED(recips.GetNodeCount(&targets)))
+        return E_FAIL;
+
+    for (long i = 0; i < targets; ++i) {
+        const bool first = i == 0;
+        auto target = std::make_shared<CBroadcastTarget>();
+        if (m_makeReceipt)
+            target->m_receipt = std::make_unique<CReceipt>(nullptr, CReceipt::kFileReceipt);
+        CReceipt* receipt = target->m_receipt.get();
+        // A failure drops this target's steps, the earlier targets' stay.
+        auto failed = [this](HRESULT hr) {
+            m_broadcast.m_steps.RemoveAll();
+            return hr;
+        };
+
+        // ---- create the request ----
+        auto create_op = std::make_unique<OpSendDoc>(m_serviceUrl);
+        CString head;
+        if (!ReadRequired(create, "Head", head))
+            return failed(E_INVALIDARG);
+        HRESULT hr = AddRequestPiece(head, "Head", create_op.get(), receipt);
+        if (FAILED(hr))
+            return failed(hr);
+
+        CString email, name, role, tier;
+        if (recips.GotoNodeAt(i) != S_OK || !ReadRequired(recips, "email", email) ||
+            recips.GetSingleNodeValue("name", name) != S_OK ||
+            recips.GetSingleNodeValue("role", role) != S_OK || !ReadRequired(recips, "tier", tier))
+            return failed(E_INVALIDARG);
+        target->m_email = email;
+
+        CString piece;
+        hr = WriteNewPieceFile(RecipsPiece(ListsForTarget(read, email, tier)), piece);
+        if (SUCCEEDED(hr))
+            hr = AddRequestPiece(piece, "Recips", create_op.get(), receipt);
+        else
+            return failed(hr);
+        if (FAILED(hr)) {
+            DeleteFileA(piece);
+            return failed(hr);
+        }
+
+        // Fills the target's roles into a tail, when the broadcast has a
+        // role map; the rewritten tail is the target's own file.
+        auto addTail = [&](CXMLDoc& opDoc, OpQuillet* op) {
+            CString tail;
+            if (!ReadRequired(opDoc, "Tail", tail))
+                return E_INVALIDARG;
+            if (!hasRoleMap)
+                return AddRequestPiece(tail, "Tail", op, receipt);
+            CString filled;
+            HRESULT result = RewriteTail(tail, role, name, m_roleMap, filled);
+            if (result == kTailTooLarge)
+                TheLog().Error("CinkProxyDlg::BuildBroadcastSteps: a tail is too large to fill");
+            if (SUCCEEDED(result))
+                result = AddRequestPiece(filled, "Tail", op, receipt);
+            if (FAILED(result) && !filled.IsEmpty())
+                DeleteFileA(filled);
+            return result;
+        };
+        hr = addTail(create, create_op.get());
+        if (SUCCEEDED(hr))
+            hr = AddBroadcastStep(target, std::move(create_op), StepKind::kCreate, IDS_STEP_CREATE,
+                                  IDS_STEP_CREATED);
+        if (FAILED(hr))
+            return failed(hr);
+
+        // Head and Tail of an operation file, taken as they stand; the first
+        // target finds each file's element, the later ones stay there.
+        auto addPlain = [&](CXMLDoc& opDoc, const char* root, std::unique_ptr<OpQuillet> op,
+                            StepKind kind, UINT firstText, UINT secondText, bool fillTail) {
+            if (first && opDoc.GotoNode(CString("/") + root) != S_OK)
+                return E_INVALIDARG;
+            CString headPath;
+            if (!ReadRequired(opDoc, "Head", headPath))
+                return E_INVALIDARG;
+            HRESULT result = AddRequestPiece(headPath, "Head", op.get(), receipt);
+            if (SUCCEEDED(result)) {
+                if (fillTail) {
+                    result = addTail(opDoc, op.get());
+                } else {
+                    CString tail;
+                    result = ReadRequired(opDoc, "Tail", tail)
+                                 ? AddRequestPiece(tail, "Tail", op.get(), receipt)
+                                 : E_INVALIDARG;
+                }
+            }
+            if (SUCCEEDED(result))
+                result = AddBroadcastStep(target, std::move(op), kind, firstText, secondText);
+            return result;
+        };
+
+        for (CXMLDoc* document : cast.m_docs) {
+            auto upload = std::make_unique<OpAddDoc>(m_serviceUrl);
+            if (first && document->GotoNode("/OpAddDoc") != S_OK)
+                return failed(E_INVALIDARG);
+            CString action;
+            document->GetSingleNodeValue("SOAPAction", action);
+            SelectAddDocMethod(action, *upload);
+            hr = addPlain(*document, "OpAddDoc", std::move(upload), StepKind::kAddDocument,
+                          IDS_STEP_ADD_DOCUMENT, IDS_STEP_DOCUMENT_ADDED, false);
+            if (FAILED(hr))
+                return failed(hr);
+        }
+        if (cast.m_paramsDoc) {
+            hr = addPlain(*cast.m_paramsDoc, "OpSetParams", std::make_unique<OpParam>(m_serviceUrl),
+                          StepKind::kSetParams, IDS_STEP_SET_PARAMS, IDS_STEP_PARAMS_SET, false);
+            if (FAILED(hr))
+                return failed(hr);
+        }
+        hr = addPlain(*cast.m_linkDoc, "OpGetLink", std::make_unique<OpGetLink>(m_serviceUrl),
+                      StepKind::kGetLink, IDS_STEP_GET_LINK, IDS_STEP_LINK_OBTAINED, false);
+        if (FAILED(hr))
+            return failed(hr);
+        if (cast.m_inviteDoc) {
+            hr = addPlain(*cast.m_inviteDoc, "OpInvite", std::make_unique<OpInvite>(m_serviceUrl),
+                          StepKind::kInvite, IDS_STEP_INVITE, IDS_STEP_INVITED, true);
+            if (FAILED(hr))
+                return failed(hr);
+        }
+
+        // The target is whole: its steps join the run.
+        static_cast<CBroadcastStep*>(cast.m_steps.GetTail())->m_lastOfTarget = true;
+        while (!cast.m_steps.IsEmpty())
+            m_steps.AddTail(cast.m_steps.RemoveHead());
+    }
+    return S_OK;
+}

@@ -1,0 +1,391 @@
+// Broadcasts run by the agent against the stand-in service, driven by the
+// scripted user: every shape of broadcast (one or three targets, one or two
+// documents, parameters, receipts, a role map), a failure in the middle, the
+// cancel question answered both ways, and a service that falls silent.
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "agent/AgentResource.h"
+#include "shared/SharedResource.h"
+#include "shared/requests/Receipt.h"
+#include "shared/requests/SAXReceipt.h"
+#include "tests/agent/AgentTest.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TestEnv.h"
+
+using namespace testenv;
+
+namespace {
+
+constexpr char kSubmitted[] = "Your Quillet e-signature transactions have been submitted!";
+constexpr char kCancelQuestion[] =
+    "Are you sure you want to cancel the current esignature broadcast?";
+constexpr int kImageDone = 0;
+constexpr int kImagePending = 3;
+
+// A target's requests: the create and what follows it up to the next create.
+struct TargetRequests {
+    standin::Request create;
+    std::vector<standin::Request> rest;
+};
+
+std::vector<TargetRequests> ByTarget(const std::vector<standin::Request>& requests)
+{
+    std::vector<TargetRequests> targets;
+    for (const auto& request : requests) {
+        if (request.soapMethod == "CreateSignatureRequest")
+            targets.push_back({request, {}});
+        else if (!targets.empty())
+            targets.back().rest.push_back(request);
+    }
+    return targets;
+}
+
+std::vector<std::string> Methods(const std::vector<standin::Request>& requests)
+{
+    std::vector<std::string> methods;
+    for (const auto& request : requests)
+        methods.push_back(request.soapMethod);
+    return methods;
+}
+
+std::map<std::string, std::string> ReceiptValues(const std::string& path)
+{
+    CReceipt receipt(nullptr, CReceipt::kFileReceipt);
+    std::map<std::string, std::string> values;
+    if (CSAXReceipt::ReadFile(path.c_str(), receipt) != S_OK)
+        return values;
+    for (const auto& atom : receipt.GetAtoms())
+        values.emplace(atom->m_name.str(), atom->m_value.str());
+    return values;
+}
+
+} // namespace
+
+TEST_F(AgentTest, EveryTargetGetsItsOwnRequestWithItsOwnDocuments)
+{
+    const struct {
+        const char* what;
+        size_t targets;
+        std::vector<std::string> documents;
+        bool params, receipts, roleMap, invite;
+    } cases[] = {
+        {"one target, one document, receipts", 1, {"%PDF-1.4 lease"}, false, true, false, true},
+        {"three targets, two documents, parameters, role map",
+         3,
+         {"%PDF-1.4 lease", RandomBytes(70000, 3)},
+         true,
+         true,
+         true,
+         true},
+        {"three targets without receipts", 3, {"%PDF-1.4 only"}, false, false, false, true},
+        {"one target, two documents, parameters, no receipts, role map",
+         1,
+         {"a", "b"},
+         true,
+         false,
+         true,
+         true},
+        {"three targets, no invitations", 3, {"%PDF-1.4 quiet"}, false, true, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(Service().Reset());
+        BroadcastSpec spec;
+        spec.targets = ThreeTargets();
+        spec.targets.resize(c.targets);
+        spec.documents = c.documents;
+        spec.hideAddresses = c.params;
+        spec.receipts = c.receipts;
+        spec.roleMap = c.roleMap;
+        spec.invite = c.invite;
+        const std::string path = WriteBroadcast(spec);
+        ASSERT_FALSE(path.empty());
+
+        AgentSeen seen;
+        CScriptedUser user(PatientUser());
+        user.Expect(kAgentCaption)
+            .Do("waits for Done", WaitForButton("Done", seen))
+            .Click(IDCANCEL);
+        EXPECT_EQ(IDOK, RunAgent(path, user));
+        EXPECT_TRUE(user.Finished()) << user.Report();
+
+        std::vector<std::string> perTarget{"CreateSignatureRequest"};
+        for (size_t i = 0; i < c.documents.size(); ++i)
+            perTarget.push_back("AddDocumentToRequest");
+        if (c.params)
+            perTarget.push_back("SetSignatureRequestParameters");
+        perTarget.push_back("GetMaintenanceLink");
+        if (c.invite)
+            perTarget.push_back("InviteSigners");
+        std::vector<std::string> expected;
+        for (size_t i = 0; i < c.targets; ++i)
+            expected.insert(expected.end(), perTarget.begin(), perTarget.end());
+        const auto requests = Service().Requests();
+        EXPECT_EQ(expected, Methods(requests));
+
+        const standin::Json files = Service().State()["files"];
+        ASSERT_EQ(c.targets, files.Size());
+        const auto targets = ByTarget(requests);
+        ASSERT_EQ(c.targets, targets.size());
+        for (size_t t = 0; t < c.targets; ++t) {
+            SCOPED_TRACE("target " + std::to_string(t + 1));
+            const auto& target = spec.targets[t];
+            const std::string fileId = files[t]["fileId"].Str();
+            for (const auto& request : targets[t].rest) {
+                // The parameters call names its elements apart.
+                const char* element = request.soapMethod == "SetSignatureRequestParameters"
+                                          ? "p_FileID"
+                                          : "pstr_FileID";
+                EXPECT_EQ(fileId, request.Element(element)) << request.soapMethod;
+            }
+            // Each request names its own target in the list of its tier.
+            const std::string list =
+                targets[t].create.Element(target.tier == 2 ? "pstr_SecondSigners" : "pstr_Signers");
+            EXPECT_NE(std::string::npos, list.find(target.email)) << list;
+            for (size_t other = 0; other < c.targets; ++other) {
+                if (other != t) {
+                    EXPECT_EQ(std::string::npos,
+                              targets[t].create.body.find(spec.targets[other].email));
+                }
+            }
+            if (c.roleMap) {
+                EXPECT_NE(std::string::npos,
+                          targets[t].create.Element("pstr_Signers").find("approver@example.com"));
+            }
+            const auto documents = Service().Documents(fileId);
+            ASSERT_EQ(c.documents.size(), documents.size());
+            for (size_t d = 0; d < documents.size(); ++d)
+                EXPECT_TRUE(documents[d].data == c.documents[d]) << "document " << d + 1;
+        }
+
+        // One receipt per target, read back as the add-in reads them.
+        const auto receipts = ReceiptFiles();
+        EXPECT_EQ(c.receipts ? c.targets : 0u, receipts.size());
+        std::vector<std::string> receiptIds;
+        for (const std::string& name : receipts) {
+            auto values = ReceiptValues(m_receipts + name);
+            receiptIds.push_back(values["FileID"]);
+            EXPECT_EQ(spec.receiptSubject, values["ReceiptSubject"]);
+            EXPECT_EQ(spec.receiptCategory, values["ReceiptCategory"]);
+            EXPECT_NE(std::string::npos, values["Link"].find(values["FileID"])) << values["Link"];
+            EXPECT_FALSE(values["Link"].empty());
+        }
+        if (c.receipts) {
+            std::vector<std::string> fileIds;
+            for (size_t t = 0; t < files.Size(); ++t)
+                fileIds.push_back(files[t]["fileId"].Str());
+            std::sort(fileIds.begin(), fileIds.end());
+            std::sort(receiptIds.begin(), receiptIds.end());
+            EXPECT_EQ(fileIds, receiptIds);
+        }
+        for (const std::string& name : receipts)
+            DeleteFileA((m_receipts + name).c_str());
+
+        EXPECT_EQ(std::vector<std::string>{}, FilesLeft());
+        EXPECT_EQ("Done", seen.button);
+        EXPECT_EQ(kSubmitted, seen.status);
+        ASSERT_EQ(expected.size(), seen.rows.size());
+        EXPECT_EQ(std::vector<int>(expected.size(), kImageDone), seen.images);
+        EXPECT_EQ("Create Signature Request for " + spec.targets[0].email + ".", seen.rows[0]);
+    }
+}
+
+TEST_F(AgentTest, AccentsAndMarkupInNamesAndRolesReachTheServiceWhole)
+{
+    BroadcastSpec spec;
+    spec.targets = {ThreeTargets()[1]}; // "Zoë Ünal", role "<Seller>"
+    spec.documents = {"%PDF-1.4 deed"};
+    spec.roleMap = true;
+    spec.message = "Dear [<Seller>], please sign.";
+    const std::string path = WriteBroadcast(spec);
+    ASSERT_FALSE(path.empty());
+    AgentSeen seen;
+    CScriptedUser user(PatientUser());
+    user.Expect(kAgentCaption).Do("waits for Done", WaitForButton("Done", seen)).Click(IDCANCEL);
+    EXPECT_EQ(IDOK, RunAgent(path, user));
+    EXPECT_TRUE(user.Finished()) << user.Report();
+    const auto requests = Service().Requests();
+    ASSERT_FALSE(requests.empty());
+    for (const auto& request : requests)
+        EXPECT_EQ("", request.parseError) << request.soapMethod;
+    EXPECT_EQ("zoe@example.com", requests[0].Element("pstr_SecondSigners"));
+    EXPECT_EQ(1u, ReceiptFiles().size());
+    EXPECT_EQ(kSubmitted, seen.status);
+}
+
+TEST_F(AgentTest, AFailedUploadStopsTheWholeRunAndTheFilesGoOnYes)
+{
+    BroadcastSpec spec;
+    spec.targets = ThreeTargets();
+    spec.documents = {"%PDF-1.4 one", "%PDF-1.4 two"};
+    // Target 1's first upload goes through, its second is refused.
+    ASSERT_TRUE(Service().SetBehaviour(
+        R"([{"kind": "slow", "method": "AddDocumentToRequest"},
+            {"kind": "fault", "method": "AddDocumentToRequest", "faultstring": "Document rejected."}])"));
+    const std::string path = WriteBroadcast(spec);
+    ASSERT_FALSE(path.empty());
+
+    AgentSeen failed;
+    AgentSeen afterNo;
+    std::vector<std::string> filesWhileOpen;
+    CScriptedUser user(PatientUser());
+    user.Expect("Quillet Error")
+        .Read(IDC_ERROR_DETAILS)
+        .Click(IDOK)
+        .Expect(kAgentCaption)
+        .Do("waits for Close", WaitForButton("Close", failed))
+        .Click(IDCANCEL)
+        .AnswerMessageBox(IDNO)
+        .Do("looks again",
+            [&](HWND dialog) {
+                afterNo = LookAtAgent(dialog);
+                filesWhileOpen = FilesLeft();
+                return true;
+            })
+        .Click(IDCANCEL)
+        .AnswerMessageBox(IDYES);
+    EXPECT_EQ(IDCANCEL, RunAgent(path, user));
+    EXPECT_TRUE(user.Finished()) << user.Report();
+
+    EXPECT_NE(std::string::npos, user.TextRead(IDC_ERROR_DETAILS).find("Document rejected."))
+        << user.TextRead(IDC_ERROR_DETAILS);
+    EXPECT_EQ((std::vector<std::string>{"CreateSignatureRequest", "AddDocumentToRequest",
+                                        "AddDocumentToRequest"}),
+              Methods(Service().Requests()));
+    ASSERT_EQ(15u, failed.rows.size());
+    EXPECT_EQ(kImageDone, failed.images[0]);
+    EXPECT_EQ(kImageDone, failed.images[1]);
+    for (size_t row = 2; row < failed.rows.size(); ++row)
+        EXPECT_EQ(kImagePending, failed.images[row]) << "row " << row;
+    EXPECT_EQ("Close", afterNo.button);
+    EXPECT_EQ(failed.images, afterNo.images);
+    EXPECT_EQ((std::vector<std::string>{kCancelQuestion, kCancelQuestion}), user.MessageBoxTexts());
+    // Kept while the dialog stays, gone once it ends; no half receipt filed.
+    EXPECT_FALSE(filesWhileOpen.empty());
+    EXPECT_EQ(std::vector<std::string>{}, FilesLeft());
+    EXPECT_EQ(std::vector<std::string>{}, ReceiptFiles());
+}
+
+TEST_F(AgentTest, CancelAsksAndOnlyYesEndsTheBroadcast)
+{
+    // What the dialog manager makes of each: a click, Escape, Enter.
+    const struct {
+        const char* what;
+        std::function<void(HWND)> press;
+    } roads[] = {
+        {"the button",
+         [](HWND dialog) { PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0); }},
+        {"Escape", [](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); }},
+        {"Enter", [](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDOK, 0); }},
+    };
+    for (const auto& road : roads) {
+        SCOPED_TRACE(road.what);
+        ASSERT_TRUE(Service().Reset());
+        // Slow answers keep the run going while the user decides.
+        ASSERT_TRUE(Service().SetBehaviour(R"({"kind": "slow", "delay": 0.3, "count": 0})"));
+        BroadcastSpec spec;
+        spec.targets = ThreeTargets();
+        spec.documents = {"%PDF-1.4 lease"};
+        const std::string path = WriteBroadcast(spec);
+        ASSERT_FALSE(path.empty());
+        size_t requestsAtNo = 0;
+        CScriptedUser user(PatientUser());
+        auto press = [&](HWND dialog) {
+            road.press(dialog);
+            return true;
+        };
+        user.Expect(kAgentCaption)
+            .Do("presses", press)
+            .AnswerMessageBox(IDNO)
+            .Do("waits for the run to go on",
+                [&](HWND) {
+                    if (requestsAtNo == 0)
+                        requestsAtNo = Service().RequestCount();
+                    return Service().RequestCount() > requestsAtNo;
+                })
+            .Expect(kAgentCaption)
+            .Do("presses again", press)
+            .AnswerMessageBox(IDYES);
+        EXPECT_EQ(IDCANCEL, RunAgent(path, user));
+        EXPECT_TRUE(user.Finished()) << user.Report();
+        EXPECT_EQ(2u, user.MessageBoxTexts().size());
+        EXPECT_LT(Service().RequestCount(), 15u);
+        EXPECT_EQ(std::vector<std::string>{}, FilesLeft());
+        EXPECT_EQ(std::vector<std::string>{}, ReceiptFiles());
+    }
+}
+
+TEST_F(AgentTest, ASilentServiceEndsTheRunWithinTheWireLimits)
+{
+    // The link's answer never comes: the status line and nothing more.
+    ASSERT_TRUE(Service().SetBehaviour(
+        R"({"kind": "stall", "method": "GetMaintenanceLink", "hold": 120})"));
+    BroadcastSpec spec;
+    spec.targets = ThreeTargets();
+    spec.documents = {"%PDF-1.4 lease"};
+    const std::string path = WriteBroadcast(spec);
+    ASSERT_FALSE(path.empty());
+    CScriptedUser::Limits limits = PatientUser();
+    limits.stepMs = 80000;
+    limits.idleMs = 80000;
+    limits.deadlineMs = 150000;
+    CScriptedUser user(limits);
+    const ULONGLONG start = GetTickCount64();
+    ULONGLONG failedAt = 0;
+    user.Expect("Quillet Error")
+        .Do("notes the time",
+            [&](HWND) {
+                failedAt = GetTickCount64();
+                return true;
+            })
+        .Click(IDOK)
+        .Expect(kAgentCaption)
+        .Click(IDCANCEL)
+        .AnswerMessageBox(IDYES);
+    EXPECT_EQ(IDCANCEL, RunAgent(path, user));
+    EXPECT_TRUE(user.Finished()) << user.Report();
+    // The silence limit (50 s) and a little for the steps before.
+    EXPECT_LT(failedAt - start, 75000u);
+    EXPECT_EQ((std::vector<std::string>{"CreateSignatureRequest", "AddDocumentToRequest",
+                                        "GetMaintenanceLink"}),
+              Methods(Service().Requests()));
+    EXPECT_EQ(std::vector<std::string>{}, FilesLeft());
+}
+
+TEST_F(AgentTest, AReceiptThatCannotBeFiledStaysWholeAndIsLogged)
+{
+    LogCapture log;
+    // The Receipts folder is a file: nothing can be filed there.
+    const std::string folder = m_receipts.substr(0, m_receipts.size() - 1);
+    ASSERT_TRUE(RemoveDirectoryA(folder.c_str()));
+    WriteFileBytes(folder, "not a folder");
+    BroadcastSpec spec;
+    spec.targets = {ThreeTargets()[0]};
+    spec.documents = {"%PDF-1.4 lease"};
+    const std::string path = WriteBroadcast(spec);
+    AgentSeen seen;
+    CScriptedUser user(PatientUser());
+    user.Expect(kAgentCaption).Do("waits for Done", WaitForButton("Done", seen)).Click(IDCANCEL);
+    const INT_PTR result = path.empty() ? -1 : RunAgent(path, user);
+    DeleteFileA(folder.c_str());
+    CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_EQ(IDOK, result);
+    EXPECT_TRUE(user.Finished()) << user.Report();
+
+    // The log's own files aside, the receipt is all that stays.
+    std::vector<std::string> left;
+    for (const std::string& name : FilesLeft()) {
+        if (name.find("Debug") == std::string::npos)
+            left.push_back(name);
+    }
+    ASSERT_EQ(1u, left.size());
+    const std::string receipt = ReadFileBytes(TempDir() + left[0]);
+    EXPECT_NE(std::string::npos, receipt.find("<Results><FileID>QF1001</FileID>"));
+    EXPECT_EQ("</inkReceipt>\n", receipt.substr(receipt.size() - 14));
+    EXPECT_TRUE(InOrder(log.Text(), {"the receipt for ann@example.com stays at"}));
+}
