@@ -7,6 +7,7 @@
 #include "addin/AddinResource.h"
 #include "addin/send/SendClick.h"
 #include "classlib/strings/LoadText.h"
+#include "classlib/win32/ModulePath.h"
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
 #include "shared/outlook/Launcher.h"
@@ -24,14 +25,8 @@ namespace {
 // that links the add-in in): the agent lives beside it.
 CString ThisModulePath()
 {
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCSTR>(&ThisModulePath), &module))
-        return CString();
-    char path[MAX_PATH * 2] = {};
-    const DWORD length = GetModuleFileNameA(module, path, sizeof path);
-    return length && length < sizeof path ? CString(path) : CString();
+    static const char kInThisModule = 0;
+    return ModulePathOf(ModuleHolding(&kInThisModule));
 }
 
 // Every file a broadcast has written so far: when the broadcast does not go
