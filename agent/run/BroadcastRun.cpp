@@ -13,6 +13,7 @@
 #include "shared/service/OpInvite.h"
 #include "shared/service/OpParam.h"
 #include "shared/service/OpSendDoc.h"
+#include "shared/service/SendPlan.h"
 
 namespace {
 
@@ -192,6 +193,9 @@ HRESULT CinkProxyDlg::BuildBroadcastSteps()
         recips.GotoNode("/CSRSigners");
     }
 
+    std::vector<CXMLDoc*> documents;
+    for (CXMLDoc* document : cast.m_docs)
+        documents.push_back(document);
     long targets = 0;
     if (recips.GotoNode("m:pstr_Audience") != S_OK || recips.LoadNodesByName("target") != S_OK ||
         FAILED(recips.GetNodeCount(&targets)))
@@ -286,31 +290,45 @@ HRESULT CinkProxyDlg::BuildBroadcastSteps()
             return result;
         };
 
-        for (CXMLDoc* document : cast.m_docs) {
-            auto upload = std::make_unique<OpAddDoc>(m_serviceUrl);
-            if (first && document->GotoNode("/OpAddDoc") != S_OK)
-                return failed(E_INVALIDARG);
-            CString action;
-            document->GetSingleNodeValue("SOAPAction", action);
-            SelectAddDocMethod(action, *upload);
-            hr = addPlain(*document, "OpAddDoc", std::move(upload), StepKind::kAddDocument,
-                          IDS_STEP_ADD_DOCUMENT, IDS_STEP_DOCUMENT_ADDED, false);
-            if (FAILED(hr))
-                return failed(hr);
-        }
-        if (cast.m_paramsDoc) {
-            hr = addPlain(*cast.m_paramsDoc, "OpSetParams", std::make_unique<OpParam>(m_serviceUrl),
-                          StepKind::kSetParams, IDS_STEP_SET_PARAMS, IDS_STEP_PARAMS_SET, false);
-            if (FAILED(hr))
-                return failed(hr);
-        }
-        hr = addPlain(*cast.m_linkDoc, "OpGetLink", std::make_unique<OpGetLink>(m_serviceUrl),
-                      StepKind::kGetLink, IDS_STEP_GET_LINK, IDS_STEP_LINK_OBTAINED, false);
-        if (FAILED(hr))
-            return failed(hr);
-        if (cast.m_inviteDoc) {
-            hr = addPlain(*cast.m_inviteDoc, "OpInvite", std::make_unique<OpInvite>(m_serviceUrl),
-                          StepKind::kInvite, IDS_STEP_INVITE, IDS_STEP_INVITED, true);
+        // The rest of the target's steps, as every road that sends a
+        // request takes them; the create step is the one above.
+        CSendPlanInput input;
+        input.documents = static_cast<int>(documents.size());
+        input.hideAddresses = cast.m_paramsDoc != nullptr;
+        input.invite = cast.m_inviteDoc != nullptr;
+        for (const CPlannedStep& planned : PlanSteps(input)) {
+            switch (planned.step) {
+            case SendStep::kCreate:
+            case SendStep::kEditLocations: // no one at the screen to place signatures
+                continue;
+            case SendStep::kUpload: {
+                CXMLDoc* document = documents[static_cast<size_t>(planned.document)];
+                auto upload = std::make_unique<OpAddDoc>(m_serviceUrl);
+                if (first && document->GotoNode("/OpAddDoc") != S_OK)
+                    return failed(E_INVALIDARG);
+                CString action;
+                document->GetSingleNodeValue("SOAPAction", action);
+                SelectAddDocMethod(action, *upload);
+                hr = addPlain(*document, "OpAddDoc", std::move(upload), StepKind::kAddDocument,
+                              IDS_STEP_ADD_DOCUMENT, IDS_STEP_DOCUMENT_ADDED, false);
+                break;
+            }
+            case SendStep::kSetParams:
+                hr = addPlain(*cast.m_paramsDoc, "OpSetParams",
+                              std::make_unique<OpParam>(m_serviceUrl), StepKind::kSetParams,
+                              IDS_STEP_SET_PARAMS, IDS_STEP_PARAMS_SET, false);
+                break;
+            case SendStep::kGetLink:
+                hr = addPlain(*cast.m_linkDoc, "OpGetLink",
+                              std::make_unique<OpGetLink>(m_serviceUrl), StepKind::kGetLink,
+                              IDS_STEP_GET_LINK, IDS_STEP_LINK_OBTAINED, false);
+                break;
+            case SendStep::kInvite:
+                hr = addPlain(*cast.m_inviteDoc, "OpInvite",
+                              std::make_unique<OpInvite>(m_serviceUrl), StepKind::kInvite,
+                              IDS_STEP_INVITE, IDS_STEP_INVITED, true);
+                break;
+            }
             if (FAILED(hr))
                 return failed(hr);
         }
