@@ -325,9 +325,15 @@ void CEditDlg::OnSelectTemplate()
     if (data == static_cast<DWORD_PTR>(CB_ERR))
         data = 0;
     auto* chosen = reinterpret_cast<CTemplate*>(data);
-    // The changes to the template shown so far can still be saved.
-    if (chosen)
-        AskSave();
+    // The changes to the template shown so far can still be saved; when
+    // that failed, they stay on screen.
+    if (chosen && !AskSave()) {
+        for (int i = 0; i < m_templateList.GetCount(); ++i) {
+            if (m_templateList.GetItemData(i) == reinterpret_cast<DWORD_PTR>(m_current))
+                m_templateList.SetCurSel(i);
+        }
+        return;
+    }
     m_current = chosen;
     ShowTemplate(m_current);
     ClearModified();
@@ -477,14 +483,15 @@ void CEditDlg::ClearModified()
     m_toolBar.EnableButton(ID_SAVE_TEMPLATE, FALSE);
 }
 
-void CEditDlg::AskSave()
+bool CEditDlg::AskSave()
 {
     if (!m_modified)
-        return;
+        return true;
     CConfig config;
     if (MessageBoxA(m_hWnd, LoadText(IDS_ASK_SAVE), config.GetDisplayName(),
-                    MB_YESNO | MB_ICONQUESTION) == IDYES)
-        OnSaveTemplate();
+                    MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return true;
+    return OnSaveTemplate();
 }
 
 // ---- messages ----
@@ -503,7 +510,7 @@ BOOL CEditDlg::OnCommand(WPARAM wParam, LPARAM lParam)
             OnNewTemplate();
             return TRUE;
         case ID_SAVE_TEMPLATE:
-            OnSaveTemplate();
+            (void)OnSaveTemplate();
             return TRUE;
         case ID_SEND_TEMPLATE:
             OnSendTemplate();
@@ -531,9 +538,10 @@ BOOL CEditDlg::OnCommand(WPARAM wParam, LPARAM lParam)
     case IDOK:
     case IDCANCEL:
         // Return and Escape end the program as closing it does: changes
-        // are offered for saving first, never dropped unasked.
-        AskSave();
-        EndDialog(id);
+        // are offered for saving first, never dropped unasked, and a save
+        // that failed keeps the program open with them.
+        if (AskSave())
+            EndDialog(id);
         return TRUE;
     case IDC_TEMPLATE_LIST:
         if (code == CBN_SELCHANGE)

@@ -53,7 +53,9 @@ private:
     void OnOpenButton(int buttonId);
     void SetModified();
     void ClearModified();
-    void AskSave();
+    // Offers to save unsaved changes; false when the user wanted them saved
+    // and the save failed (they are still there, and still modified).
+    bool AskSave();
     BOOL OnToolTipText(NMHDR* header);
     // Takes the record into the document list; returns it (null when it
     // could not be kept, and then it is gone).
@@ -79,7 +81,8 @@ private:
     // ---- template commands (EditDlgCommands.cpp) ----
     void OnOpenTemplate();
     void OnNewTemplate();
-    void OnSaveTemplate();
+    // True when the working copy was written (or there was nothing to write).
+    bool OnSaveTemplate();
     void OnDeleteTemplate();
     int BrowseDocument(CComboBox& list, const char* type, int& previous);
     bool NameFitsFolder(const CString& name);

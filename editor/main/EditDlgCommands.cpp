@@ -100,20 +100,20 @@ void CEditDlg::OnNewTemplate()
     m_templateList.SetCurSel(AddTemplateEntry(tmpl, true));
     ShowTemplate(tmpl);
     // A new template is written at once.
-    OnSaveTemplate();
+    (void)OnSaveTemplate();
 }
 
-void CEditDlg::OnSaveTemplate()
+bool CEditDlg::OnSaveTemplate()
 {
     CLogBlock block("CEditDlg::OnSaveTemplate");
     const int chosen = m_signatureList.GetCurSel();
     if (!m_current || !IsDocumentEntry(m_signatureList, chosen))
-        return;
+        return true;
     if (!UpdateData(TRUE))
-        return;
+        return false;
     if (!(GetDlgItem(IDC_CONFIRM).GetWindowText() == m_working.m_sendOptions.m_password)) {
         editor::CDlgError::Show(m_hWnd, CString(), LoadText(IDS_PASSWORDS_DIFFER));
-        return;
+        return false;
     }
 
     const auto* signature = reinterpret_cast<const CTempDoc*>(m_signatureList.GetItemData(chosen));
@@ -162,7 +162,7 @@ void CEditDlg::OnSaveTemplate()
                            m_working.m_name.GetString(), folder.GetString());
         }
         editor::CDlgError::Show(m_hWnd, LoadText(IDS_SAVE_FAILED), details);
-        return; // still modified: nothing of it was lost
+        return false; // still modified: nothing of it was lost
     }
 
     // The library's entry becomes what the file now holds, read back as
@@ -180,6 +180,7 @@ void CEditDlg::OnSaveTemplate()
         *m_current = m_working;
     }
     ClearModified();
+    return true;
 }
 
 int CEditDlg::BrowseDocument(CComboBox& list, const char* type, int& previous)
