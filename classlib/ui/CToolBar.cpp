@@ -58,9 +58,13 @@ BOOL CToolBar::LoadToolBar(UINT id)
     }
     SendMessage(TB_SETBITMAPSIZE, 0, MAKELPARAM(width, height));
     SendMessage(TB_SETBUTTONSIZE, 0, MAKELPARAM(width + 7, height + 7));
-    TBADDBITMAP bitmap{module, id};
-    if (SendMessage(TB_ADDBITMAP, pictures, reinterpret_cast<LPARAM>(&bitmap)) < 0)
+    // Masked by the background colour, so that disabled buttons show their
+    // pictures greyed rather than grey squares.
+    m_pictures.Reset(ImageList_LoadImageA(module, MAKEINTRESOURCEA(id), width, 0,
+                                          RGB(192, 192, 192), IMAGE_BITMAP, LR_CREATEDIBSECTION));
+    if (!m_pictures || ImageList_GetImageCount(m_pictures.Get()) < pictures)
         return FALSE;
+    SendMessage(TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(m_pictures.Get()));
     if (!SendMessage(TB_ADDBUTTONSA, buttons.size(), reinterpret_cast<LPARAM>(buttons.data())))
         return FALSE;
     SendMessage(TB_AUTOSIZE);

@@ -9,6 +9,7 @@
 // After windows.h, which it builds on.
 #include <commctrl.h>
 
+#include "classlib/ui/CImageList.h"
 #include "classlib/ui/CWnd.h"
 
 // The control-bar ids: the one toolbar of a window, and the range that
@@ -24,6 +25,8 @@ inline constexpr DWORD CBRS_TOOLTIPS = 0x0010;
 inline constexpr DWORD CBRS_FLYBY = 0x0020;
 
 // The resource type of a toolbar's layout.
+// (Its bitmap's light grey, RGB(192, 192, 192), is the pictures' background:
+// it shows the button face, and a disabled button greys what is drawn on it.)
 inline constexpr WORD kToolbarResourceType = 241;
 
 class CToolBar : public CWnd {
@@ -56,4 +59,5 @@ public:
 
 private:
     bool m_tooltips = false;
+    CImageList m_pictures; // shown by the toolbar, not owned by it
 };
