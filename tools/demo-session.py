@@ -669,6 +669,181 @@ def part_options(wine, build, host, out, service, mailbox_in, mailbox_out, shots
     teller.done("credentials valid, then invalid; receipts off, template folder set, applied")
 
 
+# ---- the template editor -------------------------------------------------
+
+LEASE_TEMPLATE = "Lease"
+LEASE_MAIL = "Lease for 14 Elm Street"
+LEASE_INVITATION = ("Lease for 14 Elm Street: please sign", "Ann, Bob: here is the lease. "
+                    "Ann signs first, then Bob.")
+
+
+def linux_path(prefix, path):
+    """A Windows path of the prefix (C:\\... or Z:\\...) as this machine names it."""
+    drive, rest = path[0].lower(), path[2:].replace("\\", "/")
+    if drive == "z":
+        return Path(rest)
+    return Path(prefix) / f"drive_{drive}" / rest.lstrip("/")
+
+
+def forget_editor_template(prefix):
+    """The story starts from a fresh profile: a template "Lease" left in the
+    default template folder by an earlier run would put the wizard's
+    template page into the first send."""
+    for left in Path(prefix).glob(f"drive_c/users/*/AppData/Roaming/Quillet/Templates/"
+                                  f"{LEASE_TEMPLATE}.xml"):
+        left.unlink()
+
+
+def editor_script(lease):
+    ann, bob = SIGNERS
+    return f"""expect "Inkstave Templates"
+tool 32772
+expect "New Template"
+type 1021 "{LEASE_TEMPLATE}"
+pick-item 1001 "<Browse...>"
+file "Open e-Signature TempDoc" {quoted(windows_path(lease))}
+expect "New Template"
+shot "14-editor-new-template"
+press 1
+expect "Inkstave Templates"
+pick-row 1010 0
+tool 32778
+expect "Confirm Delete"
+press 1
+expect "Inkstave Templates"
+tool 32777
+expect "New Signer"
+type 1022 "Tenant"
+press 1027
+type 1028 "{ann[0]}"
+type 1029 "{ann[1]}"
+shot "15-editor-signer"
+press 1
+expect "Inkstave Templates"
+tool 32777
+expect "New Signer"
+type 1022 "Guarantor"
+press 1027
+type 1028 "{bob[0]}"
+type 1029 "{bob[1]}"
+press 1
+expect "Inkstave Templates"
+type 1006 "{LEASE_INVITATION[0]}"
+type 1007 "{LEASE_INVITATION[1]}"
+tool 32773
+shot "13-editor-template-shown"
+close-dialog
+"""
+
+
+def run_editor(wine, player, folder, script, shots, teller):
+    """The editor as the user starts it, with the user at it; the template
+    folder it used."""
+    script_path = folder / "session-6-editor.script"
+    script_path.write_text(script, encoding="utf-8")
+    args = [str(WINE), str(player), "--report", windows_path(folder / "session-6-editor.report")]
+    if shots:
+        args += ["--shots", windows_path(shots)]
+    args.append(windows_path(script_path))
+    done = subprocess.run(args, env=wine.env, stdin=subprocess.DEVNULL, capture_output=True,
+                          text=True, encoding="utf-8", errors="replace")
+    templates = None
+    for line in done.stdout.splitlines():
+        line = line.rstrip("\r")
+        if line.startswith("template folder "):
+            templates = line[len("template folder "):]
+            teller.say("the editor opened on the template folder " + templates)
+        elif line.startswith("user ") and line[5:]:
+            teller.say("the user " + line[5:])
+        elif line.startswith("picture "):
+            teller.say(line)
+        elif line.startswith("error "):
+            teller.say("ERROR " + line[6:])
+    if done.returncode != 0 or templates is None:
+        raise StepFailed(f"the editor's session ended with {done.returncode}")
+    return templates
+
+
+def template_signers(path):
+    """The signers of a template file: (name, email, role, sequence), in file order."""
+    import xml.etree.ElementTree as ElementTree
+    root = ElementTree.parse(path).getroot()
+    return root, [(s.findtext("Name"), s.findtext("Email"), s.findtext("Role"),
+                   int(s.findtext("Sequence"))) for s in root.iter("Signer")]
+
+
+def template_send_script():
+    recipients = "".join(f'to "{name}"\n' for name, _ in SIGNERS)
+    # No attachment and no text of its own: the template brings both.
+    return f"""say "the user writes a new mail to Ann and Bob, with no text and no attachment, and clicks Quillet-It"
+new-mail "{LEASE_MAIL}"
+{recipients}save
+expect "Quillet: 1 to 3 Easy Steps"
+press {NEXT}
+expect "Use a Template?"
+pick-item 19028 "{LEASE_TEMPLATE}"
+shot "16-wizard-template"
+# The template settles signers, order and options: the page offers Finish.
+press {FINISH}
+expect "Quillet-It"
+shot "17-sending-with-template"
+ribbon inkSend
+"""
+
+
+def part_editor(wine, build, host, out, service, shots, teller, lease):
+    """6: the user makes the template "Lease" in the editor, started on its
+    own; the next send offers it on the wizard's template page and uses it:
+    its document, its signers in order and its texts reach the service."""
+    player = build / "standins" / "editorplayer" / "editorplayer.exe"
+    teller.step("The user starts the template editor and makes the template \"Lease\"")
+    if not lease.exists():
+        lease.write_bytes(make_pdf(LEASE_LINES))
+    folder = run_editor(wine, player, out, editor_script(lease), shots, teller)
+    path = linux_path(wine.env["WINEPREFIX"], folder) / f"{LEASE_TEMPLATE}.xml"
+    if not path.exists():
+        raise StepFailed(f"no {LEASE_TEMPLATE}.xml in the template folder {folder}")
+    root, signers = template_signers(path)
+    # The file lists them so that the reader, which reverses, gets 1, 2.
+    wanted = [(SIGNERS[1][0], SIGNERS[1][1], "Guarantor", 2), (SIGNERS[0][0], SIGNERS[0][1], "Tenant", 1)]
+    if signers != wanted:
+        raise StepFailed(f"the template's signers are {signers}")
+    bytes_text = "".join((root.find("Document").findtext("FileBytes") or "").split())
+    if base64.b64decode(bytes_text) != lease.read_bytes():
+        raise StepFailed("the template does not hold the lease byte for byte")
+    if root.findtext("Email/Subject") != LEASE_INVITATION[0]:
+        raise StepFailed(f"the template's subject is {root.findtext('Email/Subject')!r}")
+    teller.say(f"{path.name}: the lease embedded ({len(lease.read_bytes())} bytes), "
+               f"signers Tier 1 {SIGNERS[0][0]} (Tenant), Tier 2 {SIGNERS[1][0]} (Guarantor)")
+    teller.done(path.name)
+
+    teller.step("A new mail to Ann and Bob, sent with the template \"Lease\"")
+    before = {f["fileId"] for f in service.state()["files"]}
+    start = out / "mailbox-6-start.txt"
+    write_start_mailbox(start)
+    service.watch()
+    run_outlook(wine, host, out, "session-7-template-send", template_send_script(), start,
+                out / "mailbox-7-sent.txt", shots, teller)
+    service.unwatch()
+    new = [f for f in service.state()["files"] if f["fileId"] not in before]
+    if len(new) != 1:
+        raise StepFailed(f"the service got {len(new)} new requests, not one")
+    request = new[0]
+    tiers = sorted((s["tier"], s["email"]) for s in request["signers"])
+    if tiers != [(1, SIGNERS[0][1]), (2, SIGNERS[1][1])]:
+        raise StepFailed(f"the request's signers are {tiers}")
+    documents = service.control("documents", {"fileId": request["fileId"]})["documents"]
+    if [d["sha256"] for d in documents] != [hashlib.sha256(lease.read_bytes()).hexdigest()]:
+        raise StepFailed("the service did not get the template's lease byte for byte")
+    message = request.get("emailMessage") or ""
+    if LEASE_INVITATION[1] not in message:
+        raise StepFailed(f"the invitation is {message!r}")
+    teller.say(f"request {request['fileId']}: signers Tier 1 {tiers[0][1]}, Tier 2 {tiers[1][1]}; "
+               f"the template's lease byte for byte; its message in the invitation")
+    teller.done(request["fileId"])
+    return request["fileId"]
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", required=True, help="the build of one architecture")
@@ -701,6 +876,7 @@ def main():
     mailboxes = [out / "mailbox-0-start.txt"]
     file_id = None
     broadcast = 0
+    editor_request = None
     result = 0
     try:
         teller.step("Outlook gets the add-in, the way regsvr32 registers it")
@@ -718,6 +894,7 @@ def main():
                             "\"SyncSize\"=dword:00000000\n",
                             encoding="utf-16")
         wine.reg("import", windows_path(settings))
+        forget_editor_template(args.prefix)
         wine.run("regsvr32", "/s", windows_path(addin))
         addins = wine.reg("query", r"HKLM\Software\Microsoft\Office\Outlook\Addins", "/s").stdout
         if "LoadBehavior" not in addins:
@@ -808,6 +985,8 @@ def main():
         part_options(wine, build, host, out, service, mailboxes[-2], mailboxes[-1], shots,
                      teller)
 
+        editor_request = part_editor(wine, build, host, out, service, shots, teller, lease)
+
         record = out / "service-record.json"
         state = service.state()
         state["requestsRecorded"] = service.control("requests")["requests"]
@@ -831,6 +1010,9 @@ def main():
         print(f"The broadcast: {broadcast} requests sent by the agent, {broadcast} receipts "
               "imported as tasks")
         print(f"What each Outlook session reported: {out}/session-*.report")
+        if editor_request:
+            print(f"The template editor made \"{LEASE_TEMPLATE}\"; the send that used it is "
+                  f"request {editor_request}: {out}/session-6-editor.report")
         if shots:
             print(f"Pictures of every dialog: {shots}")
     return result

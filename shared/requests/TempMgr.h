@@ -2,6 +2,8 @@
 // folder, and the search for the templates that fit a request.
 #pragma once
 
+#include <memory>
+
 #include "classlib/strings/CObject.h"
 #include "classlib/strings/CTypedPtrList.h"
 #include "shared/requests/Template.h"
@@ -24,6 +26,12 @@ public:
                      const char* excluded);
     void ResetMatches();
     void DeleteAll() { m_templates.RemoveAll(); }
+    // Takes over a template made or imported outside the folder's load.
+    void Add(std::unique_ptr<CTemplate> tmpl)
+    {
+        m_templates.AddTail(tmpl.get());
+        tmpl.release();
+    }
 
     const CTypedPtrList<CTemplate>& GetTemplates() const { return m_templates; }
     const CString& GetFolder() const { return m_folder; }

@@ -135,7 +135,7 @@ HRESULT CTemplate::PathInFolder(const char* folder, const char* fileName, CStrin
     // reach into a subfolder.
     if (full.GetLength() <= base.GetLength() ||
         full.Left(base.GetLength()).CompareNoCase(base) != 0 ||
-        full.Mid(base.GetLength()).Find('\\') >= 0)
+        full.Mid(base.GetLength()).Find('\\') >= 0 || full.GetLength() >= MAX_PATH)
         return E_INVALIDARG;
     path = joined;
     return S_OK;
@@ -181,18 +181,42 @@ HRESULT CTemplate::SaveXML(const char* folder)
     HRESULT hr = PathInFolder(folder, fileName, path);
     if (FAILED(hr) || !IsValidName(m_name))
         return E_INVALIDARG;
-    CFile file;
-    if (!file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive))
+    // The new file is written beside the old one and takes its place only
+    // when whole: a full disk or a vanished document never costs the user
+    // the template saved before.
+    char folderPath[MAX_PATH];
+    const int folderLength = path.ReverseFind('\\');
+    lstrcpynA(folderPath, path, folderLength + 1 < MAX_PATH ? folderLength + 1 : MAX_PATH);
+    char partial[MAX_PATH];
+    if (!GetTempFileNameA(folderPath, "ink", 0, partial))
         return E_FAIL;
+    CFile file;
+    if (!file.Open(partial, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive)) {
+        DeleteFileA(partial);
+        return E_FAIL;
+    }
     try {
         hr = WriteFile(file);
     } catch (const std::bad_alloc&) {
         hr = E_OUTOFMEMORY;
     }
     file.Close();
+    if (SUCCEEDED(hr) && !MoveFileExA(partial, path, MOVEFILE_REPLACE_EXISTING))
+        hr = E_FAIL;
     if (FAILED(hr))
-        DeleteFileA(path);
+        DeleteFileA(partial);
     return hr;
+}
+
+HRESULT CTemplate::WriteFileBytes(CFile& output, const char* source)
+{
+    CFile input;
+    if (!source || !*source || !input.Open(source, CFile::modeRead | CFile::shareDenyWrite))
+        return E_ACCESSDENIED;
+    const auto write = [&output](const char* text, size_t length) {
+        return output.Write(text, static_cast<UINT>(length)) != FALSE;
+    };
+    return EncodeBase64Lines(input.GetHandle(), false, write) ? S_OK : E_FAIL;
 }
 
 HRESULT CTemplate::WriteFile(CFile& file) const
@@ -226,18 +250,18 @@ HRESULT CTemplate::WriteFile(CFile& file) const
             // a template read back from a file has only the embedded text,
             // which is then written again as it is.
             const bool fromKey = GetFileAttributesA(doc->m_key) != INVALID_FILE_ATTRIBUTES;
-            const CString& source = fromKey ? doc->m_key : doc->m_embeddedPath;
-            CFile input;
-            if (source.IsEmpty() || !input.Open(source, CFile::modeRead | CFile::shareDenyWrite))
+            if (!fromKey && doc->m_embeddedPath.IsEmpty())
                 return E_FAIL;
             put("<FileBytes>");
+            if (!ok)
+                return E_FAIL;
             if (fromKey) {
-                const auto write = [&file](const char* text, size_t length) {
-                    return file.Write(text, static_cast<UINT>(length)) != FALSE;
-                };
-                if (ok && !EncodeBase64Lines(input.GetHandle(), false, write))
+                if (FAILED(WriteFileBytes(file, doc->m_key)))
                     return E_FAIL;
             } else {
+                CFile input;
+                if (!input.Open(doc->m_embeddedPath, CFile::modeRead | CFile::shareDenyWrite))
+                    return E_FAIL;
                 char buffer[64 * 1024];
                 for (UINT got; ok && (got = input.Read(buffer, sizeof buffer)) > 0;)
                     ok = file.Write(buffer, got) != FALSE;

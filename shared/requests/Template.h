@@ -33,7 +33,9 @@ public:
     // no device name, not ending in a dot or blank.
     static bool IsValidName(const char* name);
     // folder\fileName, refused (E_INVALIDARG) unless it lies directly inside
-    // folder once made absolute.
+    // folder once made absolute and the whole path is shorter than MAX_PATH
+    // (what the ANSI file functions take). The one rule for every template
+    // name that becomes a file: the editor's and a mailed template's.
     static HRESULT PathInFolder(const char* folder, const char* fileName, CString& path);
 
     // Keeps path as the file path and reads the file into this record; then
@@ -42,11 +44,17 @@ public:
     // base64) gives its failure, and the documents it filed are taken out
     // again with their embedded files.
     HRESULT LoadXML(const char* path);
-    // Writes folder\<name>.xml, replacing a file of that name. E_INVALIDARG
-    // for a name that is no valid file name or a template without a
-    // signature document; E_FAIL when the file (or an embedded document's
-    // bytes) cannot be written, the partial file then removed.
+    // Writes folder\<name>.xml, replacing a file of that name only once the
+    // whole new file is written (it is written beside it first), so a failed
+    // save leaves the old template as it was. E_INVALIDARG for a name that
+    // PathInFolder refuses or a template without a signature document;
+    // E_FAIL when the file (or an embedded document's bytes) cannot be
+    // written or put in place.
     HRESULT SaveXML(const char* folder);
+    // Appends the base64 text of the file source to output: lines of 64
+    // characters, each ended by "\n". 0, E_ACCESSDENIED (source not
+    // readable) or E_FAIL (a write failed).
+    static HRESULT WriteFileBytes(CFile& output, const char* source);
 
     // ---- copies (0 or E_OUTOFMEMORY; what was copied stays) ----
     HRESULT CopySettings(const CTemplate& other);

@@ -23,6 +23,13 @@ HRESULT CXMLIO::OpenOutputFile(CString& path, const char* suffix)
     return S_OK;
 }
 
+HRESULT CXMLIO::WriteIntElement(const char* tag, int value)
+{
+    char number[16];
+    wsprintfA(number, "%d", value);
+    return WriteElement(tag, number, FALSE, FALSE);
+}
+
 HRESULT CXMLIO::WriteElement(const char* tag, const char* value, BOOL skipEmpty, BOOL escape)
 {
     const bool hasTag = tag && *tag;

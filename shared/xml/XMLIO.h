@@ -26,6 +26,10 @@ public:
     [[nodiscard]] HRESULT WriteElement(const char* tag, const char* value, BOOL skipEmpty,
                                        BOOL escape);
 
+    // Writes "<tag>value</tag>\n" with value in decimal (a negative one with
+    // its minus sign). What WriteElement returns.
+    [[nodiscard]] HRESULT WriteIntElement(const char* tag, int value);
+
     // Empties the buffer and closes the output file.
     void Close();
 

@@ -11,6 +11,7 @@
 #include "classlib/com/CVariant.h"
 #include "standins/outlook/core/CallLog.h"
 #include "standins/outlook/host/AddinHost.h"
+#include "standins/outlook/host/ComActivation.h"
 #include "standins/outlook/host/Snapshot.h"
 #include "standins/outlook/model/Application.h"
 #include "standins/outlook/model/Attachments.h"
@@ -465,6 +466,14 @@ bool CPlayer::Play(const CScript::Line& line)
                     Sleep(5);
                 }
             });
+        } else if (command == L"serve") {
+            Expect(w, 2);
+            if (!ServeOtherPrograms(m_application, m_report, static_cast<DWORD>(Number(w[1]))))
+                return false;
+        } else if (command == L"fail") {
+            Expect(w, 4);
+            standin::CallLog().Inject(w[1], w[2],
+                                      static_cast<HRESULT>(std::stoul(w[3], nullptr, 0)));
         } else if (command == L"say") {
             Expect(w, 2);
             m_report.Line(L"say " + w[1]);

@@ -5,6 +5,7 @@
 //
 //   outlookhost [--host outlook|word] [--mailbox FILE] [--save FILE] [--calls FILE]
 //               [--report FILE] [--timings] [--shots DIR] SCRIPT
+//   outlookhost [options as above] -Embedding
 //
 // --host word loads the add-ins Word loads and gives them Word's
 // application, as Word does when it edits Outlook's mail;
@@ -15,7 +16,10 @@
 // errors); --timings adds each add-in's time over its start-up and shutdown
 // calls to the report, for the start-up benchmark (bench/bench_startup);
 // --shots is the folder the script's "shot" lines save pictures of dialogs
-// in (on a real display). The exit code is 0
+// in (on a real display). While it runs, other programs reach its
+// application as "Outlook.Application" (the running object table); started
+// by COM as a local server ("-Embedding", no script) it serves them until
+// one has shown a mail (host/ComActivation.h). The exit code is 0
 // when everything went as scripted, 1 when the script or an add-in failed,
 // 2 for bad arguments.
 #include <string>
@@ -27,6 +31,7 @@
 #include "standins/outlook/core/CallLog.h"
 #include "standins/outlook/core/ConnectionPoint.h"
 #include "standins/outlook/host/AddinHost.h"
+#include "standins/outlook/host/ComActivation.h"
 #include "standins/outlook/host/Report.h"
 #include "standins/outlook/host/Script.h"
 #include "standins/outlook/model/Application.h"
@@ -42,6 +47,7 @@ struct Options {
     std::wstring script;
     host::CAddinHost::Host host = host::CAddinHost::Host::Outlook;
     bool timings = false;
+    bool embedding = false; // started by COM as a local server
 };
 
 bool ParseArguments(Options& options)
@@ -59,7 +65,9 @@ bool ParseArguments(Options& options)
                                : arg == L"--report" ? &options.report
                                : arg == L"--shots"  ? &options.shots
                                                     : nullptr;
-        if (arg == L"--timings") {
+        if (host::CComActivation::IsEmbedding(arg)) {
+            options.embedding = true;
+        } else if (arg == L"--timings") {
             options.timings = true;
         } else if (arg == L"--host") {
             const std::wstring name = i + 1 < count ? args[++i] : L"";
@@ -78,7 +86,7 @@ bool ParseArguments(Options& options)
         }
     }
     LocalFree(args);
-    return ok && !options.script.empty();
+    return ok && (options.embedding || !options.script.empty());
 }
 
 bool WriteCalls(const std::wstring& path)
@@ -100,7 +108,7 @@ int Run(const Options& options)
     }
     host::CScript script;
     std::wstring error;
-    if (!script.Load(options.script, error)) {
+    if (!options.embedding && !script.Load(options.script, error)) {
         report.Error(error);
         return 1;
     }
@@ -116,10 +124,13 @@ int Run(const Options& options)
 
     bool played = false;
     {
+        host::CComActivation activation(*application, report);
         host::CAddinHost addins(*application, report, options.host);
         addins.ReportTimings(options.timings);
         addins.StartUp();
-        played = script.Run(*application, addins, report, options.shots);
+        if (activation.Register(options.embedding))
+            played = options.embedding ? host::ServeOtherPrograms(*application, report, 60000)
+                                       : script.Run(*application, addins, report, options.shots);
         addins.ShutDown();
     }
     // Whatever an add-in still has advised anywhere, bars it deleted included.

@@ -1,0 +1,247 @@
+// The template commands of the main dialog: Open/Import, New, Save and
+// Delete, and browsing for a template's document.
+#include <memory>
+
+#include "editor/EditorResource.h"
+#include "editor/dialogs/DlgDelete.h"
+#include "editor/dialogs/DlgEditError.h"
+#include "editor/dialogs/DlgNewTemplate.h"
+#include "editor/files/FilePickers.h"
+#include "editor/main/EditDlg.h"
+#include "shared/config/Config.h"
+#include "shared/log/DebugLog.h"
+
+namespace {
+
+CString LoadText(UINT id)
+{
+    CString text;
+    text.LoadString(id);
+    return text;
+}
+
+CString TemplateFolder()
+{
+    CConfig config;
+    CString folder;
+    if (FAILED(config.GetTemplateFolder(folder)))
+        folder.Empty();
+    return folder;
+}
+
+} // namespace
+
+CString CEditDlg::OwnFile(const CTemplate& tmpl)
+{
+    const CString& path = tmpl.m_filePath;
+    const CString folder = TemplateFolder();
+    CString inFolder;
+    if (path.IsEmpty() || folder.IsEmpty() ||
+        FAILED(CTemplate::PathInFolder(folder, path.Mid(path.ReverseFind('\\') + 1), inFolder)) ||
+        inFolder.CompareNoCase(path) != 0 || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
+        return CString();
+    return path;
+}
+
+bool CEditDlg::NameFitsFolder(const CString& name)
+{
+    const CString folder = TemplateFolder();
+    CString path;
+    if (folder.IsEmpty() ? CTemplate::IsValidName(name)
+                         : SUCCEEDED(CTemplate::PathInFolder(folder, name + ".xml", path)))
+        return true;
+    editor::CDlgError::Show(m_hWnd, LoadText(IDS_BAD_TEMPLATE_NAME),
+                            LoadText(IDS_BAD_TEMPLATE_NAME_DETAILS));
+    return false;
+}
+
+void CEditDlg::OnOpenTemplate()
+{
+    CLogBlock block("CEditDlg::OnOpenTemplate");
+    CString name;
+    CString path;
+    if (PickTemplateFile(m_hWnd, name, path) != IDOK)
+        return;
+    auto imported = std::make_unique<CTemplate>();
+    if (FAILED(imported->LoadXML(path)))
+        return;
+    // The file may come from anyone: its name must make a file of the
+    // template folder and nothing else.
+    if (!NameFitsFolder(imported->m_name))
+        return;
+    CTemplate* tmpl = imported.get();
+    m_library.Add(std::move(imported));
+    m_current = tmpl;
+    m_templateList.SetCurSel(AddTemplateEntry(tmpl, true));
+    ShowTemplate(tmpl);
+    // Imported, it is not yet in the template folder: saving puts it there.
+    SetModified();
+}
+
+void CEditDlg::OnNewTemplate()
+{
+    CLogBlock block("CEditDlg::OnNewTemplate");
+    CDlgNewTemplate dialog(m_hWnd);
+    dialog.m_folder = TemplateFolder();
+    for (CTempDoc* record : m_documents) {
+        // "<Remove>" names no document a template could be signed on.
+        if (record != m_removeRecord)
+            dialog.m_choices.AddTail(record);
+    }
+    if (dialog.DoModal() != IDOK)
+        return; // the dialog deletes what it browsed
+    auto created = std::make_unique<CTemplate>();
+    *created = dialog.m_template;
+    if (CTempDoc* browsed = dialog.TakeBrowsed())
+        KeepRecord(std::unique_ptr<CTempDoc>(browsed));
+    CTemplate* tmpl = created.get();
+    m_library.Add(std::move(created));
+    m_current = tmpl;
+    m_templateList.SetCurSel(AddTemplateEntry(tmpl, true));
+    ShowTemplate(tmpl);
+    // A new template is written at once.
+    (void)OnSaveTemplate();
+}
+
+bool CEditDlg::OnSaveTemplate()
+{
+    CLogBlock block("CEditDlg::OnSaveTemplate");
+    const int chosen = m_signatureList.GetCurSel();
+    if (!m_current || !IsDocumentEntry(m_signatureList, chosen))
+        return true;
+    if (!UpdateData(TRUE))
+        return false;
+    if (!(GetDlgItem(IDC_CONFIRM).GetWindowText() == m_working.m_sendOptions.m_password)) {
+        editor::CDlgError::Show(m_hWnd, CString(), LoadText(IDS_PASSWORDS_DIFFER));
+        return false;
+    }
+
+    const auto* signature = reinterpret_cast<const CTempDoc*>(m_signatureList.GetItemData(chosen));
+    m_working.m_signatureDoc = std::make_unique<CTempDoc>(*signature);
+    m_working.m_signatureDoc->m_type = "Signature";
+    const struct {
+        CComboBox* list;
+        std::unique_ptr<CTempDoc>* slot;
+        const char* type;
+    } others[] = {{&m_referenceList, &m_working.m_referenceDoc, "Reference"},
+                  {&m_infoList, &m_working.m_infoDoc, "Informative"}};
+    for (const auto& [list, slot, type] : others) {
+        const int index = list->GetCurSel();
+        if (!IsDocumentEntry(*list, index))
+            continue;
+        *slot = std::make_unique<CTempDoc>(
+            *reinterpret_cast<const CTempDoc*>(list->GetItemData(index)));
+        (*slot)->m_type = type;
+    }
+
+    CSendOptions& options = m_working.m_sendOptions;
+    options.m_signatureType = m_signatureType;
+    options.m_positioning = Positioning() == kManual ? 1 : 2;
+    options.m_mouseSignAllowed = IsDlgButtonChecked(IDC_MOUSE_TOUCH) == BST_CHECKED ? 1 : 0;
+    options.m_hideEmailAddrs = IsDlgButtonChecked(IDC_HIDE_EMAILS) == BST_CHECKED ? 1 : 0;
+    options.m_sendMode = Mode();
+
+    // The file lists the signers bottom row first: the reader lists them
+    // backwards, so the rows come back as they are now, signers of one
+    // round included.
+    for (int row = 0; row < m_signers.GetItemCount(); ++row) {
+        if (POSITION pos = m_working.m_signers.Find(SignerAt(row)))
+            m_working.m_signers.AddHead(m_working.m_signers.RemoveAt(pos));
+    }
+
+    const CString folder = TemplateFolder();
+    const HRESULT hr = folder.IsEmpty() ? E_ACCESSDENIED : m_working.SaveXML(folder);
+    if (FAILED(hr)) {
+        TheLog().HResult("CEditDlg::OnSaveTemplate", hr);
+        CString details;
+        if (hr == E_INVALIDARG) {
+            details = LoadText(IDS_BAD_TEMPLATE_NAME_DETAILS);
+        } else {
+            details.Format("The file \"%s.xml\" could not be written in the template folder "
+                           "\"%s\", or a document of the template could not be read.",
+                           m_working.m_name.GetString(), folder.GetString());
+        }
+        editor::CDlgError::Show(m_hWnd, LoadText(IDS_SAVE_FAILED), details);
+        return false; // still modified: nothing of it was lost
+    }
+
+    // The library's entry becomes what the file now holds, read back as
+    // the add-in will read it: its embedded documents then live on in the
+    // reader's copy of their bytes, whether or not the files they came from
+    // stay where they were.
+    CString path;
+    CTemplate::PathInFolder(folder, m_working.m_name + ".xml", path);
+    CTemplate saved;
+    if (SUCCEEDED(saved.LoadXML(path))) {
+        *m_current = saved;
+        ShowTemplate(m_current);
+    } else {
+        m_working.m_filePath = path;
+        *m_current = m_working;
+    }
+    ClearModified();
+    return true;
+}
+
+int CEditDlg::BrowseDocument(CComboBox& list, const char* type, int& previous)
+{
+    CString name;
+    CString path;
+    const INT_PTR picked = PickDocumentFile(m_hWnd, name, path);
+    if (picked != IDOK) {
+        list.SetCurSel(previous);
+        return static_cast<int>(picked);
+    }
+    auto record = std::make_unique<CTempDoc>();
+    record->m_name = name;
+    record->m_key = path;
+    record->m_string1 = LoadText(IDS_LOCAL_TEMPLATE);
+    record->m_kind = CTempDoc::kEmbedded;
+    record->m_type = type;
+    CTempDoc* kept = KeepRecord(std::move(record));
+    const int index = list.AddString(kept->m_name);
+    list.SetItemData(index, reinterpret_cast<DWORD_PTR>(kept));
+    list.SetCurSel(index);
+
+    const CString slot(type);
+    std::unique_ptr<CTempDoc>& target = slot == "Signature"   ? m_working.m_signatureDoc
+                                        : slot == "Reference" ? m_working.m_referenceDoc
+                                                              : m_working.m_infoDoc;
+    target = std::make_unique<CTempDoc>(*kept);
+    const int button = slot == "Signature"   ? IDC_OPEN_SIGNATURE
+                       : slot == "Reference" ? IDC_OPEN_REFERENCE
+                                             : IDC_OPEN_INFO;
+    GetDlgItem(button).EnableWindow(TRUE);
+    SetModified();
+    previous = index;
+    return 1;
+}
+
+void CEditDlg::OnDeleteTemplate()
+{
+    CLogBlock block("CEditDlg::OnDeleteTemplate");
+    if (!m_current)
+        return;
+    CDlgDelete dialog(m_hWnd);
+    dialog.m_question = LoadText(IDS_DELETE_TEMPLATE);
+    if (dialog.DoModal() != IDOK)
+        return;
+
+    // The entry of exactly this template: names may share a beginning.
+    for (int i = m_templateList.GetCount() - 1; i >= 0; --i) {
+        if (m_templateList.GetItemData(i) == reinterpret_cast<DWORD_PTR>(m_current))
+            m_templateList.DeleteString(i);
+    }
+    const CString own = OwnFile(*m_current);
+    if (!own.IsEmpty())
+        DeleteFileA(own);
+
+    m_current = nullptr;
+    ShowTemplate(nullptr);
+    const CString placeholder = LoadText(IDS_SELECT_TEMPLATE);
+    int index = m_templateList.FindStringExact(-1, placeholder);
+    if (index < 0)
+        index = m_templateList.InsertString(-1, placeholder);
+    m_templateList.SetCurSel(index);
+    ClearModified();
+}

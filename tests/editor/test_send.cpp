@@ -1,0 +1,254 @@
+// Send: the template mailed through Outlook, which the editor reaches by
+// COM activation: the Outlook stand-in's host program found running in the
+// running object table, or started by COM as a local server. What the host
+// reports is what the editor prepared there.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "classlib/win32/CRegKey.h"
+#include "editor/EditorResource.h"
+#include "tests/editor/EditorTest.h"
+
+using namespace testenv;
+
+namespace {
+
+constexpr char kOutlookClsid[] = "{0006F03A-0000-0000-C000-000000000046}";
+constexpr char kBody[] =
+    "The attached file is an Inkstave Template. To import this template into Inkstave, simply "
+    "save the attached file and then open it with the Inkstave Template Editor. Before doing "
+    "so, however, it is highly recommended that you verify its authenticity by contacting the "
+    "sender. ";
+
+void SetDefault(const std::string& key, const std::string& text)
+{
+    CRegKey created;
+    ASSERT_EQ(ERROR_SUCCESS, created.Create(HKEY_CLASSES_ROOT, key.c_str(), nullptr, KEY_WRITE));
+    ASSERT_EQ(ERROR_SUCCESS,
+              created.SetValue(nullptr, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1)));
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Outlook's registration, as far as the case has it: the ProgID always,
+// the local server when asked; all gone again with the test.
+class SendTest : public EditorTest {
+protected:
+    void SetUp() override
+    {
+        EditorTest::SetUp();
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + kOutlookClsid).c_str());
+        m_report = TempDir() + "host-report.txt";
+    }
+    void TearDown() override
+    {
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, "Outlook.Application\\CLSID");
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + kOutlookClsid).c_str());
+        if (m_host) {
+            WaitForSingleObject(m_host, 20000);
+            CloseHandle(m_host);
+        }
+        EditorTest::TearDown();
+    }
+
+    void RegisterProgId() { SetDefault("Outlook.Application\\CLSID", kOutlookClsid); }
+    void RegisterLocalServer()
+    {
+        RegisterProgId();
+        SetDefault(std::string("CLSID\\") + kOutlookClsid + "\\LocalServer32",
+                   "\"" + ProgramFolder() + "outlookhost.exe\" --report \"" + m_report + "\"");
+    }
+
+    // Outlook already running, on this script; returns once it is in the
+    // running object table.
+    void StartOutlook(const std::string& script)
+    {
+        const std::string scriptPath = TempDir() + "host-script.txt";
+        WriteFileBytes(scriptPath, script);
+        std::string commandLine = "\"" + ProgramFolder() + "outlookhost.exe\" --report \"" +
+                                  m_report + "\" \"" + scriptPath + "\"";
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &process));
+        CloseHandle(process.hThread);
+        m_host = process.hProcess;
+        CLSID clsid{};
+        ASSERT_EQ(S_OK, CLSIDFromProgID(L"Outlook.Application", &clsid));
+        for (int tries = 0; tries < 200; ++tries) {
+            IUnknown* running = nullptr;
+            if (SUCCEEDED(GetActiveObject(clsid, nullptr, &running))) {
+                running->Release();
+                return;
+            }
+            Sleep(50);
+        }
+        FAIL() << "Outlook never entered the running object table";
+    }
+
+    // The host's report once it has ended (its last line written).
+    std::vector<std::string> HostReport()
+    {
+        for (int tries = 0; tries < 400; ++tries) {
+            const std::string text = FileExists(m_report) ? ReadFileBytes(m_report) : "";
+            if (text.find("connections left") != std::string::npos)
+                return Lines(text);
+            Sleep(50);
+        }
+        ADD_FAILURE() << "the host did not end: " << ReadFileBytes(m_report);
+        return {};
+    }
+
+    // The user picks the template and clicks Send.
+    void SendOffer(CScriptedUser& user)
+    {
+        user.Expect(kMainCaption).PickComboItem(IDC_TEMPLATE_LIST, "Offer");
+        ClickToolbar(user, ID_SEND_TEMPLATE, "Send Template");
+    }
+
+    std::string m_report;
+    HANDLE m_host = nullptr;
+};
+
+bool Has(const std::vector<std::string>& lines, const std::string& line)
+{
+    for (const std::string& seen : lines) {
+        if (seen == line)
+            return true;
+    }
+    return false;
+}
+
+std::string Joined(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return text;
+}
+
+} // namespace
+
+TEST_F(SendTest, ReachesARunningOutlook)
+{
+    const std::string path =
+        WriteTemplate({.name = "Offer", .signers = {{.name = "Recipient", .role = "Buyer"}}});
+    RegisterProgId();
+    StartOutlook("serve 20000\n");
+    CScriptedUser user(Quick());
+    SendOffer(user);
+    user.Expect(kMainCaption).Do("waits for Outlook", [](HWND) {
+        Sleep(200);
+        return true;
+    });
+    user.Close();
+    Run(user);
+    const std::vector<std::string> report = HostReport();
+    EXPECT_TRUE(Has(report, "mail \"Inkstave Template\" body \"" + std::string(kBody) + "\""))
+        << Joined(report);
+    EXPECT_TRUE(Has(report, "attachment \"Offer\" position " + std::to_string(sizeof kBody) +
+                                " file \"Offer.xml\" bytes " +
+                                std::to_string(ReadFileBytes(path).size())))
+        << Joined(report);
+}
+
+TEST_F(SendTest, StartsOutlookAsALocalServer)
+{
+    WriteTemplate({.name = "Offer", .signers = {{.name = "Recipient", .role = "Buyer"}}});
+    RegisterLocalServer();
+    CScriptedUser user(Quick());
+    SendOffer(user);
+    user.Expect(kMainCaption).Close();
+    Run(user);
+    const std::vector<std::string> report = HostReport();
+    EXPECT_TRUE(Has(report, "local server")) << Joined(report);
+    EXPECT_TRUE(Has(report, "mail \"Inkstave Template\" body \"" + std::string(kBody) + "\""))
+        << Joined(report);
+    EXPECT_TRUE(Has(report, "attachment \"Offer\" position " + std::to_string(sizeof kBody) +
+                                " file \"Offer.xml\" bytes " +
+                                std::to_string(ReadFileBytes(TemplatePath("Offer")).size())))
+        << Joined(report);
+}
+
+TEST_F(SendTest, AFailingDisplayShowsItsMessage)
+{
+    WriteTemplate({.name = "Offer", .signers = {{.name = "Recipient", .role = "Buyer"}}});
+    RegisterProgId();
+    StartOutlook("fail MailItem Display 0x80020009\nserve 20000\n");
+    CScriptedUser user(Quick());
+    SendOffer(user);
+    user.AnswerMessageBox(IDOK).Expect(kMainCaption).Close();
+    Run(user);
+    ASSERT_EQ(1u, user.MessageBoxTexts().size());
+    EXPECT_EQ("The Template can't be sent until you close the current Outlook dialog box",
+              user.MessageBoxTexts()[0]);
+    HostReport();
+}
+
+TEST_F(SendTest, SaysWhyNothingWasSent)
+{
+    const struct {
+        const char* row;
+        bool registered;
+        bool imported; // opened from elsewhere and never saved into the folder
+        const char* details;
+    } rows[] = {
+        {.row = "no Outlook on this machine",
+         .registered = false,
+         .imported = false,
+         .details = "Outlook could not be reached. Please make sure Outlook is installed and can "
+                    "be started, then try again."},
+        {.row = "a template never saved",
+         .registered = true,
+         .imported = true,
+         .details = "Please save the template before sending it: only a saved template file can "
+                    "be attached."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.row);
+        WriteTemplate({.name = "Offer", .signers = {{.name = "Recipient", .role = "Buyer"}}});
+        if (row.registered)
+            RegisterProgId();
+        CScriptedUser user(Quick());
+        if (row.imported) {
+            const std::string elsewhere = TempDir() + "Offer-mailed.xml";
+            MoveFileExA(TemplatePath("Offer").c_str(), elsewhere.c_str(),
+                        MOVEFILE_REPLACE_EXISTING);
+            user.Expect(kMainCaption);
+            ClickToolbar(user, ID_OPEN_TEMPLATE, "Open Template");
+            PickFile(user, "Open Inkstave Template", elsewhere);
+            user.Expect(kMainCaption);
+            ClickToolbar(user, ID_SEND_TEMPLATE, "Send Template");
+        } else {
+            SendOffer(user);
+        }
+        user.Expect("Quillet Error").Read(IDC_EDIT_ERROR_MESSAGE).Read(IDC_EDIT_ERROR_DETAILS);
+        user.Click(IDOK).Expect(kMainCaption).Close();
+        if (row.imported)
+            user.AnswerMessageBox(IDNO);
+        Run(user);
+        EXPECT_EQ("The template could not be sent.", user.TextRead(IDC_EDIT_ERROR_MESSAGE));
+        EXPECT_EQ(row.details, user.TextRead(IDC_EDIT_ERROR_DETAILS));
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, "Outlook.Application\\CLSID");
+        DeleteFileA(TemplatePath("Offer").c_str());
+    }
+}
