@@ -45,6 +45,10 @@ TEST_F(AgentTest, TheRealAgentRunsTheBroadcastItIsStartedWith)
 
     EXPECT_EQ(12u, Service().RequestCount());
     EXPECT_EQ(3u, ReceiptFiles().size());
+    // The program deletes the broadcast's files once its dialog is gone, on
+    // its way out: give it the moment it takes.
+    for (int tries = 0; tries < 100 && !FilesLeft().empty(); ++tries)
+        Sleep(100);
     EXPECT_EQ(std::vector<std::string>{}, FilesLeft());
 }
 
