@@ -288,11 +288,13 @@ TEST_F(ServiceTest, DocumentsArriveByteForByteSteppedAndWhole)
                 ASSERT_FALSE(run.timedOut);
                 EXPECT_EQ(1, run.result) << upload.GetErrorText();
                 EXPECT_EQ(CWebSvrOp::kDone, run.stages.back());
-                const auto sends =
-                    std::count(run.stages.begin(), run.stages.end(), CWebSvrOp::kSend);
-                const long chunks =
-                    (upload.GetUploadSize() + CWebSvrOp::kSendChunk - 1) / CWebSvrOp::kSendChunk;
-                EXPECT_EQ(chunks + 1, sends) << "one chunk per message, then the empty read";
+                EXPECT_EQ("", UploadProgressFault(run, upload.GetUploadSize()));
+                if (size >= 64 * 1024) {
+                    const auto sends =
+                        std::count(run.stages.begin(), run.stages.end(), CWebSvrOp::kSend);
+                    EXPECT_LT(sends, static_cast<long>(size / 4095))
+                        << "the upload is not paced by one small write per message";
+                }
             } else {
                 EXPECT_EQ(1, upload.Run(nullptr, 0, CWebSvrOp::kPrepare)) << upload.GetErrorText();
             }
@@ -329,8 +331,9 @@ TEST_F(ServiceTest, SteppedResponsesOfEverySizeArriveWhole)
         ASSERT_FALSE(run.timedOut);
         EXPECT_EQ(c.soap ? 1 : 0, run.result) << op.GetErrorText();
         EXPECT_EQ(c.size, op.GetBytesReceived());
-        const auto reads = std::count(run.stages.begin(), run.stages.end(), CWebSvrOp::kRead);
-        EXPECT_EQ((c.size + 4095) / 4096 + 1, reads) << "one chunk per message, then the end";
+        EXPECT_TRUE(std::is_sorted(run.stages.begin(), run.stages.end()))
+            << "a stage never runs after a later one";
+        EXPECT_EQ(1, std::count(run.stages.begin(), run.stages.end(), CWebSvrOp::kPrepare));
     }
 }
 
