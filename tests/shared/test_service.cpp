@@ -517,8 +517,8 @@ TEST_F(ServiceTest, SignedCopyRefusedByAFaultSaysWhy)
 }
 
 // A signed copy is taken only from a SOAP answer with one result at its
-// place: whatever else comes back fails, keeps no file, and says why when
-// the service did.
+// place: whatever else comes back fails, keeps no file, and says why: the
+// service's own words when it gave any, else that no copy could be read.
 TEST_F(ServiceTest, SignedCopyFromAnythingButItsAnswerIsRefused)
 {
     const std::string result = "<DownloadSignedDocumentResult>QUJD</DownloadSignedDocumentResult>";
@@ -543,16 +543,19 @@ TEST_F(ServiceTest, SignedCopyFromAnythingButItsAnswerIsRefused)
         std::string fields;
         const char* errorText;
     };
+    const char* const kUnreadable =
+        "The signature service's answer holds no signed copy that can be read.";
     const Case cases[] = {
         {"ResultInAFaultsDetail", standin::kind::Http, http(500, "text/xml", envelope(fault)),
          "Not yours"},
         {"FaultBesideAResult", standin::kind::Http,
          http(200, "text/xml", envelope(fault + response)), "Not yours"},
-        {"ResultWithoutAnEnvelope", standin::kind::Http, http(200, "text/xml", response), ""},
+        {"ResultWithoutAnEnvelope", standin::kind::Http, http(200, "text/xml", response),
+         kUnreadable},
         {"PageOf503HoldingAResult", standin::kind::Http,
          http(503, "text/html", "<html><body>" + response + "</body></html>"), ""},
         {"PageOf200HoldingAResult", standin::kind::Http,
-         http(200, "text/html", "<html><body>" + response + "</body></html>"), ""},
+         http(200, "text/html", "<html><body>" + response + "</body></html>"), kUnreadable},
         {"ErrorReportAfterBlanks", standin::kind::Result,
          "\"text\": " + standin::JsonQuote(" \n\t ERROR: Document not signed. \n"),
          "ERROR: Document not signed."},
@@ -560,11 +563,11 @@ TEST_F(ServiceTest, SignedCopyFromAnythingButItsAnswerIsRefused)
          http(200, "text/xml",
               envelope("<DownloadSignedDocumentResponse>" + result + result +
                        "</DownloadSignedDocumentResponse>")),
-         ""},
+         kUnreadable},
         {"TwoResponses", standin::kind::Http, http(200, "text/xml", envelope(response + response)),
-         ""},
-        {"ResultThatIsNotBase64", standin::kind::Result, "\"text\": \"QUJD=QUJD\"", ""},
-        {"BlanksOnly", standin::kind::Result, "\"text\": \" \\r\\n \"", ""},
+         kUnreadable},
+        {"ResultThatIsNotBase64", standin::kind::Result, "\"text\": \"QUJD=QUJD\"", kUnreadable},
+        {"BlanksOnly", standin::kind::Result, "\"text\": \" \\r\\n \"", kUnreadable},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
