@@ -109,6 +109,17 @@ void SendBody(CWireJob& job, const CXmlTrace& trace)
     }
 }
 
+// True, with the failure's text, when this many bytes of the answer have
+// come too slowly.
+bool TooSlow(const CWireLimits& limits, ULONGLONG answerStart, ULONGLONG received, CString& text)
+{
+    const ULONGLONG elapsed = GetTickCount64() - answerStart;
+    if (elapsed <= limits.AnswerAllowanceMs(received))
+        return false;
+    text = WireText(IDS_WIRE_TOO_SLOW, std::to_string(received), Seconds(elapsed));
+    return true;
+}
+
 // False (the job failed, with nothing of the answer kept) when this many
 // bytes are more than the answer may hold, or came too slowly.
 bool AnswerWithinLimits(CWireJob& job, const CWireLimits& limits, ULONGLONG answerStart,
@@ -116,13 +127,11 @@ bool AnswerWithinLimits(CWireJob& job, const CWireLimits& limits, ULONGLONG answ
 {
     CString text;
     HRESULT code = S_OK;
-    const ULONGLONG elapsed = GetTickCount64() - answerStart;
     if (received > limits.maxAnswerBytes) {
         code = CWebSvrOp::kAnswerTooLarge;
         text = WireText(IDS_WIRE_TOO_LARGE, std::to_string(limits.maxAnswerBytes));
-    } else if (elapsed > limits.AnswerAllowanceMs(received)) {
+    } else if (TooSlow(limits, answerStart, received, text)) {
         code = CWebSvrOp::kAnswerTimedOut;
-        text = WireText(IDS_WIRE_TOO_SLOW, std::to_string(received), Seconds(elapsed));
     } else {
         return true;
     }
@@ -136,10 +145,18 @@ bool AnswerWithinLimits(CWireJob& job, const CWireLimits& limits, ULONGLONG answ
     return false;
 }
 
+// An answer that has come this fast for this long is read in whole pieces.
+constexpr ULONGLONG kSwiftAfterBytes = 256 * 1024;
+constexpr ULONGLONG kSwiftBytesPerSecond = 4 * 1024 * 1024;
+
 // Reads the answer into the job's file, or its text, piece by piece with
 // what has arrived, so that the answer's size and pace are checked between
 // pieces: WinINet's own read waits until its whole buffer is full, which a
-// trickle makes forever.
+// trickle makes forever. Once the answer has come swiftly for a while, the
+// pieces are read whole, as WinINet reads best (under Wine the wait for what
+// has arrived takes in 8 KB at the most, each time a round trip through the
+// network layer); should the service then slow to a trickle, whoever waits
+// for the job keeps the pace limit meanwhile (CWebSvrOp::WatchPace).
 void ReadAnswer(CWireJob& job, const CWireLimits& limits, ULONGLONG answerStart)
 {
     std::unique_ptr<char[]> piece(new char[CWebSvrOp::kReceivePiece]);
@@ -147,11 +164,19 @@ void ReadAnswer(CWireJob& job, const CWireLimits& limits, ULONGLONG answerStart)
     for (;;) {
         if (job.Abandoned())
             return;
-        const DWORD available = job.request->QueryDataAvailable();
-        if (available == 0)
-            return;
-        const UINT read =
-            job.request->Read(piece.get(), std::min<DWORD>(available, CWebSvrOp::kReceivePiece));
+        const ULONGLONG elapsed = GetTickCount64() - answerStart;
+        const bool swift = received >= kSwiftAfterBytes &&
+                           received * 1000 >= kSwiftBytesPerSecond * (elapsed ? elapsed : 1);
+        UINT read = 0;
+        if (swift) {
+            read = job.request->Read(piece.get(), CWebSvrOp::kReceivePiece);
+        } else {
+            const DWORD available = job.request->QueryDataAvailable();
+            if (available == 0)
+                return;
+            read = job.request->Read(piece.get(),
+                                     std::min<DWORD>(available, CWebSvrOp::kReceivePiece));
+        }
         if (read == 0)
             return;
         received += read;
@@ -332,7 +357,7 @@ int CWebSvrOp::Run(HWND window, UINT message, int stage)
             // A report of the job that waits on the network: it goes on
             // (another report will come), or its stage is taken up again.
             if (!m_job->TakeReport())
-                return 1;
+                return WatchPace(*m_job) ? 1 : 0;
             const std::shared_ptr<CWireJob> job = std::move(m_job);
             const AfterJob then = std::move(m_afterJob);
             m_afterJob = nullptr;
@@ -421,6 +446,7 @@ void CWebSvrOp::CloseRequest()
 
 void CWebSvrOp::AbandonJob()
 {
+    m_watchPace = false;
     if (!m_job)
         return;
     m_job->Abandon();
@@ -440,6 +466,16 @@ int CWebSvrOp::Await(HWND window, UINT message, std::shared_ptr<CWireJob> job, C
                      AfterJob then)
 {
     job->request = std::move(m_request);
+    if (!window && m_watchPace) {
+        // A read that may wait for whole pieces runs apart even here, so
+        // that its pace is kept while it waits.
+        CWireJob::Start(job, nullptr, 0, m_runningStage, std::move(work));
+        while (!job->WaitFinished(CWireJob::kHeartbeatMs)) {
+            if (!WatchPace(*job))
+                return 0;
+        }
+        return Conclude(*job, then);
+    }
     if (!window) {
         job->RunHere(work);
         return Conclude(*job, then);
@@ -450,8 +486,24 @@ int CWebSvrOp::Await(HWND window, UINT message, std::shared_ptr<CWireJob> job, C
     return 1;
 }
 
+bool CWebSvrOp::WatchPace(CWireJob& job)
+{
+    CString text;
+    if (!m_watchPace || !TooSlow(m_limits, m_answerStart, job.received, text))
+        return true;
+    // The job is given up where it waits; it removes the answer's file
+    // when its wait ends.
+    job.Abandon();
+    if (m_job.get() == &job)
+        AbandonJob();
+    m_watchPace = false;
+    FailAnswer(kAnswerTimedOut, text);
+    return false;
+}
+
 int CWebSvrOp::Conclude(CWireJob& job, const AfterJob& then)
 {
+    m_watchPace = false;
     m_request = std::move(job.request);
     m_stageStart = job.startedAt;
     m_stageEnd = job.endedAt;
@@ -770,6 +822,7 @@ int CWebSvrOp::Read(HWND window, UINT message)
     }
     const CWireLimits limits = m_limits;
     const ULONGLONG answerStart = m_answerStart;
+    m_watchPace = true;
     return Await(
         window, message, job,
         [limits, answerStart](CWireJob& wire) { ReadAnswer(wire, limits, answerStart); },

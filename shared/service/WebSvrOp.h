@@ -172,6 +172,9 @@ private:
     // thrown again here, a failure of the job's own ends the run.
     int Conclude(CWireJob& job, const AfterJob& then);
     void AbandonJob();
+    // While a read waits, the answer's pace: false (the job given up, the
+    // run failed) when it has come too slowly.
+    bool WatchPace(CWireJob& job);
     // Sends the request (again, after a proxy challenge) with its body.
     int SendWhole(HWND window, UINT message, AfterJob then);
     int FinishResponse();
@@ -193,6 +196,7 @@ private:
     ULONGLONG m_stageEnd = 0;                  // when its job ended; 0 while none has
     std::shared_ptr<CWireJob> m_job;           // the running stage's wait on the network
     AfterJob m_afterJob;                       // and what the stage does after it
+    bool m_watchPace = false;                  // the job reads the answer
     ULONGLONG m_answerStart = 0;               // when the answer's status came
     ULONGLONG m_answerLength = kUnknownLength; // as announced by Content-Length
 };

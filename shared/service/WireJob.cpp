@@ -1,5 +1,6 @@
 #include "shared/service/WireJob.h"
 
+#include <chrono>
 #include <new>
 
 #include "shared/log/DebugLog.h"
@@ -74,6 +75,12 @@ void CWireJob::RunHere(const Work& work)
     m_finished = true;
 }
 
+bool CWireJob::WaitFinished(DWORD ms)
+{
+    std::unique_lock<std::mutex> hold(m_lock);
+    return m_ended.wait_for(hold, std::chrono::milliseconds(ms), [this] { return m_finished; });
+}
+
 DWORD WINAPI CWireJob::ThreadProc(void* parameter)
 {
     HMODULE module = nullptr;
@@ -126,6 +133,7 @@ void CWireJob::Finish()
 {
     std::lock_guard<std::mutex> hold(m_lock);
     m_finished = true;
+    m_ended.notify_all();
     // With a report still on its way, the window's answer to it finds the
     // job ended.
     if (!m_outstanding && !m_abandoned.load())

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -41,13 +42,16 @@ public:
     CWireJob& operator=(const CWireJob&) = delete;
     ~CWireJob();
 
-    // Runs work on a thread of its own, reporting to window with message and
-    // stage as wParam. When no thread can be had, the work runs here and its
-    // end is posted at once.
+    // Runs work on a thread of its own, reporting to window (when there is
+    // one) with message and stage as wParam. When no thread can be had, the
+    // work runs here and its end is posted at once.
     static void Start(const std::shared_ptr<CWireJob>& job, HWND window, UINT message, int stage,
                       Work work);
     // Runs work on the calling thread (a run in one call: nobody watches).
     void RunHere(const Work& work);
+    // Waits up to ms for the job's end (started without a window, a run in
+    // one call that keeps watch over it meanwhile); true when it has ended.
+    bool WaitFinished(DWORD ms);
 
     // Asked by the window's thread on a report: true when the job has ended
     // (its outcome may be taken), false when it goes on (a further report
@@ -95,6 +99,7 @@ private:
     void PostLocked();
 
     std::mutex m_lock;
+    std::condition_variable m_ended;
     HWND m_window = nullptr;
     UINT m_message = 0;
     int m_stage = 0;
