@@ -167,6 +167,7 @@ void ReadAnswer(CWireJob& job, const CWireLimits& limits, ULONGLONG answerStart)
         const ULONGLONG elapsed = GetTickCount64() - answerStart;
         const bool swift = received >= kSwiftAfterBytes &&
                            received * 1000 >= kSwiftBytesPerSecond * (elapsed ? elapsed : 1);
+        job.wholePieces = swift;
         UINT read = 0;
         if (swift) {
             read = job.request->Read(piece.get(), CWebSvrOp::kReceivePiece);
@@ -488,8 +489,10 @@ int CWebSvrOp::Await(HWND window, UINT message, std::shared_ptr<CWireJob> job, C
 
 bool CWebSvrOp::WatchPace(CWireJob& job)
 {
+    // Reading what has arrived, the job keeps the pace itself, at each
+    // piece (and it removes the answer's file as it fails).
     CString text;
-    if (!m_watchPace || !TooSlow(m_limits, m_answerStart, job.received, text))
+    if (!m_watchPace || !job.wholePieces || !TooSlow(m_limits, m_answerStart, job.received, text))
         return true;
     // The job is given up where it waits; it removes the answer's file
     // when its wait ends.

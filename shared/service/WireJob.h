@@ -78,6 +78,9 @@ public:
     // window reads them for its progress while the job runs.
     std::atomic<ULONGLONG> sent{0};
     std::atomic<ULONGLONG> received{0};
+    // Set while the work reads in whole pieces, each of which may wait
+    // long: whoever waits for the job then keeps the pace of the answer.
+    std::atomic<bool> wholePieces{false};
 
     // The outcome: a WinINet failure, or a failure of the job's own with
     // its code and text (a wire limit), or success.
