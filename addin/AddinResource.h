@@ -130,6 +130,10 @@
 #define IDS_SYNC_NONE 19043
 #define IDS_SYNC_UPDATE_OUTLOOK 19044
 #define IDS_SYNC_COMPUTING 19045
+#define IDS_SYNC_FAILED_BECAUSE 19090    // a failed item's action: "%s" its reason
+#define IDS_SYNC_SOME_FAILED 19091       // the end: "%d of %d" items failed
+#define IDS_SYNC_TASK_NOT_UPDATED 19092  // the reason when the task takes no status
+#define IDS_SYNC_COPY_NOT_ATTACHED 19093 // the reason when the signed copy is not attached
 
 // The receipt import: its progress dialog. The picture is the login's
 // banner (IDB_LOGIN_BANNER of shared/SharedResource.h).

@@ -209,6 +209,52 @@ bool RawPost(const char* host, const std::string& requestPath)
     return ok;
 }
 
+// The signed copy's request as OpReqPDF makes it.
+struct SignedCopyRequest : OpReqPDF {
+    using OpReqPDF::OpReqPDF;
+    using OpReqPDF::PrepareData;
+    const CString& Body() const { return m_requestBody; }
+    const CString& Action() const { return m_soapAction; }
+};
+
+// The signed copy's request sent and its whole answer read through WinINet
+// alone, in reads of kRawWrite, kept nowhere; false unless bytes came.
+bool RawRead(const char* host, const CString& body, const CString& action)
+{
+    HINTERNET session =
+        InternetOpenA("Inkstave/1.2", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    HINTERNET connection =
+        session ? InternetConnectA(session, host, 80, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 1)
+                : nullptr;
+    const char* accept[] = {"text/xml", nullptr};
+    HINTERNET request =
+        connection
+            ? HttpOpenRequestA(connection, "POST", "/services/gateway.asmx", "HTTP/1.1", "", accept,
+                               INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                                   INTERNET_FLAG_KEEP_CONNECTION,
+                               1)
+            : nullptr;
+    ULONGLONG total = 0;
+    bool ok = false;
+    const std::string headers =
+        "Content-Type: text/xml; charset=utf-8\r\nSOAPAction: \"" + action.str() + "\"\r\n";
+    if (request && HttpSendRequestA(request, headers.c_str(), static_cast<DWORD>(headers.size()),
+                                    const_cast<char*>(body.GetString()),
+                                    static_cast<DWORD>(body.GetLength()))) {
+        std::unique_ptr<char[]> block(new char[kRawWrite]);
+        DWORD got = 0;
+        ok = true;
+        while (ok && (ok = InternetReadFile(request, block.get(), kRawWrite, &got) != FALSE) &&
+               got > 0)
+            total += got;
+    }
+    for (HINTERNET handle : {request, connection, session}) {
+        if (handle)
+            InternetCloseHandle(handle);
+    }
+    return ok && total > 0;
+}
+
 bool Connect(CProtocol& protocol, const char* host, CString& url)
 {
     protocol.Disconnect();
@@ -346,8 +392,17 @@ int main(int argc, char** argv)
     for (size_t megabytes : {1, 20, 200}) {
         MakeDocument(document, megabytes);
         const std::string name = std::to_string(megabytes) + "mb";
-        Measure("upload_" + name + "_standin", "upload " + name + " to the stand-in",
-                double(megabytes), [&] { return Upload(url, fileId, document, Road::Whole); });
+        const Row& whole =
+            Measure("upload_" + name + "_standin", "upload " + name + " to the stand-in",
+                    double(megabytes), [&] { return Upload(url, fileId, document, Road::Whole); });
+        if (megabytes == 20) {
+            // The dialogs' road beside it: its ratio to the upload in one call.
+            const double wholeSeconds = whole.seconds;
+            Row& stepped =
+                Measure("upload_20mb_stepped_standin", "upload 20mb stepped to the stand-in", 20,
+                        [&] { return Upload(url, fileId, document, Road::Stepped); });
+            stepped.limitSeconds = wholeSeconds;
+        }
     }
     Row& queued = Measure("upload_200mb_queued_standin", "upload 200mb queued to the stand-in", 200,
                           [&] { return Upload(url, fileId, document, Road::Queued); });
@@ -411,6 +466,38 @@ int main(int argc, char** argv)
         std::printf("cannot put a signed copy on the stand-in\n");
         return 1;
     }
+    // The download alone: through WinINet alone (the limit), in one call,
+    // and stepped as the dialogs run it.
+    SignedCopyRequest rawRequest(url);
+    rawRequest.m_credentials = Demo();
+    rawRequest.m_fileId = fileId;
+    rawRequest.m_documentId = documentId;
+    if (!rawRequest.PrepareData()) {
+        std::printf("cannot make the signed copy's request\n");
+        return 1;
+    }
+    const Row& rawRead =
+        Measure("raw_wininet_read_50mb", "raw WinINet read of the signed copy", 50,
+                [&] { return RawRead(kServiceAddress, rawRequest.Body(), rawRequest.Action()); });
+    auto download = [&](bool stepped) {
+        OpReqPDF op(url);
+        op.m_credentials = Demo();
+        op.m_fileId = fileId;
+        op.m_documentId = documentId;
+        const int result =
+            stepped ? RunStepped(op, 600000).result : op.Run(nullptr, 0, CWebSvrOp::kPrepare);
+        if (!result)
+            std::printf("    download failed: %s\n", op.GetErrorText().GetString());
+        return result && op.m_finalPdf && op.m_finalPdf->HasBase64File();
+    };
+    Row& wholeDownload = Measure("signed_copy_50mb_download", "signed copy 50mb downloaded", 50,
+                                 [&] { return download(false); });
+    wholeDownload.limitSeconds = rawRead.seconds;
+    const double wholeDownloadSeconds = wholeDownload.seconds;
+    Row& steppedDownload =
+        Measure("signed_copy_50mb_download_stepped", "signed copy 50mb downloaded stepped", 50,
+                [&] { return download(true); });
+    steppedDownload.limitSeconds = wholeDownloadSeconds;
     Measure("signed_copy_50mb", "signed copy 50mb downloaded and decoded", 50, [&] {
         OpReqPDF download(url);
         download.m_credentials = Demo();

@@ -18,6 +18,8 @@
 #define IDS_WIRE_TOO_LARGE 19202
 #define IDS_WIRE_CUT_SHORT 19203
 #define IDS_WIRE_REDIRECTED 19204
+// A signed copy's answer that holds no document to be read (OpReqPDF).
+#define IDS_SIGNED_COPY_UNREADABLE 19205
 // Why a secure connection to the service was not made (CWebSvrOp).
 #define IDS_WIRE_UNTRUSTED 19210
 #define IDS_WIRE_WRONG_NAME 19211

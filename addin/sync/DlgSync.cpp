@@ -164,11 +164,41 @@ void CDlgSync::ArmPump()
     m_timer = SetTimer(kStepTimer, kPumpDelayMs);
 }
 
-void CDlgSync::FailCurrent(HRESULT hr)
+void CDlgSync::MarkFailed(CSyncItem& item, const CString& reason)
+{
+    item.m_state = CSyncItem::kFailed;
+    if (item.m_failure.IsEmpty())
+        item.m_failure = reason.IsEmpty() ? LoadText(IDS_OPERATION_UNKNOWN,
+                                                     "The operation failed for unknown reasons")
+                                          : reason;
+    item.m_actionText = FormatText(IDS_SYNC_FAILED_BECAUSE, "Failed: %s", item.m_failure);
+    RedrawItem(&item);
+}
+
+int CDlgSync::FailedCount() const
+{
+    int failed = 0;
+    for (const auto& item : m_selected)
+        failed += item->m_state == CSyncItem::kFailed;
+    return failed;
+}
+
+CString CDlgSync::EndText() const
+{
+    const int failed = FailedCount();
+    if (failed == 0)
+        return LoadText(IDS_SYNC_COMPLETE, "Synchronization is Complete");
+    CString text;
+    text.Format(LoadText(IDS_SYNC_SOME_FAILED, "%d of %d could not be synchronized"), failed,
+                m_total);
+    return text;
+}
+
+void CDlgSync::FailCurrent(HRESULT hr, const CString& reason)
 {
     m_lastResult = FAILED(hr) ? hr : E_FAIL;
     if (m_current)
-        m_current->m_state = CSyncItem::kFailed;
+        MarkFailed(*m_current, reason);
     // The message comes back as the end of the item, whose failure the
     // next step records; then the next item runs.
     PostMessage(kStageMessage, CWebSvrOp::kDone);
@@ -181,22 +211,26 @@ void CDlgSync::FinishOperation()
         return;
     if (SUCCEEDED(m_lastResult)) {
         HRESULT hr = E_FAIL;
+        CString reason;
         if (op->GetOpKind() == "OpReqStat") {
             auto* status = static_cast<OpReqStat*>(op);
             m_current->m_statusDetail = status->m_documentId;
             hr = LinkItem(nullptr, m_current, status->m_envStat);
+            reason = LoadText(IDS_SYNC_TASK_NOT_UPDATED, "The task could not be updated.");
         } else if (op->GetOpKind() == "OpReqPDF") {
             hr = SaveSignedCopy(nullptr, m_current, static_cast<OpReqPDF*>(op));
+            reason = LoadText(IDS_SYNC_COPY_NOT_ATTACHED, "The signed copy was not attached.");
         }
         if (SUCCEEDED(hr)) {
             m_current->m_actionText = LoadText(IDS_SYNC_TASK_UPDATED, "Task Updated");
             m_current->m_state = CSyncItem::kUpdated;
+            RedrawItem(m_current);
         } else {
             // The service answered, yet the task does not show it.
             TheLog().HResult("CDlgSync::NextItem: the task was not updated", hr);
             m_lastResult = hr;
+            MarkFailed(*m_current, reason);
         }
-        RedrawItem(m_current);
     }
     DropOp();
 }
@@ -222,8 +256,12 @@ void CDlgSync::NextItem()
     }
 
     if (m_current) {
-        if (m_current->m_state != CSyncItem::kNothing && m_current->m_state != CSyncItem::kFailed)
-            m_current->m_state = FAILED(m_lastResult) ? CSyncItem::kFailed : CSyncItem::kUpdated;
+        if (m_current->m_state != CSyncItem::kNothing && m_current->m_state != CSyncItem::kFailed) {
+            if (FAILED(m_lastResult))
+                MarkFailed(*m_current, CString());
+            else
+                m_current->m_state = CSyncItem::kUpdated;
+        }
         ShowItemDone(*m_current);
         RedrawItem(m_current);
 
@@ -238,7 +276,7 @@ void CDlgSync::NextItem()
             if (SUCCEEDED(hr)) {
                 ArmPump();
             } else {
-                FailCurrent(hr);
+                FailCurrent(hr, CString());
             }
             return;
         }
@@ -265,7 +303,7 @@ void CDlgSync::NextItem()
             TheLog().Comment("NextItem: PullStatus...");
             const HRESULT hr = PullStatus(*m_current, FALSE);
             if (FAILED(hr)) {
-                FailCurrent(hr);
+                FailCurrent(hr, CString());
                 return;
             }
         }
@@ -279,12 +317,15 @@ void CDlgSync::NextItem()
     m_timer = 0;
     GetDlgItem(IDCANCEL).SetWindowText(LoadText(IDS_SYNC_CLOSE, "Close"));
     m_finished = true;
-    SetStatus(LoadText(IDS_SYNC_COMPLETE, "Synchronization is Complete"));
+    SetStatus(EndText());
     SaveSyncSize();
+    const bool allWell = FailedCount() == 0;
     if (m_total == 0) {
         m_progressBar.SetRange32(0, 100);
         m_progressBar.SetPos(100);
-    } else if (GetState() == kCollapsed) {
+    } else if (GetState() == kCollapsed && allWell) {
+        // With failures the dialog stays: its status line counts them and
+        // the details say why.
         EndDialog(IDOK);
     }
     TheLog().Comment("NextItem: Complete");
@@ -304,8 +345,9 @@ void CDlgSync::OnTimer(UINT_PTR id)
         if (!op->Run(GetSafeHwnd(), kStageMessage, m_stage)) {
             TheLog().HResult("CDlgSync::OnTimer: the operation failed", op->GetErrorCode());
             const HRESULT hr = op->GetErrorCode();
+            const CString reason = op->GetErrorText();
             DropOp();
-            FailCurrent(hr);
+            FailCurrent(hr, reason);
         }
     } else if (m_current && m_current->m_state != 0) {
         PostMessage(kStageMessage, CWebSvrOp::kDone);

@@ -66,8 +66,15 @@ private:
     // The status line of an item that is done: its state's text.
     void ShowItemDone(const CSyncItem& item);
     void ArmPump();
-    // Ends the current item as failed and lets the pump move on.
-    void FailCurrent(HRESULT hr);
+    // Ends the current item as failed, its row saying why (reason, or the
+    // text of a failure without one), and lets the pump move on.
+    void FailCurrent(HRESULT hr, const CString& reason);
+    // The item shows as failed, with its reason; a reason already given is
+    // kept (it is the first, and says most).
+    void MarkFailed(CSyncItem& item, const CString& reason);
+    // The status line at the end: complete, or how many items failed.
+    CString EndText() const;
+    int FailedCount() const;
     void ToggleDetails();
     void LayOutList();
     void OnDisplayInfo(NMHDR* header);

@@ -46,4 +46,5 @@ public:
     int m_wantsSignedCopy = 0; // set when the request was found fully signed
     CString m_signedCopy;      // user property "Quillet PDF"
     CString m_statusDetail;    // the request's document, from its status
+    CString m_failure;         // why the item failed, as its row shows it
 };

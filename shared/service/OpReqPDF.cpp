@@ -5,6 +5,7 @@
 #include "classlib/win32/CFile.h"
 #include "shared/log/DebugLog.h"
 #include "shared/service/SoapEnvelope.h"
+#include "shared/SharedResource.h"
 #include "shared/xml/Base64Coder.h"
 
 namespace {
@@ -90,6 +91,13 @@ int OpReqPDF::ParseResponse()
 
 HRESULT OpReqPDF::Judge(const CFinalPDF& answer)
 {
+    // A refused answer says so: whoever shows the failure has no other way
+    // to tell the user why no signed copy came.
+    const auto unreadable = [this] {
+        if (!m_errorText.LoadString(IDS_SIGNED_COPY_UNREADABLE))
+            m_errorText = "The signature service's answer holds no signed copy that can be read.";
+        return E_FAIL;
+    };
     // A fault is the service's no, whatever else the answer holds.
     if (answer.IsFault()) {
         m_errorText = answer.GetFaultString();
@@ -99,12 +107,12 @@ HRESULT OpReqPDF::Judge(const CFinalPDF& answer)
     if (answer.GetResultCount() != 1 || !answer.HasBase64File()) {
         TheLog().CommentFormatInt("OpReqPDF: %lu results where one document belongs",
                                   static_cast<long>(answer.GetResultCount()));
-        return E_FAIL;
+        return unreadable();
     }
     const CString& path = answer.GetBase64Path();
     const CString head = ResultHead(path);
     if (head.IsEmpty())
-        return E_FAIL; // an empty result is no document
+        return unreadable(); // an empty result is no document
     if (head.Find(kErrorMark) == 0) {
         m_errorText = head;
         return E_FAIL;
@@ -113,7 +121,7 @@ HRESULT OpReqPDF::Judge(const CFinalPDF& answer)
     File64Coder coder;
     if (!coder.IsBase64File(path)) {
         TheLog().Error("OpReqPDF: the result is not base64");
-        return E_FAIL;
+        return unreadable();
     }
     return S_OK;
 }

@@ -112,6 +112,121 @@ bool ParseLength(const CString& text, ULONGLONG& length)
     return true;
 }
 
+// Sends the rest of the request file that the job holds, in pieces, each
+// traced as it goes. Ends early when the job is given up.
+void SendBody(CWireJob& job, const CXmlTrace& trace)
+{
+    std::unique_ptr<char[]> piece(new char[CWebSvrOp::kSendPiece + 1]);
+    for (;;) {
+        if (job.Abandoned())
+            return;
+        DWORD read = 0;
+        if (!ReadFile(job.file.Get(), piece.get(), CWebSvrOp::kSendPiece, &read, nullptr) ||
+            read == 0)
+            return;
+        piece[read] = '\0';
+        trace.AppendText(piece.get());
+        job.request->Write(piece.get(), read);
+        job.sent += read;
+        job.ReportProgress();
+    }
+}
+
+// True, with the failure's text, when this many bytes of the answer have
+// come too slowly.
+bool TooSlow(const CWireLimits& limits, ULONGLONG answerStart, ULONGLONG received, CString& text)
+{
+    const ULONGLONG elapsed = GetTickCount64() - answerStart;
+    if (elapsed <= limits.AnswerAllowanceMs(received))
+        return false;
+    text = WireText(IDS_WIRE_TOO_SLOW, std::to_string(received), Seconds(elapsed));
+    return true;
+}
+
+// False (the job failed, with nothing of the answer kept) when this many
+// bytes are more than the answer may hold, or came too slowly.
+bool AnswerWithinLimits(CWireJob& job, const CWireLimits& limits, ULONGLONG answerStart,
+                        ULONGLONG received)
+{
+    CString text;
+    HRESULT code = S_OK;
+    if (received > limits.maxAnswerBytes) {
+        code = CWebSvrOp::kAnswerTooLarge;
+        text = WireText(IDS_WIRE_TOO_LARGE, std::to_string(limits.maxAnswerBytes));
+    } else if (TooSlow(limits, answerStart, received, text)) {
+        code = CWebSvrOp::kAnswerTimedOut;
+    } else {
+        return true;
+    }
+    job.result = 0;
+    job.code = code;
+    job.errorText = text;
+    // The connection goes with the request: what the service still sends
+    // is not read.
+    job.request.reset();
+    job.file.Reset();
+    return false;
+}
+
+// An answer that has come this fast for this long is read in whole pieces.
+constexpr ULONGLONG kSwiftAfterBytes = 256 * 1024;
+constexpr ULONGLONG kSwiftBytesPerSecond = 4 * 1024 * 1024;
+
+// Reads the answer into the job's file, or its text, piece by piece with
+// what has arrived, so that the answer's size and pace are checked between
+// pieces: WinINet's own read waits until its whole buffer is full, which a
+// trickle makes forever. Once the answer has come swiftly for a while, the
+// pieces are read whole, as WinINet reads best (under Wine the wait for what
+// has arrived takes in 8 KB at the most, each time a round trip through the
+// network layer); should the service then slow to a trickle, whoever waits
+// for the job keeps the pace limit meanwhile (CWebSvrOp::WatchPace).
+void ReadAnswer(CWireJob& job, const CWireLimits& limits, ULONGLONG answerStart)
+{
+    std::unique_ptr<char[]> piece(new char[CWebSvrOp::kReceivePiece]);
+    ULONGLONG received = job.received;
+    for (;;) {
+        if (job.Abandoned())
+            return;
+        const ULONGLONG elapsed = GetTickCount64() - answerStart;
+        const bool swift = received >= kSwiftAfterBytes &&
+                           received * 1000 >= kSwiftBytesPerSecond * (elapsed ? elapsed : 1);
+        job.wholePieces = swift;
+        UINT read = 0;
+        if (swift) {
+            read = job.request->Read(piece.get(), CWebSvrOp::kReceivePiece);
+        } else {
+            const DWORD available = job.request->QueryDataAvailable();
+            if (available == 0)
+                return;
+            read = job.request->Read(piece.get(),
+                                     std::min<DWORD>(available, CWebSvrOp::kReceivePiece));
+        }
+        if (read == 0)
+            return;
+        received += read;
+        if (!AnswerWithinLimits(job, limits, answerStart, received))
+            return;
+        if (job.file) {
+            DWORD written = 0;
+            if (!WriteFile(job.file.Get(), piece.get(), read, &written, nullptr) ||
+                written != read) {
+                // A disk that takes no more ends the run: half a response
+                // would read as a broken one.
+                job.result = 0;
+                job.code = HRESULT_FROM_WIN32(GetLastError());
+                if (SUCCEEDED(job.code))
+                    job.code = E_FAIL;
+                job.file.Reset();
+                return;
+            }
+        } else {
+            job.text += CString(piece.get(), static_cast<int>(read));
+        }
+        job.received = received;
+        job.ReportProgress();
+    }
+}
+
 } // namespace
 
 CWebSvrOp::CWebSvrOp(const char* serviceUrl)
@@ -218,8 +333,6 @@ void CWebSvrOp::ReleaseUpload()
         if (!m_requestFilePath.IsEmpty())
             DeleteFileA(m_requestFilePath);
     }
-    m_sendBuffer.reset();
-    m_sendCapacity = 0;
 }
 
 int CWebSvrOp::ParseSoapFault()
@@ -264,7 +377,16 @@ int CWebSvrOp::Run(HWND window, UINT message, int stage)
 {
     int result = 0;
     try {
-        if (window) {
+        if (window && m_job) {
+            // A report of the job that waits on the network: it goes on
+            // (another report will come), or its stage is taken up again.
+            if (!m_job->TakeReport())
+                return WatchPace(*m_job) ? 1 : 0;
+            const std::shared_ptr<CWireJob> job = std::move(m_job);
+            const AfterJob then = std::move(m_afterJob);
+            m_afterJob = nullptr;
+            result = Conclude(*job, then);
+        } else if (window) {
             result = RunStage(window, message, stage);
         } else {
             for (int next = stage; next <= kDone; ++next) {
@@ -303,6 +425,8 @@ int CWebSvrOp::Run(HWND window, UINT message, int stage)
     // for a success.
     if (!result && SUCCEEDED(m_errorCode))
         m_errorCode = E_FAIL;
+    if (!result)
+        AbandonJob();
     if (!window)
         m_request.reset();
     return result;
@@ -312,6 +436,7 @@ int CWebSvrOp::RunStage(HWND window, UINT message, int stage)
 {
     m_runningStage = stage;
     m_stageStart = GetTickCount64();
+    m_stageEnd = 0;
     switch (stage) {
     case kPrepare:
         return Prepare(window, message);
@@ -330,13 +455,111 @@ int CWebSvrOp::RunStage(HWND window, UINT message, int stage)
     }
 }
 
+DWORD CWebSvrOp::GetBytesSent() const
+{
+    return m_job ? static_cast<DWORD>(m_job->sent.load()) : m_bytesSent;
+}
+
+int CWebSvrOp::GetBytesReceived() const
+{
+    return m_job ? static_cast<int>(m_job->received.load()) : m_bytesReceived;
+}
+
+void CWebSvrOp::CloseRequest()
+{
+    AbandonJob();
+    m_request.reset();
+}
+
+void CWebSvrOp::AbandonJob()
+{
+    m_watchPace = false;
+    if (!m_job)
+        return;
+    m_job->Abandon();
+    m_job.reset();
+    m_afterJob = nullptr;
+}
+
+std::shared_ptr<CWireJob> CWebSvrOp::NewJob()
+{
+    auto job = std::make_shared<CWireJob>();
+    job->sent = m_bytesSent;
+    job->received = static_cast<ULONGLONG>(m_bytesReceived);
+    return job;
+}
+
+int CWebSvrOp::Await(HWND window, UINT message, std::shared_ptr<CWireJob> job, CWireJob::Work work,
+                     AfterJob then)
+{
+    job->request = std::move(m_request);
+    if (!window && m_watchPace) {
+        // A read that may wait for whole pieces runs apart even here, so
+        // that its pace is kept while it waits.
+        CWireJob::Start(job, nullptr, 0, m_runningStage, std::move(work));
+        while (!job->WaitFinished(CWireJob::kHeartbeatMs)) {
+            if (!WatchPace(*job))
+                return 0;
+        }
+        return Conclude(*job, then);
+    }
+    if (!window) {
+        job->RunHere(work);
+        return Conclude(*job, then);
+    }
+    m_job = job;
+    m_afterJob = std::move(then);
+    CWireJob::Start(job, window, message, m_runningStage, std::move(work));
+    return 1;
+}
+
+bool CWebSvrOp::WatchPace(CWireJob& job)
+{
+    // Reading what has arrived, the job keeps the pace itself, at each
+    // piece (and it removes the answer's file as it fails).
+    CString text;
+    if (!m_watchPace || !job.wholePieces || !TooSlow(m_limits, m_answerStart, job.received, text))
+        return true;
+    // The job is given up where it waits; it removes the answer's file
+    // when its wait ends.
+    job.Abandon();
+    if (m_job.get() == &job)
+        AbandonJob();
+    m_watchPace = false;
+    FailAnswer(kAnswerTimedOut, text);
+    return false;
+}
+
+int CWebSvrOp::Conclude(CWireJob& job, const AfterJob& then)
+{
+    m_watchPace = false;
+    m_request = std::move(job.request);
+    m_stageStart = job.startedAt;
+    m_stageEnd = job.endedAt;
+    m_bytesSent = static_cast<DWORD>(job.sent.load());
+    m_bytesReceived = static_cast<int>(job.received.load());
+    if (job.threw) {
+        job.file.Reset();
+        throw CInternetException(job.internetError, kInternetContext);
+    }
+    if (!job.result) {
+        job.file.Reset();
+        if (!job.errorText.IsEmpty())
+            return FailAnswer(job.code, job.errorText);
+        if (FAILED(job.code))
+            m_errorCode = job.code;
+        AbandonResponse();
+        return 0;
+    }
+    return then(job);
+}
+
 void CWebSvrOp::ForgetLastRun()
 {
+    AbandonJob();
     m_request.reset();
     m_responseDoc.reset();
     ReleaseUpload();
-    m_receiveBuffer.reset();
-    m_responseFile.Close();
     if (!m_responseFilePath.IsEmpty())
         DeleteFileA(m_responseFilePath);
     m_responseFilePath.Empty();
@@ -398,108 +621,133 @@ int CWebSvrOp::Open(HWND window, UINT message)
     }
     ApplySilenceLimit(m_request->GetHandle(), m_limits.silenceMs);
 
-    if (m_bodyFromFile) {
-        WIN32_FILE_ATTRIBUTE_DATA status;
-        if (!GetFileAttributesExA(m_requestFilePath, GetFileExInfoStandard, &status))
-            return 0;
-        m_uploadSize = status.nFileSizeLow;
-        if (!m_request->AddRequestHeaders(m_requestHeaders, HTTP_ADDREQ_FLAG_ADD_IF_NEW)) {
-            TheLog().Comment("CWebSvrOp::Run: AddRequestHeaders FAILED");
-            return 0;
-        }
-        if (!m_request->SendRequestEx(m_uploadSize, HSR_INITIATE, kInternetContext)) {
-            TheLog().Comment("CWebSvrOp::Run: SendRequestEx FAILED");
-            return 0;
-        }
-        if (!m_uploadFile.Open(m_requestFilePath, CFile::modeRead | CFile::shareDenyWrite))
-            return 0;
-        m_sendBuffer.reset(new (std::nothrow) char[kSendChunk + 1]);
-        if (!m_sendBuffer)
-            return 0;
+    if (!m_bodyFromFile) {
+        Post(window, message, kSend);
+        return 1;
     }
-    Post(window, message, kSend);
-    return 1;
-}
-
-bool CWebSvrOp::SendChunk(UINT size)
-{
-    if (m_sendCapacity < size + 1) {
-        m_sendBuffer.reset(new char[size + 1]);
-        m_sendCapacity = size + 1;
+    WIN32_FILE_ATTRIBUTE_DATA status;
+    if (!GetFileAttributesExA(m_requestFilePath, GetFileExInfoStandard, &status))
+        return 0;
+    m_uploadSize = status.nFileSizeLow;
+    if (!m_request->AddRequestHeaders(m_requestHeaders, HTTP_ADDREQ_FLAG_ADD_IF_NEW)) {
+        TheLog().Comment("CWebSvrOp::Run: AddRequestHeaders FAILED");
+        return 0;
     }
-    const UINT read = m_uploadFile.Read(m_sendBuffer.get(), size);
-    if (read == 0)
-        return false;
-    m_sendBuffer[read] = '\0';
-    m_trace.AppendText(m_sendBuffer.get());
-    m_request->Write(m_sendBuffer.get(), read);
-    m_bytesSent += read;
-    return read == size;
+    // Connecting and sending the head wait on the network.
+    const DWORD size = m_uploadSize;
+    return Await(
+        window, message, NewJob(),
+        [size](CWireJob& job) {
+            if (!job.request->SendRequestEx(size, HSR_INITIATE, kInternetContext)) {
+                TheLog().Comment("CWebSvrOp::Run: SendRequestEx FAILED");
+                job.result = 0;
+            }
+        },
+        [this, window, message](CWireJob&) {
+            if (!m_uploadFile.Open(m_requestFilePath, CFile::modeRead | CFile::shareDenyWrite))
+                return 0;
+            Post(window, message, kSend);
+            return 1;
+        });
 }
 
 int CWebSvrOp::Send(HWND window, UINT message)
 {
     if (m_bodyFromFile) {
-        if (window) {
-            // One chunk per message, so the dialog shows the progress; the
-            // read that finds nothing more moves on.
-            const DWORD before = m_bytesSent;
-            SendChunk(kSendChunk);
-            Post(window, message, m_bytesSent == before ? kStatus : kSend);
-        } else {
-            // Nobody watches: each write is a round trip through the
-            // network layer, so they are as large as memory allows.
-            while (SendChunk(kSendPiece)) {
-            }
-        }
-        return 1;
+        // The job reads the request file itself; the pieces it sends are
+        // reported as it goes, so the dialog shows the upload's progress.
+        auto job = NewJob();
+        job->file.Reset(m_uploadFile.Detach());
+        job->filePath = m_requestFilePath;
+        const CXmlTrace trace = m_trace;
+        return Await(
+            window, message, job, [trace](CWireJob& wire) { SendBody(wire, trace); },
+            [this, window, message](CWireJob&) {
+                Post(window, message, kStatus);
+                return 1;
+            });
     }
     m_trace.AppendText(m_requestBody);
-    if (!m_request->SendRequest(m_requestHeaders, m_requestHeaders.GetLength(),
-                                m_requestBody.GetString(), m_requestBody.GetLength()))
-        return 0;
-    Post(window, message, kStatus);
-    return 1;
+    // The service's answer is waited for inside the send.
+    const CString headers = m_requestHeaders;
+    const CString body = m_requestBody;
+    return Await(
+        window, message, NewJob(),
+        [headers, body](CWireJob& job) {
+            if (!job.request->SendRequest(headers, headers.GetLength(), body.GetString(),
+                                          body.GetLength()))
+                job.result = 0;
+        },
+        [this, window, message](CWireJob&) {
+            Post(window, message, kStatus);
+            return 1;
+        });
 }
 
-void CWebSvrOp::SendWhole()
+int CWebSvrOp::SendWhole(HWND window, UINT message, AfterJob then)
 {
     if (!m_bodyFromFile) {
         m_trace.AppendText(m_requestBody);
-        m_request->SendRequest(m_requestHeaders, m_requestHeaders.GetLength(),
-                               m_requestBody.GetString(), m_requestBody.GetLength());
-        return;
+        const CString headers = m_requestHeaders;
+        const CString body = m_requestBody;
+        return Await(
+            window, message, NewJob(),
+            [headers, body](CWireJob& job) {
+                job.request->SendRequest(headers, headers.GetLength(), body.GetString(),
+                                         body.GetLength());
+            },
+            std::move(then));
     }
     // The request file is still there: it is streamed once more.
-    m_request->SendRequestEx(m_uploadSize, HSR_INITIATE, kInternetContext);
-    if (!m_uploadFile.Open(m_requestFilePath, CFile::modeRead | CFile::shareDenyWrite))
-        return;
-    m_bytesSent = 0;
-    while (SendChunk(kSendPiece)) {
-    }
-    m_uploadFile.Close();
-    m_request->EndRequest(0, kInternetContext);
+    auto job = NewJob();
+    job->sent = 0;
+    job->file.Reset(CreateFileA(m_requestFilePath, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!job->file)
+        return then(*job);
+    job->filePath = m_requestFilePath;
+    const CXmlTrace trace = m_trace;
+    const DWORD size = m_uploadSize;
+    return Await(
+        window, message, job,
+        [trace, size](CWireJob& wire) {
+            wire.request->SendRequestEx(size, HSR_INITIATE, kInternetContext);
+            SendBody(wire, trace);
+            wire.file.Reset();
+            wire.request->EndRequest(0, kInternetContext);
+        },
+        std::move(then));
 }
 
 int CWebSvrOp::Status(HWND window, UINT message)
 {
-    if (m_bodyFromFile) {
-        m_uploadFile.Close();
-        m_request->EndRequest(0, kInternetContext);
-    }
+    if (!m_bodyFromFile)
+        return TakeStatus(window, message, false);
+    m_uploadFile.Close();
+    // The answer's head is waited for as the request ends.
+    return Await(
+        window, message, NewJob(),
+        [](CWireJob& job) { job.request->EndRequest(0, kInternetContext); },
+        [this, window, message](CWireJob&) { return TakeStatus(window, message, false); });
+}
+
+int CWebSvrOp::TakeStatus(HWND window, UINT message, bool challenged)
+{
     DWORD status = 0;
     m_request->QueryInfoStatusCode(status);
-    TheLog().Comment("CWebSvrOp::Run: QueryInfoStatusCode");
-    TheLog().CommentFormatInt("HTTP Status Code = %lu", static_cast<long>(status));
-    TheLog().CommentFormat("OpKind: %s", m_opKind);
-
-    if (status == HTTP_STATUS_PROXY_AUTH_REQ) {
-        m_request->ErrorDlg(GetDesktopWindow(), ERROR_INTERNET_INCORRECT_PASSWORD,
-                            FLAGS_ERROR_UI_FLAGS_GENERATE_DATA |
-                                FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS);
-        SendWhole();
-        status = 0;
-        m_request->QueryInfoStatusCode(status);
+    if (!challenged) {
+        TheLog().Comment("CWebSvrOp::Run: QueryInfoStatusCode");
+        TheLog().CommentFormatInt("HTTP Status Code = %lu", static_cast<long>(status));
+        TheLog().CommentFormat("OpKind: %s", m_opKind);
+        if (status == HTTP_STATUS_PROXY_AUTH_REQ) {
+            m_request->ErrorDlg(GetDesktopWindow(), ERROR_INTERNET_INCORRECT_PASSWORD,
+                                FLAGS_ERROR_UI_FLAGS_GENERATE_DATA |
+                                    FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS);
+            return SendWhole(window, message, [this, window, message](CWireJob&) {
+                return TakeStatus(window, message, true);
+            });
+        }
+    } else {
         TheLog().CommentFormatInt("HTTP Status Code = %lu", static_cast<long>(status));
     }
     if (m_bodyFromFile)
@@ -550,22 +798,6 @@ bool CWebSvrOp::AcceptAnswerLength()
     return false;
 }
 
-bool CWebSvrOp::AnswerWithinLimits(ULONGLONG received)
-{
-    if (received > m_limits.maxAnswerBytes) {
-        FailAnswer(kAnswerTooLarge,
-                   WireText(IDS_WIRE_TOO_LARGE, std::to_string(m_limits.maxAnswerBytes)));
-        return false;
-    }
-    const ULONGLONG elapsed = GetTickCount64() - m_answerStart;
-    if (elapsed > m_limits.AnswerAllowanceMs(received)) {
-        FailAnswer(kAnswerTimedOut,
-                   WireText(IDS_WIRE_TOO_SLOW, std::to_string(received), Seconds(elapsed)));
-        return false;
-    }
-    return true;
-}
-
 int CWebSvrOp::FailAnswer(HRESULT code, const CString& text)
 {
     TheLog().CommentFormat("CWebSvrOp::Run: %s", text);
@@ -580,8 +812,6 @@ void CWebSvrOp::AbandonResponse()
     // The connection goes with the request: what the service still sends
     // is not read.
     m_request.reset();
-    m_responseFile.Close();
-    m_receiveBuffer.reset();
     m_responseText.Empty();
     if (!m_responseFilePath.IsEmpty())
         DeleteFileA(m_responseFilePath);
@@ -601,84 +831,48 @@ bool CWebSvrOp::WasSilence(DWORD error) const
     const bool noAnswer = error == ERROR_INTERNET_CONNECTION_ABORTED ||
                           error == ERROR_HTTP_HEADER_NOT_FOUND ||
                           error == ERROR_HTTP_INVALID_SERVER_RESPONSE;
-    return waitingForHead && noAnswer &&
-           GetTickCount64() - m_stageStart >= m_limits.silenceMs / 10 * 9;
-}
-
-bool CWebSvrOp::ReceiveChunk(UINT size, UINT& length)
-{
-    // A chunk is filled piece by piece with what has arrived, so that the
-    // answer's size and pace are checked between pieces: WinINet's own read
-    // waits until its whole buffer is full, which a trickle makes forever.
-    char* buffer = m_receiveBuffer.get();
-    length = 0;
-    while (length < size) {
-        const DWORD available = m_request->QueryDataAvailable();
-        if (available == 0)
-            break;
-        const UINT read =
-            m_request->Read(buffer + length, std::min<DWORD>(available, size - length));
-        if (read == 0)
-            break;
-        length += read;
-        if (!AnswerWithinLimits(static_cast<ULONGLONG>(m_bytesReceived) + length))
-            return false;
-    }
-    if (length == 0)
-        return true;
-    if (m_responseFile.IsOpen())
-        m_responseFile.Write(buffer, length);
-    else
-        m_responseText += CString(buffer, static_cast<int>(length));
-    m_bytesReceived += static_cast<int>(length);
-    return true;
+    const ULONGLONG ended = m_stageEnd ? m_stageEnd : GetTickCount64();
+    return waitingForHead && noAnswer && ended - m_stageStart >= m_limits.silenceMs / 10 * 9;
 }
 
 int CWebSvrOp::Read(HWND window, UINT message)
 {
-    // Nobody watches a run in one call: each read is a round trip through
-    // the network layer, so it takes as much as has arrived, up to a piece.
-    const UINT size = window ? kReceiveChunk : kReceivePiece;
-    if (!m_receiveBuffer) {
-        m_receiveBuffer.reset(new (std::nothrow) char[kReceivePiece]);
-        if (!m_receiveBuffer)
+    m_responseText.Empty();
+    auto job = NewJob();
+    if (!m_responseFilePath.IsEmpty()) {
+        // The system made this file a moment ago for this response.
+        job->file.Reset(CreateFileA(m_responseFilePath, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!job->file) {
+            TheLog().Error("CWebSvrOp::Run: the response file cannot be created");
             return 0;
-        m_responseText.Empty();
-        if (!m_responseFilePath.IsEmpty()) {
-            // The system made this file a moment ago for this response.
-            if (!m_responseFile.Open(m_responseFilePath, CFile::modeCreate | CFile::modeWrite)) {
-                TheLog().Error("CWebSvrOp::Run: the response file cannot be created");
-                return 0;
-            }
         }
+        job->filePath = m_responseFilePath;
     }
-    for (;;) {
-        UINT length = 0;
-        if (!ReceiveChunk(size, length))
-            return 0;
-        if (length == 0)
-            break;
-        if (window) {
-            Post(window, message, kRead);
-            return 1;
-        }
-    }
-    // WinINet takes a connection closed early for the end of the answer.
-    const ULONGLONG received = static_cast<ULONGLONG>(m_bytesReceived);
-    if (m_answerLength != kUnknownLength && received != m_answerLength)
-        return FailAnswer(kAnswerCutShort, WireText(IDS_WIRE_CUT_SHORT, std::to_string(received),
-                                                    std::to_string(m_answerLength)));
-
-    const int result = FinishResponse();
-    if (result)
-        Post(window, message, kDone);
-    return result;
+    const CWireLimits limits = m_limits;
+    const ULONGLONG answerStart = m_answerStart;
+    m_watchPace = true;
+    return Await(
+        window, message, job,
+        [limits, answerStart](CWireJob& wire) { ReadAnswer(wire, limits, answerStart); },
+        [this, window, message](CWireJob& wire) {
+            wire.file.Reset();
+            m_responseText = wire.text;
+            // WinINet takes a connection closed early for the end of the answer.
+            const ULONGLONG received = static_cast<ULONGLONG>(m_bytesReceived);
+            if (m_answerLength != kUnknownLength && received != m_answerLength)
+                return FailAnswer(kAnswerCutShort,
+                                  WireText(IDS_WIRE_CUT_SHORT, std::to_string(received),
+                                           std::to_string(m_answerLength)));
+            const int result = FinishResponse();
+            if (result)
+                Post(window, message, kDone);
+            return result;
+        });
 }
 
 int CWebSvrOp::FinishResponse()
 {
-    m_responseFile.Close();
-    m_receiveBuffer.reset();
     if (m_responseFilePath.IsEmpty())
         m_trace.AppendText(m_responseText);
     else

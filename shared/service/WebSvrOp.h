@@ -5,8 +5,17 @@
 // the result (ParseResponse); this class posts it over the process's one
 // HTTP connection, reads the response into memory or a file, checks the
 // envelope for a fault and keeps the XML trace.
+//
+// Run with a window, what waits on the network (connecting, sending, the
+// wait for the answer, reading it) runs as a job on a thread of its own
+// (CWireJob), so the window never waits on the service: the stage then ends
+// by posting its own number (now and then while bytes move, and as a
+// heartbeat while the service keeps silent), and the next Run of that stage
+// goes on once the job has ended. Everything else, the operation's own
+// reading and writing included, stays on the window's thread.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <windows.h>
 
@@ -16,6 +25,7 @@
 #include "classlib/win32/CFile.h"
 #include "classlib/win32/Handles.h"
 #include "shared/log/XmlTrace.h"
+#include "shared/service/WireJob.h"
 #include "shared/service/WireLimits.h"
 
 class CXMLDoc;
@@ -24,11 +34,9 @@ class CWebSvrOp : public CObject {
 public:
     enum Stage { kPrepare = 0, kOpen = 1, kSend = 2, kStatus = 3, kRead = 4, kDone = 5 };
 
-    // A stepped run sends and reads one chunk per message, so the dialog
-    // shows the progress; a run in one call uses pieces as large as these.
-    static constexpr UINT kSendChunk = 4095;
+    // The request file is sent, and the answer read, in pieces of up to
+    // these: each write and read is a round trip through the network layer.
     static constexpr UINT kSendPiece = 256 * 1024;
-    static constexpr UINT kReceiveChunk = 4096;
     static constexpr UINT kReceivePiece = 64 * 1024;
     static constexpr HRESULT kConnectionFailed = static_cast<HRESULT>(0x80040205);
     // An exchange given up for the wire's sake (the error text says which
@@ -44,9 +52,10 @@ public:
     ~CWebSvrOp() override;
 
     // Runs one stage. With a window the stage ends by posting message to it
-    // (wParam: the next stage); without one the stages follow each other in
-    // this call. Non-zero for success; on failure nothing is posted and the
-    // error code and text say why.
+    // (wParam: the next stage, or this one again while its job goes on);
+    // without one the stages follow each other in this call. Non-zero for
+    // success; on failure nothing is posted and the error code and text say
+    // why.
     int Run(HWND window, UINT message, int stage);
 
     // Makes a new "Quill" file in the temporary folder; a format with "%"
@@ -73,13 +82,18 @@ public:
     const CString& GetErrorText() const { return m_errorText; }
     const CString& GetFaultCode() const { return m_faultCode; }
     DWORD GetUploadSize() const { return m_uploadSize; }
-    DWORD GetBytesSent() const { return m_bytesSent; }
-    int GetBytesReceived() const { return m_bytesReceived; }
+    // So far, also while a job moves them.
+    DWORD GetBytesSent() const;
+    int GetBytesReceived() const;
     const CString& GetResponseText() const { return m_responseText; }
     const CString& GetResponseFilePath() const { return m_responseFilePath; }
     const CString& GetFullUrl() const { return m_fullUrl; }
-    // Closes the open request (the runner does it between operations).
-    void CloseRequest() { m_request.reset(); }
+    // Closes the open request (the runner does it between operations, and
+    // to give an exchange up): a job still waiting is abandoned, and nothing
+    // it does later reaches the window.
+    void CloseRequest();
+    // Whether a job of the running stage still waits on the network.
+    bool IsWaiting() const { return m_job != nullptr; }
     // The limits the exchange keeps to: those of the operation's method,
     // unless set otherwise before the run (tests shorten them).
     const CWireLimits& GetWireLimits() const { return m_limits; }
@@ -120,11 +134,7 @@ protected:
     DWORD m_bytesSent = 0;
     std::unique_ptr<CHttpFile> m_request;
     int m_bytesReceived = 0;
-    CFile m_uploadFile;                   // the request file, read while it is sent
-    CFile m_responseFile;                 // open while a response kept in a file is read
-    std::unique_ptr<char[]> m_sendBuffer; // a piece of the request file and a closing zero
-    UINT m_sendCapacity = 0;              // its size once a piece was sent from it
-    std::unique_ptr<char[]> m_receiveBuffer;
+    CFile m_uploadFile; // the request file, from the open stage until it is sent
     CString m_responseFilePath;
     CString m_tempFileName;
     CString m_tempFolder;
@@ -139,31 +149,40 @@ protected:
 private:
     static constexpr ULONGLONG kUnknownLength = ~0ull;
 
-    // Closes and removes what a run left: request, files, buffers, errors.
+    // What a stage does once its job has ended (the job's outcome in hand).
+    using AfterJob = std::function<int(CWireJob&)>;
+
+    // Closes and removes what a run left: request, files, job, errors.
     void ForgetLastRun();
     int RunStage(HWND window, UINT message, int stage);
     int Prepare(HWND window, UINT message);
     int Open(HWND window, UINT message);
     int Send(HWND window, UINT message);
     int Status(HWND window, UINT message);
+    int TakeStatus(HWND window, UINT message, bool challenged);
     int Read(HWND window, UINT message);
-    // Sends the next size bytes (or what is left) of the request file;
-    // false at its end.
-    bool SendChunk(UINT size);
+    // A job for this operation's request, its counts where the run stands.
+    std::shared_ptr<CWireJob> NewJob();
+    // Runs work, which waits on the network, with the request lent to it:
+    // with a window as a job of its own (the stage's next Run takes it up),
+    // without one here and now; then the rest of the stage.
+    int Await(HWND window, UINT message, std::shared_ptr<CWireJob> job, CWireJob::Work work,
+              AfterJob then);
+    // Takes the request back and the outcome up: a WinINet failure is
+    // thrown again here, a failure of the job's own ends the run.
+    int Conclude(CWireJob& job, const AfterJob& then);
+    void AbandonJob();
+    // While a read waits, the answer's pace: false (the job given up, the
+    // run failed) when it has come too slowly.
+    bool WatchPace(CWireJob& job);
     // Sends the request (again, after a proxy challenge) with its body.
-    void SendWhole();
-    // Reads up to size bytes of the response into the file or the text and
-    // sets their number (0 at the end); false when the answer broke a limit.
-    bool ReceiveChunk(UINT size, UINT& length);
+    int SendWhole(HWND window, UINT message, AfterJob then);
     int FinishResponse();
     // A redirection is reported, never followed: a SOAP request sent on
     // elsewhere would lose its body and keep its SOAPAction.
     int RefuseRedirection(DWORD status);
     // Takes the announced length; false when it is more than is taken.
     bool AcceptAnswerLength();
-    // False (the run failed) when this many bytes are more than the answer
-    // may hold, or came too slowly.
-    bool AnswerWithinLimits(ULONGLONG received);
     // Ends the run for the wire's sake, with nothing of the answer kept.
     int FailAnswer(HRESULT code, const CString& text);
     void AbandonResponse();
@@ -173,7 +192,11 @@ private:
 
     CWireLimits m_limits; // those of any method until Describe names one
     int m_runningStage = kPrepare;
-    ULONGLONG m_stageStart = 0;                // when the running stage began
+    ULONGLONG m_stageStart = 0;                // when the running stage (or its job) began
+    ULONGLONG m_stageEnd = 0;                  // when its job ended; 0 while none has
+    std::shared_ptr<CWireJob> m_job;           // the running stage's wait on the network
+    AfterJob m_afterJob;                       // and what the stage does after it
+    bool m_watchPace = false;                  // the job reads the answer
     ULONGLONG m_answerStart = 0;               // when the answer's status came
     ULONGLONG m_answerLength = kUnknownLength; // as announced by Content-Length
 };

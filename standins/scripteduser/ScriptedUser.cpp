@@ -322,9 +322,12 @@ void CScriptedUser::Start()
     t_user = this;
     m_startedAt = GetTickCount64();
     m_waitingOn = nullptr;
+    m_workedAt = 0;
+    m_workedOn = nullptr;
     m_timer = SetTimer(nullptr, 0, m_limits.tickMs, TimerProc);
     if (!m_timer)
         Fail("SetTimer failed");
+    m_hook = SetWindowsHookExA(WH_GETMESSAGE, MessageHook, nullptr, GetCurrentThreadId());
 }
 
 void CScriptedUser::Stop()
@@ -332,6 +335,9 @@ void CScriptedUser::Stop()
     if (m_timer)
         KillTimer(nullptr, m_timer);
     m_timer = 0;
+    if (m_hook)
+        UnhookWindowsHookEx(m_hook);
+    m_hook = nullptr;
     if (t_user == this)
         t_user = nullptr;
 }
@@ -346,6 +352,33 @@ void CALLBACK CScriptedUser::TimerProc(HWND, UINT, UINT_PTR, DWORD)
     } catch (...) {
         user->Fail("a step threw an exception");
     }
+}
+
+LRESULT CALLBACK CScriptedUser::MessageHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    CScriptedUser* user = t_user;
+    if (code == HC_ACTION && user && wParam == PM_REMOVE) {
+        const MSG* message = reinterpret_cast<const MSG*>(lParam);
+        // A window's own messages: its timers and what it posts itself (the
+        // user's own timer has no window). Input and painting say nothing
+        // of work.
+        if (message->hwnd && (message->message == WM_TIMER ||
+                              (message->message >= WM_USER && message->message < 0xC000))) {
+            user->m_workedAt = GetTickCount64();
+            user->m_workedOn = message->hwnd;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool CScriptedUser::WorkedSince(HWND dialog)
+{
+    if (!m_workedOn || m_workedAt <= m_waitingSince)
+        return false;
+    if (m_workedOn != dialog && !IsChild(dialog, m_workedOn))
+        return false;
+    m_waitingSince = m_workedAt;
+    return true;
 }
 
 HWND CScriptedUser::TopmostDialog()
@@ -399,16 +432,23 @@ void CScriptedUser::Tick()
         m_waitingOn = nullptr;
         return;
     }
+    if (!scriptLeft && now - m_startedAt > m_limits.deadlineMs) {
+        Fail("dialog \"" + TextOf(dialog) + "\" was still up " +
+             std::to_string(m_limits.deadlineMs) + " ms after the start, the script done");
+        return;
+    }
     if (dialog != m_waitingOn) {
         m_waitingOn = dialog;
         m_waitingSince = now;
     }
+    // A dialog at work is not waiting for nothing: its time is not counted.
+    WorkedSince(dialog);
     ULONGLONG waited = now - m_waitingSince;
     if (!scriptLeft) {
         if (waited > m_limits.idleMs)
             Fail("dialog \"" + TextOf(dialog) +
                  "\" waits for nothing: the script is done and it "
-                 "stayed up " +
+                 "stayed up, idle, " +
                  std::to_string(waited) + " ms");
         return;
     }
@@ -419,7 +459,8 @@ void CScriptedUser::Tick()
         m_lastWhy = why;
         if (waited > m_limits.stepMs)
             Fail("step " + std::to_string(m_next + 1) + " (" + step.Describe() +
-                 ") stayed impossible for " + std::to_string(waited) + " ms: " + why);
+                 ") stayed impossible for " + std::to_string(waited) +
+                 " ms with the dialog idle: " + why);
         return;
     }
     // Counted as done before it is done: a click may open a modal dialog whose

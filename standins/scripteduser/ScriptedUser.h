@@ -7,7 +7,13 @@
 //
 // It also watches: a step that stays impossible for longer than the step
 // limit, a dialog that stays up with nothing left to do for longer than the
-// idle limit, or a script not finished by the deadline fails the run. A
+// idle limit, or a script not finished by the deadline fails the run. Time
+// a dialog spends at work does not count against the step and idle limits:
+// a dialog is at work while its own messages keep coming to it (a posted
+// message of its own or its timer, as an operation that runs stage by stage
+// posts them, also while it waits on the network), so a long operation is
+// waited for as long as it runs, up to the deadline, while a dialog that
+// waits for nothing fails within the limits. A
 // failure records what was on screen (the thread's window tree), abandons
 // the script and ends every dialog of the thread with IDCANCEL, now and as
 // they come, so that the test goes on instead of hanging.
@@ -31,9 +37,9 @@ class CScriptedUser {
 public:
     struct Limits {
         unsigned tickMs = 20;
-        unsigned stepMs = 5000;      // one step impossible for this long fails
-        unsigned idleMs = 5000;      // a dialog up with nothing to do for this long fails
-        unsigned deadlineMs = 60000; // the whole script, from Start
+        unsigned stepMs = 5000;      // one step impossible this long, the dialog idle, fails
+        unsigned idleMs = 5000;      // a dialog up, idle, with nothing to do this long fails
+        unsigned deadlineMs = 60000; // the whole script, and any dialog up after it, from Start
     };
 
     CScriptedUser() = default;
@@ -136,6 +142,12 @@ private:
 
     CScriptedUser& Add(Step step);
     static void CALLBACK TimerProc(HWND, UINT, UINT_PTR, DWORD);
+    // Sees each message the thread takes from its queue, to tell a dialog
+    // at work.
+    static LRESULT CALLBACK MessageHook(int code, WPARAM wParam, LPARAM lParam);
+    // Whether the dialog has been at work since the waiting began; if so the
+    // waiting begins again from then.
+    bool WorkedSince(HWND dialog);
     void Tick();
     Readiness Prepare(const Step& step, HWND dialog, HWND& control, std::string& why) const;
     void Perform(const Step& step, HWND dialog, HWND control);
@@ -148,6 +160,9 @@ private:
     std::vector<Step> m_steps;
     size_t m_next = 0;
     UINT_PTR m_timer = 0;
+    HHOOK m_hook = nullptr;
+    ULONGLONG m_workedAt = 0;  // when a window of the thread last got its own message
+    HWND m_workedOn = nullptr; // and which
     ULONGLONG m_startedAt = 0;
     ULONGLONG m_waitingSince = 0; // the current step (or the idle dialog) since
     HWND m_waitingOn = nullptr;   // the dialog the idle watch is timing

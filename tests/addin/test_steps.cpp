@@ -566,6 +566,62 @@ INSTANTIATE_TEST_SUITE_P(
                 ""}),
     [](const ::testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });
 
+// ---- a silent service ----
+
+TEST_F(StepsTest, ASilentServiceNeverFreezesTheDialogAndCancelEndsTheRunAtOnce)
+{
+    // The request's creation gets no answer for 20 s.
+    ASSERT_TRUE(
+        Service().FailNext(standin::kind::Slow, 1, "CreateSignatureRequest", "\"delay\": 20"));
+    const std::vector<std::string> before = ListFiles(TempDir());
+    auto owned = std::make_unique<CDlgSteps>();
+    CDlgSteps& dialog = *owned;
+    OpGetLink* link = nullptr;
+    auto request = Request(false);
+    ASSERT_HR(S_OK, CSendBtn::AddSendSteps(dialog, request, m_url, &link));
+
+    // The user runs on the dialog's thread: its ticks are the moments the
+    // thread was free.
+    ULONGLONG firstTick = 0;
+    ULONGLONG lastTick = 0;
+    ULONGLONG longestGap = 0;
+    ULONGLONG clickedAt = 0;
+    CScriptedUser user(Patient());
+    user.Expect("Quillet-It")
+        .Do("watch the dialog while the service keeps silent",
+            [&](HWND) {
+                const ULONGLONG now = GetTickCount64();
+                if (!firstTick)
+                    firstTick = now;
+                if (lastTick)
+                    longestGap = std::max(longestGap, now - lastTick);
+                lastTick = now;
+                if (now - firstTick < 1500)
+                    return false;
+                clickedAt = now;
+                return true;
+            })
+        .Click(IDCANCEL)
+        .AnswerMessageBox(IDYES);
+    user.Start();
+    const INT_PTR result = dialog.DoModal();
+    const ULONGLONG endedAt = GetTickCount64();
+    user.Stop();
+
+    ASSERT_TRUE(user.Finished()) << user.Report();
+    EXPECT_LT(longestGap, 500u) << "the dialog's thread was held";
+    EXPECT_LT(endedAt - clickedAt, 1000u) << "Cancel, then Yes, ended the run";
+    EXPECT_EQ(IDCANCEL, result);
+    EXPECT_EQ(0, dialog.m_ok);
+    EXPECT_EQ(1, dialog.m_handled);
+    for (const CStepOp* step : dialog.GetSteps())
+        EXPECT_NE(CDlgSteps::kDone, step->m_state) << step->m_pendingText.str();
+    // The steps, and with them the request's files, go with the dialog.
+    owned.reset();
+    request.reset();
+    EXPECT_EQ(before, ListFiles(TempDir())) << "the run left a file behind";
+}
+
 // ---- the browser ----
 
 TEST_F(StepsTest, TheBrowserIsStartedAsTheRegistrySaysWithTheLinkQuoted)

@@ -42,6 +42,8 @@ using namespace testenv;
 namespace {
 
 constexpr char kAddress[] = "127.0.0.16";
+// The service of the tests of the sync on a hostile or heavy wire.
+constexpr char kWireAddress[] = "127.0.4.1";
 constexpr const char* kCaption = "Synchronizing with Quillet";
 const std::vector<std::string> kThreeSigners = {"a@example.com", "b@example.com", "c@example.com"};
 
@@ -134,11 +136,19 @@ public:
     int AddItemRow(CSyncItem&) override { return -1; }
 };
 
-class SyncTest : public ServiceTestOn<kAddress> {
+template <const char* Address>
+class SyncTestOn : public ServiceTestOn<Address> {
 protected:
+    using Base = ServiceTestOn<Address>;
+    using Base::Demo;
+    using Base::m_protocol;
+    using Base::m_url;
+    using Base::Service;
+    using Base::TempDir;
+
     void SetUp() override
     {
-        ServiceTestOn<kAddress>::SetUp();
+        Base::SetUp();
         CallLog().Clear();
         CallLog().ClearInjections();
         // The add-in's own protocol object, made by the command, asks for
@@ -160,7 +170,7 @@ protected:
         if (m_app)
             m_app->Quit();
         m_app = nullptr;
-        ServiceTestOn<kAddress>::TearDown();
+        Base::TearDown();
     }
 
     // A request of the demo account with these signers and one document;
@@ -248,6 +258,9 @@ protected:
     CExplorer* m_explorer = nullptr;
     CSyncBtn m_button;
 };
+
+class SyncTest : public SyncTestOn<kAddress> {};
+class SyncWireTest : public SyncTestOn<kWireAddress> {};
 
 } // namespace
 
@@ -357,6 +370,8 @@ TEST_F(SyncTest, AFailingItemEndsFailedAndTheOthersGoOn)
         // Which of the three (in the order they are worked on) fails.
         int failing;
         bool statusWritten; // the failing task still got its status
+        const char* action; // what the failing row says
+        bool detailsHidden = false;
     };
     const Case cases[] = {
         {"FaultOnTheMiddleStatus",
@@ -365,18 +380,30 @@ TEST_F(SyncTest, AFailingItemEndsFailedAndTheOthersGoOn)
              ASSERT_TRUE(service.FailNext(standin::kind::Fault, 1, "GetFileStatus",
                                           "\"faultstring\": \"Server busy\""));
          },
-         1, false},
+         1, false, "Failed: Server busy"},
         {"CopyThatDoesNotDecode",
          [](CStandInService& service) {
              ASSERT_TRUE(service.FailNext(standin::kind::Result, 1, "DownloadSignedDocument",
                                           "\"text\": \"*** not base64 ***\""));
          },
-         0, true},
+         0, true, "Failed: The signature service's answer holds no signed copy that can be read."},
+        // With its details hidden the dialog would close by itself when
+        // done: with a failure it stays, so the user learns of it.
+        {"AnswerTooLargeWithTheDetailsHidden",
+         [](CStandInService& service) {
+             ASSERT_TRUE(
+                 service.FailNext(standin::kind::Padded, 1, "GetFileStatus", "\"size\": 17000000"));
+         },
+         0, false,
+         "Failed: The signature service's answer is larger than the 16777216 bytes this "
+         "operation accepts, and was not read.",
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(Service().Reset());
         m_tasks->Items().Replace({});
+        WriteDword(kProductKey, "SyncSize", c.detailsHidden ? 1 : 0);
         std::vector<CItem*> tasks;
         for (const wchar_t* subject : {L"First", L"Second", L"Third"}) {
             const std::string fileId = CreateRequest({"a@example.com"});
@@ -388,7 +415,8 @@ TEST_F(SyncTest, AFailingItemEndsFailedAndTheOthersGoOn)
         const SyncSeen seen = SyncAndClose();
 
         ASSERT_EQ(3u, seen.rows.size());
-        EXPECT_EQ("Synchronization is Complete", seen.status);
+        EXPECT_EQ("1 of 3 could not be synchronized", seen.status);
+        EXPECT_EQ("Close", seen.cancelText);
         // Rows are worked on from the top; the newest row is the top one.
         const std::vector<CItem*> inWorkOrder = {tasks[2], tasks[1], tasks[0]};
         for (int i = 0; i < 3; ++i) {
@@ -399,6 +427,7 @@ TEST_F(SyncTest, AFailingItemEndsFailedAndTheOthersGoOn)
             ASSERT_EQ(subject, seen.rows[i].subject);
             const bool failing = i == c.failing;
             EXPECT_EQ(failing ? CSyncItem::kFailed : CSyncItem::kUpdated, seen.rows[i].image);
+            EXPECT_EQ(failing ? c.action : "Task Updated", seen.rows[i].action);
             const bool statusWritten = !failing || c.statusWritten;
             EXPECT_EQ(statusWritten, task.Bool(L"Complete"));
             EXPECT_EQ(statusWritten ? 100 : 0, task.Long(L"PercentComplete"));
@@ -429,13 +458,15 @@ TEST_F(SyncTest, ATaskGoneBeforeItsUpdateEndsFailed)
     const RowSeen* goneRow = FindRow(seen, "Gone");
     ASSERT_NE(nullptr, goneRow);
     EXPECT_EQ(CSyncItem::kFailed, goneRow->image);
-    EXPECT_NE("Task Updated", goneRow->action);
+    EXPECT_EQ("Failed: The task could not be updated in Outlook: it may have been moved or "
+              "deleted.",
+              goneRow->action);
     const RowSeen* keptRow = FindRow(seen, "Kept");
     ASSERT_NE(nullptr, keptRow);
     EXPECT_EQ(CSyncItem::kUpdated, keptRow->image);
     EXPECT_EQ(1, kept.Long(L"Status"));
     EXPECT_TRUE(kept.Saved());
-    EXPECT_EQ("Synchronization is Complete", seen.status);
+    EXPECT_EQ("1 of 2 could not be synchronized", seen.status);
     EXPECT_EQ(2u, Count(Service().Requests(), "GetFileStatus")) << "the status was still asked";
 }
 
@@ -634,4 +665,87 @@ TEST_F(SyncTest, ALoginTheUserCancelsEndsTheCommand)
     EXPECT_TRUE(user.Finished()) << user.Report();
     EXPECT_EQ(std::vector<std::string>{"Quillet Login"}, user.Captions()) << "no sync dialog";
     EXPECT_EQ(0u, Service().RequestCount());
+}
+
+TEST_F(SyncWireTest, ASilentServiceNeverFreezesTheDialogAndCancelEndsTheSyncAtOnce)
+{
+    CItem& task = AddTask(L"Contract", CreateRequest({"a@example.com"}));
+    // The status request gets no answer for 20 s, far longer than anyone
+    // waits for a dialog that does not paint.
+    ASSERT_TRUE(Service().FailNext(standin::kind::Slow, 1, "GetFileStatus", "\"delay\": 20"));
+    const std::vector<std::string> before = ListFiles(TempDir());
+
+    // The user runs on the dialog's own thread: each of its ticks is a
+    // moment the dialog's thread was free.
+    ULONGLONG firstTick = 0;
+    ULONGLONG lastTick = 0;
+    ULONGLONG longestGap = 0;
+    int ticks = 0;
+    int repainted = 0;
+    std::string status;
+    ULONGLONG clickedAt = 0;
+    CScriptedUser user;
+    user.Expect(kCaption)
+        .Do("watch the dialog while the service keeps silent",
+            [&](HWND dialog) {
+                const ULONGLONG now = GetTickCount64();
+                if (!firstTick)
+                    firstTick = now;
+                if (lastTick)
+                    longestGap = std::max(longestGap, now - lastTick);
+                lastTick = now;
+                if (ticks++ > 0 && !GetUpdateRect(dialog, nullptr, FALSE))
+                    ++repainted;
+                InvalidateRect(dialog, nullptr, TRUE);
+                status = TextOf(GetDlgItem(dialog, IDC_SYNC_STATUS));
+                return now - firstTick >= 2000;
+            })
+        .Do("note the time",
+            [&](HWND) {
+                clickedAt = GetTickCount64();
+                return true;
+            })
+        .Click(IDCANCEL);
+    user.Start();
+    EXPECT_HR(S_OK, m_button.OnClick());
+    const ULONGLONG endedAt = GetTickCount64();
+    user.Stop();
+
+    EXPECT_TRUE(user.Finished()) << user.Report();
+    EXPECT_LT(longestGap, 500u) << "the dialog's thread was held";
+    EXPECT_GT(repainted, ticks / 2) << "the dialog repainted " << repainted << " of " << ticks;
+    EXPECT_EQ("Requesting Status", status) << "the stage that waits";
+    EXPECT_LT(endedAt - clickedAt, 1000u) << "Cancel ended the sync";
+    EXPECT_EQ(0, task.Long(L"PercentComplete")) << "the task is unchanged";
+    EXPECT_FALSE(task.Bool(L"Complete"));
+    EXPECT_EQ(L"<none>", UserProperty(task, L"Quillet PDF"));
+    EXPECT_EQ(before, ListFiles(TempDir())) << "the sync left a file behind";
+}
+
+TEST_F(SyncWireTest, ALargeSignedCopyArrivesWholeAtWireSpeed)
+{
+    // 50 MB of document: some 67 MB of answer, which one small read per
+    // timer tick took minutes to take in.
+    constexpr size_t kSize = 50 * 1024 * 1024;
+    Service().Control("keep-bytes", "{\"limit\": 67108864}");
+    SoapCallOp create(m_url, "CreateSignatureRequest",
+                      SoapCallOp::CreateRequestElements("a@example.com", "Large"));
+    ASSERT_EQ(1, create.Run(nullptr, 0, CWebSvrOp::kPrepare)) << create.GetErrorText();
+    const std::string fileId = create.m_result.str();
+    const std::string document = TempDir() + "large.pdf";
+    const std::string bytes = RandomBytes(kSize, 50);
+    WriteFileBytes(document, bytes);
+    UploadOp upload(m_url, fileId, document);
+    ASSERT_EQ(1, upload.Run(nullptr, 0, CWebSvrOp::kPrepare)) << upload.GetErrorText();
+    ASSERT_TRUE(Service().SetSigned(fileId));
+    CItem& task = AddTask(L"Large", fileId);
+
+    const ULONGLONG started = GetTickCount64();
+    const SyncSeen seen = SyncAndClose();
+    const ULONGLONG ms = GetTickCount64() - started;
+
+    EXPECT_EQ("Synchronization is Complete", seen.status);
+    ASSERT_EQ(1u, task.Attachments().Count());
+    EXPECT_TRUE(task.Attachments().At(0)->Bytes() == bytes) << "the signed copy differs";
+    EXPECT_LT(ms, 20000u) << "the download crawled";
 }

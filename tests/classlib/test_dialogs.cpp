@@ -1,5 +1,6 @@
 // The dialog layer driven the way a person drives it: the scripted user
 // types, clicks and answers on the test's own thread while DoModal runs.
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -118,6 +119,34 @@ protected:
 class StubbornDialog : public PlainDialog {
 protected:
     void OnCancel() override {}
+};
+
+// Works for a while on a timer of its own, as a dialog that runs an
+// operation stage by stage does, then ends itself or stays, idle.
+class BusyDialog : public StubbornDialog {
+public:
+    BusyDialog(ULONGLONG workMs, bool endWhenDone) : m_workMs(workMs), m_endWhenDone(endWhenDone) {}
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        m_started = GetTickCount64();
+        SetTimer(1, 100);
+        return StubbornDialog::OnInitDialog();
+    }
+    void OnTimer(UINT_PTR id) override
+    {
+        if (id != 1 || GetTickCount64() - m_started < m_workMs)
+            return;
+        KillTimer(1);
+        if (m_endWhenDone)
+            EndDialog(IDOK);
+    }
+
+private:
+    ULONGLONG m_workMs;
+    bool m_endWhenDone;
+    ULONGLONG m_started = 0;
 };
 
 } // namespace
@@ -529,6 +558,47 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<WatchdogCase>& info) {
         return std::string(info.param.name);
     });
+
+TEST(DialogWatchdogAtWork, ADialogAtWorkIsWaitedForOneIdleFailsWithinTheLimits)
+{
+    // The limits are short (400 ms): the work lasts longer than them.
+    struct Case {
+        const char* name;
+        ULONGLONG workMs;
+        bool endWhenDone;
+        unsigned deadlineMs;
+        const char* failure; // part of the report; null: no failure
+    };
+    const Case cases[] = {
+        {"WorkLongerThanTheLimitsThenTheEnd", 1500, true, 20000, nullptr},
+        {"IdleAfterItsWork", 1000, false, 20000, "\"Plain Dialog\" waits for nothing"},
+        {"WorkPastTheDeadline", 60000, false, 1500, "still up 1500 ms after the start"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BusyDialog dialog(c.workMs, c.endWhenDone);
+        CScriptedUser::Limits limits = Quick();
+        limits.deadlineMs = c.deadlineMs;
+        CScriptedUser user(limits);
+        const ULONGLONG started = GetTickCount64();
+        user.Start();
+        const INT_PTR answer = dialog.DoModal();
+        user.Stop();
+        const ULONGLONG ms = GetTickCount64() - started;
+        if (!c.failure) {
+            EXPECT_FALSE(user.Failed()) << user.Report();
+            EXPECT_EQ(IDOK, answer) << "it ended itself";
+            EXPECT_EQ(0, user.DialogsClosed());
+            continue;
+        }
+        EXPECT_TRUE(user.Failed());
+        EXPECT_EQ(IDCANCEL, answer) << "ended by the watchdog";
+        EXPECT_NE(std::string::npos, user.Report().find(c.failure)) << user.Report();
+        const ULONGLONG worked = std::min<ULONGLONG>(c.workMs, c.deadlineMs);
+        EXPECT_GE(ms, worked) << "the work was waited for";
+        EXPECT_LT(ms, worked + 1500) << "the idle dialog failed soon after";
+    }
+}
 
 TEST(DialogModelessTest, CreateInitialisesAndDestroyLetsGo)
 {

@@ -107,7 +107,7 @@ TEST_F(RunnerTest, ProgressRunsOneToSixAndTheDialogEnds)
     user.Stop();
     EXPECT_TRUE(user.Finished()) << user.Report();
 
-    // A stage that moves one chunk per message (the read) comes more than once.
+    // A stage that waits on the network reports more than once as it goes.
     std::vector<int> stages, progress;
     std::vector<std::string> panes;
     for (const auto& seen : host.m_seen) {

@@ -290,11 +290,13 @@ TEST_F(ServiceTest, DocumentsArriveByteForByteSteppedAndWhole)
                 ASSERT_FALSE(run.timedOut);
                 EXPECT_EQ(1, run.result) << upload.GetErrorText();
                 EXPECT_EQ(CWebSvrOp::kDone, run.stages.back());
-                const auto sends =
-                    std::count(run.stages.begin(), run.stages.end(), CWebSvrOp::kSend);
-                const long chunks =
-                    (upload.GetUploadSize() + CWebSvrOp::kSendChunk - 1) / CWebSvrOp::kSendChunk;
-                EXPECT_EQ(chunks + 1, sends) << "one chunk per message, then the empty read";
+                EXPECT_EQ("", UploadProgressFault(run, upload.GetUploadSize()));
+                if (size >= 64 * 1024) {
+                    const auto sends =
+                        std::count(run.stages.begin(), run.stages.end(), CWebSvrOp::kSend);
+                    EXPECT_LT(sends, static_cast<long>(size / 4095))
+                        << "the upload is not paced by one small write per message";
+                }
             } else {
                 EXPECT_EQ(1, upload.Run(nullptr, 0, CWebSvrOp::kPrepare)) << upload.GetErrorText();
             }
@@ -331,8 +333,9 @@ TEST_F(ServiceTest, SteppedResponsesOfEverySizeArriveWhole)
         ASSERT_FALSE(run.timedOut);
         EXPECT_EQ(c.soap ? 1 : 0, run.result) << op.GetErrorText();
         EXPECT_EQ(c.size, op.GetBytesReceived());
-        const auto reads = std::count(run.stages.begin(), run.stages.end(), CWebSvrOp::kRead);
-        EXPECT_EQ((c.size + 4095) / 4096 + 1, reads) << "one chunk per message, then the end";
+        EXPECT_TRUE(std::is_sorted(run.stages.begin(), run.stages.end()))
+            << "a stage never runs after a later one";
+        EXPECT_EQ(1, std::count(run.stages.begin(), run.stages.end(), CWebSvrOp::kPrepare));
     }
 }
 
@@ -516,8 +519,8 @@ TEST_F(ServiceTest, SignedCopyRefusedByAFaultSaysWhy)
 }
 
 // A signed copy is taken only from a SOAP answer with one result at its
-// place: whatever else comes back fails, keeps no file, and says why when
-// the service did.
+// place: whatever else comes back fails, keeps no file, and says why: the
+// service's own words when it gave any, else that no copy could be read.
 TEST_F(ServiceTest, SignedCopyFromAnythingButItsAnswerIsRefused)
 {
     const std::string result = "<DownloadSignedDocumentResult>QUJD</DownloadSignedDocumentResult>";
@@ -542,16 +545,19 @@ TEST_F(ServiceTest, SignedCopyFromAnythingButItsAnswerIsRefused)
         std::string fields;
         const char* errorText;
     };
+    const char* const kUnreadable =
+        "The signature service's answer holds no signed copy that can be read.";
     const Case cases[] = {
         {"ResultInAFaultsDetail", standin::kind::Http, http(500, "text/xml", envelope(fault)),
          "Not yours"},
         {"FaultBesideAResult", standin::kind::Http,
          http(200, "text/xml", envelope(fault + response)), "Not yours"},
-        {"ResultWithoutAnEnvelope", standin::kind::Http, http(200, "text/xml", response), ""},
+        {"ResultWithoutAnEnvelope", standin::kind::Http, http(200, "text/xml", response),
+         kUnreadable},
         {"PageOf503HoldingAResult", standin::kind::Http,
          http(503, "text/html", "<html><body>" + response + "</body></html>"), ""},
         {"PageOf200HoldingAResult", standin::kind::Http,
-         http(200, "text/html", "<html><body>" + response + "</body></html>"), ""},
+         http(200, "text/html", "<html><body>" + response + "</body></html>"), kUnreadable},
         {"ErrorReportAfterBlanks", standin::kind::Result,
          "\"text\": " + standin::JsonQuote(" \n\t ERROR: Document not signed. \n"),
          "ERROR: Document not signed."},
@@ -559,11 +565,11 @@ TEST_F(ServiceTest, SignedCopyFromAnythingButItsAnswerIsRefused)
          http(200, "text/xml",
               envelope("<DownloadSignedDocumentResponse>" + result + result +
                        "</DownloadSignedDocumentResponse>")),
-         ""},
+         kUnreadable},
         {"TwoResponses", standin::kind::Http, http(200, "text/xml", envelope(response + response)),
-         ""},
-        {"ResultThatIsNotBase64", standin::kind::Result, "\"text\": \"QUJD=QUJD\"", ""},
-        {"BlanksOnly", standin::kind::Result, "\"text\": \" \\r\\n \"", ""},
+         kUnreadable},
+        {"ResultThatIsNotBase64", standin::kind::Result, "\"text\": \"QUJD=QUJD\"", kUnreadable},
+        {"BlanksOnly", standin::kind::Result, "\"text\": \" \\r\\n \"", kUnreadable},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,5 +1,7 @@
 #include "tests/support/StepRunner.h"
 
+#include <string>
+
 #include <windows.h>
 
 #include "shared/service/WebSvrOp.h"
@@ -20,6 +22,7 @@ LRESULT CALLBACK StepProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     if (message == kStageMessage && stepper && !stepper->finished) {
         const int stage = static_cast<int>(wParam);
         stepper->run->stages.push_back(stage);
+        stepper->run->sent.push_back(stepper->op->GetBytesSent());
         stepper->run->result = stepper->op->Run(window, kStageMessage, stage);
         if (!stepper->run->result || stage == CWebSvrOp::kDone)
             stepper->finished = true;
@@ -65,4 +68,29 @@ SteppedRun RunStepped(CWebSvrOp& op, unsigned timeoutMs)
     DestroyWindow(window);
     op.CloseRequest();
     return run;
+}
+
+std::string UploadProgressFault(const SteppedRun& run, unsigned long total)
+{
+    unsigned long last = 0;
+    bool seen = false;
+    for (size_t i = 0; i < run.stages.size() && i < run.sent.size(); ++i) {
+        if (run.stages[i] != CWebSvrOp::kSend)
+            continue;
+        const unsigned long sent = run.sent[i];
+        if (sent < last)
+            return "the progress went back from " + std::to_string(last) + " to " +
+                   std::to_string(sent);
+        if (sent > total)
+            return "the progress showed " + std::to_string(sent) + " of " + std::to_string(total) +
+                   " bytes";
+        last = sent;
+        seen = true;
+    }
+    if (!seen)
+        return "no message of the send stage";
+    if (last != total)
+        return "the send stage ended showing " + std::to_string(last) + " of " +
+               std::to_string(total) + " bytes";
+    return {};
 }

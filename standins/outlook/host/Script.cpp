@@ -162,6 +162,10 @@ void CPlayer::Act(const std::function<void()>& action)
 {
     CScriptedUser::Limits limits;
     limits.idleMs = 3000;
+    // A dialog at work (a sync of large signed copies, an upload) is waited
+    // for as long as it works; one that waits for nothing still fails
+    // within the step and idle limits.
+    limits.deadlineMs = 10 * 60 * 1000;
     CScriptedUser user(limits);
     user.SetNarrator(
         [this](HWND, const std::string& what) { m_report.Line(L"user " + FromUtf8(what)); });
