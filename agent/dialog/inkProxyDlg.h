@@ -39,8 +39,6 @@ public:
     static constexpr UINT_PTR kStepTimer = 1;
     static constexpr UINT kStepDelayMs = 25;
     static constexpr int kLastStage = 5;
-    // How long an upload's chunks run on between two ticks.
-    static constexpr ULONGLONG kSendSliceMs = 100;
 
     // A step's state, as its row's picture shows it.
     enum State { kPending = 0, kDone = 1, kSkipped = 2, kWaiting = 3, kFailed = 4 };

@@ -88,23 +88,12 @@ void CinkProxyDlg::OnStepTimer()
     CWebSvrOp* op = m_current->m_op.get();
     if (!op)
         return;
-    // An upload goes one chunk per stage message. Waiting a tick before each
-    // would make a document's upload last as many ticks as it has chunks,
-    // so the chunks that follow run on at once, for one slice of time; then
-    // the dialog paints and takes input again before the next tick.
-    const ULONGLONG sliceEnd = GetTickCount64() + kSendSliceMs;
-    for (;;) {
-        m_awaitingReport = true;
-        if (!op->Run(m_hWnd, kStageMessage, m_stage))
-            break;
-        MSG next{};
-        if (m_stage != CWebSvrOp::kSend || GetTickCount64() >= sliceEnd ||
-            !PeekMessageA(&next, m_hWnd, kStageMessage, kStageMessage, PM_NOREMOVE) ||
-            next.wParam != CWebSvrOp::kSend)
-            return;
-        PeekMessageA(&next, m_hWnd, kStageMessage, kStageMessage, PM_REMOVE);
-        ShowStage(*op, CWebSvrOp::kSend);
-    }
+    // One stage a tick, as every dialog runs the engine: the engine itself
+    // moves an upload in large pieces and waits on the network off this
+    // thread, posting the stage again when it has more to do.
+    m_awaitingReport = true;
+    if (op->Run(m_hWnd, kStageMessage, m_stage))
+        return;
     TheLog().Comment("CinkProxyDlg: a step failed");
     m_awaitingReport = false;
     m_failed = true;

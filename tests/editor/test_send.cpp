@@ -56,11 +56,20 @@ protected:
     {
         EditorTest::SetUp();
         RegDeleteTreeA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + kOutlookClsid).c_str());
+        HKEY existing = nullptr;
+        m_hadProgId = RegOpenKeyExA(HKEY_CLASSES_ROOT, "Outlook.Application", 0, KEY_READ,
+                                    &existing) == ERROR_SUCCESS;
+        if (existing)
+            RegCloseKey(existing);
         m_report = TempDir() + "host-report.txt";
     }
     void TearDown() override
     {
+        // The prefix goes on to other test programs, which must find no
+        // Outlook registered there unless they make one.
         RegDeleteTreeA(HKEY_CLASSES_ROOT, "Outlook.Application\\CLSID");
+        if (!m_hadProgId)
+            RegDeleteKeyA(HKEY_CLASSES_ROOT, "Outlook.Application");
         RegDeleteTreeA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + kOutlookClsid).c_str());
         if (m_host) {
             WaitForSingleObject(m_host, 20000);
@@ -126,6 +135,7 @@ protected:
     }
 
     std::string m_report;
+    bool m_hadProgId = false;
     HANDLE m_host = nullptr;
 };
 
