@@ -343,6 +343,7 @@ TEST_F(AgentTest, ASilentServiceEndsTheRunWithinTheWireLimits)
                 failedAt = GetTickCount64();
                 return true;
             })
+        .Read(IDC_ERROR_DETAILS)
         .Click(IDOK)
         .Expect(kAgentCaption)
         .Click(IDCANCEL)
@@ -353,7 +354,8 @@ TEST_F(AgentTest, ASilentServiceEndsTheRunWithinTheWireLimits)
     EXPECT_LT(failedAt - start, 75000u);
     EXPECT_EQ((std::vector<std::string>{"CreateSignatureRequest", "AddDocumentToRequest",
                                         "GetMaintenanceLink"}),
-              Methods(Service().Requests()));
+              Methods(Service().Requests()))
+        << "the error said: " << user.TextRead(IDC_ERROR_DETAILS);
     EXPECT_EQ(std::vector<std::string>{}, FilesLeft());
 }
 
