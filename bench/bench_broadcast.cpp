@@ -55,13 +55,13 @@ std::string ProgramPath()
 Run Broadcast(size_t targets, const std::string& document, const char* url)
 {
     Run run;
-    BroadcastSpec spec;
+    BroadcastShape shape;
     for (size_t i = 1; i <= targets; ++i)
-        spec.targets.push_back({"target" + std::to_string(i) + "@example.com",
-                                "Target " + std::to_string(i), "Signer", 1});
-    spec.documents = {document};
+        shape.targets.push_back({"target" + std::to_string(i) + "@example.com",
+                                 "Target " + std::to_string(i), "Signer", 1});
+    shape.documents = {document};
     CBroadcastWriter writer;
-    const std::string path = writer.Write(spec, url);
+    const std::string path = writer.Write(shape, url);
     if (path.empty()) {
         std::printf("the broadcast could not be written\n");
         return run;

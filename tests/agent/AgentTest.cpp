@@ -79,10 +79,10 @@ void AgentTest::StoreCredentials()
     ASSERT_EQ(S_OK, CConfig().SetCredentials(credentials));
 }
 
-std::string AgentTest::WriteBroadcast(const BroadcastSpec& spec)
+std::string AgentTest::WriteBroadcast(const BroadcastShape& shape)
 {
     m_tempBefore = ListFiles(TempDir());
-    return m_writer->Write(spec, m_url);
+    return m_writer->Write(shape, m_url);
 }
 
 INT_PTR AgentTest::RunAgent(const std::string& path, CScriptedUser& user)

@@ -39,7 +39,7 @@ protected:
     // The agent makes its own protocol object, as in its own process.
     void StoreCredentials();
     // Writes the broadcast; its path.
-    std::string WriteBroadcast(const BroadcastSpec& spec);
+    std::string WriteBroadcast(const BroadcastShape& shape);
     // Runs the agent on path under user; what DoModal answered.
     INT_PTR RunAgent(const std::string& path, CScriptedUser& user);
     // The script's step that waits until the button reads caption and keeps

@@ -19,11 +19,11 @@ std::vector<BroadcastTargetSpec> ThreeTargets()
             {"carl@example.com", "Carl Cole", "Witness", 1}};
 }
 
-std::string CBroadcastWriter::Write(const BroadcastSpec& spec, const char* url)
+std::string CBroadcastWriter::Write(const BroadcastShape& shape, const char* url)
 {
-    testenv::WriteDword(testenv::kProductKey, "MakeReceipt", spec.receipts ? 1 : 0);
+    testenv::WriteDword(testenv::kProductKey, "MakeReceipt", shape.receipts ? 1 : 0);
     auto mail = CFakeDispatch::Create();
-    mail->Prop(L"Body", Widen(spec.message).c_str()).Prop(L"HTMLBody", L"<p>not sent</p>");
+    mail->Prop(L"Body", Widen(shape.message).c_str()).Prop(L"HTMLBody", L"<p>not sent</p>");
     m_objects.push_back(mail);
 
     CCredentials sender;
@@ -31,19 +31,19 @@ std::string CBroadcastWriter::Write(const BroadcastSpec& spec, const char* url)
     sender.m_accountId = "QUILLET-DEMO-0001";
     OpSendDoc request(url);
     request.m_credentials = sender;
-    request.m_roleMap = spec.roleMap ? 1 : 0;
+    request.m_roleMap = shape.roleMap ? 1 : 0;
     auto* message = new CBodyPart(mail.Get(), 0, "Message Body", "Message Body", "");
     request.AppendPart(message);
     std::vector<CBodyPart*> documents;
-    for (size_t i = 0; i < spec.documents.size(); ++i) {
-        m_objects.push_back(Attachment(spec.documents[i]));
+    for (size_t i = 0; i < shape.documents.size(); ++i) {
+        m_objects.push_back(Attachment(shape.documents[i]));
         const std::string name = "document" + std::to_string(i + 1) + ".pdf";
         auto* part = new CBodyPart(m_objects.back().Get(), static_cast<LONG>(i + 1), name.c_str(),
                                    "Attachment", "");
         request.AppendPart(part);
         documents.push_back(part);
     }
-    if (spec.roleMap) {
+    if (shape.roleMap) {
         auto* fixed = new CRecip;
         fixed->m_email = "approver@example.com";
         fixed->m_name = "Al Approver";
@@ -52,7 +52,7 @@ std::string CBroadcastWriter::Write(const BroadcastSpec& spec, const char* url)
         fixed->m_hardCoded = 1;
         request.m_request.m_signers.AddTail(fixed);
     }
-    for (const auto& target : spec.targets) {
+    for (const auto& target : shape.targets) {
         auto* recip = new CRecip;
         recip->m_email = target.email.c_str();
         recip->m_name = target.name.c_str();
@@ -62,10 +62,10 @@ std::string CBroadcastWriter::Write(const BroadcastSpec& spec, const char* url)
     }
     CSendOptions& options = request.m_request.m_sendOptions;
     options.m_string1 = "Lease [Buyer] [Approver]";
-    options.m_hideEmailAddrs = spec.hideAddresses ? 1 : 0;
-    options.m_sendInvite = spec.invite ? 1 : 0;
-    options.m_receiptSubject = spec.receiptSubject.c_str();
-    options.m_categoryTags = spec.receiptCategory.c_str();
+    options.m_hideEmailAddrs = shape.hideAddresses ? 1 : 0;
+    options.m_sendInvite = shape.invite ? 1 : 0;
+    options.m_receiptSubject = shape.receiptSubject.c_str();
+    options.m_categoryTags = shape.receiptCategory.c_str();
 
     CBroadcast broadcast;
     if (FAILED(request.SaveOpFile(broadcast.m_createSignaturePath)))
@@ -83,7 +83,7 @@ std::string CBroadcastWriter::Write(const BroadcastSpec& spec, const char* url)
             return {};
         broadcast.m_addDocumentPaths.AddTail(path);
     }
-    if (spec.hideAddresses) {
+    if (shape.hideAddresses) {
         OpParam params(url);
         if (!queue(params, broadcast.m_setParamsPath))
             return {};
@@ -91,7 +91,7 @@ std::string CBroadcastWriter::Write(const BroadcastSpec& spec, const char* url)
     OpGetLink link(url);
     if (!queue(link, broadcast.m_getLinkPath))
         return {};
-    if (spec.invite) {
+    if (shape.invite) {
         OpInvite invite(url);
         invite.m_messagePart = message;
         if (!queue(invite, broadcast.m_sendInvitePath))

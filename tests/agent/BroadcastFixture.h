@@ -17,7 +17,7 @@ struct BroadcastTargetSpec {
     int tier = 1;
 };
 
-struct BroadcastSpec {
+struct BroadcastShape {
     std::vector<BroadcastTargetSpec> targets;
     std::vector<std::string> documents; // their bytes, one file each
     bool hideAddresses = false;         // a SetParams step
@@ -39,7 +39,7 @@ class CBroadcastWriter {
 public:
     // Writes the broadcast for the service at url; the broadcast file's
     // path, or empty on failure. The receipts setting is written too.
-    std::string Write(const BroadcastSpec& spec, const char* url);
+    std::string Write(const BroadcastShape& shape, const char* url);
 
 private:
     std::vector<CComPtr<CFakeDispatch>> m_objects;

@@ -164,7 +164,7 @@ TEST_F(AgentTest, NoBroadcastPathIsSaidAndTheDialogEnds)
 
 TEST_F(AgentTest, ABroadcastThatYieldsNoStepIsSaidAndOffersClose)
 {
-    BroadcastSpec noTargets;
+    BroadcastShape noTargets;
     noTargets.documents = {"%PDF-1.4 a"};
     noTargets.roleMap = true; // a fixed signer, but nobody in the audience
     const struct {

@@ -22,10 +22,10 @@ constexpr UINT kTrayExit = 32772;
 
 TEST_F(AgentTest, TheRealAgentRunsTheBroadcastItIsStartedWith)
 {
-    BroadcastSpec spec;
-    spec.targets = ThreeTargets();
-    spec.documents = {"%PDF-1.4 lease"};
-    const std::string path = WriteBroadcast(spec);
+    BroadcastShape shape;
+    shape.targets = ThreeTargets();
+    shape.documents = {"%PDF-1.4 lease"};
+    const std::string path = WriteBroadcast(shape);
     ASSERT_FALSE(path.empty());
     CLauncher launcher;
     ASSERT_TRUE(launcher.LaunchModuleProgram(SelfPath().c_str(), "inkProxy.exe", path.c_str()));
@@ -56,10 +56,10 @@ TEST_F(AgentTest, ExitFromTheTrayEndsTheAgentWithNothingLeft)
 {
     // Slow answers: the user leaves long before the end.
     ASSERT_TRUE(Service().SetBehaviour(R"({"kind": "slow", "delay": 0.5, "count": 0})"));
-    BroadcastSpec spec;
-    spec.targets = ThreeTargets();
-    spec.documents = {"%PDF-1.4 lease"};
-    const std::string path = WriteBroadcast(spec);
+    BroadcastShape shape;
+    shape.targets = ThreeTargets();
+    shape.documents = {"%PDF-1.4 lease"};
+    const std::string path = WriteBroadcast(shape);
     ASSERT_FALSE(path.empty());
     CLauncher launcher;
     ASSERT_TRUE(launcher.LaunchModuleProgram(SelfPath().c_str(), "inkProxy.exe", path.c_str()));

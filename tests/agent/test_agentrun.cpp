@@ -95,15 +95,15 @@ TEST_F(AgentTest, EveryTargetGetsItsOwnRequestWithItsOwnDocuments)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(Service().Reset());
-        BroadcastSpec spec;
-        spec.targets = ThreeTargets();
-        spec.targets.resize(c.targets);
-        spec.documents = c.documents;
-        spec.hideAddresses = c.params;
-        spec.receipts = c.receipts;
-        spec.roleMap = c.roleMap;
-        spec.invite = c.invite;
-        const std::string path = WriteBroadcast(spec);
+        BroadcastShape shape;
+        shape.targets = ThreeTargets();
+        shape.targets.resize(c.targets);
+        shape.documents = c.documents;
+        shape.hideAddresses = c.params;
+        shape.receipts = c.receipts;
+        shape.roleMap = c.roleMap;
+        shape.invite = c.invite;
+        const std::string path = WriteBroadcast(shape);
         ASSERT_FALSE(path.empty());
 
         AgentSeen seen;
@@ -134,7 +134,7 @@ TEST_F(AgentTest, EveryTargetGetsItsOwnRequestWithItsOwnDocuments)
         ASSERT_EQ(c.targets, targets.size());
         for (size_t t = 0; t < c.targets; ++t) {
             SCOPED_TRACE("target " + std::to_string(t + 1));
-            const auto& target = spec.targets[t];
+            const auto& target = shape.targets[t];
             const std::string fileId = files[t]["fileId"].Str();
             for (const auto& request : targets[t].rest) {
                 // The parameters call names its elements apart.
@@ -150,7 +150,7 @@ TEST_F(AgentTest, EveryTargetGetsItsOwnRequestWithItsOwnDocuments)
             for (size_t other = 0; other < c.targets; ++other) {
                 if (other != t) {
                     EXPECT_EQ(std::string::npos,
-                              targets[t].create.body.find(spec.targets[other].email));
+                              targets[t].create.body.find(shape.targets[other].email));
                 }
             }
             if (c.roleMap) {
@@ -170,8 +170,8 @@ TEST_F(AgentTest, EveryTargetGetsItsOwnRequestWithItsOwnDocuments)
         for (const std::string& name : receipts) {
             auto values = ReceiptValues(m_receipts + name);
             receiptIds.push_back(values["FileID"]);
-            EXPECT_EQ(spec.receiptSubject, values["ReceiptSubject"]);
-            EXPECT_EQ(spec.receiptCategory, values["ReceiptCategory"]);
+            EXPECT_EQ(shape.receiptSubject, values["ReceiptSubject"]);
+            EXPECT_EQ(shape.receiptCategory, values["ReceiptCategory"]);
             EXPECT_NE(std::string::npos, values["Link"].find(values["FileID"])) << values["Link"];
             EXPECT_FALSE(values["Link"].empty());
         }
@@ -191,18 +191,18 @@ TEST_F(AgentTest, EveryTargetGetsItsOwnRequestWithItsOwnDocuments)
         EXPECT_EQ(kSubmitted, seen.status);
         ASSERT_EQ(expected.size(), seen.rows.size());
         EXPECT_EQ(std::vector<int>(expected.size(), kImageDone), seen.images);
-        EXPECT_EQ("Create Signature Request for " + spec.targets[0].email + ".", seen.rows[0]);
+        EXPECT_EQ("Create Signature Request for " + shape.targets[0].email + ".", seen.rows[0]);
     }
 }
 
 TEST_F(AgentTest, AccentsAndMarkupInNamesAndRolesReachTheServiceWhole)
 {
-    BroadcastSpec spec;
-    spec.targets = {ThreeTargets()[1]}; // "Zoë Ünal", role "<Seller>"
-    spec.documents = {"%PDF-1.4 deed"};
-    spec.roleMap = true;
-    spec.message = "Dear [<Seller>], please sign.";
-    const std::string path = WriteBroadcast(spec);
+    BroadcastShape shape;
+    shape.targets = {ThreeTargets()[1]}; // "Zoë Ünal", role "<Seller>"
+    shape.documents = {"%PDF-1.4 deed"};
+    shape.roleMap = true;
+    shape.message = "Dear [<Seller>], please sign.";
+    const std::string path = WriteBroadcast(shape);
     ASSERT_FALSE(path.empty());
     AgentSeen seen;
     CScriptedUser user(PatientUser());
@@ -220,14 +220,14 @@ TEST_F(AgentTest, AccentsAndMarkupInNamesAndRolesReachTheServiceWhole)
 
 TEST_F(AgentTest, AFailedUploadStopsTheWholeRunAndTheFilesGoOnYes)
 {
-    BroadcastSpec spec;
-    spec.targets = ThreeTargets();
-    spec.documents = {"%PDF-1.4 one", "%PDF-1.4 two"};
+    BroadcastShape shape;
+    shape.targets = ThreeTargets();
+    shape.documents = {"%PDF-1.4 one", "%PDF-1.4 two"};
     // Target 1's first upload goes through, its second is refused.
     ASSERT_TRUE(Service().SetBehaviour(
         R"([{"kind": "slow", "method": "AddDocumentToRequest"},
             {"kind": "fault", "method": "AddDocumentToRequest", "faultstring": "Document rejected."}])"));
-    const std::string path = WriteBroadcast(spec);
+    const std::string path = WriteBroadcast(shape);
     ASSERT_FALSE(path.empty());
 
     AgentSeen failed;
@@ -288,10 +288,10 @@ TEST_F(AgentTest, CancelAsksAndOnlyYesEndsTheBroadcast)
         ASSERT_TRUE(Service().Reset());
         // Slow answers keep the run going while the user decides.
         ASSERT_TRUE(Service().SetBehaviour(R"({"kind": "slow", "delay": 0.3, "count": 0})"));
-        BroadcastSpec spec;
-        spec.targets = ThreeTargets();
-        spec.documents = {"%PDF-1.4 lease"};
-        const std::string path = WriteBroadcast(spec);
+        BroadcastShape shape;
+        shape.targets = ThreeTargets();
+        shape.documents = {"%PDF-1.4 lease"};
+        const std::string path = WriteBroadcast(shape);
         ASSERT_FALSE(path.empty());
         size_t requestsAtNo = 0;
         CScriptedUser user(PatientUser());
@@ -325,10 +325,10 @@ TEST_F(AgentTest, ASilentServiceEndsTheRunWithinTheWireLimits)
     // The link's answer never comes: the status line and nothing more.
     ASSERT_TRUE(Service().SetBehaviour(
         R"({"kind": "stall", "method": "GetMaintenanceLink", "hold": 120})"));
-    BroadcastSpec spec;
-    spec.targets = ThreeTargets();
-    spec.documents = {"%PDF-1.4 lease"};
-    const std::string path = WriteBroadcast(spec);
+    BroadcastShape shape;
+    shape.targets = ThreeTargets();
+    shape.documents = {"%PDF-1.4 lease"};
+    const std::string path = WriteBroadcast(shape);
     ASSERT_FALSE(path.empty());
     CScriptedUser::Limits limits = PatientUser();
     limits.stepMs = 80000;
@@ -366,10 +366,10 @@ TEST_F(AgentTest, AReceiptThatCannotBeFiledStaysWholeAndIsLogged)
     const std::string folder = m_receipts.substr(0, m_receipts.size() - 1);
     ASSERT_TRUE(RemoveDirectoryA(folder.c_str()));
     WriteFileBytes(folder, "not a folder");
-    BroadcastSpec spec;
-    spec.targets = {ThreeTargets()[0]};
-    spec.documents = {"%PDF-1.4 lease"};
-    const std::string path = WriteBroadcast(spec);
+    BroadcastShape shape;
+    shape.targets = {ThreeTargets()[0]};
+    shape.documents = {"%PDF-1.4 lease"};
+    const std::string path = WriteBroadcast(shape);
     AgentSeen seen;
     CScriptedUser user(PatientUser());
     user.Expect(kAgentCaption).Do("waits for Done", WaitForButton("Done", seen)).Click(IDCANCEL);

@@ -132,10 +132,10 @@ protected:
 TEST_F(AgentTrayTest, TheDialogHidesToTheTrayAndComesBack)
 {
     ASSERT_TRUE(Service().SetBehaviour(R"({"kind": "slow", "delay": 0.3, "count": 0})"));
-    BroadcastSpec spec;
-    spec.targets = ThreeTargets();
-    spec.documents = {"%PDF-1.4 lease"};
-    const std::string path = WriteBroadcast(spec);
+    BroadcastShape shape;
+    shape.targets = ThreeTargets();
+    shape.documents = {"%PDF-1.4 lease"};
+    const std::string path = WriteBroadcast(shape);
     ASSERT_FALSE(path.empty());
 
     CinkProxyDlg dialog;
