@@ -76,7 +76,6 @@ void CPgTemplate::FillTemplates(bool load)
 {
     CWizSheet* sheet = GetWizSheet();
     EnableValues(false);
-    PostWizardButtons(BackUnlessFirst());
     if (load)
         sheet->m_library.LoadTemplates(nullptr);
     else
@@ -100,6 +99,7 @@ void CPgTemplate::FillTemplates(bool load)
             m_combo.AddString(document->m_fromTemplate ? stored->m_name : document->m_name);
         m_combo.SetItemData(at, reinterpret_cast<DWORD_PTR>(stored));
     }
+    PostButtonsFor(IsPageComplete());
 }
 
 BOOL CPgTemplate::OnSetActive()
@@ -122,7 +122,7 @@ BOOL CPgTemplate::OnKillActive()
 
 void CPgTemplate::DecodeEmbedded(CTemplate& chosen)
 {
-    CTempDoc* document = GetWizSheet()->m_request.m_signatureDoc.get();
+    CTempDoc* document = chosen.m_signatureDoc.get();
     if (!document || document->m_kind != CTempDoc::kEmbedded)
         return;
     const CString encoded = document->m_embeddedPath;
@@ -140,9 +140,13 @@ void CPgTemplate::DecodeEmbedded(CTemplate& chosen)
         return;
     }
     ::DeleteFileA(encoded);
-    document->m_embeddedPath = decoded;
-    if (chosen.m_signatureDoc)
-        chosen.m_signatureDoc->m_embeddedPath = decoded;
+    // The decoded file is the document's from now on, like the base64 one
+    // was: it goes with the last copy that holds it (the library's, or the
+    // request's once the mail has its attachment).
+    document->TakeEmbeddedFile(decoded);
+    CTempDoc* requested = GetWizSheet()->m_request.m_signatureDoc.get();
+    if (requested && requested->m_embeddedPath == encoded)
+        *requested = *document;
 }
 
 void CPgTemplate::OnTemplateSelected()
@@ -155,11 +159,10 @@ void CPgTemplate::OnTemplateSelected()
     if (!chosen || !chosen->m_signatureDoc) {
         // The prompt: no template, nothing to apply.
         EnableValues(false);
-        PostWizardButtons(BackUnlessFirst());
+        PostButtonsFor(IsPageComplete());
         return;
     }
     EnableValues(chosen->m_signatureDoc->m_fromTemplate != 0);
-    PostWizardButtons(BackUnlessFirst());
 
     CTemplate& request = GetWizSheet()->m_request;
     TheLog().HResult("CPgTemplate::OnTemplateSelected", request.ApplyTemplate(chosen));
@@ -176,6 +179,7 @@ void CPgTemplate::OnTemplateSelected()
     if (chosen->m_signatureDoc->m_kind == CTempDoc::kEmbedded)
         request.CopyDocuments(*chosen);
     FitColumns();
+    PostButtonsFor(IsPageComplete());
 }
 
 void CPgTemplate::OnValueChanged(int row)
@@ -198,8 +202,9 @@ void CPgTemplate::OnValueChanged(int row)
 
 BOOL CPgTemplate::IsPageComplete()
 {
+    // The prompt: the user goes on without a template, as the page says.
     if (!SelectedTemplate())
-        return FALSE;
+        return TRUE;
     CTemplate& request = GetWizSheet()->m_request;
     if (!request.m_signatureDoc)
         return FALSE;
@@ -233,7 +238,9 @@ BOOL CPgTemplate::IsPageComplete()
 void CPgTemplate::OnDisplayInfo(NMHDR* header)
 {
     m_values.OnScrolled();
-    PostWizardButtons(IsPageComplete() ? PSWIZB_FINISH | BackUnlessFirst() : BackUnlessFirst());
+    // Next, not Finish: the positioning and sequence pages still have the
+    // user's choices to offer once the values are set.
+    PostButtonsFor(IsPageComplete());
     // Both forms start with the same item fields.
     auto* info = reinterpret_cast<NMLVDISPINFOA*>(header);
     const CKeywordValue* value = m_values.GetValue(info->item.iItem);

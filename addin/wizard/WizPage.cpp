@@ -30,7 +30,12 @@ void CWizPage::PostWizardButtons(DWORD flags)
 
 BOOL CWizPage::OnSetActive()
 {
-    const BOOL complete = IsPageComplete();
+    PostButtonsFor(IsPageComplete());
+    return CPropertyPage::OnSetActive();
+}
+
+void CWizPage::PostButtonsFor(BOOL complete)
+{
     switch (m_kind) {
     case kOnlyPage:
         // An only page that is not complete leaves the buttons as they are.
@@ -47,7 +52,6 @@ BOOL CWizPage::OnSetActive()
         PostWizardButtons(complete ? PSWIZB_BACK | PSWIZB_FINISH : PSWIZB_BACK);
         break;
     }
-    return CPropertyPage::OnSetActive();
 }
 
 BOOL CWizPage::OnKillActive()

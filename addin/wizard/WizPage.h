@@ -39,6 +39,10 @@ protected:
     // Posts PSM_SETWIZBUTTONS to the sheet: the buttons change once the
     // message in hand is done, as they do when comctl32 is asked.
     void PostWizardButtons(DWORD flags);
+    // Posts the buttons the page's kind offers when it is (or is not)
+    // complete: what OnSetActive offers, for a page whose completeness
+    // changed while it shows.
+    void PostButtonsFor(BOOL complete);
     // PSWIZB_BACK, or nothing on a first page (which never offers Back).
     DWORD BackUnlessFirst() const;
 

@@ -609,8 +609,15 @@ HRESULT CTemplate::ApplyTemplate(CTemplate* stored)
 {
     if (!stored || !stored->m_signatureDoc || stored == this)
         return E_INVALIDARG;
-    HRESULT hr = S_OK;
-    if (FAILED(hr = CopySettings(*stored)) || FAILED(hr = CopyDocuments(*stored)) ||
+    // What the send road found in the mail stays the mail's: a stored
+    // template knows neither, and the wizard applies templates again after
+    // every Back (which templates fit depends on the attachment count).
+    const int attachCount = m_sendOptions.m_attachCount;
+    const int senderIsRecipient = m_senderIsRecipient;
+    HRESULT hr = CopySettings(*stored);
+    m_sendOptions.m_attachCount = attachCount;
+    m_senderIsRecipient = senderIsRecipient;
+    if (FAILED(hr) || FAILED(hr = CopyDocuments(*stored)) ||
         FAILED(hr = CopyKeywordValues(*stored)) || FAILED(hr = CopyRoles(*stored)))
         return hr;
     if (!stored->m_signatureDoc->m_fromTemplate)

@@ -82,7 +82,9 @@ public:
 
     // ---- matching ----
 
-    // Merges a stored template into this request. 0, E_INVALIDARG (no
+    // Merges a stored template into this request; the request keeps its
+    // mail's facts (attachment count, sender among the recipients). 0,
+    // E_INVALIDARG (no
     // template, no signature document, unequal numbers of unpaired
     // recipients and signers), E_FAIL or E_OUTOFMEMORY.
     HRESULT ApplyTemplate(CTemplate* stored);

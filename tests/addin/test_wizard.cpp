@@ -288,6 +288,16 @@ protected:
         });
     }
 
+    // From the template page on to the end, taking the later pages'
+    // defaults.
+    void FinishFromTemplatePage(CScriptedUser& user)
+    {
+        user.Click(kNext).Expect("Signature Positioning").Click(kNext);
+        user.Expect("Signature Sequence");
+        ExpectOffered(user, "Back Finish");
+        user.Click(kFinish);
+    }
+
     // Picks a role in a role row of the template page as a person does:
     // a click on the row opens the drop-down, the role is chosen, Enter.
     void PickRole(CScriptedUser& user, const std::string& key, const std::string& role)
@@ -358,10 +368,11 @@ TEST_P(WizardButtons, EachPageOffersWhatItsKindAndCompletenessCallFor)
         const auto& [caption, offered] = row.pages[i];
         user.Expect(caption);
         ExpectOffered(user, offered);
+        // A chosen template whose values are all set leaves the way on as
+        // it was without one.
         if (std::string(caption) == "Use a Template?" && row.pickTemplate) {
             user.PickComboItem(IDC_TEMPLATE_COMBO, "Plain");
-            ExpectOffered(user, row.intro ? "Back Finish" : "Back- Finish");
-            break;
+            ExpectOffered(user, offered);
         }
         if (i + 1 < row.pages.size())
             user.Click(kNext);
@@ -375,28 +386,43 @@ TEST_P(WizardButtons, EachPageOffersWhatItsKindAndCompletenessCallFor)
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, WizardButtons,
-    ::testing::Values(
-        ButtonsCase{
-            "NoIntroNoTemplates",
-            false,
-            false,
-            {{"Signature Positioning", "Back- Next"}, {"Signature Sequence", "Back Finish"}},
-            false},
-        // The positioning page is the first of its own kind: no Back to the intro.
-        ButtonsCase{"IntroNoTemplates",
-                    true,
-                    false,
-                    {{"Quillet: 1 to 3 Easy Steps", "Back- Next"},
-                     {"Signature Positioning", "Back- Next"},
-                     {"Signature Sequence", "Back Finish"}},
-                    false},
-        ButtonsCase{
-            "IntroAndTemplates",
-            true,
-            true,
-            {{"Quillet: 1 to 3 Easy Steps", "Back- Next"}, {"Use a Template?", "Back Next-"}},
-            true},
-        ButtonsCase{"TemplatesNoIntro", false, true, {{"Use a Template?", "Back- Next-"}}, true}),
+    ::testing::Values(ButtonsCase{"NoIntroNoTemplates",
+                                  false,
+                                  false,
+                                  {{"Signature Positioning", "Back- Next"},
+                                   {"Signature Sequence", "Back Finish"}},
+                                  false},
+                      // The positioning page is the first of its own kind: no Back to the intro.
+                      ButtonsCase{"IntroNoTemplates",
+                                  true,
+                                  false,
+                                  {{"Quillet: 1 to 3 Easy Steps", "Back- Next"},
+                                   {"Signature Positioning", "Back- Next"},
+                                   {"Signature Sequence", "Back Finish"}},
+                                  false},
+                      ButtonsCase{"IntroAndTemplates",
+                                  true,
+                                  true,
+                                  {{"Quillet: 1 to 3 Easy Steps", "Back- Next"},
+                                   {"Use a Template?", "Back Next"},
+                                   {"Signature Positioning", "Back Next"},
+                                   {"Signature Sequence", "Back Finish"}},
+                                  true},
+                      ButtonsCase{"TemplatesNoIntro",
+                                  false,
+                                  true,
+                                  {{"Use a Template?", "Back- Next"},
+                                   {"Signature Positioning", "Back Next"},
+                                   {"Signature Sequence", "Back Finish"}},
+                                  true},
+                      // The page's own word: "If not, just press Next".
+                      ButtonsCase{"TemplatesOfferedNoneChosen",
+                                  false,
+                                  true,
+                                  {{"Use a Template?", "Back- Next"},
+                                   {"Signature Positioning", "Back Next"},
+                                   {"Signature Sequence", "Back Finish"}},
+                                  false}),
     [](const ::testing::TestParamInfo<ButtonsCase>& info) { return std::string(info.param.name); });
 
 TEST_F(WizardTest, StatusBarSitsBelowTheButtons)
@@ -521,7 +547,7 @@ TEST_F(WizardTest, ARoleChosenInOneRowIsGivenUpByTheOtherAndTheLastIsFilledByIts
     ExpectOffered(user, "Back Next-");
     PickRole(user, "a@mail.com", "Seller");
     // One row left and one role free: it takes it without being asked.
-    ExpectOffered(user, "Back Finish");
+    ExpectOffered(user, "Back Next");
     user.Do("read the roles again", [&](HWND sheet) {
         HWND list = Control(sheet, IDC_TEMPLATE_VALUES);
         afterThird = {Cell(list, RowOf(list, "a@mail.com"), 1),
@@ -529,7 +555,7 @@ TEST_F(WizardTest, ARoleChosenInOneRowIsGivenUpByTheOtherAndTheLastIsFilledByIts
                       Cell(list, RowOf(list, "c@mail.com"), 1)};
         return true;
     });
-    user.Click(kFinish);
+    FinishFromTemplatePage(user);
     const INT_PTR result = wizard.Run(user);
 
     ASSERT_TRUE(user.Finished()) << user.Report() << "last seen: " << m_seen;
@@ -602,10 +628,10 @@ TEST_F(WizardTest, PromptEntryMeansNoTemplate)
     int rowsAfterPrompt = -1;
     CScriptedUser user(Quick());
     user.Expect("Use a Template?").PickComboItem(IDC_TEMPLATE_COMBO, "Plain");
-    ExpectOffered(user, "Back- Finish");
+    ExpectOffered(user, "Back- Next");
     // The arrow keys of a closed drop-down list select the prompt too.
     user.PickComboItem(IDC_TEMPLATE_COMBO, "<click here to select a template>");
-    ExpectOffered(user, "Back- Next-");
+    ExpectOffered(user, "Back- Next");
     user.Do("count the rows", [&](HWND sheet) {
         HWND list = Control(sheet, IDC_TEMPLATE_VALUES);
         rowsAfterPrompt = Rows(list);
@@ -617,6 +643,72 @@ TEST_F(WizardTest, PromptEntryMeansNoTemplate)
     ASSERT_TRUE(user.Finished()) << user.Report() << "last seen: " << m_seen;
     EXPECT_EQ(IDCANCEL, result);
     EXPECT_EQ(0, rowsAfterPrompt);
+}
+
+TEST_F(WizardTest, AChosenTemplateStaysChosenThroughBackAndNext)
+{
+    // The template's document is the mail's own attachment: it fits only
+    // while the request still knows that the mail has one.
+    WriteTemplate("Plain.xml", TemplateXml("Plain", SignerXml("a@mail.com", "Tenant", 1)));
+    AddRecipient(m_request, "a@mail.com");
+    Wizard wizard(&m_credentials, m_request, false, true);
+    std::vector<std::string> shown;
+    const auto readChoice = [&](HWND sheet) {
+        HWND combo = Control(sheet, IDC_TEMPLATE_COMBO);
+        const LRESULT at = combo ? SendMessageA(combo, CB_GETCURSEL, 0, 0) : CB_ERR;
+        char text[256] = "<none>";
+        if (at != CB_ERR)
+            SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(at),
+                         reinterpret_cast<LPARAM>(text));
+        shown.push_back(text);
+        return true;
+    };
+
+    CScriptedUser user(Quick());
+    user.Expect("Use a Template?").PickComboItem(IDC_TEMPLATE_COMBO, "Plain");
+    ExpectOffered(user, "Back- Next");
+    for (int round = 0; round < 2; ++round) {
+        user.Click(kNext).Expect("Signature Positioning").Click(kBack);
+        user.Expect("Use a Template?");
+        ExpectOffered(user, "Back- Next");
+        user.Do("read the chosen template", readChoice);
+    }
+    FinishFromTemplatePage(user);
+    const INT_PTR result = wizard.Run(user);
+
+    ASSERT_TRUE(user.Finished()) << user.Report() << "last seen: " << m_seen;
+    EXPECT_EQ(ID_WIZFINISH, result);
+    EXPECT_EQ((std::vector<std::string>{"Plain", "Plain"}), shown);
+    const CTemplate& request = wizard.sheet.m_request;
+    EXPECT_EQ(1, request.m_sendOptions.m_attachCount) << "the mail's count, not the template's";
+    ASSERT_TRUE(request.m_signatureDoc);
+    EXPECT_STREQ("lease.doc", request.m_signatureDoc->m_name);
+}
+
+TEST_F(WizardTest, ADecodedTemplateDocumentGoesWithTheLastCopyThatHoldsIt)
+{
+    WriteTemplate("Nda.xml",
+                  TemplateXml("NDA", SignerXml("a@mail.com", "Party", 1), "TkRBIGJ5dGVz\n"));
+    AddRecipient(m_request, "a@mail.com");
+    m_request.m_sendOptions.m_attachCount = 0;
+    std::string decodedPath;
+    CTemplate kept; // the request as the send road keeps it after the wizard
+    {
+        Wizard wizard(&m_credentials, m_request, false, true);
+        CScriptedUser user(Quick());
+        user.Expect("Use a Template?").PickComboItem(IDC_TEMPLATE_COMBO, "NDA");
+        ExpectOffered(user, "Back- Next");
+        FinishFromTemplatePage(user);
+        ASSERT_EQ(ID_WIZFINISH, wizard.Run(user));
+        ASSERT_TRUE(user.Finished()) << user.Report() << "last seen: " << m_seen;
+        ASSERT_TRUE(wizard.sheet.m_request.m_signatureDoc);
+        decodedPath = wizard.sheet.m_request.m_signatureDoc->m_embeddedPath.str();
+        kept = wizard.sheet.m_request;
+    }
+    ASSERT_FALSE(decodedPath.empty());
+    EXPECT_EQ("NDA bytes", ReadFileBytes(decodedPath)) << "the request still holds it";
+    kept.m_signatureDoc.reset();
+    EXPECT_FALSE(FileExists(decodedPath)) << "gone with its last holder";
 }
 
 TEST_F(WizardTest, EmbeddedDocumentIsDecodedOnceAndBothCopiesPointAtIt)
@@ -640,7 +732,7 @@ TEST_F(WizardTest, EmbeddedDocumentIsDecodedOnceAndBothCopiesPointAtIt)
         return true;
     });
     user.PickComboItem(IDC_TEMPLATE_COMBO, "NDA");
-    ExpectOffered(user, "Back- Finish");
+    ExpectOffered(user, "Back- Next");
     user.Do("mark the decoded file", [&](HWND) {
         decodedPath = wizard.sheet.m_request.m_signatureDoc->m_embeddedPath.str();
         WriteFileBytes(decodedPath, "marker");
@@ -648,13 +740,13 @@ TEST_F(WizardTest, EmbeddedDocumentIsDecodedOnceAndBothCopiesPointAtIt)
     });
     user.PickComboItem(IDC_TEMPLATE_COMBO, "<click here to select a template>");
     user.PickComboItem(IDC_TEMPLATE_COMBO, "NDA");
-    ExpectOffered(user, "Back- Finish");
+    ExpectOffered(user, "Back- Next");
     user.Do("read the path again", [&](HWND) {
         secondPath =
             wizard.sheet.m_library.GetTemplates().GetHead()->m_signatureDoc->m_embeddedPath.str();
         return true;
     });
-    user.Click(kFinish);
+    FinishFromTemplatePage(user);
     const INT_PTR result = wizard.Run(user);
 
     ASSERT_TRUE(user.Finished()) << user.Report() << "last seen: " << m_seen;
