@@ -84,6 +84,11 @@
 #define IDS_SEND_RUNNING 19071      // a second send while one runs
 #define IDS_AGENT_NOT_STARTED 19072 // inkProxy.exe could not be started
 
+// The send road's refusals of what the service could not take as it is:
+// "%s" the recipient's or the attachment's name.
+#define IDS_RECIPIENT_WITHOUT_ADDRESS 19300
+#define IDS_EMPTY_ATTACHMENT 19301
+
 #define IDS_STEP_CREATE 19016 // each step: its pending text, then its done text
 #define IDS_STEP_CREATED 19017
 #define IDS_STEP_UPLOAD 19018 // "%s": the document's name

@@ -11,6 +11,8 @@
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
 #include "shared/outlook/Dispatcher.h"
+#include "shared/requests/BodyPart.h"
+#include "shared/requests/FileMgr.h"
 #include "shared/service/OpSendDoc.h"
 
 using namespace automation;
@@ -20,6 +22,46 @@ namespace {
 constexpr char kAttachmentKind[] = "Attachment";
 
 } // namespace
+
+CString DocumentBaseName(const char* name, const char* fallback)
+{
+    const auto base = [](const char* text) {
+        const char* rest = text ? text : "";
+        // By characters, not bytes: a double-byte character's second byte
+        // may be a backslash's.
+        for (const char* at = rest; *at; at = CharNextA(at)) {
+            if (*at == '\\' || *at == '/' || *at == ':')
+                rest = at + 1;
+        }
+        return CString(rest);
+    };
+    const CString own = base(name);
+    return own.IsEmpty() ? base(fallback) : own;
+}
+
+bool FindEmptyAttachment(const OpSendDoc& request, CString& name)
+{
+    name.Empty();
+    for (CBodyPart* part : request.m_parts) {
+        if (!(part->m_kind == kAttachmentKind))
+            continue;
+        CString path;
+        HANDLE created = CreateNewTempFile(nullptr, nullptr, path, "qlt");
+        if (created == INVALID_HANDLE_VALUE)
+            return false;
+        CloseHandle(created);
+        WIN32_FILE_ATTRIBUTE_DATA saved{};
+        const bool empty = SUCCEEDED(part->SaveAsFile(path)) &&
+                           GetFileAttributesExA(path, GetFileExInfoStandard, &saved) &&
+                           saved.nFileSizeLow == 0 && saved.nFileSizeHigh == 0;
+        DeleteFileA(path);
+        if (empty) {
+            name = part->m_fileName;
+            return true;
+        }
+    }
+    return false;
+}
 
 bool IsAcceptedFileType(const char* fileName, const CString& fileTypes)
 {
@@ -87,7 +129,8 @@ HRESULT CollectAttachments(IDispatch* mail, OpSendDoc* request, int& count, CStr
                 CString displayName;
                 if (FAILED(CDispatcher::GetTextProp(file, L"DisplayName", displayName)))
                     continue;
-                hr = request->AddPart(file, position, displayName, kAttachmentKind);
+                hr = request->AddPart(file, position, DocumentBaseName(displayName, fileName),
+                                      kAttachmentKind);
                 if (FAILED(hr))
                     break;
                 continue;

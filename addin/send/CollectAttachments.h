@@ -28,3 +28,14 @@ HRESULT CollectAttachments(IDispatch* mail, OpSendDoc* request, int& count, CStr
 // counts too: "doc" accepts "c"). A name without "." is accepted by
 // nothing, an empty extension only by "*".
 bool IsAcceptedFileType(const char* fileName, const CString& fileTypes);
+
+// The name a document goes to the service under: the text after the last
+// "\\", "/" or ":" of name, so that a display name such as "..\\x.pdf"
+// names no place on anyone's disk. fallback's base name when that leaves
+// nothing.
+CString DocumentBaseName(const char* name, const char* fallback = "");
+
+// The first attachment part of the request that saves to an empty file:
+// true and its name. An attachment that cannot be saved here is not
+// judged (its upload reports it).
+bool FindEmptyAttachment(const OpSendDoc& request, CString& name);

@@ -100,6 +100,16 @@ void CSendBtn::ShowRefusal(UINT messageId)
     dialog.DoModal();
 }
 
+void CSendBtn::ShowRefusal(UINT messageId, const char* name)
+{
+    // The name is the mail's text: an argument, never part of the format.
+    CString text;
+    text.Format(LoadText(messageId), name ? name : "");
+    CDlgError dialog;
+    dialog.m_details = text;
+    dialog.DoModal();
+}
+
 HRESULT CSendBtn::OnClick()
 {
     CLogBlock block("CSendBtn::OnClick");
@@ -174,6 +184,7 @@ HRESULT CSendBtn::Send(CClick& click)
         request.m_request.m_subject = m_subjectPlaceholder;
     else
         click.mailSubject = request.m_request.m_subject;
+    m_mailSubject = click.mailSubject;
 
     // ---- login ----
     const HRESULT login = Login(serviceUrl);
@@ -247,6 +258,10 @@ HRESULT CSendBtn::ResolveRecipients(OpSendDoc& request, IDispatch* recipients, l
         ShowRefusal(IDS_BCC_RECIPIENT);
         return E_INVALIDARG;
     }
+    if (!resolver.Unaddressed().IsEmpty()) {
+        ShowRefusal(IDS_RECIPIENT_WITHOUT_ADDRESS, resolver.Unaddressed());
+        return E_INVALIDARG;
+    }
     return S_OK;
 }
 
@@ -262,12 +277,21 @@ HRESULT CSendBtn::CollectMailAttachments(OpSendDoc& request)
     m_attachCount = count;
     request.m_request.m_sendOptions.m_attachCount = count;
     CConfig config;
-    if (unsupported.IsEmpty() || config.GetShowAttachWarning() != 1)
-        return S_OK;
-    CDlgBadAttach dialog(unsupported);
-    const INT_PTR answer = dialog.DoModal();
-    // The wish not to be asked again counts whatever the answer.
-    if (dialog.m_dontShowAgain)
-        config.SetShowAttachWarning(0);
-    return answer == IDOK ? S_OK : E_ABORT;
+    if (!unsupported.IsEmpty() && config.GetShowAttachWarning() == 1) {
+        CDlgBadAttach dialog(unsupported);
+        const INT_PTR answer = dialog.DoModal();
+        // The wish not to be asked again counts whatever the answer.
+        if (dialog.m_dontShowAgain)
+            config.SetShowAttachWarning(0);
+        if (answer != IDOK)
+            return E_ABORT;
+    }
+    // The service would take an empty file and its signers would get
+    // nothing to sign: the user hears of it before anything is sent.
+    CString empty;
+    if (FindEmptyAttachment(request, empty)) {
+        ShowRefusal(IDS_EMPTY_ATTACHMENT, empty);
+        return E_INVALIDARG;
+    }
+    return S_OK;
 }

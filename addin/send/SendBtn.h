@@ -85,6 +85,8 @@ private:
 
     HRESULT Send(CClick& click);
     void ShowRefusal(UINT messageId);
+    // A refusal whose text names what is refused ("%s").
+    void ShowRefusal(UINT messageId, const char* name);
     HRESULT Login(const char* serviceUrl);
     HRESULT SendBroadcast(CClick& click, const CString& serviceUrl);
     HRESULT SendInteractively(CClick& click, const CString& serviceUrl);
@@ -105,5 +107,6 @@ private:
     bool ReplaceKeyword(OpSendDoc& request, const char* placeholder, const char* replacement);
 
     CString m_clickTime;
+    CString m_mailSubject;         // the mail's own subject this click (empty: none)
     CComPtr<IDispatch> m_sendItem; // the mail being sent, while the send runs
 };

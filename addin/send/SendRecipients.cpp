@@ -245,8 +245,14 @@ HRESULT CSendRecipients::AddRecipient(IDispatch* addressEntry, CRecipID& id, lon
             CleanDisplayName(name);
         }
 
-        if (address.IsEmpty())
+        if (address.IsEmpty()) {
+            if (m_unaddressed.IsEmpty()) {
+                m_unaddressed = name;
+                if (m_unaddressed.IsEmpty())
+                    CDispatcher::GetTextProp(addressEntry, L"Name", m_unaddressed);
+            }
             return hr;
+        }
         found = TRUE;
         std::unique_ptr<CRecip> signer(new CRecip);
         signer->m_email = address;

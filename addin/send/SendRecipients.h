@@ -52,7 +52,8 @@ public:
     // first, last and full name, else by the entry's Name (CleanDisplayName),
     // else by the address. Counts a To, notes when the signer is the
     // credentials' own address. 0, or the first failed read of Type, Address
-    // or Name: the recipient is invalid.
+    // or Name: the recipient is invalid. An entry without address makes
+    // no signer and is noted (Unaddressed).
     HRESULT AddRecipient(IDispatch* addressEntry, CRecipID& id, long type, OpSendDoc* request,
                          BOOL& found);
     // Fills id from the Outlook contact behind a recipient or address entry
@@ -62,6 +63,11 @@ public:
     // leave id as far as it got; callers need not look at the result.
     HRESULT GetContactInfoFromRecip(IDispatch* object, CRecipID& id);
 
+    // The name of the first user entry that had no SMTP address (an empty
+    // text while every one had). Such a recipient would not get the
+    // request, so the caller refuses the send rather than leave it out.
+    const CString& Unaddressed() const { return m_unaddressed; }
+
 private:
     HRESULT ExpandList(IDispatch* list, long type, OpSendDoc* request, BOOL& found);
 
@@ -70,6 +76,7 @@ private:
     int& m_toCount;
     // The lists being expanded, outermost first, by their entries' IDs.
     std::vector<CString> m_openLists;
+    CString m_unaddressed;
 };
 
 // A display name that holds an address loses it: the text is cut before the

@@ -100,12 +100,21 @@ HRESULT CSendBtn::RunSendWizard(OpSendDoc& request)
     const CString ownMessage = sheet.m_saved.m_message;
     request.m_request = sheet.m_request;
     sheet.m_request.m_keywordValues.RemoveAll();
+    // The user's own entry, unticked again, is only marked on the page; the
+    // request knows nothing of it, so no signer list, broadcast audience or
+    // gateway made from the request has it.
+    CTypedPtrList<CRecip>& signers = request.m_request.m_signers;
+    for (POSITION pos = signers.GetHeadPosition(); pos;) {
+        const POSITION here = pos;
+        if (signers.GetNext(pos)->m_skip)
+            delete signers.RemoveAt(here);
+    }
 
     // The signers the wizard added (a template's, the user's own) become
     // recipients of the mail, so it shows whom it went to.
     for (POSITION pos = request.m_request.m_signers.GetHeadPosition(); pos;) {
         const CRecip* signer = request.m_request.m_signers.GetNext(pos);
-        if (!signer->m_fromMail && !signer->m_skip)
+        if (!signer->m_fromMail)
             AddMailRecipient(signer->m_email);
     }
     for (POSITION pos = request.m_request.m_signers.GetHeadPosition(); pos;) {
@@ -124,7 +133,10 @@ HRESULT CSendBtn::RunSendWizard(OpSendDoc& request)
 
     bool templateMessage = false;
     if (request.m_request.m_signatureDoc) {
-        bool fill = templatesOnly || sheet.m_saved.m_subject.IsEmpty();
+        // The request's subject before the wizard is never empty (a mail
+        // without one has the placeholder): whether the mail had its own is
+        // what decides.
+        bool fill = templatesOnly || m_mailSubject.IsEmpty();
         if (templatesOnly || request.IsMessageEmpty()) {
             templateMessage = true;
             fill = true;
@@ -133,6 +145,10 @@ HRESULT CSendBtn::RunSendWizard(OpSendDoc& request)
             request.m_request.m_message = ownMessage;
         if (fill)
             RETURN_IF_FAILED(ReplaceKeywords(request));
+        else
+            // The mail keeps its own subject and message; the template's
+            // subject would show its place-holders unfilled.
+            request.m_request.m_subject = sheet.m_saved.m_subject;
         RETURN_IF_FAILED(AttachTemplateDocuments(request));
     } else {
         request.m_request.m_message = ownMessage;

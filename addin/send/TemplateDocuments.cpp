@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "addin/send/CollectAttachments.h"
 #include "classlib/com/CBstr.h"
 #include "classlib/com/HResult.h"
 #include "shared/log/DebugLog.h"
@@ -56,10 +57,13 @@ HRESULT CSendBtn::AttachDocument(OpSendDoc& request, const CTempDoc& document)
     HRESULT hr = GetProp(item, L"Attachments", attachments.Put());
     if (SUCCEEDED(hr) && !IsObject(attachments))
         hr = E_FAIL;
+    // A template may come by mail: its document's name names no place on
+    // the disk either.
+    const CString documentName = DocumentBaseName(document.m_name, file);
     CVariant added;
     if (SUCCEEDED(hr)) {
         CBstr source(file);
-        CBstr name(document.m_name);
+        CBstr name(documentName);
         // Automation order: the last parameter first.
         VARIANT args[] = {BorrowedTextArg(name.Get()), LongArg(ol::kAttachAtEnd),
                           LongArg(ol::kAttachByValue), BorrowedTextArg(source.Get())};
@@ -76,7 +80,7 @@ HRESULT CSendBtn::AttachDocument(OpSendDoc& request, const CTempDoc& document)
     CVariant number;
     RETURN_IF_FAILED(VariantChangeType(&number, &index, 0, VT_I4));
     auto part = std::unique_ptr<CBodyPart>(new (std::nothrow) CBodyPart(
-        added.pdispVal, number.lVal, document.m_name, "Attachment", document.m_type));
+        added.pdispVal, number.lVal, documentName, "Attachment", document.m_type));
     if (!part)
         return E_OUTOFMEMORY;
     request.AppendPart(part.release());

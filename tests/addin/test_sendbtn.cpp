@@ -70,6 +70,12 @@ constexpr char kTemplatesOnly[] = "You have opted to use templates exclusively, 
                                   "no templates sutiable for the current Outlook email.";
 constexpr char kRunning[] = "A Quillet send is already under way in Outlook.  Please finish it "
                             "before you send another mail item.";
+constexpr char kNoAddress[] = "The recipient \"Pager Line\" has no SMTP address.  Every recipient "
+                              "must have one to send via Quillet; please correct or remove this "
+                              "recipient and try again.";
+constexpr char kEmptyDocument[] = "The attachment \"empty.pdf\" is empty.  An empty document "
+                                  "cannot be signed; please attach the document with its "
+                                  "content, or remove it, and try again.";
 constexpr char kNoAgent[] = "The Quillet broadcast agent (inkProxy.exe) could not be started.  "
                             "Your mail item has not been sent.";
 
@@ -429,6 +435,23 @@ TEST_F(SendBtnTest, EveryRefusalLeavesTheMailAsItWas)
          lease,
          AnswerError,
          kNoSmtp},
+        // The others would get the request and the mail be gone.
+        {"one of two recipients without an SMTP address",
+         [](SendBtnTest& test) { test.AddressBook().Add(L"Pager Line", L"+1 555 0101", L"FAX"); },
+         {L"tenant@example.com", L"Pager Line"},
+         {},
+         {},
+         lease,
+         AnswerError,
+         kNoAddress},
+        {"an empty attachment beside a full one",
+         nullptr,
+         {L"tenant@example.com"},
+         {},
+         {},
+         {{L"lease.pdf", "%PDF-1.4 lease"}, {L"empty.pdf", ""}},
+         AnswerError,
+         kEmptyDocument},
         {"a recipient that cannot be read",
          [](SendBtnTest&) { CallLog().Inject(L"Recipient", L"AddressEntry", E_ACCESSDENIED); },
          {L"tenant@example.com"},
@@ -562,6 +585,92 @@ TEST_F(SendBtnTest, ASecondSendWhileOneRunsIsRefusedAndTheFirstGoesOn)
     EXPECT_EQ("true", Property(mail, L"Quillet")) << "the first send went through";
     EXPECT_EQ(1u, CallLog().Count(L"MailItem", L"Delete"));
     EXPECT_EQ(1u, Tasks().size());
+}
+
+TEST_F(SendBtnTest, ADocumentGoesToTheServiceUnderItsBaseNameOnly)
+{
+    // Display names are the sender's text: none may name a place on disk.
+    const struct {
+        std::wstring displayName;
+        std::string sent;
+    } rows[] = {
+        {L"..\\..\\x.pdf", "x.pdf"},
+        {L"docs/y.pdf", "y.pdf"},
+        {L"C:z.pdf", "z.pdf"},
+        {L"plain.pdf", "plain.pdf"},
+    };
+    std::vector<std::pair<std::wstring, std::string>> files;
+    for (const auto& row : rows)
+        files.push_back({row.displayName, "%PDF-1.4 " + Narrow(row.displayName)});
+    OpenMail(L"Lease", {L"tenant@example.com"}, {}, {}, files);
+    CScriptedUser user(Patient());
+    FinishWizard(user);
+    user.Expect("Quillet-It");
+    Click(user);
+    ASSERT_TRUE(user.Finished()) << user.Report();
+
+    const std::vector<standin::Document> documents = Service().Documents("QF1001");
+    ASSERT_EQ(std::size(rows), documents.size());
+    const std::vector<standin::Request> requests = Service().Requests();
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].sent);
+        EXPECT_EQ(rows[i].sent, documents[i].fileName);
+        EXPECT_EQ("%PDF-1.4 " + Narrow(rows[i].displayName), documents[i].data)
+            << "the document itself is the attachment's";
+        ASSERT_LT(i + 1, requests.size());
+        EXPECT_EQ(rows[i].sent, requests[i + 1].Element("pstr_Title"));
+    }
+}
+
+TEST_F(SendBtnTest, AnUntickedOwnEntryReachesNoSignerListAndNoAudience)
+{
+    // Ticked and unticked again with one To recipient: only the recipient
+    // signs, whichever way the request goes out.
+    const struct {
+        const char* what;
+        bool broadcast;
+    } rows[] = {{"interactive", false}, {"broadcast", true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_TRUE(Service().Reset());
+        OpenMail(L"Lease", {L"tenant@example.com"});
+        CScriptedUser user(Patient());
+        user.Expect("Signature Positioning").Click(kNext).Expect("Signature Sequence");
+        user.Check(IDC_SIGNSEQ_ADD_MYSELF).Check(IDC_SIGNSEQ_ADD_MYSELF, false);
+        if (row.broadcast)
+            user.Check(IDC_SIGNSEQ_BROADCAST);
+        user.Click(kFinish);
+        if (!row.broadcast)
+            user.Expect("Quillet-It");
+        Click(user);
+        ASSERT_TRUE(user.Finished()) << user.Report();
+
+        EXPECT_EQ(0u, CallLog().Count(L"Recipients", L"Add")) << "the mail gained no recipient";
+        if (row.broadcast) {
+            const std::vector<std::string> started = m_recorder->WaitForLines(1);
+            ASSERT_EQ(1u, started.size());
+            const std::string broadcastPath = started[0].substr(started[0].find("\" ") + 2);
+            const std::string create = ValueOf(Children(broadcastPath), "CreateSignature");
+            const std::string recips = ReadFileBytes(ValueOf(Children(create), "Recips"));
+            // The agent's audience, one target per recipient ("@" escaped).
+            size_t targets = 0;
+            for (size_t at = recips.find("<target>"); at != std::string::npos;
+                 at = recips.find("<target>", at + 1))
+                ++targets;
+            EXPECT_EQ(1u, targets) << recips;
+            EXPECT_NE(std::string::npos, recips.find("<email>tenant&#64;example.com</email>"))
+                << recips;
+        } else {
+            const std::vector<standin::Request> requests = Service().Requests();
+            ASSERT_FALSE(requests.empty());
+            EXPECT_EQ("tenant@example.com", requests[0].Element("pstr_Signers"));
+            EXPECT_EQ("", requests[0].Element("pstr_SecondSigners"));
+            EXPECT_EQ("", requests[0].Element("pstr_CCs"));
+        }
+        m_bar.reset();
+    }
+    // The broadcast's agent run is the recorder's only line.
+    EXPECT_EQ(1u, m_recorder->Lines().size());
 }
 
 // ---- the broadcast ----
@@ -750,4 +859,41 @@ TEST_F(SendBtnTest, ABroadcastKeepsTheRolePlaceholdersForTheAgent)
     EXPECT_NE(std::string::npos, ReadFileBytes(recips).find("<m:pstr_RoleMap>"))
         << "the request carries its role map";
     EXPECT_EQ(1u, CallLog().Count(L"MailItem", L"Delete"));
+}
+
+TEST_F(SendBtnTest, ATemplateChosenInTheWizardLeavesNoPlaceholderInTheMail)
+{
+    WriteFileBytes(m_templates + "\\NDA.xml", EmbeddedTemplate("nda.pdf", "%PDF-1.4 nda", 0));
+    // A mail with a body of its own keeps it; its subject is the template's,
+    // filled, only when it had none.
+    const struct {
+        const char* what;
+        std::wstring subject;
+        std::wstring sentSubject;
+    } rows[] = {
+        {"a mail without subject", L"", L"NDA for tenant@example.com"},
+        {"a mail with its own subject", L"Lease", L"Lease"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_TRUE(Service().Reset());
+        CItem& mail = OpenMail(row.subject, {L"tenant@example.com"}, {}, {}, {});
+        CScriptedUser user(Patient());
+        user.Expect("Use a Template?").PickComboItem(IDC_TEMPLATE_COMBO, "NDA");
+        user.Click(kNext);
+        FinishWizard(user);
+        user.Expect("Quillet-It");
+        Click(user);
+        ASSERT_TRUE(user.Finished()) << user.Report();
+
+        EXPECT_EQ(row.sentSubject, mail.Subject());
+        EXPECT_EQ(L"Please sign the lease.", mail.Body());
+        const std::vector<standin::Request> requests = Service().Requests();
+        ASSERT_FALSE(requests.empty());
+        EXPECT_EQ("Please sign the lease.", Base64Decode(requests[0].Element("pstr_EmailMessage")));
+        const std::vector<CItem*> tasks = Tasks();
+        ASSERT_FALSE(tasks.empty()) << "the receipt task";
+        EXPECT_EQ("Quillet Receipt: " + Narrow(row.sentSubject), Narrow(tasks.back()->Subject()));
+        m_bar.reset();
+    }
 }
