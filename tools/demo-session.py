@@ -783,7 +783,12 @@ press {NEXT}
 expect "Use a Template?"
 pick-item 19028 "{LEASE_TEMPLATE}"
 shot "16-wizard-template"
-# The template settles signers, order and options: the page offers Finish.
+# The template settles signers, order and options; the user goes on past
+# the positioning and sequence pages, taking what the template set.
+press {NEXT}
+expect "Signature Positioning"
+press {NEXT}
+expect "Signature Sequence"
 press {FINISH}
 expect "Quillet-It"
 shot "17-sending-with-template"
