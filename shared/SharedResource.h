@@ -27,6 +27,8 @@
 #define IDS_WIRE_REVOKED 19213
 #define IDS_WIRE_REVOCATION_UNCHECKED 19214
 #define IDS_WIRE_TLS_FAILED 19215
+// A proxy's challenge that was not met (CWebSvrOp).
+#define IDS_WIRE_PROXY_REFUSED 19220
 
 // The error dialog.
 #define IDD_ERROR 19001

@@ -90,7 +90,11 @@ HRESULT CPropPage::OnTestCredentials()
         ShowTestResult(IDS_TEST_NO_CONNECTION);
         return hr;
     }
+    // The Options dialog waits for the test, disabled, and owns whatever
+    // the exchange asks (a proxy's credentials).
+    globals.protocol->SetOwner(m_hWnd);
     hr = globals.protocol->Login(credentials);
+    globals.protocol->SetOwner(nullptr);
     SecureZeroMemory(credentials.m_password.GetBuffer(0), credentials.m_password.GetLength());
     ShowTestResult(hr == S_OK ? IDS_TEST_VALID : IDS_TEST_INVALID);
     return hr;

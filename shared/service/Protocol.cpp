@@ -7,6 +7,7 @@
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
 #include "shared/service/OpLogin.h"
+#include "shared/service/PumpedRun.h"
 #include "shared/service/ServiceGlobals.h"
 #include "shared/service/WebSvrAPI.h"
 
@@ -57,7 +58,13 @@ HRESULT CProtocol::Login(CCredentials& credentials)
 
     auto login = std::make_unique<OpLogin>(ServiceGlobals().api->GetServiceUrl());
     login->m_credentials = credentials;
-    const int succeeded = login->Run(nullptr, 0, CWebSvrOp::kPrepare);
+    // The caller waits for the answer, its thread does not: its windows
+    // go on painting however long the service, a proxy or a retried
+    // connect take.
+    CPumpedRun run(m_owner);
+    const int succeeded = run.Run(*login);
+    if (run.Quit())
+        return E_ABORT;
     hr = login->GetErrorCode();
     // A run that failed without saying why is still a failure.
     if (!succeeded && SUCCEEDED(hr))

@@ -23,11 +23,17 @@ public:
     // Closes the process's connection and deletes its web-service API.
     void Disconnect();
 
-    // Runs the login operation in one call with these credentials; the
-    // operation's error code, which fails whenever the login failed.
+    // Runs the login operation with these credentials and waits for its
+    // end while the thread's messages are dispatched; the operation's error
+    // code, which fails whenever the login failed (E_ABORT when the thread
+    // was asked to quit meanwhile).
     virtual HRESULT Login(CCredentials& credentials);
 
     IDispatch* GetHost() const { return m_host; }
+    // The window the login acts for (its caller's): it waits, disabled,
+    // while the login runs, and owns the login's dialogs.
+    void SetOwner(HWND owner) { m_owner = owner; }
+    HWND GetOwner() const { return m_owner; }
 
 protected:
     // Connects to the login's endpoint of the configured service.
@@ -35,4 +41,5 @@ protected:
 
 private:
     IDispatch* m_host;
+    HWND m_owner = nullptr;
 };

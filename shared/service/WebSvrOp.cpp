@@ -132,6 +132,21 @@ void SendBody(CWireJob& job, const CXmlTrace& trace)
     }
 }
 
+// Reads what is left of an answer that is not wanted (a proxy's challenge)
+// before its request is sent again: the connection can carry the next
+// request only once the last answer has been read off it. Bounded, so a
+// challenge that never ends costs a new connection rather than the wait.
+void DrainAnswer(CWireJob& job, ULONGLONG mostBytes)
+{
+    std::unique_ptr<char[]> piece(new char[CWebSvrOp::kReceivePiece]);
+    for (ULONGLONG drained = 0; drained < mostBytes && !job.Abandoned();) {
+        const UINT read = job.request->Read(piece.get(), CWebSvrOp::kReceivePiece);
+        if (read == 0)
+            return;
+        drained += read;
+    }
+}
+
 // True, with the failure's text, when this many bytes of the answer have
 // come too slowly.
 bool TooSlow(const CWireLimits& limits, ULONGLONG answerStart, ULONGLONG received, CString& text)
@@ -686,13 +701,15 @@ int CWebSvrOp::Send(HWND window, UINT message)
 
 int CWebSvrOp::SendWhole(HWND window, UINT message, AfterJob then)
 {
+    const ULONGLONG mostBytes = m_limits.maxAnswerBytes;
     if (!m_bodyFromFile) {
         m_trace.AppendText(m_requestBody);
         const CString headers = m_requestHeaders;
         const CString body = m_requestBody;
         return Await(
             window, message, NewJob(),
-            [headers, body](CWireJob& job) {
+            [headers, body, mostBytes](CWireJob& job) {
+                DrainAnswer(job, mostBytes);
                 job.request->SendRequest(headers, headers.GetLength(), body.GetString(),
                                          body.GetLength());
             },
@@ -710,7 +727,8 @@ int CWebSvrOp::SendWhole(HWND window, UINT message, AfterJob then)
     const DWORD size = m_uploadSize;
     return Await(
         window, message, job,
-        [trace, size](CWireJob& wire) {
+        [trace, size, mostBytes](CWireJob& wire) {
+            DrainAnswer(wire, mostBytes);
             wire.request->SendRequestEx(size, HSR_INITIATE, kInternetContext);
             SendBody(wire, trace);
             wire.file.Reset();
@@ -740,15 +758,24 @@ int CWebSvrOp::TakeStatus(HWND window, UINT message, bool challenged)
         TheLog().CommentFormatInt("HTTP Status Code = %lu", static_cast<long>(status));
         TheLog().CommentFormat("OpKind: %s", m_opKind);
         if (status == HTTP_STATUS_PROXY_AUTH_REQ) {
-            m_request->ErrorDlg(GetDesktopWindow(), ERROR_INTERNET_INCORRECT_PASSWORD,
-                                FLAGS_ERROR_UI_FLAGS_GENERATE_DATA |
-                                    FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS);
+            // The proxy's dialog belongs to the window the exchange runs
+            // for, so that window waits for it; only credentials given in
+            // it (a retry it asks for) send the request again.
+            const DWORD answer = m_request->ErrorDlg(
+                DialogOwner(window), ERROR_INTERNET_INCORRECT_PASSWORD,
+                FLAGS_ERROR_UI_FLAGS_GENERATE_DATA | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS);
+            TheLog().CommentFormatInt("CWebSvrOp::Run: proxy dialog answered %lu",
+                                      static_cast<long>(answer));
+            if (answer != ERROR_INTERNET_FORCE_RETRY)
+                return RefuseProxy();
             return SendWhole(window, message, [this, window, message](CWireJob&) {
                 return TakeStatus(window, message, true);
             });
         }
     } else {
         TheLog().CommentFormatInt("HTTP Status Code = %lu", static_cast<long>(status));
+        if (status == HTTP_STATUS_PROXY_AUTH_REQ)
+            return RefuseProxy();
     }
     if (m_bodyFromFile)
         ReleaseUpload();
@@ -769,6 +796,23 @@ int CWebSvrOp::TakeStatus(HWND window, UINT message, bool challenged)
     m_answerStart = GetTickCount64();
     Post(window, message, kRead);
     return 1;
+}
+
+int CWebSvrOp::RefuseProxy()
+{
+    if (m_bodyFromFile)
+        ReleaseUpload();
+    return FailAnswer(RPC_E_SERVERFAULT,
+                      WireText(IDS_WIRE_PROXY_REFUSED, ServiceGlobals().serverName.str()));
+}
+
+HWND CWebSvrOp::DialogOwner(HWND window) const
+{
+    if (m_ownerSet)
+        return m_owner;
+    // A run in one call belongs to whatever window its caller made active;
+    // with none, the proxy's dialog is not shown (never one of the desktop).
+    return window ? window : GetActiveWindow();
 }
 
 int CWebSvrOp::RefuseRedirection(DWORD status)

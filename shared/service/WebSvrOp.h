@@ -94,6 +94,14 @@ public:
     void CloseRequest();
     // Whether a job of the running stage still waits on the network.
     bool IsWaiting() const { return m_job != nullptr; }
+    // The window that owns the dialogs of the exchange (a proxy's request
+    // for credentials), null for none at all; unless set, the window the
+    // stages run for.
+    void SetOwner(HWND owner)
+    {
+        m_owner = owner;
+        m_ownerSet = true;
+    }
     // The limits the exchange keeps to: those of the operation's method,
     // unless set otherwise before the run (tests shorten them).
     const CWireLimits& GetWireLimits() const { return m_limits; }
@@ -178,6 +186,9 @@ private:
     // Sends the request (again, after a proxy challenge) with its body.
     int SendWhole(HWND window, UINT message, AfterJob then);
     int FinishResponse();
+    // A proxy's challenge that was not met: the run fails and says so.
+    int RefuseProxy();
+    HWND DialogOwner(HWND window) const;
     // A redirection is reported, never followed: a SOAP request sent on
     // elsewhere would lose its body and keep its SOAPAction.
     int RefuseRedirection(DWORD status);
@@ -191,6 +202,8 @@ private:
     void Post(HWND window, UINT message, int stage) const;
 
     CWireLimits m_limits; // those of any method until Describe names one
+    HWND m_owner = nullptr;
+    bool m_ownerSet = false;
     int m_runningStage = kPrepare;
     ULONGLONG m_stageStart = 0;                // when the running stage (or its job) began
     ULONGLONG m_stageEnd = 0;                  // when its job ended; 0 while none has

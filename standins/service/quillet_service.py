@@ -508,8 +508,8 @@ BEHAVIOUR_KINDS = {
     "stall": {"sendBytes", "hold"},
     "endless": {"chunked"},
 }
-COMMON_FIELDS = {"kind", "method", "count", "delay", "chunk", "interval", "size",
-                 "contentLength"}
+COMMON_FIELDS = {"kind", "method", "count", "delay", "chunk", "interval", "swiftBytes",
+                 "size", "contentLength"}
 # Kinds that run the method and change the state; the rest stand in for it.
 ANSWERING_KINDS = {"slow", "cut", "padded", "stall"}
 # How long a stalled answer keeps its connection open and silent, unless
@@ -956,6 +956,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def send_body(self, body, limit, behaviour):
         chunk = int(behaviour.get("chunk", 0)) or 65536
         interval = float(behaviour.get("interval", 0))
+        # The first bytes go as fast as the link takes them, the pace
+        # holds from there on: an answer that starts fast, then trickles.
+        swift = int(behaviour.get("swiftBytes", 0))
         sent = 0
         for piece in body.chunks(chunk):
             while piece and sent < limit:
@@ -963,7 +966,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.wfile.write(part)
                 sent += len(part)
                 piece = piece[len(part):]
-                if interval > 0:
+                if interval > 0 and sent > swift:
                     time.sleep(interval)
             if sent >= limit:
                 break

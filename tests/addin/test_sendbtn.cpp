@@ -20,6 +20,7 @@
 #include "addin/commands/CmdBar.h"
 #include "addin/receipts/ReceiptTask.h"
 #include "addin/send/SendBtn.h"
+#include "addin/sync/SyncBtn.h"
 #include "shared/SharedResource.h"
 #include "shared/config/Config.h"
 #include "shared/requests/Receipt.h"
@@ -52,6 +53,8 @@ using namespace testenv;
 namespace {
 
 constexpr char kAddress[] = "127.0.0.32";
+// The service over TLS, as users reach it.
+constexpr char kSecureAddress[] = "127.0.0.33";
 constexpr int kNext = 0x3024;
 constexpr int kFinish = 0x3025;
 
@@ -332,6 +335,71 @@ TEST_F(SendBtnTest, AnInteractiveSendDeletesTheMailAndLeavesAReceiptTask)
     EXPECT_NE(std::wstring::npos, task.MessageClass().find(L".Quillet"));
     EXPECT_EQ(1u, task.Attachments().Count()) << "the sent mail, embedded";
     EXPECT_FALSE(CSendBtn::IsSending()) << "the send is over";
+}
+
+// What users run: the service over TLS (the "SSL" setting's default), with
+// a certificate the system trusts. A send, then a sync of its receipt task
+// once everyone signed, every request over TLS.
+TEST_F(SendBtnTest, ASendAndItsSyncGoOverTls)
+{
+    CStandInService secure(kSecureAddress, true);
+    ASSERT_TRUE(secure.Start()) << secure.LastError();
+    WriteText(kProductKey, "Host", kSecureAddress);
+    WriteDword(kProductKey, "SSL", 1);
+
+    CItem& mail = OpenMail(L"Lease", {L"tenant@example.com"});
+    CScriptedUser user(Patient());
+    FinishWizard(user);
+    user.Expect("Quillet-It");
+    Click(user);
+    ASSERT_TRUE(user.Finished()) << user.Report();
+    EXPECT_EQ("true", Property(mail, L"Quillet")) << "the mail is marked as sent";
+    const std::vector<CItem*> tasks = Tasks();
+    ASSERT_EQ(1u, tasks.size()) << "the receipt task";
+    CItem& task = *tasks[0];
+    const std::string fileId = Property(task, kQuilletIdProperty);
+    EXPECT_EQ(0u, Property(task, kQuilletUrlProperty).rfind("https://127.0.0.33/", 0))
+        << "the link of a request made over TLS";
+
+    const std::string signedPdf = "%PDF-1.4 signed over TLS";
+    ASSERT_TRUE(secure.SetSigned(fileId));
+    ASSERT_TRUE(secure.SetSignedPdf(fileId, "", signedPdf));
+    ASSERT_TRUE(m_app->ActiveExplorer()->SwitchTo(*m_app->Mailbox().DefaultFolder(kFolderTasks)));
+    // The details shown, so the dialog waits to be read and closed.
+    WriteDword(kProductKey, "SyncSize", 0);
+    CSyncBtn sync;
+    sync.SetApplication(m_app->Dispatch());
+    CScriptedUser syncUser(Patient());
+    syncUser.Expect("Synchronizing with Quillet")
+        .Do("wait for the sync's end",
+            [](HWND dialog) {
+                char text[32] = {};
+                GetDlgItemTextA(dialog, IDCANCEL, text, sizeof text);
+                return std::string(text) == "Close";
+            })
+        .Click(IDCANCEL);
+    syncUser.Start();
+    EXPECT_HR(S_OK, sync.OnClick());
+    syncUser.Stop();
+    ASSERT_TRUE(syncUser.Finished()) << syncUser.Report();
+
+    EXPECT_EQ(100, task.Long(L"PercentComplete"));
+    EXPECT_NE("<none>", Property(task, L"Quillet PDF")) << "the signed copy was not pulled";
+    bool copied = false;
+    for (size_t a = 0; a < task.Attachments().Count(); ++a)
+        copied |= task.Attachments().At(a)->Bytes() == signedPdf;
+    EXPECT_TRUE(copied) << "the signed copy, byte for byte";
+
+    std::vector<std::string> methods;
+    for (const standin::Request& request : secure.Requests()) {
+        methods.push_back(request.soapMethod);
+        EXPECT_TRUE(request.tls) << request.soapMethod << " came over plain HTTP";
+    }
+    EXPECT_EQ((std::vector<std::string>{"CreateSignatureRequest", "AddDocumentToRequest",
+                                        "GetMaintenanceLink", "InviteSigners", "GetFileStatus",
+                                        "DownloadSignedDocument"}),
+              methods);
+    EXPECT_EQ(0u, Service().RequestCount()) << "a request went to the plain service";
 }
 
 TEST_F(SendBtnTest, ASendThatFailsOrIsCancelledInTheStepDialogKeepsTheMail)

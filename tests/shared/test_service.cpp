@@ -680,51 +680,112 @@ private:
 
 } // namespace
 
-TEST_F(ServiceTest, ProxyChallengeIsShownOnceAndRetriedOnce)
+// A top-level window of this thread, standing for the host's (Outlook's).
+class HostWindow {
+public:
+    HostWindow()
+        : m_window(CreateWindowExA(0, "STATIC", "Host", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                                   nullptr, nullptr, nullptr, nullptr))
+    {}
+    ~HostWindow() { DestroyWindow(m_window); }
+    HostWindow(const HostWindow&) = delete;
+    HostWindow& operator=(const HostWindow&) = delete;
+    HWND Get() const { return m_window; }
+
+private:
+    HWND m_window;
+};
+
+TEST_F(ServiceTest, ProxyChallengeAsksTheOwnerAndResendsOnlyWhenToldTo)
 {
     struct Case {
         const char* name;
         int challenges;
+        int button; // pressed in the proxy's dialog
         int result;
         HRESULT code;
+        size_t requests; // 0: more than one, as WinINet sees fit
     };
     const Case cases[] = {
-        {"ThenAccepted", 1, 1, S_OK},
-        {"Twice", 2, 0, RPC_E_SERVERFAULT},
+        {.name = "CredentialsGiven",
+         .challenges = 1,
+         .button = IDOK,
+         .result = 1,
+         .code = S_OK,
+         .requests = 2},
+        {.name = "Cancelled",
+         .challenges = 1,
+         .button = IDCANCEL,
+         .result = 0,
+         .code = RPC_E_SERVERFAULT,
+         .requests = 1},
+        // Every request challenged (0: no end); WinINet itself meets a
+        // challenge with the credentials given, so the count is its own.
+        {.name = "RefusedAgain",
+         .challenges = 0,
+         .button = IDOK,
+         .result = 0,
+         .code = RPC_E_SERVERFAULT,
+         .requests = 0},
     };
     // A challenge comes from a proxy: the system's proxy setting names the
     // stand-in, which answers proxied requests too.
     SystemProxy proxy(std::string(kAddress) + ":80");
-    m_protocol.Disconnect();
-    ASSERT_EQ(S_OK, m_protocol.Connect(m_url));
+    HostWindow owner;
+    // A challenge with a body of some size: the resend can go over the
+    // same connection only once all of it has been read.
+    const std::string challenge =
+        "\"body\": \"<html><body>" + std::string(200 * 1024, 'x') + "</body></html>\"";
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        // A session of its own: one keeps the proxy credentials given in
+        // its dialog and meets the next challenge with them unasked.
+        m_protocol.Disconnect();
+        ASSERT_EQ(S_OK, m_protocol.Connect(m_url));
         ASSERT_TRUE(Service().Reset());
-        ASSERT_TRUE(Service().FailNext(standin::kind::ProxyAuth, c.challenges));
+        ASSERT_TRUE(Service().FailNext(standin::kind::ProxyAuth, c.challenges, nullptr, challenge));
         OpLogin op(m_url);
         op.m_credentials = Demo();
+        op.SetOwner(owner.Get());
         int result = 0;
-        size_t dialogs = 0;
+        std::vector<HWND> owners;
         {
-            CDialogAnswerer answerer(IDCANCEL);
+            CDialogAnswerer answerer(c.button);
             result = op.Run(nullptr, 0, CWebSvrOp::kPrepare);
-            dialogs = answerer.Captions().size();
+            owners = answerer.Owners();
         }
         EXPECT_EQ(c.result, result) << op.GetErrorText();
         EXPECT_EQ(c.code, op.GetErrorCode());
-        EXPECT_EQ(2u, Service().RequestCount()) << "one retry, never more";
-        EXPECT_EQ(1u, dialogs) << "the proxy dialog comes up once";
+        ASSERT_EQ(1u, owners.size()) << "the proxy dialog comes up once";
+        EXPECT_EQ(owner.Get(), owners[0]) << "the proxy dialog belongs to the caller's window";
+        const auto requests = Service().Requests();
+        if (c.requests) {
+            ASSERT_EQ(c.requests, requests.size()) << "resent only when the dialog asked";
+        } else {
+            ASSERT_GE(requests.size(), 2u);
+        }
+        if (requests.size() >= 2) {
+            EXPECT_EQ(requests[0].client, requests[1].client)
+                << "the challenge was not read before the resend";
+        }
+        if (!result) {
+            EXPECT_NE(std::string::npos, op.GetErrorText().str().find("proxy server"))
+                << op.GetErrorText();
+        }
     }
 
     // A request sent from its file goes again whole, in as many pieces.
+    m_protocol.Disconnect();
+    ASSERT_EQ(S_OK, m_protocol.Connect(m_url));
     ASSERT_TRUE(Service().Reset());
     const std::string fileId = CreateRequest("signer@example.com");
     const std::string bytes = RandomBytes(2 * 1024 * 1024 + 7, 21);
     ASSERT_TRUE(Service().FailNext(standin::kind::ProxyAuth, 1));
     UploadOp upload(m_url, fileId, WriteDocument(bytes));
+    upload.SetOwner(owner.Get());
     {
-        CDialogAnswerer answerer(IDCANCEL);
+        CDialogAnswerer answerer(IDOK);
         EXPECT_EQ(1, upload.Run(nullptr, 0, CWebSvrOp::kPrepare)) << upload.GetErrorText();
         EXPECT_EQ(1u, answerer.Captions().size());
     }
@@ -738,7 +799,95 @@ TEST_F(ServiceTest, ProxyChallengeIsShownOnceAndRetriedOnce)
     EXPECT_TRUE(documents[0].data == bytes) << "the document differs";
     EXPECT_FALSE(FileExists(upload.m_requestPath.str())) << "the request file is removed";
 
+    // Cancelled, an upload leaves no request file either.
     m_protocol.Disconnect();
+    ASSERT_EQ(S_OK, m_protocol.Connect(m_url));
+    ASSERT_TRUE(Service().FailNext(standin::kind::ProxyAuth, 1));
+    UploadOp cancelled(m_url, fileId, WriteDocument(bytes));
+    cancelled.SetOwner(owner.Get());
+    {
+        CDialogAnswerer answerer(IDCANCEL);
+        EXPECT_EQ(0, cancelled.Run(nullptr, 0, CWebSvrOp::kPrepare));
+    }
+    EXPECT_FALSE(FileExists(cancelled.m_requestPath.str())) << "the request file is removed";
+
+    m_protocol.Disconnect();
+}
+
+namespace {
+
+// Counts the ticks of a thread timer of the host's window while a login
+// runs: each is a message the host's thread dispatched meanwhile.
+struct HostWatch {
+    HWND window = nullptr;
+    int ticks = 0;
+    int ticksDisabled = 0; // ticks that found the window disabled
+    int quitAtTick = 0;    // posts WM_QUIT at this tick (0: never)
+};
+HostWatch* g_watch = nullptr;
+
+void CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD)
+{
+    HostWatch& watch = *g_watch;
+    ++watch.ticks;
+    if (!IsWindowEnabled(watch.window))
+        ++watch.ticksDisabled;
+    if (watch.ticks == watch.quitAtTick)
+        PostQuitMessage(7);
+}
+
+} // namespace
+
+// The login waits for a slow service without holding up its caller's
+// thread: the host's window goes on getting its messages, disabled as a
+// modal dialog's owner is, and is enabled again at the end.
+TEST_F(ServiceTest, LoginKeepsItsCallersThreadAnswering)
+{
+    struct Case {
+        const char* name;
+        int quitAtTick;
+        HRESULT result;
+    };
+    const Case cases[] = {
+        {.name = "Answered", .quitAtTick = 0, .result = S_OK},
+        {.name = "QuitMeanwhile", .quitAtTick = 5, .result = E_ABORT},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HostWindow host;
+        HostWatch watch{.window = host.Get(), .quitAtTick = c.quitAtTick};
+        g_watch = &watch;
+        const UINT_PTR timer = SetTimer(host.Get(), 1, 50, CountTick);
+        ASSERT_TRUE(Service().FailNext(standin::kind::Slow, 1, nullptr, "\"delay\": 2"));
+        m_protocol.SetOwner(host.Get());
+        CCredentials demo = Demo();
+        const ULONGLONG started = GetTickCount64();
+        const HRESULT hr = m_protocol.Login(demo);
+        const ULONGLONG took = GetTickCount64() - started;
+        KillTimer(host.Get(), timer);
+        m_protocol.SetOwner(nullptr);
+        g_watch = nullptr;
+
+        EXPECT_EQ(c.result, hr);
+        EXPECT_TRUE(IsWindowEnabled(host.Get())) << "the host's window stays disabled";
+        if (c.quitAtTick) {
+            MSG quit;
+            EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+                << "the quit was swallowed";
+            EXPECT_EQ(7u, quit.wParam);
+            EXPECT_LT(took, 1500u) << "the login went on after the quit";
+        } else {
+            EXPECT_GE(took, 2000u) << "the service was not slow enough to show";
+            // 50 ms ticks over two seconds, with room for a busy machine.
+            EXPECT_GE(watch.ticks, 15) << "the host's thread was held up";
+            EXPECT_EQ(watch.ticks, watch.ticksDisabled) << "the host could be used meanwhile";
+        }
+        // The service was never left waiting on a connection that
+        // nobody reads: the next login goes through.
+        ASSERT_TRUE(Service().ClearBehaviours());
+        CCredentials again = Demo();
+        EXPECT_EQ(S_OK, m_protocol.Login(again));
+    }
 }
 
 // A secure connection that cannot be made says why, in words the user can

@@ -3,6 +3,7 @@
 // ends the run as a failure whose text says why, within a bounded time,
 // with nothing left in the temporary folder; an answer or an upload that
 // is slow but keeps moving is not cut off.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -281,6 +282,115 @@ TEST_F(WireTest, EachMethodTakesAnAnswerAsLargeAsItsOwnCanBe)
             // 20 MiB is the XML parser's business.
             EXPECT_NE(CWebSvrOp::kAnswerTooLarge, op.GetErrorCode()) << op.GetErrorText();
             EXPECT_EQ(kSize, op.GetBytesReceived());
+        }
+    }
+}
+
+namespace {
+
+// The longest time between two ticks of a thread timer while it lives:
+// how long the thread's messages waited at the worst.
+class LongestPause {
+public:
+    LongestPause()
+    {
+        s_self = this;
+        m_last = GetTickCount64();
+        m_timer = SetTimer(nullptr, 0, 50, Tick);
+    }
+    ~LongestPause()
+    {
+        KillTimer(nullptr, m_timer);
+        s_self = nullptr;
+    }
+    LongestPause(const LongestPause&) = delete;
+    LongestPause& operator=(const LongestPause&) = delete;
+    ULONGLONG Ms() const { return std::max(m_longest, GetTickCount64() - m_last); }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        const ULONGLONG now = GetTickCount64();
+        s_self->m_longest = std::max(s_self->m_longest, now - s_self->m_last);
+        s_self->m_last = now;
+    }
+
+    static inline LongestPause* s_self = nullptr;
+    UINT_PTR m_timer = 0;
+    ULONGLONG m_last = 0;
+    ULONGLONG m_longest = 0;
+};
+
+} // namespace
+
+// An answer whose first bytes come at full speed (so that it is read in
+// whole pieces) and whose rest trickles: it is read to its end however long
+// the trickle, without holding up the stepped run's thread, while a stall
+// after the trickle still ends at the silence limit.
+TEST_F(WireTest, AnAnswerThatStartsFastThenTricklesIsReadUntilItStalls)
+{
+    const CWireLimits limits = [] {
+        CWireLimits shortened = ShortLimits();
+        shortened.maxAnswerBytes = 1024 * 1024;
+        return shortened;
+    }();
+    // 320 KiB at once, then 2 KiB every 0.1 s: 48 KiB of trickle take 2.4 s,
+    // longer than the silence limit and the grace, with no pause near
+    // either.
+    const std::string shape =
+        "\"size\": 376832, \"swiftBytes\": 327680, \"chunk\": 2048, \"interval\": 0.1";
+    struct Case {
+        const char* name;
+        const char* kind;
+        std::string fields;
+        int result;
+        HRESULT code;
+        ULONGLONG leastMs; // the trickle was read for at least this long
+        ULONGLONG mostMs;
+    };
+    const Case cases[] = {
+        {.name = "TrickleToTheEnd",
+         .kind = standin::kind::Slow,
+         .fields = shape,
+         .result = 1,
+         .code = S_OK,
+         .leastMs = 2000,
+         .mostMs = 8000},
+        // The trickle stops after 24 KiB (1.2 s), then nothing, for good.
+        {.name = "TrickleThenStall",
+         .kind = standin::kind::Stall,
+         .fields = shape + ", \"sendBytes\": 352256, \"hold\": 20",
+         .result = 0,
+         .code = CWebSvrOp::kAnswerTimedOut,
+         .leastMs = 1000,
+         .mostMs = 1200 + limits.silenceMs + 1500},
+    };
+    for (const Case& c : cases) {
+        for (bool stepped : {false, true}) {
+            SCOPED_TRACE(c.name + (" " + Mode(stepped)));
+            ASSERT_TRUE(Service().Reset()) << Service().LastError();
+            ASSERT_TRUE(Service().FailNext(c.kind, 1, nullptr, c.fields)) << Service().LastError();
+            const std::vector<std::string> before = ListFiles(TempDir());
+            Outcome outcome;
+            ULONGLONG pause = 0;
+            {
+                LongestPause watch;
+                outcome = Call(stepped, limits);
+                pause = watch.Ms();
+            }
+            EXPECT_FALSE(outcome.timedOut) << "a stepped run was left waiting";
+            EXPECT_EQ(c.result, outcome.result) << outcome.text;
+            EXPECT_EQ(c.code, outcome.code) << std::hex << outcome.code;
+            if (!c.result) {
+                EXPECT_NE(std::string::npos, outcome.text.find("stopped answering"))
+                    << outcome.text;
+            }
+            EXPECT_GE(outcome.ms, c.leastMs) << "the answer did not trickle";
+            EXPECT_LE(outcome.ms, c.mostMs) << "the run took too long";
+            if (stepped) {
+                EXPECT_LT(pause, 1000u) << "the stepped run held up its thread";
+            }
+            EXPECT_EQ(before, ListFiles(TempDir())) << "the run left a file behind";
         }
     }
 }

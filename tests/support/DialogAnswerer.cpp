@@ -48,6 +48,7 @@ BOOL CALLBACK CDialogAnswerer::Answer(HWND window, LPARAM self)
     GetWindowTextA(window, caption, sizeof caption);
     GetDlgItemTextA(window, kMessageBoxTextId, text, sizeof text);
     answerer->m_seen.emplace_back(caption, text);
+    answerer->m_owners.push_back(GetWindow(window, GW_OWNER));
     PostMessageA(window, WM_COMMAND, static_cast<WPARAM>(answerer->m_button), 0);
     return FALSE;
 }

@@ -24,6 +24,8 @@ public:
     // dialog answered, in the order they came.
     const std::vector<std::pair<std::string, std::string>>& Seen() const { return m_seen; }
     std::vector<std::string> Captions() const;
+    // The owner window of each dialog answered, in the same order.
+    const std::vector<HWND>& Owners() const { return m_owners; }
 
 private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
@@ -32,4 +34,5 @@ private:
     int m_button;
     UINT_PTR m_timer = 0;
     std::vector<std::pair<std::string, std::string>> m_seen;
+    std::vector<HWND> m_owners;
 };

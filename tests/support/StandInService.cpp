@@ -327,6 +327,7 @@ std::vector<standin::Request> CStandInService::Requests(size_t since)
         request.behaviour = entry["behaviour"].Str();
         request.status = entry["status"].Int();
         request.tls = entry["tls"].Bool();
+        request.client = entry["client"].Str();
         requests.push_back(std::move(request));
     }
     return requests;

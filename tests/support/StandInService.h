@@ -33,6 +33,7 @@ struct Request {
     std::string behaviour;  // the injected behaviour that answered, or empty
     int status = 0;         // the status the service answered with (0: none)
     bool tls = false;
+    std::string client; // "address:port" of the connection it came over
 
     // The first header of that name (any case), or empty.
     std::string Header(const char* name) const;
