@@ -154,3 +154,9 @@
 #define IDS_RIBBON_COMPOSE 19051
 #define IDS_TEMPLATE_SUBJECT 19065
 #define IDS_TEMPLATE_IMPORT_QUESTION 19066
+
+// One command at a time: what a send or sync refused while another command
+// runs says (a second send: IDS_SEND_RUNNING).
+#define IDS_SYNC_RUNNING 19340       // a sync runs
+#define IDS_IMPORT_RUNNING 19341     // a receipt import runs
+#define IDS_SEND_RUNNING_OTHER 19342 // a send runs, a sync was asked for

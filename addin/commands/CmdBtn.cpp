@@ -42,6 +42,7 @@ HRESULT CCmdBtn::OnInvoke(DISPID, DISPPARAMS* params)
             return S_OK;
         m_recipients.Clear();
         m_item.Clear();
+        m_inspector.Clear();
         HRESULT clicked = S_OK;
         if (IsConnected())
             clicked = OnInspectorInvoke(EventObject(params, 0, 2), TRUE);
@@ -52,7 +53,14 @@ HRESULT CCmdBtn::OnInvoke(DISPID, DISPPARAMS* params)
     // The click is over: the item and its recipients are not held past it.
     m_recipients.Clear();
     m_item.Clear();
+    m_inspector.Clear();
     return hr;
+}
+
+HWND CCmdBtn::DialogOwner()
+{
+    IDispatch* window = IsObject(m_inspector) ? m_inspector.pdispVal : m_ownerWindow;
+    return CDispatcher::GetOwnerWindow(m_application, window);
 }
 
 HRESULT CCmdBtn::OnInspectorInvoke(IDispatch* control, BOOL checkTag)
@@ -84,6 +92,7 @@ HRESULT CCmdBtn::OnInspectorInvoke(IDispatch* control, BOOL checkTag)
                 return S_FALSE;
             }
         }
+        m_inspector = inspector;
         HRESULT hr = S_OK;
         if (m_saveItem) {
             TheLog().Comment("Saving Item");

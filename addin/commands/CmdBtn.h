@@ -61,6 +61,10 @@ public:
     const CButtonPicture* GetFacePicture() const { return m_facePicture.get(); }
     const CButtonPicture* GetMaskPicture() const { return m_maskPicture.get(); }
 
+    // The window the click acts in: the inspector the click took its item
+    // from, else the bar's window, else the active explorer's.
+    HWND DialogOwner() override;
+
     // {000C0351-0000-0000-C000-000000000046}: Office's command bar button events.
     static const IID kButtonEvents;
 
@@ -73,6 +77,7 @@ protected:
     BOOL m_allResolved = FALSE;
     CVariant m_recipients; // the current item's Recipients, during a click
     CVariant m_item;       // the active inspector's current item, during a click
+    CVariant m_inspector;  // the inspector m_item came from, during a click
     std::unique_ptr<CButtonPicture> m_facePicture;
     std::unique_ptr<CButtonPicture> m_maskPicture;
     UINT m_captionId;

@@ -11,6 +11,8 @@ namespace {
 // connection while the library unloads, inside the loader's lock, where
 // WinINet must not be called. The add-in releases it at shutdown.
 CProtocolUI* g_ownProtocol = nullptr;
+int g_holds = 0;
+bool g_releaseAsked = false;
 
 } // namespace
 
@@ -28,10 +30,28 @@ HRESULT EnsureAddinProtocol(IDispatch* application)
 
 void ReleaseAddinProtocol()
 {
+    if (g_holds > 0) {
+        // Outlook shutting the add-in down from inside a command's dialog:
+        // the command's request still uses the connection.
+        g_releaseAsked = true;
+        return;
+    }
+    g_releaseAsked = false;
     if (!g_ownProtocol)
         return;
     if (ServiceGlobals().protocol == g_ownProtocol)
         ServiceGlobals().protocol = nullptr;
     delete g_ownProtocol;
     g_ownProtocol = nullptr;
+}
+
+void HoldAddinProtocol()
+{
+    ++g_holds;
+}
+
+void LetGoAddinProtocol()
+{
+    if (g_holds > 0 && --g_holds == 0 && g_releaseAsked)
+        ReleaseAddinProtocol();
 }

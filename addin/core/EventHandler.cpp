@@ -76,6 +76,11 @@ HWND CEventHandler::GetParentWindow(int preference)
     return CDispatcher::GetParentWindow(m_application, preference);
 }
 
+HWND CEventHandler::DialogOwner()
+{
+    return GetParentWindow(CDispatcher::kPreferEither);
+}
+
 HRESULT CEventHandler::GetSmtpProxyAddress(const char* exchangeAddress, CString& smtp)
 {
     smtp.Empty();
@@ -88,7 +93,7 @@ HRESULT CEventHandler::GetSmtpProxyAddress(const char* exchangeAddress, CString&
 
 void CEventHandler::ShowError(HRESULT, const char* text)
 {
-    CDlgError dialog;
+    CDlgError dialog(DialogOwner());
     if (text && *text)
         dialog.m_details = text;
     else

@@ -44,6 +44,10 @@ public:
     void MarkItemSent(IDispatch* item);
     // The window to own the add-in's dialogs (CDispatcher::WindowPreference).
     HWND GetParentWindow(int preference);
+    // The window that owns the dialogs of what this handler does now: here
+    // the active inspector's, else the explorer's; a button's is the window
+    // it was clicked in. Never the desktop.
+    virtual HWND DialogOwner();
     // The primary SMTP address of an Exchange address (an address entry's
     // Address), from the Exchange address book; smtp is emptied first and
     // set on success.

@@ -98,8 +98,8 @@ bool CItemsEvents::AskToImport()
     CString question;
     question.LoadString(IDS_TEMPLATE_IMPORT_QUESTION);
     CConfig config;
-    return MessageBoxA(nullptr, question, config.GetDisplayName(), MB_YESNO | MB_ICONQUESTION) ==
-           IDYES;
+    return MessageBoxA(GetParentWindow(CDispatcher::kPreferExplorer), question,
+                       config.GetDisplayName(), MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 HRESULT CItemsEvents::ReadTemplateAttachment(IDispatch* item, CTemplate& tmpl, CString& tempPath)

@@ -2,24 +2,10 @@
 
 #include <new>
 
+#include "addin/core/CommandRun.h"
 #include "addin/receipts/DlgReceipts.h"
+#include "shared/outlook/Dispatcher.h"
 #include "shared/log/DebugLog.h"
-
-namespace {
-
-// Set while an import runs, on the one thread Outlook calls the add-in on.
-bool g_importing = false;
-
-// Marks the import as running for as long as it lives.
-class CImportRunning {
-public:
-    CImportRunning() { g_importing = true; }
-    CImportRunning(const CImportRunning&) = delete;
-    CImportRunning& operator=(const CImportRunning&) = delete;
-    ~CImportRunning() { g_importing = false; }
-};
-
-} // namespace
 
 int FindReceiptFiles(CFindHandle& search, const char* folder, CString& path, CString& name,
                      FILETIME& lastWrite)
@@ -77,16 +63,20 @@ bool CReceiptMgr::LoadReceipts(const char* folder)
 
 HRESULT CReceiptMgr::Import(IDispatch* application)
 {
-    if (g_importing) {
-        TheLog().Comment("CReceiptMgr::Import: an import is running already");
+    // No import inside itself or beside a send or sync: it asks nothing of
+    // the user, so it says nothing either; the files wait where they are
+    // for the next selection.
+    CCommandRun run(AddinCommand::kReceiptImport);
+    if (!run.Taken()) {
+        TheLog().Comment("CReceiptMgr::Import: another command is running");
         return S_FALSE;
     }
-    CImportRunning running;
     HRESULT hr = S_FALSE;
     try {
         CReceiptMgr manager(application);
         if (manager.LoadReceipts(nullptr) && !manager.Receipts().empty()) {
-            CDlgReceipts dialog(&manager);
+            CDlgReceipts dialog(
+                &manager, CDispatcher::GetParentWindow(application, CDispatcher::kPreferExplorer));
             dialog.DoModal();
             hr = S_OK;
         }

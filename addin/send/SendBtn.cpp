@@ -10,6 +10,7 @@
 
 #include "addin/AddinResource.h"
 #include "addin/core/AddinProtocol.h"
+#include "addin/core/CommandRun.h"
 #include "addin/send/CollectAttachments.h"
 #include "addin/send/DlgBadAttach.h"
 #include "addin/send/SendClick.h"
@@ -26,22 +27,6 @@
 
 using namespace automation;
 using namespace sendroad;
-
-namespace {
-
-// One send at a time in this process: a second click while a send waits
-// in one of its dialogs would reconnect the connection under it.
-bool g_sending = false;
-
-class CSendingMark {
-public:
-    CSendingMark() { g_sending = true; }
-    CSendingMark(const CSendingMark&) = delete;
-    CSendingMark& operator=(const CSendingMark&) = delete;
-    ~CSendingMark() { g_sending = false; }
-};
-
-} // namespace
 
 namespace sendroad {
 
@@ -78,16 +63,16 @@ CSendBtn::~CSendBtn() = default;
 
 bool CSendBtn::IsSending()
 {
-    return g_sending;
+    return CCommandRun::Running() == AddinCommand::kSend;
 }
 
 BOOL CSendBtn::CanClick()
 {
     // Refused before the click takes the inspector's item: the send that
     // runs works on the item this button took for it.
-    if (g_sending) {
-        TheLog().Comment("A send is already running");
-        ShowRefusal(IDS_SEND_RUNNING);
+    const AddinCommand running = CCommandRun::Running();
+    if (running != AddinCommand::kNone) {
+        ShowRefusal(CCommandRun::RefusalTextId(running, AddinCommand::kSend));
         return FALSE;
     }
     return !IsOffline(TRUE);
@@ -95,7 +80,7 @@ BOOL CSendBtn::CanClick()
 
 void CSendBtn::ShowRefusal(UINT messageId)
 {
-    CDlgError dialog;
+    CDlgError dialog(DialogOwner());
     dialog.m_details = LoadText(messageId);
     dialog.DoModal();
 }
@@ -105,7 +90,7 @@ void CSendBtn::ShowRefusal(UINT messageId, const char* name)
     // The name is the mail's text: an argument, never part of the format.
     CString text;
     text.Format(LoadText(messageId), name ? name : "");
-    CDlgError dialog;
+    CDlgError dialog(DialogOwner());
     dialog.m_details = text;
     dialog.DoModal();
 }
@@ -113,12 +98,13 @@ void CSendBtn::ShowRefusal(UINT messageId, const char* name)
 HRESULT CSendBtn::OnClick()
 {
     CLogBlock block("CSendBtn::OnClick");
-    if (g_sending) {
-        TheLog().Comment("A send is already running");
-        ShowRefusal(IDS_SEND_RUNNING);
+    // Held to the click's end: no other command reconnects or lets go of
+    // the service connection under this send's dialogs.
+    CCommandRun run(AddinCommand::kSend);
+    if (!run.Taken()) {
+        ShowRefusal(CCommandRun::RefusalTextId(CCommandRun::Running(), AddinCommand::kSend));
         return S_OK;
     }
-    CSendingMark sending;
     // Held for the whole send: the button's own item is the click's, which
     // ends with every click (a refused second one too).
     m_sendItem = IsObject(m_item) ? CComPtr<IDispatch>(m_item.pdispVal) : CComPtr<IDispatch>();
@@ -278,7 +264,7 @@ HRESULT CSendBtn::CollectMailAttachments(OpSendDoc& request)
     request.m_request.m_sendOptions.m_attachCount = count;
     CConfig config;
     if (!unsupported.IsEmpty() && config.GetShowAttachWarning() == 1) {
-        CDlgBadAttach dialog(unsupported);
+        CDlgBadAttach dialog(unsupported, DialogOwner());
         const INT_PTR answer = dialog.DoModal();
         // The wish not to be asked again counts whatever the answer.
         if (dialog.m_dontShowAgain)

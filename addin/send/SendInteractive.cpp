@@ -98,7 +98,7 @@ HRESULT CSendBtn::AddSendSteps(CDlgSteps& dialog, std::unique_ptr<OpSendDoc>& re
 HRESULT CSendBtn::SendInteractively(CClick& click, const CString& serviceUrl)
 {
     OpSendDoc& request = *click.request;
-    click.steps.reset(new (std::nothrow) CDlgSteps());
+    click.steps.reset(new (std::nothrow) CDlgSteps(DialogOwner()));
     if (!click.steps)
         return E_OUTOFMEMORY;
     OpGetLink* link = nullptr;

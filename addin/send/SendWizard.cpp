@@ -35,8 +35,7 @@ HRESULT CSendBtn::RunSendWizard(OpSendDoc& request)
     const bool singleClick = config.GetSingleClick() == 1;
     const bool hasAttachments = m_attachCount > 0;
 
-    CWizSheet sheet(&m_credentials, globals.api, IDS_WIZ_CAPTION,
-                    GetParentWindow(CDispatcher::kPreferInspector));
+    CWizSheet sheet(&m_credentials, globals.api, IDS_WIZ_CAPTION, DialogOwner());
     sheet.m_request = request.m_request;
     sheet.m_saved = sheet.m_request;
 

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "addin/core/AddinProtocol.h"
+#include "addin/core/CommandRun.h"
 #include "addin/sync/DlgSync.h"
 #include "classlib/com/HResult.h"
 #include "shared/config/Config.h"
@@ -15,12 +16,31 @@ CSyncBtn::CSyncBtn(UINT captionId, UINT faceId, UINT maskId) : CCmdBtn(captionId
 
 BOOL CSyncBtn::CanClick()
 {
+    const AddinCommand running = CCommandRun::Running();
+    if (running != AddinCommand::kNone) {
+        ShowRefusal(running);
+        return FALSE;
+    }
     return !IsOffline(TRUE);
+}
+
+void CSyncBtn::ShowRefusal(AddinCommand running)
+{
+    CString message;
+    message.LoadString(CCommandRun::RefusalTextId(running, AddinCommand::kSync));
+    ShowError(0, message);
 }
 
 HRESULT CSyncBtn::OnClick()
 {
     CLogBlock block("CSyncBtn::OnClick");
+    // Held to the command's end: the dialog uses the connection made below,
+    // which no other command may reconnect or let go of meanwhile.
+    CCommandRun run(AddinCommand::kSync);
+    if (!run.Taken()) {
+        ShowRefusal(CCommandRun::Running());
+        return S_OK;
+    }
     if (IsOffline(TRUE))
         return S_OK;
     HRESULT hr = S_OK;
@@ -33,7 +53,8 @@ HRESULT CSyncBtn::OnClick()
         if (explorer.vt != VT_DISPATCH || !explorer.pdispVal)
             ThrowHResult(E_FAIL, "no explorer");
         // Held here, so it goes on every way out of the command.
-        std::unique_ptr<CDlgSync> dialog(new (std::nothrow) CDlgSync(ServiceGlobals().api));
+        std::unique_ptr<CDlgSync> dialog(new (std::nothrow) CDlgSync(
+            ServiceGlobals().api, CDispatcher::GetOwnerWindow(application, explorer.pdispVal)));
         if (!dialog)
             ThrowHResult(E_OUTOFMEMORY, "new CDlgSync");
         THROW_IF_FAILED(dialog->LoadExplorer(application, explorer.pdispVal));

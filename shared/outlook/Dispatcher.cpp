@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include <oleidl.h>
+
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CVariant.h"
 #include "shared/outlook/AutomationValues.h"
@@ -13,8 +15,6 @@ using automation::BoolArg;
 using automation::BorrowedTextArg;
 using automation::IsObject;
 using automation::LongArg;
-
-constexpr wchar_t kOutlookWindowClass[] = L"rctrl_renwnd32";
 
 HRESULT LookUp(IDispatch* object, const wchar_t* name, DISPID& id)
 {
@@ -42,8 +42,10 @@ HRESULT AddUserProperty(IDispatch* properties, BSTR name, bool addToFolderFields
     return CDispatcher::CallMethod(properties, L"Add", property, 3, args);
 }
 
-// The window of the given Outlook window object (explorer or inspector),
-// found by its caption among the top-level Outlook windows.
+// The window of the given Outlook window object (explorer or inspector).
+// Its caption is logged for support, but the handle comes from the object
+// itself: two open mails may share one caption, and a caption need not be
+// the window's text, so a search by caption can find the wrong window.
 HWND FindOutlookWindow(IDispatch* application, const wchar_t* member, const char* comment)
 {
     CVariant window;
@@ -51,11 +53,10 @@ HWND FindOutlookWindow(IDispatch* application, const wchar_t* member, const char
         return nullptr;
     TheLog().Comment(comment);
     CVariant caption;
-    if (FAILED(CDispatcher::GetProp(window.pdispVal, L"Caption", caption.Put())) ||
-        caption.vt != VT_BSTR)
-        return nullptr;
-    TheLog().Comment(CBstr::ToNarrow(caption.bstrVal, SysStringLen(caption.bstrVal)));
-    return FindWindowW(kOutlookWindowClass, caption.bstrVal ? caption.bstrVal : L"");
+    if (SUCCEEDED(CDispatcher::GetProp(window.pdispVal, L"Caption", caption.Put())) &&
+        caption.vt == VT_BSTR)
+        TheLog().Comment(CBstr::ToNarrow(caption.bstrVal, SysStringLen(caption.bstrVal)));
+    return CDispatcher::GetWindowOf(window.pdispVal);
 }
 
 bool IsValidWindow(HWND window)
@@ -259,12 +260,41 @@ HWND CDispatcher::GetParentWindow(IDispatch* application, int preference)
         default:
             break;
         }
+        if (!IsValidWindow(window) && preference != kPreferExplorer &&
+            preference != kPreferEither) {
+            TheLog().Comment("Fetching Active Explorer");
+            window = FindOutlookWindow(application, L"ActiveExplorer", "Getting Explorer Caption");
+        }
     } catch (const std::bad_alloc&) {
         window = nullptr;
     }
     if (!IsValidWindow(window)) {
+        // The text stays as support knows it; the dialog then has no owner,
+        // which is what the desktop as owner amounts to, but an owner that is
+        // the desktop itself would be disabled while the dialog runs.
         TheLog().Comment("Invalid Window Handle - Deferring to Desktop");
-        window = GetDesktopWindow();
+        window = nullptr;
     }
     return window;
+}
+
+HWND CDispatcher::GetWindowOf(IDispatch* window)
+{
+    if (!window)
+        return nullptr;
+    IOleWindow* ole = nullptr;
+    if (FAILED(window->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(&ole))) || !ole)
+        return nullptr;
+    HWND handle = nullptr;
+    if (FAILED(ole->GetWindow(&handle)))
+        handle = nullptr;
+    ole->Release();
+    return IsValidWindow(handle) ? handle : nullptr;
+}
+
+HWND CDispatcher::GetOwnerWindow(IDispatch* application, IDispatch* window)
+{
+    if (HWND own = GetWindowOf(window))
+        return own;
+    return GetParentWindow(application, kPreferExplorer);
 }

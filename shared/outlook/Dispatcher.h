@@ -66,6 +66,15 @@ public:
 
     // The Outlook window that the system's dialogs are to be owned by: the
     // explorer's, the open inspector's, or the inspector's and else the
-    // explorer's (WindowPreference); the desktop when none can be found.
+    // explorer's (WindowPreference), each the object's own window
+    // (IOleWindow). The active explorer's when the preferred one has none;
+    // null (no owner) when Outlook shows no window at all, never the
+    // desktop: a modal dialog disables its owner.
     static HWND GetParentWindow(IDispatch* application, int preference);
+    // The window of an explorer or inspector object, through IOleWindow as
+    // Outlook gives it; null when it has none (closed, or not a window).
+    static HWND GetWindowOf(IDispatch* window);
+    // The window a dialog acting for that explorer or inspector is owned by:
+    // its own, else the active explorer's, else null.
+    static HWND GetOwnerWindow(IDispatch* application, IDispatch* window);
 };

@@ -202,13 +202,14 @@ TEST_F(StandInCoreTest, ConnectionPointsAdviseOnlySinksOfTheEventInterface)
 
 namespace {
 
-// The windows the product parents its dialogs to are found by Outlook's
-// window class and caption, so the stand-in's must be findable the same way.
-TEST(StandInApplication, DialogParentsAreTheExplorerAndInspectorWindows)
+// The windows the product owns its dialogs by are the explorers' and
+// inspectors' own, as Outlook hands them out through IOleWindow.
+TEST(StandInApplication, DialogOwnersAreTheExplorerAndInspectorWindows)
 {
     CComPtr<CApplication> application = New<CApplication>();
     EXPECT_EQ(CDispatcher::GetParentWindow(application->Dispatch(), CDispatcher::kPreferEither),
-              GetDesktopWindow());
+              nullptr)
+        << "no window yet: no owner, never the desktop";
     CExplorer& explorer = application->OpenExplorer();
     CComPtr<CItem> mail = application->Mailbox().CreateItem(kItemTypeMail);
     mail->SetSubject(L"Quarterly figures");
@@ -220,9 +221,22 @@ TEST(StandInApplication, DialogParentsAreTheExplorerAndInspectorWindows)
               inspector.Window());
     EXPECT_EQ(inspector.Caption(), L"Quarterly figures - Message (HTML)");
 
+    // Two mails of one subject: two windows of one caption, each its own.
+    CComPtr<CItem> twin = application->Mailbox().CreateItem(kItemTypeMail);
+    twin->SetSubject(L"Quarterly figures");
+    CInspector& second = application->OpenInspector(*twin);
+    EXPECT_EQ(second.Caption(), inspector.Caption());
+    EXPECT_NE(second.Window(), inspector.Window());
+    EXPECT_EQ(CDispatcher::GetWindowOf(second.Dispatch()), second.Window());
+    EXPECT_EQ(CDispatcher::GetWindowOf(inspector.Dispatch()), inspector.Window());
+
+    CComPtr<CInspector> closed(&second); // Close lets the application's reference go
+    second.Close(1);
+    EXPECT_EQ(CDispatcher::GetWindowOf(closed->Dispatch()), nullptr) << "closed: no window";
     inspector.Close(1);
     EXPECT_EQ(CDispatcher::GetParentWindow(application->Dispatch(), CDispatcher::kPreferInspector),
-              GetDesktopWindow());
+              explorer.Window())
+        << "no inspector open: the active explorer";
     application->Quit();
 }
 

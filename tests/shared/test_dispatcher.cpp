@@ -545,7 +545,7 @@ std::wstring Caption(const wchar_t* text)
 
 TEST_F(DispatcherTest, GetParentWindowFindsTheWindowThePreferenceAsksFor)
 {
-    enum Expect { kExplorer, kInspector, kDesktop };
+    enum Expect { kExplorer, kInspector, kNoOwner };
     struct Case {
         const char* what;
         int preference;
@@ -556,14 +556,14 @@ TEST_F(DispatcherTest, GetParentWindowFindsTheWindowThePreferenceAsksFor)
     };
     const Case cases[] = {
         {"explorer", 0, true, true, true, kExplorer},
-        {"explorer minimised to no window", 0, false, false, false, kDesktop},
+        {"explorer minimised to no window", 0, false, false, false, kNoOwner},
         {"inspector", 1, true, true, true, kInspector},
-        {"inspector, none open", 1, false, false, true, kDesktop},
+        {"inspector, none open: the explorer", 1, false, false, true, kExplorer},
         {"either, inspector open", 2, true, true, true, kInspector},
         {"either, no inspector", 2, false, false, true, kExplorer},
         {"either, inspector without its window", 2, true, false, true, kExplorer},
-        {"either, no window at all", 2, true, false, false, kDesktop},
-        {"unknown preference", 3, true, true, true, kDesktop},
+        {"either, no window at all", 2, true, false, false, kNoOwner},
+        {"unknown preference: the explorer", 3, true, true, true, kExplorer},
     };
     const std::wstring explorerCaption = Caption(L"Inbox");
     const std::wstring inspectorCaption = Caption(L"Contract - Message (HTML)");
@@ -577,8 +577,10 @@ TEST_F(DispatcherTest, GetParentWindowFindsTheWindowThePreferenceAsksFor)
             inspectorWindow = std::make_unique<OutlookWindow>(inspectorCaption);
         auto explorer = CFakeDispatch::Create();
         explorer->Prop(L"Caption", explorerCaption.c_str());
+        explorer->Window(explorerWindow ? explorerWindow->Get() : nullptr);
         auto inspector = CFakeDispatch::Create();
         inspector->Prop(L"Caption", inspectorCaption.c_str());
+        inspector->Window(inspectorWindow ? inspectorWindow->Get() : nullptr);
         auto application = CFakeDispatch::Create();
         application->Prop(L"ActiveExplorer", static_cast<IDispatch*>(explorer.Get()));
         application->Prop(L"ActiveInspector",
@@ -586,10 +588,58 @@ TEST_F(DispatcherTest, GetParentWindowFindsTheWindowThePreferenceAsksFor)
 
         const HWND expected = c.expect == kExplorer    ? explorerWindow->Get()
                               : c.expect == kInspector ? inspectorWindow->Get()
-                                                       : GetDesktopWindow();
-        EXPECT_EQ(expected, CDispatcher::GetParentWindow(application.Get(), c.preference));
+                                                       : nullptr;
+        const HWND found = CDispatcher::GetParentWindow(application.Get(), c.preference);
+        EXPECT_EQ(expected, found);
+        EXPECT_NE(GetDesktopWindow(), found) << "a dialog owned by the desktop disables it";
     }
-    EXPECT_EQ(GetDesktopWindow(), CDispatcher::GetParentWindow(nullptr, 2));
+    EXPECT_EQ(nullptr, CDispatcher::GetParentWindow(nullptr, 2));
+}
+
+// Two open mails may have one caption, and a caption need not be the
+// window's text: the owner is the window the object itself names.
+TEST_F(DispatcherTest, GetParentWindowIsTheInspectorsOwnWindowWhateverItsCaption)
+{
+    const std::wstring caption = Caption(L"Lease - Message (HTML)");
+    OutlookWindow first(caption);
+    OutlookWindow second(caption);
+    OutlookWindow renamed(Caption(L"Lease (read-only) - Message (HTML)"));
+    struct Case {
+        const char* what;
+        HWND window;
+    };
+    const Case cases[] = {
+        {"the older of two mails with one caption", first.Get()},
+        {"the newer of two mails with one caption", second.Get()},
+        {"a window whose text is not the caption", renamed.Get()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto inspector = CFakeDispatch::Create();
+        inspector->Prop(L"Caption", caption.c_str()).Window(c.window);
+        auto application = CFakeDispatch::Create();
+        application->Prop(L"ActiveExplorer", static_cast<IDispatch*>(nullptr));
+        application->Prop(L"ActiveInspector", static_cast<IDispatch*>(inspector.Get()));
+        EXPECT_EQ(c.window, CDispatcher::GetParentWindow(application.Get(), 1));
+        EXPECT_EQ(c.window, CDispatcher::GetOwnerWindow(application.Get(), inspector.Get()));
+    }
+}
+
+TEST_F(DispatcherTest, GetOwnerWindowFallsBackToTheActiveExplorer)
+{
+    OutlookWindow explorerWindow(Caption(L"Tasks"));
+    auto explorer = CFakeDispatch::Create();
+    explorer->Prop(L"Caption", L"Tasks").Window(explorerWindow.Get());
+    auto closed = CFakeDispatch::Create(); // an inspector whose window has gone
+    closed->Prop(L"Caption", L"Lease - Message (HTML)");
+    auto application = CFakeDispatch::Create();
+    application->Prop(L"ActiveExplorer", static_cast<IDispatch*>(explorer.Get()));
+
+    EXPECT_EQ(explorerWindow.Get(), CDispatcher::GetOwnerWindow(application.Get(), closed.Get()));
+    EXPECT_EQ(explorerWindow.Get(), CDispatcher::GetOwnerWindow(application.Get(), nullptr));
+    application->Prop(L"ActiveExplorer", static_cast<IDispatch*>(nullptr));
+    EXPECT_EQ(nullptr, CDispatcher::GetOwnerWindow(application.Get(), closed.Get()))
+        << "no Outlook window at all: no owner, not the desktop";
 }
 
 TEST_F(DispatcherTest, GetParentWindowLogsItsWay)
@@ -597,14 +647,15 @@ TEST_F(DispatcherTest, GetParentWindowLogsItsWay)
     const std::wstring explorerCaption = Caption(L"Inbox");
     OutlookWindow explorerWindow(explorerCaption);
     auto explorer = CFakeDispatch::Create();
-    explorer->Prop(L"Caption", explorerCaption.c_str());
+    explorer->Prop(L"Caption", explorerCaption.c_str()).Window(explorerWindow.Get());
     auto application = CFakeDispatch::Create();
     application->Prop(L"ActiveExplorer", static_cast<IDispatch*>(explorer.Get()));
     application->Prop(L"ActiveInspector", static_cast<IDispatch*>(nullptr));
 
     LogCapture log;
     EXPECT_EQ(explorerWindow.Get(), CDispatcher::GetParentWindow(application.Get(), 2));
-    EXPECT_EQ(GetDesktopWindow(), CDispatcher::GetParentWindow(application.Get(), 1));
+    application->Prop(L"ActiveExplorer", static_cast<IDispatch*>(nullptr));
+    EXPECT_EQ(nullptr, CDispatcher::GetParentWindow(application.Get(), 1));
     const std::string caption = CBstr::ToNarrow(explorerCaption.c_str()).str();
     EXPECT_TRUE(
         InOrder(log.Text(), {"<block_enter>CDispatcher::GetParentWindow</block_enter>",
@@ -615,6 +666,7 @@ TEST_F(DispatcherTest, GetParentWindowLogsItsWay)
                              "<comment>" + caption + "</comment>",
                              "<block_exit>CDispatcher::GetParentWindow</block_exit>",
                              "<comment>Active Inspector is preferred</comment>",
+                             "<comment>Fetching Active Explorer</comment>",
                              "<comment>Invalid Window Handle - Deferring to Desktop</comment>",
                              "<block_exit>CDispatcher::GetParentWindow</block_exit>"}));
     EXPECT_EQ(std::string::npos, log.Text().find("Getting Inspector Caption"))

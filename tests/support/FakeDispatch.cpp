@@ -147,3 +147,14 @@ HRESULT CFakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p
         return VariantCopy(result, &member.value);
     });
 }
+
+CFakeDispatch& CFakeDispatch::Window(HWND window)
+{
+    m_window = window;
+    return *this;
+}
+
+void* CFakeDispatch::QueryOther(REFIID iid)
+{
+    return iid == IID_IOleWindow && m_window ? static_cast<IOleWindow*>(&m_oleWindow) : nullptr;
+}

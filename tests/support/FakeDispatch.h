@@ -27,6 +27,7 @@
 #include "classlib/com/CComDispatch.h"
 #include "classlib/com/CComPtr.h"
 #include "classlib/com/CVariant.h"
+#include "standins/outlook/core/OleWindowPart.h"
 
 // A test double: its count does not hold the module (see CComObject.h).
 class CFakeDispatch final : public CComDispatchT<ComLifetime::Unlocked, IDispatch> {
@@ -64,6 +65,10 @@ public:
     // still logged.
     CFakeDispatch& Fail(const wchar_t* name, HRESULT hr);
 
+    // Answers IOleWindow with this window from now on, as an explorer or
+    // inspector does (null: no IOleWindow).
+    CFakeDispatch& Window(HWND window);
+
     // The stored value of a property (null for an unknown name or a method).
     const VARIANT* Value(const wchar_t* name) const;
 
@@ -89,6 +94,7 @@ private:
 
     CFakeDispatch() = default;
     ~CFakeDispatch() override = default;
+    void* QueryOther(REFIID iid) override;
 
     Member& Define(const wchar_t* name);
     Member* Find(const wchar_t* name);
@@ -97,4 +103,7 @@ private:
 
     std::vector<Member> m_members; // DISPID = index + 1
     std::vector<Call> m_calls;
+    HWND m_window = nullptr;
+    standin::COleWindowPart m_oleWindow{static_cast<IDispatch&>(*this),
+                                        [this] { return m_window; }};
 };

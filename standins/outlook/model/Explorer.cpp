@@ -36,6 +36,13 @@ CExplorer::CExplorer(CApplication& application, CFolder& folder)
 
 CExplorer::~CExplorer() = default;
 
+void* CExplorer::QueryOther(REFIID iid)
+{
+    if (iid == IID_IOleWindow)
+        return static_cast<IOleWindow*>(&m_oleWindow);
+    return CAutoObject::QueryOther(iid);
+}
+
 CApplication& CExplorer::Application() const
 {
     if (!m_application)

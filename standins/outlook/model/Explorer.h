@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "standins/outlook/core/AutoObject.h"
+#include "standins/outlook/core/OleWindowPart.h"
 #include "standins/outlook/model/OutlookWindow.h"
 
 namespace standin {
@@ -36,6 +37,9 @@ public:
 
     void Detach() { m_application = nullptr; }
 
+    // IOleWindow as well: the window that owns dialogs acting for it.
+    void* QueryOther(REFIID iid) override;
+
 private:
     ~CExplorer() override;
     CApplication& Application() const;
@@ -48,6 +52,7 @@ private:
     CComPtr<CCommandBars> m_commandBars;
     CComPtr<CPanes> m_panes;
     std::unique_ptr<COutlookWindow> m_window;
+    COleWindowPart m_oleWindow{static_cast<IDispatch&>(*this), [this] { return Window(); }};
 };
 
 } // namespace standin

@@ -51,6 +51,13 @@ CInspector::CInspector(CApplication& application, CItem& item, CCommandBars* com
 
 CInspector::~CInspector() = default;
 
+void* CInspector::QueryOther(REFIID iid)
+{
+    if (iid == IID_IOleWindow)
+        return static_cast<IOleWindow*>(&m_oleWindow);
+    return CAutoObject::QueryOther(iid);
+}
+
 CApplication& CInspector::Application() const
 {
     if (!m_application)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "standins/outlook/core/AutoObject.h"
+#include "standins/outlook/core/OleWindowPart.h"
 #include "standins/outlook/model/OutlookWindow.h"
 
 namespace standin {
@@ -34,6 +35,9 @@ public:
 
     void Detach() { m_application = nullptr; }
 
+    // IOleWindow as well: the window that owns dialogs acting for it.
+    void* QueryOther(REFIID iid) override;
+
 private:
     ~CInspector() override;
     CApplication& Application() const;
@@ -42,6 +46,7 @@ private:
     CComPtr<CItem> m_item;
     CComPtr<CCommandBars> m_commandBars;
     std::unique_ptr<COutlookWindow> m_window;
+    COleWindowPart m_oleWindow{static_cast<IDispatch&>(*this), [this] { return Window(); }};
     bool m_wordMail = false;
 };
 

@@ -1,8 +1,8 @@
-// COutlookWindow: the top-level window behind an explorer or an inspector.
-// The add-in finds the window that is to own its dialogs by Outlook's
-// window class and the window's caption, so each explorer and inspector
-// keeps one of these, hidden (the tests run without a display), with the
-// caption its Caption property reports.
+// COutlookWindow: the top-level window behind an explorer or an inspector,
+// of Outlook's window class, with the caption its Caption property reports,
+// hidden (the tests run without a display). The explorer or inspector hands
+// it out through IOleWindow, as Outlook's do, to own the add-in's dialogs;
+// two mails of one subject have two windows of one caption.
 #pragma once
 
 #include <string>
