@@ -13,9 +13,12 @@
 #include <shlwapi.h>
 
 #include "classlib/ui/CDialog.h"
+#include "classlib/ui/CImageList.h"
 #include "classlib/ui/CPropertyPage.h"
 #include "classlib/ui/CPropertySheet.h"
+#include "classlib/ui/ScreenDpi.h"
 #include "classlib/win32/CActCtx.h"
+#include "classlib/win32/Gdi.h"
 #include "standins/scripteduser/ScriptedUser.h"
 #include "tests/classlib/TestDialogIds.h"
 
@@ -188,4 +191,56 @@ TEST(ActCtxTest, ModuleWithoutTheResourceHasNoContextAndItsScopeChangesNothing)
     }
     if (before)
         ReleaseActCtx(before);
+}
+
+namespace {
+
+struct StripCase {
+    const char* name;
+    int dpi;
+    int side;
+};
+
+class ImageStripForDpi : public ::testing::TestWithParam<StripCase> {};
+
+} // namespace
+
+TEST_P(ImageStripForDpi, EachPictureGrowsWholeAndKeepsItsSeeThroughPixels)
+{
+    const StripCase& c = GetParam();
+    CImageList list(LoadImageStripForDpi(GetModuleHandleA(nullptr), IDB_TEST_STRIP, 16,
+                                         RGB(255, 0, 255), c.dpi));
+    ASSERT_TRUE(list.Get()) << "no list at " << c.dpi << " DPI";
+    EXPECT_EQ(2, ImageList_GetImageCount(list.Get()));
+    int width = 0;
+    int height = 0;
+    ASSERT_TRUE(ImageList_GetIconSize(list.Get(), &width, &height));
+    EXPECT_EQ(c.side, width);
+    EXPECT_EQ(c.side, height);
+
+    // The blue square drawn on white: filled to its far corner, white
+    // where the strip was see-through.
+    HDC screen = GetDC(nullptr);
+    CMemoryDC dc(CreateCompatibleDC(screen));
+    CGdiObject<HBITMAP> canvas(CreateCompatibleBitmap(screen, c.side, c.side));
+    ReleaseDC(nullptr, screen);
+    CDCSelection selected(dc.Get(), canvas.Get());
+    RECT all{0, 0, c.side, c.side};
+    FillRect(dc.Get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    ASSERT_TRUE(ImageList_Draw(list.Get(), 1, dc.Get(), 0, 0, ILD_TRANSPARENT));
+    EXPECT_EQ(RGB(0, 0, 200), GetPixel(dc.Get(), c.side - 1, c.side - 1)) << "far corner";
+    EXPECT_EQ(RGB(0, 0, 200), GetPixel(dc.Get(), c.side / 2, c.side / 2)) << "middle";
+    EXPECT_EQ(RGB(255, 255, 255), GetPixel(dc.Get(), 0, 0)) << "see-through corner";
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ImageStripForDpi,
+                         ::testing::Values(StripCase{.name = "Normal", .dpi = 96, .side = 16},
+                                           StripCase{.name = "At150", .dpi = 144, .side = 24},
+                                           StripCase{.name = "At200", .dpi = 192, .side = 32}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ImageStripTest, AMissingResourceMakesNoList)
+{
+    EXPECT_EQ(nullptr, LoadImageStripForDpi(GetModuleHandleA(nullptr), 1, 16, 0, 192));
+    EXPECT_EQ(nullptr, LoadBitmapForDpi(GetModuleHandleA(nullptr), 1, 192));
 }
