@@ -150,6 +150,8 @@
 // The add-in object: the ribbon markup of the explorer and of the mail
 // compose window, the ribbon buttons' image, and the mailed-template import.
 #define IDR_RIBBON_IMAGE 19001 // RCDATA: a 32 by 32 RGBA PNG
+// Looks on high-DPI screens.
+#define IDR_RIBBON_IMAGE_64 19002 // RCDATA: the same image drawn at 64 by 64, for 150 % and up
 #define IDS_RIBBON_EXPLORER 19050
 #define IDS_RIBBON_COMPOSE 19051
 #define IDS_TEMPLATE_SUBJECT 19065

@@ -45,6 +45,7 @@ function(quillet_deliverable target kind)
         PREFIX ""
         OUTPUT_NAME ${arg_OUTPUT_NAME}
         RUNTIME_OUTPUT_DIRECTORY ${QUILLET_PRODUCT_DIR})
+    quillet_manifest(${target} ${kind})
     if(kind STREQUAL "LIBRARY" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
         # The .def names the exports without their stdcall decoration.
         target_link_options(${target} PRIVATE -Wl,--enable-stdcall-fixup)
@@ -60,6 +61,43 @@ function(quillet_deliverable target kind)
     else()
         target_link_options(${target} PRIVATE -s)
     endif()
+endfunction()
+
+# quillet_manifest(<target> LIBRARY|PROGRAM): the target's manifest, which
+# asks for the common controls of version 6. A PROGRAM carries it as
+# resource 1, the process's own, and says it scales its windows to the
+# system's DPI itself (its pictures have larger forms), so Windows does not
+# stretch them blurred. A LIBRARY, loaded into someone else's process,
+# carries it as resource 2 (isolation aware): the loader binds the DLL's
+# imports by it, and the class library activates it around every window
+# and message loop of the DLL's own (classlib/win32/CActCtx.h); DPI
+# awareness is the host process's to declare.
+function(quillet_manifest target kind)
+    get_target_property(QUILLET_MANIFEST_OF ${target} OUTPUT_NAME)
+    if(NOT QUILLET_MANIFEST_OF)
+        set(QUILLET_MANIFEST_OF ${target})
+    endif()
+    if(kind STREQUAL "LIBRARY")
+        set(QUILLET_MANIFEST_ID 2)
+        set(QUILLET_MANIFEST_NOTE "\n     Loaded into another process, it is activated around the DLL's own\n     windows.")
+        set(QUILLET_MANIFEST_SETTINGS "")
+    else()
+        set(QUILLET_MANIFEST_ID 1)
+        set(QUILLET_MANIFEST_NOTE "")
+        set(QUILLET_MANIFEST_SETTINGS [=[
+
+  <application xmlns="urn:schemas-microsoft-com:asm.v3">
+    <windowsSettings>
+      <dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware>
+    </windowsSettings>
+  </application>]=])
+    endif()
+    set(QUILLET_MANIFEST_FILE ${CMAKE_CURRENT_BINARY_DIR}/${target}.manifest)
+    configure_file(${CMAKE_SOURCE_DIR}/cmake/Manifest.xml.in ${QUILLET_MANIFEST_FILE} @ONLY)
+    set(manifest_rc ${CMAKE_CURRENT_BINARY_DIR}/${target}-manifest.rc)
+    configure_file(${CMAKE_SOURCE_DIR}/cmake/Manifest.rc.in ${manifest_rc} @ONLY)
+    set_property(SOURCE ${manifest_rc} APPEND PROPERTY OBJECT_DEPENDS ${QUILLET_MANIFEST_FILE})
+    target_sources(${target} PRIVATE ${manifest_rc})
 endfunction()
 
 # quillet_typelib(<target> <idl> <tlb>): a type library compiled by widl for

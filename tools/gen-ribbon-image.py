@@ -1,17 +1,20 @@
 #!/usr/bin/env python3
-# Draws the ribbon buttons' image, resources/QuillOff/ribbon-button.png:
-# 32 by 32 pixels, 8-bit RGBA, a blue square with a white quill stroke on a
-# transparent edge. Run from the top of the tree; the PNG is checked in.
+# Draws the ribbon buttons' images: a blue square with a white quill stroke
+# on a transparent edge, 8-bit RGBA. resources/QuillOff/ribbon-button.png is
+# 32 by 32 pixels, the large button at 96 DPI; ribbon-button-64.png is the
+# same figure drawn again at 64 by 64 for 200 %, so Office need not stretch
+# the small one. Run from the top of the tree; the PNGs are checked in.
 import struct
 import zlib
 
-SIZE = 32
 
-
-def pixel(x, y):
-    if not (2 <= x < SIZE - 2 and 2 <= y < SIZE - 2):
+def pixel(x, y, size):
+    scale = size // 32
+    edge = 2 * scale
+    if not (edge <= x < size - edge and edge <= y < size - edge):
         return (0, 0, 0, 0)
-    if abs(x - y) <= 1 and 6 <= x <= 26:
+    # The stroke is three pixels wide at 32, and as much wider as the image.
+    if abs(x - y) <= 1 + 2 * (scale - 1) // 2 and 6 * scale <= x <= 26 * scale + scale - 1:
         return (255, 255, 255, 255)
     return (30, 90, 170, 255)
 
@@ -21,8 +24,14 @@ def chunk(kind, data):
     return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
 
 
-rows = b"".join(b"\x00" + b"".join(bytes(pixel(x, y)) for x in range(SIZE)) for y in range(SIZE))
-png = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0)) +
-       chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
-with open("resources/QuillOff/ribbon-button.png", "wb") as out:
-    out.write(png)
+def png(size):
+    rows = b"".join(b"\x00" + b"".join(bytes(pixel(x, y, size)) for x in range(size))
+                    for y in range(size))
+    return (b"\x89PNG\r\n\x1a\n" +
+            chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
+
+
+for size, name in ((32, "ribbon-button.png"), (64, "ribbon-button-64.png")):
+    with open("resources/QuillOff/" + name, "wb") as out:
+        out.write(png(size))

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "classlib/com/Barrier.h"
+#include "classlib/win32/CActCtx.h"
 
 namespace {
 
@@ -69,6 +70,10 @@ HRESULT CDispatchObject::Invoke(DISPID id, REFIID iid, LCID, WORD, DISPPARAMS* p
     const bool hold = RefCount() > 0;
     if (hold)
         AddRef();
+    // Outlook's events and button clicks arrive with whatever context Outlook
+    // has active: the message boxes and dialogs a handler shows are the
+    // add-in's and take its manifest.
+    CActCtxScope looks;
     // Nothing may cross back into the event source, and what the handler
     // answers does not reach it.
     (void)CatchAtEdge("CDispatchObject::Invoke", [&] { return OnInvoke(id, params); });

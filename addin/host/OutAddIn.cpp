@@ -17,6 +17,7 @@
 #include "addin/host/WordEvents.h"
 #include "classlib/com/Barrier.h"
 #include "classlib/com/CBstr.h"
+#include "classlib/win32/CActCtx.h"
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
 #include "shared/outlook/OutlookEnums.h"
@@ -106,6 +107,8 @@ HRESULT STDMETHODCALLTYPE COutAddIn::GetIDsOfNames(REFIID iid, LPOLESTR* names, 
 HRESULT STDMETHODCALLTYPE COutAddIn::Invoke(DISPID id, REFIID iid, LCID, WORD, DISPPARAMS* params,
                                             VARIANT* result, EXCEPINFO*, UINT*)
 {
+    // The ribbon's buttons start the add-in's dialogs: they take its manifest.
+    CActCtxScope looks;
     return CatchAtEdge("COutAddIn::Invoke", [&]() -> HRESULT {
         if (iid != IID_NULL)
             return DISP_E_UNKNOWNINTERFACE;

@@ -34,11 +34,10 @@ private:
     Gdiplus::GpBitmap* m_bitmap = nullptr;
 };
 
-HRESULT DecodeImage(VARIANT* result)
+HRESULT DecodeImage(UINT imageId, VARIANT* result)
 {
-    CConfig config;
     const HMODULE module = GetResourceModule();
-    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(config.GetImageId()),
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(imageId),
                                 MAKEINTRESOURCEA(10)); // RT_RCDATA
     if (!found)
         return E_FAIL;
@@ -109,12 +108,32 @@ HRESULT GetRibbonMarkup(BSTR ribbonId, BSTR* markup)
     return *markup ? S_OK : E_OUTOFMEMORY;
 }
 
+UINT RibbonImageId(int dpi)
+{
+    // The large button is 32 pixels at 96 DPI. From 150 % on, Office
+    // shrinking the 64-pixel form looks far better than it blowing up the
+    // 32-pixel one.
+    CConfig config;
+    return dpi >= 144 ? IDR_RIBBON_IMAGE_64 : config.GetImageId();
+}
+
 HRESULT GetCustomImage(VARIANT* result)
+{
+    // Office asks with no size: it fits the picture to the button at the
+    // screen's DPI, which is what a DPI-aware Outlook reads here as well.
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return GetCustomImageAt(dpi, result);
+}
+
+HRESULT GetCustomImageAt(int dpi, VARIANT* result)
 {
     if (!result)
         return E_POINTER;
     CGdiplusSession gdiplus;
     if (!gdiplus.Ok())
         return E_FAIL;
-    return DecodeImage(result);
+    return DecodeImage(RibbonImageId(dpi), result);
 }

@@ -14,4 +14,11 @@ HRESULT GetRibbonMarkup(BSTR ribbonId, BSTR* markup);
 // E_POINTER for a null result, which makes no picture; E_FAIL when the
 // image cannot be found or decoded (result untouched); else what making the
 // picture answered.
+// The image is the form for the screen's DPI (RibbonImageId).
 HRESULT GetCustomImage(VARIANT* result);
+// The same for a screen of `dpi`.
+HRESULT GetCustomImageAt(int dpi, VARIANT* result);
+
+// The ribbon image's RCDATA id for a screen of `dpi`: the settings' 32-pixel
+// image below 144 DPI, its 64-pixel form from there on.
+UINT RibbonImageId(int dpi);

@@ -1,4 +1,5 @@
 #include "addin/send/DlgSteps.h"
+#include "classlib/ui/ScreenDpi.h"
 
 #include <commctrl.h>
 
@@ -51,12 +52,9 @@ BOOL CDlgSteps::OnInitDialog()
     m_progress.SetRange32(0, 100);
 
     // Without LVS_SHAREIMAGELISTS the list destroys its image list itself.
+    // The icons grow with the screen's DPI, as the rows' text does.
     if (HIMAGELIST icons =
-            ImageList_Create(kIconSize, kIconSize, ILC_COLOR24 | ILC_MASK, kIconCount, 0)) {
-        CGdiObject<HBITMAP> strip(static_cast<HBITMAP>(LoadImageA(
-            GetResourceModule(), MAKEINTRESOURCEA(IDB_STEP_ICONS), IMAGE_BITMAP, 0, 0, 0)));
-        if (strip)
-            ImageList_AddMasked(icons, strip.Get(), kTransparent);
+            LoadImageStrip(GetResourceModule(), IDB_STEP_ICONS, kIconSize, kTransparent)) {
         ImageList_SetBkColor(icons, GetSysColor(COLOR_WINDOW));
         m_list.SetImageList(icons, LVSIL_SMALL);
     }

@@ -1,4 +1,5 @@
 #include "addin/sync/DlgSync.h"
+#include "classlib/ui/ScreenDpi.h"
 
 #include <new>
 
@@ -51,9 +52,9 @@ BOOL CDlgSync::OnInitDialog()
         SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
         SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     }
-    m_images.Reset(ImageList_LoadImageA(GetResourceModule(), MAKEINTRESOURCEA(IDB_SYNC_STATES),
-                                        kStateImageSize, 0, kTransparent, IMAGE_BITMAP,
-                                        LR_CREATEDIBSECTION));
+    // The state pictures grow with the screen's DPI, as the rows' text does.
+    m_images.Reset(
+        LoadImageStrip(GetResourceModule(), IDB_SYNC_STATES, kStateImageSize, kTransparent));
     if (m_images) {
         ImageList_SetBkColor(m_images.Get(), GetSysColor(COLOR_WINDOW));
         m_list.SetImageList(m_images.Get(), LVSIL_SMALL);

@@ -1,4 +1,5 @@
 #include "agent/dialog/inkProxyDlg.h"
+#include "classlib/ui/ScreenDpi.h"
 
 #include <commctrl.h>
 
@@ -121,15 +122,12 @@ bool CinkProxyDlg::InitTrayAndList()
 {
     m_tray.SetTargetWnd(m_hWnd);
     const bool tray = m_tray.Create(m_tipText, m_icon, m_balloonText, m_tipText) != FALSE;
+    // The step pictures grow with the screen's DPI, as the rows' text does.
     HIMAGELIST images =
-        ImageList_Create(kImageSize, kImageSize, ILC_COLOR24 | ILC_MASK, kImageCount, 0);
-    if (images) {
-        CGdiObject<HBITMAP> strip(static_cast<HBITMAP>(LoadImageA(
-            GetResourceModule(), MAKEINTRESOURCEA(IDB_AGENT_STEP_STATES), IMAGE_BITMAP, 0, 0, 0)));
-        if (!strip || ImageList_AddMasked(images, strip.Get(), kTransparent) < 0) {
-            ImageList_Destroy(images);
-            images = nullptr;
-        }
+        LoadImageStrip(GetResourceModule(), IDB_AGENT_STEP_STATES, kImageSize, kTransparent);
+    if (images && ImageList_GetImageCount(images) < kImageCount) {
+        ImageList_Destroy(images);
+        images = nullptr;
     }
     if (images) {
         SetImageListBackground(images, GetSysColor(COLOR_WINDOW));
@@ -250,8 +248,8 @@ void CinkProxyDlg::OnPaint()
         return;
     }
     CPaintDC dc(m_hWnd);
-    CGdiObject<HBITMAP> picture(static_cast<HBITMAP>(LoadImageA(
-        GetResourceModule(), MAKEINTRESOURCEA(IDB_AGENT_PICTURE), IMAGE_BITMAP, 0, 0, 0)));
+    CGdiObject<HBITMAP> picture(
+        LoadBitmapForDpi(GetResourceModule(), IDB_AGENT_PICTURE, ScreenDpi()));
     if (!picture)
         return;
     RECT place{};

@@ -1,6 +1,7 @@
 #include "classlib/ui/CDialog.h"
 
 #include "classlib/com/Barrier.h"
+#include "classlib/win32/CActCtx.h"
 #include "classlib/ui/CommonControls.h"
 
 CDialog::CDialog(UINT templateId, HWND parent) : m_templateId(templateId), m_parent(parent) {}
@@ -13,6 +14,9 @@ CDialog::~CDialog()
 
 INT_PTR CDialog::DoModal()
 {
+    // The dialog's controls and its modal loop belong to this module's
+    // manifest, whatever the host process has active.
+    CActCtxScope looks;
     InitCommonControlsOnce();
     m_modal = true;
     m_result = ::DialogBoxParamA(GetResourceModule(), MAKEINTRESOURCEA(m_templateId), m_parent,
@@ -23,6 +27,7 @@ INT_PTR CDialog::DoModal()
 
 BOOL CDialog::Create(HWND parent)
 {
+    CActCtxScope looks;
     InitCommonControlsOnce();
     if (parent)
         m_parent = parent;
@@ -129,6 +134,9 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
     // Messages before WM_INITDIALOG (WM_SETFONT) belong to the dialog manager.
     if (!self)
         return FALSE;
+    // A modeless dialog (the options page) gets its messages from the host's
+    // loop: what a handler makes (controls, message boxes) is still ours.
+    CActCtxScope looks;
     INT_PTR answer = self->Dispatch(message, wParam, lParam);
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);

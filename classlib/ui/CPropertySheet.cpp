@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "classlib/com/Barrier.h"
+#include "classlib/win32/CActCtx.h"
 
 #include "classlib/ui/CPropertyPage.h"
 #include "classlib/ui/CommonControls.h"
@@ -35,6 +36,8 @@ INT_PTR CPropertySheet::DoModal()
 {
     if (m_pages.empty())
         return -1;
+    // The sheet, its pages and its modal loop belong to this module's manifest.
+    CActCtxScope looks;
     InitCommonControlsOnce();
     std::vector<PROPSHEETPAGEA> pages(m_pages.size());
     for (size_t i = 0; i < m_pages.size(); ++i)

@@ -1,4 +1,5 @@
 #include "classlib/ui/CToolBar.h"
+#include "classlib/ui/ScreenDpi.h"
 
 #include <vector>
 
@@ -56,12 +57,17 @@ BOOL CToolBar::LoadToolBar(UINT id)
         }
         buttons.push_back(button);
     }
-    SendMessage(TB_SETBITMAPSIZE, 0, MAKELPARAM(width, height));
-    SendMessage(TB_SETBUTTONSIZE, 0, MAKELPARAM(width + 7, height + 7));
+    // The pictures are drawn for 96 DPI; they and the buttons grow with the
+    // screen's DPI, as the dialog around them does.
+    const int dpi = ScreenDpi();
+    const int shownWidth = ScaleForDpi(width, dpi);
+    const int shownHeight = ScaleForDpi(height, dpi);
+    SendMessage(TB_SETBITMAPSIZE, 0, MAKELPARAM(shownWidth, shownHeight));
+    SendMessage(TB_SETBUTTONSIZE, 0,
+                MAKELPARAM(shownWidth + ScaleForDpi(7, dpi), shownHeight + ScaleForDpi(7, dpi)));
     // Masked by the background colour, so that disabled buttons show their
     // pictures greyed rather than grey squares.
-    m_pictures.Reset(ImageList_LoadImageA(module, MAKEINTRESOURCEA(id), width, 0,
-                                          RGB(192, 192, 192), IMAGE_BITMAP, LR_CREATEDIBSECTION));
+    m_pictures.Reset(LoadImageStripForDpi(module, id, width, RGB(192, 192, 192), dpi));
     if (!m_pictures || ImageList_GetImageCount(m_pictures.Get()) < pictures)
         return FALSE;
     SendMessage(TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(m_pictures.Get()));

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "classlib/com/Barrier.h"
+#include "classlib/win32/CActCtx.h"
 
 HWND CWnd::Attach(HWND hwnd)
 {
@@ -140,6 +141,7 @@ BOOL CWnd::CreateEx(DWORD exStyle, const char* className, const char* text, DWOR
 {
     if (m_ownProc)
         return FALSE;
+    CActCtxScope looks;
     HWND hwnd = ::CreateWindowExA(exStyle, className, text ? text : "", style, rect.left, rect.top,
                                   rect.right - rect.left, rect.bottom - rect.top, parent,
                                   reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
@@ -216,6 +218,7 @@ LRESULT CALLBACK CWnd::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
         return ::DefWindowProcA(hwnd, message, wParam, lParam);
     // Kept apart from the object, which a handler may delete.
     WNDPROC ownProc = self->m_ownProc;
+    CActCtxScope looks;
     LRESULT result = 0;
     // A handler that throws leaves the message to the window's own procedure.
     const bool handled = CatchAtEdge("CWnd::SubclassProc", false, [&] {

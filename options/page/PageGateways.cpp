@@ -3,6 +3,7 @@
 // box, saved as the "Gateways" setting.
 
 #include "classlib/ui/CWaitCursor.h"
+#include "classlib/ui/ScreenDpi.h"
 #include "options/OptionsResource.h"
 #include "options/page/PropPage.h"
 #include "shared/config/Config.h"
@@ -23,9 +24,9 @@ bool CPropPage::InitGatewayList()
     if (!m_gatewayList)
         return false;
     ListView_SetBkColor(m_gatewayList, GetSysColor(COLOR_WINDOW));
-    m_stateImages = ImageList_LoadImageA(GetResourceModule(), MAKEINTRESOURCEA(IDB_GATEWAY_STATES),
-                                         kStateImageSize, 0, kStateImageMask, IMAGE_BITMAP,
-                                         LR_CREATEDIBSECTION);
+    // The check boxes grow with the screen's DPI, as the rows' text does.
+    m_stateImages =
+        LoadImageStrip(GetResourceModule(), IDB_GATEWAY_STATES, kStateImageSize, kStateImageMask);
     if (!m_stateImages) {
         TheLog().Error("CPropPage::OnInitDialog: the gateway state images could not be made");
         return false;

@@ -1,13 +1,16 @@
 #include "shared/ui/Banner.h"
 
 #include "classlib/strings/CString.h"
+#include "classlib/ui/ScreenDpi.h"
 #include "classlib/win32/Gdi.h"
 #include "shared/SharedResource.h"
 
 void PaintBanner(HWND dialog, HWND placeholder, HDC dc, BannerFit fit)
 {
-    CGdiObject<HBITMAP> banner(static_cast<HBITMAP>(LoadImageA(
-        GetResourceModule(), MAKEINTRESOURCEA(IDB_LOGIN_BANNER), IMAGE_BITMAP, 0, 0, 0)));
+    // Drawn for 96 DPI; at its own size it grows with the screen's DPI, as
+    // the dialog around it does.
+    CGdiObject<HBITMAP> banner(
+        LoadBitmapForDpi(GetResourceModule(), IDB_LOGIN_BANNER, ScreenDpi()));
     if (!banner)
         return;
     RECT frame{};

@@ -13,6 +13,7 @@
 
 #include "addin/host/OutAddIn.h"
 #include "addin/core/RibbonMode.h"
+#include "addin/host/Ribbon.h"
 #include "addin/host/WordEvents.h"
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CComPtr.h"
@@ -189,26 +190,64 @@ TEST_F(AddinObjectTest, CallbacksAreCheckedAgainstTheirNamesAndArguments)
               m_addin->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr));
 }
 
-TEST_F(AddinObjectTest, TheImageIsA32By32BitmapAndNeedsAPlaceForIt)
+namespace {
+
+// The size of the bitmap inside a picture the image callback answered.
+SIZE PictureSize(const CVariant& picture)
 {
-    CVariant picture;
-    ASSERT_HR(S_OK, CallByName(L"GetCustomImage", 1, picture.Put()));
-    ASSERT_EQ(picture.vt, VT_DISPATCH);
+    EXPECT_EQ(picture.vt, VT_DISPATCH);
+    if (picture.vt != VT_DISPATCH)
+        return {};
     CComPtr<IPicture> image;
-    ASSERT_HR(S_OK, picture.pdispVal->QueryInterface(IID_IPicture, image.PutVoid()));
+    EXPECT_HR(S_OK, picture.pdispVal->QueryInterface(IID_IPicture, image.PutVoid()));
     short type = 0;
     OLE_HANDLE handle = 0;
-    ASSERT_HR(S_OK, image->get_Type(&type));
+    EXPECT_HR(S_OK, image->get_Type(&type));
     EXPECT_EQ(type, PICTYPE_BITMAP);
-    ASSERT_HR(S_OK, image->get_Handle(&handle));
+    EXPECT_HR(S_OK, image->get_Handle(&handle));
     BITMAP bitmap{};
-    ASSERT_TRUE(GetObjectA(reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), sizeof(bitmap),
+    EXPECT_TRUE(GetObjectA(reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), sizeof(bitmap),
                            &bitmap));
-    EXPECT_EQ(bitmap.bmWidth, 32);
-    EXPECT_EQ(bitmap.bmHeight, 32);
+    return {bitmap.bmWidth, bitmap.bmHeight};
+}
+
+} // namespace
+
+TEST_F(AddinObjectTest, TheImageIsA32By32BitmapAndNeedsAPlaceForIt)
+{
+    // The test screen runs at 96 DPI.
+    CVariant picture;
+    ASSERT_HR(S_OK, CallByName(L"GetCustomImage", 1, picture.Put()));
+    const SIZE size = PictureSize(picture);
+    EXPECT_EQ(size.cx, 32);
+    EXPECT_EQ(size.cy, 32);
     // No result: no picture is made at all.
     EXPECT_HR(E_POINTER, CallByName(L"GetCustomImage", 1, nullptr));
 }
+
+struct ImageDpiCase {
+    const char* name;
+    int dpi;
+    LONG side;
+};
+
+class RibbonImageDpi : public ::testing::TestWithParam<ImageDpiCase> {};
+
+TEST_P(RibbonImageDpi, LargerScreensGetTheLargerForm)
+{
+    CVariant picture;
+    ASSERT_HR(S_OK, GetCustomImageAt(GetParam().dpi, picture.Put()));
+    const SIZE size = PictureSize(picture);
+    EXPECT_EQ(size.cx, GetParam().side) << "at " << GetParam().dpi << " DPI";
+    EXPECT_EQ(size.cy, GetParam().side) << "at " << GetParam().dpi << " DPI";
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, RibbonImageDpi,
+                         ::testing::Values(ImageDpiCase{.name = "Normal", .dpi = 96, .side = 32},
+                                           ImageDpiCase{.name = "At125", .dpi = 120, .side = 32},
+                                           ImageDpiCase{.name = "At150", .dpi = 144, .side = 64},
+                                           ImageDpiCase{.name = "At200", .dpi = 192, .side = 64}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // What start-up installs, by the host's name (case matters: only "Outlook"
 // is Outlook) and by the Outlook version (the explorer bar only before the

@@ -20,3 +20,7 @@
 #define IDC_PAGE_DRAWN 1050
 #define IDC_PAGE_REFLECTED 1051
 #define IDC_PAGE_PLAIN 1052
+
+// Two 16-pixel squares, red then blue, each see-through (magenta) at its
+// top-left pixel: a strip of pictures drawn for 96 DPI.
+#define IDB_TEST_STRIP 20110
