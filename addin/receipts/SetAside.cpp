@@ -53,6 +53,16 @@ bool Stamp(const char* path, CString& stamp)
     return true;
 }
 
+// The marker goes, and with the last one its folder: the Receipts folder is
+// left as the agent made it.
+void RemoveMarker(const CString& marker)
+{
+    CFile::Remove(marker);
+    const int slash = marker.ReverseFind('\\');
+    if (slash > 0)
+        RemoveDirectoryA(marker.Left(slash)); // fails while others are in it
+}
+
 const char* ReasonText(SetAsideReason reason)
 {
     return reason == SetAsideReason::Imported ? "imported" : "failed";
@@ -86,7 +96,7 @@ bool IsReceiptSetAside(const char* path, SetAsideReason& reason)
         }
     }
     // The file changed since (or the marker is not one): it is tried again.
-    CFile::Remove(marker);
+    RemoveMarker(marker);
     return false;
 }
 
@@ -115,8 +125,8 @@ void SetReceiptAside(const char* path, SetAsideReason reason, const char* why)
 void ForgetSetAside(const char* path)
 {
     CString marker;
-    if (MarkerPath(path, marker))
-        CFile::Remove(marker);
+    if (MarkerPath(path, marker) && GetFileAttributesA(marker) != INVALID_FILE_ATTRIBUTES)
+        RemoveMarker(marker);
 }
 
 void DropStaleMarkers(const char* receiptsFolder)
@@ -140,4 +150,6 @@ void DropStaleMarkers(const char* receiptsFolder)
             CFile::Remove(marker);
         }
     } while (FindNextFileA(search.Get(), &found));
+    search.Reset();
+    RemoveDirectoryA(folder); // fails while markers are in it
 }

@@ -7,7 +7,8 @@
 // inside the Receipts folder: the file's size and last write time when it
 // was set aside, and why. The import passes a marked file over for as long
 // as it is unchanged; a file that changed (the agent wrote it again, the
-// user mended it) is tried again. Markers whose file is gone are removed.
+// user mended it) is tried again. Markers whose file is gone are removed,
+// and the folder with the last of them.
 #pragma once
 
 #include "classlib/strings/CString.h"

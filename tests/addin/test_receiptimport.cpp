@@ -208,6 +208,11 @@ protected:
         m_app = nullptr;
         m_receiptsGuard.reset();
         m_sentGuard.reset();
+        // The markers of the files this test left set aside go with them.
+        const std::string markers = m_receipts + "Set Aside\\";
+        for (const std::string& name : ListFiles(markers))
+            DeleteFileA((markers + name).c_str());
+        RemoveDirectoryA(markers.c_str());
         CleanProfileTest::TearDown();
     }
 
