@@ -4,6 +4,7 @@
 
 #include "addin/AddinResource.h"
 #include "addin/receipts/ReceiptMgr.h"
+#include "addin/receipts/SetAside.h"
 #include "classlib/win32/Gdi.h"
 #include "shared/ui/Banner.h"
 #include "shared/SharedResource.h"
@@ -75,11 +76,13 @@ void CDlgReceipts::OnStepRun()
     SetStatus("Importing Task Receipts...");
     std::unique_ptr<CQuilletReceipt> receipt = std::move(receipts.front());
     receipts.pop_front();
-    // A receipt whose task could not be made keeps its file for the next
-    // import; the dialog goes on with the others.
+    // A receipt whose task could not be made keeps its file, set aside: a
+    // task that fails now would fail on every selection change (each try
+    // leaving a mail copy behind) until something changes the file. The
+    // dialog goes on with the others.
     if (FAILED(receipt->GenerateTaskReceipt()))
-        TheLog().CommentFormat("CDlgReceipts: %s stays for the next import",
-                               receipt->GetFilePath());
+        SetReceiptAside(receipt->GetFilePath(), SetAsideReason::Failed,
+                        "could not be made into a task");
     receipt.reset();
     ++m_done;
     m_progress.SetPos(m_done * 100 / m_total);

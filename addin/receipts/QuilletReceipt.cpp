@@ -5,6 +5,8 @@
 
 #include "addin/receipts/ReceiptEmail.h"
 #include "addin/receipts/ReceiptTask.h"
+#include "addin/receipts/SetAside.h"
+#include "addin/receipts/TaskLookup.h"
 #include "addin/receipts/TaskSteps.h"
 #include "classlib/com/CVariant.h"
 #include "shared/log/DebugLog.h"
@@ -50,8 +52,24 @@ CQuilletReceipt::CQuilletReceipt(IDispatch* application) : CReceipt(application,
 
 CQuilletReceipt::~CQuilletReceipt()
 {
-    if (m_taskSaved && !GetFilePath().IsEmpty())
-        DeleteFileA(GetFilePath());
+    if (!m_taskSaved || GetFilePath().IsEmpty())
+        return;
+    if (DeleteFileA(GetFilePath())) {
+        ForgetSetAside(GetFilePath());
+        return;
+    }
+    // Held open by another program, say: read again, it would be imported
+    // again. It is only deleted, once it can be.
+    SetReceiptAside(GetFilePath(), SetAsideReason::Imported, "has its task but cannot be deleted");
+}
+
+CString CQuilletReceipt::GetRequestId() const
+{
+    for (const auto& atom : GetAtoms()) {
+        if (atom->m_name == CReceiptAtom::kFileID)
+            return atom->m_value;
+    }
+    return {};
 }
 
 HRESULT CQuilletReceipt::LoadFile(const char* path)
@@ -115,6 +133,19 @@ HRESULT CQuilletReceipt::GenerateTaskReceipt()
 {
     CLogBlock block("CQuilletReceipt::GenerateTaskReceipt");
     try {
+        // One request, one task: a receipt of a request that has its task
+        // already (an earlier import of this file or of another one) is done.
+        const CString requestId = GetRequestId();
+        const HRESULT found = FindReceiptTask(GetApplication(), requestId);
+        if (found == S_OK) {
+            TheLog().CommentFormat("CQuilletReceipt::GenerateTaskReceipt: request %s has its "
+                                   "task already",
+                                   requestId);
+            m_taskSaved = true;
+            return S_FALSE;
+        }
+        if (FAILED(found))
+            TheLog().HResult("CQuilletReceipt::GenerateTaskReceipt: FindReceiptTask", found);
         const CString sentAt = ReceiptSentAtText();
         CReceiptEmail email;
         CString body;

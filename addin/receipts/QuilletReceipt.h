@@ -4,7 +4,7 @@
 // link and signers, and the sent mail rebuilt from the file and embedded.
 //
 // The file goes only once its task has been saved: a receipt whose task
-// could not be made keeps its file for the next import.
+// could not be made keeps its file, set aside until it changes.
 #pragma once
 
 #include <memory>
@@ -39,10 +39,17 @@ public:
     // failure.
     HRESULT LoadFile(const char* path);
     // Makes the task from the receipt's values and saves it; the values are
-    // used up. 0, or the failure of the step that stopped it (the task is
-    // then not saved and the file stays).
+    // used up. 0; S_FALSE, and no task made, when the request has a task
+    // already (the receipt then counts as imported); or the failure of the
+    // step that stopped it (the task is then not saved and the file stays).
     HRESULT GenerateTaskReceipt();
 
+    // The request ID the file names ("FileID"); empty when it names none.
+    CString GetRequestId() const;
+
+    // The task was saved, or the request had one already: the file goes
+    // with the receipt (or, when it cannot be deleted, is set aside so that
+    // no import reads it again).
     bool IsTaskSaved() const { return m_taskSaved; }
 
 private:

@@ -4,6 +4,7 @@
 
 #include "addin/core/CommandRun.h"
 #include "addin/receipts/DlgReceipts.h"
+#include "addin/receipts/SetAside.h"
 #include "shared/outlook/Dispatcher.h"
 #include "shared/log/DebugLog.h"
 
@@ -48,11 +49,18 @@ bool CReceiptMgr::LoadReceipts(const char* folder)
     CString path;
     CString name;
     FILETIME lastWrite{};
+    DropStaleMarkers(m_folder);
     while (FindReceiptFiles(search, m_folder, path, name, lastWrite)) {
+        SetAsideReason reason = SetAsideReason::Failed;
+        if (IsReceiptSetAside(path, reason)) {
+            if (reason == SetAsideReason::Imported && DeleteFileA(path))
+                ForgetSetAside(path);
+            continue;
+        }
         auto receipt = std::make_unique<CQuilletReceipt>(m_application);
         if (FAILED(receipt->LoadFile(path))) {
             // Left where it is: nothing of it is imported, nothing is lost.
-            TheLog().CommentFormat("CReceiptMgr::LoadReceipts: %s does not read", path);
+            SetReceiptAside(path, SetAsideReason::Failed, "does not read");
             continue;
         }
         m_receipts.push_back(std::move(receipt));

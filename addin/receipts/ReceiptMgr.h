@@ -28,7 +28,8 @@ public:
     // Reads every "*.xml" file of the folder (null or empty: the Receipts
     // data folder, made when missing) as a receipt, in the order the
     // directory search gives them; a file that does not read is left out
-    // (and left where it is). True when at least one receipt was read.
+    // (left where it is and set aside until it changes), and so is one set
+    // aside before. True when at least one receipt was read.
     bool LoadReceipts(const char* folder);
 
     // The import the explorer runs on a selection change in a task folder:

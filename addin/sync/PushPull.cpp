@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <new>
 
+#include "addin/sync/SignedCopy.h"
 #include "addin/sync/SyncItem.h"
 #include "classlib/com/CBstr.h"
 #include "classlib/com/HResult.h"
@@ -262,11 +263,19 @@ HRESULT CPushPull::SaveSignedCopy(IDispatch* task, CSyncItem* item, OpReqPDF* op
         TheLog().Error("SaveSignedCopy: the signed copy does not decode");
         return E_FAIL;
     }
-    if (FAILED(AttachFile(task, pdf, kSignedCopyName))) {
-        TheLog().Error("SaveSignedCopy: the signed copy cannot be attached");
-        DeleteFileA(pdf);
+    // The attachment takes the bytes; the decoded file in the temporary
+    // folder is worth nothing after that, and a copy runs to megabytes.
+    CFileGoesWithOwner decoded(pdf);
+    if (!IsWholePdf(pdf)) {
+        TheLog().Error("SaveSignedCopy: the signed copy is no whole PDF document");
         return E_FAIL;
     }
-    // Saved together with the attachment: a task with the copy always says so.
+    if (FAILED(AttachFile(task, pdf, kSignedCopyName))) {
+        TheLog().Error("SaveSignedCopy: the signed copy cannot be attached");
+        return E_FAIL;
+    }
+    // Saved together with the attachment: a task with the copy always says
+    // so. The value is the copy's name as it was attached; what it says to
+    // the sync is only that the task has its copy.
     return SetUserProperty(task, kSignedCopyProperty, pdf, TRUE, TRUE);
 }

@@ -68,8 +68,10 @@ public:
     HRESULT LinkItem(IDispatch* task, CSyncItem* item, const CEnvStat& status);
     // Attaches the finished operation's signed copy to the task (found
     // again when task is null) as "Signed Copy", records it in "Quillet PDF"
-    // and saves the task. E_INVALIDARG without an item, request ID or
-    // operation; E_FAIL when the task is gone or the copy cannot be had or
+    // and saves the task. Only a whole PDF document is taken. The decoded
+    // file is deleted before this returns: the attachment holds its bytes.
+    // E_INVALIDARG without an item, request ID or operation; E_FAIL when the
+    // task is gone or the copy cannot be had, is no whole PDF or cannot be
     // attached (then nothing is recorded, so the next sync tries again);
     // else the HRESULT of Save.
     HRESULT SaveSignedCopy(IDispatch* task, CSyncItem* item, OpReqPDF* op);

@@ -27,7 +27,8 @@ inline constexpr long kTaskInProgress = 1; // olTaskInProgress
 inline constexpr long kTaskComplete = 2;   // olTaskComplete
 
 // OlDefaultFolders: GetDefaultFolder's folder.
-inline constexpr long kFolderInbox = 6; // olFolderInbox
+inline constexpr long kFolderInbox = 6;  // olFolderInbox
+inline constexpr long kFolderTasks = 13; // olFolderTasks
 
 // OlMailRecipientType: a recipient's Type.
 inline constexpr long kRecipientTo = 1;  // olTo

@@ -121,6 +121,7 @@ HRESULT CSAXReceipt::startElement(const wchar_t*, int, const wchar_t* localName,
 {
     // Whatever was not captured is simply missing from the target.
     return CatchAtEdge("CSAXReceipt::startElement", S_OK, [&] {
+        ++m_depth;
         Start(ElementName(localName, localLength, qName, qLength));
         return S_OK;
     });
@@ -132,6 +133,9 @@ HRESULT CSAXReceipt::endElement(const wchar_t*, int, const wchar_t* localName, i
     // Whatever was not captured is simply missing from the target.
     return CatchAtEdge("CSAXReceipt::endElement", S_OK, [&] {
         End(ElementName(localName, localLength, qName, qLength));
+        if (m_documentDepth > 0 && m_depth <= m_documentDepth)
+            EndDocument();
+        --m_depth;
         return S_OK;
     });
 }
@@ -272,5 +276,42 @@ void CSAXReceipt::AddValue(const CString& element, CXMLElem& capture)
     auto atom = std::make_unique<CReceiptAtom>(atomName, "", value);
     if (element == kFileBytes)
         atom->OwnFile();
+    if (std::string_view(atomName) == CReceiptAtom::kDocName || element == kFileBytes) {
+        HoldDocumentValue(std::move(atom), element == kFileBytes);
+        return;
+    }
     (void)receipt.AddAtom(std::move(atom));
+}
+
+void CSAXReceipt::HoldDocumentValue(std::unique_ptr<CReceiptAtom> atom, bool bytes)
+{
+    // The value's own element has ended; the one that holds it is one up.
+    const int holder = m_depth - 1;
+    if (m_documentDepth > 0 && m_documentDepth != holder)
+        EndDocument();
+    m_documentDepth = holder;
+    std::unique_ptr<CReceiptAtom>& slot = bytes ? m_heldBytes : m_heldName;
+    if (slot) {
+        // One document has one name and one file; the first stands (and a
+        // second file is deleted with its atom).
+        TheLog().Warning(bytes ? "CSAXReceipt: a document's second bytes are passed over"
+                               : "CSAXReceipt: a document's second name is passed over");
+        return;
+    }
+    slot = std::move(atom);
+}
+
+void CSAXReceipt::EndDocument()
+{
+    m_documentDepth = 0;
+    std::unique_ptr<CReceiptAtom> name = std::move(m_heldName);
+    std::unique_ptr<CReceiptAtom> bytes = std::move(m_heldBytes);
+    if (!name || !bytes) {
+        TheLog().Warning(name ? "CSAXReceipt: a document without its bytes is left out"
+                              : "CSAXReceipt: document bytes without a name are left out");
+        return; // a file read for it goes with its atom
+    }
+    CReceipt& receipt = Receipt();
+    (void)receipt.AddAtom(std::move(bytes));
+    (void)receipt.AddAtom(std::move(name));
 }

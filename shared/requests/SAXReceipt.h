@@ -13,15 +13,24 @@
 // document's bytes (the atom owns it, see CReceiptAtom::TakeFile). Whoever
 // uses the atoms (the receipt import) must not decode them a second time.
 //
+// A document's name and bytes are paired by the operation element that
+// holds them, never by their order in the file: a document operation gives
+// its "DocBytes" and "DocName" atoms together, next to each other (the name
+// nearer the head), or, when it lacks one of them, neither (and says so in
+// the log).
+//
 // Hostile files end with a failure, never with half-read values: base64
 // that is not base64, or more documents than a receipt holds. Markup inside
 // a value is dropped, its text on either side kept; of several Results
 // blocks, and of a value repeated in one, the first stands.
 #pragma once
 
+#include <memory>
+
 #include "shared/xml/SAXContentHandler.h"
 
 class CReceipt;
+class CReceiptAtom;
 
 class CSAXReceipt : public CSAXContentHandler {
 public:
@@ -60,6 +69,11 @@ private:
     void End(const CString& name);
     void AddValue(const CString& element, CXMLElem& capture);
     void Refuse(const char* why);
+    // A document value read: held until the element that holds it ends.
+    void HoldDocumentValue(std::unique_ptr<CReceiptAtom> atom, bool bytes);
+    // The element holding the document values ended: both go to the
+    // receipt, or neither.
+    void EndDocument();
 
     // The receipt keeps the name of a create-request operation after it
     // ended; its parameters count only while one is open, so that a
@@ -67,6 +81,12 @@ private:
     // off as the mail's subject. Counted, so that a nested one ending does
     // not close the outer one.
     int m_createRequestDepth = 0;
+    int m_depth = 0; // of the element being read
+    // The document values of the operation element being read, and that
+    // element's depth (0: none held).
+    std::unique_ptr<CReceiptAtom> m_heldName;
+    std::unique_ptr<CReceiptAtom> m_heldBytes;
+    int m_documentDepth = 0;
     int m_documents = 0;         // document bytes met so far
     int m_resultsBlocks = 0;     // only the first one counts
     unsigned m_resultsTaken = 0; // bit per value table row already read

@@ -33,7 +33,8 @@ constexpr std::array<BYTE, 256> kDecodeTable = MakeDecodeTable();
 // refuses it at the first character that cannot stand where it stands:
 // anything outside the alphabet, and "=" anywhere but in the padding that
 // closes the last group (after two or three characters of it, at most as
-// many as complete the group, and nothing but "=" after it).
+// many as complete the group, and nothing but "=" after it); and, at the
+// end, a last group of a single character.
 class Base64Shape {
 public:
     bool Accept(BYTE ch)
@@ -52,6 +53,9 @@ public:
         m_inGroup = (m_inGroup + 1) % 4;
         return true;
     }
+
+    // A last group of one character holds no whole byte: the text was cut.
+    bool IsWhole() const { return m_inGroup != 1; }
 
 private:
     int m_inGroup = 0; // characters of the group being read (0 to 3)
@@ -260,13 +264,14 @@ BOOL Base64Coder::DecodeBytes(const char* characters, UINT count)
     if (!LoadEncodedInput(characters, count))
         return FALSE;
     Base64Shape shape;
-    for (UINT i = 0; i < m_encodedLength; ++i) {
-        if (!shape.Accept(m_encoded[i])) {
-            m_plainLength = 0;
-            if (m_plain)
-                m_plain[0] = 0;
-            return FALSE;
-        }
+    bool accepted = true;
+    for (UINT i = 0; accepted && i < m_encodedLength; ++i)
+        accepted = shape.Accept(m_encoded[i]);
+    if (!accepted || !shape.IsWhole()) {
+        m_plainLength = 0;
+        if (m_plain)
+            m_plain[0] = 0;
+        return FALSE;
     }
     // Four characters never give more than three bytes.
     if (!ReservePlain(m_encodedLength))
@@ -394,6 +399,8 @@ BOOL File64Coder::DecodeStream(CFile& input, CFile* output)
             return FALSE;
     }
     const size_t last = decoder.Finish(bytes.get());
+    if (decoder.Failed())
+        return FALSE;
     if (output && last > 0 && !output->Write(bytes.get(), static_cast<UINT>(last)))
         return FALSE;
     return TRUE;

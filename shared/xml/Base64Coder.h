@@ -30,10 +30,11 @@ public:
     virtual BOOL EncodeText(const char* text);
     virtual BOOL EncodeBytes(const BYTE* bytes, UINT count);
     // Skipped characters (space and bytes 7 to 13: tab, CR, LF among them)
-    // may sit anywhere; a short last group, padded or not, gives what its
-    // characters hold. FALSE, with an empty result, for text that is not
-    // Base64 (a character outside the alphabet, "=" anywhere but in the
-    // padding that closes the text) or when memory ran out.
+    // may sit anywhere; a short last group of two or three characters,
+    // padded or not, gives what its characters hold. FALSE, with an empty
+    // result, for text that is not Base64 (a character outside the alphabet,
+    // "=" anywhere but in the padding that closes the text, a single
+    // character left over at the end) or when memory ran out.
     virtual BOOL DecodeText(const char* text);
     virtual BOOL DecodeBytes(const char* characters, UINT count);
 

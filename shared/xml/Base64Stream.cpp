@@ -255,8 +255,15 @@ size_t Base64StreamDecoder::Finish(BYTE* out)
     m_bits = 0;
     m_inGroup = 0;
     m_pads = 0;
-    if (m_failed || inGroup < 2)
-        return 0; // a single character holds no whole byte
+    if (m_failed || inGroup == 0)
+        return 0;
+    if (inGroup == 1) {
+        // One character of a group holds no whole byte: the text was cut
+        // (a document short of its end), and what came before is no whole
+        // document either.
+        m_failed = true;
+        return 0;
+    }
     out[0] = static_cast<BYTE>(bits >> 16);
     if (inGroup == 3)
         out[1] = static_cast<BYTE>(bits >> 8);

@@ -55,8 +55,8 @@ bool EncodeBase64Lines(HANDLE input, bool escaped, const Base64Writer& write);
 
 // Decodes Base64 text that arrives in pieces of any size, with what
 // Base64Coder::DecodeText accepts and refuses: the skipped characters (space
-// and bytes 7 to 13: tab, CR, LF among them) anywhere, a short last group
-// padded or not, "=" only in the padding that closes the text, nothing
+// and bytes 7 to 13: tab, CR, LF among them) anywhere, a short last group of
+// two or three characters padded or not, "=" only in the padding that closes the text, nothing
 // outside the alphabet. So where the text is broken into lines, and with
 // which line ends, cannot change the bytes.
 class Base64StreamDecoder {
@@ -72,7 +72,8 @@ public:
     // Follows the text without decoding it.
     bool Check(const char* text, size_t count);
     // After the last piece: writes the bytes of a short last group (at most
-    // two) and returns their number.
+    // two) and returns their number. A text that leaves one character over
+    // cannot be whole: nothing is written and the decoder has failed.
     size_t Finish(BYTE* out);
 
     bool Failed() const { return m_failed; }

@@ -30,14 +30,17 @@
 #include "standins/outlook/model/Folder.h"
 #include "standins/outlook/model/Item.h"
 #include "standins/outlook/model/Items.h"
+#include "standins/outlook/model/Mailbox.h"
 #include "standins/outlook/model/UserProperties.h"
 #include "standins/scripteduser/ScriptedUser.h"
 #include "tests/support/FolderGuard.h"
 #include "tests/support/HResultText.h"
+#include "tests/support/LogCapture.h"
 #include "tests/support/TestBase64.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/TestEventSink.h"
 #include "tests/support/TestText.h"
+#include "classlib/win32/Handles.h"
 
 using namespace standin;
 using namespace testenv;
@@ -190,7 +193,8 @@ protected:
         ASSERT_EQ(S_OK, GetSentItemsFolder(sentItems));
         m_receipts = receipts.str() + "\\";
         m_receiptsGuard.emplace(m_receipts, TempDir() + "receipts-aside\\", true);
-        m_sentGuard.emplace(sentItems.str() + "\\", TempDir() + "sent-aside\\", false);
+        m_sentItems = sentItems.str() + "\\";
+        m_sentGuard.emplace(m_sentItems, TempDir() + "sent-aside\\", false);
         m_app = New<CApplication>();
         m_tasks = m_app->Mailbox().DefaultFolder(kFolderTasks);
         ASSERT_NE(nullptr, m_tasks);
@@ -204,6 +208,11 @@ protected:
         m_app = nullptr;
         m_receiptsGuard.reset();
         m_sentGuard.reset();
+        // The markers of the files this test left set aside go with them.
+        const std::string markers = m_receipts + "Set Aside\\";
+        for (const std::string& name : ListFiles(markers))
+            DeleteFileA((markers + name).c_str());
+        RemoveDirectoryA(markers.c_str());
         CleanProfileTest::TearDown();
     }
 
@@ -234,7 +243,19 @@ protected:
         return hr;
     }
 
+    // A receipt task made before the import, as an earlier import leaves it.
+    void AddTask(const std::string& subject, const std::string& requestId)
+    {
+        CComPtr<CItem> task = m_app->Mailbox().CreateItem(kItemTypeTask);
+        task->SetSubject(std::wstring(subject.begin(), subject.end()));
+        task->UserProperties()
+            .Add(L"Quillet ID", kPropText)
+            .SetText(std::wstring(requestId.begin(), requestId.end()));
+        task->Save();
+    }
+
     std::string m_receipts;
+    std::string m_sentItems;
     std::optional<CFolderGuard> m_receiptsGuard;
     std::optional<CFolderGuard> m_sentGuard;
     CComPtr<CApplication> m_app;
@@ -274,7 +295,8 @@ TEST_F(ReceiptImportTest, ReceiptFilesBecomeTasksWithTheSentMailRebuilt)
         c.receipt.link = "";
         c.receipt.fileId = "QF1002";
         c.receipt.receiptSubject = "Offer review";
-        c.receipt.documents = {contract, {"lost.pdf", ""}, {"", Bytes(90, 4)}, offer};
+        c.receipt.documents = {
+            contract, {"lost.pdf", ""}, {"", Bytes(90, 4)}, {"lost too.pdf", ""}, offer};
         cases.push_back(c);
     }
     {
@@ -385,7 +407,10 @@ TEST_F(ReceiptImportTest, TheDialogCountsToDone)
     EXPECT_TRUE(ListFiles(folder + "\\").empty());
 }
 
-TEST_F(ReceiptImportTest, AReceiptWhoseTaskIsNotMadeStaysForTheNextImport)
+// A receipt whose task cannot be made is set aside: the imports after it
+// neither open the dialog for it nor leave one more mail copy per try, until
+// the file changes; then it is tried again.
+TEST_F(ReceiptImportTest, AReceiptWhoseTaskIsNotMadeIsSetAsideUntilItChanges)
 {
     struct Case {
         const wchar_t* kind;
@@ -397,6 +422,7 @@ TEST_F(ReceiptImportTest, AReceiptWhoseTaskIsNotMadeStaysForTheNextImport)
         m_tasks->Items().Replace({});
         for (const char* name : {"first.xml", "second.xml"}) {
             Receipt receipt;
+            receipt.fileId = name;
             receipt.receiptSubject = std::string("Receipt ") + name;
             receipt.documents = {{"contract.pdf", Bytes(40, 6)}};
             File(name, receipt.File());
@@ -410,11 +436,103 @@ TEST_F(ReceiptImportTest, AReceiptWhoseTaskIsNotMadeStaysForTheNextImport)
         ASSERT_EQ(1u, tasks.size()) << "no half-made task is kept";
         EXPECT_EQ(0u, tasks.count("Receipt " + left));
 
+        // It would fail every time: it is not tried again.
+        CallLog().Inject(c.kind, c.member, E_FAIL, 100);
+        const size_t copies = ListFiles(m_sentItems).size();
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_HR(S_FALSE, Import()) << "no dialog for a receipt set aside";
+            EXPECT_EQ(std::vector<std::string>{left}, ListFiles(m_receipts));
+            EXPECT_EQ(copies, ListFiles(m_sentItems).size()) << "a mail copy per try";
+        }
+        CallLog().ClearInjections();
+        EXPECT_HR(S_FALSE, Import()) << "unchanged, it stays aside";
+
+        // The file changed: tried again, and made.
+        File(left, ReadFileBytes(m_receipts + left) + "\n");
         EXPECT_HR(S_OK, Import());
         EXPECT_TRUE(ListFiles(m_receipts).empty());
         tasks = TasksBySubject();
         EXPECT_EQ(2u, tasks.size());
         EXPECT_EQ(1u, tasks.count("Receipt " + left));
+    }
+}
+
+// A file that does not read is read once, not on every selection change,
+// and read again once it was mended.
+TEST_F(ReceiptImportTest, AFileThatDoesNotReadIsSetAsideUntilMended)
+{
+    auto occurrences = [](const std::string& text, const std::string& part) {
+        size_t count = 0;
+        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+            ++count;
+        return count;
+    };
+    LogCapture log;
+    File("broken.xml", "<?xml version=\"1.0\" ?><inkReceipt><Results><FileID>QF9");
+    EXPECT_HR(S_FALSE, Import());
+    const size_t reads = occurrences(log.Text(), "CSAXReceipt::ReadFile");
+    EXPECT_GT(reads, 0u);
+    EXPECT_HR(S_FALSE, Import());
+    EXPECT_HR(S_FALSE, Import());
+    EXPECT_EQ(reads, occurrences(log.Text(), "CSAXReceipt::ReadFile")) << "read again";
+    EXPECT_EQ(1u, occurrences(log.Text(), "broken.xml does not read; it is set aside"))
+        << "said once";
+    EXPECT_EQ(std::vector<std::string>{"broken.xml"}, ListFiles(m_receipts)) << "nothing lost";
+
+    Receipt mended;
+    mended.fileId = "QF9";
+    mended.documents = {{"contract.pdf", Bytes(40, 8)}};
+    File("broken.xml", mended.File());
+    EXPECT_HR(S_OK, Import());
+    EXPECT_TRUE(ListFiles(m_receipts).empty());
+    ASSERT_EQ(1u, m_tasks->Items().Count());
+    EXPECT_EQ("QF9", UserProperty(*m_tasks->Items().At(0), L"Quillet ID"));
+}
+
+// One request, one task: however many receipt files tell of a request, and
+// whether or not a file could be deleted after its task was saved.
+TEST_F(ReceiptImportTest, ARequestGetsOneTaskWhateverItsFiles)
+{
+    struct Case {
+        const char* name;
+        bool taskExists = false; // a task of the request is there before
+        int files = 1;           // receipt files of the request
+        bool heldOpen = false;   // another program holds the first file open
+    };
+    const Case cases[] = {
+        {.name = "TheRequestHasItsTaskAlready", .taskExists = true},
+        {.name = "TwoFilesOfOneRequest", .files = 2},
+        {.name = "AFileThatCannotBeDeleted", .heldOpen = true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_tasks->Items().Replace({});
+        const std::string fileId = std::string("QF-") + c.name;
+        if (c.taskExists)
+            AddTask("Made before", fileId);
+        for (int i = 0; i < c.files; ++i) {
+            Receipt receipt;
+            receipt.fileId = fileId;
+            receipt.receiptSubject = "Receipt " + std::to_string(i);
+            receipt.documents = {{"contract.pdf", Bytes(40, 9)}};
+            File(std::to_string(i) + ".xml", receipt.File());
+        }
+        CFileHandle held;
+        if (c.heldOpen) {
+            held.Reset(CreateFileA((m_receipts + "0.xml").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            ASSERT_TRUE(held.IsValid());
+        }
+
+        EXPECT_HR(S_OK, Import());
+        EXPECT_HR(S_FALSE, Import()) << "nothing left to import";
+        held.Reset();
+        EXPECT_HR(S_FALSE, Import()) << "a file whose task is there is only deleted";
+
+        EXPECT_EQ(1u, m_tasks->Items().Count());
+        for (size_t i = 0; i < m_tasks->Items().Count(); ++i)
+            EXPECT_EQ(fileId, UserProperty(*m_tasks->Items().At(i), L"Quillet ID"));
+        EXPECT_TRUE(ListFiles(m_receipts).empty()) << "every file of the request went";
     }
 }
 
@@ -450,6 +568,7 @@ TEST_F(ReceiptImportTest, ASelectionChangeDuringTheImportStartsNoSecondOne)
     ASSERT_HR(S_OK, itemsPoint->Advise(&tasksSink, &itemsCookie));
     for (const char* name : {"a.xml", "b.xml", "c.xml"}) {
         Receipt receipt;
+        receipt.fileId = name;
         receipt.receiptSubject = std::string("Receipt ") + name;
         receipt.documents = {{"contract.pdf", Bytes(40, 7)}};
         File(name, receipt.File());

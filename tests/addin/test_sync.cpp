@@ -34,6 +34,7 @@
 #include "tests/support/HResultText.h"
 #include "tests/support/ServiceTest.h"
 #include "tests/support/SoapCallOp.h"
+#include "tests/support/TestBase64.h"
 #include "tests/support/UploadOp.h"
 
 using namespace standin;
@@ -185,7 +186,7 @@ protected:
         EXPECT_EQ(1, create.Run(nullptr, 0, CWebSvrOp::kPrepare)) << create.GetErrorText();
         const std::string fileId = create.m_result.str();
         const std::string document = TempDir() + "document.pdf";
-        WriteFileBytes(document, "%PDF-1.4 unsigned " + fileId);
+        WriteFileBytes(document, Pdf("unsigned " + fileId));
         UploadOp upload(m_url, fileId, document);
         EXPECT_EQ(1, upload.Run(nullptr, 0, CWebSvrOp::kPrepare)) << upload.GetErrorText();
         return fileId;
@@ -204,6 +205,10 @@ protected:
         task->Save();
         return *task;
     }
+
+    // A PDF document as the service keeps one: its header, the text, its
+    // end mark.
+    static std::string Pdf(const std::string& text) { return "%PDF-1.4 " + text + "\r\n%%EOF\r\n"; }
 
     static std::wstring Wide(const std::string& text)
     {
@@ -282,8 +287,8 @@ TEST_F(SyncTest, EveryTaskGetsItsStatusAndAFullySignedOneItsCopyOnce)
         {L"Copy already there", 3, L"C:\\earlier.pdf", 100, true, 2, false},
         {L"No request ID", -1, L"", 0, false, 0, false},
     };
-    static const char kSigned[] = "%PDF-1.4 signed\r\n\x00\xff\x80 end";
-    const std::string signedPdf(kSigned, sizeof kSigned - 1);
+    static const char kSigned[] = "signed\r\n\x00\xff\x80 end ";
+    const std::string signedText(kSigned, sizeof kSigned - 1);
     std::vector<CItem*> tasks;
     std::vector<std::string> fileIds;
     for (const Case& c : cases) {
@@ -292,7 +297,7 @@ TEST_F(SyncTest, EveryTaskGetsItsStatusAndAFullySignedOneItsCopyOnce)
             fileId = CreateRequest(kThreeSigners);
             for (int i = 0; i < c.signedCount; ++i)
                 ASSERT_TRUE(Service().SetSigned(fileId, kThreeSigners[i]));
-            ASSERT_TRUE(Service().SetSignedPdf(fileId, "", signedPdf + fileId));
+            ASSERT_TRUE(Service().SetSignedPdf(fileId, "", Pdf(signedText + fileId)));
         }
         fileIds.push_back(fileId);
         tasks.push_back(&AddTask(c.subject, fileId, c.signedCopy));
@@ -302,7 +307,9 @@ TEST_F(SyncTest, EveryTaskGetsItsStatusAndAFullySignedOneItsCopyOnce)
     Service().Control("clear-requests");
 
     // Nothing selected: every task of the folder that has a request.
+    const std::vector<std::string> before = ListFiles(TempDir());
     const SyncSeen seen = SyncAndClose();
+    EXPECT_EQ(before, ListFiles(TempDir())) << "the signed copy stayed in the temporary folder";
 
     EXPECT_EQ("Synchronization is Complete", seen.status);
     EXPECT_EQ("Close", seen.cancelText);
@@ -339,7 +346,7 @@ TEST_F(SyncTest, EveryTaskGetsItsStatusAndAFullySignedOneItsCopyOnce)
         if (c.copyAttached) {
             ASSERT_NE(nullptr, copy);
             EXPECT_EQ(kAttachByValue, copy->Type());
-            EXPECT_TRUE(copy->Bytes() == signedPdf + fileIds[i])
+            EXPECT_TRUE(copy->Bytes() == Pdf(signedText + fileIds[i]))
                 << "the signed bytes, decoded once";
             const std::wstring recorded = UserProperty(task, L"Quillet PDF");
             EXPECT_NE(std::wstring::npos, recorded.find(L"Signed Copy ")) << "the copy's path";
@@ -437,6 +444,62 @@ TEST_F(SyncTest, AFailingItemEndsFailedAndTheOthersGoOn)
                 EXPECT_NE(L"<none>", UserProperty(task, L"Quillet PDF"));
             EXPECT_EQ(failing ? 0u : 1u, task.Attachments().Count()) << "the signed copy";
         }
+    }
+}
+
+// A signed copy that arrived cut short is no signed copy: the task does not
+// take it, keeps no "Quillet PDF", nothing of it stays in the temporary
+// folder, and the next sync fetches it again, whole.
+TEST_F(SyncTest, ACutSignedCopyIsRefusedAndFetchedAgain)
+{
+    const std::string whole = Pdf("signed " + std::string(300, 'x'));
+    const std::string base64 = Base64Encode(whole);
+    struct Case {
+        const char* name;
+        std::string answer; // the base64 the service answers with once
+        const char* action; // what the failing row says
+    };
+    const Case cases[] = {
+        {"CutOnAGroupBoundary", base64.substr(0, base64.size() / 8 * 4),
+         "Failed: The signed copy could not be attached to the task."},
+        {"CutToLeaveOneCharacterOver", base64.substr(0, base64.size() / 8 * 4 + 1),
+         "Failed: The signature service's answer holds no signed copy that can be read."},
+        {"WithoutItsEndMark", Base64Encode(whole.substr(0, whole.size() - 7)),
+         "Failed: The signed copy could not be attached to the task."},
+        {"NoPdfAtAll", Base64Encode(std::string(300, 'x') + "\r\n%%EOF\r\n"),
+         "Failed: The signed copy could not be attached to the task."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Service().Reset());
+        m_tasks->Items().Replace({});
+        const std::string fileId = CreateRequest({"a@example.com"});
+        ASSERT_TRUE(Service().SetSigned(fileId));
+        ASSERT_TRUE(Service().SetSignedPdf(fileId, "", whole));
+        CItem& task = AddTask(L"Cut", fileId);
+        ASSERT_TRUE(Service().FailNext(standin::kind::Result, 1, "DownloadSignedDocument",
+                                       "\"text\": \"" + c.answer + "\""));
+        const std::vector<std::string> before = ListFiles(TempDir());
+
+        const SyncSeen cut = SyncAndClose();
+
+        ASSERT_EQ(1u, cut.rows.size());
+        EXPECT_EQ(c.action, cut.rows[0].action);
+        EXPECT_EQ(CSyncItem::kFailed, cut.rows[0].image);
+        EXPECT_EQ(0u, task.Attachments().Count());
+        EXPECT_EQ(L"<none>", UserProperty(task, L"Quillet PDF"));
+        EXPECT_EQ(before, ListFiles(TempDir())) << "the refused copy stayed behind";
+
+        Service().Control("clear-requests");
+        const SyncSeen again = SyncAndClose();
+
+        ASSERT_EQ(1u, again.rows.size());
+        EXPECT_EQ("Task Updated", again.rows[0].action);
+        EXPECT_EQ(1u, Count(Service().Requests(), "DownloadSignedDocument"));
+        ASSERT_EQ(1u, task.Attachments().Count());
+        EXPECT_TRUE(task.Attachments().At(0)->Bytes() == whole);
+        EXPECT_NE(L"<none>", UserProperty(task, L"Quillet PDF"));
+        EXPECT_EQ(before, ListFiles(TempDir())) << "the attached copy stayed behind";
     }
 }
 
@@ -733,7 +796,7 @@ TEST_F(SyncWireTest, ALargeSignedCopyArrivesWholeAtWireSpeed)
     ASSERT_EQ(1, create.Run(nullptr, 0, CWebSvrOp::kPrepare)) << create.GetErrorText();
     const std::string fileId = create.m_result.str();
     const std::string document = TempDir() + "large.pdf";
-    const std::string bytes = RandomBytes(kSize, 50);
+    const std::string bytes = Pdf(RandomBytes(kSize, 50));
     WriteFileBytes(document, bytes);
     UploadOp upload(m_url, fileId, document);
     ASSERT_EQ(1, upload.Run(nullptr, 0, CWebSvrOp::kPrepare)) << upload.GetErrorText();

@@ -111,8 +111,6 @@ TEST(Base64Memory, ShortAndPaddedGroupsGiveWhatTheyHold)
         {"YQ==", "a"},     // padding takes a byte off each time
         {"YWI", "ab"},     // an unpadded last group of three
         {"YQ", "a"},       // ... and of two
-        {"Y", ""},         // a single character holds no byte
-        {"YWJjY", "abc"},  // ... also after whole groups
         {"YQ=", "a"},      // padding cut short
         {"YQ==\r\n", "a"}, // line ends after the padding
     };
@@ -121,8 +119,8 @@ TEST(Base64Memory, ShortAndPaddedGroupsGiveWhatTheyHold)
 }
 
 // Garbage is refused, never turned into bytes: characters outside the
-// alphabet (bit 7 set included) and "=" anywhere but in the padding that
-// closes the text.
+// alphabet (bit 7 set included), "=" anywhere but in the padding that
+// closes the text, and a text that cannot be whole.
 static const std::string kNotBase64[] = {
     "QUJD=QUJD",                      // padding in the middle
     "YQ==YWJj",                       // two padded texts run together
@@ -132,6 +130,9 @@ static const std::string kNotBase64[] = {
     "YWJj=",                          // padding after a whole group
     "YQ=A",                           // a character after the padding
     "YQ= =\nA",                       // ... with blanks and line ends in between
+    "Y",                              // one character over: a text cut short
+    "YWJjY",                          // ... also after whole groups
+    "YWJjY\r\n",                      // ... and with a line end after it
     "*AAA",                           // punctuation
     std::string("A") + '\x0E' + "AA", // a control character that is not a blank
     "AA~A",                           // more punctuation
@@ -383,6 +384,7 @@ TEST_F(Base64File, GarbageFilesAreRefusedAndLeaveNoOutput)
     // Padding that ends one read block of the decoder may not go on in the next.
     std::string early = good.substr(0, 65536 - 4) + "QQ==" + good;
     cases.emplace_back("padding at the end of a block", early);
+    cases.emplace_back("a long text cut to leave one character over", good.substr(0, 69997));
     cases.emplace_back("garbage far into a line-broken file",
                        good.substr(0, 40000) + "\r\n" + good.substr(40000, 30000) + "!" + "\r\n");
     File64Coder coder;
@@ -490,9 +492,9 @@ TEST_F(Base64File, StreamedLinesMatchAnIndependentEncoder)
 // memory decoder gives for it whole, and refuses what it refuses.
 TEST(Base64Stream, AnyCutDecodesAsTheWholeText)
 {
-    std::vector<std::string> texts = {"",          "YQ==",     "YWI",        "YQ",
-                                      "Y",         "YWJjY",    "YQ=",        "YQ==\r\n",
-                                      "YW Jj\r\n", "Y Q = = ", "QUJD\nREVG", Encoded("abcdefgh")};
+    std::vector<std::string> texts = {
+        "",         "YQ==",      "YWI",      "YQ",         "YQ=",
+        "YQ==\r\n", "YW Jj\r\n", "Y Q = = ", "QUJD\nREVG", Encoded("abcdefgh")};
     for (const std::string& garbage : kNotBase64)
         texts.push_back(garbage);
     for (const std::string& text : texts) {
@@ -519,6 +521,8 @@ TEST(Base64Stream, AnyCutDecodesAsTheWholeText)
                 }
                 BYTE last[3];
                 bytes.append(reinterpret_cast<const char*>(last), decoder.Finish(last));
+                ok = ok && !decoder.Failed();
+                checker.Finish(last);
                 EXPECT_EQ(accepted, ok);
                 EXPECT_EQ(accepted, !checker.Failed());
                 if (accepted) {

@@ -156,9 +156,11 @@ AtomRows ExpectedAtoms(const Request& request, const Results* results)
         {"CCs", request.ccs},
         {"EmailMessage", request.message},
     };
+    // A document's two atoms come together when its operation ends, its
+    // name nearer the head, whichever order its elements stand in.
     for (const Document& document : request.documents) {
-        inFileOrder.emplace_back("DocName", document.name);
         inFileOrder.emplace_back("DocBytes", Digest(document.bytes));
+        inFileOrder.emplace_back("DocName", document.name);
     }
     if (results) {
         inFileOrder.emplace_back("FileID", results->fileId);
@@ -366,6 +368,40 @@ TEST_F(ReceiptTest, DocumentOperationsTheReaderDoesNotNameFollowTheLastKnownOne)
     Request seen = request;
     seen.documents.erase(seen.documents.begin()); // before any AddDocumentToRequest
     EXPECT_EQ(ExpectedAtoms(seen, nullptr), ReadBack(written.GetFilePath().GetString(), read));
+}
+
+// A name and bytes pair only inside their own operation: bytes without a
+// name next to a name without bytes are two incomplete documents, both left
+// out (the bytes' file with them), never one document made of the two.
+TEST_F(ReceiptTest, DocumentsPairByTheirOwnOperation)
+{
+    auto operation = [](const std::string& inside) {
+        return kEnvelopeOpen + "<m:AddDocumentToRequest xmlns:m=\"urn:x\">" + inside +
+               "</m:AddDocumentToRequest>" + kEnvelopeClose;
+    };
+    auto name = [](const char* text) {
+        return "<m:pstr_FileName>" + std::string(text) + "</m:pstr_FileName>";
+    };
+    auto bytes = [](const std::string& text) {
+        return "<m:pbyt_File>" + Base64(text) + "</m:pbyt_File>";
+    };
+    const std::string text =
+        std::string(kHead) + operation(bytes("orphan bytes")) + operation(name("Orphan name.pdf")) +
+        operation(name("Name first.pdf") + bytes("first")) +
+        operation(bytes("second") + name("Bytes first.pdf")) + operation(bytes("lost")) + kTail;
+    const std::string path = TempDir() + "pairs.xml";
+    WriteFileBytes(path, text);
+    const std::vector<std::string> before = ListFiles(TempDir());
+    {
+        CReceipt read(nullptr, CReceipt::kFileReceipt);
+        EXPECT_EQ((AtomRows{{"DocName", "Bytes first.pdf"},
+                            {"DocBytes", Digest("second")},
+                            {"DocName", "Name first.pdf"},
+                            {"DocBytes", Digest("first")}}),
+                  ReadBack(path, read));
+        m_documents.clear(); // they go with the receipt
+    }
+    EXPECT_EQ(before, ListFiles(TempDir())) << "a left-out document's file stayed";
 }
 
 TEST_F(ReceiptTest, BrokenFileKeepsTheAtomsReadBeforeTheError)
