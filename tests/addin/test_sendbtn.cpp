@@ -361,7 +361,7 @@ TEST_F(SendBtnTest, ASendAndItsSyncGoOverTls)
     EXPECT_EQ(0u, Property(task, kQuilletUrlProperty).rfind("https://127.0.0.33/", 0))
         << "the link of a request made over TLS";
 
-    const std::string signedPdf = "%PDF-1.4 signed over TLS";
+    const std::string signedPdf = "%PDF-1.4 signed over TLS\r\n%%EOF\r\n";
     ASSERT_TRUE(secure.SetSigned(fileId));
     ASSERT_TRUE(secure.SetSignedPdf(fileId, "", signedPdf));
     ASSERT_TRUE(m_app->ActiveExplorer()->SwitchTo(*m_app->Mailbox().DefaultFolder(kFolderTasks)));
