@@ -281,23 +281,25 @@ TEST_F(CommandsTest, ACommandStartedWhileAnotherRunsIsRefusedAndTheFirstGoesOn)
         std::optional<CLater> later;
         HWND refusalOwner = nullptr;
         CScriptedUser user;
+        const auto readRefusal = [&](CScriptedUser& u) {
+            u.Expect("Quillet Error")
+                .Do("see whose it is",
+                    [&](HWND dialog) {
+                        refusalOwner = GetWindow(dialog, GW_OWNER);
+                        return true;
+                    })
+                .Read(IDC_ERROR_DETAILS)
+                .Click(IDOK);
+        };
         const auto startSecond = [&](CScriptedUser& u) {
             u.Do("start the second command", [&](HWND) {
                 later.emplace(second);
                 return true;
             });
-            if (c.refusal) {
-                u.Expect("Quillet Error")
-                    .Do("see whose it is",
-                        [&](HWND dialog) {
-                            refusalOwner = GetWindow(dialog, GW_OWNER);
-                            return true;
-                        })
-                    .Read(IDC_ERROR_DETAILS)
-                    .Click(IDOK);
-            } else {
+            if (c.refusal)
+                readRefusal(u);
+            else
                 u.Do("wait for it", [&](HWND) { return CLater::Done(); });
-            }
         };
 
         // The import makes its task inside its dialog: the second command
@@ -339,16 +341,8 @@ TEST_F(CommandsTest, ACommandStartedWhileAnotherRunsIsRefusedAndTheFirstGoesOn)
             m_sync.OnClick();
             break;
         case Command::kImport:
-            if (c.refusal) {
-                user.Expect("Quillet Error")
-                    .Do("see whose it is",
-                        [&](HWND dialog) {
-                            refusalOwner = GetWindow(dialog, GW_OWNER);
-                            return true;
-                        })
-                    .Read(IDC_ERROR_DETAILS)
-                    .Click(IDOK);
-            }
+            if (c.refusal)
+                readRefusal(user);
             user.Start();
             EXPECT_HR(S_OK, Import());
             EXPECT_TRUE(secondRan) << "the click came in while the import ran";
