@@ -21,6 +21,7 @@
 #include <psapi.h>
 #include <shlwapi.h>
 
+#include "bench/Setup.h"
 #include "classlib/win32/Handles.h"
 #include "shared/config/Config.h"
 #include "shared/outlook/Launcher.h"
@@ -117,19 +118,9 @@ void ClearReceipts()
 
 int main()
 {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    const std::string folder = std::string(temp) + "quillet-bench-broadcast\\";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    SetEnvironmentVariableA("TMP", folder.c_str());
-    SetEnvironmentVariableA("TEMP", folder.c_str());
-
     CStandInService service(kServiceAddress);
-    if (!service.Start()) {
-        std::printf("the stand-in service did not start: %s\n", service.LastError().c_str());
+    if (BeginBenchmark("quillet-bench-broadcast", service).empty())
         return 1;
-    }
     SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Quillet");
     CConfig config;
     config.SetKey("Host", kServiceAddress);

@@ -23,6 +23,7 @@
 
 #include "bench/Memory.h"
 #include "bench/Samples.h"
+#include "bench/Setup.h"
 #include "bench/Sink.h"
 #include "classlib/win32/Handles.h"
 #include "shared/config/Config.h"
@@ -349,19 +350,10 @@ int main(int argc, char** argv)
     // How often each step runs; its median counts.
     if (argc > 1)
         g_runs = std::max(1, std::atoi(argv[1]));
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    const std::string folder = std::string(temp) + "quillet-bench\\";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    SetEnvironmentVariableA("TMP", folder.c_str());
-    SetEnvironmentVariableA("TEMP", folder.c_str());
-
     CStandInService service(kServiceAddress);
-    if (!service.Start()) {
-        std::printf("the stand-in service did not start: %s\n", service.LastError().c_str());
+    const std::string folder = BeginBenchmark("quillet-bench", service);
+    if (folder.empty())
         return 1;
-    }
     CSink sink;
     std::string sinkError;
     if (!sink.Start(kSinkAddress, sinkError)) {

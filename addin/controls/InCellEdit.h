@@ -1,33 +1,24 @@
 // CInCellEdit: the text box a CDynamicListCtrl opens over a cell. Up and
 // Down ask the list for the row above or below, Enter for the next one,
-// Escape drops the edit; losing the focus ends it: the text goes to the
-// target (unless dropped) and to the list's parent (LVN_ENDLABELEDIT), and
-// the box closes. It lives as long as its window.
+// Escape drops the edit; the rest is every in-cell editor's
+// (CInCellEditor).
 #pragma once
 
+#include "addin/controls/InCellEditor.h"
 #include "classlib/ui/CEdit.h"
 
-class CDynamicListCtrl;
-
-class CInCellEdit : public CEdit {
+class CInCellEdit : public CInCellEditor<CEdit> {
 public:
     CInCellEdit(CDynamicListCtrl* list, int row, int column, CString* target);
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-    void PostNcDestroy() override { delete this; }
+    CString EditedText() override { return GetWindowText(); }
 
 private:
     // Gives the focus back to the list (which ends the edit), then asks it
     // to move on with the key.
     void Leave(WPARAM key);
-    void End();
 
-    CDynamicListCtrl* m_list;
-    int m_row;
-    int m_column;
-    int m_cancelled = 0;
     CString m_initial;
-    CString* m_target;
-    bool m_ending = false;
 };

@@ -1,30 +1,18 @@
 // CInCellList: the drop-down list a CDynamicListCtrl opens over a cell.
 // Enter or closing the drop-down gives the focus back to the list, Escape
-// drops the edit; losing the focus ends it: the chosen option goes to the
-// target (unless dropped) and to the list's parent (LVN_ENDLABELEDIT), and
-// the box closes. It lives as long as its window.
+// drops the edit; the chosen option is the edit's text, and the rest is
+// every in-cell editor's (CInCellEditor).
 #pragma once
 
+#include "addin/controls/InCellEditor.h"
 #include "classlib/ui/CComboBox.h"
 
-class CDynamicListCtrl;
-
-class CInCellList : public CComboBox {
+class CInCellList : public CInCellEditor<CComboBox> {
 public:
-    CInCellList(CDynamicListCtrl* list, int row, int column, CString* target);
+    using CInCellEditor::CInCellEditor;
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
-    void PostNcDestroy() override { delete this; }
-
-private:
-    void End();
-
-    CDynamicListCtrl* m_list;
-    int m_row;
-    int m_column;
-    int m_cancelled = 0;
-    CString* m_target;
-    bool m_ending = false;
+    CString EditedText() override;
 };

@@ -13,8 +13,6 @@
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/Launcher.h"
 #include "shared/outlook/ShellCommand.h"
-#include "shared/service/OpAddDoc.h"
-#include "shared/ui/DlgError.h"
 
 namespace {
 
@@ -66,31 +64,15 @@ BOOL CDlgSteps::OnInitDialog()
     // bring, so the one column never needs a horizontal one.
     m_list.InsertColumn(0, "Step Descriptions", LVCFMT_LEFT,
                         client.right - client.left - GetSystemMetrics(SM_CXVSCROLL));
-    int row = 0;
-    for (POSITION pos = m_steps.GetHeadPosition(); pos;) {
-        CStepOp* step = m_steps.GetNext(pos);
-        step->m_listIndex = m_list.InsertItem(row++, LPSTR_TEXTCALLBACK, I_IMAGECALLBACK,
-                                              reinterpret_cast<LPARAM>(step));
-    }
-
-    m_next = m_steps.GetHeadPosition();
-    m_current = m_next ? m_steps.GetNext(m_next) : nullptr;
+    BindPump(*this, kStageMessage, IDC_STEPS_STATUS);
+    ListSteps(m_steps);
     return TRUE;
 }
 
 BOOL CDlgSteps::OnEraseBkgnd(HDC)
 {
     // The run starts once the dialog is on screen.
-    if (m_current && !m_started) {
-        m_started = true;
-        if (m_current->m_op) {
-            m_awaitingReport = true;
-            PostMessage(kStageMessage, CWebSvrOp::kPrepare);
-        } else {
-            m_stage = 0;
-            StartTimer();
-        }
-    }
+    StartRun();
     Default();
     return FALSE;
 }
@@ -99,155 +81,62 @@ BOOL CDlgSteps::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result)
 {
     if (message != kStageMessage)
         return FALSE;
-    OnStage(static_cast<int>(wParam));
+    PumpStage(static_cast<int>(wParam));
     result = 0;
     return TRUE;
 }
 
-void CDlgSteps::OnStage(int stage)
-{
-    if (m_paused) {
-        m_heldStage = stage;
-        return;
-    }
-    // After a failure, or once all is done, nothing carries the run on.
-    if (!m_current || m_failed || m_finished)
-        return;
-    CWebSvrOp* op = m_current->m_op.get();
-    if (op) {
-        // Only the report of the stage that ran moves an operation on: a
-        // stray message (a second click on a question's icon) must not skip
-        // an operation or run a stage twice.
-        if (!m_awaitingReport)
-            return;
-        m_awaitingReport = false;
-    } else if (stage != kLastStage ||
-               (m_current->m_state != kSkipped && m_current->m_state != kWaiting)) {
-        // A question step ends only by its answer.
-        return;
-    }
-    m_stage = stage;
-    if (!op) {
-        StepDone();
-        return;
-    }
-    if (stage < CWebSvrOp::kPrepare || stage > kLastStage)
-        return;
-
-    int progress = (stage + 1) * 100 / 6;
-    CString status;
-    if (stage == CWebSvrOp::kSend && dynamic_cast<OpAddDoc*>(op)) {
-        const ULONGLONG total = op->GetUploadSize();
-        const ULONGLONG sent = op->GetBytesSent();
-        progress = UploadPercent(sent, total);
-        status.Format(op->GetStageText(stage), static_cast<unsigned long>(sent),
-                      static_cast<unsigned long>(total));
-    } else {
-        status = op->GetStageText(stage);
-    }
-    m_progress.SetPos(progress);
-    ShowStatus(status);
-    if (stage == kLastStage)
-        StepDone();
-    else
-        StartTimer();
-}
-
-int CDlgSteps::UploadPercent(ULONGLONG sent, ULONGLONG total)
-{
-    if (total == 0)
-        return 0;
-    return static_cast<int>((sent >= total ? total : sent) * 100 / total);
-}
-
-void CDlgSteps::StartTimer()
-{
-    m_timer = SetTimer(kStepTimer, kStepDelayMs);
-}
-
 void CDlgSteps::OnTimer(UINT_PTR id)
 {
-    if (id != kStepTimer) {
+    if (!PumpTimer(id))
         CDialog::OnTimer(id);
-        return;
-    }
-    KillTimer(kStepTimer);
-    m_timer = 0;
-    if (m_paused) {
-        m_heldTick = true;
-        return;
-    }
-    RunStage();
 }
 
-void CDlgSteps::RunStage()
+void CDlgSteps::OnRunFailed(CWebSvrOp& op)
 {
-    if (!m_current || m_failed || m_finished || m_current->m_state == kFailed)
-        return;
-    CWebSvrOp* op = m_current->m_op.get();
-    if (!op) {
-        if (m_current->m_question)
-            AskQuestion();
-        return;
-    }
-    m_lastRun = op;
-    m_awaitingReport = true;
-    if (op->Run(m_hWnd, kStageMessage, m_stage))
-        return;
-
-    TheLog().Comment("CDlgSteps: Op Step FAILED");
-    m_awaitingReport = false;
-    m_failed = true;
     m_ok = 0;
-    op->ReleaseUpload();
-    op->CloseRequest();
-    m_current->m_state = kFailed;
     SetButton(Button::kClose);
-    OnStepFailed(op->GetErrorText());
+    OnStepFailed(op.GetErrorText());
 }
 
-void CDlgSteps::AskQuestion()
+void CDlgSteps::OnStepWithoutOp(CStepOp& step)
 {
-    if (m_current->m_state != kPending)
+    if (step.m_question)
+        AskQuestion(step);
+}
+
+void CDlgSteps::AskQuestion(CStepOp& step)
+{
+    if (step.m_state != kPending)
         return;
     CString resume;
-    resume.Format(LoadText(IDS_STEP_RESUME), m_current->m_pendingText.GetString());
+    resume.Format(LoadText(IDS_STEP_RESUME), step.m_pendingText.GetString());
     ShowStatus(resume);
-    if (YesNo(m_current->m_questionText) == IDYES) {
-        m_current->m_state = kWaiting;
-        Redraw(m_current);
+    if (YesNo(step.m_questionText) == IDYES) {
+        step.m_state = kWaiting;
+        Redraw(&step);
         // Without a browser the step still waits: the user can cancel.
-        const HRESULT hr =
-            OpenInBrowser(m_current->m_linkText ? m_current->m_linkText->GetString() : nullptr);
+        const HRESULT hr = OpenInBrowser(step.m_linkText ? step.m_linkText->GetString() : nullptr);
         if (FAILED(hr))
             TheLog().HResult("CDlgSteps::OpenInBrowser", hr);
         return;
     }
-    m_current->m_state = kSkipped;
-    Redraw(m_current);
+    step.m_state = kSkipped;
+    Redraw(&step);
     PostMessage(kStageMessage, kLastStage);
 }
 
 void CDlgSteps::StepDone()
 {
-    if (!m_current)
+    if (!CurrentStep())
         return;
-    if (m_current->m_state != kSkipped && m_current->m_state != kFailed)
-        m_current->m_state = kDone;
-    Redraw(m_current);
-    if (m_next) {
-        m_current = m_steps.GetNext(m_next);
-        m_progress.SetPos(0);
-        m_stage = 0;
-        m_awaitingReport = false;
-        StartTimer();
-        m_list.EnsureVisible(m_current->m_listIndex, FALSE);
+    MarkDone();
+    if (NextStep()) {
         ShowStatus(m_statusText);
         return;
     }
-    m_finished = true;
-    if (m_lastRun)
-        m_lastRun->CloseRequest();
+    if (CWebSvrOp* last = LastRun())
+        last->CloseRequest();
     m_ok = 1;
     SetButton(Button::kDone);
     ShowStatus(LoadText(IDS_STEPS_SUBMITTED));
@@ -257,25 +146,14 @@ void CDlgSteps::StepDone()
 
 void CDlgSteps::OnStepFailed(const char* text)
 {
-    if (m_current) {
-        for (POSITION pos = m_steps.GetHeadPosition(); pos;) {
-            CStepOp* step = m_steps.GetNext(pos);
-            if (step->m_listIndex >= m_current->m_listIndex) {
-                step->m_state = kFailed;
-                m_list.Update(step->m_listIndex);
-            }
-        }
-    }
     ShowStatus(LoadText(IDS_OPERATION_FAILED));
-    CDlgError error(m_hWnd);
-    error.m_details = text && *text ? CString(text) : LoadText(IDS_OPERATION_UNKNOWN);
-    error.DoModal();
+    ReportFailure(text, LoadText(IDS_OPERATION_UNKNOWN));
 }
 
 void CDlgSteps::OnCancel()
 {
     // While the cancel question is open the dialog takes no other answer.
-    if (m_paused)
+    if (IsPaused())
         return;
     m_handled = 1;
     m_ok = 0;
@@ -297,110 +175,24 @@ void CDlgSteps::OnCancel()
 
 void CDlgSteps::ConfirmCancel()
 {
-    m_paused = true;
+    Pause();
     const int answer = YesNo(LoadText(IDS_STEPS_CANCEL_QUESTION));
-    m_paused = false;
     if (answer == IDYES) {
-        KillTimer(kStepTimer);
-        m_timer = 0;
-        // A question step has no operation to abandon.
-        if (m_current && m_current->m_op)
-            m_current->m_op->CloseRequest();
+        StopRun();
         EndDialog(IDCANCEL);
         return;
     }
-    // The run goes on with what arrived while the question was open.
-    if (m_heldTick) {
-        m_heldTick = false;
-        StartTimer();
-    }
-    if (m_heldStage >= 0) {
-        const int stage = m_heldStage;
-        m_heldStage = -1;
-        PostMessage(kStageMessage, static_cast<WPARAM>(stage));
-    }
+    Resume();
 }
 
 BOOL CDlgSteps::OnNotify(WPARAM, LPARAM lParam, LRESULT* result)
 {
-    auto* header = reinterpret_cast<NMHDR*>(lParam);
-    if (!header || header->hwndFrom != m_list.GetSafeHwnd())
-        return FALSE;
-    switch (header->code) {
-    case LVN_GETDISPINFOA:
-    case LVN_GETDISPINFOW: {
-        // The item part of both forms lies alike up to the text.
-        auto* info = reinterpret_cast<NMLVDISPINFOA*>(lParam);
-        auto* step = reinterpret_cast<CStepOp*>(m_list.GetItemData(info->item.iItem));
-        if (!step)
-            return FALSE;
-        if (info->item.mask & LVIF_IMAGE)
-            info->item.iImage = ImageOf(*step);
-        if ((info->item.mask & LVIF_TEXT) && info->item.iSubItem == 0)
-            CListCtrl::SetDisplayText(header, step->m_pendingText);
-        *result = 0;
-        return TRUE;
-    }
-    case NM_CLICK:
-        OnListClick(*reinterpret_cast<NMITEMACTIVATE*>(lParam));
-        *result = 0;
-        return TRUE;
-    default:
-        return FALSE;
-    }
+    return PumpListNotify(lParam, result);
 }
 
-void CDlgSteps::OnListClick(const NMITEMACTIVATE& click)
+int CDlgSteps::StepImage(const CStepOp& step) const
 {
-    // Where the click landed (the list's client coordinates): only the icon
-    // of the waiting step resumes the run.
-    UINT flags = 0;
-    const int row = m_list.HitTest(click.ptAction, &flags);
-    if (row < 0 || !(flags & LVHT_ONITEMICON))
-        return;
-    auto* step = reinterpret_cast<CStepOp*>(m_list.GetItemData(row));
-    if (step && step == m_current && step->m_state == kWaiting)
-        PostMessage(kStageMessage, kLastStage);
-}
-
-int CDlgSteps::ImageOf(const CStepOp& step) const
-{
-    switch (step.m_state) {
-    case kPending:
-        return step.m_op ? 3 : 2;
-    case kDone:
-        return 0;
-    case kSkipped:
-        return 1;
-    case kWaiting:
-        return 4;
-    case kFailed:
-        return 5;
-    default:
-        return 3;
-    }
-}
-
-void CDlgSteps::Redraw(const CStepOp* step)
-{
-    if (step && step->m_listIndex >= 0)
-        m_list.Update(step->m_listIndex);
-}
-
-void CDlgSteps::ShowStatus(const CString& text)
-{
-    m_statusText = text;
-    if (m_hWnd)
-        ::SetDlgItemTextA(m_hWnd, IDC_STEPS_STATUS, m_statusText);
-}
-
-void CDlgSteps::SetButton(Button button)
-{
-    m_button = button;
-    const char* caption = button == Button::kDone    ? "Done"
-                          : button == Button::kClose ? "Close"
-                                                     : "Cancel";
-    ::SetDlgItemTextA(m_hWnd, IDCANCEL, caption);
+    return StateImage(step.m_state, step.m_op ? 3 : 2, 5);
 }
 
 int CDlgSteps::YesNo(const char* text)

@@ -84,6 +84,7 @@ void CinkProxyDlg::DoDataExchange(CDataExchange& dx)
 BOOL CinkProxyDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    BindPump(*this, kStageMessage, IDC_AGENT_STATUS);
     CSystemTray::SetMainWindow(m_hWnd);
     const CString about = Text(IDS_ABOUTBOX);
     if (HMENU menu = GetSystemMenu(m_hWnd, FALSE); menu && !about.IsEmpty()) {
@@ -176,7 +177,7 @@ BOOL CinkProxyDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& resul
         return TRUE;
     case WM_DESTROY:
         m_tray.RemoveIcon();
-        KillTimer(kStepTimer);
+        StopRun();
         return FALSE;
     default:
         return FALSE;
@@ -194,9 +195,7 @@ BOOL CinkProxyDlg::OnCommand(WPARAM wParam, LPARAM lParam)
         // The user asked from the tray: no question; DoModal cleans up.
         if (m_asking)
             return TRUE;
-        KillTimer(kStepTimer);
-        if (m_current && m_current->m_op)
-            m_current->m_op->ReleaseUpload();
+        StopRun();
         EndDialog(IDCANCEL);
         return TRUE;
     default:
@@ -229,9 +228,7 @@ void CinkProxyDlg::OnCancelButton()
     m_asking = false;
     if (answer != IDYES)
         return;
-    KillTimer(kStepTimer);
-    if (m_current && m_current->m_op)
-        m_current->m_op->ReleaseUpload();
+    StopRun();
     EndDialog(IDCANCEL);
 }
 
@@ -295,17 +292,10 @@ void CinkProxyDlg::OnStartBroadcast()
 
     if (!LoadBroadcast())
         TheLog().Error("CinkProxyDlg::OnStartBroadcast: the broadcast could not be read whole");
-    int row = 0;
-    for (POSITION pos = m_steps.GetHeadPosition(); pos;) {
-        CStepOp* step = m_steps.GetNext(pos);
-        step->m_listIndex = m_list.InsertItem(row++, LPSTR_TEXTCALLBACK, I_IMAGECALLBACK,
-                                              reinterpret_cast<LPARAM>(step));
-    }
-    m_next = m_steps.GetHeadPosition();
-    m_current = m_next ? static_cast<CBroadcastStep*>(m_steps.GetNext(m_next)) : nullptr;
-    if (!m_current) {
+    ListSteps(m_steps);
+    if (!CurrentStep()) {
         // Nothing to send: the user is told, and the one button closes.
-        m_failed = true;
+        EndRunEmpty();
         SetButton(Button::kClose);
         ShowStatus(Text(IDS_AGENT_NOT_COMPLETED));
         CDlgError error(m_hWnd);
@@ -313,40 +303,14 @@ void CinkProxyDlg::OnStartBroadcast()
         error.DoModal();
         return;
     }
-    if (m_stage < 0) {
-        m_awaitingReport = true;
-        PostMessage(kStageMessage, 0);
-    }
-}
-
-void CinkProxyDlg::ShowStatus(const CString& text)
-{
-    m_statusText = text;
-    if (m_hWnd)
-        ::SetDlgItemTextA(m_hWnd, IDC_AGENT_STATUS, m_statusText);
-}
-
-void CinkProxyDlg::SetButton(Button button)
-{
-    m_button = button;
-    const char* caption = button == Button::kDone    ? "Done"
-                          : button == Button::kClose ? "Close"
-                                                     : "Cancel";
-    ::SetDlgItemTextA(m_hWnd, IDCANCEL, caption);
-}
-
-void CinkProxyDlg::Redraw(const CStepOp* step)
-{
-    if (step && step->m_listIndex >= 0)
-        m_list.Update(step->m_listIndex);
+    StartRun();
 }
 
 void CinkProxyDlg::DeleteBroadcastFiles()
 {
     // The steps' operations delete their pieces with them (a piece file
     // several targets shared is gone after the first).
-    m_current = nullptr;
-    m_next = nullptr;
+    ForgetSteps();
     m_steps.RemoveAll();
     m_broadcast.m_steps.RemoveAll();
     m_webService.reset();

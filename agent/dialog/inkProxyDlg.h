@@ -1,10 +1,9 @@
 // CinkProxyDlg: the agent's one window. It logs in, reads the broadcast the
 // add-in handed over, shows one row per step of every audience target and
-// runs the steps one after the other, one stage per window message (a stage
-// message, WM_USER+100 with the stage, arms a 25 ms timer whose tick runs
-// the stage; the operation posts the next stage when it is done). The first
-// failure ends the run for good: that row and every later one show as
-// failed and the button reads "Close". An icon in the notification area
+// runs the steps one after the other on the step pump (CStepPump), with
+// WM_USER+100 as its stage message. The first failure ends the run for
+// good: that row and every later one show as failed and the button reads
+// "Close". An icon in the notification area
 // stands for the dialog while it is hidden there (minimise and the close
 // box hide it; the tray's "&Open..." brings it back).
 //
@@ -21,28 +20,22 @@
 #include "classlib/strings/CStringList.h"
 #include "classlib/strings/CTypedPtrList.h"
 #include "classlib/ui/CDialog.h"
-#include "classlib/ui/CListCtrl.h"
-#include "classlib/ui/CProgressCtrl.h"
 #include "classlib/ui/CStatic.h"
 #include "shared/config/Credentials.h"
 #include "shared/outlook/Dispatcher.h"
 #include "shared/requests/Broadcast.h"
 #include "shared/service/WebService.h"
+#include "shared/ui/StepPump.h"
 
 class OpQuillet;
 class CProtocolUI;
 
-class CinkProxyDlg : public CDialog, public CDispatcher {
+class CinkProxyDlg : public CDialog, public CDispatcher, public CStepPump {
 public:
     static constexpr UINT kStageMessage = WM_USER + 100;
     static constexpr UINT kStartMessage = WM_USER + 105;
-    static constexpr UINT_PTR kStepTimer = 1;
-    static constexpr UINT kStepDelayMs = 25;
-    static constexpr int kLastStage = 5;
 
-    // A step's state, as its row's picture shows it.
-    enum State { kPending = 0, kDone = 1, kSkipped = 2, kWaiting = 3, kFailed = 4 };
-    enum class Button { kCancel, kClose, kDone };
+    using Button = CStepPump::Button;
 
     CinkProxyDlg();
     ~CinkProxyDlg() override;
@@ -97,54 +90,37 @@ protected:
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void DoDataExchange(CDataExchange& dx) override;
 
+    int StepImage(const CStepOp& step) const override { return ImageOf(step); }
+    void OnLastStage() override { OnStepDone(); }
+    void OnRunFailed(CWebSvrOp& op) override;
+
 private:
     // Keeps the paths of every piece the operation file at root names.
     void NotePieceFiles(CXMLDoc& doc, const char* root);
     void OnStartBroadcast();
     void OnRunStep(int stage);
-    void OnStepTimer();
     void OnStepDone();
-    // The stage's text and progress (an upload's bytes so far).
-    void ShowStage(CWebSvrOp& op, int stage);
     void OnStepFailed(const char* text);
     void OnCancelButton();
     void OnSysCommand(WPARAM command);
     void FinishReceipt(CBroadcastTarget& target);
-    void ShowStatus(const CString& text);
-    void SetButton(Button button);
-    void Redraw(const CStepOp* step);
-    void StartTimer();
     bool InitTrayAndList();
 
     HICON m_icon = nullptr;
     CSystemTray m_tray;
     CString m_tipText;
     CString m_balloonText;
-    int m_stage = -1;
-    UINT_PTR m_timer = 0;
-    CBroadcastStep* m_current = nullptr;
-    POSITION m_next = nullptr;
     std::unique_ptr<CWebService> m_webService;
     std::unique_ptr<CProtocolUI> m_protocol;
     CCredentials m_credentials;
     CString m_serviceUrl;
     bool m_started = false;
-    // One failure ends the run: nothing after it runs or counts as done.
-    bool m_failed = false;
-    bool m_finished = false;
-    // A stage runs only once its predecessor reported: a stray or repeated
-    // stage message never skips or repeats a stage.
-    bool m_awaitingReport = false;
     bool m_asking = false;
     // Every target's steps, in the order they run; a target's steps wait
     // in the broadcast's pending list while it is being built.
     CTypedPtrList<CStepOp> m_steps{10};
     CStringList m_pieceFiles;
-    CListCtrl m_list;
     CStatic m_picture;
-    CProgressCtrl m_progress;
     CWnd m_button2;
-    CString m_statusText;
     int m_failureCount = 0;
-    Button m_button = Button::kCancel;
 };

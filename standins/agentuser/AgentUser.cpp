@@ -1,12 +1,9 @@
 #include "standins/agentuser/AgentUser.h"
 
-#include <algorithm>
 #include <commctrl.h>
-#include <gdiplus.h>
 
-#include "classlib/win32/Gdi.h"
-#include "classlib/win32/GdiplusSession.h"
 #include "classlib/win32/Handles.h"
+#include "standins/outlook/host/Snapshot.h"
 
 namespace {
 
@@ -43,25 +40,6 @@ BOOL CALLBACK FindAgent(HWND window, LPARAM context)
         return FALSE;
     }
     return TRUE;
-}
-
-bool FindPngEncoder(CLSID& encoder)
-{
-    UINT count = 0;
-    UINT bytes = 0;
-    if (Gdiplus::GetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0)
-        return false;
-    std::string buffer(bytes, '\0');
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    if (Gdiplus::GetImageEncoders(count, bytes, codecs) != Gdiplus::Ok)
-        return false;
-    for (UINT i = 0; i < count; ++i) {
-        if (codecs[i].MimeType && std::wstring(codecs[i].MimeType) == L"image/png") {
-            encoder = codecs[i].Clsid;
-            return true;
-        }
-    }
-    return false;
 }
 
 } // namespace
@@ -208,31 +186,17 @@ bool CAgentUser::TakePicture(const std::wstring& path, std::string& error) const
     RedrawWindow(m_dialog, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     Sleep(300);
-    const int width = std::max(1L, frame.right - frame.left);
-    const int height = std::max(1L, frame.bottom - frame.top);
     HDC screen = GetDC(nullptr);
-    CGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen, width, height));
-    bool copied = false;
-    if (bitmap) {
-        CMemoryDC memory(CreateCompatibleDC(screen));
-        CDCSelection selected(memory.Get(), bitmap.Get());
-        copied = selected.IsSelected() && BitBlt(memory.Get(), 0, 0, width, height, screen,
-                                                 frame.left, frame.top, SRCCOPY) != 0;
-    }
+    std::wstring failure;
+    const bool saved = host::SaveAreaPicture(screen, frame, path, failure);
     ReleaseDC(nullptr, screen);
-    if (!copied) {
-        error = "the screen could not be read";
-        return false;
-    }
-    CGdiplusSession gdiplus;
-    CLSID png{};
-    if (!gdiplus.Ok() || !FindPngEncoder(png)) {
-        error = "no PNG encoder";
-        return false;
-    }
-    Gdiplus::Bitmap picture(bitmap.Get(), nullptr);
-    if (picture.Save(path.c_str(), &png, nullptr) != Gdiplus::Ok) {
-        error = "cannot write the picture";
+    if (!saved) {
+        const int size =
+            WideCharToMultiByte(CP_ACP, 0, failure.c_str(), -1, nullptr, 0, nullptr, nullptr);
+        error.assign(size > 1 ? size - 1 : 0, '\0');
+        if (size > 1)
+            WideCharToMultiByte(CP_ACP, 0, failure.c_str(), -1, error.data(), size, nullptr,
+                                nullptr);
         return false;
     }
     return true;

@@ -768,6 +768,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             pieces = []
             self.read_body(pieces.append)
             return self.control(path[len(CONTROL_PREFIX):], b"".join(pieces))
+        self.ended_by_reset = False
+        self.server.exchange_begins(self)
+        try:
+            self.exchange(path)
+        finally:
+            self.server.exchange_ends(self)
+
+    def exchange(self, path):
         is_soap = path == GATEWAY_PATH and self.command == "POST"
         body = StreamedBody(self.server.state.keep_limit,
                             DOCUMENT_ELEMENT.encode() if is_soap else None, self.body_length())
@@ -775,6 +783,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.read_body(body.feed, self.server.state.intake if is_soap else None, body.piece)
         finally:
             body.finish()
+        if self.ended_by_reset:
+            # What came belongs to a test before the reset: neither
+            # recorded nor answered.
+            self.close_connection = True
+            return
         raw = body.raw()
         entry = {
             "method": self.command, "path": self.path, "version": self.request_version,
@@ -1034,6 +1047,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
         with state.lock:
             if command == "reset":
                 state.reset()
+                # A test starts with no exchange of an earlier one under
+                # way: a client that gave an exchange up half-way (its
+                # request's head sent and its body never, or its answer
+                # never read) may have left that connection in its
+                # keep-alive pool, and its next request on it would be
+                # taken for the rest of the old one.
+                self.server.end_exchanges()
             elif command == "behaviour":
                 givens = args["behaviours"] if isinstance(args, dict) and "behaviours" in args else args
                 givens = givens if isinstance(givens, list) else [givens]
@@ -1094,7 +1114,30 @@ class Server(http.server.ThreadingHTTPServer):
         self.cert_pem = cert_pem
         self.log_stream = log_stream
         self.log_lock = threading.Lock()
+        self.exchanges = set()
+        self.exchanges_lock = threading.Lock()
         super().__init__((address, port), Handler)
+
+    def exchange_begins(self, handler):
+        with self.exchanges_lock:
+            self.exchanges.add(handler)
+
+    def exchange_ends(self, handler):
+        with self.exchanges_lock:
+            self.exchanges.discard(handler)
+
+    def end_exchanges(self):
+        """Closes the connection of every exchange under way: its handler
+        sees the end of its input, its client a closed connection."""
+        with self.exchanges_lock:
+            under_way = list(self.exchanges)
+        for handler in under_way:
+            handler.ended_by_reset = True
+            handler.close_connection = True
+            try:
+                handler.connection.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
 
     def log(self, text):
         if self.log_stream is not None:

@@ -846,6 +846,18 @@ class ControlTests(ServiceCase):
         self.assertEqual([API], [a["apiCode"] for a in self.control("state")["accounts"]])
         self.assertEqual(first, self.create())   # the same IDs again after a reset
 
+    def test_reset_closes_the_connections_of_earlier_exchanges(self):
+        # A request given up after its head: the service waits for the body.
+        head = (f"POST {qs.GATEWAY_PATH} HTTP/1.1\r\nHost: h\r\nContent-Type: text/xml\r\n"
+                f"SOAPAction: \"{NS}GetUserInfo\"\r\nContent-Length: 1000\r\n\r\n").encode()
+        with socket.create_connection(("127.0.0.1", self.port), timeout=10) as sock:
+            sock.sendall(head)
+            self.control("reset")
+            sock.settimeout(2)
+            self.assertEqual(b"", sock.recv(65536), "the half-sent request's connection ends")
+        self.assertEqual(0, self.control("state")["requests"], "what came is not recorded")
+        self.assertTrue(self.create(), "the service answers on")
+
     def test_controls_refuse_what_does_not_exist(self):
         file_id = self.create("a@x.com")
         for command, args in [("sign", {"fileId": "QF1"}), ("sign", {"fileId": file_id, "email": "z@x.com"}),

@@ -45,18 +45,25 @@ bool SaveWindowPicture(HWND window, const std::wstring& path, std::wstring& erro
     // GDI may still hold some of that painting in its batch.
     GdiFlush();
 
-    const int width = std::max(1L, frame.right - frame.left);
-    const int height = std::max(1L, frame.bottom - frame.top);
     HDC source = GetWindowDC(window);
+    const RECT area{0, 0, frame.right - frame.left, frame.bottom - frame.top};
+    const bool saved = SaveAreaPicture(source, area, path, error);
+    ReleaseDC(window, source);
+    return saved;
+}
+
+bool SaveAreaPicture(HDC source, const RECT& area, const std::wstring& path, std::wstring& error)
+{
+    const int width = std::max(1L, area.right - area.left);
+    const int height = std::max(1L, area.bottom - area.top);
     CGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(source, width, height));
     bool copied = false;
     if (bitmap) {
         CMemoryDC memory(CreateCompatibleDC(source));
         CDCSelection selected(memory.Get(), bitmap.Get());
-        copied = selected.IsSelected() &&
-                 BitBlt(memory.Get(), 0, 0, width, height, source, 0, 0, SRCCOPY) != 0;
+        copied = selected.IsSelected() && BitBlt(memory.Get(), 0, 0, width, height, source,
+                                                 area.left, area.top, SRCCOPY) != 0;
     }
-    ReleaseDC(window, source);
     if (!copied) {
         error = L"the screen could not be read";
         return false;

@@ -14,4 +14,8 @@ namespace host {
 // of it. False with the reason when it could not.
 bool SaveWindowPicture(HWND window, const std::wstring& path, std::wstring& error);
 
+// Saves the pixels of area (in source's coordinates) as a PNG. False with
+// the reason when it could not.
+bool SaveAreaPicture(HDC source, const RECT& area, const std::wstring& path, std::wstring& error);
+
 } // namespace host
