@@ -162,3 +162,13 @@
 #define IDS_SYNC_RUNNING 19340       // a sync runs
 #define IDS_IMPORT_RUNNING 19341     // a receipt import runs
 #define IDS_SEND_RUNNING_OTHER 19342 // a send runs, a sync was asked for
+
+// The mailed-template import: what the question shows of the template, and
+// the refusals of a template that cannot be imported.
+#define IDS_TEMPLATE_IMPORT_HOLDS 19320
+#define IDS_TEMPLATE_IMPORT_REPLACES 19321
+#define IDS_TEMPLATE_IMPORT_NO_SIGNERS 19322
+#define IDS_TEMPLATE_IMPORT_MAIL_DOCUMENT 19323
+#define IDS_TEMPLATE_REFUSED_LOCAL_FILE 19324
+#define IDS_TEMPLATE_REFUSED_NAME 19325
+#define IDS_TEMPLATE_IMPORT_NO_DOCUMENTS 19326

@@ -1,22 +1,29 @@
 #include "addin/host/ExplorerEvents.h"
 
 #include <cstring>
+#include <utility>
 
 #include "addin/commands/CmdBar.h"
+#include "addin/core/PostedWork.h"
 #include "addin/receipts/ReceiptMgr.h"
 #include "addin/module/RegMgr.h"
 #include "classlib/com/CVariant.h"
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
+#include "shared/outlook/AutomationValues.h"
+
+using namespace automation;
 
 namespace {
 
 constexpr DISPID kBeforeFolderSwitch = 0xF003;
 constexpr DISPID kSelectionChange = 0xF007;
+constexpr DISPID kClose = 0xF008;
 
 const CEventEntry kExplorerTable[] = {
     {kBeforeFolderSwitch, 2, "BeforeFolderSwitch"},
     {kSelectionChange, 0, "SelectionChange"},
+    {kClose, 0, "Close"},
     {0, 0, nullptr},
 };
 
@@ -24,8 +31,9 @@ const CEventEntry kExplorerTable[] = {
 
 const IID CExplorerEvents::kEvents = {0x0006304F, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
 
-CExplorerEvents::CExplorerEvents(const std::unique_ptr<CCmdBar>* bar)
-    : CEventHandler(kExplorerTable), m_bar(bar)
+CExplorerEvents::CExplorerEvents(const std::unique_ptr<CCmdBar>* bar,
+                                 std::function<void(CExplorerEvents*)> onClose)
+    : CEventHandler(kExplorerTable), m_bar(bar), m_onClose(std::move(onClose))
 {}
 
 HRESULT CExplorerEvents::Connect(IDispatch* explorer)
@@ -51,7 +59,19 @@ HRESULT CExplorerEvents::OnInvoke(DISPID id, DISPPARAMS* params)
         OnFolderSwitch(EventObject(params, 0, 2));
     else if (id == kSelectionChange)
         OnSelectionChange();
+    else if (id == kClose && m_onClose)
+        m_onClose(this);
     return S_OK;
+}
+
+void CExplorerEvents::TakeCurrentFolder()
+{
+    if (m_version.IsEmpty())
+        CRegMgr::GetOutlookVersion(m_version);
+    CVariant folder;
+    if (m_explorer && SUCCEEDED(GetProp(m_explorer.Get(), L"CurrentFolder", folder.Put())) &&
+        IsObject(folder))
+        OnFolderSwitch(folder.pdispVal);
 }
 
 bool CExplorerEvents::HasBarToTend() const
@@ -76,9 +96,24 @@ void CExplorerEvents::OnFolderSwitch(IDispatch* folder)
 void CExplorerEvents::OnSelectionChange()
 {
     if (CConfig::IsSyncFolderType(m_folderType))
-        ImportReceipts();
+        PostReceiptImport();
     if (HasBarToTend())
         UpdateBarVisibility();
+}
+
+void CExplorerEvents::PostReceiptImport()
+{
+    if (m_importPosted)
+        return;
+    CComPtr<CExplorerEvents> self(this);
+    const HRESULT hr = ThePostedWork().Post([self] {
+        self->m_importPosted = false;
+        self->ImportReceipts();
+    });
+    if (FAILED(hr))
+        TheLog().HResult("CExplorerEvents::PostReceiptImport", hr);
+    else
+        m_importPosted = true;
 }
 
 void CExplorerEvents::ImportReceipts()

@@ -11,7 +11,8 @@ const CEventEntry kItemTable[] = {{0xF004, 1, "Close"}, {0, 0, nullptr}};
 
 const IID CItemEvents::kEvents = {0x0006302B, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
 
-CItemEvents::CItemEvents(CInspectorContext* context) : CEventHandler(kItemTable), m_context(context)
+CItemEvents::CItemEvents(CInspectorContext* context, CInspectorsEvents* owner)
+    : CEventHandler(kItemTable), m_context(context), m_owner(owner)
 {}
 
 HRESULT CItemEvents::OnInvoke(DISPID, DISPPARAMS*)
@@ -23,5 +24,7 @@ HRESULT CItemEvents::OnInvoke(DISPID, DISPPARAMS*)
     Disconnect();
     if (m_context->bar)
         m_context->bar->DisconnectAll();
+    if (m_owner)
+        m_owner->ForgetContext(m_context);
     return S_OK;
 }

@@ -6,6 +6,7 @@
 #include "addin/AddinResource.h"
 #include "addin/commands/CmdBar.h"
 #include "addin/commands/CmdBtn.h"
+#include "addin/core/PostedWork.h"
 #include "addin/host/ItemEvents.h"
 #include "addin/core/RibbonMode.h"
 #include "addin/send/SendBtn.h"
@@ -48,6 +49,24 @@ void CInspectorsEvents::Disconnect()
     CEventHandler::Disconnect();
 }
 
+void CInspectorsEvents::ForgetContext(CInspectorContext* context)
+{
+    CComPtr<CInspectorsEvents> self(this);
+    const HRESULT hr = ThePostedWork().Post([self, context] {
+        // A context the list no longer holds (the sink was disconnected)
+        // is gone already.
+        for (POSITION at = self->m_contexts.GetHeadPosition(); at;) {
+            const POSITION here = at;
+            if (self->m_contexts.GetNext(at) == context) {
+                delete self->m_contexts.RemoveAt(here);
+                return;
+            }
+        }
+    });
+    if (FAILED(hr))
+        TheLog().HResult("CInspectorsEvents::ForgetContext", hr);
+}
+
 HRESULT CInspectorsEvents::OnInvoke(DISPID, DISPPARAMS* params)
 {
     IDispatch* inspector = EventObject(params, 0, 1);
@@ -83,7 +102,7 @@ HRESULT CInspectorsEvents::OnNewInspector(IDispatch* inspector)
 HRESULT CInspectorsEvents::SinkItemEvents(CInspectorContext* context)
 {
     CLogBlock block("COutAddIn::SinkItemEvents");
-    return context->itemSink.Make(m_application, context->item.Get(), context);
+    return context->itemSink.Make(m_application, context->item.Get(), context, this);
 }
 
 HRESULT CInspectorsEvents::AddInspectorButtons(CInspectorContext* context)

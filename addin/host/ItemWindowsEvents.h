@@ -2,7 +2,8 @@
 // that holds the inspector and its item, a sink of the item's Close, and
 // (while the host has no ribbon of ours) a command bar with the send
 // button, tagged for that inspector. Sent mail gets nothing; a task goes to
-// a hook.
+// a hook. A context goes when its item closes, so a session that opens many
+// mails holds only those still open.
 #pragma once
 
 #include <memory>
@@ -42,6 +43,10 @@ public:
     void Disconnect() override;
 
     const CTypedPtrList<CInspectorContext>& GetContexts() const { return m_contexts; }
+    // The context's item closed: the context is deleted once the Close
+    // event has returned (deleting it inside would delete the item sink
+    // whose call is running).
+    void ForgetContext(CInspectorContext* context);
 
     // {00063079-0000-0000-C000-000000000046}: Outlook's InspectorsEvents.
     static const IID kEvents;

@@ -4,12 +4,16 @@
 #include <new>
 
 #include "addin/AddinResource.h"
+#include "addin/core/PostedWork.h"
+#include "classlib/strings/LoadText.h"
 #include "classlib/com/CVariant.h"
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
 #include "shared/outlook/OutlookEnums.h"
 #include "shared/requests/BodyPart.h"
+#include "shared/requests/Recip.h"
+#include "shared/requests/TempDoc.h"
 #include "shared/requests/Template.h"
 
 using namespace automation;
@@ -31,6 +35,70 @@ struct CTempFile {
     CString path;
 };
 
+// A text from the mail, shortened for a message box.
+CString Shown(const CString& text)
+{
+    constexpr int kLongest = 80;
+    return text.GetLength() <= kLongest ? text : text.Left(kLongest) + "...";
+}
+
+// The first document that a send would read from this machine's disk: a
+// document without bytes of its own, other than the one that stands for
+// the mail's attachments. Null when there is none.
+const CTempDoc* LocalDocument(const CTemplate& tmpl, const CString& placeholder)
+{
+    for (const CTempDoc* doc :
+         {tmpl.m_signatureDoc.get(), tmpl.m_referenceDoc.get(), tmpl.m_infoDoc.get()}) {
+        if (!doc || doc->m_key == placeholder)
+            continue;
+        if (doc->m_kind != CTempDoc::kEmbedded || doc->m_embeddedPath.IsEmpty())
+            return doc;
+    }
+    return nullptr;
+}
+
+// What the question shows: the template's name, its documents and the
+// signers it adds to every request, and whether it replaces one.
+CString DescribeImport(const CTemplate& tmpl, const CString& placeholder, bool replaces)
+{
+    CString documents;
+    for (const CTempDoc* doc :
+         {tmpl.m_signatureDoc.get(), tmpl.m_referenceDoc.get(), tmpl.m_infoDoc.get()}) {
+        if (!doc)
+            continue;
+        if (!documents.IsEmpty())
+            documents += ", ";
+        documents += doc->m_key == placeholder
+                         ? LoadText(IDS_TEMPLATE_IMPORT_MAIL_DOCUMENT, "the mail's attachments")
+                         : Shown(doc->m_name);
+    }
+    if (documents.IsEmpty())
+        documents = LoadText(IDS_TEMPLATE_IMPORT_NO_DOCUMENTS, "none");
+    CString signers;
+    for (POSITION at = tmpl.m_signers.GetHeadPosition(); at;) {
+        const CRecip* signer = tmpl.m_signers.GetNext(at);
+        // The sender stands for whoever sends: no stranger.
+        if (!signer->m_hardCoded || signer->m_sender)
+            continue;
+        if (!signers.IsEmpty())
+            signers += ", ";
+        signers += Shown(signer->m_name) + " <" + Shown(signer->m_email) + ">";
+    }
+    if (signers.IsEmpty())
+        signers = LoadText(IDS_TEMPLATE_IMPORT_NO_SIGNERS, "none");
+    CString question = LoadText(IDS_TEMPLATE_IMPORT_QUESTION);
+    CString holds;
+    holds.Format(LoadText(IDS_TEMPLATE_IMPORT_HOLDS), Shown(tmpl.m_name).GetString(),
+                 documents.GetString(), signers.GetString());
+    question += "\n\n" + holds;
+    if (replaces) {
+        CString replacing;
+        replacing.Format(LoadText(IDS_TEMPLATE_IMPORT_REPLACES), Shown(tmpl.m_name).GetString());
+        question += "\n\n" + replacing;
+    }
+    return question;
+}
+
 } // namespace
 
 const IID CItemsEvents::kEvents = {0x00063077, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
@@ -49,10 +117,19 @@ HRESULT CItemsEvents::OnInvoke(DISPID, DISPPARAMS* params)
     if (IsOffline(FALSE))
         return S_OK;
     TheLog().Comment("CItemsEvents::OnInvoke");
-    TheLog().Comment("Calling OnItemAddChange");
-    const HRESULT hr = OnItemAddChange(EventObject(params, 0, 1));
+    CComPtr<IDispatch> item(EventObject(params, 0, 1));
+    if (!item)
+        return S_OK;
+    // The sink and the item stay until the work ran (or was dropped).
+    CComPtr<CItemsEvents> self(this);
+    const HRESULT hr = ThePostedWork().Post([self, item] {
+        TheLog().Comment("Calling OnItemAddChange");
+        const HRESULT result = self->OnItemAddChange(item.Get());
+        if (FAILED(result))
+            TheLog().HResult("CItemsEvents::OnItemAddChange", result);
+    });
     if (FAILED(hr))
-        TheLog().HResult("CItemsEvents::OnItemAddChange", hr);
+        TheLog().HResult("CItemsEvents::OnInvoke", hr);
     return S_OK;
 }
 
@@ -73,33 +150,49 @@ HRESULT CItemsEvents::OnItemAddChange(IDispatch* item)
     HRESULT hr = ReadTemplateAttachment(item, tmpl, temp.path);
     if (FAILED(hr))
         return hr;
-    // The name comes from the mail: it must be a plain file name that stays
-    // inside the template folder.
-    if (!CTemplate::IsValidName(tmpl.m_name))
-        return E_INVALIDARG;
-    if (!AskToImport())
-        return S_FALSE;
     CConfig config;
     CString folder;
     hr = config.GetTemplateFolder(folder);
     if (FAILED(hr))
         return hr;
+    // The name comes from the mail: it must be a plain file name that stays
+    // inside the template folder, and one the file functions can take,
+    // before the user is asked anything.
     CString target;
-    hr = CTemplate::PathInFolder(folder, tmpl.m_name + ".xml", target);
-    if (FAILED(hr))
-        return hr;
+    if (!CTemplate::IsValidName(tmpl.m_name) ||
+        FAILED(CTemplate::PathInFolder(folder, tmpl.m_name + ".xml", target))) {
+        CString text;
+        text.Format(LoadText(IDS_TEMPLATE_REFUSED_NAME), Shown(tmpl.m_name).GetString());
+        TellRefused(text);
+        return E_INVALIDARG;
+    }
+    const CString placeholder = LoadText(IDS_ATTACHMENT_PLACEHOLDER, "<Outlook Attachment>");
+    if (const CTempDoc* local = LocalDocument(tmpl, placeholder)) {
+        CString text;
+        text.Format(LoadText(IDS_TEMPLATE_REFUSED_LOCAL_FILE), Shown(tmpl.m_name).GetString(),
+                    Shown(local->m_key).GetString());
+        TellRefused(text);
+        return E_ACCESSDENIED;
+    }
+    const bool replaces = GetFileAttributesA(target) != INVALID_FILE_ATTRIBUTES;
+    if (!AskToImport(DescribeImport(tmpl, placeholder, replaces)))
+        return S_FALSE;
     if (!CopyFileA(temp.path, target, FALSE))
         return HRESULT_FROM_WIN32(GetLastError());
     return S_OK;
 }
 
-bool CItemsEvents::AskToImport()
+bool CItemsEvents::AskToImport(const CString& question)
 {
-    CString question;
-    question.LoadString(IDS_TEMPLATE_IMPORT_QUESTION);
     CConfig config;
     return MessageBoxA(GetParentWindow(CDispatcher::kPreferExplorer), question,
                        config.GetDisplayName(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void CItemsEvents::TellRefused(const CString& text)
+{
+    CConfig config;
+    MessageBoxA(nullptr, text, config.GetDisplayName(), MB_OK | MB_ICONWARNING);
 }
 
 HRESULT CItemsEvents::ReadTemplateAttachment(IDispatch* item, CTemplate& tmpl, CString& tempPath)

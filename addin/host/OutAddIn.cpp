@@ -7,7 +7,9 @@
 #include "addin/host/BtnMgr.h"
 #include "addin/commands/CmdBar.h"
 #include "addin/commands/ExplorerButtons.h"
+#include "addin/core/PostedWork.h"
 #include "addin/host/ExplorerEvents.h"
+#include "addin/host/ExplorersEvents.h"
 #include "addin/host/ItemWindowsEvents.h"
 #include "addin/host/ItemsEvents.h"
 #include "addin/host/OutlookEvents.h"
@@ -201,12 +203,17 @@ HRESULT COutAddIn::StartUp()
     if (std::strcmp(version, "13") < 0)
         RunStep("COutAddIn::AddExplorerButtons", [&] { return AddExplorerButtons(); });
     RunStep("COutAddIn::SinkExplorerEvents", [&] { return SinkExplorerEvents(); });
+    RunStep("COutAddIn::SinkNewExplorers", [&] { return SinkNewExplorers(); });
     return S_OK;
 }
 
 HRESULT COutAddIn::ShutDown()
 {
+    // Nothing posted may run once the objects it uses are gone.
+    ThePostedWork().Close();
     // In this order: the explorer's sink goes before the bar it shows.
+    m_explorersSink.Reset();
+    m_laterExplorers.clear();
     m_inspectorsSink.Reset();
     m_outlookSink.Reset();
     m_inboxSink.Reset();
@@ -278,7 +285,62 @@ HRESULT COutAddIn::SinkExplorerEvents()
     if (FAILED(CallMethod(m_application.Get(), L"ActiveExplorer", explorer.Put(), 0, nullptr)) ||
         !IsObject(explorer))
         return E_FAIL;
-    return m_explorerSink.Make(m_application.Get(), explorer.pdispVal, &m_explorerBar);
+    return m_explorerSink.Make(m_application.Get(), explorer.pdispVal, &m_explorerBar,
+                               [this](CExplorerEvents* sink) { ForgetExplorer(sink); });
+}
+
+HRESULT COutAddIn::SinkNewExplorers()
+{
+    CVariant explorers;
+    const HRESULT hr = GetProp(m_application.Get(), L"Explorers", explorers.Put());
+    if (FAILED(hr))
+        return hr;
+    if (!IsObject(explorers))
+        return E_FAIL;
+    return m_explorersSink.Make(
+        m_application.Get(), explorers.pdispVal, [this](IDispatch* explorer) {
+            RunStep("COutAddIn::SinkLaterExplorer", [&] { return SinkLaterExplorer(explorer); });
+        });
+}
+
+HRESULT COutAddIn::SinkLaterExplorer(IDispatch* explorer)
+{
+    auto hold = std::make_unique<CExplorerHold>();
+    CString version;
+    CRegMgr::GetOutlookVersion(version);
+    // The same byte-wise test as at start-up.
+    if (std::strcmp(version, "13") < 0) {
+        CCmdBar* bar = nullptr;
+        const HRESULT hr = ::AddExplorerButtons(m_application.Get(), explorer, &bar);
+        if (FAILED(hr))
+            TheLog().HResult("COutAddIn::AddExplorerButtons", hr);
+        hold->bar.reset(bar);
+    }
+    CExplorerHold* held = hold.get();
+    m_laterExplorers.push_back(std::move(hold));
+    const HRESULT hr = held->sink.Make(m_application.Get(), explorer, &held->bar,
+                                       [this](CExplorerEvents* sink) { ForgetExplorer(sink); });
+    if (SUCCEEDED(hr))
+        held->sink->TakeCurrentFolder();
+    return hr;
+}
+
+void COutAddIn::ForgetExplorer(CExplorerEvents* sink)
+{
+    // Not inside the explorer's own Close: the sink that reports it would
+    // go in the middle of its call.
+    const HRESULT hr = ThePostedWork().Post([this, sink] {
+        if (m_explorerSink.Get() == sink) {
+            m_explorerSink.Reset();
+            m_explorerBar.reset();
+            return;
+        }
+        m_laterExplorers.remove_if([sink](const std::unique_ptr<CExplorerHold>& hold) {
+            return hold->sink.Get() == sink;
+        });
+    });
+    if (FAILED(hr))
+        TheLog().HResult("COutAddIn::ForgetExplorer", hr);
 }
 
 HRESULT COutAddIn::SinkWordEvents()

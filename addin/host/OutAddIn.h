@@ -1,12 +1,14 @@
 // COutAddIn: the add-in object Outlook (or Word) creates and connects. At
 // start-up it sinks the host's events and, in Outlook versions before the
-// ribbon, puts the sync bar on the explorer; it serves the ribbon's markup
-// and callbacks; at shutdown it lets everything go again.
+// ribbon, puts the sync bar on the explorer; each explorer opened later
+// gets the same; it serves the ribbon's markup and callbacks; at shutdown
+// it lets everything go again.
 #pragma once
 
 #include <windows.h>
 #include <oaidl.h>
 
+#include <list>
 #include <memory>
 
 #include "addin/core/SinkHolder.h"
@@ -18,6 +20,7 @@
 
 class CCmdBar;
 class CExplorerEvents;
+class CExplorersEvents;
 class CItemsEvents;
 class CMyInspectorsEvents;
 class COutlookEvents;
@@ -75,6 +78,20 @@ private:
     HRESULT AddExplorerButtons();
     HRESULT SinkExplorerEvents();
     HRESULT SinkWordEvents();
+    HRESULT SinkNewExplorers();
+    // An explorer opened after start-up: its bar (before the ribbon) and
+    // its sink.
+    HRESULT SinkLaterExplorer(IDispatch* explorer);
+    // Once the explorer of sink closed, after its event returned: its sink
+    // and bar go.
+    void ForgetExplorer(CExplorerEvents* sink);
+
+    // One explorer opened after start-up. The sink goes before the bar it
+    // shows (members go in reverse order).
+    struct CExplorerHold {
+        std::unique_ptr<CCmdBar> bar;
+        CSinkHolder<CExplorerEvents> sink;
+    };
 
     CSinkHolder<CWordEvents> m_wordSink;
     CComPtr<IDispatch> m_application;
@@ -86,6 +103,8 @@ private:
     CSinkHolder<CExplorerEvents> m_explorerSink;
     // Deleting the bar removes it and its buttons from the explorer.
     std::unique_ptr<CCmdBar> m_explorerBar;
+    CSinkHolder<CExplorersEvents> m_explorersSink;
+    std::list<std::unique_ptr<CExplorerHold>> m_laterExplorers;
     bool m_connected = false;
     bool m_started = false; // the start-up road ran
 };

@@ -37,12 +37,12 @@ HRESULT CQuillOffModule::SelfRegister()
     if (!COleObjectFactory::UpdateRegistryAll(TRUE))
         return SELFREG_E_CLASS;
 
-    // The add-in's own entries never fail the registration; CRegMgr logs
-    // what it could not write.
+    // Without its own entries Outlook never loads the add-in: a failure to
+    // write them fails the registration (both are tried all the same).
     CRegMgr registry;
-    registry.RegisterAddin(fileName);
-    registry.RegisterJournalType();
-    return S_OK;
+    const HRESULT addin = registry.RegisterAddin(fileName);
+    const HRESULT journal = registry.RegisterJournalType();
+    return FAILED(addin) ? addin : journal;
 }
 
 HRESULT CQuillOffModule::SelfUnregister()

@@ -13,7 +13,8 @@ class CQuillOffModule : public CComModule {
 public:
     // Registers the library as COM server and Outlook add-in. S_OK, E_FAIL
     // when the library's file name cannot be had, what registering the type
-    // library failed with, or SELFREG_E_CLASS when a class factory failed.
+    // library failed with, SELFREG_E_CLASS when a class factory failed, or
+    // the failure of the add-in's own entries (class, Addins, journal).
     [[nodiscard]] HRESULT SelfRegister();
     // Removes the registration and the user's settings. Every step runs even
     // when one before it failed; the first failure is returned.

@@ -52,15 +52,30 @@ LONG SetDword(const CRegKey& key, const char* name, DWORD value)
     return key.SetValue(name, REG_DWORD, &value, sizeof value);
 }
 
+HRESULT FromRegistry(LONG result)
+{
+    return result == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(result));
+}
+
+// Keeps the first failure of a run of writes that all go ahead.
+void KeepFirst(HRESULT& first, HRESULT hr)
+{
+    if (FAILED(hr) && SUCCEEDED(first))
+        first = hr;
+}
+
 // Creates root\path and sets its default value to text; logs both.
-void WriteDefaultText(HKEY root, const char* path, const char* text)
+HRESULT WriteDefaultText(HKEY root, const char* path, const char* text)
 {
     TheLog().Comment(path);
     TheLog().Comment(text);
     CRegKey key;
-    if (key.Create(root, path, nullptr, KEY_ALL_ACCESS) != ERROR_SUCCESS ||
-        SetTextWithZero(key, nullptr, text) != ERROR_SUCCESS)
+    LONG result = key.Create(root, path, nullptr, KEY_ALL_ACCESS);
+    if (result == ERROR_SUCCESS)
+        result = SetTextWithZero(key, nullptr, text);
+    if (result != ERROR_SUCCESS)
         TheLog().Error("CRegMgr::RegisterAddin: key not written");
+    return FromRegistry(result);
 }
 
 } // namespace
@@ -73,33 +88,37 @@ HRESULT CRegMgr::RegisterAddin(const char* modulePath)
     const CString& progId = config.GetProgId();
     const CString& description = config.GetDescription();
 
+    // Every entry is tried; the first that could not be written is the
+    // answer, since Outlook cannot load an add-in registered in part.
+    HRESULT first = S_OK;
     CString classKey;
     classKey.Format("CLSID\\%s", clsid.GetString());
-    WriteDefaultText(HKEY_CLASSES_ROOT, classKey, description);
-    WriteDefaultText(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32",
-                     modulePath ? modulePath : "");
+    KeepFirst(first, WriteDefaultText(HKEY_CLASSES_ROOT, classKey, description));
+    KeepFirst(first, WriteDefaultText(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32",
+                                      modulePath ? modulePath : ""));
     // Outlook creates its add-ins on its user-interface thread, an
     // apartment: a server registered without a model would be created in
     // the process's first apartment instead, as Office add-ins never are.
     {
         CRegKey server;
-        if (server.Open(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", KEY_ALL_ACCESS) !=
-                ERROR_SUCCESS ||
-            SetTextWithZero(server, "ThreadingModel", "Apartment") != ERROR_SUCCESS)
+        LONG result = server.Open(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", KEY_ALL_ACCESS);
+        if (result == ERROR_SUCCESS)
+            result = SetTextWithZero(server, "ThreadingModel", "Apartment");
+        if (result != ERROR_SUCCESS)
             TheLog().Error("CRegMgr::RegisterAddin: ThreadingModel not written");
+        KeepFirst(first, FromRegistry(result));
     }
-    WriteDefaultText(HKEY_CLASSES_ROOT, classKey + "\\ProgID", progId);
-    WriteDefaultText(HKEY_CLASSES_ROOT, progId, description);
-    WriteDefaultText(HKEY_CLASSES_ROOT, progId + "\\CLSID", clsid);
+    KeepFirst(first, WriteDefaultText(HKEY_CLASSES_ROOT, classKey + "\\ProgID", progId));
+    KeepFirst(first, WriteDefaultText(HKEY_CLASSES_ROOT, progId, description));
+    KeepFirst(first, WriteDefaultText(HKEY_CLASSES_ROOT, progId + "\\CLSID", clsid));
 
     // Outlook reads add-ins of all users from "12" on; a byte-wise comparison,
     // as every Outlook version test of the add-in makes.
     CString version;
     GetOutlookVersion(version);
     HKEY root = version.Compare("12") >= 0 ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-    // A failure is logged there; registration goes on without the key.
-    WriteAddinKey(root, "Outlook", progId, description, kLoadAtStartup);
-    return S_OK;
+    KeepFirst(first, WriteAddinKey(root, "Outlook", progId, description, kLoadAtStartup));
+    return first;
 }
 
 HRESULT CRegMgr::RegisterJournalType()
@@ -111,13 +130,18 @@ HRESULT CRegMgr::RegisterJournalType()
     if (key.Open(HKEY_CURRENT_USER, kJournalKey, KEY_ALL_ACCESS) != ERROR_SUCCESS)
         return E_FAIL;
     // Outlook takes these texts without their terminating zero.
-    if (SetDword(key, "AutoJournaled", 0) != ERROR_SUCCESS ||
-        SetDword(key, "JournalByContact", 0) != ERROR_SUCCESS ||
-        SetTextWithoutZero(key, "Large Icon", kJournalIcon) != ERROR_SUCCESS ||
-        SetTextWithoutZero(key, "Small Icon", kJournalIcon) != ERROR_SUCCESS ||
-        SetTextWithoutZero(key, "Description", kJournalDescription) != ERROR_SUCCESS)
+    LONG result = SetDword(key, "AutoJournaled", 0);
+    if (result == ERROR_SUCCESS)
+        result = SetDword(key, "JournalByContact", 0);
+    if (result == ERROR_SUCCESS)
+        result = SetTextWithoutZero(key, "Large Icon", kJournalIcon);
+    if (result == ERROR_SUCCESS)
+        result = SetTextWithoutZero(key, "Small Icon", kJournalIcon);
+    if (result == ERROR_SUCCESS)
+        result = SetTextWithoutZero(key, "Description", kJournalDescription);
+    if (result != ERROR_SUCCESS)
         TheLog().Error("CRegMgr::RegisterJournalType: value not written");
-    return S_OK;
+    return FromRegistry(result);
 }
 
 HRESULT CRegMgr::UnregisterAddin()
@@ -177,8 +201,10 @@ HRESULT CRegMgr::WriteAddinKey(HKEY root, const char* application, const char* p
         written = written && SetTextWithZero(key, "FriendlyName", description) == ERROR_SUCCESS &&
                   SetTextWithZero(key, "Description", description) == ERROR_SUCCESS;
     }
-    if (!written)
+    if (!written) {
         TheLog().Error("CRegMgr::WriteAddinKey: value not written");
+        return E_FAIL;
+    }
     return S_OK;
 }
 

@@ -12,11 +12,11 @@
 class CRegMgr {
 public:
     // The HKCR class and ProgID keys and the Outlook Addins key, with
-    // modulePath as the in-process server. Always 0: a key that cannot be
-    // written is logged and skipped.
+    // modulePath as the in-process server. Every entry is tried (each one
+    // not written is logged); 0, or the failure of the first that was not.
     HRESULT RegisterAddin(const char* modulePath);
-    // The journaling key under HKCU. 0, or E_FAIL when the key cannot be
-    // opened after its creation.
+    // The journaling key under HKCU. 0, E_FAIL when the key cannot be
+    // opened after its creation, or the failure of a value's write.
     HRESULT RegisterJournalType();
     // Removes the class, the ProgID and the Addins keys of Word and Outlook
     // under both roots, whichever exist. The journaling key stays. Always 0.
@@ -29,8 +29,8 @@ public:
 
     // Software\Microsoft\Office\<application>\Addins\<progId> under root, with
     // "LoadBehavior" and "CommandLineSafe" 0 and, when description is given,
-    // "FriendlyName" and "Description". 0, or E_ACCESSDENIED when the key
-    // cannot be created.
+    // "FriendlyName" and "Description". 0, E_ACCESSDENIED when the key
+    // cannot be created, E_FAIL when a value cannot be written.
     HRESULT WriteAddinKey(HKEY root, const char* application, const char* progId,
                           const char* description, DWORD loadBehavior);
     // Removes that key with its subkeys. Always 0.

@@ -3,6 +3,8 @@
 // sent, closed, deleted).
 #include "addin/send/SendBtn.h"
 
+#include "addin/core/PostedWork.h"
+
 #include "classlib/com/CBstr.h"
 #include "classlib/com/HResult.h"
 #include "shared/log/DebugLog.h"
@@ -47,14 +49,21 @@ HRESULT CSendBtn::SetItemProperty(const wchar_t* name, const char* text, BOOL sa
 
 void CSendBtn::FinishItem(const char* why)
 {
-    IDispatch* item = m_sendItem.Get();
+    CComPtr<IDispatch> item = m_sendItem;
     TheLog().Comment("Flagging Item as Sent");
-    MarkItemSent(item);
-    TheLog().Comment("Calling Item's Close Method");
-    VARIANT args[] = {LongArg(ol::kCloseSave)};
-    if (FAILED(CallMethod(item, L"Close", nullptr, 1, args)))
-        TheLog().Comment("Close Method failed!");
-    const HRESULT deleted = CallMethod(item, L"Delete", nullptr, 0, nullptr);
-    if (FAILED(deleted))
-        TheLog().HResult(why, deleted);
+    MarkItemSent(item.Get());
+    // The send runs inside the click or ribbon callback of the item's own
+    // inspector, which Outlook does not let close under it: the item is
+    // closed and deleted once the callback has returned.
+    const HRESULT posted = ThePostedWork().Post([item, why] {
+        TheLog().Comment("Calling Item's Close Method");
+        VARIANT args[] = {LongArg(ol::kCloseSave)};
+        if (FAILED(CallMethod(item.Get(), L"Close", nullptr, 1, args)))
+            TheLog().Comment("Close Method failed!");
+        const HRESULT deleted = CallMethod(item.Get(), L"Delete", nullptr, 0, nullptr);
+        if (FAILED(deleted))
+            TheLog().HResult(why, deleted);
+    });
+    if (FAILED(posted))
+        TheLog().HResult(why, posted);
 }

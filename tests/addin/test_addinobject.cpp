@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include "addin/core/SinkHolder.h"
+#include "addin/host/ItemWindowsEvents.h"
 #include "addin/host/OutAddIn.h"
 #include "addin/core/RibbonMode.h"
 #include "addin/host/Ribbon.h"
@@ -22,7 +24,9 @@
 #include "shared/requests/Receipt.h"
 #include "standins/outlook/model/Application.h"
 #include "standins/outlook/model/Attachments.h"
+#include "standins/outlook/core/CallLog.h"
 #include "standins/outlook/model/Folder.h"
+#include "standins/outlook/model/ItemWindow.h"
 #include "standins/outlook/model/Item.h"
 #include "standins/outlook/model/Items.h"
 #include "standins/outlook/model/Mailbox.h"
@@ -324,6 +328,45 @@ TEST_F(AddinObjectTest, DisconnectingByTheUserRunsTheShutdown)
     outlook->Quit();
 }
 
+// Outlook's message loop, for the work the add-in posted to run after an
+// event.
+void RunPostedMessages()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+// Each open unsent mail inspector has a context; once its item closes, the
+// context (inspector, item, item sink, bar) goes, after the Close event
+// has returned, while the other inspectors keep theirs.
+TEST_F(AddinObjectTest, AnInspectorsContextGoesWhenItsItemCloses)
+{
+    CRegisteredAddin::SetOutlookVersion("Outlook.Application.11");
+    CComPtr<standin::CApplication> outlook = standin::New<standin::CApplication>();
+    CSinkHolder<CMyInspectorsEvents> sink;
+    ASSERT_HR(S_OK, sink.Make(outlook->Dispatch(), outlook->Inspectors().Dispatch()));
+    CComPtr<standin::CItem> first = outlook->Mailbox().CreateItem(standin::kItemTypeMail);
+    CComPtr<standin::CItem> second = outlook->Mailbox().CreateItem(standin::kItemTypeMail);
+    standin::CInspector& closing = outlook->OpenInspector(*first);
+    outlook->OpenInspector(*second);
+    ASSERT_EQ(sink->GetContexts().GetCount(), 2);
+    const size_t barsDeleted = standin::CallLog().Count(L"CommandBar", L"Delete");
+
+    closing.Close(1);
+    EXPECT_EQ(sink->GetContexts().GetCount(), 2) << "not inside its own Close event";
+    RunPostedMessages();
+    ASSERT_EQ(sink->GetContexts().GetCount(), 1);
+    EXPECT_EQ(sink->GetContexts().GetHead()->item.Get(), second->Dispatch());
+    EXPECT_EQ(standin::CallLog().Count(L"CommandBar", L"Delete"), barsDeleted + 1)
+        << "the closed inspector's bar";
+
+    sink.Reset();
+    outlook->Quit();
+}
+
 // ---- QuillOff.dll in the stand-in Outlook ----
 
 class QuillOffHostTest : public CleanProfileTest {
@@ -456,12 +499,41 @@ TEST_F(QuillOffHostTest, WithTheRibbonFolderSwitchesTouchNoBar)
     EXPECT_EQ(run.calls.find("CommandBar.Visible()"), std::string::npos) << run.calls;
 }
 
+// A template file as the editor writes it: name, documents, options, signers.
+std::string TemplateXml(const std::string& name, const std::string& documents = "",
+                        const std::string& signers = "")
+{
+    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><inkTemplate><Name>" + name +
+           "</Name>\n" + documents +
+           "<Options><SignatureType>0</SignatureType>\n<SendMode>0</SendMode>\n"
+           "</Options><Email><Subject>s</Subject>\n</Email><Signers>" +
+           signers + "</Signers></inkTemplate>";
+}
+
+std::string DocumentXml(const std::string& key, const std::string& name,
+                        const std::string& fileBytes = "", const char* type = "Signature")
+{
+    std::string xml =
+        "<Document><Key>" + key + "</Key>\n<Name>" + name + "</Name>\n<Type>" + type + "</Type>\n";
+    if (!fileBytes.empty())
+        xml += "<FileBytes>" + fileBytes + "</FileBytes>\n";
+    return xml + "</Document>\n";
+}
+
+std::string SignerXml(const std::string& name, const std::string& email, int hardCoded,
+                      int sender = 0)
+{
+    return "<Signer><Name>" + name + "</Name>\n<Email>" + email +
+           "</Email>\n<Role>r</Role>\n<Sequence>1</Sequence>\n<Sender>" + std::to_string(sender) +
+           "</Sender>\n<HardCoded>" + std::to_string(hardCoded) + "</HardCoded>\n</Signer>";
+}
+
 // A mail that brings a template: only "Inkstave Template" with exactly one
 // attachment whose name ends in ".xml" (lower case) is offered, and only a
 // template whose own name is a plain file name; Yes copies it into the
-// template folder (over a file of the same name), No leaves the folder.
-// Offline nothing happens. The temporary copy never stays behind.
-TEST_F(QuillOffHostTest, MailedTemplatesAreImportedOnlyWhenSafeAndWanted)
+// template folder, No leaves the folder. Offline nothing happens. The
+// temporary copy never stays behind.
+TEST_F(QuillOffHostTest, MailedTemplatesAreImportedOnlyWhenWanted)
 {
     CRegisteredAddin::SetOutlookVersion("Outlook.Application.14");
     struct Case {
@@ -476,20 +548,12 @@ TEST_F(QuillOffHostTest, MailedTemplatesAreImportedOnlyWhenSafeAndWanted)
     } const cases[] = {
         {"yes", "Inkstave Template", "new.xml", "Fresh", 1, "6", "Fresh.xml"},
         {"no", "Inkstave Template", "new.xml", "Fresh", 1, "7", nullptr},
-        {"overwrites", "Inkstave Template", "new.xml", "Existing", 1, "6", "Existing.xml"},
         {"other subject", "inkstave template", "new.xml", "Fresh", 1, nullptr, nullptr},
         {"two attachments", "Inkstave Template", "new.xml", "Fresh", 2, nullptr, nullptr},
         {"no attachment", "Inkstave Template", "new.xml", "Fresh", 0, nullptr, nullptr},
         {"capital extension", "Inkstave Template", "new.XML", "Fresh", 1, nullptr, nullptr},
         {"not xml", "Inkstave Template", "new.txt", "Fresh", 1, nullptr, nullptr},
         {"offline", "Inkstave Template", "new.xml", "Fresh", 1, nullptr, nullptr, true},
-        {"dot dot", "Inkstave Template", "new.xml", "..", 1, nullptr, nullptr},
-        {"climbs out", "Inkstave Template", "new.xml", "..\\escaped", 1, nullptr, nullptr},
-        {"slash", "Inkstave Template", "new.xml", "sub/escaped", 1, nullptr, nullptr},
-        {"drive", "Inkstave Template", "new.xml", "C:escaped", 1, nullptr, nullptr},
-        {"forbidden", "Inkstave Template", "new.xml", "what?", 1, nullptr, nullptr},
-        {"device", "Inkstave Template", "new.xml", "CON", 1, nullptr, nullptr},
-        {"empty", "Inkstave Template", "new.xml", "", 1, nullptr, nullptr},
     };
     int index = 0;
     for (const Case& c : cases) {
@@ -499,12 +563,7 @@ TEST_F(QuillOffHostTest, MailedTemplatesAreImportedOnlyWhenSafeAndWanted)
         CreateDirectoryA(folder.c_str(), nullptr);
         CreateDirectoryA(templates.c_str(), nullptr);
         testenv::WriteText(testenv::kProductKey, "TemplateFolder", templates);
-        testenv::WriteFileBytes(templates + "\\Existing.xml", "old");
-        const std::string xml =
-            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><inkTemplate><Name>" +
-            std::string(c.templateName) +
-            "</Name>\n<Options><SignatureType>0</SignatureType>\n<SendMode>0</SendMode>\n"
-            "</Options><Email><Subject>s</Subject>\n</Email><Signers></Signers></inkTemplate>";
+        const std::string xml = TemplateXml(c.templateName);
         const std::string attachment = folder + c.attachmentName;
         testenv::WriteFileBytes(attachment, xml);
         std::string deliver = "deliver \"" + std::string(c.subject) + "\"";
@@ -519,17 +578,151 @@ TEST_F(QuillOffHostTest, MailedTemplatesAreImportedOnlyWhenSafeAndWanted)
         EXPECT_EQ(run.HasPrefix("messagebox You have just received a Inkstave template."),
                   c.answer != nullptr)
             << run.Text();
-        std::vector<std::string> expected = {"Existing.xml"};
-        if (c.imported && std::string(c.imported) != "Existing.xml")
+        std::vector<std::string> expected;
+        if (c.imported)
             expected.push_back(c.imported);
         EXPECT_EQ(testenv::ListFiles(templates), expected);
-        if (c.imported)
+        if (c.imported) {
             EXPECT_EQ(testenv::ReadFileBytes(templates + "\\" + c.imported), xml);
-        else
-            EXPECT_EQ(testenv::ReadFileBytes(templates + "\\Existing.xml"), "old");
+        }
         // Nothing of the template stayed anywhere but where it was wanted.
         for (const std::string& name : testenv::ListFiles(TempDir()))
             EXPECT_NE(testenv::ReadFileBytes(TempDir() + name), xml) << name;
+    }
+}
+
+// The mail comes from anyone. A template that names a file of this machine
+// as a document (which a send would upload) or whose name cannot be a file
+// of the template folder is refused before any question, with a message
+// that says why. The question shows what the template holds (its name,
+// documents and the signers it adds to every request) and says when it
+// would replace a template of the user's, which No keeps.
+TEST_F(QuillOffHostTest, MailedTemplatesShowWhatTheyHoldAndRefuseWhatIsUnsafe)
+{
+    CRegisteredAddin::SetOutlookVersion("Outlook.Application.14");
+    const std::string embedded = standin::Base64Encode("%PDF-1.4 contract");
+    const std::string stranger = SignerXml("Eve Stranger", "eve@elsewhere.example", 1);
+    struct Case {
+        const char* what;
+        std::string templateName;
+        std::string documents = "";
+        std::string signers = "";
+        const char* answer;             // the box's button: 1 OK, 6 Yes, 7 No
+        std::vector<std::string> shown; // texts the box must show
+        bool imported;                  // the template lands in the folder
+    } const cases[] = {
+        {.what = "local file and a stranger",
+         .templateName = "Offer",
+         .documents = DocumentXml("C:\\users\\ann\\secret.txt", "Contract.pdf"),
+         .signers = stranger,
+         .answer = "1",
+         .shown = {"names a file on this computer", "C:\\users\\ann\\secret.txt",
+                   "was not imported"},
+         .imported = false},
+        {.what = "local reference document",
+         .templateName = "Offer",
+         .documents = DocumentXml("Contract.pdf", "Contract.pdf", embedded) +
+                      DocumentXml("D:\\notes.doc", "Notes.doc", "", "Reference"),
+         .answer = "1",
+         .shown = {"names a file on this computer", "D:\\notes.doc"},
+         .imported = false},
+        {.what = "name too long for a path",
+         .templateName = std::string(250, 'n'),
+         .answer = "1",
+         .shown = {"cannot name a file in your template folder", std::string(80, 'n') + "..."},
+         .imported = false},
+        {.what = "dot dot",
+         .templateName = "..",
+         .answer = "1",
+         .shown = {"cannot name a file"},
+         .imported = false},
+        {.what = "climbs out",
+         .templateName = "..\\escaped",
+         .answer = "1",
+         .shown = {"cannot name a file"},
+         .imported = false},
+        {.what = "slash",
+         .templateName = "sub/escaped",
+         .answer = "1",
+         .shown = {"cannot name a file"},
+         .imported = false},
+        {.what = "drive",
+         .templateName = "C:escaped",
+         .answer = "1",
+         .shown = {"cannot name a file"},
+         .imported = false},
+        {.what = "forbidden",
+         .templateName = "what?",
+         .answer = "1",
+         .shown = {"cannot name a file"},
+         .imported = false},
+        {.what = "device",
+         .templateName = "CON",
+         .answer = "1",
+         .shown = {"cannot name a file"},
+         .imported = false},
+        {.what = "empty",
+         .templateName = "",
+         .answer = "1",
+         .shown = {"cannot name a file"},
+         .imported = false},
+        {.what = "embedded document and a fixed signer",
+         .templateName = "Offer",
+         .documents = DocumentXml("C:\\author\\Contract.pdf", "Contract.pdf", embedded),
+         .signers = stranger + SignerXml("", "", 0, 1),
+         .answer = "6",
+         .shown = {"Template: Offer", "Documents: Contract.pdf",
+                   "Signers added to every request: Eve Stranger <eve@elsewhere.example>"},
+         .imported = true},
+        {.what = "the mail's attachment",
+         .templateName = "Offer",
+         .documents = DocumentXml("&lt;Outlook Attachment&gt;", "&lt;Outlook Attachment&gt;"),
+         .answer = "6",
+         .shown = {"Documents: the attachments of the mail you send",
+                   "Signers added to every request: none"},
+         .imported = true},
+        {.what = "replaces, No keeps the old one",
+         .templateName = "Existing",
+         .answer = "7",
+         .shown = {"You already have a template named \"Existing\""},
+         .imported = false},
+        {.what = "replaces on Yes",
+         .templateName = "Existing",
+         .answer = "6",
+         .shown = {"Importing this one replaces it"},
+         .imported = true},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string folder = TempDir() + "unsafe" + std::to_string(index++) + "\\";
+        const std::string templates = folder + "templates";
+        CreateDirectoryA(folder.c_str(), nullptr);
+        CreateDirectoryA(templates.c_str(), nullptr);
+        testenv::WriteText(testenv::kProductKey, "TemplateFolder", templates);
+        testenv::WriteFileBytes(templates + "\\Existing.xml", "old");
+        const std::string xml = TemplateXml(c.templateName, c.documents, c.signers);
+        const std::string attachment = folder + "new.xml";
+        testenv::WriteFileBytes(attachment, xml);
+        const CRun run = outlookhost::Run(folder, "answer " + std::string(c.answer) +
+                                                      "\ndeliver \"Inkstave Template\" \"" +
+                                                      ScriptText(attachment) + "\"\n");
+        ASSERT_EQ(run.exitCode, 0) << run.Text();
+        const std::string text = run.Text();
+        for (const std::string& shown : c.shown)
+            EXPECT_NE(text.find(shown), std::string::npos) << shown << "\n" << text;
+        // A refusal comes instead of the question, never before it.
+        EXPECT_EQ(std::string(c.answer) != "1",
+                  run.HasPrefix("messagebox You have just received a Inkstave template."))
+            << text;
+        const std::string target =
+            templates + "\\" + (c.templateName == "Existing" ? "Existing" : "Offer") + ".xml";
+        if (c.imported) {
+            EXPECT_EQ(testenv::ReadFileBytes(target), xml);
+        } else {
+            EXPECT_EQ(testenv::ReadFileBytes(templates + "\\Existing.xml"), "old");
+            EXPECT_EQ(testenv::ListFiles(templates), std::vector<std::string>{"Existing.xml"});
+        }
         EXPECT_FALSE(testenv::FileExists(folder + "escaped.xml"));
         EXPECT_FALSE(testenv::FileExists(TempDir() + "escaped.xml"));
     }
@@ -805,6 +998,45 @@ TEST_F(QuillOffHostTest, ASelectionChangeInTasksImportsTheAgentsReceipts)
         EXPECT_EQ(task->Attachments().Count(), 1u) << "the sent mail, embedded";
     }
     EXPECT_TRUE(run.Has("connections left 0"));
+}
+
+// Outlook started without a window (by another program through COM) has no
+// explorer at start-up: each explorer the user opens later gets the
+// receipt import and, before the ribbon, its sync bar; closing it lets
+// both go.
+TEST_F(QuillOffHostTest, ExplorersOpenedLaterImportTheAgentsReceipts)
+{
+    struct Case {
+        const char* curVer;
+        size_t bars; // explorer bars made (and deleted again)
+    } const cases[] = {
+        {"Outlook.Application.11", 1},
+        {"Outlook.Application.14", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.curVer);
+        CRegisteredAddin::SetOutlookVersion(c.curVer);
+        CString receiptsFolder;
+        CString sentFolder;
+        ASSERT_HR(S_OK, GetReceiptsFolder(receiptsFolder));
+        ASSERT_HR(S_OK, GetSentItemsFolder(sentFolder));
+        const std::string receipts = receiptsFolder.str() + "\\";
+        CFolderGuard receiptsGuard(receipts, TempDir() + "receipts-aside\\", true);
+        CFolderGuard sentGuard(sentFolder.str() + "\\", TempDir() + "sent-aside\\", false);
+        FileAgentReceipt(TempDir(), "QF3001", "Receipt for Cora");
+
+        const CRun run = outlookhost::Run(TempDir(),
+                                          "explorer \"Tasks\"\n"
+                                          "select all\n"
+                                          "close-explorer\n",
+                                          "", "", "--no-explorer");
+        ASSERT_EQ(run.exitCode, 0) << run.Text();
+        EXPECT_EQ(Occurrences(run.calls, "Application.CreateItem(3)"), 1u) << run.calls;
+        EXPECT_TRUE(testenv::ListFiles(receipts).empty());
+        EXPECT_EQ(Occurrences(run.calls, "CommandBars.Add("), c.bars) << run.calls;
+        EXPECT_EQ(Occurrences(run.calls, "CommandBar.Delete()"), c.bars) << run.calls;
+        EXPECT_TRUE(run.Has("connections left 0")) << run.Text();
+    }
 }
 
 // Word as host: the "Quillet" bar follows the activated window's mail

@@ -114,6 +114,39 @@ private:
     static inline thread_local bool t_done = false;
 };
 
+// Runs an action as the next message of the thread's queue: ahead of the
+// steps a dialog has already posted itself, where a timer comes only once
+// the queue is empty. The import's dialog ends one posted step after its
+// last task, so a click meant to come in while it runs must be posted.
+class CPostedClick {
+public:
+    explicit CPostedClick(std::function<void()> action) : m_action(std::move(action))
+    {
+        m_window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
+                                   nullptr);
+        SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        SetWindowLongPtrW(m_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc));
+    }
+    CPostedClick(const CPostedClick&) = delete;
+    CPostedClick& operator=(const CPostedClick&) = delete;
+    ~CPostedClick() { DestroyWindow(m_window); }
+    void Post() { PostMessageW(m_window, WM_APP, 0, 0); }
+
+private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        auto* self = reinterpret_cast<CPostedClick*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (message == WM_APP && self && self->m_action) {
+            std::exchange(self->m_action, nullptr)();
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    HWND m_window = nullptr;
+    std::function<void()> m_action;
+};
+
 enum class Command { kSend, kSync, kImport };
 
 class CommandsTest : public ServiceTestOn<kAddress> {
@@ -303,13 +336,16 @@ TEST_F(CommandsTest, ACommandStartedWhileAnotherRunsIsRefusedAndTheFirstGoesOn)
         };
 
         // The import makes its task inside its dialog: the second command
-        // comes in there, as a click while the import runs.
+        // comes in there, as a click while the import runs. Not inside the
+        // task's ItemAdd itself, where Outlook takes no dialog.
         bool secondRan = false;
+        CPostedClick click([&] {
+            secondRan = true;
+            second();
+        });
         CTestEventSink tasksSink(kItemsEvents, [&](DISPID id, DISPPARAMS&) {
-            if (id == kDispItemAdd && c.first == Command::kImport && !secondRan) {
-                secondRan = true;
-                second();
-            }
+            if (id == kDispItemAdd && c.first == Command::kImport)
+                click.Post();
         });
         CComPtr<IConnectionPointContainer> points;
         CComPtr<IConnectionPoint> point;

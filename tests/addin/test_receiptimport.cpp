@@ -17,6 +17,7 @@
 #include <commctrl.h>
 
 #include "addin/AddinResource.h"
+#include "addin/core/PostedWork.h"
 #include "addin/receipts/DlgReceipts.h"
 #include "addin/receipts/QuilletReceipt.h"
 #include "addin/receipts/ReceiptMgr.h"
@@ -538,12 +539,16 @@ TEST_F(ReceiptImportTest, ARequestGetsOneTaskWhateverItsFiles)
 
 TEST_F(ReceiptImportTest, ASelectionChangeDuringTheImportStartsNoSecondOne)
 {
-    // The explorer's selection changes start the import, as the add-in's
-    // explorer sink does; the first task saved changes the selection again.
+    // The explorer's selection changes start the import once the event has
+    // returned, as the add-in's explorer sink does; the first task saved
+    // changes the selection again.
     int imports = 0;
     CTestEventSink explorerSink(kExplorerEvents, [&](DISPID id, DISPPARAMS&) {
-        if (id == kDispSelectionChange && CReceiptMgr::Import(m_app->Dispatch()) == S_OK)
-            ++imports;
+        if (id == kDispSelectionChange)
+            ThePostedWork().Post([&] {
+                if (CReceiptMgr::Import(m_app->Dispatch()) == S_OK)
+                    ++imports;
+            });
     });
     bool changed = false;
     CTestEventSink tasksSink(kItemsEvents, [&](DISPID id, DISPPARAMS&) {
@@ -577,6 +582,11 @@ TEST_F(ReceiptImportTest, ASelectionChangeDuringTheImportStartsNoSecondOne)
     CScriptedUser user;
     user.Start();
     m_explorer->Select({});
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
     user.Stop();
     explorerPoint->Unadvise(explorerCookie);
     itemsPoint->Unadvise(itemsCookie);

@@ -628,6 +628,35 @@ TEST_F(RegistrationTest, Regsvr32RegistersAndUnregistersTheLibrary)
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, testenv::kProductKey));
 }
 
+// A registration whose own entries could not be written is a failure:
+// regsvr32 must not report an add-in that Outlook will never load. A key
+// made volatile refuses the lasting subkeys the add-in writes under it.
+TEST_F(RegistrationTest, Regsvr32FailsWhenTheAddinsOwnEntriesCannotBeWritten)
+{
+    struct Case {
+        const char* what;
+        const char* volatileParent; // under HKCU
+        const char* refusedKey;
+    } const cases[] = {
+        {"Addins key", "Software\\Microsoft\\Office\\Outlook\\Addins", kOutlookAddinKey},
+        {"journal key", "Software\\Microsoft\\Shared Tools\\Outlook\\Journaling", kJournalKey},
+    };
+    SetCurVer(std::nullopt);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SHDeleteKeyA(HKEY_CURRENT_USER, c.volatileParent);
+        HKEY parent = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegCreateKeyExA(HKEY_CURRENT_USER, c.volatileParent, 0, nullptr,
+                                  REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &parent, nullptr));
+        RegCloseKey(parent);
+        EXPECT_NE(0, RunRegsvr32("/s"));
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, c.refusedKey));
+        RunRegsvr32("/u /s");
+        SHDeleteKeyA(HKEY_CURRENT_USER, c.volatileParent);
+    }
+}
+
 TEST_F(RegistrationTest, ExportsAreUndecoratedAndServeOnlyTheAddinsClass)
 {
     HMODULE library = LoadLibraryA(DllPath().c_str());

@@ -1,7 +1,8 @@
 // Send: the template mailed through Outlook, which the editor reaches by
 // COM activation: the Outlook stand-in's host program found running in the
 // running object table, or started by COM as a local server. What the host
-// reports is what the editor prepared there.
+// reports is what the editor prepared there; and the mail's arrival in
+// another Outlook, whose add-in imports the template.
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "classlib/win32/CRegKey.h"
 #include "editor/EditorResource.h"
 #include "tests/editor/EditorTest.h"
+#include "tests/support/OutlookHost.h"
 
 using namespace testenv;
 
@@ -261,4 +263,59 @@ TEST_F(SendTest, SaysWhyNothingWasSent)
         RegDeleteTreeA(HKEY_CLASSES_ROOT, "Outlook.Application\\CLSID");
         DeleteFileA(TemplatePath("Offer").c_str());
     }
+}
+
+// The whole road of a mailed template: the editor's Send makes the mail in
+// the running Outlook, the user sends it, and the add-in of the Outlook it
+// arrives in asks (showing what the template holds) and, on Yes, puts the
+// template into that user's template folder byte for byte.
+TEST_F(SendTest, AMailedTemplateLandsInTheReceiversTemplateFolder)
+{
+    const std::string sent = WriteTemplate({.name = "Offer",
+                                            .signers = {{.name = "Eve Witness",
+                                                         .email = "eve@example.com",
+                                                         .role = "Witness",
+                                                         .hardCoded = 1}},
+                                            .documentName = "offer.pdf",
+                                            .documentBytes = "%PDF-1.4 offer"});
+    const std::string bytes = ReadFileBytes(sent);
+    outlookhost::CRegisteredAddin addin("{DF82D7DA-6BFB-4072-984C-B860F99B6B9C}",
+                                        {"Quillet.OutlookAddin"}, QUILLOFF_DLL_PATH);
+    outlookhost::CRegisteredAddin::ForgetStartup();
+    outlookhost::CRegisteredAddin::SetOutlookVersion("Outlook.Application.14");
+    outlookhost::CRegisteredAddin::LoadAtStartup("Quillet.OutlookAddin");
+    RegisterProgId();
+    // The receiving user's own template folder, taken once the editor is done.
+    const std::string receiving = TempDir() + "Received";
+    CreateDirectoryA(receiving.c_str(), nullptr);
+    const std::string ready = TempDir() + "receiver-ready";
+    std::string quotedReady; // a script's quoted text doubles its backslashes
+    for (const char c : ready)
+        quotedReady += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    StartOutlook("serve 20000\n"
+                 "wait-file \"" +
+                 quotedReady +
+                 "\" 20000\n"
+                 "answer 6\n"
+                 "receive-shown\n");
+    CScriptedUser user(Quick());
+    SendOffer(user);
+    user.Expect(kMainCaption).Do("waits for Outlook", [](HWND) {
+        Sleep(200);
+        return true;
+    });
+    user.Close();
+    Run(user);
+    WriteText(kProductKey, "TemplateFolder", receiving);
+    WriteFileBytes(ready, "");
+
+    const std::vector<std::string> report = HostReport();
+    const std::string text = Joined(report);
+    EXPECT_NE(text.find("Template: Offer\nDocuments: offer.pdf\n"
+                        "Signers added to every request: Eve Witness <eve@example.com>"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("error"), std::string::npos) << text;
+    EXPECT_EQ(ReadFileBytes(receiving + "\\Offer.xml"), bytes);
+    outlookhost::CRegisteredAddin::ForgetStartup();
 }

@@ -97,7 +97,7 @@ std::string CRun::Text() const
 }
 
 CRun Run(const std::string& folder, const std::string& script, const std::string& mailbox,
-         const std::string& host)
+         const std::string& host, const std::string& options)
 {
     using namespace testenv;
     const std::string scriptPath = folder + "script.txt";
@@ -114,6 +114,8 @@ CRun Run(const std::string& folder, const std::string& script, const std::string
         command += " --mailbox \"" + mailbox + "\"";
     if (!host.empty())
         command += " --host " + host;
+    if (!options.empty())
+        command += " " + options;
     CRun run;
     run.exitCode = RunProcess(command + " \"" + scriptPath + "\"");
     const std::string text = FileExists(reportPath) ? ReadFileBytes(reportPath) : std::string();

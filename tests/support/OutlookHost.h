@@ -55,8 +55,9 @@ struct CRun {
 // Runs the host beside the test program on the script, in folder (which
 // gets the script, the report, the calls and the saved mailbox); mailbox,
 // when given, is the mailbox file to start from; host, when given, the
-// program the host plays ("word").
+// program the host plays ("word"); options, more of the host's options
+// ("--no-explorer").
 CRun Run(const std::string& folder, const std::string& script, const std::string& mailbox = "",
-         const std::string& host = "");
+         const std::string& host = "", const std::string& options = "");
 
 } // namespace outlookhost

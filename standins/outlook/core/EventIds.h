@@ -13,6 +13,8 @@ inline constexpr IID kApplicationEvents = {0x0006304e, 0, 0, {0xc0, 0, 0, 0, 0, 
 inline constexpr IID kInspectorsEvents = {0x00063079, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
 // {0006304F-0000-0000-C000-000000000046} Explorer events.
 inline constexpr IID kExplorerEvents = {0x0006304f, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
+// {00063078-0000-0000-C000-000000000046} Explorers events.
+inline constexpr IID kExplorersEvents = {0x00063078, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
 // {00063077-0000-0000-C000-000000000046} Items events.
 inline constexpr IID kItemsEvents = {0x00063077, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
 // {0006302B-0000-0000-C000-000000000046} item events.
@@ -26,6 +28,8 @@ inline constexpr IID kPropertyPages = {0x00063080, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0
 
 // Outlook's events (application, inspectors, explorer, items, item).
 inline constexpr DISPID kDispNewInspector = 0xF001;
+inline constexpr DISPID kDispNewExplorer = 0xF001;
+inline constexpr DISPID kDispExplorerClose = 0xF008;
 inline constexpr DISPID kDispItemAdd = 0xF001;
 inline constexpr DISPID kDispItemChange = 0xF002;
 inline constexpr DISPID kDispItemRemove = 0xF003;

@@ -10,6 +10,7 @@
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CVariant.h"
 #include "standins/outlook/core/CallLog.h"
+#include "standins/outlook/core/NoModalScope.h"
 #include "standins/outlook/host/AddinHost.h"
 #include "standins/outlook/host/ComActivation.h"
 #include "standins/outlook/host/Snapshot.h"
@@ -121,8 +122,10 @@ private:
 
     void Expect(const Words& words, size_t count);
     const std::wstring& Word(const Words& words, size_t index) const;
-    // Runs the action with the queued dialog steps played on what it shows.
+    // Runs the action with the queued dialog steps played on what it shows,
+    // then the messages it left posted.
     void Act(const std::function<void()>& action);
+    void RunPostedMessages();
 
     CItem& ActiveItem() const;
     standin::CExplorer& Explorer() const;
@@ -174,6 +177,10 @@ void CPlayer::Act(const std::function<void()>& action)
     m_pending.clear();
     user.Start();
     action();
+    // Outlook's message loop takes over once the user's action returned:
+    // what an add-in posted for after its event runs now, with the queued
+    // steps still played on the dialogs it brings up.
+    RunPostedMessages();
     user.Stop();
     for (const std::string& caption : user.Captions())
         m_report.Line(L"dialog " + FromUtf8(caption));
@@ -181,6 +188,22 @@ void CPlayer::Act(const std::function<void()>& action)
         m_report.Line(L"messagebox " + FromUtf8(text));
     if (!user.Finished())
         Refuse(L"the dialogs did not go as scripted: " + FromUtf8(user.Report()));
+    std::wstring refused;
+    for (const std::wstring& refusal : standin::CNoModalScope::TakeRefusals())
+        refused += (refused.empty() ? L"" : L"; ") + refusal;
+    if (!refused.empty())
+        Refuse(L"Outlook refused " + refused);
+}
+
+void CPlayer::RunPostedMessages()
+{
+    // Work that posts itself again and again must not hold the script.
+    const ULONGLONG until = GetTickCount64() + 10000;
+    MSG message;
+    while (GetTickCount64() < until && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
 }
 
 CItem& CPlayer::ActiveItem() const
@@ -254,8 +277,12 @@ void CPlayer::Click(const std::wstring& caption, bool explorerOnly)
         button = FindButton(Explorer().CommandBars(), caption);
     if (!button)
         Refuse(L"no button captioned " + caption);
+    const bool own = inspector && FindButton(inspector->CommandBars(), caption) == button;
     CComPtr<standin::CCommandBarButton> held(button);
-    Act([&] { held->Click(); });
+    Act([&] {
+        standin::CInspector::CCommandScope scope(own ? inspector : nullptr);
+        held->Click();
+    });
     m_report.Line(L"clicked " + caption);
 }
 
@@ -266,7 +293,10 @@ void CPlayer::Ribbon(const std::wstring& controlId, const std::wstring& attribut
                              : Explorer().Dispatch();
     CVariant result;
     HRESULT hr = S_OK;
-    Act([&] { hr = m_addins.RibbonCallback(controlId, attribute, context, &result); });
+    Act([&] {
+        standin::CInspector::CCommandScope scope(m_application.ActiveInspector());
+        hr = m_addins.RibbonCallback(controlId, attribute, context, &result);
+    });
     std::wstring line = L"ribbon " + attribute + L" " + controlId + L" " + Hex(hr);
     if (SUCCEEDED(hr) && result.vt == VT_DISPATCH && result.pdispVal) {
         CComPtr<IPictureDisp> picture;
@@ -446,12 +476,43 @@ bool CPlayer::Play(const CScript::Line& line)
             bool switched = false;
             Act([&] { switched = Explorer().SwitchTo(*folder); });
             m_report.Line(switched ? L"folder " + w[1] : L"folder switch cancelled");
+        } else if (command == L"explorer") {
+            standin::CFolder* folder = nullptr;
+            if (w.size() > 1 && !(folder = m_application.Mailbox().FolderByName(w[1])))
+                Refuse(L"no folder " + w[1]);
+            Act([&] { m_application.OpenExplorer(folder); });
+        } else if (command == L"close-explorer") {
+            Act([&] { Explorer().Close(); });
         } else if (command == L"select") {
             Expect(w, 2);
             Select(w);
         } else if (command == L"deliver") {
             Expect(w, 2);
             Deliver(w);
+        } else if (command == L"receive-shown") {
+            // The user sends the mail in front and it arrives in the Inbox,
+            // as another user's Outlook receives it.
+            CItem& shown = ActiveItem();
+            CComPtr<CItem> mail = m_application.Mailbox().CreateItem(standin::kItemTypeMail);
+            mail->CopyContentFrom(shown);
+            mail->SetBool(L"Sent", true);
+            standin::CFolder* inbox = m_application.Mailbox().DefaultFolder(standin::kFolderInbox);
+            Act([&] { inbox->Items().Add(mail.Get()); });
+        } else if (command == L"wait-file") {
+            Expect(w, 3);
+            const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(Number(w[2]));
+            // Outlook goes on serving while it waits: the other program's
+            // calls (its releases among them) come in as messages.
+            while (GetFileAttributesW(w[1].c_str()) == INVALID_FILE_ATTRIBUTES) {
+                if (GetTickCount64() >= until)
+                    Refuse(L"no file " + w[1]);
+                MSG message;
+                while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                    TranslateMessage(&message);
+                    DispatchMessageW(&message);
+                }
+                Sleep(20);
+            }
         } else if (command == L"offline") {
             Expect(w, 2);
             m_application.NameSpace().SetOffline(OnOff(w[1]));

@@ -47,7 +47,8 @@ struct Options {
     std::wstring script;
     host::CAddinHost::Host host = host::CAddinHost::Host::Outlook;
     bool timings = false;
-    bool embedding = false; // started by COM as a local server
+    bool embedding = false;  // started by COM as a local server
+    bool noExplorer = false; // started without a window, as by another program
 };
 
 bool ParseArguments(Options& options)
@@ -69,6 +70,8 @@ bool ParseArguments(Options& options)
             options.embedding = true;
         } else if (arg == L"--timings") {
             options.timings = true;
+        } else if (arg == L"--no-explorer") {
+            options.noExplorer = true;
         } else if (arg == L"--host") {
             const std::wstring name = i + 1 < count ? args[++i] : L"";
             ok = name == L"outlook" || name == L"word";
@@ -120,7 +123,10 @@ int Run(const Options& options)
         report.Error(L"mailbox " + error);
         return 1;
     }
-    application->OpenExplorer();
+    // Outlook started by another program through COM shows no window
+    // until one is asked for.
+    if (!options.embedding && !options.noExplorer)
+        application->OpenExplorer();
 
     bool played = false;
     {
@@ -152,7 +158,8 @@ int main()
     Options options;
     if (!ParseArguments(options)) {
         fputs("usage: outlookhost [--host outlook|word] [--mailbox FILE] [--save FILE] "
-              "[--calls FILE] [--report FILE] [--timings] [--shots DIR] SCRIPT\n",
+              "[--calls FILE] [--report FILE] [--timings] [--shots DIR] [--no-explorer] "
+              "SCRIPT\n",
               stderr);
         return 2;
     }

@@ -14,7 +14,8 @@ namespace standin {
 
 CApplication::CApplication(const std::wstring& version)
     : CAutoObject(L"Application"), m_mailbox(std::make_unique<CMailbox>()),
-      m_namespace(New<CNameSpace>(*this)), m_inspectors(New<CInspectors>(*this)), m_version(version)
+      m_namespace(New<CNameSpace>(*this)), m_inspectors(New<CInspectors>(*this)),
+      m_explorers(New<CExplorers>(*this)), m_version(version)
 {
     AddEventSource(kApplicationEvents);
     Getter(L"Name", [](CCall& call) { call.Return(L"Outlook"); });
@@ -28,6 +29,7 @@ CApplication::CApplication(const std::wstring& version)
         call.Return(m_namespace.Get());
     });
     Getter(L"Inspectors", [this](CCall& call) { call.Return(m_inspectors.Get()); });
+    Getter(L"Explorers", [this](CCall& call) { call.Return(m_explorers.Get()); });
     Method(L"ActiveExplorer", 0, 0, [this](CCall& call) { call.Return(ActiveExplorer()); });
     Method(L"ActiveInspector", 0, 0, [this](CCall& call) { call.Return(ActiveInspector()); });
     Method(L"CreateItem", 1, 1, [this](CCall& call) {
@@ -64,16 +66,12 @@ CExplorer& CApplication::OpenExplorer(CFolder* folder)
 {
     if (!folder)
         folder = m_mailbox->DefaultFolder(6);
-    m_explorers.push_back(New<CExplorer>(*this, *folder));
-    return *m_explorers.back();
+    return m_explorers->Add(*folder);
 }
 
 CExplorer* CApplication::ActiveExplorer() const
 {
-    for (const auto& explorer : m_explorers)
-        if (!explorer->IsClosed())
-            return explorer.Get();
-    return nullptr;
+    return m_explorers->Active();
 }
 
 CInspector& CApplication::OpenInspector(CItem& item)
@@ -124,8 +122,7 @@ void CApplication::Quit()
     // answers that the application has ended.
     for (const auto& inspector : m_inspectors->Open())
         inspector->Detach();
-    for (const auto& explorer : m_explorers)
-        explorer->Detach();
+    m_explorers->Detach();
     m_inspectors->Detach();
     m_namespace->Detach();
     m_mailbox->SetWindowHandlers(nullptr, nullptr);

@@ -16,6 +16,7 @@ namespace standin {
 
 class CNameSpace;
 class CExplorer;
+class CExplorers;
 class CInspector;
 class CInspectors;
 class CPropertyPages;
@@ -31,8 +32,10 @@ public:
     CNameSpace& NameSpace() { return *m_namespace; }
     CInspectors& Inspectors() { return *m_inspectors; }
 
-    // The main window, showing a folder (the Inbox when none is given).
+    // A main window, showing a folder (the Inbox when none is given);
+    // NewExplorer goes out for it.
     CExplorer& OpenExplorer(CFolder* folder = nullptr);
+    CExplorers& Explorers() { return *m_explorers; }
     CExplorer* ActiveExplorer() const;
     // Opens an item in an inspector, as a double click does; NewInspector
     // is raised before the inspector shows.
@@ -65,7 +68,7 @@ private:
     std::unique_ptr<CMailbox> m_mailbox;
     CComPtr<CNameSpace> m_namespace;
     CComPtr<CInspectors> m_inspectors;
-    std::vector<CComPtr<CExplorer>> m_explorers;
+    CComPtr<CExplorers> m_explorers;
     CComPtr<CWordApplication> m_word; // made with the first Word inspector
     std::wstring m_version;
     bool m_wordMail = false;

@@ -1,6 +1,7 @@
 #include "standins/outlook/model/Explorer.h"
 
 #include "standins/outlook/core/EventIds.h"
+#include "standins/outlook/core/NoModalScope.h"
 #include "standins/outlook/model/Application.h"
 #include "standins/outlook/model/Folder.h"
 #include "standins/outlook/model/Item.h"
@@ -31,7 +32,7 @@ CExplorer::CExplorer(CApplication& application, CFolder& folder)
     Getter(L"Panes", [this](CCall& call) { call.Return(m_panes.Get()); });
     Method(L"Activate", 0, 0, [](CCall&) {});
     Method(L"Display", 0, 0, [](CCall&) {});
-    Method(L"Close", 0, 0, [this](CCall&) { CloseWindow(); });
+    Method(L"Close", 0, 0, [this](CCall&) { Close(); });
 }
 
 CExplorer::~CExplorer() = default;
@@ -77,12 +78,68 @@ void CExplorer::Select(const std::vector<CItem*>& items)
     m_selection.clear();
     for (CItem* item : items)
         m_selection.emplace_back(item);
+    CNoModalScope inside(L"SelectionChange");
     Fire(kExplorerEvents, kDispSelectionChange);
 }
 
-void CExplorer::CloseWindow()
+void CExplorer::Close()
 {
+    if (IsClosed())
+        return;
+    CComPtr<CExplorer> keepAlive(this);
+    Fire(kExplorerEvents, kDispExplorerClose);
     m_window.reset();
+}
+
+CExplorers::CExplorers(CApplication& application)
+    : CAutoObject(L"Explorers"), m_application(&application)
+{
+    AddEventSource(kExplorersEvents);
+    Getter(L"Application", [this](CCall& call) { call.Return(&Application()); });
+    Getter(L"Count", [this](CCall& call) { call.Return(static_cast<long>(Open().size())); });
+    Indexed(L"Item", 1, 1, [this](CCall& call) {
+        const std::vector<CComPtr<CExplorer>> open = Open();
+        call.Return(open[CollectionIndex(call.Long(0), open.size())].Get());
+    });
+}
+
+CApplication& CExplorers::Application() const
+{
+    if (!m_application)
+        Fail(E_FAIL, L"The application has ended.");
+    return *m_application;
+}
+
+std::vector<CComPtr<CExplorer>> CExplorers::Open() const
+{
+    std::vector<CComPtr<CExplorer>> open;
+    for (const auto& explorer : m_explorers)
+        if (!explorer->IsClosed())
+            open.push_back(explorer);
+    return open;
+}
+
+CExplorer& CExplorers::Add(CFolder& folder)
+{
+    CComPtr<CExplorer> explorer = New<CExplorer>(Application(), folder);
+    m_explorers.push_back(explorer);
+    Fire(kExplorersEvents, kDispNewExplorer, {CVariant(explorer->Dispatch())});
+    return *explorer;
+}
+
+CExplorer* CExplorers::Active() const
+{
+    for (const auto& explorer : m_explorers)
+        if (!explorer->IsClosed())
+            return explorer.Get();
+    return nullptr;
+}
+
+void CExplorers::Detach()
+{
+    m_application = nullptr;
+    for (const auto& explorer : m_explorers)
+        explorer->Detach();
 }
 
 } // namespace standin

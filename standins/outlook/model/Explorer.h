@@ -1,7 +1,8 @@
 // CExplorer: Outlook's main window showing one folder. Switching folders
 // and selecting items are what the user does; the explorer raises
-// BeforeFolderSwitch (which a sink may cancel), FolderSwitch and
-// SelectionChange as Outlook does.
+// BeforeFolderSwitch (which a sink may cancel), FolderSwitch,
+// SelectionChange and Close as Outlook does. CExplorers, the application's
+// collection of them, raises NewExplorer for each window opened.
 #pragma once
 
 #include <memory>
@@ -34,6 +35,8 @@ public:
     HWND Window() const { return m_window ? m_window->Handle() : nullptr; }
     std::wstring Caption() const { return m_window ? m_window->Caption() : std::wstring(); }
     bool IsClosed() const { return !m_window; }
+    // The user closes the window: the Close event, then the window goes.
+    void Close();
 
     void Detach() { m_application = nullptr; }
 
@@ -43,7 +46,6 @@ public:
 private:
     ~CExplorer() override;
     CApplication& Application() const;
-    void CloseWindow();
     std::wstring CaptionFor(const CFolder& folder) const;
 
     CApplication* m_application;
@@ -53,6 +55,26 @@ private:
     CComPtr<CPanes> m_panes;
     std::unique_ptr<COutlookWindow> m_window;
     COleWindowPart m_oleWindow{static_cast<IDispatch&>(*this), [this] { return Window(); }};
+};
+
+class CExplorers final : public CAutoObject {
+public:
+    explicit CExplorers(CApplication& application);
+
+    // A new explorer on the folder; NewExplorer goes out before it shows.
+    CExplorer& Add(CFolder& folder);
+    // The first explorer still open, null when none is.
+    CExplorer* Active() const;
+    const std::vector<CComPtr<CExplorer>>& All() const { return m_explorers; }
+
+    void Detach();
+
+private:
+    CApplication& Application() const;
+    std::vector<CComPtr<CExplorer>> Open() const;
+
+    CApplication* m_application;
+    std::vector<CComPtr<CExplorer>> m_explorers; // closed ones too
 };
 
 } // namespace standin

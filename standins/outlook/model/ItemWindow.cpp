@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "standins/outlook/core/EventIds.h"
+#include "standins/outlook/core/NoModalScope.h"
 #include "standins/outlook/model/Application.h"
 #include "standins/outlook/model/Item.h"
 #include "standins/outlook/office/CommandBars.h"
@@ -69,6 +70,10 @@ void CInspector::Close(long mode)
 {
     if (IsClosed())
         return;
+    if (m_commands > 0) {
+        CNoModalScope::Note(L"the inspector closed inside its own command");
+        Fail(E_FAIL, L"The operation cannot be performed while the window's command runs.");
+    }
     CComPtr<CInspector> keepAlive(this);
     // A sink of the item's Close event may keep the window open.
     if (!m_item->CloseWindow(mode))

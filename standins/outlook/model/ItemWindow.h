@@ -38,6 +38,28 @@ public:
     // IOleWindow as well: the window that owns dialogs acting for it.
     void* QueryOther(REFIID iid) override;
 
+    // While one of the window's own commands runs (a ribbon onAction, a
+    // bar button's Click): Outlook does not close a window from inside its
+    // own callback, and the stand-in refuses it too.
+    class CCommandScope {
+    public:
+        explicit CCommandScope(CInspector* inspector) : m_inspector(inspector)
+        {
+            if (m_inspector)
+                ++m_inspector->m_commands;
+        }
+        CCommandScope(const CCommandScope&) = delete;
+        CCommandScope& operator=(const CCommandScope&) = delete;
+        ~CCommandScope()
+        {
+            if (m_inspector)
+                --m_inspector->m_commands;
+        }
+
+    private:
+        CComPtr<CInspector> m_inspector;
+    };
+
 private:
     ~CInspector() override;
     CApplication& Application() const;
@@ -48,6 +70,7 @@ private:
     std::unique_ptr<COutlookWindow> m_window;
     COleWindowPart m_oleWindow{static_cast<IDispatch&>(*this), [this] { return Window(); }};
     bool m_wordMail = false;
+    int m_commands = 0; // own commands running
 };
 
 class CInspectors final : public CAutoObject {

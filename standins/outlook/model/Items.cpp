@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "standins/outlook/core/EventIds.h"
+#include "standins/outlook/core/NoModalScope.h"
 #include "standins/outlook/model/Folder.h"
 #include "standins/outlook/model/Item.h"
 #include "standins/outlook/model/ItemImage.h"
@@ -60,6 +61,7 @@ void CItems::Add(CItem* item)
     item->SetHomeFolder(nullptr);
     m_items.push_back(keep);
     item->MarkSaved();
+    CNoModalScope inside(L"ItemAdd");
     Fire(kItemsEvents, kDispItemAdd, {CVariant(item->Dispatch())});
 }
 
