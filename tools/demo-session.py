@@ -413,7 +413,7 @@ ribbon inkSyncTasks
 """
 
 
-# ---- part 4: a broadcast through the agent -------------------------------
+# ---- the broadcast through the agent --------------------------------------
 
 BROADCAST_SUBJECT = "House rules for 12 Elm Street"
 BROADCAST_SIGNERS = [("Cora Cole", "cora.cole@example.com"), ("Dan D\u00edaz", "dan.diaz@example.com"),
@@ -502,7 +502,7 @@ def run_agent_user(wine, build, shots, teller):
 
 
 def part_broadcast(wine, build, prefix, out, shots, service, teller):
-    """Part 4: a mail to three recipients, sent with a broadcast template; the
+    """The broadcast: a mail to three recipients, sent with a broadcast template; the
     add-in hands it to the real agent, whose receipts become three tasks."""
     teller.step("A mail to Cora, Dan and Eve, broadcast by the agent with a template")
     templates = out / "templates"

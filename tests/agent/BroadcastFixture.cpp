@@ -12,7 +12,7 @@
 #include "tests/support/TestEnv.h"
 #include "tests/support/TestText.h"
 
-std::vector<BroadcastTargetSpec> ThreeTargets()
+std::vector<BroadcastTargetShape> ThreeTargets()
 {
     return {{"ann@example.com", "Ann Archer", "Buyer", 1},
             {"zoe@example.com", "Zo\xEB \xDCnal", "<Seller>", 2},

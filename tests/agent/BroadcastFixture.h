@@ -10,7 +10,7 @@
 #include "classlib/com/CComPtr.h"
 #include "tests/support/FakeDispatch.h"
 
-struct BroadcastTargetSpec {
+struct BroadcastTargetShape {
     std::string email;
     std::string name;
     std::string role;
@@ -18,7 +18,7 @@ struct BroadcastTargetSpec {
 };
 
 struct BroadcastShape {
-    std::vector<BroadcastTargetSpec> targets;
+    std::vector<BroadcastTargetShape> targets;
     std::vector<std::string> documents; // their bytes, one file each
     bool hideAddresses = false;         // a SetParams step
     bool receipts = true;
@@ -33,7 +33,7 @@ struct BroadcastShape {
 
 // Three targets: a first signer, a second signer with an accented name and
 // a "<" in the role, and a third.
-std::vector<BroadcastTargetSpec> ThreeTargets();
+std::vector<BroadcastTargetShape> ThreeTargets();
 
 class CBroadcastWriter {
 public:

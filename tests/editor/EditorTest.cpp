@@ -56,32 +56,32 @@ CScriptedUser::Limits EditorTest::Quick() const
     return limits;
 }
 
-std::string EditorTest::WriteTemplate(const TemplateSpec& spec) const
+std::string EditorTest::WriteTemplate(const TemplateShape& shape) const
 {
     std::string xml = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><inkTemplate>";
-    xml += Element("Name", spec.name);
+    xml += Element("Name", shape.name);
     xml += "<Document>";
-    xml += Element("Key", spec.documentBytes.empty() ? spec.documentName
-                                                     : "C:\\gone\\" + spec.documentName);
-    xml += Element("Name", spec.documentName);
+    xml += Element("Key", shape.documentBytes.empty() ? shape.documentName
+                                                      : "C:\\gone\\" + shape.documentName);
+    xml += Element("Name", shape.documentName);
     xml += Element("Type", "Signature");
-    if (!spec.documentBytes.empty())
-        xml += Element("FileBytes", Base64Encode(spec.documentBytes));
+    if (!shape.documentBytes.empty())
+        xml += Element("FileBytes", Base64Encode(shape.documentBytes));
     xml += "</Document><Options>";
-    xml += Element("SignatureType", "0") + Element("SendMode", std::to_string(spec.sendMode)) +
-           Element("Positioning", std::to_string(spec.positioning)) +
-           Element("Password", spec.password) + Element("MouseTouchSigning", "0") +
+    xml += Element("SignatureType", "0") + Element("SendMode", std::to_string(shape.sendMode)) +
+           Element("Positioning", std::to_string(shape.positioning)) +
+           Element("Password", shape.password) + Element("MouseTouchSigning", "0") +
            Element("HideEmailAddrs", "0");
-    xml += "</Options><Email>" + Element("Subject", spec.subject) +
-           Element("Message", spec.message) + "</Email><Signers>";
-    for (const SignerSpec& signer : spec.signers) {
+    xml += "</Options><Email>" + Element("Subject", shape.subject) +
+           Element("Message", shape.message) + "</Email><Signers>";
+    for (const SignerShape& signer : shape.signers) {
         xml += "<Signer>" + Element("Name", signer.name) + Element("Email", signer.email) +
                Element("Role", signer.role) + Element("Sequence", std::to_string(signer.sequence)) +
                Element("Sender", std::to_string(signer.sender)) +
                Element("HardCoded", std::to_string(signer.hardCoded)) + "</Signer>";
     }
     xml += "</Signers></inkTemplate>";
-    const std::string path = TemplatePath(spec.name);
+    const std::string path = TemplatePath(shape.name);
     WriteFileBytes(path, xml);
     return path;
 }

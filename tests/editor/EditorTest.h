@@ -14,7 +14,7 @@
 inline constexpr char kMainCaption[] = "Inkstave Templates";
 
 // One signer of a template file written by a test.
-struct SignerSpec {
+struct SignerShape {
     std::string name = {};
     std::string email = {};
     std::string role = {};
@@ -25,9 +25,9 @@ struct SignerSpec {
 
 // A template file as the add-in's reader takes it; document "<Outlook
 // Attachment>" unless embedded bytes are given.
-struct TemplateSpec {
+struct TemplateShape {
     std::string name = {};
-    std::vector<SignerSpec> signers = {};
+    std::vector<SignerShape> signers = {};
     std::string subject = "Please sign";
     std::string message = "Thank you";
     std::string password = {};
@@ -45,7 +45,7 @@ protected:
     const std::string& Folder() const { return m_folder; }
     std::string TemplatePath(const std::string& name) const { return m_folder + name + ".xml"; }
     // Writes the template file into the folder; returns its path.
-    std::string WriteTemplate(const TemplateSpec& spec) const;
+    std::string WriteTemplate(const TemplateShape& shape) const;
 
     // Runs the main dialog while the user plays; the script should end it.
     void Run(CScriptedUser& user);

@@ -43,7 +43,7 @@ CScriptedUser& NoteMoves(CScriptedUser& user, std::vector<std::string>& states)
     });
 }
 
-SignerSpec Signer(const std::string& role, int sequence, int sender = 0)
+SignerShape Signer(const std::string& role, int sequence, int sender = 0)
 {
     return {.name = sender ? "Sender" : "Recipient",
             .role = role,
@@ -58,7 +58,7 @@ TEST_F(EditorTest, SignerMoves)
     const struct {
         const char* row;
         int positioning; // as in the file: 1 manual, 2 automatic
-        std::vector<SignerSpec> signers;
+        std::vector<SignerShape> signers;
         int selected;
         std::vector<Move> moves;
         std::vector<std::string> before;  // rows shown before the moves
