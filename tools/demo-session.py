@@ -605,10 +605,10 @@ def part_broadcast(wine, build, prefix, out, shots, service, teller):
 # The options page's controls, by id (options/OptionsResource.h) and the
 # Options dialog's Apply button.
 OPTS = {"username": 6000, "password": 6001, "account": 9004, "test": 6002, "result": 6004,
-        "receipts": 9000, "folder": 9005, "apply": 0x3021, "ok": 1}
+        "receipts": 9000, "folder": 9005, "edit": 9007, "apply": 0x3021, "ok": 1}
 
 
-def options_script(folder):
+def options_script(folder, editor_done):
     o = OPTS
     return f"""say "the user opens Tools, Options and picks the Quillet tab"
 expect "Options"
@@ -628,15 +628,21 @@ check {o['receipts']} off
 type {o['folder']} {quoted(windows_path(folder))}
 shot "12-options-before-apply"
 press {o['apply']}
+# The editor works on the template folder just applied; Options stays open,
+# idle, while it runs, and closes once the user is done there.
+press {o['edit']}
+await-file {quoted(windows_path(editor_done))} 180000 "is back in Options, the editor closed"
 press {o['ok']}
 options
 """
 
 
-def part_options(wine, build, host, out, service, mailbox_in, mailbox_out, shots, teller):
+def part_options(wine, build, host, out, service, mailbox_in, mailbox_out, shots, teller, lease):
     """Tools, Options: the "Quillet" page; the credentials tested, a
-    preference changed, the template folder set, applied and read back."""
-    teller.step("The user sets Quillet's options in Tools, Options")
+    preference changed, the template folder set, applied and read back; from
+    the page's "Edit...", the template "Lease" made in the editor."""
+    teller.step("The user sets Quillet's options in Tools, Options, and makes the template "
+                f"\"{LEASE_TEMPLATE}\" in the editor started from there")
     page = build / "product" / "QuillOpts.dll"
     wine.run("regsvr32", "/s", windows_path(page))
     if "QuillOpts.PropPage" not in wine.reg("query", r"HKCR\QuillOpts.PropPage", check=False).stdout:
@@ -646,10 +652,21 @@ def part_options(wine, build, host, out, service, mailbox_in, mailbox_out, shots
     folder.mkdir(exist_ok=True)
     # The second test has a wrong account ID: the service checks the
     # account ID and the e-mail address; the password never travels.
-    service.watch()
-    run_outlook(wine, host, out, "session-options", options_script(folder), mailbox_in,
-                mailbox_out, shots, teller)
-    service.unwatch()
+    if not lease.exists():
+        lease.write_bytes(make_pdf(LEASE_LINES))
+    editor_done = out / "session-editor.done"
+    player = EditorPlayer(wine, build, out, editor_script(lease), editor_done, shots, teller)
+    try:
+        service.watch()
+        run_outlook(wine, host, out, "session-options", options_script(folder, editor_done),
+                    mailbox_in, mailbox_out, shots, teller)
+        service.unwatch()
+    except BaseException:
+        player.kill()
+        raise
+    code = player.wait()
+    if code != 0 or player.templates is None:
+        raise StepFailed(f"the editor's session ended with {code}")
     report = (out / "session-options.report").read_text(encoding="utf-8", errors="replace")
     if "applied 00000000" not in report:
         raise StepFailed("the page was not applied")
@@ -666,7 +683,9 @@ def part_options(wine, build, host, out, service, mailbox_in, mailbox_out, shots
             raise StepFailed("the stored credentials do not read back as typed")
         teller.say("the stored credentials read back as typed (the shared reader)")
     teller.say("settings: MakeReceipt 0, ShowReceipt 0, TemplateFolder " + windows_path(folder))
-    teller.done("credentials valid, then invalid; receipts off, template folder set, applied")
+    check_lease_template(wine, player.templates, lease, teller)
+    teller.done("credentials valid, then invalid; receipts off, template folder set, applied; "
+                f"{LEASE_TEMPLATE}.xml made in the editor")
 
 
 # ---- the template editor -------------------------------------------------
@@ -736,32 +755,66 @@ close-dialog
 """
 
 
-def run_editor(wine, player, folder, script, shots, teller):
-    """The editor as the user starts it, with the user at it; the template
-    folder it used."""
-    script_path = folder / "session-6-editor.script"
-    script_path.write_text(script, encoding="utf-8")
-    args = [str(WINE), str(player), "--report", windows_path(folder / "session-6-editor.report")]
-    if shots:
-        args += ["--shots", windows_path(shots)]
-    args.append(windows_path(script_path))
-    done = subprocess.run(args, env=wine.env, stdin=subprocess.DEVNULL, capture_output=True,
-                          text=True, encoding="utf-8", errors="replace")
-    templates = None
-    for line in done.stdout.splitlines():
-        line = line.rstrip("\r")
-        if line.startswith("template folder "):
-            templates = line[len("template folder "):]
-            teller.say("the editor opened on the template folder " + templates)
-        elif line.startswith("user ") and line[5:]:
-            teller.say("the user " + line[5:])
-        elif line.startswith("picture "):
-            teller.say(line)
-        elif line.startswith("error "):
-            teller.say("ERROR " + line[6:])
-    if done.returncode != 0 or templates is None:
-        raise StepFailed(f"the editor's session ended with {done.returncode}")
-    return templates
+class EditorPlayer:
+    """The person at the template editor, whoever starts it: editorplayer.exe
+    sets its hook, then tells what the user does in the editor as it comes."""
+
+    def __init__(self, wine, build, folder, script, done, shots, teller):
+        script_path = folder / "session-editor.script"
+        script_path.write_text(script, encoding="utf-8")
+        program = build / "standins" / "editorplayer" / "editorplayer.exe"
+        args = [str(WINE), str(program), "--report", windows_path(folder / "session-editor.report"),
+                "--done", windows_path(done), "--timeout", "240"]
+        if shots:
+            args += ["--shots", windows_path(shots)]
+        args.append(windows_path(script_path))
+        self.templates = None
+        self.teller = teller
+        self.ready = threading.Event()
+        self.process = subprocess.Popen(args, env=wine.env, stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                        text=True, encoding="utf-8", errors="replace")
+        self.thread = threading.Thread(target=self.tell, daemon=True)
+        self.thread.start()
+        # Outlook starts once the hook is set, or the editor would come unwatched.
+        if not self.ready.wait(timeout=60):
+            self.process.kill()
+            raise StepFailed("the editor's player did not get ready")
+
+    def tell(self):
+        for line in self.process.stdout:
+            line = line.rstrip("\r\n")
+            if line == "ready":
+                self.ready.set()
+            elif line.startswith("template folder "):
+                self.templates = line[len("template folder "):]
+                self.teller.say("the options page started inkEdit.exe: \"Inkstave Templates\" "
+                                "opened on the template folder " + self.templates)
+            elif line.startswith("user ") and line[5:]:
+                self.teller.say("editor: the user " + line[5:], indent=2)
+            elif line.startswith("picture "):
+                self.teller.say(line, indent=2)
+            elif line == "editor closed":
+                pass  # the user's own step told it
+            elif line.startswith("error "):
+                self.teller.say("ERROR " + line[6:])
+            elif line:
+                self.teller.say("editor: " + line, indent=2)
+        self.ready.set()
+
+    def kill(self):
+        self.process.kill()
+        self.process.wait()
+        self.thread.join(timeout=5)
+
+    def wait(self):
+        try:
+            code = self.process.wait(timeout=300)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            code = self.process.wait()
+        self.thread.join(timeout=5)
+        return code
 
 
 def template_signers(path):
@@ -796,15 +849,9 @@ ribbon inkSend
 """
 
 
-def part_editor(wine, build, host, out, service, shots, teller, lease):
-    """6: the user makes the template "Lease" in the editor, started on its
-    own; the next send offers it on the wizard's template page and uses it:
-    its document, its signers in order and its texts reach the service."""
-    player = build / "standins" / "editorplayer" / "editorplayer.exe"
-    teller.step("The user starts the template editor and makes the template \"Lease\"")
-    if not lease.exists():
-        lease.write_bytes(make_pdf(LEASE_LINES))
-    folder = run_editor(wine, player, out, editor_script(lease), shots, teller)
+def check_lease_template(wine, folder, lease, teller):
+    """The template the editor saved: the lease embedded, Ann and then Bob,
+    the invitation's subject."""
     path = linux_path(wine.env["WINEPREFIX"], folder) / f"{LEASE_TEMPLATE}.xml"
     if not path.exists():
         raise StepFailed(f"no {LEASE_TEMPLATE}.xml in the template folder {folder}")
@@ -820,8 +867,12 @@ def part_editor(wine, build, host, out, service, shots, teller, lease):
         raise StepFailed(f"the template's subject is {root.findtext('Email/Subject')!r}")
     teller.say(f"{path.name}: the lease embedded ({len(lease.read_bytes())} bytes), "
                f"signers Tier 1 {SIGNERS[0][0]} (Tenant), Tier 2 {SIGNERS[1][0]} (Guarantor)")
-    teller.done(path.name)
 
+
+def part_template_send(wine, host, out, service, shots, teller, lease):
+    """The next send offers the template "Lease" on the wizard's template
+    page and uses it: its document, its signers in order and its texts reach
+    the service."""
     teller.step("A new mail to Ann and Bob, sent with the template \"Lease\"")
     before = {f["fileId"] for f in service.state()["files"]}
     start = out / "mailbox-6-start.txt"
@@ -988,9 +1039,9 @@ def main():
         mailboxes.append(options_in if options_in.exists() else mailboxes[-1])
         mailboxes.append(out / "mailbox-6-options.txt")
         part_options(wine, build, host, out, service, mailboxes[-2], mailboxes[-1], shots,
-                     teller)
+                     teller, lease)
 
-        editor_request = part_editor(wine, build, host, out, service, shots, teller, lease)
+        editor_request = part_template_send(wine, host, out, service, shots, teller, lease)
 
         record = out / "service-record.json"
         state = service.state()
@@ -1017,7 +1068,7 @@ def main():
         print(f"What each Outlook session reported: {out}/session-*.report")
         if editor_request:
             print(f"The template editor made \"{LEASE_TEMPLATE}\"; the send that used it is "
-                  f"request {editor_request}: {out}/session-6-editor.report")
+                  f"request {editor_request}: {out}/session-editor.report")
         if shots:
             print(f"Pictures of every dialog: {shots}")
     return result

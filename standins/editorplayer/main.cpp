@@ -1,253 +1,179 @@
-// editorplayer: the template editor with a person at it, for the main job's
-// story. It runs the editor exactly as inkEdit.exe does (its application
-// object and main dialog, from the same library and resources) while the
-// scripted user plays the script's steps on its dialogs, and tells what the
-// user did and saw:
+// editorplayer.exe: the person at the template editor in the demo, for an
+// editor that another program starts (the options page's "Edit..."). It
+// sets a global hook whose library (editorplayerhook.dll, beside it) plays
+// the script inside the editor once the editor's first dialog comes (see
+// PlayerHook.cpp), prints what the user did and saw as it comes, and ends
+// when the editor's main dialog is gone:
 //
-//   editorplayer [--report FILE] [--shots DIR] SCRIPT
+//   editorplayer --report FILE --done FILE [--shots DIR] [--timeout SECONDS] SCRIPT
 //
-// The script has one step a line, as the Outlook stand-in's dialog steps
-// (standins/outlook/README.md): expect "caption", type id "text", press id,
-// check id on|off, pick-row id n, pick-item id "text", answer id,
-// close-dialog, shot "name"; and two of the editor's own: tool id (clicks
-// the toolbar button with that command once it is enabled) and file
-// "caption" "path" (picks the file in an open-file dialog). The report
-// starts with "template folder PATH". The exit code is 0 when the script
-// was played whole, 1 when it was not, 2 for bad arguments.
+// It prints "ready" once the hook is set, then the report's lines as they
+// come ("template folder PATH" first), and makes the done file once it has
+// printed the last (the program that started the editor may wait for it,
+// and goes on only after the editor's story is told). The exit code is 0
+// when the script was played whole, 1 when it was not, 2 for bad arguments
+// or an editor that did not come and go within the timeout (default 120 s).
 #include <cstdio>
+#include <cwchar>
 #include <fstream>
-#include <functional>
-#include <stdexcept>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include <windows.h>
-// After windows.h, which they build on.
-#include <commctrl.h>
-#include <ole2.h>
 
-#include "classlib/strings/CString.h"
-#include "editor/app/EditApp.h"
-#include "shared/config/CfgBase.h"
-#include "shared/config/Config.h"
-#include "standins/outlook/host/Snapshot.h"
-#include "standins/scripteduser/ScriptedUser.h"
+#include "classlib/win32/Handles.h"
+#include "standins/editorplayer/PlayerSettings.h"
 
 namespace {
 
-FILE* g_report = nullptr;
-
-void Tell(const std::string& line)
+void Say(const std::string& line)
 {
-    printf("%s\n", line.c_str());
-    fflush(stdout);
-    if (g_report) {
-        fprintf(g_report, "%s\n", line.c_str());
-        fflush(g_report);
-    }
+    std::fputs((line + "\n").c_str(), stdout);
+    std::fflush(stdout);
 }
 
-// Words of a line: blanks part them, double quotes keep them together (\"
-// and \\ inside).
-std::vector<std::string> Split(const std::string& line)
+bool Copy(wchar_t (&room)[MAX_PATH], const std::wstring& path)
 {
-    std::vector<std::string> words;
-    size_t at = 0;
-    while (at < line.size()) {
-        while (at < line.size() && isspace(static_cast<unsigned char>(line[at])))
-            ++at;
-        if (at >= line.size() || line[at] == '#')
-            break;
-        std::string word;
-        if (line[at] == '"') {
-            for (++at; at < line.size() && line[at] != '"'; ++at) {
-                if (line[at] == '\\' && at + 1 < line.size())
-                    ++at;
-                word += line[at];
-            }
-            ++at;
-        } else {
-            while (at < line.size() && !isspace(static_cast<unsigned char>(line[at])))
-                word += line[at++];
-        }
-        words.push_back(word);
-    }
-    return words;
-}
-
-std::wstring Wide(const std::string& text)
-{
-    std::wstring wide(text.size() + 1, L'\0');
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(),
-                                           static_cast<int>(wide.size()));
-    wide.resize(length > 0 ? length - 1 : 0);
-    return wide;
-}
-
-// Queues the script's steps; false with the line that does not parse.
-bool Queue(CScriptedUser& user, const std::string& script, const std::string& shots,
-           std::string& error)
-{
-    std::istringstream lines(script);
-    std::string line;
-    int number = 0;
-    while (std::getline(lines, line)) {
-        ++number;
-        const std::vector<std::string> w = Split(line);
-        if (w.empty())
-            continue;
-        const std::string& command = w[0];
-        const auto need = [&](size_t count) {
-            if (w.size() != count)
-                throw std::runtime_error("line " + std::to_string(number) + ": " + command +
-                                         " takes " + std::to_string(count - 1) + " words");
-        };
-        const auto id = [&](size_t at) { return std::stoi(w[at], nullptr, 0); };
-        try {
-            if (command == "expect") {
-                need(2);
-                user.Expect(w[1]);
-            } else if (command == "type") {
-                need(3);
-                user.Type(id(1), w[2]);
-            } else if (command == "press") {
-                need(2);
-                user.Click(id(1));
-            } else if (command == "check") {
-                need(3);
-                user.Check(id(1), w[2] == "on");
-            } else if (command == "pick-row") {
-                need(3);
-                user.PickListRow(id(1), id(2));
-            } else if (command == "pick-item") {
-                need(3);
-                user.PickComboItem(id(1), w[2]);
-            } else if (command == "answer") {
-                need(2);
-                user.AnswerMessageBox(id(1));
-            } else if (command == "close-dialog") {
-                user.Close();
-            } else if (command == "tool") {
-                need(2);
-                const int tool = id(1);
-                user.Do("", [tool](HWND dialog) {
-                    HWND bar = FindWindowExA(dialog, nullptr, TOOLBARCLASSNAMEA, nullptr);
-                    if (!bar || !SendMessageA(bar, TB_ISBUTTONENABLED, tool, 0))
-                        return false;
-                    char tip[256] = {};
-                    LoadStringA(GetModuleHandleA(nullptr), tool, tip, sizeof tip);
-                    const char* name = strchr(tip, '\n');
-                    Tell("user clicks the toolbar's " + std::string(name ? name + 1 : tip));
-                    // Posted as a click arrives: the command may open a dialog.
-                    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(tool, BN_CLICKED),
-                                 reinterpret_cast<LPARAM>(bar));
-                    return true;
-                });
-            } else if (command == "file") {
-                need(3);
-                const std::string path = w[2];
-                user.Expect(w[1]).Do("", [path](HWND dialog) {
-                    HWND box = GetDlgItem(dialog, 0x47c);
-                    HWND edit = box ? FindWindowExA(box, nullptr, "Edit", nullptr)
-                                    : GetDlgItem(dialog, 0x480);
-                    if (!edit)
-                        edit = box; // the combo box passes its text on to its edit
-                    if (!edit)
-                        return false;
-                    Tell("user picks the file " + path);
-                    SetWindowTextA(edit, path.c_str());
-                    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-                    return true;
-                });
-            } else if (command == "shot") {
-                need(2);
-                if (shots.empty())
-                    continue;
-                const std::wstring picture = Wide(shots + "\\" + w[1] + ".png");
-                user.Do("", [picture](HWND dialog) {
-                    std::wstring why;
-                    if (host::SaveWindowPicture(dialog, picture, why))
-                        Tell("picture " + std::string(picture.begin(), picture.end()));
-                    else
-                        Tell("error picture: " + std::string(why.begin(), why.end()));
-                    return true;
-                });
-            } else {
-                error = "line " + std::to_string(number) + ": unknown command " + command;
-                return false;
-            }
-        } catch (const std::exception& failure) {
-            error = failure.what();
-            return false;
-        }
-    }
+    if (path.size() >= MAX_PATH)
+        return false;
+    wcscpy(room, path.c_str());
     return true;
+}
+
+// The report as it grows: whole lines only, each printed once.
+class CReportTail {
+public:
+    explicit CReportTail(std::wstring path) : m_path(std::move(path)) {}
+
+    void PrintNew()
+    {
+        std::ifstream file(m_path.c_str(), std::ios::binary);
+        if (!file)
+            return;
+        file.seekg(static_cast<std::streamoff>(m_printed));
+        std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        size_t start = 0;
+        for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+            std::string line = text.substr(start, end - start);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            m_last = line;
+            Say(line);
+        }
+        m_printed += start;
+    }
+
+    const std::string& Last() const { return m_last; }
+
+private:
+    std::wstring m_path;
+    size_t m_printed = 0;
+    std::string m_last;
+};
+
+// The global hook, let go at the end.
+class CHook {
+public:
+    CHook() = default;
+    CHook(const CHook&) = delete;
+    CHook& operator=(const CHook&) = delete;
+    ~CHook()
+    {
+        if (m_hook)
+            UnhookWindowsHookEx(m_hook);
+        if (m_library)
+            FreeLibrary(m_library);
+    }
+
+    bool Set(const std::wstring& library)
+    {
+        m_library = LoadLibraryW(library.c_str());
+        const auto proc = m_library ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(
+                                          GetProcAddress(m_library, "EditorPlayerHook")))
+                                    : nullptr;
+        m_hook = proc ? SetWindowsHookExW(WH_CBT, proc, m_library, 0) : nullptr;
+        return m_hook != nullptr;
+    }
+
+private:
+    HMODULE m_library = nullptr;
+    HHOOK m_hook = nullptr;
+};
+
+std::wstring Beside(const wchar_t* name)
+{
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length);
+    return folder.substr(0, folder.find_last_of(L"\\/") + 1) + name;
 }
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+int wmain(int argc, wchar_t** argv)
 {
-    std::string report;
-    std::string shots;
-    std::string scriptPath;
-    for (int i = 1; i < __argc; ++i) {
-        const std::string arg = __argv[i];
-        if (arg == "--report" && i + 1 < __argc)
-            report = __argv[++i];
-        else if (arg == "--shots" && i + 1 < __argc)
-            shots = __argv[++i];
-        else if (scriptPath.empty())
-            scriptPath = arg;
+    std::wstring report, done, shots, script;
+    DWORD timeoutMs = 120000;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        const bool valued = i + 1 < argc;
+        if (arg == L"--report" && valued)
+            report = argv[++i];
+        else if (arg == L"--done" && valued)
+            done = argv[++i];
+        else if (arg == L"--shots" && valued)
+            shots = argv[++i];
+        else if (arg == L"--timeout" && valued)
+            timeoutMs = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10)) * 1000;
+        else if (script.empty())
+            script = arg;
         else
             return 2;
     }
-    if (scriptPath.empty())
+    if (script.empty() || report.empty() || done.empty())
         return 2;
-    if (!report.empty())
-        g_report = fopen(report.c_str(), "w");
-    std::ifstream file(scriptPath, std::ios::binary);
-    std::ostringstream script;
-    script << file.rdbuf();
 
-    SetResourceModule(instance);
-    CurrentServiceHost() = kBuiltInServiceHost;
-    CScriptedUser::Limits limits;
-    limits.idleMs = 3000;
-    CScriptedUser user(limits);
-    user.SetNarrator([](HWND, const std::string& what) {
-        if (!what.empty())
-            Tell("user " + what);
-    });
-    std::string error;
-    if (!file || !Queue(user, script.str(), shots, error)) {
-        Tell("error " + (error.empty() ? "cannot read " + scriptPath : error));
-        return 1;
+    editorplayer::Settings settings{};
+    if (!Copy(settings.script, script) || !Copy(settings.report, report) ||
+        !Copy(settings.shots, shots)) {
+        Say("error a path is too long");
+        return 2;
     }
-    {
-        CConfig config;
-        CString folder;
-        if (SUCCEEDED(config.GetTemplateFolder(folder)))
-            Tell("template folder " + folder.str());
+    CKernelHandle mapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                             sizeof settings, editorplayer::kSettingsName));
+    void* view =
+        mapping ? MapViewOfFile(mapping.Get(), FILE_MAP_WRITE, 0, 0, sizeof settings) : nullptr;
+    if (!view) {
+        Say("error no shared memory for the hook's settings");
+        return 2;
     }
+    memcpy(view, &settings, sizeof settings);
+    UnmapViewOfFile(view);
+    DeleteFileW(report.c_str());
+    DeleteFileW(done.c_str());
 
-    OleInitialize(nullptr);
-    {
-        CEditApp app;
-        app.SetInstance(instance);
-        user.Start();
-        app.InitInstance();
-        user.Stop();
-        AfxSetApp(nullptr);
+    CHook hook;
+    if (!hook.Set(Beside(L"editorplayerhook.dll"))) {
+        Say("error the hook cannot be set");
+        return 2;
     }
-    OleUninitialize();
-    const bool finished = user.Finished();
-    if (!finished)
-        Tell("error " + user.Report());
-    Tell(finished ? "editor closed" : "editor closed early");
-    if (g_report)
-        fclose(g_report);
-    return finished ? 0 : 1;
+    Say("ready");
+    CReportTail tail(report);
+    const ULONGLONG until = GetTickCount64() + timeoutMs;
+    int code = 2;
+    for (;;) {
+        tail.PrintNew();
+        if (tail.Last() == editorplayer::kClosed || tail.Last() == editorplayer::kClosedEarly) {
+            code = tail.Last() == editorplayer::kClosed ? 0 : 1;
+            break;
+        }
+        if (GetTickCount64() >= until) {
+            Say("error the editor did not come and go within the timeout");
+            break;
+        }
+        Sleep(50);
+    }
+    // Also after a timeout: whoever waits goes on, and fails on its own.
+    CFileHandle made(CreateFileW(done.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    return code;
 }

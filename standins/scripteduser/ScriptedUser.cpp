@@ -316,6 +316,12 @@ CScriptedUser& CScriptedUser::Do(const std::string& what, std::function<bool(HWN
     return Add({Kind::Do, 0, what, 0, std::move(action)});
 }
 
+CScriptedUser& CScriptedUser::Await(const std::string& what, std::function<bool(HWND)> ready,
+                                    unsigned waitMs)
+{
+    return Add({Kind::Do, 0, what, 0, std::move(ready), waitMs});
+}
+
 void CScriptedUser::Start()
 {
     Stop();
@@ -457,7 +463,7 @@ void CScriptedUser::Tick()
     std::string why;
     if (Prepare(step, dialog, control, why) == Readiness::Wait) {
         m_lastWhy = why;
-        if (waited > m_limits.stepMs)
+        if (waited > (step.waitMs ? step.waitMs : m_limits.stepMs))
             Fail("step " + std::to_string(m_next + 1) + " (" + step.Describe() +
                  ") stayed impossible for " + std::to_string(waited) +
                  " ms with the dialog idle: " + why);

@@ -81,6 +81,11 @@ public:
     // A step of the test's own on the topmost dialog: return true when done,
     // false to be asked again next tick.
     CScriptedUser& Do(const std::string& what, std::function<bool(HWND dialog)> action);
+    // Like Do, for a wait on another program's work while the dialog stays
+    // idle (a program it started): ready is asked each tick for up to
+    // waitMs, however short the step limit.
+    CScriptedUser& Await(const std::string& what, std::function<bool(HWND dialog)> ready,
+                         unsigned waitMs);
 
     // Told, as it happens, what the user sees and does, in words a reader
     // follows ("sees \"Quillet Login\"", "types \"jane@x.com\" into Email:",
@@ -136,6 +141,7 @@ private:
         std::string text;
         int number = 0;
         std::function<bool(HWND)> action;
+        unsigned waitMs = 0; // how long it may stay impossible; 0: the step limit
         std::string Describe() const;
     };
     enum class Readiness { Ready, Wait };

@@ -600,6 +600,47 @@ TEST(DialogWatchdogAtWork, ADialogAtWorkIsWaitedForOneIdleFailsWithinTheLimits)
     }
 }
 
+TEST(DialogWatchdogAwait, AnAwaitedStepOutlastsTheStepLimitButNotItsOwn)
+{
+    // The dialog stays idle while another program works: the step limit
+    // (400 ms) does not apply, the step's own wait does.
+    struct Case {
+        const char* name;
+        ULONGLONG readyAfterMs; // when the other program is done
+        unsigned waitMs;
+        const char* failure; // part of the report; null: no failure
+    };
+    const Case cases[] = {
+        {"ReadyWithinItsWait", 1200, 5000, nullptr},
+        {"NeverReady", 60000, 1200, "stayed impossible for"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PlainDialog dialog;
+        CScriptedUser user(Quick());
+        const ULONGLONG started = GetTickCount64();
+        user.Await(
+                "waits for the other program",
+                [&](HWND) { return GetTickCount64() - started >= c.readyAfterMs; }, c.waitMs)
+            .Click(IDOK);
+        user.Start();
+        const INT_PTR answer = dialog.DoModal();
+        user.Stop();
+        const ULONGLONG ms = GetTickCount64() - started;
+        if (!c.failure) {
+            EXPECT_TRUE(user.Finished()) << user.Report();
+            EXPECT_EQ(IDOK, answer);
+            EXPECT_GE(ms, c.readyAfterMs);
+            continue;
+        }
+        EXPECT_TRUE(user.Failed());
+        EXPECT_EQ(IDCANCEL, answer) << "ended by the watchdog";
+        EXPECT_NE(std::string::npos, user.Report().find(c.failure)) << user.Report();
+        EXPECT_GE(ms, c.waitMs);
+        EXPECT_LT(ms, c.waitMs + 1500) << "it failed soon after its own wait";
+    }
+}
+
 TEST(DialogModelessTest, CreateInitialisesAndDestroyLetsGo)
 {
     FormDialog dialog;

@@ -587,6 +587,19 @@ bool CPlayer::Play(const CScript::Line& line)
                     return t == text;
                 });
             });
+        } else if (command == L"await-file") {
+            Expect(w, 4);
+            // The dialog stays up, idle, while another program it started
+            // works (the editor the options page starts): the user waits.
+            m_pending.push_back([path = w[1], ms = static_cast<unsigned>(Number(w[2])),
+                                 what = Narrow(w[3])](CScriptedUser& u) {
+                u.Await(
+                    what,
+                    [path](HWND) {
+                        return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+                    },
+                    ms);
+            });
         } else if (command == L"shot") {
             Expect(w, 2);
             if (!m_shotsFolder.empty())
