@@ -78,9 +78,7 @@ HRESULT PutBlock(UINT format, const std::vector<char>& bytes)
 
 CClipBack::CClipBack()
 {
-    m_owner = CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
-                              nullptr);
-    m_saved = m_owner ? Save() : HResultFromLastError();
+    m_saved = m_owner.Create() ? Save() : HResultFromLastError();
     if (FAILED(m_saved))
         TheLog().HResult("CClipBack::CClipBack", m_saved);
 }
@@ -88,13 +86,11 @@ CClipBack::CClipBack()
 CClipBack::~CClipBack()
 {
     m_entries.clear();
-    if (m_owner)
-        DestroyWindow(m_owner);
 }
 
 HRESULT CClipBack::Save()
 {
-    CClipboardLock clipboard(m_owner);
+    CClipboardLock clipboard(m_owner.Get());
     if (!clipboard.IsOpen())
         return HResultFromLastError();
     for (UINT format = EnumClipboardFormats(0); format; format = EnumClipboardFormats(format)) {
@@ -132,7 +128,7 @@ HRESULT CClipBack::Restore()
 {
     if (FAILED(m_saved))
         return S_OK;
-    CClipboardLock clipboard(m_owner);
+    CClipboardLock clipboard(m_owner.Get());
     if (!clipboard.IsOpen())
         return HResultFromLastError();
     HRESULT result = EmptyClipboard() ? S_OK : HResultFromLastError();

@@ -16,6 +16,7 @@
 
 #include <windows.h>
 
+#include "classlib/ui/CMessageWindow.h"
 #include "classlib/win32/Gdi.h"
 #include "classlib/win32/Memory.h"
 
@@ -33,7 +34,7 @@ public:
     HRESULT Saved() const { return m_saved; }
     // The window that opens the clipboard for its owner (a message-only
     // window, for as long as this object lives).
-    HWND Owner() const { return m_owner; }
+    HWND Owner() const { return m_owner.Get(); }
     size_t Count() const { return m_entries.size(); }
 
     // Empties the clipboard and puts every copied entry back; what the
@@ -65,7 +66,7 @@ private:
 
     HRESULT Save();
 
-    HWND m_owner = nullptr;
+    CMessageWindow m_owner;
     HRESULT m_saved = E_FAIL;
     std::vector<Entry> m_entries;
 };

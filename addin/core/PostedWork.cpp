@@ -3,12 +3,10 @@
 #include <new>
 #include <utility>
 
-#include "classlib/strings/CString.h"
 #include "shared/log/DebugLog.h"
 
 namespace {
 
-constexpr const char* kWindowClass = "QuillOffPostedWork";
 // Within the add-in's own window: no other window sees it.
 constexpr UINT kRunWork = WM_APP + 0x3B0;
 
@@ -24,29 +22,20 @@ CPostedWork::~CPostedWork()
 {
     // At unload the log may be gone already: nothing is logged here.
     m_queue.clear();
-    if (m_window)
-        DestroyWindow(m_window);
+    m_window.Destroy();
 }
 
 HRESULT CPostedWork::EnsureWindow()
 {
     if (m_window)
         return S_OK;
-    const HINSTANCE module = GetResourceModule();
-    WNDCLASSA windowClass{};
-    if (!GetClassInfoA(module, kWindowClass, &windowClass)) {
-        windowClass.lpfnWndProc = WindowProc;
-        windowClass.hInstance = module;
-        windowClass.lpszClassName = kWindowClass;
-        if (!RegisterClassA(&windowClass))
-            return HRESULT_FROM_WIN32(GetLastError());
-    }
-    m_window =
-        CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module, nullptr);
-    if (!m_window)
-        return HRESULT_FROM_WIN32(GetLastError());
-    SetWindowLongPtrA(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    return S_OK;
+    const bool made = m_window.Create([this](UINT message, WPARAM, LPARAM, LRESULT&) {
+        if (message != kRunWork)
+            return false;
+        OnRunWork();
+        return true;
+    });
+    return made ? S_OK : HRESULT_FROM_WIN32(GetLastError());
 }
 
 HRESULT CPostedWork::Post(Work work)
@@ -61,7 +50,7 @@ HRESULT CPostedWork::Post(Work work)
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    if (!PostMessageA(m_window, kRunWork, 0, 0)) {
+    if (!m_window.Post(kRunWork)) {
         m_queue.pop_back();
         return HRESULT_FROM_WIN32(GetLastError());
     }
@@ -73,11 +62,7 @@ void CPostedWork::Close()
     if (!m_queue.empty())
         TheLog().Comment("CPostedWork::Close: work dropped at shutdown");
     m_queue.clear();
-    if (m_window) {
-        DestroyWindow(m_window);
-        m_window = nullptr;
-    }
-    UnregisterClassA(kWindowClass, GetResourceModule());
+    m_window.Destroy();
 }
 
 void CPostedWork::RunPending()
@@ -103,21 +88,15 @@ void CPostedWork::RunNext()
     m_running = false;
 }
 
-LRESULT CALLBACK CPostedWork::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+void CPostedWork::OnRunWork()
 {
-    if (message != kRunWork)
-        return DefWindowProcA(window, message, wParam, lParam);
-    auto* self = reinterpret_cast<CPostedWork*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!self)
-        return 0;
-    if (self->m_running) {
+    if (m_running) {
         // Another piece's dialog is pumping: this one runs after it, so
         // its message is posted again once that piece is done.
-        return 0;
+        return;
     }
-    self->RunNext();
+    RunNext();
     // Pieces whose messages came while this one ran.
-    if (self->m_window && !self->m_queue.empty())
-        PostMessageA(self->m_window, kRunWork, 0, 0);
-    return 0;
+    if (!m_queue.empty())
+        m_window.Post(kRunWork);
 }

@@ -17,6 +17,8 @@
 
 #include <windows.h>
 
+#include "classlib/ui/CMessageWindow.h"
+
 class CPostedWork {
 public:
     using Work = std::function<void()>;
@@ -40,11 +42,12 @@ public:
     void RunPending();
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     HRESULT EnsureWindow();
+    // The window's message: the next piece, unless one runs already.
+    void OnRunWork();
     void RunNext();
 
-    HWND m_window = nullptr;
+    CMessageWindow m_window;
     std::deque<Work> m_queue;
     bool m_running = false;
 };

@@ -1,5 +1,6 @@
 #include "shared/service/PumpedRun.h"
 
+#include "classlib/ui/CMessageWindow.h"
 #include "shared/log/DebugLog.h"
 #include "shared/service/WebSvrOp.h"
 
@@ -30,16 +31,6 @@ private:
     HWND m_window;
 };
 
-// Destroys the hidden window on every way out.
-struct WindowHolder {
-    HWND window = nullptr;
-    ~WindowHolder()
-    {
-        if (window)
-            DestroyWindow(window);
-    }
-};
-
 } // namespace
 
 int CPumpedRun::Run(CWebSvrOp& op)
@@ -48,17 +39,14 @@ int CPumpedRun::Run(CWebSvrOp& op)
     // Null when the caller has no window: no dialog is then shown at all.
     op.SetOwner(top);
 
-    // A window of a system class, subclassed for the stage message: a
-    // class of our own would outlive an add-in that is unloaded.
-    WindowHolder hidden;
-    hidden.window =
-        CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    if (hidden.window) {
-        SetWindowLongPtrA(hidden.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        m_staticProc = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrA(hidden.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StageProc)));
-    }
-    if (!hidden.window || !m_staticProc) {
+    CMessageWindow hidden;
+    const bool made = hidden.Create([this, &hidden](UINT message, WPARAM wParam, LPARAM, LRESULT&) {
+        if (message != kStageMessage)
+            return false;
+        RunStage(hidden.Get(), static_cast<int>(wParam));
+        return true;
+    });
+    if (!made) {
         TheLog().Error("CPumpedRun::Run: no window, the exchange runs in one call");
         return op.Run(nullptr, 0, CWebSvrOp::kPrepare);
     }
@@ -68,7 +56,7 @@ int CPumpedRun::Run(CWebSvrOp& op)
     m_done = false;
     m_result = 0;
     m_quit = false;
-    PostMessageA(hidden.window, kStageMessage, CWebSvrOp::kPrepare, 0);
+    hidden.Post(kStageMessage, CWebSvrOp::kPrepare);
     while (!m_done) {
         MSG msg;
         const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
@@ -90,27 +78,20 @@ int CPumpedRun::Run(CWebSvrOp& op)
         DispatchMessageA(&msg);
     }
     // A late report of a job given up finds no window to reach.
-    SetWindowLongPtrA(hidden.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_staticProc));
+    hidden.Destroy();
     m_op = nullptr;
     return m_result;
 }
 
-LRESULT CALLBACK CPumpedRun::StageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+void CPumpedRun::RunStage(HWND window, int stage)
 {
-    auto* self = reinterpret_cast<CPumpedRun*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (message != kStageMessage || !self)
-        return self && self->m_staticProc
-                   ? CallWindowProcA(self->m_staticProc, window, message, wParam, lParam)
-                   : DefWindowProcA(window, message, wParam, lParam);
-    if (self->m_done || !self->m_op)
-        return 0;
-    const int stage = static_cast<int>(wParam);
-    const int result = self->m_op->Run(window, message, stage);
+    if (m_done || !m_op)
+        return;
+    const int result = m_op->Run(window, kStageMessage, stage);
     // Each stage posts the next (or itself again while its job goes on);
     // the last stage and a failure post nothing.
-    if (!result || (stage == CWebSvrOp::kDone && !self->m_op->IsWaiting())) {
-        self->m_done = true;
-        self->m_result = result;
+    if (!result || (stage == CWebSvrOp::kDone && !m_op->IsWaiting())) {
+        m_done = true;
+        m_result = result;
     }
-    return 0;
 }

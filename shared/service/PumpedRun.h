@@ -26,11 +26,11 @@ public:
     bool Quit() const { return m_quit; }
 
 private:
-    static LRESULT CALLBACK StageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // One stage of the exchange, as its message comes to the hidden window.
+    void RunStage(HWND window, int stage);
 
     HWND m_owner;
     CWebSvrOp* m_op = nullptr;
-    WNDPROC m_staticProc = nullptr;
     bool m_done = false;
     int m_result = 0;
     bool m_quit = false;

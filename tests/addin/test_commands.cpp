@@ -17,6 +17,7 @@
 #include <ocidl.h>
 
 #include "addin/AddinResource.h"
+#include "classlib/ui/CMessageWindow.h"
 #include "addin/commands/CmdBar.h"
 #include "addin/core/AddinProtocol.h"
 #include "addin/core/CommandRun.h"
@@ -122,29 +123,18 @@ class CPostedClick {
 public:
     explicit CPostedClick(std::function<void()> action) : m_action(std::move(action))
     {
-        m_window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
-                                   nullptr);
-        SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        SetWindowLongPtrW(m_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc));
+        m_window.Create([this](UINT message, WPARAM, LPARAM, LRESULT&) {
+            if (message != WM_APP || !m_action)
+                return false;
+            std::exchange(m_action, nullptr)();
+            return true;
+        });
     }
-    CPostedClick(const CPostedClick&) = delete;
-    CPostedClick& operator=(const CPostedClick&) = delete;
-    ~CPostedClick() { DestroyWindow(m_window); }
-    void Post() { PostMessageW(m_window, WM_APP, 0, 0); }
+    void Post() { m_window.Post(WM_APP); }
 
 private:
-    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        auto* self = reinterpret_cast<CPostedClick*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (message == WM_APP && self && self->m_action) {
-            std::exchange(self->m_action, nullptr)();
-            return 0;
-        }
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-
-    HWND m_window = nullptr;
     std::function<void()> m_action;
+    CMessageWindow m_window;
 };
 
 enum class Command { kSend, kSync, kImport };

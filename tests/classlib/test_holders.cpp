@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "classlib/ui/CMessageWindow.h"
 #include "classlib/win32/Gdi.h"
 #include "classlib/win32/Handles.h"
 #include "classlib/win32/LastError.h"
@@ -93,4 +96,68 @@ TEST(HolderTest, LastErrorBecomesAFailingHResult)
         const HRESULT hr = HResultFromLastError();
         EXPECT_EQ(c.expected, hr) << c.name << ": hr=0x" << std::hex << hr;
     }
+}
+
+namespace {
+
+// Lets the thread's queue run dry.
+void DrainMessages()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&message);
+}
+
+} // namespace
+
+TEST(MessageWindowTest, PostedMessagesReachTheHandlerUntilTheWindowGoes)
+{
+    std::vector<UINT> heard;
+    auto window = std::make_unique<CMessageWindow>();
+    ASSERT_TRUE(window->Create([&](UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+        if (message < WM_APP)
+            return false;
+        heard.push_back(static_cast<UINT>(wParam));
+        result = 7;
+        return true;
+    }));
+    EXPECT_TRUE(window->Post(WM_APP, 1));
+    EXPECT_TRUE(window->Post(WM_APP, 2));
+    DrainMessages();
+    EXPECT_EQ((std::vector<UINT>{1, 2}), heard);
+    EXPECT_EQ(7, SendMessageW(window->Get(), WM_APP, 3, 0));
+    // What the handler leaves is the system window's own.
+    EXPECT_TRUE(SetWindowTextW(window->Get(), L"kept"));
+    wchar_t text[8] = {};
+    GetWindowTextW(window->Get(), text, 8);
+    EXPECT_STREQ(L"kept", text);
+
+    // A message still queued when the window goes reaches nobody, also
+    // once its object is gone.
+    heard.clear();
+    const HWND gone = window->Get();
+    EXPECT_TRUE(window->Post(WM_APP, 4));
+    window.reset();
+    DrainMessages();
+    EXPECT_TRUE(heard.empty());
+    EXPECT_FALSE(IsWindow(gone));
+}
+
+TEST(MessageWindowTest, AHandlerMayDestroyItsOwnWindow)
+{
+    CMessageWindow window;
+    int calls = 0;
+    ASSERT_TRUE(window.Create([&](UINT message, WPARAM, LPARAM, LRESULT&) {
+        if (message != WM_APP)
+            return false;
+        ++calls;
+        window.Destroy();
+        return true;
+    }));
+    window.Post(WM_APP);
+    window.Post(WM_APP);
+    DrainMessages();
+    EXPECT_EQ(1, calls);
+    EXPECT_FALSE(window);
+    EXPECT_FALSE(window.Post(WM_APP)) << "no window to post to";
 }
