@@ -39,21 +39,24 @@ HRESULT CFinalPDF::LoadXML(const char* responsePath)
     return hr;
 }
 
-void CFinalPDF::AdoptBase64File(CString&& path) noexcept
+void CFinalPDF::AdoptBase64File(CString&& path, bool checked) noexcept
 {
     DeleteBase64File();
     m_base64Path = std::move(path);
+    m_base64Checked = checked;
 }
 
 CString CFinalPDF::TakeBase64File() noexcept
 {
     CString path = std::move(m_base64Path);
     m_base64Path.Empty();
+    m_base64Checked = false;
     return path;
 }
 
 void CFinalPDF::DeleteBase64File() noexcept
 {
+    m_base64Checked = false;
     if (m_base64Path.IsEmpty())
         return;
     DeleteFileA(m_base64Path);

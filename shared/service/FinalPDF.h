@@ -45,9 +45,14 @@ public:
     const CString& GetBase64Path() const { return m_base64Path; }
     bool HasBase64File() const { return !m_base64Path.IsEmpty(); }
 
+    // Whether the base64 file's text was found to be base64 on its way into
+    // the file (the reader lifts a large text and checks it in one pass, see
+    // LargeTextScanner.h): then nobody need read it again to know.
+    bool IsBase64Checked() const { return m_base64Checked; }
+
     // Makes path (a closed file) this record's base64 file; the one it had
-    // is deleted.
-    void AdoptBase64File(CString&& path) noexcept;
+    // is deleted. checked: its text is known to be base64.
+    void AdoptBase64File(CString&& path, bool checked = false) noexcept;
     // Hands the base64 file to the caller; the record forgets it.
     CString TakeBase64File() noexcept;
     // Deletes the base64 file, if any.
@@ -56,6 +61,7 @@ public:
 private:
     CString m_responsePath;
     CString m_base64Path;
+    bool m_base64Checked = false;
     bool m_fault = false;
     CString m_faultCode;
     CString m_faultString;

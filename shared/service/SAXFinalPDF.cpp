@@ -102,7 +102,7 @@ void CSAXFinalPDF::End(const CString& name)
         return; // the target only leaves the stack; other captures go with the entry
     // Closed before it is handed on, so that the next reader finds it whole.
     entry->m_tempFile.reset();
-    (void)TakeLifted(*entry);
+    const LiftedText* lifted = TakeLifted(*entry);
     if (!entry->m_tempPath.IsEmpty())
-        Target().AdoptBase64File(std::move(entry->m_tempPath));
+        Target().AdoptBase64File(std::move(entry->m_tempPath), lifted && lifted->base64);
 }

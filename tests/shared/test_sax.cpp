@@ -9,6 +9,7 @@
 #include "shared/service/FinalPDF.h"
 #include "shared/xml/SAXContentHandler.h"
 #include "shared/service/SAXFinalPDF.h"
+#include "shared/xml/Base64Coder.h"
 #include "shared/xml/XmlProlog.h"
 #include "tests/support/TestBase64.h"
 #include "tests/support/TestEnv.h"
@@ -313,7 +314,9 @@ struct ReadOutcome {
     bool hasFile = false;
     std::string content;
     int results = 0;
-    bool pieces = false; // the reader delivered text to the handler
+    bool pieces = false;  // the reader delivered text to the handler
+    bool checked = false; // the record took its text as checked base64
+    bool base64 = false;  // the file's text is base64
 };
 
 template <class Handler>
@@ -324,8 +327,11 @@ ReadOutcome ReadWith(const std::string& path)
     CComPtr<Handler> handler(new Handler(&pdf));
     outcome.hr = RunSaxParse(path.c_str(), handler.Get());
     outcome.hasFile = pdf.HasBase64File();
-    if (outcome.hasFile)
+    if (outcome.hasFile) {
         outcome.content = ReadFileBytes(pdf.GetBase64Path().str());
+        outcome.base64 = File64Coder().IsBase64File(pdf.GetBase64Path()) != FALSE;
+    }
+    outcome.checked = pdf.IsBase64Checked();
     outcome.results = pdf.GetResultCount();
     outcome.pieces = !handler->m_pieces.empty();
     return outcome;
@@ -398,6 +404,10 @@ TEST_F(SaxTest, LiftedTextsReadAsTheReaderReadsThem)
         EXPECT_TRUE(read.content == lifted.content)
             << "read: " << testing::PrintToString(read.content)
             << "\nlifted: " << testing::PrintToString(lifted.content);
+        // Only a lifted text is taken as checked, and then exactly when
+        // it is base64: the operation reads no other text again.
+        EXPECT_FALSE(read.checked);
+        EXPECT_EQ(c.lifted && lifted.base64, lifted.checked);
         if (c.lifted && c.response != ResultResponse("")) {
             EXPECT_FALSE(lifted.pieces) << "the reader delivered the text";
         } else if (!c.lifted) {
