@@ -232,15 +232,28 @@ bool Base64StreamDecoder::Check(const char* text, size_t count)
 {
     if (m_failed)
         return false;
-    for (size_t i = 0; i < count; ++i) {
-        const BYTE value = kDecodeTable[static_cast<BYTE>(text[i])];
-        if (value == kSkip)
-            continue;
-        if (value < 64 && m_pads == 0) {
-            m_inGroup = (m_inGroup + 1) % 4;
-            continue;
+    const auto* in = reinterpret_cast<const BYTE*>(text);
+    const BYTE* const end = in + count;
+    while (in < end) {
+        if (m_pads == 0) {
+            // Characters of the alphabet and skipped ones, the common case:
+            // only how many of the alphabet there were matters (it says how
+            // full the last group is), so they are counted, not followed.
+            size_t letters = 0;
+            const BYTE* run = in;
+            for (; run < end; ++run) {
+                const BYTE value = kDecodeTable[*run];
+                if (value > kSkip)
+                    break;
+                letters += value < kSkip;
+            }
+            m_inGroup = static_cast<int>((static_cast<size_t>(m_inGroup) + letters) % 4);
+            in = run;
+            if (in == end)
+                break;
         }
-        if (!TakeSpecial(value)) {
+        const BYTE value = kDecodeTable[*in++];
+        if (value != kSkip && !TakeSpecial(value)) {
             m_failed = true;
             return false;
         }
