@@ -770,6 +770,7 @@ class EditorPlayer:
         args.append(windows_path(script_path))
         self.templates = None
         self.teller = teller
+        self.hooked = False  # it said "ready", not merely ended
         self.ready = threading.Event()
         self.process = subprocess.Popen(args, env=wine.env, stdin=subprocess.DEVNULL,
                                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
@@ -777,14 +778,15 @@ class EditorPlayer:
         self.thread = threading.Thread(target=self.tell, daemon=True)
         self.thread.start()
         # Outlook starts once the hook is set, or the editor would come unwatched.
-        if not self.ready.wait(timeout=60):
-            self.process.kill()
+        if not self.ready.wait(timeout=60) or not self.hooked:
+            self.kill()
             raise StepFailed("the editor's player did not get ready")
 
     def tell(self):
         for line in self.process.stdout:
             line = line.rstrip("\r\n")
             if line == "ready":
+                self.hooked = True
                 self.ready.set()
             elif line.startswith("template folder "):
                 self.templates = line[len("template folder "):]
