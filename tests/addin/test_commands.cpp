@@ -137,6 +137,36 @@ private:
     CMessageWindow m_window;
 };
 
+// A sink connected to a source's events for one scope: it lives on the
+// test's stack, so it is let go also when an assertion ends the test early.
+class CAdvised {
+public:
+    CAdvised(IDispatch* source, const IID& events, IUnknown& sink)
+    {
+        CComPtr<IConnectionPointContainer> points;
+        m_result = source->QueryInterface(IID_IConnectionPointContainer, points.PutVoid());
+        if (SUCCEEDED(m_result))
+            m_result = points->FindConnectionPoint(events, m_point.Put());
+        if (SUCCEEDED(m_result))
+            m_result = m_point->Advise(&sink, &m_cookie);
+        if (FAILED(m_result))
+            m_point.Release();
+    }
+    CAdvised(const CAdvised&) = delete;
+    CAdvised& operator=(const CAdvised&) = delete;
+    ~CAdvised()
+    {
+        if (m_point)
+            m_point->Unadvise(m_cookie);
+    }
+    HRESULT Result() const { return m_result; }
+
+private:
+    CComPtr<IConnectionPoint> m_point;
+    DWORD m_cookie = 0;
+    HRESULT m_result = E_FAIL;
+};
+
 enum class Command { kSend, kSync, kImport };
 
 class CommandsTest : public ServiceTestOn<kAddress> {
@@ -337,13 +367,8 @@ TEST_F(CommandsTest, ACommandStartedWhileAnotherRunsIsRefusedAndTheFirstGoesOn)
             if (id == kDispItemAdd && c.first == Command::kImport)
                 click.Post();
         });
-        CComPtr<IConnectionPointContainer> points;
-        CComPtr<IConnectionPoint> point;
-        DWORD cookie = 0;
-        ASSERT_HR(S_OK, m_tasks->Items().Dispatch()->QueryInterface(IID_IConnectionPointContainer,
-                                                                    points.PutVoid()));
-        ASSERT_HR(S_OK, points->FindConnectionPoint(kItemsEvents, point.Put()));
-        ASSERT_HR(S_OK, point->Advise(&tasksSink, &cookie));
+        const CAdvised advised(m_tasks->Items().Dispatch(), kItemsEvents, tasksSink);
+        ASSERT_HR(S_OK, advised.Result());
 
         switch (c.first) {
         case Command::kSend:
@@ -375,7 +400,6 @@ TEST_F(CommandsTest, ACommandStartedWhileAnotherRunsIsRefusedAndTheFirstGoesOn)
             break;
         }
         user.Stop();
-        point->Unadvise(cookie);
         ASSERT_TRUE(user.Finished()) << user.Report();
 
         if (c.refusal) {
@@ -515,18 +539,12 @@ TEST_F(CommandsTest, DialogsAreOwnedByTheWindowTheyActForEvenWhenTwoMailsShareAC
             if (id == kDispItemAdd && !importOwner)
                 importOwner = GetWindow(CScriptedUser::TopmostDialog(), GW_OWNER);
         });
-        CComPtr<IConnectionPointContainer> points;
-        CComPtr<IConnectionPoint> point;
-        DWORD cookie = 0;
-        ASSERT_HR(S_OK, m_tasks->Items().Dispatch()->QueryInterface(IID_IConnectionPointContainer,
-                                                                    points.PutVoid()));
-        ASSERT_HR(S_OK, points->FindConnectionPoint(kItemsEvents, point.Put()));
-        ASSERT_HR(S_OK, point->Advise(&tasksSink, &cookie));
+        const CAdvised advised(m_tasks->Items().Dispatch(), kItemsEvents, tasksSink);
+        ASSERT_HR(S_OK, advised.Result());
         CScriptedUser user;
         user.Start();
         EXPECT_HR(S_OK, Import());
         user.Stop();
-        point->Unadvise(cookie);
         EXPECT_EQ(explorerWindow, importOwner) << "the receipt import: the explorer";
     }
 }
