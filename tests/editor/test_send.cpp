@@ -136,6 +136,20 @@ protected:
         ClickToolbar(user, ID_SEND_TEMPLATE, "Send Template");
     }
 
+    // Sends "Offer" to the Outlook started, gives it a moment to take the
+    // mail and closes the editor.
+    void SendOfferToOutlook()
+    {
+        CScriptedUser user(Quick());
+        SendOffer(user);
+        user.Expect(kMainCaption).Do("waits for Outlook", [](HWND) {
+            Sleep(200);
+            return true;
+        });
+        user.Close();
+        Run(user);
+    }
+
     std::string m_report;
     bool m_hadProgId = false;
     HANDLE m_host = nullptr;
@@ -166,14 +180,7 @@ TEST_F(SendTest, ReachesARunningOutlook)
         WriteTemplate({.name = "Offer", .signers = {{.name = "Recipient", .role = "Buyer"}}});
     RegisterProgId();
     StartOutlook("serve 20000\n");
-    CScriptedUser user(Quick());
-    SendOffer(user);
-    user.Expect(kMainCaption).Do("waits for Outlook", [](HWND) {
-        Sleep(200);
-        return true;
-    });
-    user.Close();
-    Run(user);
+    SendOfferToOutlook();
     const std::vector<std::string> report = HostReport();
     EXPECT_TRUE(Has(report, "mail \"Inkstave Template\" body \"" + std::string(kBody) + "\""))
         << Joined(report);
@@ -298,14 +305,7 @@ TEST_F(SendTest, AMailedTemplateLandsInTheReceiversTemplateFolder)
                  "\" 20000\n"
                  "answer 6\n"
                  "receive-shown\n");
-    CScriptedUser user(Quick());
-    SendOffer(user);
-    user.Expect(kMainCaption).Do("waits for Outlook", [](HWND) {
-        Sleep(200);
-        return true;
-    });
-    user.Close();
-    Run(user);
+    SendOfferToOutlook();
     WriteText(kProductKey, "TemplateFolder", receiving);
     WriteFileBytes(ready, "");
 
