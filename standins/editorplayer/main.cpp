@@ -170,7 +170,13 @@ int wmain(int argc, wchar_t** argv)
             Say("error the editor did not come and go within the timeout");
             break;
         }
-        Sleep(50);
+        // A program of the other width cannot load the hook's library: its
+        // calls come to this thread as messages, which must be answered or
+        // that program waits on each window it makes.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
     }
     // Also after a timeout: whoever waits goes on, and fails on its own.
     CFileHandle made(CreateFileW(done.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
