@@ -1,5 +1,6 @@
 #include "shared/service/FinalPDF.h"
 
+#include <functional>
 #include <utility>
 
 #include "shared/log/DebugLog.h"
@@ -13,17 +14,35 @@ CFinalPDF::~CFinalPDF()
 HRESULT CFinalPDF::LoadXML(const char* responsePath)
 {
     CLogBlock block("CFinalPDF::LoadXML");
+    if (!responsePath)
+        return E_INVALIDARG;
+    return Load(responsePath,
+                [responsePath](CSAXFinalPDF* reader) { return RunSaxParse(responsePath, reader); });
+}
+
+HRESULT CFinalPDF::LoadScanned(CLargeTextScanner& scanned)
+{
+    CLogBlock block("CFinalPDF::LoadScanned");
+    return Load(scanned.RestPath(),
+                [&scanned](CSAXFinalPDF* reader) { return RunSaxParse(scanned, reader); });
+}
+
+std::vector<LargeElement> CFinalPDF::LargeElements()
+{
+    return CSAXFinalPDF::Lifted();
+}
+
+HRESULT CFinalPDF::Load(const CString& parsed, const std::function<HRESULT(CSAXFinalPDF*)>& parse)
+{
     DeleteBase64File();
     m_fault = false;
     m_faultCode.Empty();
     m_faultString.Empty();
     m_results = 0;
-    if (!responsePath)
-        return E_INVALIDARG;
     HRESULT hr = S_OK;
     try {
-        m_responsePath = responsePath;
-        hr = RunSaxParse(responsePath, new CSAXFinalPDF(this));
+        m_responsePath = parsed;
+        hr = parse(new CSAXFinalPDF(this));
     } catch (...) {
         hr = E_OUTOFMEMORY;
     }

@@ -13,8 +13,14 @@
 // TakeBase64File and deletes it in turn. The response file is the caller's.
 #pragma once
 
+#include <functional>
+#include <vector>
+
 #include "classlib/strings/CString.h"
+#include "shared/xml/LargeTextScanner.h"
 #include "shared/xml/XMLIO.h"
+
+class CSAXFinalPDF;
 
 class CFinalPDF : public CXMLElem {
 public:
@@ -27,6 +33,12 @@ public:
     // not parse gives the reader's HRESULT and leaves no file; E_INVALIDARG
     // for a null path.
     HRESULT LoadXML(const char* responsePath);
+    // The same for a response scanned as it came off the wire (see
+    // LargeTextScanner.h, BeginStream), with the elements LargeElements
+    // names; its rest stands for the response file.
+    HRESULT LoadScanned(CLargeTextScanner& scanned);
+    // The elements whose text a scan of the response lifts.
+    static std::vector<LargeElement> LargeElements();
 
     // What the last load found besides the document.
     bool IsFault() const { return m_fault; }
@@ -40,6 +52,7 @@ public:
     void NoteResult() { ++m_results; }
     CString& FaultText(bool code) { return code ? m_faultCode : m_faultString; }
 
+    // What was parsed: the response file, or the rest of a scanned one.
     const CString& GetResponsePath() const { return m_responsePath; }
     // Empty when there is none.
     const CString& GetBase64Path() const { return m_base64Path; }
@@ -59,6 +72,8 @@ public:
     void DeleteBase64File() noexcept;
 
 private:
+    HRESULT Load(const CString& parsed, const std::function<HRESULT(CSAXFinalPDF*)>& parse);
+
     CString m_responsePath;
     CString m_base64Path;
     bool m_base64Checked = false;

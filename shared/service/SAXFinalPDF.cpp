@@ -25,11 +25,6 @@ CFinalPDF& CSAXFinalPDF::Target() const
     return *static_cast<CFinalPDF*>(GetTarget());
 }
 
-std::vector<LargeElement> CSAXFinalPDF::LargeElements() const
-{
-    return {{kResult, LargeText::Copy}};
-}
-
 HRESULT CSAXFinalPDF::startElement(const wchar_t* namespaceUri, int namespaceLength,
                                    const wchar_t* localName, int localLength, const wchar_t* qName,
                                    int qLength, ISAXAttributes*)

@@ -39,7 +39,8 @@ public:
                                          const wchar_t* localName, int localLength,
                                          const wchar_t* qName, int qLength) override;
 
-    std::vector<LargeElement> LargeElements() const override;
+    std::vector<LargeElement> LargeElements() const override { return Lifted(); }
+    static std::vector<LargeElement> Lifted() { return {{kResult, LargeText::Copy}}; }
 
 protected:
     ~CSAXFinalPDF() override = default;

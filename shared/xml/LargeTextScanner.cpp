@@ -4,10 +4,12 @@
 #include <cstring>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include "shared/log/DebugLog.h"
 #include "shared/requests/FileMgr.h"
 #include "shared/xml/Base64Stream.h"
+#include "shared/xml/PieceQueue.h"
 
 namespace {
 
@@ -66,41 +68,40 @@ bool MayStandInText(unsigned value)
 
 // ---- Reading the source in large blocks ----
 
+// A file's bytes, or a stream's pieces as they come. A stream cannot seek:
+// what must be read again is given back as a file (Replay), read before
+// the rest of the stream.
 class CLargeTextScanner::CInput {
 public:
     explicit CInput(HANDLE file) : m_file(file), m_buffer(new (std::nothrow) BYTE[kReadBlock]) {}
+    explicit CInput(CPieceQueue& stream) : m_stream(&stream) {}
 
-    bool IsReady() const { return m_buffer != nullptr; }
+    bool IsReady() const { return m_buffer != nullptr || m_stream != nullptr; }
+    bool IsStream() const { return m_stream != nullptr; }
     bool Failed() const { return m_failed; }
+    // A stream that ended where it should (once Fill has said false).
+    bool Complete() const { return !m_failed && (!m_stream || m_stream->Complete()); }
 
     // Makes bytes available; false at the end (or on a read error).
     bool Fill()
     {
-        if (m_pos < m_size)
-            return true;
-        if (m_failed)
-            return false;
-        m_base += static_cast<LONGLONG>(m_size);
-        m_size = 0;
-        m_pos = 0;
-        DWORD read = 0;
-        if (!ReadFile(m_file, m_buffer.get(), static_cast<DWORD>(kReadBlock), &read, nullptr)) {
-            m_failed = true;
-            return false;
+        while (m_pos == m_size) {
+            if (m_failed || !Next())
+                return false;
         }
-        m_size = read;
-        return read > 0;
+        return true;
     }
     // The next byte, or -1 at the end.
     int Get()
     {
         if (!Fill())
             return -1;
-        return m_buffer[m_pos++];
+        return m_data[m_pos++];
     }
-    const BYTE* Current() const { return m_buffer.get() + m_pos; }
+    const BYTE* Current() const { return m_data + m_pos; }
     size_t Available() const { return m_size - m_pos; }
     void Skip(size_t count) { m_pos += count; }
+    // Of a file only.
     LONGLONG Offset() const { return m_base + static_cast<LONGLONG>(m_pos); }
     bool SeekTo(LONGLONG offset)
     {
@@ -115,13 +116,92 @@ public:
         m_pos = 0;
         return true;
     }
+    // Of a stream: the bytes of the file at path come next (the file is
+    // deleted once read), then what is left of the current block.
+    bool Replay(const CString& path)
+    {
+        auto file = std::make_unique<CPending>();
+        file->path = path;
+        file->file.Reset(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!m_buffer)
+            m_buffer.reset(new (std::nothrow) BYTE[kReadBlock]);
+        if (!file->file || !m_buffer) {
+            m_failed = true;
+            return false;
+        }
+        if (m_pos < m_size) {
+            auto left = std::make_unique<CPending>();
+            left->bytes.assign(m_data + m_pos, m_data + m_size);
+            m_pending.push_back(std::move(left));
+        }
+        m_pos = m_size;
+        m_pending.push_back(std::move(file));
+        return true;
+    }
 
 private:
-    HANDLE m_file;
+    // What a replay put before the rest of the stream: a file, or bytes.
+    struct CPending {
+        ~CPending()
+        {
+            file.Reset();
+            if (!path.IsEmpty())
+                DeleteFileA(path);
+        }
+        CFileHandle file;
+        CString path;
+        std::vector<BYTE> bytes;
+    };
+
+    // The next block, possibly empty; false at the end.
+    bool Next()
+    {
+        m_base += static_cast<LONGLONG>(m_size);
+        m_size = 0;
+        m_pos = 0;
+        if (!m_pending.empty()) {
+            CPending& next = *m_pending.back();
+            if (!next.file) {
+                m_held = std::move(next.bytes);
+                m_pending.pop_back();
+                m_data = m_held.data();
+                m_size = m_held.size();
+                return true;
+            }
+            DWORD read = 0;
+            if (!ReadFile(next.file.Get(), m_buffer.get(), static_cast<DWORD>(kReadBlock), &read,
+                          nullptr)) {
+                m_failed = true;
+                return false;
+            }
+            if (read == 0)
+                m_pending.pop_back();
+            m_data = m_buffer.get();
+            m_size = read;
+            return true;
+        }
+        if (m_stream)
+            return m_stream->Take(m_data, m_size);
+        DWORD read = 0;
+        if (!ReadFile(m_file, m_buffer.get(), static_cast<DWORD>(kReadBlock), &read, nullptr)) {
+            m_failed = true;
+            return false;
+        }
+        m_data = m_buffer.get();
+        m_size = read;
+        return read > 0;
+    }
+
+    HANDLE m_file = INVALID_HANDLE_VALUE;
+    CPieceQueue* m_stream = nullptr;
     std::unique_ptr<BYTE[]> m_buffer;
+    std::vector<std::unique_ptr<CPending>> m_pending; // the next one last
+    std::vector<BYTE> m_held;                         // the bytes being read
+    const BYTE* m_data = nullptr;
     size_t m_size = 0;
     size_t m_pos = 0;
-    LONGLONG m_base = 0; // the file offset of the buffer's first byte
+    LONGLONG m_base = 0; // the file offset of the block's first byte
     bool m_failed = false;
 };
 
@@ -136,6 +216,8 @@ public:
 
     bool IsReady() const { return m_buffer != nullptr && m_file.IsValid(); }
     bool Failed() const { return m_failed; }
+    // Why the file took no more.
+    HRESULT Error() const { return m_error; }
 
     void Put(const void* bytes, size_t count)
     {
@@ -163,8 +245,11 @@ public:
         if (!m_failed && m_held > 0 &&
             (!WriteFile(m_file.Get(), m_buffer.get(), static_cast<DWORD>(m_held), &written,
                         nullptr) ||
-             written != m_held))
+             written != m_held)) {
             m_failed = true;
+            const DWORD error = GetLastError();
+            m_error = error ? HRESULT_FROM_WIN32(error) : HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+        }
         m_held = 0;
         return !m_failed;
     }
@@ -181,9 +266,19 @@ private:
     std::unique_ptr<BYTE[]> m_buffer;
     size_t m_held = 0;
     bool m_failed = false;
+    HRESULT m_error = S_OK;
 };
 
 // ---- The scanner ----
+
+// What a stream's scan holds while it runs.
+struct CLargeTextScanner::CStream {
+    CPieceQueue queue{kStreamPieces, kStreamPiece};
+    std::unique_ptr<COutput> rest;
+    CKernelHandle thread;
+    bool ended = false;
+    HRESULT outcome = E_ABORT;
+};
 
 CLargeTextScanner::CLargeTextScanner(std::vector<LargeElement> elements)
     : m_elements(std::move(elements))
@@ -191,6 +286,8 @@ CLargeTextScanner::CLargeTextScanner(std::vector<LargeElement> elements)
 
 CLargeTextScanner::~CLargeTextScanner()
 {
+    if (m_stream && !m_stream->ended)
+        EndStream(false);
     for (const auto& record : m_found) {
         if (record->lifted && !record->taken && !record->path.IsEmpty())
             DeleteFileA(record->path);
@@ -234,10 +331,20 @@ LiftedText* CLargeTextScanner::Take(const void* holder)
     return nullptr;
 }
 
+void CLargeTextScanner::DropLifted()
+{
+    for (const auto& record : m_found) {
+        if (record->lifted)
+            DeleteFileA(record->path);
+        record->lifted = false;
+        record->path.Empty();
+    }
+}
+
 void CLargeTextScanner::Scan(const char* source)
 {
     m_source = source ? source : "";
-    if (!source)
+    if (!source || m_stream)
         return;
     CFileHandle file(CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -267,7 +374,24 @@ void CLargeTextScanner::Scan(const char* source)
         m_restPath.Empty();
         return;
     }
-    while (in.Fill()) {
+    ScanMarkup(in, rest);
+
+    bool anyLifted = false;
+    for (const auto& record : m_found)
+        anyLifted = anyLifted || record->lifted;
+    const bool written = rest.Close() && !in.Failed();
+    if (!written || !anyLifted) {
+        // Nothing gained, or a rest that cannot be trusted: the reader reads
+        // the source, and delivers every text itself.
+        DeleteFileA(m_restPath);
+        m_restPath.Empty();
+        DropLifted();
+    }
+}
+
+void CLargeTextScanner::ScanMarkup(CInput& in, COutput& rest)
+{
+    while (in.Fill() && !rest.Failed() && SUCCEEDED(m_broken)) {
         const BYTE* at = in.Current();
         const size_t available = in.Available();
         const void* open = std::memchr(at, '<', available);
@@ -282,23 +406,117 @@ void CLargeTextScanner::Scan(const char* source)
         if (!Markup(in, rest))
             break;
     }
+}
 
-    bool anyLifted = false;
-    for (const auto& record : m_found)
-        anyLifted = anyLifted || record->lifted;
-    const bool written = rest.Close() && !in.Failed();
-    if (!written || !anyLifted) {
-        // Nothing gained, or a rest that cannot be trusted: the reader reads
-        // the source, and delivers every text itself.
+bool CLargeTextScanner::BeginStream()
+{
+    if (m_stream || !m_source.IsEmpty())
+        return false;
+    for (const LargeElement& element : m_elements) {
+        if (element.treatment != LargeText::Copy)
+            return false;
+    }
+    auto stream = std::unique_ptr<CStream>(new (std::nothrow) CStream);
+    if (!stream || !stream->queue.IsReady())
+        return false;
+    CString restPath;
+    HANDLE restFile = CreateNewTempFile(nullptr, nullptr, restPath);
+    if (restFile == INVALID_HANDLE_VALUE)
+        return false;
+    stream->rest.reset(new (std::nothrow) COutput(restFile, kRestBlock));
+    if (!stream->rest || !stream->rest->IsReady()) {
+        if (!stream->rest)
+            CloseHandle(restFile);
+        stream->rest.reset();
+        DeleteFileA(restPath);
+        return false;
+    }
+    m_restPath = restPath;
+    m_stream = std::move(stream);
+    m_stream->thread.Reset(CreateThread(nullptr, 0, StreamProc, this, 0, nullptr));
+    if (!m_stream->thread) {
+        m_stream->rest.reset();
+        m_stream.reset();
         DeleteFileA(m_restPath);
         m_restPath.Empty();
-        for (const auto& record : m_found) {
-            if (record->lifted)
-                DeleteFileA(record->path);
-            record->lifted = false;
-            record->path.Empty();
+        return false;
+    }
+    return true;
+}
+
+BYTE* CLargeTextScanner::Room()
+{
+    return m_stream && !m_stream->ended ? m_stream->queue.Room() : nullptr;
+}
+
+void CLargeTextScanner::Put(size_t count)
+{
+    if (m_stream && !m_stream->ended)
+        m_stream->queue.Put(count);
+}
+
+HRESULT CLargeTextScanner::EndStream(bool complete)
+{
+    if (!m_stream)
+        return E_UNEXPECTED;
+    if (!m_stream->ended) {
+        m_stream->queue.End(complete);
+        WaitForSingleObject(m_stream->thread.Get(), INFINITE);
+        m_stream->thread.Reset();
+        m_stream->ended = true;
+        if (!complete && SUCCEEDED(m_stream->outcome))
+            m_stream->outcome = E_ABORT;
+        if (FAILED(m_stream->outcome)) {
+            // Half an answer would read as a broken one.
+            DropLifted();
+            if (!m_restPath.IsEmpty())
+                DeleteFileA(m_restPath);
+            m_restPath.Empty();
         }
     }
+    return m_stream->outcome;
+}
+
+DWORD WINAPI CLargeTextScanner::StreamProc(void* parameter)
+{
+    static_cast<CLargeTextScanner*>(parameter)->ScanStream();
+    return 0;
+}
+
+void CLargeTextScanner::ScanStream()
+{
+    CStream& stream = *m_stream;
+    COutput& rest = *stream.rest;
+    CInput in(stream.queue);
+    bool scan = true;
+    if (in.Fill()) {
+        // UTF-16 and the like, as for a file: then all of it is the rest.
+        const size_t head = in.Available() < 4 ? in.Available() : 4;
+        for (size_t i = 0; i < head; ++i) {
+            const BYTE byte = in.Current()[i];
+            scan = scan && byte != 0 && byte != 0xFE && byte != 0xFF;
+        }
+    }
+    if (scan) {
+        ScanMarkup(in, rest);
+    } else {
+        while (in.Fill() && !rest.Failed()) {
+            rest.Put(in.Current(), in.Available());
+            in.Skip(in.Available());
+        }
+    }
+    const HRESULT failure = rest.Failed() ? rest.Error() : m_broken;
+    if (FAILED(failure) || in.Failed()) {
+        // The receiver is to put no more.
+        stream.queue.Stop();
+        rest.Close();
+        stream.outcome = FAILED(failure) ? failure : E_FAIL;
+    } else {
+        const bool complete = in.Complete();
+        stream.outcome = !rest.Close() ? rest.Error() : (complete ? S_OK : E_ABORT);
+        stream.queue.Stop();
+    }
+    stream.rest.reset();
 }
 
 // After "<": copies the markup to the rest; false when the file ends in it.
@@ -326,8 +544,13 @@ bool CLargeTextScanner::Markup(CInput& in, COutput& rest)
     rest.Put(first);
     if (first == '?')
         return copyThrough("?>");
-    if (first == '/')
+    if (first == '/') {
+        if (m_depth > 0)
+            --m_depth;
+        if (m_readerFrom > m_depth)
+            m_readerFrom = 0;
         return copyThrough(">");
+    }
     if (first != '!') {
         StartTag(in, rest, first);
         return true;
@@ -391,6 +614,8 @@ void CLargeTextScanner::StartTag(CInput& in, COutput& rest, int first)
     if (ch < 0)
         return;
     selfClosed = last == '/';
+    if (!selfClosed)
+        ++m_depth;
 
     const CString localName = LocalName(qName);
     const LargeElement* element = qName.GetLength() <= kMaxName ? Find(localName) : nullptr;
@@ -400,17 +625,26 @@ void CLargeTextScanner::StartTag(CInput& in, COutput& rest, int first)
     record->name = localName;
     LiftedText& found = *record;
     m_found.push_back(std::move(record));
-    if (attributes || selfClosed)
+    if (selfClosed)
         return;
-    if (!Lift(in, rest, qName, element->treatment, found)) {
-        found.lifted = false;
-        found.path.Empty();
+    // The content of a large element the reader reads is all its own: a
+    // capture of it takes the text of the elements inside too.
+    if (!attributes && m_readerFrom == 0 && Lift(in, rest, qName, element->treatment, found)) {
+        --m_depth; // its end tag went with the text
+        return;
     }
+    found.lifted = false;
+    found.path.Empty();
+    if (m_readerFrom == 0)
+        m_readerFrom = m_depth;
 }
 
 bool CLargeTextScanner::Lift(CInput& in, COutput& rest, const CString& qName, LargeText treatment,
                              LiftedText& record)
 {
+    // A stream cannot be read again: its text is kept as it came, so that
+    // the reader can be given it after all, and resolved after its end.
+    const bool asCame = in.IsStream();
     const LONGLONG contentStart = in.Offset();
     CString path;
     {
@@ -423,11 +657,13 @@ bool CLargeTextScanner::Lift(CInput& in, COutput& rest, const CString& qName, La
     COutput out(CreateFileA(path, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr),
                 kTextBlock);
-    std::unique_ptr<char[]> text(new (std::nothrow) char[kTextBlock]);
+    std::unique_ptr<char[]> text;
+    if (!asCame)
+        text.reset(new (std::nothrow) char[kTextBlock]);
     std::unique_ptr<BYTE[]> bytes;
     if (treatment == LargeText::Decode)
         bytes.reset(new (std::nothrow) BYTE[Base64StreamDecoder::RoomFor(kTextBlock)]);
-    if (!out.IsReady() || !text || (treatment == LargeText::Decode && !bytes)) {
+    if (!out.IsReady() || (!asCame && !text) || (treatment == LargeText::Decode && !bytes)) {
         out.Close();
         DeleteFileA(path);
         return false;
@@ -435,6 +671,7 @@ bool CLargeTextScanner::Lift(CInput& in, COutput& rest, const CString& qName, La
 
     Base64StreamDecoder decoder;
     size_t held = 0;
+    bool toResolve = false; // a line end or reference in a text kept as it came
     auto flush = [&]() {
         if (treatment == LargeText::Copy) {
             decoder.Check(text.get(), held);
@@ -446,7 +683,12 @@ bool CLargeTextScanner::Lift(CInput& in, COutput& rest, const CString& qName, La
         }
         held = 0;
     };
+    // The text as the reader would hand it over.
     auto put = [&](const void* from, size_t count) {
+        if (asCame) {
+            decoder.Check(static_cast<const char*>(from), count);
+            return;
+        }
         while (count > 0) {
             const size_t piece = count < kTextBlock - held ? count : kTextBlock - held;
             std::memcpy(text.get() + held, from, piece);
@@ -457,23 +699,38 @@ bool CLargeTextScanner::Lift(CInput& in, COutput& rest, const CString& qName, La
                 flush();
         }
     };
-    auto giveBack = [&]() {
-        out.Close();
-        DeleteFileA(path);
-        in.SeekTo(contentStart);
+    // The element's bytes as they came, of a text kept so.
+    auto came = [&](const void* from, size_t count) {
+        if (asCame)
+            out.Put(from, count);
+    };
+    // consumed: what was read of the element since the last came.
+    auto giveBack = [&](const char* consumed, size_t count) {
+        came(consumed, count);
+        const bool kept = out.Close();
+        if (!asCame) {
+            DeleteFileA(path);
+            in.SeekTo(contentStart);
+        } else if (!kept) {
+            DeleteFileA(path);
+            m_broken = out.Error();
+        } else if (!in.Replay(path)) {
+            m_broken = E_FAIL;
+        }
         return false;
     };
 
     CString endTag;
     for (;;) {
         if (!in.Fill())
-            return giveBack(); // the file ends inside the element
+            return giveBack(nullptr, 0); // the file ends inside the element
         const BYTE* at = in.Current();
         const size_t available = in.Available();
         size_t run = 0;
         while (run < available && kPlain[at[run]])
             ++run;
         put(at, run);
+        came(at, run);
         in.Skip(run);
         if (run == available)
             continue;
@@ -481,16 +738,26 @@ bool CLargeTextScanner::Lift(CInput& in, COutput& rest, const CString& qName, La
         if (ch == '\r') {
             // The reader hands "\r\n" and a lone "\r" over as "\n".
             put("\n", 1);
-            if (in.Fill() && *in.Current() == '\n')
+            came("\r", 1);
+            toResolve = true;
+            if (in.Fill() && *in.Current() == '\n') {
                 in.Skip(1);
+                came("\n", 1);
+            }
         } else if (ch == '&') {
-            char reference[kMaxReference + 1] = {};
+            // As read: "&", the reference's characters, what ended them.
+            char consumed[kMaxReference + 2] = {'&'};
+            size_t taken = 1;
+            const char* reference = consumed + 1;
             int length = 0;
             int next = in.Get();
             while (next >= 0 && next != ';' && length < kMaxReference) {
-                reference[length++] = static_cast<char>(next);
+                consumed[taken++] = static_cast<char>(next);
+                ++length;
                 next = in.Get();
             }
+            if (next >= 0)
+                consumed[taken++] = static_cast<char>(next);
             unsigned value = 0;
             bool number = next == ';' && length >= 2 && reference[0] == '#';
             const bool hex = number && reference[1] == 'x';
@@ -506,20 +773,27 @@ bool CLargeTextScanner::Lift(CInput& in, COutput& rest, const CString& qName, La
                     number = false;
             }
             if (!number || length == (hex ? 2 : 1) || !MayStandInText(value))
-                return giveBack();
+                return giveBack(consumed, taken);
             const char character = static_cast<char>(value);
             put(&character, 1);
+            came(consumed, taken);
+            toResolve = true;
         } else if (ch == '<') {
             // Only the element's own end tag may follow.
             endTag = "<";
             int next = in.Get();
+            const auto mismatch = [&] {
+                if (next >= 0)
+                    endTag += static_cast<char>(next);
+                return giveBack(endTag.GetString(), static_cast<size_t>(endTag.GetLength()));
+            };
             if (next != '/')
-                return giveBack();
+                return mismatch();
             endTag += '/';
             for (int i = 0; i < qName.GetLength(); ++i) {
                 next = in.Get();
                 if (next != static_cast<unsigned char>(qName[i]))
-                    return giveBack();
+                    return mismatch();
                 endTag += static_cast<char>(next);
             }
             next = in.Get();
@@ -528,24 +802,117 @@ bool CLargeTextScanner::Lift(CInput& in, COutput& rest, const CString& qName, La
                 next = in.Get();
             }
             if (next != '>')
-                return giveBack();
+                return mismatch();
             endTag += '>';
             break;
         } else {
-            return giveBack();
+            const char other = static_cast<char>(ch);
+            return giveBack(&other, ch >= 0 ? 1 : 0);
         }
     }
 
-    flush();
+    if (!asCame)
+        flush();
     BYTE last[3];
     const size_t count = decoder.Finish(last);
     if (treatment == LargeText::Decode && !decoder.Failed())
         out.Put(last, count);
+    // Should a kept text's file have failed, it cannot be read again either:
+    // giving it back then breaks the stream's scan.
     if (!out.Close())
-        return giveBack();
+        return giveBack(endTag.GetString(), static_cast<size_t>(endTag.GetLength()));
+    if (asCame && toResolve) {
+        CString resolved;
+        const HRESULT hr = Resolve(path, resolved);
+        DeleteFileA(path);
+        if (FAILED(hr)) {
+            m_broken = hr;
+            return false;
+        }
+        path = resolved;
+    }
     rest.Put(endTag);
     record.lifted = true;
     record.base64 = !decoder.Failed();
     record.path = path;
     return true;
+}
+
+HRESULT CLargeTextScanner::Resolve(const CString& from, CString& to)
+{
+    CFileHandle source(CreateFileA(from, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    CString path;
+    {
+        CFileMgr names;
+        if (!source || !names.MakeTempName(nullptr))
+            return E_FAIL;
+        path = names.GetFilePath();
+    }
+    COutput out(CreateFileA(path, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr),
+                kTextBlock);
+    std::unique_ptr<BYTE[]> block(new (std::nothrow) BYTE[kReadBlock]);
+    if (!out.IsReady() || !block) {
+        out.Close();
+        DeleteFileA(path);
+        return E_OUTOFMEMORY;
+    }
+    // The text was checked as it came: only line ends and numeric
+    // references to plain characters need resolving.
+    bool afterReturn = false;
+    bool inReference = false;
+    bool hex = false;
+    unsigned value = 0;
+    DWORD read = 0;
+    bool readable = true;
+    while ((readable = ReadFile(source.Get(), block.get(), static_cast<DWORD>(kReadBlock), &read,
+                                nullptr) != FALSE) &&
+           read > 0) {
+        for (DWORD i = 0; i < read;) {
+            const BYTE byte = block[i];
+            if (inReference) {
+                ++i;
+                if (byte == ';') {
+                    out.Put(static_cast<int>(value));
+                    inReference = false;
+                } else if (byte == 'x') {
+                    hex = true;
+                } else if (byte >= '0' && byte <= '9') {
+                    value = value * (hex ? 16 : 10) + (byte - '0');
+                } else if (byte != '#') {
+                    value = value * 16 + ((byte | 0x20) - 'a' + 10);
+                }
+                continue;
+            }
+            if (afterReturn) {
+                afterReturn = false;
+                if (byte == '\n') {
+                    ++i;
+                    continue;
+                }
+            }
+            DWORD run = i;
+            while (run < read && block[run] != '\r' && block[run] != '&')
+                ++run;
+            out.Put(block.get() + i, run - i);
+            if (run == read)
+                break;
+            if (block[run] == '\r') {
+                out.Put('\n');
+                afterReturn = true;
+            } else {
+                inReference = true;
+                hex = false;
+                value = 0;
+            }
+            i = run + 1;
+        }
+    }
+    if (!out.Close() || !readable) {
+        DeleteFileA(path);
+        return out.Failed() ? out.Error() : E_FAIL;
+    }
+    to = path;
+    return S_OK;
 }

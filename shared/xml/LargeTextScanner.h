@@ -17,8 +17,20 @@
 // element (an entity, a comment, CDATA, a child element, another character,
 // the file's end) leaves the whole element in the rest for the reader, as
 // if there were no scanner: the results and errors for such files are the
-// reader's. So do the elements after the first 64 of a file. A file that is
+// reader's. Nothing inside such an element is lifted either (its capture
+// takes the text of its children). So do the elements after the first 64
+// of a file. A file that is
 // not ASCII-based (UTF-16) is not scanned at all.
+//
+// An answer can also be scanned as it comes off the wire, instead of from
+// its file (BeginStream): the receiver hands its pieces over, and the scan
+// runs on a thread of its own beside it, so the answer is read once and
+// never written whole. The rest and the lifted texts are then the same as
+// the scan of the answer's file would make; the rest is the only copy of
+// the answer, kept even when nothing was lifted. A stream keeps a lifted
+// text as it came and resolves its line ends and references after the end
+// tag, so that an element that must go to the reader after all can be read
+// again from its own file; it therefore lifts copied texts only.
 #pragma once
 
 #include <memory>
@@ -70,6 +82,22 @@ public:
     // file cannot be scanned (unreadable, not ASCII-based, no temporary file
     // to be had) nothing is lifted and the rest is source itself.
     void Scan(const char* source);
+
+    // Starts the scan of a stream: false (and nothing started) when its
+    // thread, buffers or rest file cannot be had, or an element's text is to
+    // be decoded.
+    bool BeginStream();
+    // For the receiver: room for the next piece, of PieceSize bytes; null
+    // once the scan has stopped (it failed: EndStream says why).
+    BYTE* Room();
+    static constexpr size_t PieceSize() { return kStreamPiece; }
+    // The room Room gave holds count bytes of the stream.
+    void Put(size_t count);
+    // After the last piece (complete), or to give the stream up: waits for
+    // the scan's end. S_OK when the whole stream was scanned and its rest
+    // and texts written; else what failed (E_ABORT for a stream given up),
+    // and nothing of it is kept.
+    HRESULT EndStream(bool complete);
     // The file the reader is to parse.
     const CString& RestPath() const { return m_restPath.IsEmpty() ? m_source : m_restPath; }
 
@@ -85,7 +113,17 @@ public:
 private:
     class CInput;
     class COutput;
+    struct CStream;
 
+    static constexpr size_t kStreamPiece = 64 * 1024;
+    static constexpr size_t kStreamPieces = 16;
+
+    static DWORD WINAPI StreamProc(void* parameter);
+    void ScanStream();
+    // Copies the input to the rest, lifting texts on the way.
+    void ScanMarkup(CInput& in, COutput& rest);
+    // Forgets every lifted text and deletes its file.
+    void DropLifted();
     bool Markup(CInput& in, COutput& rest);
     void StartTag(CInput& in, COutput& rest, int first);
     // Lifts the content of the element whose start tag was just copied;
@@ -94,10 +132,21 @@ private:
     bool Lift(CInput& in, COutput& rest, const CString& qName, LargeText treatment,
               LiftedText& record);
     const LargeElement* Find(const CString& localName) const;
+    // A text kept as it came, as the reader would hand it over (line ends
+    // as "\n", references resolved), in a new file.
+    static HRESULT Resolve(const CString& from, CString& to);
 
     std::vector<LargeElement> m_elements;
     std::vector<std::unique_ptr<LiftedText>> m_found;
     size_t m_next = 0; // the reader's next start among the found
+    int m_depth = 0;   // elements open where the scan stands
+    // The depth of the large element whose content goes to the reader
+    // whole; 0 while none is open.
+    int m_readerFrom = 0;
     CString m_source;
     CString m_restPath;
+    std::unique_ptr<CStream> m_stream;
+    // A stream's text that can neither be lifted nor read again: the scan
+    // of the stream has failed.
+    HRESULT m_broken = S_OK;
 };

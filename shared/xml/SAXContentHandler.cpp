@@ -443,30 +443,51 @@ HRESULT RunSaxParse(const char* path, CSAXContentHandler* handler)
     CComPtr<CSAXContentHandler> keep(handler);
     if (!path)
         return E_INVALIDARG;
+    std::unique_ptr<CLargeTextScanner> scan;
+    return handler->ParseThrough(path, [&scan, handler, path]() -> CLargeTextScanner* {
+        std::vector<LargeElement> large = handler->LargeElements();
+        if (large.empty())
+            return nullptr;
+        scan = std::make_unique<CLargeTextScanner>(std::move(large));
+        scan->Scan(path);
+        return scan.get();
+    });
+}
+
+HRESULT RunSaxParse(CLargeTextScanner& scanned, CSAXContentHandler* handler)
+{
+    if (!handler)
+        return E_INVALIDARG;
+    CComPtr<CSAXContentHandler> keep(handler);
+    if (scanned.RestPath().IsEmpty())
+        return E_INVALIDARG;
+    return handler->ParseThrough(scanned.RestPath(), [&scanned] { return &scanned; });
+}
+
+HRESULT CSAXContentHandler::ParseThrough(const char* path,
+                                         const std::function<CLargeTextScanner*()>& scan)
+{
+    // The prolog is the document's own: a scan leaves it as it stands.
     HRESULT hr = CheckFileProlog(path);
     if (FAILED(hr)) {
         TheLog().HResult("RunSaxParse: a document with a DTD is refused", hr);
-        handler->AbandonOpenElements();
+        AbandonOpenElements();
         return hr;
     }
-    std::unique_ptr<CLargeTextScanner> scan;
-    CComPtr<ISAXContentHandler> front(handler);
-    const char* parsed = path;
+    CComPtr<ISAXContentHandler> front(this);
     hr = CatchAtEdge("RunSaxParse", [&] {
-        std::vector<LargeElement> large = handler->LargeElements();
-        if (!large.empty()) {
-            scan = std::make_unique<CLargeTextScanner>(std::move(large));
-            scan->Scan(path);
-            parsed = scan->RestPath();
-            handler->m_scan = scan.get();
-            front = CComPtr<ISAXContentHandler>(new CLiftingHandler(handler));
+        const char* parsed = path;
+        if (CLargeTextScanner* scanned = scan()) {
+            parsed = scanned->RestPath();
+            m_scan = scanned;
+            front = CComPtr<ISAXContentHandler>(new CLiftingHandler(this));
         }
         return Parse(parsed, front.Get());
     });
     // The reader is gone; an element it never ended never will, and a file
     // lifted for an element nobody took goes with the scan.
-    handler->AbandonOpenElements();
-    handler->m_scan = nullptr;
-    handler->m_started = nullptr;
+    AbandonOpenElements();
+    m_scan = nullptr;
+    m_started = nullptr;
     return hr;
 }

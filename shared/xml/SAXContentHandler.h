@@ -7,6 +7,7 @@
 // the base route character data. RunSaxParse runs one file through it.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 #include <windows.h>
@@ -172,7 +173,11 @@ protected:
 private:
     friend class CLiftingHandler;
     friend HRESULT RunSaxParse(const char* path, CSAXContentHandler* handler);
+    friend HRESULT RunSaxParse(CLargeTextScanner& scanned, CSAXContentHandler* handler);
 
+    // Parses path (the prolog checked first), through the texts of the scan
+    // that scan gives (it may make it; null for none).
+    HRESULT ParseThrough(const char* path, const std::function<CLargeTextScanner*()>& scan);
     void Capture(const wchar_t* text, int length);
     void WriteToTempFile(CXMLElem& element, const wchar_t* text, int length);
 
@@ -206,3 +211,8 @@ protected:
 // for a file that does not parse, kXmlDtdRefused of XmlProlog.h, before any
 // parsing, for one with a DTD); E_INVALIDARG for a null argument.
 HRESULT RunSaxParse(const char* path, CSAXContentHandler* handler);
+// The same for a stream the scanner has read already (see LargeTextScanner.h,
+// BeginStream): the reader parses its rest, and the handler is given the
+// texts it lifted. The scan is to have looked for the handler's large
+// elements.
+HRESULT RunSaxParse(CLargeTextScanner& scanned, CSAXContentHandler* handler);

@@ -1,4 +1,7 @@
+#include <algorithm>
+#include <cstring>
 #include <cwchar>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -320,12 +323,12 @@ struct ReadOutcome {
 };
 
 template <class Handler>
-ReadOutcome ReadWith(const std::string& path)
+ReadOutcome ReadWith(const std::function<HRESULT(Handler*)>& parse)
 {
     ReadOutcome outcome;
     CFinalPDF pdf;
     CComPtr<Handler> handler(new Handler(&pdf));
-    outcome.hr = RunSaxParse(path.c_str(), handler.Get());
+    outcome.hr = parse(handler.Get());
     outcome.hasFile = pdf.HasBase64File();
     if (outcome.hasFile) {
         outcome.content = ReadFileBytes(pdf.GetBase64Path().str());
@@ -335,6 +338,37 @@ ReadOutcome ReadWith(const std::string& path)
     outcome.results = pdf.GetResultCount();
     outcome.pieces = !handler->m_pieces.empty();
     return outcome;
+}
+
+template <class Handler>
+ReadOutcome ReadWith(const std::string& path)
+{
+    return ReadWith<Handler>(
+        [&path](Handler* handler) { return RunSaxParse(path.c_str(), handler); });
+}
+
+// The response scanned as it would come off the wire, in pieces of
+// pieceSize bytes, then read.
+ReadOutcome ReadStreamed(const std::string& path, size_t pieceSize)
+{
+    const std::string bytes = ReadFileBytes(path);
+    CLargeTextScanner scan(CFinalPDF::LargeElements());
+    ReadOutcome outcome;
+    if (!scan.BeginStream())
+        return outcome;
+    for (size_t at = 0; at < bytes.size(); at += pieceSize) {
+        BYTE* room = scan.Room();
+        if (!room)
+            break;
+        const size_t count = std::min(pieceSize, bytes.size() - at);
+        std::memcpy(room, bytes.data() + at, count);
+        scan.Put(count);
+    }
+    outcome.hr = scan.EndStream(true);
+    if (FAILED(outcome.hr))
+        return outcome;
+    return ReadWith<CWatchedFinalPDF>(
+        [&scan](CWatchedFinalPDF* handler) { return RunSaxParse(scan, handler); });
 }
 
 // The text of a result goes to its file straight from the response when it
@@ -392,6 +426,10 @@ TEST_F(SaxTest, LiftedTextsReadAsTheReaderReadsThem)
          false},
         {"IllegalReference", ResultResponse("QUJD&#0;"), false},
         {"MismatchedEndTag", ResponseWith("<DownloadSignedDocumentResult>QUJD</Wrong>"), false},
+        {"ResultInAResult",
+         ResponseWith("<DownloadSignedDocumentResult>QU\r\n" + result +
+                      "</DownloadSignedDocumentResult>"),
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -414,6 +452,21 @@ TEST_F(SaxTest, LiftedTextsReadAsTheReaderReadsThem)
             EXPECT_TRUE(lifted.pieces || FAILED(lifted.hr)) << "the text was lifted";
         }
         EXPECT_TRUE(QuillFiles(TempDir()).empty()) << "a file was left behind";
+
+        // Scanned as it comes off the wire, in pieces that cut it anywhere:
+        // the same, though a stream cannot be read twice.
+        for (size_t pieceSize : {size_t{1}, size_t{7}, CLargeTextScanner::PieceSize()}) {
+            SCOPED_TRACE("streamed in pieces of " + std::to_string(pieceSize));
+            const ReadOutcome streamed = ReadStreamed(path, pieceSize);
+            EXPECT_EQ(lifted.hr, streamed.hr);
+            EXPECT_EQ(lifted.hasFile, streamed.hasFile);
+            EXPECT_EQ(lifted.results, streamed.results);
+            EXPECT_TRUE(lifted.content == streamed.content)
+                << "streamed: " << testing::PrintToString(streamed.content);
+            EXPECT_EQ(lifted.checked, streamed.checked);
+            EXPECT_EQ(lifted.pieces, streamed.pieces);
+            EXPECT_TRUE(QuillFiles(TempDir()).empty()) << "a file was left behind";
+        }
     }
 
     // A UTF-16 response is not scanned at all.
@@ -426,10 +479,11 @@ TEST_F(SaxTest, LiftedTextsReadAsTheReaderReadsThem)
         utf16 += '\0';
     }
     const std::string path = WriteResponse(utf16);
-    const ReadOutcome wide = ReadWith<CWatchedFinalPDF>(path);
-    EXPECT_EQ(S_OK, wide.hr);
-    EXPECT_EQ("QUJD", wide.content);
-    EXPECT_TRUE(wide.pieces);
+    for (const ReadOutcome& wide : {ReadWith<CWatchedFinalPDF>(path), ReadStreamed(path, 3)}) {
+        EXPECT_EQ(S_OK, wide.hr);
+        EXPECT_EQ("QUJD", wide.content);
+        EXPECT_TRUE(wide.pieces);
+    }
 }
 
 // A signed copy of megabytes reads whole whatever its line breaks: the
@@ -477,7 +531,60 @@ TEST_F(SaxTest, LargeSignedCopiesReadWholeInEveryLineLayout)
         ASSERT_EQ(S_OK, CXMLIO::DecodeFileToTemp(pdf.GetBase64Path(), nullptr, decoded));
         EXPECT_TRUE(ReadFileBytes(decoded.str()) == bytes) << "the signed copy differs";
         DeleteFileA(decoded);
+
+        // Off the wire, where the text is kept as it came and its line ends
+        // and references are resolved after its end.
+        const ReadOutcome streamed = ReadStreamed(path, CLargeTextScanner::PieceSize());
+        EXPECT_EQ(S_OK, streamed.hr);
+        EXPECT_TRUE(streamed.checked);
+        EXPECT_FALSE(streamed.pieces) << "the reader delivered the text";
+        EXPECT_EQ(delivered.size(), streamed.content.size());
+        EXPECT_TRUE(delivered == streamed.content) << "the streamed base64 file differs";
     }
+}
+
+// A stream given up (the wire failed, the exchange was cancelled) keeps
+// nothing of itself, wherever it stood; so does one whose scanner goes
+// before its end.
+TEST_F(SaxTest, AStreamGivenUpLeavesNothing)
+{
+    const std::string response = ResultResponse(Base64Text(3 * 1024 * 1024));
+    const auto feed = [&response](CLargeTextScanner& scan, size_t bytes) {
+        for (size_t at = 0; at < bytes; at += CLargeTextScanner::PieceSize()) {
+            BYTE* room = scan.Room();
+            ASSERT_NE(nullptr, room);
+            const size_t count = std::min(CLargeTextScanner::PieceSize(), bytes - at);
+            std::memcpy(room, response.data() + at, count);
+            scan.Put(count);
+        }
+    };
+    // Before the result, inside it, after its end.
+    const size_t inside = response.find("<DownloadSignedDocumentResult>") + 1024 * 1024;
+    for (size_t bytes : {size_t{100}, inside, response.size()}) {
+        SCOPED_TRACE(bytes);
+        {
+            CLargeTextScanner scan(CFinalPDF::LargeElements());
+            ASSERT_TRUE(scan.BeginStream());
+            feed(scan, bytes);
+            EXPECT_EQ(E_ABORT, scan.EndStream(false));
+            EXPECT_EQ(nullptr, scan.Room()) << "room after the end";
+            EXPECT_TRUE(scan.RestPath().IsEmpty());
+            EXPECT_TRUE(QuillFiles(TempDir()).empty()) << "a file of the stream was kept";
+            CFinalPDF pdf;
+            EXPECT_EQ(E_INVALIDARG, pdf.LoadScanned(scan));
+        }
+        {
+            CLargeTextScanner scan(CFinalPDF::LargeElements());
+            ASSERT_TRUE(scan.BeginStream());
+            feed(scan, bytes);
+        }
+        EXPECT_TRUE(QuillFiles(TempDir()).empty()) << "a scanner's going left a file";
+    }
+
+    // A stream scans only texts it can keep as they came.
+    CLargeTextScanner decoding({{"FileBytes", LargeText::Decode}});
+    EXPECT_FALSE(decoding.BeginStream());
+    EXPECT_TRUE(QuillFiles(TempDir()).empty());
 }
 
 // A handler that only counts the elements the reader reports and keeps
