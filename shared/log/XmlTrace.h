@@ -14,6 +14,7 @@ class CXmlTrace {
 public:
     // on: whether anything is written (the operation reads the setting once).
     explicit CXmlTrace(bool on) : m_on(on) {}
+    bool IsOn() const { return m_on; }
 
     // Appends text as it is; a null text adds nothing.
     void AppendText(const char* text) const;

@@ -78,7 +78,9 @@ int OpReqPDF::ParseResponse()
         return 0;
     }
     auto signedCopy = std::make_unique<CFinalPDF>();
-    HRESULT hr = signedCopy->LoadXML(m_responseFilePath);
+    CLargeTextScanner* scanned = ScannedAnswer();
+    HRESULT hr =
+        scanned ? signedCopy->LoadScanned(*scanned) : signedCopy->LoadXML(m_responseFilePath);
     if (SUCCEEDED(hr))
         hr = Judge(*signedCopy);
     if (FAILED(hr)) {

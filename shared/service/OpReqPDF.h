@@ -27,6 +27,11 @@ protected:
     // is the service's error report (the error text), and anything else
     // (no result, two, an empty one, one that is not base64) fails.
     int ParseResponse() override;
+    // The signed copy's text is lifted out of the answer as it comes.
+    std::vector<LargeElement> AnswerLargeElements() const override
+    {
+        return CFinalPDF::LargeElements();
+    }
 
 private:
     HRESULT Judge(const CFinalPDF& answer);

@@ -187,7 +187,17 @@ bool AnswerWithinLimits(CWireJob& job, const CWireLimits& limits, ULONGLONG answ
 constexpr ULONGLONG kSwiftAfterBytes = 256 * 1024;
 constexpr ULONGLONG kSwiftBytesPerSecond = 4 * 1024 * 1024;
 
-// Reads the answer into the job's file, or its text, piece by piece with
+// A job's failure to keep what it read: the disk (or the scan) took no more.
+void FailKeeping(CWireJob& job, HRESULT code)
+{
+    job.result = 0;
+    job.code = FAILED(code) ? code : E_FAIL;
+}
+
+static_assert(CLargeTextScanner::PieceSize() >= CWebSvrOp::kReceivePiece,
+              "a piece of the answer fits the scan's room");
+
+// Reads the answer into the job's file, its scan or its text, piece by piece with
 // what has arrived, so that the answer's size and pace are checked between
 // pieces: WinINet's own read waits until its whole buffer is full, which a
 // trickle makes forever. Once the answer has come swiftly for a while, the
@@ -197,45 +207,72 @@ constexpr ULONGLONG kSwiftBytesPerSecond = 4 * 1024 * 1024;
 // for the job keeps the pace limit meanwhile (CWebSvrOp::WatchPace).
 void ReadAnswer(CWireJob& job, const CWireLimits& limits, ULONGLONG answerStart)
 {
-    std::unique_ptr<char[]> piece(new char[CWebSvrOp::kReceivePiece]);
+    // A scan's stream ends with the read, complete only when the answer is.
+    // The job then lets the scan go: what it made is the operation's, to
+    // keep or delete (a job given up was its last holder).
+    struct StreamEnd {
+        CWireJob& job;
+        bool complete = false;
+        ~StreamEnd()
+        {
+            if (!job.scan)
+                return;
+            const HRESULT hr = job.scan->EndStream(complete);
+            if (complete && FAILED(hr)) {
+                TheLog().HResult("CWebSvrOp::Run: the answer's scan", hr);
+                FailKeeping(job, hr);
+            }
+            job.scan.reset();
+        }
+    } streamEnd{job};
+    std::unique_ptr<char[]> piece;
+    if (!job.scan)
+        piece.reset(new char[CWebSvrOp::kReceivePiece]);
     ULONGLONG received = job.received;
     for (;;) {
         if (job.Abandoned())
             return;
+        char* into = piece.get();
+        if (job.scan && !(into = reinterpret_cast<char*>(job.scan->Room()))) {
+            // The scan has stopped: it says why as its stream ends.
+            streamEnd.complete = true;
+            return;
+        }
         const ULONGLONG elapsed = GetTickCount64() - answerStart;
         const bool swift = received >= kSwiftAfterBytes &&
                            received * 1000 >= kSwiftBytesPerSecond * (elapsed ? elapsed : 1);
         job.wholePieces = swift;
         UINT read = 0;
         if (swift) {
-            read = job.request->Read(piece.get(), CWebSvrOp::kReceivePiece);
+            read = job.request->Read(into, CWebSvrOp::kReceivePiece);
         } else {
             const DWORD available = job.request->QueryDataAvailable();
-            if (available == 0)
+            if (available == 0) {
+                streamEnd.complete = true;
                 return;
-            read = job.request->Read(piece.get(),
-                                     std::min<DWORD>(available, CWebSvrOp::kReceivePiece));
+            }
+            read = job.request->Read(into, std::min<DWORD>(available, CWebSvrOp::kReceivePiece));
         }
-        if (read == 0)
+        if (read == 0) {
+            streamEnd.complete = true;
             return;
+        }
         received += read;
         if (!AnswerWithinLimits(job, limits, answerStart, received))
             return;
-        if (job.file) {
+        if (job.scan) {
+            job.scan->Put(read);
+        } else if (job.file) {
             DWORD written = 0;
-            if (!WriteFile(job.file.Get(), piece.get(), read, &written, nullptr) ||
-                written != read) {
+            if (!WriteFile(job.file.Get(), into, read, &written, nullptr) || written != read) {
                 // A disk that takes no more ends the run: half a response
                 // would read as a broken one.
-                job.result = 0;
-                job.code = HRESULT_FROM_WIN32(GetLastError());
-                if (SUCCEEDED(job.code))
-                    job.code = E_FAIL;
+                FailKeeping(job, HRESULT_FROM_WIN32(GetLastError()));
                 job.file.Reset();
                 return;
             }
         } else {
-            job.text += CString(piece.get(), static_cast<int>(read));
+            job.text += CString(into, static_cast<int>(read));
         }
         job.received = received;
         job.ReportProgress();
@@ -574,6 +611,7 @@ void CWebSvrOp::ForgetLastRun()
     AbandonJob();
     m_request.reset();
     m_responseDoc.reset();
+    m_scan.reset();
     ReleaseUpload();
     if (!m_responseFilePath.IsEmpty())
         DeleteFileA(m_responseFilePath);
@@ -856,6 +894,7 @@ void CWebSvrOp::AbandonResponse()
     // The connection goes with the request: what the service still sends
     // is not read.
     m_request.reset();
+    m_scan.reset();
     m_responseText.Empty();
     if (!m_responseFilePath.IsEmpty())
         DeleteFileA(m_responseFilePath);
@@ -883,7 +922,19 @@ int CWebSvrOp::Read(HWND window, UINT message)
 {
     m_responseText.Empty();
     auto job = NewJob();
-    if (!m_responseFilePath.IsEmpty()) {
+    m_scan.reset();
+    if (!m_responseFilePath.IsEmpty() && m_noSoapCheck && !m_trace.IsOn()) {
+        // Nobody needs the answer whole: it is scanned as it comes.
+        std::vector<LargeElement> large = AnswerLargeElements();
+        if (!large.empty()) {
+            auto scan = std::make_shared<CLargeTextScanner>(std::move(large));
+            if (scan->BeginStream()) {
+                job->scan = scan;
+                m_scan = std::move(scan);
+            }
+        }
+    }
+    if (!m_responseFilePath.IsEmpty() && !job->scan) {
         // The system made this file a moment ago for this response.
         job->file.Reset(CreateFileA(m_responseFilePath, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

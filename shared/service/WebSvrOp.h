@@ -3,8 +3,9 @@
 // shows each stage's text and the upload's progress (or run it whole in one
 // call). The derived operation builds the request (PrepareData) and reads
 // the result (ParseResponse); this class posts it over the process's one
-// HTTP connection, reads the response into memory or a file, checks the
-// envelope for a fault and keeps the XML trace.
+// HTTP connection, reads the response into memory or a file (or, for a
+// large answer nobody needs whole, into a scan that lifts its documents out
+// as it comes), checks the envelope for a fault and keeps the XML trace.
 //
 // Run with a window, what waits on the network (connecting, sending, the
 // wait for the answer, reading it) runs as a job on a thread of its own
@@ -17,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 #include <windows.h>
 
 #include "classlib/inet/CInternetSession.h"
@@ -124,6 +126,13 @@ protected:
     virtual int PrepareData() = 0;
     // Reads the result after the envelope check; non-zero for success.
     virtual int ParseResponse() = 0;
+    // Elements of an answer read without the envelope check whose texts a
+    // scan lifts as the answer comes in (see LargeTextScanner.h), so that a
+    // large answer is read once and never written whole; none here.
+    virtual std::vector<LargeElement> AnswerLargeElements() const { return {}; }
+    // That scan, once the answer is in; null when the answer went to the
+    // response file (the trace wanted it whole, or the scan could not start).
+    CLargeTextScanner* ScannedAnswer() const { return m_scan.get(); }
 
     const char* m_stageText[6] = {};
     CString m_opKind = "Unknown";
@@ -208,6 +217,7 @@ private:
     ULONGLONG m_stageStart = 0;                // when the running stage (or its job) began
     ULONGLONG m_stageEnd = 0;                  // when its job ended; 0 while none has
     std::shared_ptr<CWireJob> m_job;           // the running stage's wait on the network
+    std::shared_ptr<CLargeTextScanner> m_scan; // the answer's, as it comes
     AfterJob m_afterJob;                       // and what the stage does after it
     bool m_watchPace = false;                  // the job reads the answer
     ULONGLONG m_answerStart = 0;               // when the answer's status came

@@ -27,6 +27,7 @@
 #include "classlib/inet/CInternetSession.h"
 #include "classlib/strings/CString.h"
 #include "classlib/win32/Handles.h"
+#include "shared/xml/LargeTextScanner.h"
 
 class CWireJob {
 public:
@@ -74,6 +75,10 @@ public:
     CString filePath;
     // The answer when it is kept in memory.
     CString text;
+    // The scan the answer's pieces go to as they come, instead of the file
+    // (see LargeTextScanner.h); shared with the operation, which reads its
+    // outcome once the job has ended.
+    std::shared_ptr<CLargeTextScanner> scan;
     // Bytes of the request sent and of the answer received so far; the
     // window reads them for its progress while the job runs.
     std::atomic<ULONGLONG> sent{0};

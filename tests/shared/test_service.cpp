@@ -485,19 +485,27 @@ TEST_F(ServiceTest, SignedCopyOfSeveralMegabytesArrivesIntact)
     EXPECT_FALSE(early.m_finalPdf);
 
     ASSERT_TRUE(Service().SetSigned(fileId));
-    OpReqPDF download(m_url);
-    download.m_credentials = Demo();
-    download.m_fileId = fileId.c_str();
-    download.m_documentId = upload.m_result;
-    SteppedRun run = RunStepped(download);
-    ASSERT_EQ(1, run.result) << download.GetErrorText();
-    ASSERT_TRUE(download.m_finalPdf);
-    CString pdfPath;
-    ASSERT_EQ(S_OK, CXMLIO::DecodeFileToTemp(download.m_finalPdf->GetBase64Path(),
-                                             "Signed Copy %s.pdf", pdfPath));
-    EXPECT_EQ(0, pdfPath.Find((TempDir() + "Signed Copy Qui").c_str())) << pdfPath;
-    EXPECT_TRUE(ReadFileBytes(pdfPath.str()) == signedPdf) << "signed copy differs";
-    DeleteFileA(pdfPath);
+    // The answer is scanned as it comes; with the trace on, which keeps it
+    // whole, it goes to its file first.
+    for (const bool traced : {false, true}) {
+        SCOPED_TRACE(traced ? "traced" : "scanned as it came");
+        WriteDword(kAdvancedKey, "LogXML", traced ? 1 : 0);
+        OpReqPDF download(m_url);
+        download.m_credentials = Demo();
+        download.m_fileId = fileId.c_str();
+        download.m_documentId = upload.m_result;
+        SteppedRun run = RunStepped(download);
+        ASSERT_EQ(1, run.result) << download.GetErrorText();
+        ASSERT_TRUE(download.m_finalPdf);
+        CString pdfPath;
+        ASSERT_EQ(S_OK, CXMLIO::DecodeFileToTemp(download.m_finalPdf->GetBase64Path(),
+                                                 "Signed Copy %s.pdf", pdfPath));
+        EXPECT_EQ(0, pdfPath.Find((TempDir() + "Signed Copy Qui").c_str())) << pdfPath;
+        EXPECT_TRUE(ReadFileBytes(pdfPath.str()) == signedPdf) << "signed copy differs";
+        DeleteFileA(pdfPath);
+        const std::string trace = ReadFileBytes(TempDir() + "QuilletDebug.xml");
+        EXPECT_EQ(traced, trace.find("<DownloadSignedDocumentResult>") != std::string::npos);
+    }
 }
 
 TEST_F(ServiceTest, SignedCopyRefusedByAFaultSaysWhy)

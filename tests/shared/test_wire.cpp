@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "shared/service/OpReqPDF.h"
 #include "shared/service/WebSvrOp.h"
 #include "shared/service/WireLimits.h"
 #include "tests/support/ServiceTest.h"
@@ -45,10 +46,16 @@ protected:
     };
 
     // Runs a GetUserInfo call, its answer kept in a file as every real
-    // operation keeps it, whole or one stage per message.
-    Outcome Call(bool stepped, const CWireLimits& limits)
+    // operation keeps it, whole or one stage per message; or a signed
+    // copy's download, whose answer is scanned as it comes instead.
+    Outcome Call(bool stepped, const CWireLimits& limits, bool signedCopy = false)
     {
-        SoapCallOp op(m_url, "GetUserInfo", {{"pstr_APICode", standin::kDefaultApiCode}});
+        SoapCallOp login(m_url, "GetUserInfo", {{"pstr_APICode", standin::kDefaultApiCode}});
+        OpReqPDF download(m_url);
+        download.m_credentials = Demo();
+        download.m_fileId = "QF1";
+        download.m_documentId = "QD1";
+        CWebSvrOp& op = signedCopy ? static_cast<CWebSvrOp&>(download) : login;
         op.SetWireLimits(limits);
         Outcome outcome;
         const ULONGLONG started = GetTickCount64();
@@ -103,6 +110,9 @@ TEST_F(WireTest, HostileAnswersEndAsFailuresThatSayWhy)
         const char* text; // found in the error text
         ULONGLONG mostMs; // the run ends within this
         ULONGLONG maxAnswerBytes = ShortLimits().maxAnswerBytes;
+        // The failure comes while the answer is read: a signed copy's
+        // download, which scans the answer as it comes, ends the same way.
+        bool whileRead = false;
     };
     const CWireLimits limits = ShortLimits();
     // Silence ends a run after the silence limit; a trickle once the grace
@@ -120,23 +130,26 @@ TEST_F(WireTest, HostileAnswersEndAsFailuresThatSayWhy)
         {"HeadThenSilence", standin::kind::Stall, "\"hold\": 20", CWebSvrOp::kAnswerTimedOut,
          "stopped answering", afterSilence},
         {"SomeOfTheBodyThenSilence", standin::kind::Stall, "\"sendBytes\": 100, \"hold\": 20",
-         CWebSvrOp::kAnswerTimedOut, "stopped answering", afterSilence},
+         CWebSvrOp::kAnswerTimedOut, "stopped answering", afterSilence, limits.maxAnswerBytes,
+         true},
         {"AByteEveryHalfSecond", standin::kind::Slow,
          "\"size\": 4096, \"chunk\": 1, \"interval\": 0.5", CWebSvrOp::kAnswerTimedOut,
-         "answered too slowly", afterGrace},
+         "answered too slowly", afterGrace, limits.maxAnswerBytes, true},
         {"EndlessBody", standin::kind::Endless, flood, CWebSvrOp::kAnswerTooLarge,
-         "larger than the 262144 bytes this operation accepts", soon},
+         "larger than the 262144 bytes this operation accepts", soon, limits.maxAnswerBytes, true},
         {"EndlessChunkedBody", standin::kind::Endless, flood + ", \"chunked\": true",
-         CWebSvrOp::kAnswerTooLarge, "larger than the 262144 bytes", soon},
+         CWebSvrOp::kAnswerTooLarge, "larger than the 262144 bytes", soon, limits.maxAnswerBytes,
+         true},
         {"AnnouncedLargerThanTaken", standin::kind::Endless,
          flood + ", \"contentLength\": 10000000000", CWebSvrOp::kAnswerTooLarge,
          "larger than the 262144 bytes", soon},
         {"TenMegabytesShorterThanAnnounced", standin::kind::Cut,
          "\"size\": 2000, \"sendBytes\": 2000, \"contentLength\": 10487760",
          CWebSvrOp::kAnswerCutShort, "cut short: 2000 of the 10487760 bytes it announced", soon,
-         CWireLimits::kSmallAnswerBytes},
+         CWireLimits::kSmallAnswerBytes, true},
         {"CutInTheMiddle", standin::kind::Cut, "\"size\": 9000, \"sendBytes\": 5000",
-         CWebSvrOp::kAnswerCutShort, "cut short: 5000 of the 9000 bytes", soon},
+         CWebSvrOp::kAnswerCutShort, "cut short: 5000 of the 9000 bytes", soon,
+         limits.maxAnswerBytes, true},
         {"FoundElsewhere", standin::kind::Http,
          "\"status\": 302, \"headers\": [[\"Location\", "
          "\"http://127.0.0.13/services/gateway.asmx\"]]",
@@ -151,15 +164,17 @@ TEST_F(WireTest, HostileAnswersEndAsFailuresThatSayWhy)
          "HTTP status 301, sending the request on to \"(no address given)\"", soon},
     };
     for (const Case& c : cases) {
-        for (bool stepped : {false, true}) {
-            SCOPED_TRACE(c.name + (" " + Mode(stepped)));
+        for (int road = 0; road < (c.whileRead ? 4 : 2); ++road) {
+            const bool stepped = road % 2 == 1;
+            const bool signedCopy = road >= 2;
+            SCOPED_TRACE(c.name + (" " + Mode(stepped)) + (signedCopy ? " signed copy" : ""));
             ASSERT_TRUE(Service().Reset()) << Service().LastError();
             ASSERT_TRUE(Service().FailNext(c.kind, 1, nullptr, c.fields)) << Service().LastError();
             const std::vector<std::string> before = ListFiles(TempDir());
 
             CWireLimits caseLimits = limits;
             caseLimits.maxAnswerBytes = c.maxAnswerBytes;
-            const Outcome outcome = Call(stepped, caseLimits);
+            const Outcome outcome = Call(stepped, caseLimits, signedCopy);
 
             EXPECT_FALSE(outcome.timedOut) << "a stepped run was left waiting";
             EXPECT_EQ(0, outcome.result);
