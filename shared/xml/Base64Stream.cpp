@@ -261,6 +261,19 @@ bool Base64StreamDecoder::Check(const char* text, size_t count)
     return true;
 }
 
+bool Base64StreamDecoder::CheckLetters(size_t letters)
+{
+    if (m_failed || letters == 0)
+        return !m_failed;
+    if (m_pads > 0) {
+        // Nothing of the alphabet follows the padding.
+        m_failed = true;
+        return false;
+    }
+    m_inGroup = static_cast<int>((static_cast<size_t>(m_inGroup) + letters) % 4);
+    return true;
+}
+
 size_t Base64StreamDecoder::Finish(BYTE* out)
 {
     const int inGroup = m_inGroup;

@@ -71,6 +71,9 @@ public:
     bool Decode(const char* text, size_t count, BYTE* out, size_t& produced);
     // Follows the text without decoding it.
     bool Check(const char* text, size_t count);
+    // The same for a text whose reader has classified it already: letters
+    // characters of the alphabet came (among skipped ones, and no "=").
+    bool CheckLetters(size_t letters);
     // After the last piece: writes the bytes of a short last group (at most
     // two) and returns their number. A text that leaves one character over
     // cannot be whole: nothing is written and the decoder has failed.

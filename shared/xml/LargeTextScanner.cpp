@@ -44,6 +44,23 @@ constexpr std::array<bool, 256> MakePlainTable()
 
 constexpr std::array<bool, 256> kPlain = MakePlainTable();
 
+// The same bytes for a text kept as it came, followed and checked at once:
+// 0 of the alphabet, 1 blank or line feed, 2 the padding, 3 anything else.
+constexpr std::array<BYTE, 256> MakeKindTable()
+{
+    std::array<BYTE, 256> table{};
+    table.fill(3);
+    for (int i = 0; i < 64; ++i)
+        table[static_cast<unsigned char>(kAlphabet[i])] = 0;
+    table[' '] = 1;
+    table['\t'] = 1;
+    table['\n'] = 1;
+    table['='] = 2;
+    return table;
+}
+
+constexpr std::array<BYTE, 256> kKind = MakeKindTable();
+
 bool IsBlank(int ch)
 {
     return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n';
@@ -727,10 +744,27 @@ bool CLargeTextScanner::Lift(CInput& in, COutput& rest, const CString& qName, La
         const BYTE* at = in.Current();
         const size_t available = in.Available();
         size_t run = 0;
-        while (run < available && kPlain[at[run]])
-            ++run;
-        put(at, run);
-        came(at, run);
+        if (asCame) {
+            // One pass for the run and its check: the text is not copied.
+            for (;;) {
+                size_t letters = 0;
+                BYTE kind = 0;
+                while (run < available && (kind = kKind[at[run]]) <= 1) {
+                    letters += kind ^ 1;
+                    ++run;
+                }
+                decoder.CheckLetters(letters);
+                if (run == available || kind != 2)
+                    break;
+                decoder.Check("=", 1);
+                ++run;
+            }
+            came(at, run);
+        } else {
+            while (run < available && kPlain[at[run]])
+                ++run;
+            put(at, run);
+        }
         in.Skip(run);
         if (run == available)
             continue;

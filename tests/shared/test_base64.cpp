@@ -492,6 +492,8 @@ TEST_F(Base64File, StreamedLinesMatchAnIndependentEncoder)
 // memory decoder gives for it whole, and refuses what it refuses.
 TEST(Base64Stream, AnyCutDecodesAsTheWholeText)
 {
+    static const char kRunOf[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/ \t\n";
     std::vector<std::string> texts = {
         "",         "YQ==",      "YWI",      "YQ",         "YQ=",
         "YQ==\r\n", "YW Jj\r\n", "Y Q = = ", "QUJD\nREVG", Encoded("abcdefgh")};
@@ -508,6 +510,10 @@ TEST(Base64Stream, AnyCutDecodesAsTheWholeText)
                                                 << first << " and " << second);
                 Base64StreamDecoder decoder;
                 Base64StreamDecoder checker;
+                // Told of the runs of the alphabet and blanks a reader
+                // followed itself (the scanner of a stream), the rest
+                // checked one by one.
+                Base64StreamDecoder counter;
                 std::string bytes;
                 bool ok = true;
                 const size_t cuts[] = {0, first, second, text.size()};
@@ -518,13 +524,23 @@ TEST(Base64Stream, AnyCutDecodesAsTheWholeText)
                     ok = decoder.Decode(text.data() + cuts[i], count, out.data(), produced) && ok;
                     bytes.append(reinterpret_cast<const char*>(out.data()), produced);
                     checker.Check(text.data() + cuts[i], count);
+                    for (size_t at = cuts[i]; at < cuts[i + 1];) {
+                        size_t letters = 0;
+                        for (; at < cuts[i + 1] && std::strchr(kRunOf, text[at]) && text[at]; ++at)
+                            letters += text[at] != ' ' && text[at] != '\t' && text[at] != '\n';
+                        counter.CheckLetters(letters);
+                        if (at < cuts[i + 1])
+                            counter.Check(text.data() + at++, 1);
+                    }
                 }
                 BYTE last[3];
                 bytes.append(reinterpret_cast<const char*>(last), decoder.Finish(last));
                 ok = ok && !decoder.Failed();
                 checker.Finish(last);
+                counter.Finish(last);
                 EXPECT_EQ(accepted, ok);
                 EXPECT_EQ(accepted, !checker.Failed());
+                EXPECT_EQ(accepted, !counter.Failed());
                 if (accepted) {
                     EXPECT_EQ(expected, bytes);
                 }
