@@ -19,8 +19,7 @@
 // if there were no scanner: the results and errors for such files are the
 // reader's. Nothing inside such an element is lifted either (its capture
 // takes the text of its children). So do the elements after the first 64
-// of a file. A file that is
-// not ASCII-based (UTF-16) is not scanned at all.
+// of a file. A file that is not ASCII-based (UTF-16) is not scanned at all.
 //
 // An answer can also be scanned as it comes off the wire, instead of from
 // its file (BeginStream): the receiver hands its pieces over, and the scan

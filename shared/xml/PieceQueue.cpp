@@ -3,7 +3,7 @@
 #include <new>
 
 CPieceQueue::CPieceQueue(size_t pieces, size_t pieceSize)
-    : m_memory(new (std::nothrow) BYTE[pieces * pieceSize]), m_pieceSize(pieceSize)
+    : m_memory(new (std::nothrow) BYTE[pieces * pieceSize])
 {
     if (!m_memory)
         return;

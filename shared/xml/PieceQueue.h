@@ -25,7 +25,6 @@ public:
 
     // Whether the buffers could be had.
     bool IsReady() const { return m_memory != nullptr; }
-    size_t PieceSize() const { return m_pieceSize; }
 
     // The receiver: the next buffer to fill, waiting while every one is
     // still to be read; null once the reader has stopped or the stream has
@@ -69,7 +68,6 @@ private:
     CONDITION_VARIABLE m_forReceiver = CONDITION_VARIABLE_INIT;
     CONDITION_VARIABLE m_forReader = CONDITION_VARIABLE_INIT;
     std::unique_ptr<BYTE[]> m_memory;
-    size_t m_pieceSize;
     std::vector<Piece> m_ring;
     size_t m_first = 0;     // the oldest piece put and not yet given back
     size_t m_filled = 0;    // pieces put, the one the reader holds among them
