@@ -247,7 +247,7 @@ bool Base64StreamDecoder::Check(const char* text, size_t count)
                     break;
                 letters += value < kSkip;
             }
-            m_inGroup = static_cast<int>((static_cast<size_t>(m_inGroup) + letters) % 4);
+            CheckLetters(letters);
             in = run;
             if (in == end)
                 break;

@@ -61,6 +61,17 @@ constexpr std::array<BYTE, 256> MakeKindTable()
 
 constexpr std::array<BYTE, 256> kKind = MakeKindTable();
 
+// Whether a document that begins with these bytes has its markup in bytes:
+// not UTF-16 (with or without its mark) and the like.
+bool IsAsciiBased(const BYTE* head, size_t count)
+{
+    for (size_t i = 0; i < count && i < 4; ++i) {
+        if (head[i] == 0 || head[i] == 0xFE || head[i] == 0xFF)
+            return false;
+    }
+    return true;
+}
+
 bool IsBlank(int ch)
 {
     return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n';
@@ -371,11 +382,8 @@ void CLargeTextScanner::Scan(const char* source)
     DWORD got = 0;
     if (!ReadFile(file.Get(), head, sizeof head, &got, nullptr))
         return;
-    // UTF-16 (with or without its mark) and the like: markup is not bytes.
-    for (DWORD i = 0; i < got; ++i) {
-        if (head[i] == 0 || head[i] == 0xFE || head[i] == 0xFF)
-            return;
-    }
+    if (!IsAsciiBased(head, got))
+        return;
     SetFilePointer(file.Get(), 0, nullptr, FILE_BEGIN);
 
     CString restPath;
@@ -481,8 +489,6 @@ HRESULT CLargeTextScanner::EndStream(bool complete)
         WaitForSingleObject(m_stream->thread.Get(), INFINITE);
         m_stream->thread.Reset();
         m_stream->ended = true;
-        if (!complete && SUCCEEDED(m_stream->outcome))
-            m_stream->outcome = E_ABORT;
         if (FAILED(m_stream->outcome)) {
             // Half an answer would read as a broken one.
             DropLifted();
@@ -505,34 +511,24 @@ void CLargeTextScanner::ScanStream()
     CStream& stream = *m_stream;
     COutput& rest = *stream.rest;
     CInput in(stream.queue);
-    bool scan = true;
-    if (in.Fill()) {
-        // UTF-16 and the like, as for a file: then all of it is the rest.
-        const size_t head = in.Available() < 4 ? in.Available() : 4;
-        for (size_t i = 0; i < head; ++i) {
-            const BYTE byte = in.Current()[i];
-            scan = scan && byte != 0 && byte != 0xFE && byte != 0xFF;
-        }
-    }
-    if (scan) {
+    if (!in.Fill() || IsAsciiBased(in.Current(), in.Available())) {
         ScanMarkup(in, rest);
     } else {
+        // As for a file, a document not in bytes is not scanned: all of it
+        // is the rest.
         while (in.Fill() && !rest.Failed()) {
             rest.Put(in.Current(), in.Available());
             in.Skip(in.Available());
         }
     }
-    const HRESULT failure = rest.Failed() ? rest.Error() : m_broken;
-    if (FAILED(failure) || in.Failed()) {
-        // The receiver is to put no more.
-        stream.queue.Stop();
-        rest.Close();
-        stream.outcome = FAILED(failure) ? failure : E_FAIL;
-    } else {
-        const bool complete = in.Complete();
-        stream.outcome = !rest.Close() ? rest.Error() : (complete ? S_OK : E_ABORT);
-        stream.queue.Stop();
-    }
+    HRESULT outcome = rest.Failed() ? rest.Error() : m_broken;
+    if (SUCCEEDED(outcome))
+        outcome = in.Failed() ? E_FAIL : (in.Complete() ? S_OK : E_ABORT);
+    // Whatever stopped the scan, the receiver is to put no more.
+    stream.queue.Stop();
+    if (!rest.Close() && SUCCEEDED(outcome))
+        outcome = rest.Error();
+    stream.outcome = outcome;
     stream.rest.reset();
 }
 
