@@ -327,9 +327,13 @@ void CScriptedUser::Start()
     Stop();
     t_user = this;
     m_startedAt = GetTickCount64();
+    m_lastTickAt = m_startedAt;
+    m_clock = 0;
     m_waitingOn = nullptr;
     m_workedAt = 0;
     m_workedOn = nullptr;
+    m_works = 0;
+    m_worksSeen = 0;
     m_timer = SetTimer(nullptr, 0, m_limits.tickMs, TimerProc);
     if (!m_timer)
         Fail("SetTimer failed");
@@ -370,8 +374,9 @@ LRESULT CALLBACK CScriptedUser::MessageHook(int code, WPARAM wParam, LPARAM lPar
         // of work.
         if (message->hwnd && (message->message == WM_TIMER ||
                               (message->message >= WM_USER && message->message < 0xC000))) {
-            user->m_workedAt = GetTickCount64();
+            user->m_workedAt = user->m_clock;
             user->m_workedOn = message->hwnd;
+            ++user->m_works;
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -379,10 +384,11 @@ LRESULT CALLBACK CScriptedUser::MessageHook(int code, WPARAM wParam, LPARAM lPar
 
 bool CScriptedUser::WorkedSince(HWND dialog)
 {
-    if (!m_workedOn || m_workedAt <= m_waitingSince)
+    if (!m_workedOn || m_works == m_worksSeen)
         return false;
     if (m_workedOn != dialog && !IsChild(dialog, m_workedOn))
         return false;
+    m_worksSeen = m_works;
     m_waitingSince = m_workedAt;
     return true;
 }
@@ -418,7 +424,14 @@ void CScriptedUser::NoteCaption(HWND dialog)
 
 void CScriptedUser::Tick()
 {
-    ULONGLONG now = GetTickCount64();
+    const ULONGLONG now = GetTickCount64();
+    // The waits are timed on the thread's own clock: a tick counts for the
+    // time since the last one, but for no more than a few ticks' worth. A
+    // thread the machine's load (or the code under test) held does not see
+    // its dialog waiting meanwhile, so a busy machine never fails a dialog
+    // that would have been ready in the time it was given.
+    m_clock += std::min<ULONGLONG>(now - m_lastTickAt, 5ull * m_limits.tickMs);
+    m_lastTickAt = now;
     HWND dialog = TopmostDialog();
     NoteCaption(dialog);
     if (m_failed) {
@@ -445,11 +458,12 @@ void CScriptedUser::Tick()
     }
     if (dialog != m_waitingOn) {
         m_waitingOn = dialog;
-        m_waitingSince = now;
+        m_waitingSince = m_clock;
+        m_worksSeen = m_works;
     }
     // A dialog at work is not waiting for nothing: its time is not counted.
     WorkedSince(dialog);
-    ULONGLONG waited = now - m_waitingSince;
+    ULONGLONG waited = m_clock - m_waitingSince;
     if (!scriptLeft) {
         if (waited > m_limits.idleMs)
             Fail("dialog \"" + TextOf(dialog) +
@@ -472,7 +486,8 @@ void CScriptedUser::Tick()
     // Counted as done before it is done: a click may open a modal dialog whose
     // loop runs the next ticks before this call returns.
     ++m_next;
-    m_waitingSince = now;
+    m_waitingSince = m_clock;
+    m_worksSeen = m_works;
     m_lastWhy.clear();
     if (m_narrator) {
         const std::string what = Narrate(step, dialog, control);

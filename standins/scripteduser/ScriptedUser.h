@@ -13,10 +13,13 @@
 // message of its own or its timer, as an operation that runs stage by stage
 // posts them, also while it waits on the network), so a long operation is
 // waited for as long as it runs, up to the deadline, while a dialog that
-// waits for nothing fails within the limits. A
-// failure records what was on screen (the thread's window tree), abandons
-// the script and ends every dialog of the thread with IDCANCEL, now and as
-// they come, so that the test goes on instead of hanging.
+// waits for nothing fails within the limits. The step and idle limits
+// count the thread's own time, which stands still while the machine's load
+// holds the thread, so a busy machine never fails a dialog that is ready
+// within them; the deadline counts the wall clock. A failure records what
+// was on screen (the thread's window tree), abandons the script and ends
+// every dialog of the thread with IDCANCEL, now and as they come, so that
+// the test goes on instead of hanging.
 //
 //     CScriptedUser user;
 //     user.Expect("Quillet Login").Type(1007, "jane@x.com").Click(IDOK)
@@ -167,10 +170,14 @@ private:
     size_t m_next = 0;
     UINT_PTR m_timer = 0;
     HHOOK m_hook = nullptr;
-    ULONGLONG m_workedAt = 0;  // when a window of the thread last got its own message
-    HWND m_workedOn = nullptr; // and which
+    ULONGLONG m_lastTickAt = 0; // the wall clock at the last tick
+    ULONGLONG m_clock = 0;      // the thread's own clock (see Tick), in ms
+    ULONGLONG m_workedAt = 0;   // when a window of the thread last got its own message
+    HWND m_workedOn = nullptr;  // and which
+    unsigned m_works = 0;       // how many such messages came
+    unsigned m_worksSeen = 0;   // of which the waiting has taken account
     ULONGLONG m_startedAt = 0;
-    ULONGLONG m_waitingSince = 0; // the current step (or the idle dialog) since
+    ULONGLONG m_waitingSince = 0; // the current step (or the idle dialog) since, on m_clock
     HWND m_waitingOn = nullptr;   // the dialog the idle watch is timing
     std::string m_lastWhy;
     bool m_failed = false;

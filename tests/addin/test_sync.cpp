@@ -775,10 +775,12 @@ TEST_F(SyncWireTest, ASilentServiceNeverFreezesTheDialogAndCancelEndsTheSyncAtOn
     user.Stop();
 
     EXPECT_TRUE(user.Finished()) << user.Report();
-    EXPECT_LT(longestGap, 500u) << "the dialog's thread was held";
+    // Held by the exchange, the thread would wait out the service's 20 s;
+    // a busy machine may hold it for a moment.
+    EXPECT_LT(longestGap, 2000u) << "the dialog's thread was held";
     EXPECT_GT(repainted, ticks / 2) << "the dialog repainted " << repainted << " of " << ticks;
     EXPECT_EQ("Requesting Status", status) << "the stage that waits";
-    EXPECT_LT(endedAt - clickedAt, 1000u) << "Cancel ended the sync";
+    EXPECT_LT(endedAt - clickedAt, 5000u) << "Cancel ended the sync";
     EXPECT_EQ(0, task.Long(L"PercentComplete")) << "the task is unchanged";
     EXPECT_FALSE(task.Bool(L"Complete"));
     EXPECT_EQ(L"<none>", UserProperty(task, L"Quillet PDF"));
@@ -810,5 +812,7 @@ TEST_F(SyncWireTest, ALargeSignedCopyArrivesWholeAtWireSpeed)
     EXPECT_EQ("Synchronization is Complete", seen.status);
     ASSERT_EQ(1u, task.Attachments().Count());
     EXPECT_TRUE(task.Attachments().At(0)->Bytes() == bytes) << "the signed copy differs";
-    EXPECT_LT(ms, 20000u) << "the download crawled";
+    // A read that crawls takes minutes; at wire speed it takes seconds,
+    // a few more on a busy machine.
+    EXPECT_LT(ms, 60000u) << "the download crawled";
 }

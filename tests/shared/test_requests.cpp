@@ -714,7 +714,8 @@ protected:
         // Run, the queued operation sends what its pieces give.
         const size_t before = Service().RequestCount();
         queued.Run(nullptr, 0, CWebSvrOp::kPrepare);
-        ASSERT_EQ(before + 1, Service().RequestCount());
+        ASSERT_EQ(before + 1, Service().RequestCount())
+            << queued.GetErrorText() << " " << Service().LastError();
         const standin::Request request = LastRequest();
         EXPECT_EQ("", request.parseError);
         EXPECT_EQ("A&B", request.elements.at(0).second);

@@ -35,6 +35,22 @@ CWireLimits ShortLimits()
     return limits;
 }
 
+// The same with a silence that no pause of a busy machine reaches: for the
+// exchanges that keep moving, which must end some other way (or not at
+// all), whatever else runs beside the test.
+CWireLimits PatientLimits(DWORD silenceMs = 10000)
+{
+    CWireLimits limits = ShortLimits();
+    limits.silenceMs = silenceMs;
+    return limits;
+}
+
+// How long a run may take to end once a limit has been reached: a busy
+// machine may hold a test's threads and the stand-in's for seconds, yet
+// the run still ends long before the service's own end (which for the
+// silent answers below is 20 s or more away).
+constexpr ULONGLONG kEndsWithin = 10000;
+
 class WireTest : public ServiceTestOn<kAddress> {
 protected:
     struct Outcome {
@@ -116,10 +132,11 @@ TEST_F(WireTest, HostileAnswersEndAsFailuresThatSayWhy)
     };
     const CWireLimits limits = ShortLimits();
     // Silence ends a run after the silence limit; a trickle once the grace
-    // is over; a body that is too large as soon as it is seen to be.
-    const ULONGLONG afterSilence = limits.silenceMs + 1500;
-    const ULONGLONG afterGrace = limits.answerGraceMs + 1500;
-    const ULONGLONG soon = 1500;
+    // is over; a body that is too large as soon as it is seen to be. Each
+    // would otherwise go on for 20 s or more.
+    const ULONGLONG afterSilence = limits.silenceMs + kEndsWithin;
+    const ULONGLONG afterGrace = limits.answerGraceMs + kEndsWithin;
+    const ULONGLONG soon = kEndsWithin;
     // An endless body as fast as Wine's WinINet can read: closing a request
     // under Wine first reads on what has arrived, and a faster flood would
     // keep that going.
@@ -172,7 +189,11 @@ TEST_F(WireTest, HostileAnswersEndAsFailuresThatSayWhy)
             ASSERT_TRUE(Service().FailNext(c.kind, 1, nullptr, c.fields)) << Service().LastError();
             const std::vector<std::string> before = ListFiles(TempDir());
 
-            CWireLimits caseLimits = limits;
+            // Only the silent answers meet the short silence: every other
+            // one keeps moving, and a pause of the machine must not end it
+            // before what the case shows does.
+            const bool silent = std::string(c.text).find("stopped answering") != std::string::npos;
+            CWireLimits caseLimits = silent ? limits : PatientLimits();
             caseLimits.maxAnswerBytes = c.maxAnswerBytes;
             const Outcome outcome = Call(stepped, caseLimits, signedCopy);
 
@@ -192,30 +213,37 @@ TEST_F(WireTest, HostileAnswersEndAsFailuresThatSayWhy)
 
 TEST_F(WireTest, SlowAnswersThatKeepMovingArrive)
 {
-    // 40 KiB at 16 KiB a second: longer than the silence limit and the
-    // grace, never silent for long, and faster than the least pace.
-    const CWireLimits limits = ShortLimits();
+    // 64 KiB at 16 KiB a second: longer than the silence limit and the
+    // grace, never silent for more than a quarter of a second (a twelfth of
+    // the silence limit), and faster than the least pace.
+    const CWireLimits limits = PatientLimits(3000);
     for (bool stepped : {false, true}) {
         SCOPED_TRACE(Mode(stepped));
         ASSERT_TRUE(Service().FailNext(standin::kind::Slow, 1, nullptr,
-                                       "\"size\": 40960, \"chunk\": 4096, \"interval\": 0.25"));
+                                       "\"size\": 65536, \"chunk\": 4096, \"interval\": 0.25"));
         const Outcome outcome = Call(stepped, limits);
         EXPECT_EQ(1, outcome.result) << outcome.text;
+        EXPECT_GT(outcome.ms, limits.silenceMs) << "the answer was not slow enough to show";
         EXPECT_GT(outcome.ms, limits.answerGraceMs) << "the answer was not slow enough to show";
     }
 }
 
 TEST_F(WireTest, SlowUploadsThatKeepMovingAreNotCutOff)
 {
-    // The service takes the upload in at some 6 MB a second: 9 MB of
-    // document (12 MB of request) take longer than the silence limit. (The
-    // pace is quick enough for what waits in the sockets' buffers when the
-    // last byte has been written to pass within the silence limit.)
-    const CWireLimits limits = ShortLimits();
+    // The service takes the upload in at 6.5 MB a second at the most: 36 MB
+    // of document (48 MB of request) take longer than the silence limit.
+    // What waits in the sockets' buffers (some megabytes) when the last
+    // byte has been written passes within a quarter of that limit at this
+    // pace: only a service slowed to a quarter of its pace would be taken
+    // for a silent one.
+    const CWireLimits limits = PatientLimits(6000);
     const std::string fileId = CreateRequest();
     SetIntake(Service(), 65536, 0.01);
+    bool kept = false;
+    Service().Control("keep-bytes", "{\"limit\": 67108864}", &kept);
+    ASSERT_TRUE(kept) << Service().LastError();
     const std::string document = TempDir() + "document.bin";
-    const std::string bytes = RandomBytes(9 * 1000 * 1000, 7);
+    const std::string bytes = RandomBytes(36 * 1000 * 1000, 7);
     WriteFileBytes(document, bytes);
     size_t uploads = 0;
     for (bool stepped : {false, true}) {
@@ -345,15 +373,15 @@ private:
 TEST_F(WireTest, AnAnswerThatStartsFastThenTricklesIsReadUntilItStalls)
 {
     const CWireLimits limits = [] {
-        CWireLimits shortened = ShortLimits();
+        CWireLimits shortened = PatientLimits(3000);
         shortened.maxAnswerBytes = 1024 * 1024;
         return shortened;
     }();
-    // 320 KiB at once, then 2 KiB every 0.1 s: 48 KiB of trickle take 2.4 s,
+    // 320 KiB at once, then 2 KiB every 0.1 s: 96 KiB of trickle take 4.8 s,
     // longer than the silence limit and the grace, with no pause near
-    // either.
+    // either (a thirtieth of the silence limit).
     const std::string shape =
-        "\"size\": 376832, \"swiftBytes\": 327680, \"chunk\": 2048, \"interval\": 0.1";
+        "\"size\": 425984, \"swiftBytes\": 327680, \"chunk\": 2048, \"interval\": 0.1";
     struct Case {
         const char* name;
         const char* kind;
@@ -369,16 +397,16 @@ TEST_F(WireTest, AnAnswerThatStartsFastThenTricklesIsReadUntilItStalls)
          .fields = shape,
          .result = 1,
          .code = S_OK,
-         .leastMs = 2000,
-         .mostMs = 8000},
-        // The trickle stops after 24 KiB (1.2 s), then nothing, for good.
+         .leastMs = 4000,
+         .mostMs = 4800 + kEndsWithin},
+        // The trickle stops after 48 KiB (2.4 s), then nothing for 30 s.
         {.name = "TrickleThenStall",
          .kind = standin::kind::Stall,
-         .fields = shape + ", \"sendBytes\": 352256, \"hold\": 20",
+         .fields = shape + ", \"sendBytes\": 376832, \"hold\": 30",
          .result = 0,
          .code = CWebSvrOp::kAnswerTimedOut,
-         .leastMs = 1000,
-         .mostMs = 1200 + limits.silenceMs + 1500},
+         .leastMs = 2400 + limits.silenceMs,
+         .mostMs = 2400 + limits.silenceMs + kEndsWithin},
     };
     for (const Case& c : cases) {
         for (bool stepped : {false, true}) {
@@ -403,7 +431,9 @@ TEST_F(WireTest, AnAnswerThatStartsFastThenTricklesIsReadUntilItStalls)
             EXPECT_GE(outcome.ms, c.leastMs) << "the answer did not trickle";
             EXPECT_LE(outcome.ms, c.mostMs) << "the run took too long";
             if (stepped) {
-                EXPECT_LT(pause, 1000u) << "the stepped run held up its thread";
+                // Held up, the thread would wait out a silence limit or
+                // the whole trickle: 3 s or more.
+                EXPECT_LT(pause, 2500u) << "the stepped run held up its thread";
             }
             EXPECT_EQ(before, ListFiles(TempDir())) << "the run left a file behind";
         }
