@@ -49,7 +49,8 @@ private:
 };
 
 // Lets other programs call in until one of them has asked a mail to show
-// itself (that call answered, then a moment for what follows it), or until
+// itself, unless one did so since the last time this returned (that call
+// answered, then a moment for what follows it), or until
 // timeoutMs passed; then reports each mail an inspector shows: "mail
 // "subject" body "body"", and "attachment "display name" position N file
 // "name" bytes N" for each of its attachments. False (reported) on the
