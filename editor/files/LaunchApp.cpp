@@ -1,6 +1,7 @@
 #include "editor/files/LaunchApp.h"
 
 #include <cctype>
+#include <vector>
 
 #include "classlib/win32/CRegKey.h"
 #include "shared/log/DebugLog.h"
@@ -12,12 +13,60 @@ namespace {
 // the text always ends within the buffer.
 constexpr DWORD kFileTypeLimit = 64;
 constexpr DWORD kCommandLimit = 512;
+// The longest command line Windows starts (CreateProcess), which bounds a
+// command once its variables are expanded.
+constexpr DWORD kCommandLineLimit = 32767;
 
 HRESULT Refuse(const char* why, HRESULT code)
 {
     TheLog().Error(why);
     TheLog().Error("Exception thrown in LaunchApp");
     return code;
+}
+
+// A command stored as REG_EXPAND_SZ names its program through variables
+// (Windows keeps Notepad's as "%SystemRoot%\system32\NOTEPAD.EXE %1").
+// They are expanded as the shell does, before the path goes in, so nothing
+// of the path is ever expanded. False when the expansion would not fit a
+// command line.
+bool ExpandVariables(CString& command)
+{
+    std::vector<char> expanded(kCommandLimit);
+    DWORD needed =
+        ExpandEnvironmentStringsA(command, expanded.data(), static_cast<DWORD>(expanded.size()));
+    if (needed > expanded.size() && needed <= kCommandLineLimit) {
+        expanded.resize(needed);
+        needed = ExpandEnvironmentStringsA(command, expanded.data(),
+                                           static_cast<DWORD>(expanded.size()));
+    }
+    if (needed == 0 || needed > expanded.size())
+        return false;
+    command = CString(expanded.data());
+    return true;
+}
+
+// Every "%1" of the command replaced by the path. A "%1" outside quotes
+// gets the path in quotes of its own, or a path with blanks (a user folder
+// "C:\Users\Ann Archer") would reach the program as several arguments; one
+// inside a quoted argument (such as "/open=%1" in quotes) is covered
+// already. The path holds no quote, so the quotes of the command alone tell
+// which is which.
+CString InsertPath(const CString& command, const CString& path)
+{
+    CString line;
+    bool quoted = false;
+    for (int at = 0; at < command.GetLength(); ++at) {
+        const char ch = command[at];
+        if (ch == '%' && at + 1 < command.GetLength() && command[at + 1] == '1') {
+            line += quoted ? path : "\"" + path + "\"";
+            ++at;
+            continue;
+        }
+        if (ch == '"')
+            quoted = !quoted;
+        line += ch;
+    }
+    return line;
 }
 
 } // namespace
@@ -73,16 +122,18 @@ HRESULT MakeLaunchCommand(const char* path, CString& commandLine)
         ERROR_SUCCESS)
         return Refuse("LaunchApp: open cmd not found", E_FAIL);
     CString command;
-    if (commandKey.QueryText(nullptr, command, kCommandLimit) != ERROR_SUCCESS || command.IsEmpty())
+    DWORD type = REG_NONE;
+    if (commandKey.QueryValue(nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS ||
+        commandKey.QueryText(nullptr, command, kCommandLimit) != ERROR_SUCCESS || command.IsEmpty())
         return Refuse("LaunchApp: App not found", E_FAIL);
 
     TheLog().CommentFormat("LaunchApp: open command %s", command);
-    if (command.Find("%1") >= 0) {
-        command.Replace("%1", file);
-        commandLine = command;
-    } else {
+    if (type == REG_EXPAND_SZ && !ExpandVariables(command))
+        return Refuse("LaunchApp: App not found", E_FAIL);
+    if (command.Find("%1") >= 0)
+        commandLine = InsertPath(command, file);
+    else
         commandLine = command + " \"" + file + "\"";
-    }
     TheLog().CommentFormat("LaunchApp: command line %s", commandLine);
     return S_OK;
 }

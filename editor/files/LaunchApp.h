@@ -15,10 +15,13 @@
 bool IsDocumentExtension(const char* extension);
 
 // The command line that opens path: the open command registered for its
-// extension's file type (HKEY_CLASSES_ROOT), every "%1" replaced by the path
-// as it stands, or, without "%1", the command, one blank and the path in
-// quotes. 0, or E_INVALIDARG (no path, no extension, not a document type or
-// a path with a quote), E_FAIL (nothing registered). Failures are logged.
+// extension's file type (HKEY_CLASSES_ROOT), its variables expanded when it
+// is stored as REG_EXPAND_SZ, every "%1" replaced by the path (in quotes
+// unless that "%1" stands inside quotes already), or, without "%1", the
+// command, one blank and the path in quotes. 0, or E_INVALIDARG (no path, no
+// extension, not a document type or a path with a quote), E_FAIL (nothing
+// registered, or an expansion longer than a command line). Failures are
+// logged.
 HRESULT MakeLaunchCommand(const char* path, CString& commandLine);
 
 // Starts the command line of MakeLaunchCommand. 0 once it was handed to the

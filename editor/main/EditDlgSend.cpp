@@ -2,12 +2,15 @@
 // address and send. Another installation's add-in recognises it by its
 // subject and offers to import the attachment.
 #include "editor/EditorResource.h"
+#include "editor/app/BusyRetry.h"
 #include "editor/dialogs/DlgEditError.h"
 #include "editor/main/EditDlg.h"
 #include "shared/log/DebugLog.h"
 #include "shared/outlook/AutomationValues.h"
 
 using namespace automation;
+using busyretry::CallRetrying;
+using busyretry::IsRefused;
 
 namespace {
 
@@ -19,6 +22,14 @@ CString LoadText(UINT id)
     CString text;
     text.LoadString(id);
     return text;
+}
+
+// Outlook's answer while a dialog of its own runs: it refused the calls for
+// as long as the editor tried them again, or failed to show the mail.
+void ShowOutlookBusy(HWND owner)
+{
+    MessageBoxA(owner, "The Template can't be sent until you close the current Outlook dialog box",
+                "Inkstave Template Editor", MB_ICONEXCLAMATION | MB_OK);
 }
 
 // The Outlook we held has gone (closed, or crashed) since the last Send.
@@ -50,7 +61,7 @@ HRESULT CEditDlg::GetOutlook()
 HRESULT CEditDlg::AddTemplateAttachment(IDispatch* mail, long bodyLength)
 {
     CVariant attachments;
-    HRESULT hr = GetProp(mail, L"Attachments", attachments.Put());
+    HRESULT hr = CallRetrying([&] { return GetProp(mail, L"Attachments", attachments.Put()); });
     if (FAILED(hr))
         return hr;
     if (!IsObject(attachments))
@@ -60,14 +71,15 @@ HRESULT CEditDlg::AddTemplateAttachment(IDispatch* mail, long bodyLength)
     // Source, type, position, display name: in automation order, last first.
     VARIANT args[] = {BorrowedTextArg(name.Get()), LongArg(bodyLength + 1), LongArg(kAttachByValue),
                       BorrowedTextArg(path.Get())};
-    return CallMethod(attachments.pdispVal, L"Add", nullptr, 4, args);
+    return CallRetrying([&] { return CallMethod(attachments.pdispVal, L"Add", nullptr, 4, args); });
 }
 
 HRESULT CEditDlg::MailTemplate()
 {
     VARIANT kind[] = {LongArg(kMailItem)};
     CVariant mail;
-    HRESULT hr = CallMethod(m_outlook.Get(), L"CreateItem", mail.Put(), 1, kind);
+    HRESULT hr = CallRetrying(
+        [&] { return CallMethod(m_outlook.Get(), L"CreateItem", mail.Put(), 1, kind); });
     if (FAILED(hr))
         return hr;
     if (!IsObject(mail))
@@ -76,16 +88,17 @@ HRESULT CEditDlg::MailTemplate()
     const CString body = LoadText(IDS_TEMPLATE_BODY);
     CVariant subjectValue(subject.GetString());
     CVariant bodyValue(body.GetString());
-    if (FAILED(hr = PutProp(mail.pdispVal, L"Subject", &subjectValue)) ||
-        FAILED(hr = PutProp(mail.pdispVal, L"Body", &bodyValue)) ||
-        FAILED(hr = AddTemplateAttachment(mail.pdispVal, body.GetLength())))
+    hr = CallRetrying([&] { return PutProp(mail.pdispVal, L"Subject", &subjectValue); });
+    if (SUCCEEDED(hr))
+        hr = CallRetrying([&] { return PutProp(mail.pdispVal, L"Body", &bodyValue); });
+    if (SUCCEEDED(hr))
+        hr = AddTemplateAttachment(mail.pdispVal, body.GetLength());
+    if (FAILED(hr))
         return hr;
-    hr = CallMethod(mail.pdispVal, L"Display", nullptr, 0, nullptr);
+    hr = CallRetrying([&] { return CallMethod(mail.pdispVal, L"Display", nullptr, 0, nullptr); });
     if (FAILED(hr)) {
         // A modal dialog of Outlook's refuses to show another window.
-        MessageBoxA(m_hWnd,
-                    "The Template can't be sent until you close the current Outlook dialog box",
-                    "Inkstave Template Editor", MB_ICONEXCLAMATION | MB_OK);
+        ShowOutlookBusy(m_hWnd);
         return S_FALSE;
     }
     return S_OK;
@@ -113,7 +126,9 @@ void CEditDlg::OnSendTemplate()
                 hr = MailTemplate();
         }
     }
-    if (FAILED(hr)) {
+    if (IsRefused(hr)) {
+        ShowOutlookBusy(m_hWnd);
+    } else if (FAILED(hr)) {
         TheLog().HResult("CEditDlg::OnSendTemplate", hr);
         const bool reached = m_outlook && !IsGone(hr);
         CString details = LoadText(IDS_SEND_NO_OUTLOOK);

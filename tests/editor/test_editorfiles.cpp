@@ -34,22 +34,25 @@ protected:
         CleanProfileTest::TearDown();
     }
 
-    void Register(const std::string& extension, const std::string& type, const std::string& command)
+    // The command is stored as the value type given (REG_SZ or, as Windows
+    // keeps many, REG_EXPAND_SZ).
+    void Register(const std::string& extension, const std::string& type, const std::string& command,
+                  DWORD stored = REG_SZ)
     {
-        SetDefault(extension, type);
+        SetDefault(extension, type, REG_SZ);
         if (!command.empty())
-            SetDefault(type + "\\shell\\open\\command", command);
+            SetDefault(type + "\\shell\\open\\command", command, stored);
         m_keys.push_back(extension);
         m_keys.push_back(type);
     }
 
 private:
-    static void SetDefault(const std::string& key, const std::string& text)
+    static void SetDefault(const std::string& key, const std::string& text, DWORD stored)
     {
         CRegKey created;
         ASSERT_EQ(ERROR_SUCCESS,
                   created.Create(HKEY_CLASSES_ROOT, key.c_str(), nullptr, KEY_WRITE));
-        ASSERT_EQ(ERROR_SUCCESS, created.SetValue(nullptr, REG_SZ, text.c_str(),
+        ASSERT_EQ(ERROR_SUCCESS, created.SetValue(nullptr, stored, text.c_str(),
                                                   static_cast<DWORD>(text.size() + 1)));
     }
 
@@ -87,7 +90,7 @@ TEST_F(LaunchTest, OpenCommandOfADocument)
         {.row = "every %1, and a %1 in the path stays as it is",
          .path = "C:\\x%1y.xlsx",
          .hr = S_OK,
-         .commandLine = "view.exe C:\\x%1y.xlsx --also C:\\x%1y.xlsx"},
+         .commandLine = "view.exe \"C:\\x%1y.xlsx\" --also \"C:\\x%1y.xlsx\""},
         {.row = "no extension", .path = "C:\\Docs\\lease", .hr = E_INVALIDARG},
         {.row = "a dot in the folder only", .path = "C:\\v1.2\\lease", .hr = E_INVALIDARG},
         {.row = "a program", .path = "C:\\Docs\\lease.pdf.exe", .hr = E_INVALIDARG},
@@ -104,6 +107,63 @@ TEST_F(LaunchTest, OpenCommandOfADocument)
         EXPECT_HR(row.hr, MakeLaunchCommand(row.path, commandLine));
         EXPECT_EQ(row.commandLine, commandLine.str());
     }
+}
+
+// Commands as Windows registers them: variables to expand (Notepad's), an
+// unquoted "%1", and a user folder with a blank in its name.
+TEST_F(LaunchTest, OpenCommandAsWindowsStoresIt)
+{
+    char root[MAX_PATH] = {};
+    ASSERT_NE(0u, GetEnvironmentVariableA("SystemRoot", root, sizeof root));
+    const std::string systemRoot = root;
+    // A variable twice as long as any command line may be, expanded twice.
+    const std::string huge(20000, 'x');
+    ASSERT_TRUE(SetEnvironmentVariableA("QUILLET_TEST_HUGE", huge.c_str()));
+    const struct {
+        const char* row;
+        DWORD stored;
+        const char* command;
+        const char* path;
+        HRESULT hr = S_OK;
+        std::string commandLine = "";
+    } rows[] = {
+        {.row = "Notepad's, to be expanded, and a user folder with a blank",
+         .stored = REG_EXPAND_SZ,
+         .command = "%SystemRoot%\\system32\\NOTEPAD.EXE %1",
+         .path = "C:\\Users\\Ann Archer\\Documents\\lease.txt",
+         .commandLine = systemRoot +
+                        "\\system32\\NOTEPAD.EXE \"C:\\Users\\Ann Archer\\Documents\\lease.txt\""},
+        {.row = "the path's own percent signs are never expanded",
+         .stored = REG_EXPAND_SZ,
+         .command = "%SystemRoot%\\system32\\NOTEPAD.EXE %1",
+         .path = "C:\\Docs\\%SystemRoot%\\lease.txt",
+         .commandLine =
+             systemRoot + "\\system32\\NOTEPAD.EXE \"C:\\Docs\\%SystemRoot%\\lease.txt\""},
+        {.row = "an unquoted %1 stored as plain text",
+         .stored = REG_SZ,
+         .command = "C:\\Tools\\view.exe %1 /p",
+         .path = "C:\\Users\\Ann Archer\\lease.txt",
+         .commandLine = "C:\\Tools\\view.exe \"C:\\Users\\Ann Archer\\lease.txt\" /p"},
+        {.row = "%1 inside a quoted argument",
+         .stored = REG_SZ,
+         .command = "view.exe \"/open=%1\" %1",
+         .path = "C:\\Users\\Ann Archer\\lease.txt",
+         .commandLine = "view.exe \"/open=C:\\Users\\Ann Archer\\lease.txt\" "
+                        "\"C:\\Users\\Ann Archer\\lease.txt\""},
+        {.row = "an expansion longer than any command line",
+         .stored = REG_EXPAND_SZ,
+         .command = "%QUILLET_TEST_HUGE%%QUILLET_TEST_HUGE% %1",
+         .path = "C:\\Docs\\lease.txt",
+         .hr = E_FAIL},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.row);
+        Register(".txt", "QuilletTest.Txt", row.command, row.stored);
+        CString commandLine = "junk";
+        EXPECT_HR(row.hr, MakeLaunchCommand(row.path, commandLine));
+        EXPECT_EQ(row.commandLine, commandLine.str());
+    }
+    SetEnvironmentVariableA("QUILLET_TEST_HUGE", nullptr);
 }
 
 TEST_F(LaunchTest, RefusalsAreLogged)

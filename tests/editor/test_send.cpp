@@ -1,8 +1,9 @@
 // Send: the template mailed through Outlook, which the editor reaches by
 // COM activation: the Outlook stand-in's host program found running in the
 // running object table, or started by COM as a local server. What the host
-// reports is what the editor prepared there; and the mail's arrival in
-// another Outlook, whose add-in imports the template.
+// reports is what the editor prepared there; Outlook busy in one of its
+// dialogs; and the mail's arrival in another Outlook, whose add-in imports
+// the template.
 #include <string>
 #include <vector>
 
@@ -10,8 +11,11 @@
 #include <windows.h>
 
 #include "classlib/win32/CRegKey.h"
+#include "classlib/com/CComPtr.h"
 #include "editor/EditorResource.h"
+#include "editor/app/BusyRetry.h"
 #include "tests/editor/EditorTest.h"
+#include "tests/support/HResultText.h"
 #include "tests/support/OutlookHost.h"
 
 using namespace testenv;
@@ -31,6 +35,15 @@ void SetDefault(const std::string& key, const std::string& text)
     ASSERT_EQ(ERROR_SUCCESS, created.Create(HKEY_CLASSES_ROOT, key.c_str(), nullptr, KEY_WRITE));
     ASSERT_EQ(ERROR_SUCCESS,
               created.SetValue(nullptr, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1)));
+}
+
+// A path as a host script's quoted text, which doubles its backslashes.
+std::string ScriptText(const std::string& path)
+{
+    std::string quoted = "\"";
+    for (const char c : path)
+        quoted += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return quoted + "\"";
 }
 
 std::vector<std::string> Lines(const std::string& text)
@@ -116,6 +129,26 @@ protected:
         FAIL() << "Outlook never entered the running object table";
     }
 
+    // Outlook running its Options dialog, and a dialog step of the script
+    // played there before it closes; returns once the dialog is up. Then
+    // the script goes on with what follows.
+    void StartOutlookInOptions(const std::string& stepWhileUp, const std::string& after = "")
+    {
+        StartOutlook("expect \"Options\"\n" + stepWhileUp + "\nclose-dialog\noptions\n" + after);
+        for (int tries = 0; tries < 400; ++tries) {
+            if (ReportHas("user sees \"Options\""))
+                return;
+            Sleep(50);
+        }
+        FAIL() << "Outlook's Options dialog never came up: " << ReadFileBytes(m_report);
+    }
+
+    bool ReportHas(const std::string& start) const
+    {
+        const std::string text = FileExists(m_report) ? ReadFileBytes(m_report) : "";
+        return text.find("\n" + start) != std::string::npos || text.rfind(start, 0) == 0;
+    }
+
     // The host's report once it has ended (its last line written).
     std::vector<std::string> HostReport()
     {
@@ -154,6 +187,27 @@ protected:
     bool m_hadProgId = false;
     HANDLE m_host = nullptr;
 };
+
+// The user waits as long as the editor tries a refused call again: the
+// message box or the mail comes only after that.
+CScriptedUser::Limits Patient(CScriptedUser::Limits limits)
+{
+    limits.stepMs = 30000;
+    limits.deadlineMs = 60000;
+    return limits;
+}
+
+size_t Count(const std::vector<std::string>& lines, const std::string& line)
+{
+    size_t count = 0;
+    for (const std::string& seen : lines)
+        count += seen == line ? 1 : 0;
+    return count;
+}
+
+constexpr char kRefused[] = "refused a call of another program: \"Options\" is up";
+constexpr char kOutlookBusy[] =
+    "The Template can't be sent until you close the current Outlook dialog box";
 
 bool Has(const std::vector<std::string>& lines, const std::string& line)
 {
@@ -221,6 +275,109 @@ TEST_F(SendTest, AFailingDisplayShowsItsMessage)
     EXPECT_EQ("The Template can't be sent until you close the current Outlook dialog box",
               user.MessageBoxTexts()[0]);
     HostReport();
+}
+
+// Outlook inside its Options dialog (the editor is started from there)
+// turns the editor's calls away. The editor tries them again for a few
+// seconds, then asks the user to close Outlook's dialog.
+TEST_F(SendTest, ABusyOutlookIsTriedAgainThenTheUserIsTold)
+{
+    WriteTemplate({.name = "Offer", .signers = {{.name = "Recipient", .role = "Buyer"}}});
+    RegisterProgId();
+    const std::string editorClosed = TempDir() + "editor-closed";
+    StartOutlookInOptions("await-file " + ScriptText(editorClosed) +
+                          " 60000 \"waits until the editor is closed\"");
+    CBusyRetryFilter filter; // as the program has it
+    CScriptedUser user(Patient(Quick()));
+    SendOffer(user);
+    user.AnswerMessageBox(IDOK).Expect(kMainCaption).Close();
+    Run(user);
+    WriteFileBytes(editorClosed, "");
+
+    const std::vector<std::string> report = HostReport();
+    ASSERT_EQ(1u, user.MessageBoxTexts().size());
+    EXPECT_EQ(kOutlookBusy, user.MessageBoxTexts()[0]);
+    // Tried again, not given up at the first refusal.
+    EXPECT_GE(Count(report, kRefused), 2u) << Joined(report);
+    // Busy, not failed: no error dialog.
+    EXPECT_EQ(0u, Count(user.Captions(), "Quillet Error"));
+}
+
+// The user closes Outlook's dialog while the editor still tries: the mail
+// is made then, whole, as if Outlook had not been busy.
+TEST_F(SendTest, OutlookFreeAgainWithinTheRetriesTakesTheMail)
+{
+    WriteTemplate({.name = "Offer", .signers = {{.name = "Recipient", .role = "Buyer"}}});
+    RegisterProgId();
+    StartOutlookInOptions("await-refusal 60000 \"sees the editor's call turned away\"",
+                          "serve 30000\n");
+    CBusyRetryFilter filter;
+    CScriptedUser user(Patient(Quick()));
+    SendOffer(user);
+    user.Expect(kMainCaption)
+        .Await(
+            "waits until Outlook shows the mail", [this](HWND) { return ReportHas("mail "); },
+            30000)
+        .Close();
+    Run(user);
+
+    const std::vector<std::string> report = HostReport();
+    EXPECT_GE(Count(report, kRefused), 1u) << Joined(report);
+    EXPECT_TRUE(Has(report, "mail \"Inkstave Template\" body \"" + std::string(kBody) + "\""))
+        << Joined(report);
+    EXPECT_TRUE(Has(report, "attachment \"Offer\" position " + std::to_string(sizeof kBody) +
+                                " file \"Offer.xml\" bytes " +
+                                std::to_string(ReadFileBytes(TemplatePath("Offer")).size())))
+        << Joined(report);
+    EXPECT_TRUE(user.MessageBoxTexts().empty());
+}
+
+// On Windows COM itself asks the editor's message filter whether to make a
+// refused call again: for a few seconds it waits and tries, then gives up.
+TEST(BusyRetryFilter, RetriesForAFewSeconds)
+{
+    CComPtr<IMessageFilter> before;
+    ASSERT_HR(S_OK, CoRegisterMessageFilter(nullptr, before.Put()));
+    {
+        CBusyRetryFilter registered;
+        ASSERT_HR(S_OK, registered.Registration());
+        // The filter COM holds now, taken off and put back.
+        CComPtr<IMessageFilter> filter;
+        ASSERT_HR(S_OK, CoRegisterMessageFilter(nullptr, filter.Put()));
+        ASSERT_TRUE(filter);
+        CComPtr<IMessageFilter> none;
+        ASSERT_HR(S_OK, CoRegisterMessageFilter(filter.Get(), none.Put()));
+
+        const struct {
+            const char* row;
+            DWORD elapsedMs;
+            bool retried;
+        } rows[] = {
+            {.row = "just refused", .elapsedMs = 0, .retried = true},
+            {.row = "refused for a second", .elapsedMs = 1000, .retried = true},
+            {.row = "refused for a minute", .elapsedMs = 60000, .retried = false},
+        };
+        for (const auto& row : rows) {
+            SCOPED_TRACE(row.row);
+            for (const DWORD answer : {SERVERCALL_REJECTED, SERVERCALL_RETRYLATER}) {
+                const DWORD pause = filter->RetryRejectedCall(nullptr, row.elapsedMs, answer);
+                if (row.retried) {
+                    // At least 100: COM waits that long, rather than trying
+                    // again at once, over and over.
+                    EXPECT_GE(pause, 100u);
+                    EXPECT_LE(pause, 1000u);
+                } else {
+                    EXPECT_EQ(static_cast<DWORD>(-1), pause);
+                }
+            }
+        }
+        EXPECT_EQ(static_cast<DWORD>(SERVERCALL_ISHANDLED),
+                  filter->HandleInComingCall(CALLTYPE_TOPLEVEL, nullptr, 0, nullptr));
+    }
+    // The filter before it is back.
+    CComPtr<IMessageFilter> after;
+    ASSERT_HR(S_OK, CoRegisterMessageFilter(before.Get(), after.Put()));
+    EXPECT_TRUE(after == before.Get());
 }
 
 TEST_F(SendTest, SaysWhyNothingWasSent)
@@ -296,13 +453,10 @@ TEST_F(SendTest, AMailedTemplateLandsInTheReceiversTemplateFolder)
     const std::string receiving = TempDir() + "Received";
     CreateDirectoryA(receiving.c_str(), nullptr);
     const std::string ready = TempDir() + "receiver-ready";
-    std::string quotedReady; // a script's quoted text doubles its backslashes
-    for (const char c : ready)
-        quotedReady += c == '\\' ? std::string("\\\\") : std::string(1, c);
     StartOutlook("serve 20000\n"
-                 "wait-file \"" +
-                 quotedReady +
-                 "\" 20000\n"
+                 "wait-file " +
+                 ScriptText(ready) +
+                 " 20000\n"
                  "answer 6\n"
                  "receive-shown\n");
     SendOfferToOutlook();

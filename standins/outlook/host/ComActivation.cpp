@@ -119,15 +119,19 @@ bool CComActivation::Register(bool localServer)
 
 bool ServeOtherPrograms(standin::CApplication& application, CReport& report, DWORD timeoutMs)
 {
-    const size_t before = DisplaysCalled();
+    // A mail another program showed before this began counts: its calls may
+    // have come in while the script's last action still ran messages (a
+    // dialog of Outlook's closing, the program trying again).
+    static size_t served = 0;
     const ULONGLONG until = GetTickCount64() + timeoutMs;
-    while (DisplaysCalled() == before) {
+    while (DisplaysCalled() == served) {
         if (GetTickCount64() >= until) {
             report.Error(L"no program showed a mail within " + std::to_wstring(timeoutMs) + L" ms");
             return false;
         }
         Pump(20);
     }
+    served = DisplaysCalled();
     // What a client does right after Display (its message box, its release).
     Pump(300);
     for (const auto& inspector : application.Inspectors().Open()) {

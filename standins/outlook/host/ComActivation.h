@@ -50,10 +50,10 @@ private:
 
 // Lets other programs call in until one of them has asked a mail to show
 // itself (that call answered, then a moment for what follows it), or until
-// timeoutMs passed; then reports each mail an inspector shows: "mail
-// "subject" body "body"", and "attachment "display name" position N file
-// "name" bytes N" for each of its attachments. False (reported) on the
-// timeout.
+// timeoutMs passed; a mail shown since the last serve ended counts at once.
+// Then reports each mail an inspector shows: "mail "subject" body "body"",
+// and "attachment "display name" position N file "name" bytes N" for each
+// of its attachments. False (reported) on the timeout.
 bool ServeOtherPrograms(standin::CApplication& application, CReport& report, DWORD timeoutMs);
 
 } // namespace host

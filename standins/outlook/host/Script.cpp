@@ -12,6 +12,7 @@
 #include "standins/outlook/core/CallLog.h"
 #include "standins/outlook/core/NoModalScope.h"
 #include "standins/outlook/host/AddinHost.h"
+#include "standins/outlook/host/CallFilter.h"
 #include "standins/outlook/host/ComActivation.h"
 #include "standins/outlook/host/Snapshot.h"
 #include "standins/outlook/model/Application.h"
@@ -600,6 +601,15 @@ bool CPlayer::Play(const CScript::Line& line)
                     },
                     ms);
             });
+        } else if (command == L"await-refusal") {
+            Expect(w, 3);
+            // The dialog stays up, idle, until Outlook has turned a call of
+            // another program away because of it.
+            m_pending.push_back(
+                [ms = static_cast<unsigned>(Number(w[1])), what = Narrow(w[2])](CScriptedUser& u) {
+                    u.Await(
+                        what, [](HWND) { return CCallFilter::Refused() > 0; }, ms);
+                });
         } else if (command == L"shot") {
             Expect(w, 2);
             if (!m_shotsFolder.empty())

@@ -31,6 +31,7 @@
 #include "standins/outlook/core/CallLog.h"
 #include "standins/outlook/core/ConnectionPoint.h"
 #include "standins/outlook/host/AddinHost.h"
+#include "standins/outlook/host/CallFilter.h"
 #include "standins/outlook/host/ComActivation.h"
 #include "standins/outlook/host/Report.h"
 #include "standins/outlook/host/Script.h"
@@ -130,6 +131,8 @@ int Run(const Options& options)
 
     bool played = false;
     {
+        // Busy as Outlook is while one of its dialogs runs.
+        host::CCallFilter callFilter(report);
         host::CComActivation activation(*application, report);
         host::CAddinHost addins(*application, report, options.host);
         addins.ReportTimings(options.timings);
