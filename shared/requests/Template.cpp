@@ -11,6 +11,7 @@
 #include "shared/log/DebugLog.h"
 #include "shared/identity/Identity.h"
 #include "shared/identity/Proxy.h"
+#include "shared/SharedResource.h"
 #include "shared/requests/SAXTemplate.h"
 #include "shared/service/ServiceGlobals.h"
 #include "shared/xml/Base64Stream.h"
@@ -300,6 +301,34 @@ HRESULT CTemplate::WriteFile(CFile& file) const
     put("</Signers>");
     put("</inkTemplate>");
     return ok ? S_OK : E_FAIL;
+}
+
+// ---- templates from someone else ----
+
+const CTempDoc* CTemplate::LocalDocument(const char* placeholder) const
+{
+    for (const CTempDoc* doc : {m_signatureDoc.get(), m_referenceDoc.get(), m_infoDoc.get()}) {
+        if (!doc || (placeholder && doc->m_key == placeholder))
+            continue;
+        if (doc->m_kind != CTempDoc::kEmbedded || doc->m_embeddedPath.IsEmpty())
+            return doc;
+    }
+    return nullptr;
+}
+
+CString CTemplate::LocalDocumentRefusal(const CTempDoc& document) const
+{
+    // The name and the key come from the sender: shortened for a message box.
+    const auto shown = [](const CString& text) {
+        constexpr int kLongest = 80;
+        return text.GetLength() <= kLongest ? text : text.Left(kLongest) + "...";
+    };
+    CString text;
+    text.Format(LoadText(IDS_TEMPLATE_REFUSED_LOCAL_FILE,
+                         "The template \"%s\" names a file on this computer:\n\n%s\n\n"
+                         "It was not imported."),
+                shown(m_name).GetString(), shown(document.m_key).GetString());
+    return text;
 }
 
 // ---- copies ----

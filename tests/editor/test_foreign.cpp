@@ -1,0 +1,180 @@
+// A template from elsewhere (a mail, a download, another installation's
+// folder): Open/Import takes it only when it is a template the folder can
+// keep and whose documents are its own, and says why it refuses any other.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "editor/EditorResource.h"
+#include "tests/editor/EditorTest.h"
+#include "tests/support/TestBase64.h"
+
+using namespace testenv;
+
+namespace {
+
+constexpr char kErrorCaption[] = "Quillet Error";
+constexpr char kTemplatePicker[] = "Open Inkstave Template";
+constexpr char kRefused[] = "This file cannot be imported as a template.";
+
+std::string Escaped(const std::string& text)
+{
+    std::string out;
+    for (char ch : text) {
+        out += ch == '<'   ? std::string("&lt;")
+               : ch == '>' ? std::string("&gt;")
+               : ch == '&' ? std::string("&amp;")
+                           : std::string(1, ch);
+    }
+    return out;
+}
+
+// One document block of a template file; embedded when bytes are given.
+struct DocumentBlock {
+    std::string type = "Signature";
+    std::string key = {};
+    std::string name = {};
+    std::string bytes = {};
+};
+
+std::string DocumentXml(const DocumentBlock& doc)
+{
+    std::string xml = "<Document><Key>" + Escaped(doc.key) + "</Key>\n<Name>" + Escaped(doc.name) +
+                      "</Name>\n<Type>" + doc.type + "</Type>\n";
+    if (!doc.bytes.empty())
+        xml += "<FileBytes>" + standin::Base64Encode(doc.bytes) + "\n</FileBytes>";
+    return xml + "</Document>";
+}
+
+// A template file as another installation's editor writes it.
+std::string TemplateXml(const std::string& nameElement, const std::vector<DocumentBlock>& docs)
+{
+    std::string xml = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><inkTemplate>" + nameElement;
+    for (const DocumentBlock& doc : docs)
+        xml += DocumentXml(doc);
+    return xml +
+           "<Options><SignatureType>0</SignatureType>\n<SendMode>0</SendMode>\n"
+           "<Positioning>2</Positioning>\n<Password></Password>\n"
+           "<MouseTouchSigning>0</MouseTouchSigning>\n<HideEmailAddrs>0</HideEmailAddrs>\n"
+           "</Options><Email><Subject>Please sign</Subject>\n</Email><Signers><Signer>"
+           "<Name>Recipient</Name>\n<Email></Email>\n<Role>Buyer</Role>\n<Sequence>1</Sequence>\n"
+           "<Sender>0</Sender>\n<HardCoded>0</HardCoded>\n</Signer></Signers></inkTemplate>";
+}
+
+const DocumentBlock kAttachment = {.key = "<Outlook Attachment>", .name = "<Outlook Attachment>"};
+
+// The user opens the file with Open/Import and reads the refusal.
+void ImportRefused(CScriptedUser& user, const std::string& file)
+{
+    user.Expect(kMainCaption);
+    ClickToolbar(user, ID_OPEN_TEMPLATE, "Open Template");
+    PickFile(user, kTemplatePicker, file);
+    user.Expect(kErrorCaption).Read(IDC_EDIT_ERROR_MESSAGE).Read(IDC_EDIT_ERROR_DETAILS);
+    user.Click(IDOK).Expect(kMainCaption).Read(IDC_TEMPLATE_LIST).Close();
+}
+
+} // namespace
+
+// The add-in refuses a mailed template whose documents name files of this
+// machine (the next send would upload them to the template's signers); a
+// template saved from a mail and opened here is refused alike, with the
+// add-in's message, and never reaches the template folder.
+TEST_F(EditorTest, ImportRefusesATemplateThatNamesAFileOfThisMachine)
+{
+    const std::string secret = TempDir() + "secret.txt";
+    WriteFileBytes(secret, "PRIVATE: the user's own file");
+    const std::string embedded = "%PDF-1.4 contract";
+    const struct {
+        const char* row;
+        std::vector<DocumentBlock> documents;
+        std::string named; // the path the refusal shows
+    } rows[] = {
+        {.row = "a document to sign at a local path",
+         .documents = {{.key = secret, .name = "Contract.pdf"}},
+         .named = secret},
+        {.row = "a reference document on another host's share",
+         .documents = {kAttachment,
+                       {.type = "Reference", .key = "\\\\host\\share\\bait.pdf", .name = "Terms"}},
+         .named = "\\\\host\\share\\bait.pdf"},
+        {.row = "additional information named by its key alone",
+         .documents = {{.key = "C:\\author\\Contract.pdf",
+                        .name = "Contract.pdf",
+                        .bytes = embedded},
+                       {.type = "Informative", .key = "notes.txt", .name = "notes.txt"}},
+         .named = "notes.txt"},
+    };
+    const std::string file = TempDir() + "mailed.xml";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.row);
+        WriteFileBytes(file, TemplateXml("<Name>Lease</Name>\n", row.documents));
+        CScriptedUser user(Quick());
+        ImportRefused(user, file);
+        Run(user);
+        EXPECT_EQ(kRefused, user.TextRead(IDC_EDIT_ERROR_MESSAGE));
+        const std::string details = user.TextRead(IDC_EDIT_ERROR_DETAILS);
+        EXPECT_NE(std::string::npos, details.find("\"Lease\", that names a file on this computer"))
+            << details;
+        EXPECT_NE(std::string::npos, details.find(row.named)) << details;
+        EXPECT_NE(std::string::npos, details.find("was not imported")) << details;
+        EXPECT_EQ("<click to select template>", user.TextRead(IDC_TEMPLATE_LIST));
+        EXPECT_EQ(std::vector<std::string>{}, ListFiles(Folder()));
+    }
+}
+
+TEST_F(EditorTest, ImportSaysWhyAFileIsNoTemplate)
+{
+    const std::string attachment = DocumentXml(kAttachment);
+    std::string noise = RandomBytes(600, 9);
+    noise[0] = 'x'; // markup would make it look like a document at least
+    const struct {
+        const char* row;
+        std::string content;
+        const char* details;
+    } rows[] = {
+        {.row = "empty", .content = "", .details = "The file is empty."},
+        {.row = "random bytes",
+         .content = noise,
+         .details = "The file is not a template: it is damaged or another kind of file. A "
+                    "template is the XML file that the template editor saves."},
+        {.row = "a document type declaration",
+         .content = "<?xml version=\"1.0\"?><!DOCTYPE inkTemplate [<!ENTITY n \"Offer\">]>"
+                    "<inkTemplate><Name>&n;</Name>" +
+                    attachment + "</inkTemplate>",
+         .details = "The file holds a document type declaration (<!DOCTYPE ...>). A template "
+                    "file never holds one, and a file that does is not read: the declaration "
+                    "could make the editor read other files."},
+        {.row = "XML of another kind",
+         .content =
+             "<?xml version=\"1.0\"?><Receipt><Name>Offer</Name>" + attachment + "</Receipt>",
+         .details = "The file is not a template: it is damaged or another kind of file. A "
+                    "template is the XML file that the template editor saves."},
+        {.row = "no Name",
+         .content = TemplateXml("", {kAttachment}),
+         .details = "The template has no name. A template's name becomes the name of its file "
+                    "in the template folder, so a template without one cannot be kept there."},
+        {.row = "an empty Name",
+         .content = TemplateXml("<Name></Name>\n", {kAttachment}),
+         .details = "The template has no name. A template's name becomes the name of its file "
+                    "in the template folder, so a template without one cannot be kept there."},
+        {.row = "no document to sign",
+         .content = TemplateXml(
+             "<Name>Offer</Name>\n",
+             {{.type = "Reference", .key = "r.pdf", .name = "r.pdf", .bytes = "%PDF-1.4 r"}}),
+         .details = "The template has no document to sign, so no request could be sent with it."},
+    };
+    const std::string file = TempDir() + "import.xml";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.row);
+        WriteFileBytes(file, row.content);
+        CScriptedUser user(Quick());
+        ImportRefused(user, file);
+        Run(user);
+        EXPECT_EQ(kRefused, user.TextRead(IDC_EDIT_ERROR_MESSAGE));
+        EXPECT_EQ(row.details, user.TextRead(IDC_EDIT_ERROR_DETAILS));
+        EXPECT_EQ("<click to select template>", user.TextRead(IDC_TEMPLATE_LIST));
+        EXPECT_EQ(std::vector<std::string>{}, ListFiles(Folder()));
+        EXPECT_EQ(std::vector<std::string>{}, QuillFiles(TempDir())) << "nothing of it is kept";
+    }
+}
