@@ -228,13 +228,7 @@ int CEditDlg::BrowseDocument(CComboBox& list, const char* type, int& previous)
         list.SetCurSel(previous);
         return static_cast<int>(picked);
     }
-    auto record = std::make_unique<CTempDoc>();
-    record->m_name = name;
-    record->m_key = path;
-    record->m_string1 = LoadText(IDS_LOCAL_TEMPLATE);
-    record->m_kind = CTempDoc::kEmbedded;
-    record->m_type = type;
-    CTempDoc* kept = KeepRecord(std::move(record));
+    CTempDoc* kept = KeepRecord(PickedDocument(name, path, type));
     const int index = list.AddString(kept->m_name);
     list.SetItemData(index, reinterpret_cast<DWORD_PTR>(kept));
     list.SetCurSel(index);

@@ -247,11 +247,11 @@ HRESULT CTemplate::WriteFile(CFile& file) const
         put(Element("Name", XmlEscaped(doc->m_name.GetString())));
         put(Element("Type", XmlEscaped(type)));
         if (doc->m_kind == CTempDoc::kEmbedded) {
-            // From the file the key names, encoded straight into the template;
-            // a template read back from a file has only the embedded text,
-            // which is then written again as it is.
-            const bool fromKey = GetFileAttributesA(doc->m_key) != INVALID_FILE_ATTRIBUTES;
-            if (!fromKey && doc->m_embeddedPath.IsEmpty())
+            // The bytes the template already carries; else, for a document
+            // the user just picked, the file itself. The key of any other
+            // document is a path of its author's machine, never read here.
+            const bool fromKey = doc->m_embeddedPath.IsEmpty();
+            if (fromKey && !doc->m_browsed)
                 return E_FAIL;
             put("<FileBytes>");
             if (!ok)

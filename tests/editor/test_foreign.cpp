@@ -1,6 +1,8 @@
 // A template from elsewhere (a mail, a download, another installation's
 // folder): Open/Import takes it only when it is a template the folder can
-// keep and whose documents are its own, and says why it refuses any other.
+// keep and whose documents are its own, and says why it refuses any other;
+// Save writes an embedded document from the bytes the template carries,
+// never a file the template names by its key.
 #include <string>
 #include <vector>
 
@@ -8,6 +10,7 @@
 #include <windows.h>
 
 #include "editor/EditorResource.h"
+#include "shared/requests/Template.h"
 #include "tests/editor/EditorTest.h"
 #include "tests/support/TestBase64.h"
 
@@ -17,6 +20,7 @@ namespace {
 
 constexpr char kErrorCaption[] = "Quillet Error";
 constexpr char kTemplatePicker[] = "Open Inkstave Template";
+constexpr char kDocumentPicker[] = "Open e-Signature TempDoc";
 constexpr char kRefused[] = "This file cannot be imported as a template.";
 
 std::string Escaped(const std::string& text)
@@ -176,5 +180,57 @@ TEST_F(EditorTest, ImportSaysWhyAFileIsNoTemplate)
         EXPECT_EQ("<click to select template>", user.TextRead(IDC_TEMPLATE_LIST));
         EXPECT_EQ(std::vector<std::string>{}, ListFiles(Folder()));
         EXPECT_EQ(std::vector<std::string>{}, QuillFiles(TempDir())) << "nothing of it is kept";
+    }
+}
+
+// ---- Save ----
+
+// The key of an embedded document is a path on its author's machine. Save
+// writes the bytes the template carries, whatever lies at that path here:
+// the user's own file is never put into the template, a share is never
+// reached and a folder there does not make the save fail.
+TEST_F(EditorTest, SaveWritesAnEmbeddedDocumentFromItsOwnBytes)
+{
+    const std::string secret = TempDir() + "secret.pdf";
+    WriteFileBytes(secret, "PRIVATE: the user's own file");
+    const std::string own = "%PDF-1.4 the template's own contract";
+    const struct {
+        const char* row;
+        std::string key;
+        bool imported; // opened with Open/Import, else chosen in the list
+    } rows[] = {
+        {.row = "the key names a file of the user's", .key = secret, .imported = false},
+        {.row = "imported, the key names a file of the user's", .key = secret, .imported = true},
+        {.row = "the key names a folder", .key = TempDir(), .imported = false},
+        {.row = "the key is on a share", .key = "\\\\host\\share\\contract.pdf", .imported = false},
+    };
+    const std::string outside = TempDir() + "mailed.xml";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.row);
+        const std::string xml = TemplateXml(
+            "<Name>Lease</Name>\n", {{.key = row.key, .name = "contract.pdf", .bytes = own}});
+        WriteFileBytes(row.imported ? outside : TemplatePath("Lease"), xml);
+        CScriptedUser user(Quick());
+        user.Expect(kMainCaption);
+        if (row.imported) {
+            ClickToolbar(user, ID_OPEN_TEMPLATE, "Open Template");
+            PickFile(user, kTemplatePicker, outside);
+            user.Expect(kMainCaption);
+        } else {
+            user.PickComboItem(IDC_TEMPLATE_LIST, "Lease");
+        }
+        user.Type(IDC_SUBJECT, "Saved again");
+        ClickToolbar(user, ID_SAVE_TEMPLATE, "Save Template");
+        user.Close();
+        Run(user);
+
+        CTemplate saved;
+        ASSERT_EQ(S_OK, saved.LoadXML(TemplatePath("Lease").c_str()));
+        EXPECT_EQ("Saved again", saved.m_subject.str());
+        ASSERT_TRUE(saved.m_signatureDoc);
+        EXPECT_EQ(row.key, saved.m_signatureDoc->m_key.str()) << "the key stays the author's";
+        EXPECT_EQ(own,
+                  standin::Base64Decode(ReadFileBytes(saved.m_signatureDoc->m_embeddedPath.str())));
+        DeleteFileA(TemplatePath("Lease").c_str());
     }
 }

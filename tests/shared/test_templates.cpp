@@ -149,6 +149,7 @@ TEST_F(TemplateTest, RoundTripKeepsTheByteLayoutAndEveryField)
     saved.m_signatureDoc->m_key = source.c_str();
     saved.m_signatureDoc->m_name = "A&B's <deal>\tr\xE9sum\xE9";
     saved.m_signatureDoc->m_kind = CTempDoc::kEmbedded;
+    saved.m_signatureDoc->m_browsed = true; // its key is the file the user picked
     saved.m_referenceDoc = std::make_unique<CTempDoc>();
     saved.m_referenceDoc->m_key = "terms.pdf";
     saved.m_referenceDoc->m_name = "terms.pdf";
@@ -271,6 +272,7 @@ TEST_F(TemplateTest, LargeEmbeddedDocumentsReadBackWholeInEveryLayout)
     saved.m_signatureDoc->m_key = source.c_str();
     saved.m_signatureDoc->m_name = "scan.pdf";
     saved.m_signatureDoc->m_kind = CTempDoc::kEmbedded;
+    saved.m_signatureDoc->m_browsed = true;
     ASSERT_EQ(S_OK, saved.SaveXML(folder.c_str()));
     DeleteFileA(source.c_str());
     const std::string file = ReadFileBytes(folder + "\\Scan.xml");
@@ -354,6 +356,7 @@ TEST_F(TemplateTest, EmbeddedDocumentsAreWrittenAsTheirBase64Lines)
         } else {
             WriteFileBytes(source, bytes);
             saved.m_signatureDoc->m_key = source.c_str();
+            saved.m_signatureDoc->m_browsed = true;
         }
         ASSERT_EQ(S_OK, saved.SaveXML(folder.c_str()));
         const std::string file = ReadFileBytes(folder + "\\Lines.xml");
