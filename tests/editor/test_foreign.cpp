@@ -1,17 +1,19 @@
 // A template from elsewhere (a mail, a download, another installation's
 // folder): Open/Import takes it only when it is a template the folder can
 // keep and whose documents are its own, and says why it refuses any other;
-// Save writes an embedded document from the bytes the template carries,
-// never a file the template names by its key.
+// Save writes an embedded document from the bytes the template carries and
+// OPEN opens only those, never a file the template names by its key.
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "classlib/win32/CRegKey.h"
 #include "editor/EditorResource.h"
 #include "shared/requests/Template.h"
 #include "tests/editor/EditorTest.h"
+#include "tests/support/LogCapture.h"
 #include "tests/support/TestBase64.h"
 
 using namespace testenv;
@@ -233,4 +235,117 @@ TEST_F(EditorTest, SaveWritesAnEmbeddedDocumentFromItsOwnBytes)
                   standin::Base64Decode(ReadFileBytes(saved.m_signatureDoc->m_embeddedPath.str())));
         DeleteFileA(TemplatePath("Lease").c_str());
     }
+}
+
+// ---- OPEN ----
+
+namespace {
+
+// Text documents open with a viewer registered for the test (a program that
+// is not there: what matters is the command line the editor hands on, which
+// its log records), removed again when the test ends.
+class OpenTest : public EditorTest {
+protected:
+    static constexpr char kViewer[] = "C:\\QuilletTest\\viewer.exe";
+
+    void SetUp() override
+    {
+        EditorTest::SetUp();
+        SetDefault(".txt", "QuilletTest.Text");
+        SetDefault("QuilletTest.Text\\shell\\open\\command", std::string(kViewer) + " \"%1\"");
+    }
+    void TearDown() override
+    {
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, ".txt");
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, "QuilletTest.Text");
+        EditorTest::TearDown();
+    }
+
+    // The files the viewer was asked to open, in order.
+    static std::vector<std::string> Opened(const std::string& log)
+    {
+        std::vector<std::string> files;
+        const std::string start = "command line " + std::string(kViewer) + " \"";
+        for (size_t at = log.find(start); at != std::string::npos; at = log.find(start, at)) {
+            at += start.size();
+            files.push_back(log.substr(at, log.find('"', at) - at));
+        }
+        return files;
+    }
+
+private:
+    static void SetDefault(const std::string& key, const std::string& text)
+    {
+        CRegKey created;
+        ASSERT_EQ(ERROR_SUCCESS,
+                  created.Create(HKEY_CLASSES_ROOT, key.c_str(), nullptr, KEY_WRITE));
+        ASSERT_EQ(ERROR_SUCCESS, created.SetValue(nullptr, REG_SZ, text.c_str(),
+                                                  static_cast<DWORD>(text.size() + 1)));
+    }
+};
+
+CScriptedUser& NoteOpenButtons(CScriptedUser& user, std::vector<std::string>& states)
+{
+    return user.Do("looks at the OPEN buttons", [&states](HWND dialog) {
+        std::string seen;
+        for (int id : {IDC_OPEN_SIGNATURE, IDC_OPEN_REFERENCE, IDC_OPEN_INFO})
+            seen += IsWindowEnabled(GetDlgItem(dialog, id)) ? "+" : "-";
+        states.push_back(seen);
+        return true;
+    });
+}
+
+} // namespace
+
+// A reference or instruction document that a template names by its key
+// alone (a share of another host, another user's file) is nothing OPEN
+// opens: its button is disabled, and a click that reaches it anyway opens
+// nothing. The template's own bytes open as a decoded copy, gone when the
+// editor ends; a document the user picked opens as the file it is.
+TEST_F(OpenTest, OpenOpensOnlyTheTemplatesOwnBytesAndWhatTheUserPicked)
+{
+    const std::string others = TempDir() + "Ann\\";
+    CreateDirectoryA(others.c_str(), nullptr);
+    WriteFileBytes(others + "private.txt", "Ann's own notes");
+    const std::string picked = TempDir() + "mine.txt";
+    WriteFileBytes(picked, "picked here");
+    WriteFileBytes(
+        TemplatePath("Lease"),
+        TemplateXml(
+            "<Name>Lease</Name>\n",
+            {{.key = "C:\\author\\contract.txt",
+              .name = "contract.txt",
+              .bytes = "the template's own contract"},
+             {.type = "Reference", .key = "\\\\host\\share\\bait.txt", .name = "bait.txt"},
+             {.type = "Informative", .key = others + "private.txt", .name = "private.txt"}}));
+    LogCapture log;
+    std::vector<std::string> states;
+    CScriptedUser user(Quick());
+    user.Expect(kMainCaption).PickComboItem(IDC_TEMPLATE_LIST, "Lease");
+    NoteOpenButtons(user, states);
+    user.Click(IDC_OPEN_SIGNATURE);
+    user.Do("clicks the disabled OPEN buttons anyway", [](HWND dialog) {
+        for (int id : {IDC_OPEN_REFERENCE, IDC_OPEN_INFO}) {
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+        }
+        return true;
+    });
+    user.PickComboItem(IDC_REFERENCE_DOC, "<Browse...>");
+    PickFile(user, kDocumentPicker, picked);
+    user.Expect(kMainCaption);
+    NoteOpenButtons(user, states);
+    user.Click(IDC_OPEN_REFERENCE);
+    user.Close().AnswerMessageBox(IDNO);
+    Run(user);
+
+    EXPECT_EQ((std::vector<std::string>{"+--", "++-"}), states);
+    const std::vector<std::string> opened = Opened(log.Text());
+    ASSERT_EQ(2u, opened.size()) << log.Text();
+    EXPECT_EQ(TempDir(), opened[0].substr(0, TempDir().size())) << opened[0];
+    EXPECT_EQ(".txt", opened[0].substr(opened[0].size() - 4)) << opened[0];
+    EXPECT_FALSE(FileExists(opened[0])) << "the decoded copy outlived the editor";
+    EXPECT_EQ(picked, opened[1]);
+    EXPECT_TRUE(FileExists(picked)) << "the user's own file stays";
+    EXPECT_EQ("Ann's own notes", ReadFileBytes(others + "private.txt"));
 }
