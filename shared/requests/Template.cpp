@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "classlib/strings/LoadText.h"
 #include "classlib/win32/CFile.h"
@@ -76,14 +77,29 @@ bool IsDeviceName(const CString& name)
     if (dot >= 0)
         stem = stem.Left(dot);
     stem.TrimRight();
-    stem.MakeUpper();
-    static const char* const devices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-    for (const char* device : devices) {
-        if (stem == device)
+    // Windows also reserves COM and LPT with a superscript 1, 2 or 3, which
+    // is one byte in one code page and two in another: the name is compared
+    // as the file functions see it. A stem too long for the buffer is no
+    // device name.
+    wchar_t buffer[8] = {};
+    const int length =
+        stem.IsEmpty() ? 0 : MultiByteToWideChar(CP_ACP, 0, stem, stem.GetLength(), buffer, 8);
+    if (length <= 0)
+        return false;
+    std::wstring text(buffer, static_cast<size_t>(length));
+    for (wchar_t& ch : text) {
+        if (ch >= L'a' && ch <= L'z')
+            ch = static_cast<wchar_t>(ch - L'a' + L'A');
+    }
+    for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
+        if (text == device)
             return true;
     }
-    return stem.GetLength() == 4 && (stem.Left(3) == "COM" || stem.Left(3) == "LPT") &&
-           stem[3] >= '0' && stem[3] <= '9';
+    if (text.size() != 4 || (text.compare(0, 3, L"COM") != 0 && text.compare(0, 3, L"LPT") != 0))
+        return false;
+    const wchar_t digit = text[3];
+    return (digit >= L'0' && digit <= L'9') || digit == L'\u00b9' || digit == L'\u00b2' ||
+           digit == L'\u00b3';
 }
 
 } // namespace

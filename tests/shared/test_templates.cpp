@@ -608,6 +608,26 @@ TEST_F(TemplateTest, NamesThatLeaveTheFolderAreRefused)
     EXPECT_EQ(std::vector<std::string>{}, ListFiles(folder));
     EXPECT_FALSE(FileExists(TempDir() + "up.xml"));
 
+    // Windows reserves COM and LPT with a superscript digit too, whichever
+    // bytes the code page gives the digit.
+    const struct {
+        const wchar_t* name;
+        bool valid;
+    } devices[] = {{L"COM\u00b9", false}, {L"com\u00b2", false},      {L"COM\u00b3.xml", false},
+                   {L"LPT\u00b9", false}, {L"lpt\u00b2 .txt", false}, {L"LPT\u00b3.txt", false},
+                   {L"COM10", true},      {L"LPT\u00b9x", true},      {L"COM", true}};
+    for (const auto& device : devices) {
+        char name[32] = {};
+        ASSERT_LT(0, WideCharToMultiByte(CP_ACP, 0, device.name, -1, name, sizeof name, nullptr,
+                                         nullptr));
+        SCOPED_TRACE(name);
+        EXPECT_EQ(device.valid, CTemplate::IsValidName(name));
+        CString path;
+        EXPECT_EQ(
+            device.valid ? S_OK : E_INVALIDARG,
+            CTemplate::PathInFolder(folder.c_str(), (CString(name) + ".xml").GetString(), path));
+    }
+
     CTemplate good;
     good.m_name = "Quarterly (v2) - final";
     EXPECT_EQ(E_INVALIDARG, good.SaveXML(folder.c_str())); // no signature document
