@@ -101,8 +101,10 @@ void CEditDlg::OnOpenTemplate()
     if (!NameFitsFolder(imported->m_name))
         return;
     if (const CTempDoc* local = imported->LocalDocument(m_attachmentText)) {
-        editor::CDlgError::Show(m_hWnd, LoadText(IDS_IMPORT_REFUSED),
-                                imported->LocalDocumentRefusal(*local));
+        // Written for a message box; the details field breaks lines at "\r\n".
+        CString details = imported->LocalDocumentRefusal(*local);
+        details.Replace("\n", "\r\n");
+        editor::CDlgError::Show(m_hWnd, LoadText(IDS_IMPORT_REFUSED), details);
         return;
     }
     CTemplate* tmpl = imported.get();
