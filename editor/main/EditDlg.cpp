@@ -565,8 +565,9 @@ BOOL CEditDlg::OnCommand(WPARAM wParam, LPARAM lParam)
         if (code == CBN_SELCHANGE) {
             OnDocumentChosen(id);
             UpdateOpenButton(id);
-        } else if (code == CBN_DROPDOWN && id != IDC_SIGNATURE_DOC)
+        } else if (code == CBN_DROPDOWN && id != IDC_SIGNATURE_DOC) {
             OnDropDown(id);
+        }
         return TRUE;
     case IDC_POSITIONING:
         if (code == CBN_SELCHANGE)

@@ -131,7 +131,7 @@ private:
     int m_previousInfo = -1;
     CComPtr<IDispatch> m_outlook;
     CTypedPtrList<CTempDoc> m_documents;
-    CDocumentCopies m_openedCopies; // deleted with the dialog
+    CDocumentCopies m_openedCopies; // OPEN's decoded copies: they go with the dialog
 
     CComboBox m_templateList;
     CComboBox m_signatureList;
