@@ -47,6 +47,14 @@
 #define IDS_SEND_NOT_SAVED 131
 #define IDS_SEND_NO_OUTLOOK 132
 #define IDS_OPEN_REFUSED 134
+// Why a file the user opened cannot be imported as a template.
+#define IDS_IMPORT_REFUSED 150
+#define IDS_IMPORT_UNREADABLE 151
+#define IDS_IMPORT_EMPTY 152
+#define IDS_IMPORT_DTD 153
+#define IDS_IMPORT_NOT_TEMPLATE 154
+#define IDS_IMPORT_NO_NAME 155
+#define IDS_IMPORT_NO_DOCUMENT 156
 
 // ---- toolbar commands (each string: status text, "\n", tooltip) ----
 #define ID_OPEN_TEMPLATE 32771

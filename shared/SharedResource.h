@@ -29,6 +29,10 @@
 #define IDS_WIRE_TLS_FAILED 19215
 // A proxy's challenge that was not met (CWebSvrOp).
 #define IDS_WIRE_PROXY_REFUSED 19220
+// A template from someone else that names a file of this machine as a
+// document (CTemplate::LocalDocumentRefusal): the add-in's mailed-template
+// import and the editor's Open/Import refuse it alike.
+#define IDS_TEMPLATE_REFUSED_LOCAL_FILE 19230
 
 // The error dialog.
 #define IDD_ERROR 19001

@@ -42,21 +42,6 @@ CString Shown(const CString& text)
     return text.GetLength() <= kLongest ? text : text.Left(kLongest) + "...";
 }
 
-// The first document that a send would read from this machine's disk: a
-// document without bytes of its own, other than the one that stands for
-// the mail's attachments. Null when there is none.
-const CTempDoc* LocalDocument(const CTemplate& tmpl, const CString& placeholder)
-{
-    for (const CTempDoc* doc :
-         {tmpl.m_signatureDoc.get(), tmpl.m_referenceDoc.get(), tmpl.m_infoDoc.get()}) {
-        if (!doc || doc->m_key == placeholder)
-            continue;
-        if (doc->m_kind != CTempDoc::kEmbedded || doc->m_embeddedPath.IsEmpty())
-            return doc;
-    }
-    return nullptr;
-}
-
 // What the question shows: the template's name, its documents and the
 // signers it adds to every request, and whether it replaces one.
 CString DescribeImport(const CTemplate& tmpl, const CString& placeholder, bool replaces)
@@ -167,11 +152,8 @@ HRESULT CItemsEvents::OnItemAddChange(IDispatch* item)
         return E_INVALIDARG;
     }
     const CString placeholder = LoadText(IDS_ATTACHMENT_PLACEHOLDER, "<Outlook Attachment>");
-    if (const CTempDoc* local = LocalDocument(tmpl, placeholder)) {
-        CString text;
-        text.Format(LoadText(IDS_TEMPLATE_REFUSED_LOCAL_FILE), Shown(tmpl.m_name).GetString(),
-                    Shown(local->m_key).GetString());
-        TellRefused(text);
+    if (const CTempDoc* local = tmpl.LocalDocument(placeholder)) {
+        TellRefused(tmpl.LocalDocumentRefusal(*local));
         return E_ACCESSDENIED;
     }
     const bool replaces = GetFileAttributesA(target) != INVALID_FILE_ATTRIBUTES;

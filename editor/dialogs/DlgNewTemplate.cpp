@@ -93,11 +93,7 @@ void CDlgNewTemplate::OnDocumentChanged()
             UpdateOK();
             return;
         }
-        auto browsed = std::make_unique<CTempDoc>();
-        browsed->m_name = name;
-        browsed->m_key = path;
-        browsed->m_string1 = LoadText(IDS_LOCAL_TEMPLATE);
-        browsed->m_kind = CTempDoc::kEmbedded;
+        auto browsed = PickedDocument(name, path, "Signature");
         // Only the latest browse is offered; the earlier record goes.
         if (m_browsed) {
             for (int i = m_documents.GetCount() - 1; i >= 0; --i) {

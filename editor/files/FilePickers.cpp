@@ -3,6 +3,7 @@
 #include <commdlg.h>
 
 #include "classlib/ui/CFileDialog.h"
+#include "editor/EditorResource.h"
 
 namespace {
 
@@ -32,4 +33,17 @@ INT_PTR PickTemplateFile(HWND parent, CString& name, CString& path)
 {
     return PickFile(parent, "Open Inkstave Template", "xml",
                     "Template Files (*.xml)|*.xml|All Files (*.*)|*.*||", name, path);
+}
+
+std::unique_ptr<CTempDoc> PickedDocument(const CString& name, const CString& path, const char* type)
+{
+    auto record = std::make_unique<CTempDoc>();
+    record->m_name = name;
+    record->m_key = path;
+    record->m_string1.LoadString(IDS_LOCAL_TEMPLATE);
+    record->m_kind = CTempDoc::kEmbedded;
+    record->m_browsed = true;
+    if (type)
+        record->m_type = type;
+    return record;
 }

@@ -16,11 +16,29 @@ CString ExtensionOf(const CString& path)
 
 } // namespace
 
-HRESULT OpenDocument(const CTempDoc& document)
+CDocumentCopies::~CDocumentCopies()
 {
+    for (const CString& path : m_paths)
+        DeleteFileA(path);
+}
+
+void CDocumentCopies::Add(const CString& path)
+{
+    m_paths.push_back(path);
+}
+
+bool CanOpenDocument(const CTempDoc& document)
+{
+    return !document.m_embeddedPath.IsEmpty() || (document.m_browsed && !document.m_key.IsEmpty());
+}
+
+HRESULT OpenDocument(const CTempDoc& document, CDocumentCopies& copies)
+{
+    if (!CanOpenDocument(document))
+        return E_ACCESSDENIED;
     const CString& embedded = document.m_embeddedPath;
     if (embedded.IsEmpty())
-        return document.m_key.IsEmpty() ? E_FAIL : LaunchApp(document.m_key);
+        return LaunchApp(document.m_key);
     if (ExtensionOf(embedded).CompareNoCase("tmp") != 0)
         return LaunchApp(embedded);
 
@@ -36,5 +54,6 @@ HRESULT OpenDocument(const CTempDoc& document)
     const HRESULT hr = CXMLIO::DecodeFileToTemp(embedded, "." + extension, copy);
     if (FAILED(hr))
         return hr;
+    copies.Add(copy);
     return LaunchApp(copy);
 }

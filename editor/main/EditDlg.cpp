@@ -253,9 +253,7 @@ void CEditDlg::ShowTemplate(CTemplate* shown)
         m_signatureList.SetItemData(index, reinterpret_cast<DWORD_PTR>(own));
         m_signatureList.SetCurSel(index);
         m_previousSignature = index;
-        GetDlgItem(IDC_OPEN_SIGNATURE).EnableWindow(TRUE);
     } else {
-        GetDlgItem(IDC_OPEN_SIGNATURE).EnableWindow(FALSE);
         const int index = signature ? static_cast<int>(m_signatureList.SendMessage(
                                           CB_FINDSTRING, static_cast<WPARAM>(-1),
                                           reinterpret_cast<LPARAM>(signature->m_name.GetString())))
@@ -266,26 +264,25 @@ void CEditDlg::ShowTemplate(CTemplate* shown)
 
     const struct {
         int listId;
-        int buttonId;
         const CTempDoc* doc;
-    } others[] = {{IDC_REFERENCE_DOC, IDC_OPEN_REFERENCE, m_working.m_referenceDoc.get()},
-                  {IDC_INFO_DOC, IDC_OPEN_INFO, m_working.m_infoDoc.get()}};
-    for (const auto& [listId, buttonId, doc] : others) {
+    } others[] = {{IDC_REFERENCE_DOC, m_working.m_referenceDoc.get()},
+                  {IDC_INFO_DOC, m_working.m_infoDoc.get()}};
+    for (const auto& [listId, doc] : others) {
         CComboBox& list = DocumentList(listId);
         CleanDocumentList(list);
         int index = CB_ERR;
         if (doc) {
-            GetDlgItem(buttonId).EnableWindow(TRUE);
             CTempDoc* own = KeepRecord(std::make_unique<CTempDoc>(*doc));
             index = list.AddString(own->m_name);
             list.SetItemData(index, reinterpret_cast<DWORD_PTR>(own));
         } else {
             index = EnsurePlaceholder(list);
-            GetDlgItem(buttonId).EnableWindow(FALSE);
         }
         list.SetCurSel(index);
         PreviousSelection(listId) = index;
     }
+    for (int listId : {IDC_SIGNATURE_DOC, IDC_REFERENCE_DOC, IDC_INFO_DOC})
+        UpdateOpenButton(listId);
 
     const CSendOptions& options = m_working.m_sendOptions;
     m_positioning.SetCurSel(options.m_positioning == 1 ? kManual : kAutomatic);
@@ -463,8 +460,21 @@ void CEditDlg::OnOpenButton(int buttonId)
     if (!IsDocumentEntry(list, index))
         return;
     const auto* record = reinterpret_cast<const CTempDoc*>(list.GetItemData(index));
-    if (OpenDocument(*record) == E_INVALIDARG)
+    if (OpenDocument(*record, m_openedCopies) == E_INVALIDARG)
         ShowError(IDS_OPEN_REFUSED, IDS_OPEN_REFUSED);
+}
+
+void CEditDlg::UpdateOpenButton(int listId)
+{
+    const CComboBox& list = DocumentList(listId);
+    const int index = list.GetCurSel();
+    const bool openable =
+        IsDocumentEntry(list, index) &&
+        CanOpenDocument(*reinterpret_cast<const CTempDoc*>(list.GetItemData(index)));
+    const int buttonId = listId == IDC_SIGNATURE_DOC   ? IDC_OPEN_SIGNATURE
+                         : listId == IDC_REFERENCE_DOC ? IDC_OPEN_REFERENCE
+                                                       : IDC_OPEN_INFO;
+    GetDlgItem(buttonId).EnableWindow(openable);
 }
 
 // ---- the modified state ----
@@ -552,10 +562,12 @@ BOOL CEditDlg::OnCommand(WPARAM wParam, LPARAM lParam)
     case IDC_SIGNATURE_DOC:
     case IDC_REFERENCE_DOC:
     case IDC_INFO_DOC:
-        if (code == CBN_SELCHANGE)
+        if (code == CBN_SELCHANGE) {
             OnDocumentChosen(id);
-        else if (code == CBN_DROPDOWN && id != IDC_SIGNATURE_DOC)
+            UpdateOpenButton(id);
+        } else if (code == CBN_DROPDOWN && id != IDC_SIGNATURE_DOC) {
             OnDropDown(id);
+        }
         return TRUE;
     case IDC_POSITIONING:
         if (code == CBN_SELCHANGE)

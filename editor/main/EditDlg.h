@@ -16,6 +16,7 @@
 #include "classlib/ui/CDialog.h"
 #include "classlib/ui/CListCtrl.h"
 #include "classlib/ui/CToolBar.h"
+#include "editor/files/OpenDocument.h"
 #include "shared/outlook/Dispatcher.h"
 #include "shared/requests/TempMgr.h"
 #include "shared/requests/Template.h"
@@ -51,6 +52,9 @@ private:
     void OnPositioningChanged();
     void OnModeChanged();
     void OnOpenButton(int buttonId);
+    // The list's OPEN button is enabled exactly when its chosen document
+    // has bytes of its own to open (CanOpenDocument).
+    void UpdateOpenButton(int listId);
     void SetModified();
     void ClearModified();
     // Offers to save unsaved changes; false when the user wanted them saved
@@ -127,6 +131,7 @@ private:
     int m_previousInfo = -1;
     CComPtr<IDispatch> m_outlook;
     CTypedPtrList<CTempDoc> m_documents;
+    CDocumentCopies m_openedCopies; // OPEN's decoded copies: they go with the dialog
 
     CComboBox m_templateList;
     CComboBox m_signatureList;

@@ -10,6 +10,7 @@
 #include "editor/main/EditDlg.h"
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
+#include "shared/xml/XmlProlog.h"
 
 namespace {
 
@@ -27,6 +28,29 @@ CString TemplateFolder()
     if (FAILED(config.GetTemplateFolder(folder)))
         folder.Empty();
     return folder;
+}
+
+// Why the template file just read is none the editor can import, or empty
+// when it is one. loaded is what reading it gave.
+CString Unimportable(const CString& path, const CTemplate& tmpl, HRESULT loaded)
+{
+    if (loaded == kXmlDtdRefused)
+        return LoadText(IDS_IMPORT_DTD);
+    WIN32_FILE_ATTRIBUTE_DATA file{};
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &file) ||
+        (FAILED(loaded) && HRESULT_FACILITY(loaded) == FACILITY_WIN32))
+        return LoadText(IDS_IMPORT_UNREADABLE);
+    if (file.nFileSizeLow == 0 && file.nFileSizeHigh == 0)
+        return LoadText(IDS_IMPORT_EMPTY);
+    // Not well-formed, or well-formed but of another kind (its root names
+    // what it is).
+    if (FAILED(loaded) || !(tmpl.m_elementName == "inkTemplate"))
+        return LoadText(IDS_IMPORT_NOT_TEMPLATE);
+    if (tmpl.m_name.IsEmpty())
+        return LoadText(IDS_IMPORT_NO_NAME);
+    if (!tmpl.m_signatureDoc || tmpl.m_signatureDoc->m_name.IsEmpty())
+        return LoadText(IDS_IMPORT_NO_DOCUMENT);
+    return CString();
 }
 
 } // namespace
@@ -63,12 +87,26 @@ void CEditDlg::OnOpenTemplate()
     if (PickTemplateFile(m_hWnd, name, path) != IDOK)
         return;
     auto imported = std::make_unique<CTemplate>();
-    if (FAILED(imported->LoadXML(path)))
+    const HRESULT loaded = imported->LoadXML(path);
+    const CString unimportable = Unimportable(path, *imported, loaded);
+    if (!unimportable.IsEmpty()) {
+        TheLog().HResult("CEditDlg::OnOpenTemplate: not imported",
+                         FAILED(loaded) ? loaded : E_FAIL);
+        editor::CDlgError::Show(m_hWnd, LoadText(IDS_IMPORT_REFUSED), unimportable);
         return;
+    }
     // The file may come from anyone: its name must make a file of the
-    // template folder and nothing else.
+    // template folder and nothing else, and its documents must be its own,
+    // as the add-in requires of a mailed template.
     if (!NameFitsFolder(imported->m_name))
         return;
+    if (const CTempDoc* local = imported->LocalDocument(m_attachmentText)) {
+        // Written for a message box; the details field breaks lines at "\r\n".
+        CString details = imported->LocalDocumentRefusal(*local);
+        details.Replace("\n", "\r\n");
+        editor::CDlgError::Show(m_hWnd, LoadText(IDS_IMPORT_REFUSED), details);
+        return;
+    }
     CTemplate* tmpl = imported.get();
     m_library.Add(std::move(imported));
     m_current = tmpl;
@@ -192,13 +230,7 @@ int CEditDlg::BrowseDocument(CComboBox& list, const char* type, int& previous)
         list.SetCurSel(previous);
         return static_cast<int>(picked);
     }
-    auto record = std::make_unique<CTempDoc>();
-    record->m_name = name;
-    record->m_key = path;
-    record->m_string1 = LoadText(IDS_LOCAL_TEMPLATE);
-    record->m_kind = CTempDoc::kEmbedded;
-    record->m_type = type;
-    CTempDoc* kept = KeepRecord(std::move(record));
+    CTempDoc* kept = KeepRecord(PickedDocument(name, path, type));
     const int index = list.AddString(kept->m_name);
     list.SetItemData(index, reinterpret_cast<DWORD_PTR>(kept));
     list.SetCurSel(index);

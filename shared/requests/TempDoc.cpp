@@ -16,6 +16,7 @@ CTempDoc& CTempDoc::operator=(const CTempDoc& other)
     m_int3 = other.m_int3;
     m_fromTemplate = other.m_fromTemplate;
     m_kind = other.m_kind;
+    m_browsed = other.m_browsed;
     m_embeddedOwner = other.m_embeddedOwner;
     return *this;
 }

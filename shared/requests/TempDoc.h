@@ -45,6 +45,11 @@ public:
     int m_int3 = 0;
     int m_fromTemplate = 0; // read from a template file: takes part in matching
     int m_kind = kPlain;
+    // The user picked the file at the key on this machine, in this run of
+    // the editor: the one document whose key Save reads (and OPEN opens).
+    // A document read from a template file never is: its key is a path on
+    // its author's machine, and its bytes are the embedded ones.
+    bool m_browsed = false;
 
 private:
     std::shared_ptr<const CString> m_embeddedOwner; // removes the file with its last holder

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "classlib/strings/LoadText.h"
 #include "classlib/win32/CFile.h"
@@ -11,6 +12,7 @@
 #include "shared/log/DebugLog.h"
 #include "shared/identity/Identity.h"
 #include "shared/identity/Proxy.h"
+#include "shared/SharedResource.h"
 #include "shared/requests/SAXTemplate.h"
 #include "shared/service/ServiceGlobals.h"
 #include "shared/xml/Base64Stream.h"
@@ -75,14 +77,29 @@ bool IsDeviceName(const CString& name)
     if (dot >= 0)
         stem = stem.Left(dot);
     stem.TrimRight();
-    stem.MakeUpper();
-    static const char* const devices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-    for (const char* device : devices) {
-        if (stem == device)
+    // Windows also reserves COM and LPT with a superscript 1, 2 or 3, which
+    // is one byte in one code page and two in another: the name is compared
+    // as the file functions see it. A stem too long for the buffer is no
+    // device name.
+    wchar_t buffer[8] = {};
+    const int length =
+        stem.IsEmpty() ? 0 : MultiByteToWideChar(CP_ACP, 0, stem, stem.GetLength(), buffer, 8);
+    if (length <= 0)
+        return false;
+    std::wstring text(buffer, static_cast<size_t>(length));
+    for (wchar_t& ch : text) {
+        if (ch >= L'a' && ch <= L'z')
+            ch = static_cast<wchar_t>(ch - L'a' + L'A');
+    }
+    for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
+        if (text == device)
             return true;
     }
-    return stem.GetLength() == 4 && (stem.Left(3) == "COM" || stem.Left(3) == "LPT") &&
-           stem[3] >= '0' && stem[3] <= '9';
+    if (text.size() != 4 || (text.compare(0, 3, L"COM") != 0 && text.compare(0, 3, L"LPT") != 0))
+        return false;
+    const wchar_t digit = text[3];
+    return (digit >= L'0' && digit <= L'9') || digit == L'\u00b9' || digit == L'\u00b2' ||
+           digit == L'\u00b3';
 }
 
 } // namespace
@@ -246,11 +263,11 @@ HRESULT CTemplate::WriteFile(CFile& file) const
         put(Element("Name", XmlEscaped(doc->m_name.GetString())));
         put(Element("Type", XmlEscaped(type)));
         if (doc->m_kind == CTempDoc::kEmbedded) {
-            // From the file the key names, encoded straight into the template;
-            // a template read back from a file has only the embedded text,
-            // which is then written again as it is.
-            const bool fromKey = GetFileAttributesA(doc->m_key) != INVALID_FILE_ATTRIBUTES;
-            if (!fromKey && doc->m_embeddedPath.IsEmpty())
+            // The bytes the template already carries; else, for a document
+            // the user just picked, the file itself. The key of any other
+            // document is a path of its author's machine, never read here.
+            const bool fromKey = doc->m_embeddedPath.IsEmpty();
+            if (fromKey && !doc->m_browsed)
                 return E_FAIL;
             put("<FileBytes>");
             if (!ok)
@@ -300,6 +317,34 @@ HRESULT CTemplate::WriteFile(CFile& file) const
     put("</Signers>");
     put("</inkTemplate>");
     return ok ? S_OK : E_FAIL;
+}
+
+// ---- templates from someone else ----
+
+const CTempDoc* CTemplate::LocalDocument(const char* placeholder) const
+{
+    for (const CTempDoc* doc : {m_signatureDoc.get(), m_referenceDoc.get(), m_infoDoc.get()}) {
+        if (!doc || (placeholder && doc->m_key == placeholder))
+            continue;
+        if (doc->m_kind != CTempDoc::kEmbedded || doc->m_embeddedPath.IsEmpty())
+            return doc;
+    }
+    return nullptr;
+}
+
+CString CTemplate::LocalDocumentRefusal(const CTempDoc& document) const
+{
+    // The name and the key come from the sender: shortened for a message box.
+    const auto shown = [](const CString& text) {
+        constexpr int kLongest = 80;
+        return text.GetLength() <= kLongest ? text : text.Left(kLongest) + "...";
+    };
+    CString text;
+    text.Format(LoadText(IDS_TEMPLATE_REFUSED_LOCAL_FILE,
+                         "The template \"%s\" names a file on this computer:\n\n%s\n\n"
+                         "It was not imported."),
+                shown(m_name).GetString(), shown(document.m_key).GetString());
+    return text;
 }
 
 // ---- copies ----

@@ -56,6 +56,19 @@ public:
     // readable) or E_FAIL (a write failed).
     static HRESULT WriteFileBytes(CFile& output, const char* source);
 
+    // ---- templates from someone else ----
+
+    // A template from outside (a mailed one, a file imported into the
+    // editor) carries its documents' own bytes, or the placeholder that
+    // stands for the attachments of the mail being sent, and nothing else:
+    // a document without bytes names a file by its key, and the next send
+    // with the template would read and upload whatever file of this machine
+    // that is. The first such document, or null; placeholder is the text of
+    // the attachment placeholder.
+    const CTempDoc* LocalDocument(const char* placeholder) const;
+    // What an import that refuses the template for that document says.
+    CString LocalDocumentRefusal(const CTempDoc& document) const;
+
     // ---- copies (0 or E_OUTOFMEMORY; what was copied stays) ----
     HRESULT CopySettings(const CTemplate& other);
     HRESULT CopyDocuments(const CTemplate& other);

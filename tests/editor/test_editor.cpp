@@ -134,9 +134,15 @@ TEST_F(EditorTest, NewOkWaitsForNameDocumentAndRole)
 
 TEST_F(EditorTest, NamesThatLeaveTheFolderAreRefused)
 {
+    // COM and LPT with a superscript digit are devices too, in the bytes
+    // of whichever code page the user types in.
+    char superscript[16] = {};
+    WideCharToMultiByte(CP_ACP, 0, L"COM\u00b9", -1, superscript, sizeof superscript, nullptr,
+                        nullptr);
     for (const std::string& name :
          {std::string("..\\Escape"), std::string("sub\\Offer"), std::string("C:Offer"),
-          std::string("con"), std::string("Offer?"), std::string(250, 'x')}) {
+          std::string("con"), std::string("Offer?"), std::string(250, 'x'),
+          std::string(superscript)}) {
         SCOPED_TRACE(name.substr(0, 20));
         CScriptedUser user(Quick());
         user.Expect(kMainCaption);

@@ -182,7 +182,8 @@ TEST_F(LaunchTest, OpenDocumentRefusesWhatIsNoDocument)
     CTempDoc document;
     document.m_name = "invoice.exe";
     document.m_embeddedPath = embedded.c_str();
-    EXPECT_HR(E_INVALIDARG, OpenDocument(document));
+    CDocumentCopies copies;
+    EXPECT_HR(E_INVALIDARG, OpenDocument(document, copies));
     EXPECT_EQ(std::vector<std::string>{"Quil1.tmp"}, ListFiles(TempDir()));
 }
 

@@ -149,6 +149,7 @@ TEST_F(TemplateTest, RoundTripKeepsTheByteLayoutAndEveryField)
     saved.m_signatureDoc->m_key = source.c_str();
     saved.m_signatureDoc->m_name = "A&B's <deal>\tr\xE9sum\xE9";
     saved.m_signatureDoc->m_kind = CTempDoc::kEmbedded;
+    saved.m_signatureDoc->m_browsed = true; // its key is the file the user picked
     saved.m_referenceDoc = std::make_unique<CTempDoc>();
     saved.m_referenceDoc->m_key = "terms.pdf";
     saved.m_referenceDoc->m_name = "terms.pdf";
@@ -271,6 +272,7 @@ TEST_F(TemplateTest, LargeEmbeddedDocumentsReadBackWholeInEveryLayout)
     saved.m_signatureDoc->m_key = source.c_str();
     saved.m_signatureDoc->m_name = "scan.pdf";
     saved.m_signatureDoc->m_kind = CTempDoc::kEmbedded;
+    saved.m_signatureDoc->m_browsed = true;
     ASSERT_EQ(S_OK, saved.SaveXML(folder.c_str()));
     DeleteFileA(source.c_str());
     const std::string file = ReadFileBytes(folder + "\\Scan.xml");
@@ -354,6 +356,7 @@ TEST_F(TemplateTest, EmbeddedDocumentsAreWrittenAsTheirBase64Lines)
         } else {
             WriteFileBytes(source, bytes);
             saved.m_signatureDoc->m_key = source.c_str();
+            saved.m_signatureDoc->m_browsed = true;
         }
         ASSERT_EQ(S_OK, saved.SaveXML(folder.c_str()));
         const std::string file = ReadFileBytes(folder + "\\Lines.xml");
@@ -604,6 +607,26 @@ TEST_F(TemplateTest, NamesThatLeaveTheFolderAreRefused)
     }
     EXPECT_EQ(std::vector<std::string>{}, ListFiles(folder));
     EXPECT_FALSE(FileExists(TempDir() + "up.xml"));
+
+    // Windows reserves COM and LPT with a superscript digit too, whichever
+    // bytes the code page gives the digit.
+    const struct {
+        const wchar_t* name;
+        bool valid;
+    } devices[] = {{L"COM\u00b9", false}, {L"com\u00b2", false},      {L"COM\u00b3.xml", false},
+                   {L"LPT\u00b9", false}, {L"lpt\u00b2 .txt", false}, {L"LPT\u00b3.txt", false},
+                   {L"COM10", true},      {L"LPT\u00b9x", true},      {L"COM", true}};
+    for (const auto& device : devices) {
+        char name[32] = {};
+        ASSERT_LT(0, WideCharToMultiByte(CP_ACP, 0, device.name, -1, name, sizeof name, nullptr,
+                                         nullptr));
+        SCOPED_TRACE(name);
+        EXPECT_EQ(device.valid, CTemplate::IsValidName(name));
+        CString path;
+        EXPECT_EQ(
+            device.valid ? S_OK : E_INVALIDARG,
+            CTemplate::PathInFolder(folder.c_str(), (CString(name) + ".xml").GetString(), path));
+    }
 
     CTemplate good;
     good.m_name = "Quarterly (v2) - final";

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "classlib/win32/CFile.h"
+#include "shared/requests/Template.h"
 #include "shared/xml/XmlEscape.h"
 #include "tests/support/TestEnv.h"
 
@@ -43,6 +44,16 @@ TEST(Utf8CodePageTest, EachCharacterIsEscapedWhole)
         EXPECT_STREQ(c.escaped, XmlEscaped(c.text));
     }
     EXPECT_STREQ("r&#233;sum&#233; (x)", XmlMarkupEscaped("r\xc3\xa9sum\xc3\xa9 (x)"));
+}
+
+// A superscript digit is two bytes here: COM and LPT with one are device
+// names all the same, and a template may not be named so.
+TEST(Utf8CodePageTest, SuperscriptDeviceNamesAreNoTemplateNames)
+{
+    for (const char* device : {"COM\xc2\xb9", "com\xc2\xb2.xml", "LPT\xc2\xb3"})
+        EXPECT_FALSE(CTemplate::IsValidName(device)) << device;
+    // One half is no digit.
+    EXPECT_TRUE(CTemplate::IsValidName("COM\xc2\xbd"));
 }
 
 class Utf8FileTest : public CleanProfileTest {};
