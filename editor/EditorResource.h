@@ -47,6 +47,9 @@
 #define IDS_SEND_NOT_SAVED 131
 #define IDS_SEND_NO_OUTLOOK 132
 #define IDS_OPEN_REFUSED 134
+// Nothing replaced or dropped unasked.
+#define IDS_REPLACE_TEMPLATE 150
+#define IDS_NO_SIGNATURE_DOCUMENT 151
 
 // ---- toolbar commands (each string: status text, "\n", tooltip) ----
 #define ID_OPEN_TEMPLATE 32771
