@@ -55,6 +55,9 @@
 #define IDS_IMPORT_NOT_TEMPLATE 154
 #define IDS_IMPORT_NO_NAME 155
 #define IDS_IMPORT_NO_DOCUMENT 156
+// Nothing replaced or dropped unasked.
+#define IDS_REPLACE_TEMPLATE 157
+#define IDS_NO_SIGNATURE_DOCUMENT 158
 
 // ---- toolbar commands (each string: status text, "\n", tooltip) ----
 #define ID_OPEN_TEMPLATE 32771

@@ -169,6 +169,9 @@ void CPgTemplate::OnTemplateSelected()
     DecodeEmbedded(*chosen);
     TheLog().HResult("CPgTemplate::OnTemplateSelected", request.ApplyTemplate(chosen));
     TheLog().HResult("CPgTemplate::OnTemplateSelected", request.BuildKeywordRows());
+    // Drawn once, when every row is in: a template of thousands of signers
+    // would otherwise be drawn (and asked whether it is complete) for each.
+    m_values.SendMessage(WM_SETREDRAW, FALSE, 0);
     int row = 0;
     for (CKeywordValue* value : request.m_keywordValues) {
         const int at = m_values.InsertItem(row++, LPSTR_TEXTCALLBACK, I_IMAGECALLBACK,
@@ -176,6 +179,8 @@ void CPgTemplate::OnTemplateSelected()
         if (at >= 0)
             m_values.SetItemText(at, 1, LPSTR_TEXTCALLBACK);
     }
+    m_values.SendMessage(WM_SETREDRAW, TRUE, 0);
+    m_values.Invalidate();
     if (chosen->m_signatureDoc->m_kind == CTempDoc::kEmbedded)
         request.CopyDocuments(*chosen);
     FitColumns();
@@ -210,18 +215,23 @@ BOOL CPgTemplate::IsPageComplete()
         return FALSE;
     if (!request.m_signatureDoc->m_fromTemplate)
         return TRUE;
+    // The list's rows are the request's keyword values, in their order.
+    // They are walked here rather than asked of the list row by row: this
+    // runs for every cell the list draws.
     int unset = 0;
     int unsetRow = -1;
-    for (int row = 0; row < m_values.GetItemCount(); ++row) {
-        const CKeywordValue* value = m_values.GetValue(row);
-        if (value && value->IsRoleRow() && value->m_type == "List" &&
-            value->m_value == value->m_prompt) {
+    CKeywordValue* unsetValue = nullptr;
+    int row = 0;
+    for (CKeywordValue* value : request.m_keywordValues) {
+        if (value->IsRoleRow() && value->m_type == "List" && value->m_value == value->m_prompt) {
             ++unset;
             unsetRow = row;
+            unsetValue = value;
         }
+        ++row;
     }
     if (unset == 1) {
-        CKeywordValue* value = m_values.GetValue(unsetRow);
+        CKeywordValue* value = unsetValue;
         // One role row left with one role free: it can only be that one.
         if (request.AutoSelectRole(*value)) {
             m_values.SetItemText(unsetRow, 1, value->m_value);

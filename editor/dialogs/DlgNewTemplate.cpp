@@ -129,6 +129,10 @@ void CDlgNewTemplate::OnOK()
         m_name.SetFocus();
         return;
     }
+    if (m_mayTake && !m_mayTake(m_hWnd, name)) {
+        m_name.SetFocus();
+        return;
+    }
 
     m_template.m_name = name;
     m_template.m_subject = LoadText(IDS_DEFAULT_SUBJECT);

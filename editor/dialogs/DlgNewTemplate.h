@@ -3,6 +3,8 @@
 // with its default.
 #pragma once
 
+#include <functional>
+
 #include "classlib/strings/CTypedPtrList.h"
 #include "classlib/ui/CComboBox.h"
 #include "classlib/ui/CDialog.h"
@@ -27,6 +29,10 @@ public:
     // The folder the template will be written to: a name that would make
     // no file there is refused at OK. Empty: only the name's own rule.
     CString m_folder;
+    // Asked at OK for a name that fits: whether the new template may take
+    // it (the caller asks the user before anything is replaced). False
+    // keeps the dialog open. Unset: every name is free.
+    std::function<bool(HWND owner, const CString& name)> m_mayTake;
 
 protected:
     BOOL OnInitDialog() override;

@@ -239,16 +239,31 @@ void CEditDlg::ShowTemplate(CTemplate* shown)
     m_signatureType = m_working.m_sendOptions.m_signatureType;
     UpdateData(FALSE);
 
-    // The signature document: an embedded one is listed as the template's
-    // own record; the documents of templates shown before leave the list.
+    // The documents of templates shown before leave the lists, and the
+    // records made for them go: each template shown brings its own.
     for (int i = m_signatureList.GetCount() - 1; i >= 0; --i) {
         if (IsDocumentEntry(m_signatureList, i) &&
             m_signatureList.GetItemData(i) != reinterpret_cast<DWORD_PTR>(m_attachmentRecord))
             m_signatureList.DeleteString(i);
     }
+    CleanDocumentList(m_referenceList);
+    CleanDocumentList(m_infoList);
+    for (CTempDoc* record : m_shownRecords) {
+        if (POSITION pos = m_documents.Find(record))
+            delete m_documents.RemoveAt(pos);
+    }
+    m_shownRecords.clear();
+    const auto keepShown = [this](const CTempDoc& doc) {
+        CTempDoc* own = KeepRecord(std::make_unique<CTempDoc>(doc));
+        m_shownRecords.push_back(own);
+        return own;
+    };
+
+    // The signature document: an embedded one is listed as the template's
+    // own record.
     const CTempDoc* signature = m_working.m_signatureDoc.get();
     if (signature && signature->m_kind == CTempDoc::kEmbedded) {
-        CTempDoc* own = KeepRecord(std::make_unique<CTempDoc>(*signature));
+        CTempDoc* own = keepShown(*signature);
         const int index = m_signatureList.AddString(own->m_name);
         m_signatureList.SetItemData(index, reinterpret_cast<DWORD_PTR>(own));
         m_signatureList.SetCurSel(index);
@@ -269,10 +284,9 @@ void CEditDlg::ShowTemplate(CTemplate* shown)
                   {IDC_INFO_DOC, m_working.m_infoDoc.get()}};
     for (const auto& [listId, doc] : others) {
         CComboBox& list = DocumentList(listId);
-        CleanDocumentList(list);
         int index = CB_ERR;
         if (doc) {
-            CTempDoc* own = KeepRecord(std::make_unique<CTempDoc>(*doc));
+            CTempDoc* own = keepShown(*doc);
             index = list.AddString(own->m_name);
             list.SetItemData(index, reinterpret_cast<DWORD_PTR>(own));
         } else {
@@ -297,10 +311,14 @@ void CEditDlg::ShowTemplate(CTemplate* shown)
     GetDlgItem(IDC_PASSWORD).SetWindowText(options.m_password);
     GetDlgItem(IDC_CONFIRM).SetWindowText(options.m_password);
 
+    // Drawn once, when every row is in.
+    m_signers.SendMessage(WM_SETREDRAW, FALSE, 0);
     for (CRecip* signer : m_working.m_signers) {
         if (!signer->m_skip)
             AddSignerRow(signer);
     }
+    m_signers.SendMessage(WM_SETREDRAW, TRUE, 0);
+    m_signers.Invalidate();
 }
 
 void CEditDlg::EnableTemplateControls(BOOL enable)
@@ -322,9 +340,10 @@ void CEditDlg::OnSelectTemplate()
     if (data == static_cast<DWORD_PTR>(CB_ERR))
         data = 0;
     auto* chosen = reinterpret_cast<CTemplate*>(data);
-    // The changes to the template shown so far can still be saved; when
-    // that failed, they stay on screen.
-    if (chosen && !AskSave()) {
+    // The changes to the template shown so far can still be saved, whether
+    // another template or none comes next (the keyboard reaches "<click to
+    // select template>"); when that failed, they stay on screen.
+    if (!AskSave()) {
         for (int i = 0; i < m_templateList.GetCount(); ++i) {
             if (m_templateList.GetItemData(i) == reinterpret_cast<DWORD_PTR>(m_current))
                 m_templateList.SetCurSel(i);

@@ -9,6 +9,8 @@
 // belongs to two owners.
 #pragma once
 
+#include <vector>
+
 #include "classlib/com/CComPtr.h"
 #include "classlib/strings/CTypedPtrList.h"
 #include "classlib/ui/CBitmapButton.h"
@@ -76,6 +78,12 @@ private:
     int Mode() const;
     void ShowError(UINT messageId, UINT detailsId);
     int AddTemplateEntry(CTemplate* tmpl, bool sorted);
+    // Whether a template named name may take that name's place in the
+    // template folder: when a listed template other than taker holds the
+    // name or its file, or the file exists, the user is asked first. Yes
+    // takes the listed holders out of the list and the library; No keeps
+    // them, and the caller gives up the name.
+    bool MayTakeName(HWND owner, const CString& name, const CTemplate* taker);
     // The template's own file: its path when that names an existing file
     // directly in the template folder (where Save writes), else empty. A
     // template imported and never saved points at the file it came from,
@@ -132,6 +140,10 @@ private:
     CComPtr<IDispatch> m_outlook;
     CTypedPtrList<CTempDoc> m_documents;
     CDocumentCopies m_openedCopies; // OPEN's decoded copies: they go with the dialog
+    // The records ShowTemplate made for the template on screen: they go
+    // when another template is shown, so showing a template again and again
+    // adds no further copies of its documents.
+    std::vector<CTempDoc*> m_shownRecords;
 
     CComboBox m_templateList;
     CComboBox m_signatureList;

@@ -1,6 +1,9 @@
 // The template commands of the main dialog: Open/Import, New, Save and
 // Delete, and browsing for a template's document.
+#include <algorithm>
 #include <memory>
+#include <unordered_set>
+#include <vector>
 
 #include "editor/EditorResource.h"
 #include "editor/dialogs/DlgDelete.h"
@@ -82,6 +85,8 @@ bool CEditDlg::NameFitsFolder(const CString& name)
 void CEditDlg::OnOpenTemplate()
 {
     CLogBlock block("CEditDlg::OnOpenTemplate");
+    if (!AskSave())
+        return;
     CString name;
     CString path;
     if (PickTemplateFile(m_hWnd, name, path) != IDOK)
@@ -107,6 +112,8 @@ void CEditDlg::OnOpenTemplate()
         editor::CDlgError::Show(m_hWnd, LoadText(IDS_IMPORT_REFUSED), details);
         return;
     }
+    if (!MayTakeName(m_hWnd, imported->m_name, imported.get()))
+        return;
     CTemplate* tmpl = imported.get();
     m_library.Add(std::move(imported));
     m_current = tmpl;
@@ -119,13 +126,31 @@ void CEditDlg::OnOpenTemplate()
 void CEditDlg::OnNewTemplate()
 {
     CLogBlock block("CEditDlg::OnNewTemplate");
+    if (!AskSave())
+        return;
     CDlgNewTemplate dialog(m_hWnd);
     dialog.m_folder = TemplateFolder();
+    dialog.m_mayTake = [this](HWND owner, const CString& name) {
+        return MayTakeName(owner, name, nullptr);
+    };
+    // Each document once: a file browsed and then shown as the saved
+    // template's own is one document (the shown record, which carries its
+    // bytes, is the one offered).
+    std::vector<CTempDoc*> offered;
     for (CTempDoc* record : m_documents) {
         // "<Remove>" names no document a template could be signed on.
-        if (record != m_removeRecord)
-            dialog.m_choices.AddTail(record);
+        if (record == m_removeRecord)
+            continue;
+        const auto same = std::find_if(offered.begin(), offered.end(), [record](CTempDoc* seen) {
+            return seen->m_name == record->m_name && seen->m_key.CompareNoCase(record->m_key) == 0;
+        });
+        if (same == offered.end())
+            offered.push_back(record);
+        else if ((*same)->m_embeddedPath.IsEmpty())
+            *same = record;
     }
+    for (CTempDoc* record : offered)
+        dialog.m_choices.AddTail(record);
     if (dialog.DoModal() != IDOK)
         return; // the dialog deletes what it browsed
     auto created = std::make_unique<CTemplate>();
@@ -144,11 +169,19 @@ void CEditDlg::OnNewTemplate()
 bool CEditDlg::OnSaveTemplate()
 {
     CLogBlock block("CEditDlg::OnSaveTemplate");
-    const int chosen = m_signatureList.GetCurSel();
-    if (!m_current || !IsDocumentEntry(m_signatureList, chosen))
+    if (!m_current)
         return true;
     if (!UpdateData(TRUE))
         return false;
+    // A template is only ever written with a document to sign: one that
+    // has none the editor can write (its document is neither embedded nor
+    // the mail's attachment) is not saved, and its changes stay.
+    const int chosen = m_signatureList.GetCurSel();
+    if (!IsDocumentEntry(m_signatureList, chosen)) {
+        editor::CDlgError::Show(m_hWnd, LoadText(IDS_SAVE_FAILED),
+                                LoadText(IDS_NO_SIGNATURE_DOCUMENT));
+        return false;
+    }
     if (!(GetDlgItem(IDC_CONFIRM).GetWindowText() == m_working.m_sendOptions.m_password)) {
         editor::CDlgError::Show(m_hWnd, CString(), LoadText(IDS_PASSWORDS_DIFFER));
         return false;
@@ -182,10 +215,23 @@ bool CEditDlg::OnSaveTemplate()
     // The file lists the signers bottom row first: the reader lists them
     // backwards, so the rows come back as they are now, signers of one
     // round included.
+    // Signers without a row (deleted ones) stay behind them, unwritten.
+    std::vector<CRecip*> rows;
     for (int row = 0; row < m_signers.GetItemCount(); ++row) {
-        if (POSITION pos = m_working.m_signers.Find(SignerAt(row)))
-            m_working.m_signers.AddHead(m_working.m_signers.RemoveAt(pos));
+        if (CRecip* signer = SignerAt(row))
+            rows.push_back(signer);
     }
+    const std::unordered_set<CRecip*> inRows(rows.begin(), rows.end());
+    std::vector<CRecip*> rest;
+    while (!m_working.m_signers.IsEmpty()) {
+        CRecip* signer = m_working.m_signers.RemoveHead();
+        if (!inRows.contains(signer))
+            rest.push_back(signer);
+    }
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row)
+        m_working.m_signers.AddTail(*row);
+    for (CRecip* signer : rest)
+        m_working.m_signers.AddTail(signer);
 
     const CString folder = TemplateFolder();
     const HRESULT hr = folder.IsEmpty() ? E_ACCESSDENIED : m_working.SaveXML(folder);
@@ -276,4 +322,46 @@ void CEditDlg::OnDeleteTemplate()
         index = m_templateList.InsertString(-1, placeholder);
     m_templateList.SetCurSel(index);
     ClearModified();
+}
+
+bool CEditDlg::MayTakeName(HWND owner, const CString& name, const CTemplate* taker)
+{
+    const CString folder = TemplateFolder();
+    CString target;
+    if (!folder.IsEmpty() && FAILED(CTemplate::PathInFolder(folder, name + ".xml", target)))
+        target.Empty();
+    // Names are file names: "offer" and "Offer" are one template.
+    std::vector<CTemplate*> holders;
+    for (int i = 0; i < m_templateList.GetCount(); ++i) {
+        const DWORD_PTR data = m_templateList.GetItemData(i);
+        auto* listed = reinterpret_cast<CTemplate*>(data);
+        if (!listed || data == static_cast<DWORD_PTR>(CB_ERR) || listed == taker)
+            continue;
+        const CString own = OwnFile(*listed);
+        if (listed->m_name.CompareNoCase(name) == 0 ||
+            (!target.IsEmpty() && own.CompareNoCase(target) == 0))
+            holders.push_back(listed);
+    }
+    const bool fileTaken = !target.IsEmpty() &&
+                           GetFileAttributesA(target) != INVALID_FILE_ATTRIBUTES &&
+                           !(taker && OwnFile(*taker).CompareNoCase(target) == 0);
+    if (holders.empty() && !fileTaken)
+        return true;
+
+    CString question;
+    question.Format(LoadText(IDS_REPLACE_TEMPLATE), name.GetString());
+    CConfig config;
+    if (MessageBoxA(owner, question, config.GetDisplayName(),
+                    MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+        return false;
+    for (CTemplate* holder : holders) {
+        for (int i = m_templateList.GetCount() - 1; i >= 0; --i) {
+            if (m_templateList.GetItemData(i) == reinterpret_cast<DWORD_PTR>(holder))
+                m_templateList.DeleteString(i);
+        }
+        if (holder == m_current)
+            m_current = nullptr;
+        m_library.Remove(holder);
+    }
+    return true;
 }

@@ -59,11 +59,21 @@ int CEditDlg::AddSignerRow(CRecip* signer)
     if (!signer)
         return -1;
     // Before the first signer who signs later; equal numbers keep the order
-    // they were added in.
-    int row = 0;
-    const int count = m_signers.GetItemCount();
-    while (row < count && SignerAt(row)->m_sequence <= signer->m_sequence)
-        ++row;
+    // they were added in. The rows are always in signing order, so the place
+    // is found by halving: a template of thousands of signers is shown
+    // without walking the list for each row (and a template's own order,
+    // the usual case, only ever appends).
+    int row = m_signers.GetItemCount();
+    if (row > 0 && SignerAt(row - 1)->m_sequence > signer->m_sequence) {
+        int low = 0;
+        while (low < row) {
+            const int middle = low + (row - low) / 2;
+            if (SignerAt(middle)->m_sequence <= signer->m_sequence)
+                low = middle + 1;
+            else
+                row = middle;
+        }
+    }
     const int index = m_signers.InsertItem(row, LPSTR_TEXTCALLBACKA, I_IMAGECALLBACK,
                                            reinterpret_cast<LPARAM>(signer));
     if (index < 0)

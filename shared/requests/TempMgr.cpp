@@ -7,6 +7,40 @@
 #include "shared/config/Config.h"
 #include "shared/log/DebugLog.h"
 
+namespace {
+
+// The file name part of a template's path.
+CString FileNameOf(const CTemplate& tmpl)
+{
+    return tmpl.m_filePath.Mid(tmpl.m_filePath.ReverseFind('\\') + 1);
+}
+
+bool NamedAfterItself(const CTemplate& tmpl)
+{
+    return FileNameOf(tmpl).CompareNoCase(tmpl.m_name + ".xml") == 0;
+}
+
+} // namespace
+
+POSITION CTempMgr::FindNamed(const CString& name) const
+{
+    for (POSITION pos = m_templates.GetHeadPosition(); pos;) {
+        const POSITION at = pos;
+        if (m_templates.GetNext(pos)->m_name.CompareNoCase(name) == 0)
+            return at;
+    }
+    return nullptr;
+}
+
+bool CTempMgr::Supersedes(const CTemplate& later, const CTemplate& earlier)
+{
+    if (NamedAfterItself(later) != NamedAfterItself(earlier))
+        return NamedAfterItself(later);
+    // Neither (or, by case alone, both): the order does not depend on the
+    // order the folder lists its files in.
+    return FileNameOf(later).CompareNoCase(FileNameOf(earlier)) < 0;
+}
+
 int CTempMgr::LoadTemplates(const char* folder)
 {
     DeleteAll();
@@ -36,6 +70,17 @@ int CTempMgr::LoadTemplates(const char* folder)
                 continue;
             loaded->m_fileTimeLow = data.ftLastWriteTime.dwLowDateTime;
             loaded->m_fileTimeHigh = data.ftLastWriteTime.dwHighDateTime;
+            if (POSITION pos = FindNamed(loaded->m_name)) {
+                CTemplate* earlier = m_templates.GetAt(pos);
+                if (!Supersedes(*loaded, *earlier)) {
+                    TheLog().Comment("CTempMgr::LoadTemplates: left out " + path +
+                                     ", a second file for " + loaded->m_name);
+                    continue;
+                }
+                TheLog().Comment("CTempMgr::LoadTemplates: left out " + earlier->m_filePath +
+                                 ", a second file for " + loaded->m_name);
+                delete m_templates.RemoveAt(pos);
+            }
             m_templates.AddTail(loaded.get());
             loaded.release();
         } while (FindNextFileA(search.Get(), &data));

@@ -15,7 +15,12 @@ public:
 
     // Loads every "*.xml" file of folder (the TemplateFolder setting when
     // empty) in place of what the library held. Files that do not load are
-    // left out. 1 when at least one template loaded, else 0.
+    // left out, and so is every file but one that names a template already
+    // loaded (names compared as file names are, without case): the file
+    // named after the template is kept, else the first by file name. Saving
+    // and deleting a template act on the file named after it, so one name
+    // must never stand for two files. 1 when at least one template loaded,
+    // else 0.
     int LoadTemplates(const char* folder);
     // Marks the templates that apply to request and counts them into count;
     // found (may be null) receives a copy of the last match. A template
@@ -32,11 +37,23 @@ public:
         m_templates.AddTail(tmpl.get());
         tmpl.release();
     }
+    // Deletes a template of the library.
+    void Remove(CTemplate* tmpl)
+    {
+        if (POSITION pos = m_templates.Find(tmpl))
+            delete m_templates.RemoveAt(pos);
+    }
 
     const CTypedPtrList<CTemplate>& GetTemplates() const { return m_templates; }
     const CString& GetFolder() const { return m_folder; }
 
 private:
+    // The template of that name (without case), or null.
+    POSITION FindNamed(const CString& name) const;
+    // Whether later, loaded after earlier under the same name, is the one
+    // kept.
+    static bool Supersedes(const CTemplate& later, const CTemplate& earlier);
+
     CTypedPtrList<CTemplate> m_templates;
     CString m_folder;
 };

@@ -122,6 +122,19 @@ TEST_F(EditorTest, SignerMoves)
          .before = {"1|Recipient|A", "2|Recipient|B", "3|Recipient|C"},
          .after = {"1|Recipient|A", "3|Recipient|C", "3|Recipient|B"},
          .buttons = {"Up+ Down+", "Up+ Down-", "Up+ Down-"}},
+        {.row = "manual: a file in no order is shown in signing order",
+         .positioning = 1,
+         // Read back as U, V, W, Z, Y, X: each row finds its place among
+         // those before it, after the ones of its own round.
+         .signers = {Signer("X", 3), Signer("Y", 1), Signer("Z", 2), Signer("W", 1), Signer("V", 5),
+                     Signer("U", 2)},
+         .selected = 0,
+         .moves = {},
+         .before = {"1|Recipient|W", "1|Recipient|Y", "2|Recipient|U", "2|Recipient|Z",
+                    "3|Recipient|X", "5|Recipient|V"},
+         .after = {"1|Recipient|W", "1|Recipient|Y", "2|Recipient|U", "2|Recipient|Z",
+                   "3|Recipient|X", "5|Recipient|V"},
+         .buttons = {"Up- Down+"}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.row);
