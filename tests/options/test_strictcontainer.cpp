@@ -1,7 +1,8 @@
 // The page in an Options dialog as strict as a real container: the control
 // is hidden and deactivated when its tab is switched away and activated
-// again when it comes back, and Apply comes while its window is gone or
-// before it was ever made.
+// again when it comes back, Apply comes while its window is gone or before
+// it was ever made, and the keys reach it only through TranslateAccelerator
+// from a host window that is no dialog.
 #include <string>
 #include <vector>
 
@@ -42,6 +43,51 @@ std::string StoredText(const char* name)
 bool Checked(HWND dialog, int id)
 {
     return SendMessageA(Control(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// The page's window: the parent of its controls.
+HWND PageWindow(HWND dialog)
+{
+    return GetParent(Control(dialog, IDC_USERNAME));
+}
+
+// A key as the keyboard sends it to the window with the focus, with Shift
+// or Alt held until ReleaseKeys.
+void PressKey(UINT message, WPARAM key, bool shift, bool alt)
+{
+    BYTE state[256] = {};
+    GetKeyboardState(state);
+    state[VK_SHIFT] = shift ? 0x80 : 0;
+    state[VK_MENU] = alt ? 0x80 : 0;
+    SetKeyboardState(state);
+    const LPARAM flags = alt ? (1 << 29) : 0;
+    PostMessageA(GetFocus(), message, key, flags | 1);
+}
+
+void ReleaseKeys()
+{
+    BYTE state[256] = {};
+    GetKeyboardState(state);
+    state[VK_SHIFT] = 0;
+    state[VK_MENU] = 0;
+    SetKeyboardState(state);
+}
+
+// Where the focus is: the page control's id, or kOutside on the dialog's
+// own controls, or kNowhere.
+constexpr int kOutside = -100;
+constexpr int kNowhere = -200;
+int FocusIn(HWND dialog)
+{
+    HWND focus = GetFocus();
+    if (!focus || !IsChild(dialog, focus))
+        return kNowhere;
+    HWND page = PageWindow(dialog);
+    if (focus != page && !IsChild(page, focus))
+        return kOutside;
+    while (GetParent(focus) != page && focus != page)
+        focus = GetParent(focus);
+    return GetDlgCtrlID(focus);
 }
 
 } // namespace
@@ -117,6 +163,47 @@ TEST_F(OptionsPageTest, APageNeverShownIsAppliedOnOkAndWritesNothing)
     EXPECT_FALSE(ReadValue(kProductKey, "GotoShortcuts"));
 }
 
+TEST_F(OptionsPageTest, TheTabComingBackShowsThePageAgain)
+{
+    struct Row {
+        const char* name;
+        HiddenTab hiddenTab;
+        int activations;
+    };
+    for (const Row& row :
+         {Row{.name = "hidden only", .hiddenTab = HiddenTab::KeepActive, .activations = 1},
+          Row{.name = "hidden and deactivated",
+          .hiddenTab = HiddenTab::Deactivate,
+          .activations = 2}}) {
+        SCOPED_TRACE(row.name);
+        bool hiddenWhileAway = false;
+        bool shownAgain = false;
+        const OptionsRun run = RunOptions(
+            [&](CScriptedUser& user) {
+                user.PickTab("Preferences")
+                    .Do("looks for the page",
+                        [&](HWND dialog) {
+                            HWND name = Control(dialog, IDC_USERNAME);
+                            hiddenWhileAway = !name || !IsWindowVisible(name);
+                            return true;
+                        })
+                    .PickTab("Quillet")
+                    .Do("looks at the page",
+                        [&](HWND dialog) {
+                            shownAgain = IsWindowVisible(Control(dialog, IDC_USERNAME)) != FALSE;
+                            return true;
+                        })
+                    .Click(IDCANCEL);
+            },
+            {}, {.hiddenTab = row.hiddenTab});
+        ASSERT_TRUE(run.scriptDone) << run.report;
+        EXPECT_TRUE(hiddenWhileAway);
+        EXPECT_TRUE(shownAgain);
+        EXPECT_EQ(row.activations, run.Page().activations);
+        EXPECT_EQ(0, run.Page().statusChanges) << "showing again is no change";
+    }
+}
+
 namespace {
 
 class StrictGatewaysTest : public OptionsPageTest {
@@ -168,4 +255,105 @@ TEST_F(StrictGatewaysTest, EachActivationShowsEachGatewayOnceAndLeavesThePageCle
     EXPECT_FALSE(applyEnabledAgain);
     EXPECT_EQ(0, run.Page().statusChanges);
     EXPECT_EQ(std::string(kSampleGatewayAText) + "\t", StoredText("Gateways"));
+}
+
+TEST_F(OptionsPageTest, TabMnemonicsEnterAndEscReachWhereAUserExpects)
+{
+    struct Row {
+        const char* name;
+        int from; // a control of the page's, or of the dialog's (IDOK)
+        UINT message;
+        WPARAM key;
+        bool shift;
+        int to;
+    };
+    const std::vector<Row> rows = {
+        {.name = "Tab within the page",
+         .from = IDC_USERNAME,
+         .message = WM_KEYDOWN,
+         .key = VK_TAB,
+         .shift = false,
+         .to = IDC_PASSWORD},
+        {.name = "Tab after the last control leaves the page",
+         .from = IDC_EDIT_TEMPLATES,
+         .message = WM_KEYDOWN,
+         .key = VK_TAB,
+         .shift = false,
+         .to = kOutside},
+        {.name = "Shift+Tab before the first leaves it backwards",
+         .from = IDC_USERNAME,
+         .message = WM_KEYDOWN,
+         .key = VK_TAB,
+         .shift = true,
+         .to = kOutside},
+        {.name = "Shift+Tab within the page",
+         .from = IDC_PASSWORD,
+         .message = WM_KEYDOWN,
+         .key = VK_TAB,
+         .shift = true,
+         .to = IDC_USERNAME},
+        {.name = "Alt+A in the page",
+         .from = IDC_USERNAME,
+         .message = WM_SYSKEYDOWN,
+         .key = 'A',
+         .shift = false,
+         .to = IDC_ACCOUNT_ID},
+        {.name = "Alt+F from the dialog's OK button",
+         .from = IDOK,
+         .message = WM_SYSKEYDOWN,
+         .key = 'F',
+         .shift = false,
+         .to = IDC_TEMPLATE_FOLDER},
+    };
+    std::vector<int> reached(rows.size(), kNowhere);
+    const OptionsRun run = RunOptions([&](CScriptedUser& user) {
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const Row& row = rows[i];
+            user.Do(std::string("puts the focus for ") + row.name,
+                    [&row](HWND dialog) {
+                        SetFocus(Control(dialog, row.from));
+                        return true;
+                    })
+                .Do(std::string("presses for ") + row.name,
+                    [&row](HWND) {
+                        PressKey(row.message, row.key, row.shift, row.message == WM_SYSKEYDOWN);
+                        return true;
+                    })
+                .Do("looks where the focus went", [&reached, i](HWND dialog) {
+                    ReleaseKeys();
+                    reached[i] = FocusIn(dialog);
+                    return true;
+                });
+        }
+        user.Click(IDCANCEL);
+    });
+    ReleaseKeys();
+    ASSERT_TRUE(run.scriptDone) << run.report;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(rows[i].name);
+        EXPECT_EQ(rows[i].to, reached[i]);
+    }
+
+    // Enter in an edit is the dialog's OK, Esc its Cancel.
+    struct Ending {
+        const char* name;
+        WPARAM key;
+        INT_PTR ended;
+        size_t applies;
+    };
+    for (const Ending& ending :
+         {Ending{.name = "Enter", .key = VK_RETURN, .ended = IDOK, .applies = 1},
+          Ending{.name = "Esc", .key = VK_ESCAPE, .ended = IDCANCEL, .applies = 0}}) {
+        SCOPED_TRACE(ending.name);
+        SHDeleteKeyA(HKEY_CURRENT_USER, kCompanyKey);
+        const OptionsRun ended = RunOptions([&](CScriptedUser& user) {
+            user.Type(IDC_USERNAME, "ann@example.com").Do("presses the key", [&](HWND) {
+                PressKey(WM_KEYDOWN, ending.key, false, false);
+                return true;
+            });
+        });
+        ASSERT_TRUE(ended.scriptDone) << ended.report;
+        EXPECT_EQ(ending.ended, ended.ended);
+        EXPECT_EQ(ending.applies, ended.Page().applies.size());
+    }
 }
