@@ -101,6 +101,20 @@ void CPropPage::OnClientSiteChanged(IOleClientSite* site)
     m_dirty.boolVal = VARIANT_FALSE;
 }
 
+HWND CPropPage::OwnerWindow() const
+{
+    // Applied while its window is gone (another tab in front), the page
+    // still speaks over its container's window.
+    if (m_hWnd)
+        return m_hWnd;
+    CComPtr<IOleWindow> site;
+    HWND window = nullptr;
+    if (IOleClientSite* client = GetClientSiteNow();
+        client && SUCCEEDED(client->QueryInterface(IID_IOleWindow, site.PutVoid())) && site)
+        site->GetWindow(&window);
+    return window;
+}
+
 void CPropPage::SetDirty()
 {
     // Loading the controls sends their change notifications too: those
@@ -351,7 +365,7 @@ HRESULT CPropPage::SaveSettings()
         CString text;
         if (!text.LoadString(IDS_CREDENTIALS_TOO_LONG))
             text = "The credentials could not be saved.";
-        ::MessageBoxA(m_hWnd, text, "Quillet", MB_OK | MB_ICONEXCLAMATION);
+        ::MessageBoxA(OwnerWindow(), text, "Quillet", MB_OK | MB_ICONEXCLAMATION);
         return E_INVALIDARG;
     }
 

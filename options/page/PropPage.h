@@ -106,6 +106,8 @@ private:
     void OnBrowseFolder();
     int OnEditTemplates();
     CString ItemText(int id) const;
+    // The window a message of the page's is owned by.
+    HWND OwnerWindow() const;
     void ShowTestResult(UINT id);
 
     CVariant m_dirty;
