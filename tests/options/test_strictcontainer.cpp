@@ -10,9 +10,13 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include "classlib/com/CComObject.h"
+#include "classlib/com/CComPtr.h"
 #include "options/OptionsResource.h"
+#include "options/page/PageIds.h"
 #include "shared/config/Config.h"
 #include "standins/gateway/SampleGatewayIds.h"
+#include "standins/outlook/model/PropertyPages.h"
 #include "tests/options/OptionsTest.h"
 #include "tests/support/HResultText.h"
 
@@ -356,4 +360,182 @@ TEST_F(OptionsPageTest, TabMnemonicsEnterAndEscReachWhereAUserExpects)
         EXPECT_EQ(ending.ended, ended.ended);
         EXPECT_EQ(ending.applies, ended.Page().applies.size());
     }
+}
+
+namespace {
+
+// The page as a control that offers IQuickActivate: it answers that itself
+// (siting the page) and its IOleObject, and leaves the rest to the page.
+class CQuickPage final
+    : public CComObjectT<ComLifetime::Unlocked, IDispatch, IOleObject, IQuickActivate> {
+public:
+    explicit CQuickPage(CComPtr<IOleObject> page) : m_page(std::move(page)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        const HRESULT hr = CComObjectT::QueryInterface(iid, object);
+        return hr == E_NOINTERFACE ? m_page->QueryInterface(iid, object) : hr;
+    }
+
+    // IDispatch: nothing of its own.
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
+    {
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
+    {
+        return DISP_E_UNKNOWNNAME;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) override
+    {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+
+    // IQuickActivate
+    HRESULT STDMETHODCALLTYPE QuickActivate(QACONTAINER* container, QACONTROL* control) override
+    {
+        ++quickActivations;
+        control->dwMiscStatus = 0;
+        m_page->GetMiscStatus(DVASPECT_CONTENT, &control->dwMiscStatus);
+        return m_page->SetClientSite(container->pClientSite);
+    }
+    HRESULT STDMETHODCALLTYPE SetContentExtent(LPSIZEL size) override
+    {
+        return m_page->SetExtent(DVASPECT_CONTENT, size);
+    }
+    HRESULT STDMETHODCALLTYPE GetContentExtent(LPSIZEL size) override
+    {
+        return m_page->GetExtent(DVASPECT_CONTENT, size);
+    }
+
+    // IOleObject: the page's.
+    HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override
+    {
+        ++sitings;
+        return m_page->SetClientSite(site);
+    }
+    HRESULT STDMETHODCALLTYPE GetClientSite(IOleClientSite** site) override
+    {
+        return m_page->GetClientSite(site);
+    }
+    HRESULT STDMETHODCALLTYPE SetHostNames(LPCOLESTR app, LPCOLESTR object) override
+    {
+        return m_page->SetHostNames(app, object);
+    }
+    HRESULT STDMETHODCALLTYPE Close(DWORD option) override { return m_page->Close(option); }
+    HRESULT STDMETHODCALLTYPE SetMoniker(DWORD which, IMoniker* moniker) override
+    {
+        return m_page->SetMoniker(which, moniker);
+    }
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD assign, DWORD which, IMoniker** moniker) override
+    {
+        return m_page->GetMoniker(assign, which, moniker);
+    }
+    HRESULT STDMETHODCALLTYPE InitFromData(IDataObject* data, BOOL creation, DWORD) override
+    {
+        return m_page->InitFromData(data, creation, 0);
+    }
+    HRESULT STDMETHODCALLTYPE GetClipboardData(DWORD, IDataObject** data) override
+    {
+        return m_page->GetClipboardData(0, data);
+    }
+    HRESULT STDMETHODCALLTYPE DoVerb(LONG verb, LPMSG message, IOleClientSite* site, LONG index,
+                                     HWND parent, LPCRECT position) override
+    {
+        return m_page->DoVerb(verb, message, site, index, parent, position);
+    }
+    HRESULT STDMETHODCALLTYPE EnumVerbs(IEnumOLEVERB** verbs) override
+    {
+        return m_page->EnumVerbs(verbs);
+    }
+    HRESULT STDMETHODCALLTYPE Update() override { return m_page->Update(); }
+    HRESULT STDMETHODCALLTYPE IsUpToDate() override { return m_page->IsUpToDate(); }
+    HRESULT STDMETHODCALLTYPE GetUserClassID(CLSID* clsid) override
+    {
+        return m_page->GetUserClassID(clsid);
+    }
+    HRESULT STDMETHODCALLTYPE GetUserType(DWORD form, LPOLESTR* type) override
+    {
+        return m_page->GetUserType(form, type);
+    }
+    HRESULT STDMETHODCALLTYPE SetExtent(DWORD aspect, SIZEL* size) override
+    {
+        return m_page->SetExtent(aspect, size);
+    }
+    HRESULT STDMETHODCALLTYPE GetExtent(DWORD aspect, SIZEL* size) override
+    {
+        return m_page->GetExtent(aspect, size);
+    }
+    HRESULT STDMETHODCALLTYPE Advise(IAdviseSink* sink, DWORD* cookie) override
+    {
+        return m_page->Advise(sink, cookie);
+    }
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override { return m_page->Unadvise(cookie); }
+    HRESULT STDMETHODCALLTYPE EnumAdvise(IEnumSTATDATA** advises) override
+    {
+        return m_page->EnumAdvise(advises);
+    }
+    HRESULT STDMETHODCALLTYPE GetMiscStatus(DWORD aspect, DWORD* status) override
+    {
+        ++miscAsked;
+        return m_page->GetMiscStatus(aspect, status);
+    }
+    HRESULT STDMETHODCALLTYPE SetColorScheme(LOGPALETTE* palette) override
+    {
+        return m_page->SetColorScheme(palette);
+    }
+
+    int quickActivations = 0;
+    int sitings = 0;   // SetClientSite calls the container made itself
+    int miscAsked = 0; // likewise GetMiscStatus
+
+private:
+    CComPtr<IOleObject> m_page;
+};
+
+} // namespace
+
+TEST_F(OptionsPageTest, AControlOfferingQuickActivationIsSitedInOneCall)
+{
+    CComPtr<IOleObject> inner;
+    ASSERT_HR(S_OK, CoCreateInstance(CLSID_PropPage, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                                     inner.PutVoid()));
+    CComPtr<CQuickPage> quick(new CQuickPage(inner));
+    inner.Release();
+    CComPtr<standin::CPropertyPages> pages = standin::New<standin::CPropertyPages>();
+    pages->AddPage(static_cast<IDispatch*>(quick.Get()), L"Quillet");
+    std::vector<COptionsDialog::PageRecord> records;
+    INT_PTR ended = 0;
+    std::string report;
+    bool done = false;
+    {
+        COptionsDialog dialog(*pages, nullptr);
+        CScriptedUser user;
+        user.Expect("Options")
+            .PickTab("Quillet")
+            .Type(IDC_USERNAME, "quick@example.com")
+            .Click(IDOK);
+        user.Start();
+        ended = dialog.Run(nullptr);
+        user.Stop();
+        done = user.Finished();
+        report = user.Report();
+        records = dialog.Records();
+    }
+    ASSERT_TRUE(done) << report;
+    ASSERT_EQ(2u, records.size());
+    const COptionsDialog::PageRecord& page = records[1];
+    EXPECT_HR(S_OK, page.created);
+    EXPECT_TRUE(page.quickActivated);
+    EXPECT_EQ(1, quick->quickActivations);
+    EXPECT_EQ(0, quick->miscAsked) << "the status came with the quick activation";
+    EXPECT_EQ(IDOK, ended);
+    EXPECT_EQ(std::vector<HRESULT>{S_OK}, page.applies);
+    CCredentials credentials;
+    ASSERT_HR(S_OK, CConfig().GetCredentials(credentials));
+    EXPECT_STREQ("quick@example.com", credentials.m_email);
+    EXPECT_EQ(1, quick->sitings) << "only the null site as the dialog closed";
 }
