@@ -80,6 +80,8 @@ void ReleaseKeys()
 // Where the focus is: the page control's id, or kOutside on the dialog's
 // own controls, or kNowhere.
 constexpr int kOutside = -100;
+// The property sheet's tab control.
+constexpr int kSheetTabs = 0x3020;
 constexpr int kNowhere = -200;
 int FocusIn(HWND dialog)
 {
@@ -265,7 +267,7 @@ TEST_F(OptionsPageTest, TabMnemonicsEnterAndEscReachWhereAUserExpects)
 {
     struct Row {
         const char* name;
-        int from; // a control of the page's, or of the dialog's (IDOK)
+        int from; // a control of the page's, or of the dialog's (IDOK, its tabs)
         UINT message;
         WPARAM key;
         bool shift;
@@ -295,6 +297,12 @@ TEST_F(OptionsPageTest, TabMnemonicsEnterAndEscReachWhereAUserExpects)
          .message = WM_KEYDOWN,
          .key = VK_TAB,
          .shift = true,
+         .to = IDC_USERNAME},
+        {.name = "Tab from the dialog's tabs enters the page",
+         .from = kSheetTabs,
+         .message = WM_KEYDOWN,
+         .key = VK_TAB,
+         .shift = false,
          .to = IDC_USERNAME},
         {.name = "Alt+A in the page",
          .from = IDC_USERNAME,
