@@ -2,12 +2,19 @@
 
 #include <cstring>
 #include <cwchar>
+#include <vector>
 
 #include "classlib/strings/CString.h"
 
 namespace {
 
 constexpr LONG kHimetricPerInch = 2540;
+
+// IOleControlSite::TranslateAccelerator's modifier flags (KEYMODIFIERS of
+// the OLE controls interfaces; MinGW's headers lack them).
+constexpr DWORD kKeyModShift = 0x1;
+constexpr DWORD kKeyModControl = 0x2;
+constexpr DWORD kKeyModAlt = 0x4;
 
 // Reads a sz_Or_Ord field of a dialog template and steps past it.
 const WORD* SkipSzOrOrd(const WORD* at)
@@ -123,6 +130,8 @@ CComCompositeControl::~CComCompositeControl()
     // The owner is going: nothing it holds may call back into it.
     if (m_hWnd && ::IsWindow(m_hWnd))
         ::DestroyWindow(m_hWnd);
+    if (m_mnemonics)
+        ::DestroyAcceleratorTable(m_mnemonics);
 }
 
 void* CComCompositeControl::FindControlInterface(REFIID iid)
@@ -231,29 +240,39 @@ HRESULT CComCompositeControl::ActivateInPlace(bool uiActivate, IOleClientSite* s
         HRESULT hr = inPlace->OnInPlaceActivate();
         if (FAILED(hr))
             return hr;
+        m_inPlaceSite = std::move(inPlace);
+    }
+    // The window may have gone while the control stayed active (its
+    // container destroyed the parent): a new one is made in the site's
+    // window as it is now.
+    if (!m_hWnd) {
         HWND parent = nullptr;
         CComPtr<IOleInPlaceFrame> frame;
         CComPtr<IOleInPlaceUIWindow> uiWindow;
         RECT position{}, clip{};
         OLEINPLACEFRAMEINFO frameInfo{};
         frameInfo.cb = sizeof frameInfo;
-        if (FAILED(hr = inPlace->GetWindow(&parent)) ||
-            FAILED(hr = inPlace->GetWindowContext(frame.Put(), uiWindow.Put(), &position, &clip,
-                                                  &frameInfo))) {
-            inPlace->OnInPlaceDeactivate();
+        HRESULT hr = m_inPlaceSite->GetWindow(&parent);
+        if (SUCCEEDED(hr))
+            hr = m_inPlaceSite->GetWindowContext(frame.Put(), uiWindow.Put(), &position, &clip,
+                                                 &frameInfo);
+        if (SUCCEEDED(hr) && !Create(parent))
+            hr = E_FAIL;
+        if (FAILED(hr)) {
+            CComPtr<IOleInPlaceSite> dropped = std::move(m_inPlaceSite);
+            m_uiActive = false;
+            dropped->OnInPlaceDeactivate();
             return hr;
         }
-        if (!m_hWnd && !Create(parent)) {
-            inPlace->OnInPlaceDeactivate();
-            return E_FAIL;
-        }
-        m_inPlaceSite = std::move(inPlace);
         m_frame = std::move(frame);
         m_uiWindow = std::move(uiWindow);
         ::SetWindowPos(m_hWnd, nullptr, position.left, position.top, position.right - position.left,
                        position.bottom - position.top, SWP_NOZORDER | SWP_NOACTIVATE);
-        ::ShowWindow(m_hWnd, SW_SHOW);
     }
+    // Every verb that activates shows: a control the container hid (a tab
+    // switched away) comes back with its next activation.
+    if (!(::GetWindowLongA(m_hWnd, GWL_STYLE) & WS_VISIBLE))
+        ::ShowWindow(m_hWnd, SW_SHOW);
     if (uiActivate && !m_uiActive) {
         m_uiActive = true;
         m_inPlaceSite->OnUIActivate();
@@ -401,7 +420,80 @@ HRESULT CComCompositeControl::TranslateAccelerator(LPMSG message)
     // Only keys meant for this control's own windows are its business.
     if (message->hwnd != m_hWnd && !::IsChild(m_hWnd, message->hwnd))
         return S_FALSE;
+    if (IsContainersKey(*message)) {
+        // The container's: its default and cancel buttons, its next
+        // control. A container with no control site handles what it is
+        // given back.
+        CComPtr<IOleControlSite> controlSite;
+        if (m_clientSite &&
+            SUCCEEDED(m_clientSite->QueryInterface(IID_IOleControlSite, controlSite.PutVoid())) &&
+            controlSite && controlSite->TranslateAccelerator(message, KeyModifiers()) == S_OK)
+            return S_OK;
+        return S_FALSE;
+    }
     return ::IsDialogMessageA(m_hWnd, message) ? S_OK : S_FALSE;
+}
+
+DWORD CComCompositeControl::KeyModifiers()
+{
+    DWORD modifiers = 0;
+    if (::GetKeyState(VK_SHIFT) < 0)
+        modifiers |= kKeyModShift;
+    if (::GetKeyState(VK_CONTROL) < 0)
+        modifiers |= kKeyModControl;
+    if (::GetKeyState(VK_MENU) < 0)
+        modifiers |= kKeyModAlt;
+    return modifiers;
+}
+
+HWND CComCompositeControl::FocusItem() const
+{
+    // The dialog item that holds the focus, also when the focus is on a
+    // part of it (a combo box's edit, a list's header).
+    HWND item = ::GetFocus();
+    if (!item || (item != m_hWnd && !::IsChild(m_hWnd, item)))
+        return nullptr;
+    while (item != m_hWnd && ::GetParent(item) != m_hWnd)
+        item = ::GetParent(item);
+    return item == m_hWnd ? nullptr : item;
+}
+
+bool CComCompositeControl::IsContainersKey(const MSG& message) const
+{
+    // Keys go down as WM_KEYDOWN; the characters typed are the focused
+    // control's.
+    if (message.message != WM_KEYDOWN)
+        return false;
+    HWND item = FocusItem();
+    const LRESULT code = item ? ::SendMessageA(item, WM_GETDLGCODE, message.wParam,
+                                               reinterpret_cast<LPARAM>(const_cast<MSG*>(&message)))
+                              : 0;
+    if (code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE))
+        return false;
+    switch (message.wParam) {
+    case VK_RETURN:
+        // A push button with the focus is pressed by Enter, as in any
+        // dialog; otherwise Enter is the container's OK.
+        return !(code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON));
+    case VK_ESCAPE:
+    case VK_CANCEL:
+    case VK_EXECUTE:
+        return true;
+    case VK_TAB: {
+        if ((code & DLGC_WANTTAB) || ::GetKeyState(VK_CONTROL) < 0 || ::GetKeyState(VK_MENU) < 0)
+            return false;
+        // Tab past the last control (Shift+Tab before the first) leaves
+        // the control for the container's next one instead of wrapping.
+        const bool backwards = ::GetKeyState(VK_SHIFT) < 0;
+        // (Searching backwards needs a control to start from: the one
+        // before the first is the last.)
+        HWND first = ::GetNextDlgTabItem(m_hWnd, nullptr, FALSE);
+        HWND last = first ? ::GetNextDlgTabItem(m_hWnd, first, TRUE) : nullptr;
+        return !item || item == (backwards ? first : last);
+    }
+    default:
+        return false;
+    }
 }
 
 // IOleControl
@@ -410,10 +502,30 @@ HRESULT CComCompositeControl::GetControlInfo(CONTROLINFO* info)
 {
     if (!info)
         return E_POINTER;
-    // The mnemonics are the dialog's own: the container hands keys over
-    // through TranslateAccelerator, not through an accelerator table.
-    info->hAccel = nullptr;
-    info->cAccel = 0;
+    // The mnemonics of the dialog's labels and buttons, for a container
+    // to hand over while the focus is on one of its own controls.
+    if (!m_mnemonics && m_hWnd) {
+        std::vector<ACCEL> keys;
+        for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child;
+             child = ::GetWindow(child, GW_HWNDNEXT)) {
+            char text[256] = {};
+            ::GetWindowTextA(child, text, sizeof text);
+            for (const char* at = std::strchr(text, '&'); at && at[1];
+                 at = std::strchr(at + 2, '&')) {
+                if (at[1] == '&')
+                    continue;
+                const SHORT key = ::VkKeyScanA(at[1]);
+                if (key != -1)
+                    keys.push_back({FALT | FVIRTKEY, static_cast<WORD>(LOBYTE(key)), 0});
+                break;
+            }
+        }
+        if (!keys.empty())
+            m_mnemonics = ::CreateAcceleratorTableA(keys.data(), static_cast<int>(keys.size()));
+        m_mnemonicCount = m_mnemonics ? static_cast<USHORT>(keys.size()) : 0;
+    }
+    info->hAccel = m_mnemonics;
+    info->cAccel = m_mnemonicCount;
     info->dwFlags = 0;
     return S_OK;
 }
@@ -422,7 +534,20 @@ HRESULT CComCompositeControl::OnMnemonic(LPMSG message)
 {
     if (!message || !m_hWnd)
         return E_INVALIDARG;
-    return ::IsDialogMessageA(m_hWnd, message) ? S_OK : S_FALSE;
+    MSG mnemonic = *message;
+    if (mnemonic.message == WM_SYSKEYDOWN || mnemonic.message == WM_KEYDOWN) {
+        // The container saw the key; the dialog looks for its character.
+        const UINT character =
+            ::MapVirtualKeyA(static_cast<UINT>(mnemonic.wParam), MAPVK_VK_TO_CHAR);
+        if (!character)
+            return S_FALSE;
+        char lower = static_cast<char>(character & 0xFF);
+        ::CharLowerBuffA(&lower, 1);
+        mnemonic.message = WM_SYSCHAR;
+        mnemonic.wParam = static_cast<unsigned char>(lower);
+    }
+    mnemonic.hwnd = m_hWnd;
+    return ::IsDialogMessageA(m_hWnd, &mnemonic) ? S_OK : S_FALSE;
 }
 
 // IViewObject2

@@ -15,12 +15,20 @@
 //     };
 //
 // The dialog (a child template: WS_CHILD | DS_CONTROL) is made when the
-// container activates the control in place (DoVerb) and destroyed when it
-// deactivates it or closes it, so every message handler of CDialog works on
-// the control's window. The container's IsDialogMessage reaches the
-// control's own controls through DS_CONTROL; a container that hands its
-// keys to TranslateAccelerator gets the dialog keyboard (Tab between the
-// controls, mnemonics, arrow keys) from the control's own dialog.
+// container activates the control in place (DoVerb), made again by the next
+// activation when it has gone, and destroyed when the container deactivates
+// it or closes it, so every message handler of CDialog works on the
+// control's window. Every activating verb shows it, also after OLEIVERB_HIDE.
+//
+// The keyboard: a container whose IsDialogMessage reaches into the control
+// (a dialog parent) gets the dialog keyboard through DS_CONTROL. A container
+// that hands its keys to TranslateAccelerator gets from the control's own
+// dialog Tab between its controls, mnemonics and arrow keys; Enter (unless a
+// push button has the focus), Esc, and Tab past the last control (Shift+Tab
+// before the first) go to the container: to its IOleControlSite's
+// TranslateAccelerator, and back to the container (S_FALSE) when that does
+// not take them. GetControlInfo gives the mnemonics, for OnMnemonic while the
+// focus is on the container's own controls.
 #pragma once
 
 #include <windows.h>
@@ -141,6 +149,11 @@ protected:
 
 private:
     HRESULT ActivateInPlace(bool uiActivate, IOleClientSite* site);
+    // Whether a key the control was handed is its container's to handle
+    // (Enter, Esc, Tab out of the control).
+    bool IsContainersKey(const MSG& message) const;
+    HWND FocusItem() const;
+    static DWORD KeyModifiers();
 
     CLSID m_clsid;
     DWORD m_miscStatus;
@@ -159,4 +172,6 @@ private:
     CComPtr<IOleInPlaceFrame> m_frame;
     CComPtr<IOleInPlaceUIWindow> m_uiWindow;
     bool m_uiActive = false;
+    HACCEL m_mnemonics = nullptr;
+    USHORT m_mnemonicCount = 0;
 };

@@ -50,15 +50,20 @@ void CPropPage::FillGateways()
 {
     CLogBlock block("CPropPage::FillGateways");
     CWaitCursor wait;
-    if (FAILED(m_gateways.Enumerate()))
+    // The category is listed and matched with the setting for the page's
+    // first window; a later one lists the same records, as the user left
+    // them.
+    const bool first = !m_gateways.IsEnumerated();
+    if (first && FAILED(m_gateways.Enumerate()))
         TheLog().Warning("CPropPage::FillGateways: the gateway category could not be listed");
     CString enabled;
-    (void)CConfig().GetGateways(enabled);
+    if (first)
+        (void)CConfig().GetGateways(enabled);
 
     for (const auto& record : m_gateways.Records()) {
         // The setting is searched, not parsed: a CLSID stored with or
         // without its tab is found.
-        if (!record->m_clsid.IsEmpty() && enabled.Find(record->m_clsid) >= 0)
+        if (first && !record->m_clsid.IsEmpty() && enabled.Find(record->m_clsid) >= 0)
             record->m_enabled = TRUE;
         if (!record->HasObject() && FAILED(record->Create()))
             continue;

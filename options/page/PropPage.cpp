@@ -48,6 +48,8 @@ CPropPage::~CPropPage()
     if (m_hWnd && ::IsWindow(m_hWnd))
         ::DestroyWindow(m_hWnd);
     m_gateways.RemoveAll();
+    if (m_shown)
+        m_shown->Forget();
     if (m_stateImages)
         ImageList_Destroy(m_stateImages);
 }
@@ -99,6 +101,20 @@ void CPropPage::OnClientSiteChanged(IOleClientSite* site)
     m_dirty.boolVal = VARIANT_FALSE;
 }
 
+HWND CPropPage::OwnerWindow() const
+{
+    // Applied while its window is gone (another tab in front), the page
+    // still speaks over its container's window.
+    if (m_hWnd)
+        return m_hWnd;
+    CComPtr<IOleWindow> site;
+    HWND window = nullptr;
+    if (IOleClientSite* client = GetClientSiteNow();
+        client && SUCCEEDED(client->QueryInterface(IID_IOleWindow, site.PutVoid())) && site)
+        site->GetWindow(&window);
+    return window;
+}
+
 void CPropPage::SetDirty()
 {
     // Loading the controls sends their change notifications too: those
@@ -119,38 +135,93 @@ CString CPropPage::ItemText(int id) const
     return GetDlgItem(id).GetWindowText();
 }
 
+void CPropPage::Shown::Forget()
+{
+    SecureZeroMemory(password.GetBuffer(0), password.GetLength());
+    password.Empty();
+}
+
+CPropPage::Shown CPropPage::LoadShown()
+{
+    CConfig config;
+    Shown shown;
+    CCredentials credentials;
+    if (SUCCEEDED(config.GetCredentials(credentials))) {
+        shown.email = credentials.m_email;
+        shown.password = credentials.m_password;
+        shown.accountId = credentials.m_accountId;
+        SecureZeroMemory(credentials.m_password.GetBuffer(0), credentials.m_password.GetLength());
+    }
+    shown.makeReceipt = config.GetMakeReceipt() == 1;
+    shown.showReceipt = config.GetShowReceipt() == 1;
+    // Whatever "Generate receipts" shows, its follower starts enabled.
+    shown.showReceiptEnabled = true;
+    shown.gotoShortcuts = config.GetGotoShortcuts() == 1;
+    shown.locked = config.GetLockTemplates() != 0;
+    if (FAILED(config.GetTemplateFolder(shown.folder)))
+        shown.folder.Empty();
+    shown.templatesOnly = config.GetTemplatesOnly() == 1;
+    shown.singleClick = config.GetSingleClick() == 1;
+    return shown;
+}
+
+void CPropPage::PresentShown(const Shown& shown)
+{
+    SetDlgItemTextA(m_hWnd, IDC_USERNAME, shown.email);
+    SetDlgItemTextA(m_hWnd, IDC_PASSWORD, shown.password);
+    SetDlgItemTextA(m_hWnd, IDC_ACCOUNT_ID, shown.accountId);
+
+    CheckDlgButton(IDC_MAKE_RECEIPT, shown.makeReceipt ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(IDC_SHOW_RECEIPT, shown.showReceipt ? BST_CHECKED : BST_UNCHECKED);
+    GetDlgItem(IDC_SHOW_RECEIPT).EnableWindow(shown.showReceiptEnabled);
+    CheckDlgButton(IDC_GOTO_SHORTCUTS, shown.gotoShortcuts ? BST_CHECKED : BST_UNCHECKED);
+
+    SetDlgItemTextA(m_hWnd, IDC_TEMPLATE_FOLDER, shown.folder);
+    if (shown.locked)
+        GetDlgItem(IDC_TEMPLATE_FOLDER).EnableWindow(FALSE);
+    CheckDlgButton(IDC_TEMPLATES_ONLY, shown.templatesOnly ? BST_CHECKED : BST_UNCHECKED);
+    if (shown.locked)
+        GetDlgItem(IDC_TEMPLATES_ONLY).EnableWindow(FALSE);
+    CheckDlgButton(IDC_SINGLE_CLICK, shown.singleClick ? BST_CHECKED : BST_UNCHECKED);
+    GetDlgItem(IDC_SINGLE_CLICK).EnableWindow(shown.templatesOnly && !shown.locked);
+}
+
+CPropPage::Shown CPropPage::ReadShown() const
+{
+    Shown shown;
+    shown.email = ItemText(IDC_USERNAME);
+    shown.password = ItemText(IDC_PASSWORD);
+    shown.accountId = ItemText(IDC_ACCOUNT_ID);
+    shown.makeReceipt = IsDlgButtonChecked(IDC_MAKE_RECEIPT) == BST_CHECKED;
+    shown.showReceipt = IsDlgButtonChecked(IDC_SHOW_RECEIPT) == BST_CHECKED;
+    shown.showReceiptEnabled = ::IsWindowEnabled(::GetDlgItem(m_hWnd, IDC_SHOW_RECEIPT)) != FALSE;
+    shown.gotoShortcuts = IsDlgButtonChecked(IDC_GOTO_SHORTCUTS) == BST_CHECKED;
+    shown.folder = ItemText(IDC_TEMPLATE_FOLDER);
+    shown.templatesOnly = IsDlgButtonChecked(IDC_TEMPLATES_ONLY) == BST_CHECKED;
+    shown.singleClick = IsDlgButtonChecked(IDC_SINGLE_CLICK) == BST_CHECKED;
+    shown.locked = m_shown && m_shown->locked;
+    return shown;
+}
+
+void CPropPage::KeepShown()
+{
+    if (!m_initialised || !m_hWnd)
+        return;
+    Shown now = ReadShown();
+    if (m_shown)
+        m_shown->Forget();
+    m_shown = std::move(now);
+}
+
 BOOL CPropPage::OnInitDialog()
 {
     CLogBlock block("CPropPage::OnInitDialog");
-    CConfig config;
-
-    CCredentials credentials;
-    if (SUCCEEDED(config.GetCredentials(credentials))) {
-        SetDlgItemTextA(m_hWnd, IDC_USERNAME, credentials.m_email);
-        SetDlgItemTextA(m_hWnd, IDC_PASSWORD, credentials.m_password);
-        SetDlgItemTextA(m_hWnd, IDC_ACCOUNT_ID, credentials.m_accountId);
-        SecureZeroMemory(credentials.m_password.GetBuffer(0), credentials.m_password.GetLength());
-    }
-
-    CheckDlgButton(IDC_MAKE_RECEIPT, config.GetMakeReceipt() == 1 ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(IDC_SHOW_RECEIPT, config.GetShowReceipt() == 1 ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(IDC_GOTO_SHORTCUTS,
-                   config.GetGotoShortcuts() == 1 ? BST_CHECKED : BST_UNCHECKED);
-
-    const bool locked = config.GetLockTemplates() != 0;
-    CString folder;
-    if (FAILED(config.GetTemplateFolder(folder)))
-        folder.Empty();
-    SetDlgItemTextA(m_hWnd, IDC_TEMPLATE_FOLDER, folder);
-    if (locked)
-        GetDlgItem(IDC_TEMPLATE_FOLDER).EnableWindow(FALSE);
-
-    const bool templatesOnly = config.GetTemplatesOnly() == 1;
-    CheckDlgButton(IDC_TEMPLATES_ONLY, templatesOnly ? BST_CHECKED : BST_UNCHECKED);
-    if (locked)
-        GetDlgItem(IDC_TEMPLATES_ONLY).EnableWindow(FALSE);
-    CheckDlgButton(IDC_SINGLE_CLICK, config.GetSingleClick() == 1 ? BST_CHECKED : BST_UNCHECKED);
-    GetDlgItem(IDC_SINGLE_CLICK).EnableWindow(templatesOnly && !locked);
+    // The settings are read for the first window; a later one shows what
+    // the user left in the one before.
+    const bool first = !m_shown;
+    if (first)
+        m_shown = LoadShown();
+    PresentShown(*m_shown);
 
     CQuillOptsApp& app = TheOptsApp();
     app.ReadVersion();
@@ -158,14 +229,32 @@ BOOL CPropPage::OnInitDialog()
         SetDlgItemTextA(m_hWnd, IDC_VERSION, app.GetFileVersion());
 
     // Without its state images the list could not show what is enabled:
-    // the page stays uninitialised, so nothing marks it dirty and Apply
-    // writes only what it loaded.
-    if (!InitGatewayList())
+    // the page stays uninitialised, so nothing marks it dirty, and a page
+    // that never loaded writes nothing.
+    if (!InitGatewayList()) {
+        if (first) {
+            m_shown->Forget();
+            m_shown.reset();
+        }
         return -1;
+    }
     FillGateways();
 
     m_initialised = TRUE;
     return TRUE;
+}
+
+BOOL CPropPage::OnMessage(UINT message, WPARAM, LPARAM, LRESULT&)
+{
+    // The window goes (deactivated, or its container's window went): what
+    // it shows is kept, and nothing it sends on its way out is a change of
+    // the user's. The next window loads without marking the page dirty.
+    if (message == WM_DESTROY) {
+        KeepShown();
+        m_initialised = FALSE;
+        m_gatewayList = nullptr;
+    }
+    return FALSE;
 }
 
 BOOL CPropPage::OnCommand(WPARAM wParam, LPARAM)
@@ -251,18 +340,20 @@ BOOL CPropPage::OnNotify(WPARAM, LPARAM lParam, LRESULT* result)
 HRESULT CPropPage::SaveSettings()
 {
     CLogBlock block("CPropPage::SaveSettings");
-    // A page whose controls were never loaded shows nothing the user chose:
-    // its empty edits and list would wipe the stored settings.
-    if (!m_initialised) {
+    KeepShown();
+    // A page never shown has nothing the user chose: writing its empty
+    // fields would wipe the stored settings.
+    if (!m_shown) {
         TheLog().Warning("CPropPage::SaveSettings: the page was never loaded; nothing written");
-        return S_OK;
+        return S_FALSE;
     }
+    const Shown& shown = *m_shown;
     CConfig config;
 
     CCredentials credentials;
-    credentials.m_email = ItemText(IDC_USERNAME);
-    credentials.m_password = ItemText(IDC_PASSWORD);
-    credentials.m_accountId = ItemText(IDC_ACCOUNT_ID);
+    credentials.m_email = shown.email;
+    credentials.m_password = shown.password;
+    credentials.m_accountId = shown.accountId;
     // Credentials the stored form cannot hold are refused as a whole,
     // before anything is written: cut short, they would log in as someone
     // else or not at all. The page stays dirty, so the user can mend them.
@@ -274,27 +365,24 @@ HRESULT CPropPage::SaveSettings()
         CString text;
         if (!text.LoadString(IDS_CREDENTIALS_TOO_LONG))
             text = "The credentials could not be saved.";
-        ::MessageBoxA(m_hWnd, text, "Quillet", MB_OK | MB_ICONEXCLAMATION);
+        ::MessageBoxA(OwnerWindow(), text, "Quillet", MB_OK | MB_ICONEXCLAMATION);
         return E_INVALIDARG;
     }
 
-    config.SetKey("MakeReceipt", IsDlgButtonChecked(IDC_MAKE_RECEIPT) == BST_CHECKED ? 1ul : 0ul);
-    config.SetKey("ShowReceipt", IsDlgButtonChecked(IDC_SHOW_RECEIPT) == BST_CHECKED ? 1ul : 0ul);
-    config.SetKey("GotoShortcuts",
-                  IsDlgButtonChecked(IDC_GOTO_SHORTCUTS) == BST_CHECKED ? 1ul : 0ul);
+    config.SetKey("MakeReceipt", shown.makeReceipt ? 1ul : 0ul);
+    config.SetKey("ShowReceipt", shown.showReceipt ? 1ul : 0ul);
+    config.SetKey("GotoShortcuts", shown.gotoShortcuts ? 1ul : 0ul);
 
     // An empty folder edit means the page found no folder to show (or the
     // user chose none): the stored folder stays as it is rather than
     // becoming a folder no one can open.
-    const CString folder = ItemText(IDC_TEMPLATE_FOLDER);
-    if (!folder.IsEmpty())
-        config.SetKey("TemplateFolder", folder.GetString());
+    if (!shown.folder.IsEmpty())
+        config.SetKey("TemplateFolder", shown.folder.GetString());
     else
         TheLog().Warning("CPropPage::SaveSettings: no template folder to store");
 
-    config.SetKey("TemplatesOnly",
-                  IsDlgButtonChecked(IDC_TEMPLATES_ONLY) == BST_CHECKED ? 1ul : 0ul);
-    config.SetKey("SingleClick", IsDlgButtonChecked(IDC_SINGLE_CLICK) == BST_CHECKED ? 1ul : 0ul);
+    config.SetKey("TemplatesOnly", shown.templatesOnly ? 1ul : 0ul);
+    config.SetKey("SingleClick", shown.singleClick ? 1ul : 0ul);
 
     SaveGateways();
     return S_OK;

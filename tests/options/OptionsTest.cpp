@@ -118,15 +118,18 @@ const standin::COptionsDialog::PageRecord& OptionsRun::Page() const
 }
 
 OptionsRun RunOptions(const std::function<void(CScriptedUser&)>& script,
-                      const CScriptedUser::Limits& limits)
+                      const CScriptedUser::Limits& limits, const OptionsWay& way)
 {
     CComPtr<standin::CPropertyPages> pages = standin::New<standin::CPropertyPages>();
     pages->AddPage(L"QuillOpts.PropPage", L"Quillet");
     OptionsRun run;
     {
         standin::COptionsDialog dialog(*pages, nullptr);
+        dialog.SetHiddenTab(way.hiddenTab);
         CScriptedUser user(limits);
-        user.Expect("Options").PickTab("Quillet");
+        user.Expect("Options");
+        if (way.pickPage)
+            user.PickTab("Quillet");
         script(user);
         user.Start();
         run.ended = dialog.Run(nullptr);

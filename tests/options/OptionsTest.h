@@ -50,10 +50,17 @@ struct OptionsRun {
     const standin::COptionsDialog::PageRecord& Page() const;
 };
 
+// How the dialog is run: what a tab switched away does to the control,
+// and whether the user picks the "Quillet" tab before the script.
+struct OptionsWay {
+    standin::COptionsDialog::HiddenTab hiddenTab = standin::COptionsDialog::HiddenTab::Deactivate;
+    bool pickPage = true;
+};
+
 // Opens Tools | Options with the "Quillet" page added as the add-in adds
 // it; the script (without the tab pick, which comes first) is played on it.
 OptionsRun RunOptions(const std::function<void(CScriptedUser&)>& script,
-                      const CScriptedUser::Limits& limits = {});
+                      const CScriptedUser::Limits& limits = {}, const OptionsWay& way = {});
 
 } // namespace optionstest
 

@@ -82,11 +82,17 @@ void ExtentToDialogUnits(const SIZEL& extent, short& cx, short& cy)
 
 class CPageSite;
 
+// The window a control sits in: a plain child of its tab, no dialog, so the
+// sheet's dialog keyboard stops at it. As one tab stop of the sheet, it hands
+// the focus on to the control.
+constexpr wchar_t kControlHostClass[] = L"StandinControlHost";
+
 // One tab of the dialog and, for an added page, the control on it.
 class COptionsPageHost {
 public:
-    COptionsPageHost(COptionsDialog::PageRecord& record, IDispatch* application)
-        : m_record(record), m_application(application)
+    COptionsPageHost(COptionsDialog& dialog, COptionsDialog::PageRecord& record,
+                     IDispatch* application)
+        : m_dialog(dialog), m_record(record), m_application(application)
     {}
     ~COptionsPageHost() { LetGo(); }
 
@@ -96,7 +102,8 @@ public:
     PROPSHEETPAGEW Sheet();
 
     void OnStatusChange();
-    HWND Window() const { return m_window; }
+    // The window the control sits in (the site's window).
+    HWND Window() const { return m_hostWindow; }
     HWND SheetWindow() const { return m_window ? GetParent(m_window) : nullptr; }
     void AmbientAsked(DISPID id) { m_record.ambientsAsked.push_back(id); }
     IDispatch* Application() const { return m_application; }
@@ -105,26 +112,47 @@ public:
         m_activeObject = CComPtr<IOleInPlaceActiveObject>(object);
     }
 
+    // A key for the control's windows goes to the control first, then, if
+    // it gives it back, to the dialog. True when it was used.
+    bool TranslateControlKey(const MSG& message);
+    // A key with the focus on the dialog's own controls that is one of the
+    // control's mnemonics goes to its OnMnemonic. True when it was used.
+    bool TranslateMnemonic(const MSG& message);
+    // A key the control does not take, as the dialog handles it: Enter is
+    // OK, Esc is Cancel, Tab the sheet's next control after this one.
+    bool DialogKey(const MSG& message);
+    // On OK: a page whose tab was never shown is applied all the same.
+    bool ApplyUnshown();
+
 private:
     static INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    void Activate();
+    static LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void MakeHostWindow();
+    HWND ControlWindow() const;
+    void Show();
+    void Hide();
+    void FocusControl();
     bool ApplyPage();
     void LetGo();
 
+    COptionsDialog& m_dialog;
     COptionsDialog::PageRecord& m_record;
     IDispatch* m_application;
     std::vector<DWORD> m_template;
-    HWND m_window = nullptr;
+    HWND m_window = nullptr;     // the tab (the sheet's page dialog)
+    HWND m_hostWindow = nullptr; // the control's parent in it
+    bool m_everShown = false;
+    bool m_shown = false;
     CComPtr<CPageSite> m_site;
     CComPtr<IOleObject> m_control;
     CComPtr<PropertyPage> m_page;
     CComPtr<IOleInPlaceActiveObject> m_activeObject;
 };
 
-// The control's site: client site, in-place site and frame, page site and,
-// through IDispatch, the ambient properties.
+// The control's site: client site, in-place site and frame, control site,
+// page site and, through IDispatch, the ambient properties.
 class CPageSite final : public CComObjectT<ComLifetime::Unlocked, PropertyPageSite, IOleClientSite,
-                                           IOleInPlaceSite, IOleInPlaceFrame> {
+                                           IOleInPlaceSite, IOleInPlaceFrame, IOleControlSite> {
 public:
     explicit CPageSite(COptionsPageHost* host) : m_host(host) {}
     void Forget() { m_host = nullptr; }
@@ -294,6 +322,26 @@ public:
     HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
 
+    // IOleControlSite: the keys the control hands back are the dialog's.
+    HRESULT STDMETHODCALLTYPE OnControlInfoChanged() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE LockInPlaceActive(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetExtendedControl(IDispatch** control) override
+    {
+        if (control)
+            *control = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE TransformCoords(POINTL*, POINTF*, DWORD) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG* message, DWORD) override
+    {
+        return m_host && message && m_host->DialogKey(*message) ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE OnFocus(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE ShowPropertyFrame() override { return E_NOTIMPL; }
+
 protected:
     void* QueryOther(REFIID iid) override
     {
@@ -332,17 +380,37 @@ void COptionsPageHost::Create(const CPropertyPages::Page& page)
     }
     if (SUCCEEDED(hr) && m_control) {
         m_site = CComPtr<CPageSite>(new CPageSite(this));
-        // Outlook's pages ask to be sited before they load.
-        DWORD misc = 0;
-        m_control->GetMiscStatus(DVASPECT_CONTENT, &misc);
-        if (misc & OLEMISC_SETCLIENTSITEFIRST)
-            hr = m_control->SetClientSite(static_cast<IOleClientSite*>(m_site.Get()));
+        // One call sites the control and tells it the ambients, where it
+        // offers that; one that refuses it is sited the long way.
+        CComPtr<IQuickActivate> quick;
+        if (SUCCEEDED(m_control->QueryInterface(IID_IQuickActivate, quick.PutVoid())) && quick) {
+            QACONTAINER container{};
+            container.cbSize = sizeof container;
+            container.pClientSite = static_cast<IOleClientSite*>(m_site.Get());
+            container.dwAmbientFlags = QACONTAINER_USERMODE | QACONTAINER_MESSAGEREFLECT;
+            container.colorFore = static_cast<OLE_COLOR>(0x80000000u | COLOR_WINDOWTEXT);
+            container.colorBack = static_cast<OLE_COLOR>(0x80000000u | COLOR_BTNFACE);
+            container.lcid = GetUserDefaultLCID();
+            QACONTROL control{};
+            control.cbSize = sizeof control;
+            m_record.quickActivated = SUCCEEDED(quick->QuickActivate(&container, &control));
+        }
         CComPtr<IPersistStreamInit> persist;
-        if (SUCCEEDED(hr) &&
-            SUCCEEDED(m_control->QueryInterface(IID_IPersistStreamInit, persist.PutVoid())))
-            hr = persist->InitNew();
-        if (SUCCEEDED(hr) && !(misc & OLEMISC_SETCLIENTSITEFIRST))
-            hr = m_control->SetClientSite(static_cast<IOleClientSite*>(m_site.Get()));
+        m_control->QueryInterface(IID_IPersistStreamInit, persist.PutVoid());
+        if (m_record.quickActivated) {
+            if (persist)
+                hr = persist->InitNew();
+        } else {
+            // Outlook's pages ask to be sited before they load.
+            DWORD misc = 0;
+            m_control->GetMiscStatus(DVASPECT_CONTENT, &misc);
+            if (misc & OLEMISC_SETCLIENTSITEFIRST)
+                hr = m_control->SetClientSite(static_cast<IOleClientSite*>(m_site.Get()));
+            if (SUCCEEDED(hr) && persist)
+                hr = persist->InitNew();
+            if (SUCCEEDED(hr) && !(misc & OLEMISC_SETCLIENTSITEFIRST))
+                hr = m_control->SetClientSite(static_cast<IOleClientSite*>(m_site.Get()));
+        }
         if (SUCCEEDED(hr))
             hr = m_control->QueryInterface(IID_OutlookPropertyPage, m_page.PutVoid());
         SIZEL extent{};
@@ -369,7 +437,7 @@ PROPSHEETPAGEW COptionsPageHost::Sheet()
     return sheet;
 }
 
-INT_PTR CALLBACK COptionsPageHost::PageProc(HWND window, UINT message, WPARAM, LPARAM lParam)
+INT_PTR CALLBACK COptionsPageHost::PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {
         auto* host = reinterpret_cast<COptionsPageHost*>(
@@ -377,7 +445,7 @@ INT_PTR CALLBACK COptionsPageHost::PageProc(HWND window, UINT message, WPARAM, L
         SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(host));
         host->m_window = window;
         if (host->m_control)
-            host->Activate();
+            host->MakeHostWindow();
         else if (host->m_record.progId.empty() && host->m_record.title == L"Preferences")
             CreateWindowExW(
                 0, L"STATIC", L"Outlook's own preferences are not part of the stand-in.",
@@ -390,7 +458,20 @@ INT_PTR CALLBACK COptionsPageHost::PageProc(HWND window, UINT message, WPARAM, L
     switch (message) {
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->code == PSN_SETACTIVE) {
+            // Also sent again after Apply to the tab in front: shown once.
+            if (!host->m_shown)
+                host->Show();
+            return FALSE;
+        }
+        if (header->code == PSN_RESET) {
+            // Cancel, also after an OK that a page refused.
+            host->m_dialog.NoteCancel();
+            return FALSE;
+        }
         if (header->code == PSN_APPLY) {
+            if (reinterpret_cast<const PSHNOTIFY*>(lParam)->lParam)
+                host->m_dialog.NoteOk();
             // A page that refuses keeps the dialog open on it.
             const bool applied = host->ApplyPage();
             SetWindowLongPtrW(window, DWLP_MSGRESULT,
@@ -399,26 +480,194 @@ INT_PTR CALLBACK COptionsPageHost::PageProc(HWND window, UINT message, WPARAM, L
         }
         return FALSE;
     }
+    case WM_SHOWWINDOW:
+        // Another tab came to the front (not the sheet itself going).
+        if (!wParam && lParam == 0 && host->m_shown)
+            host->Hide();
+        return FALSE;
+    case WM_SIZE:
+        if (host->m_hostWindow)
+            MoveWindow(host->m_hostWindow, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+        return FALSE;
     case WM_DESTROY:
         host->LetGo();
         host->m_window = nullptr;
+        host->m_hostWindow = nullptr;
         return FALSE;
     default:
         return FALSE;
     }
 }
 
-void COptionsPageHost::Activate()
+LRESULT CALLBACK COptionsPageHost::HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    auto* host = reinterpret_cast<COptionsPageHost*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCCREATE) {
+        host = static_cast<COptionsPageHost*>(
+            reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(host));
+    }
+    if (host && message == WM_SETFOCUS && window == host->m_hostWindow) {
+        // Tabbed onto from the sheet: the control takes the focus.
+        host->FocusControl();
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void COptionsPageHost::MakeHostWindow()
+{
+    static const ATOM registered = [] {
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = HostProc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        windowClass.lpszClassName = kControlHostClass;
+        return RegisterClassExW(&windowClass);
+    }();
+    (void)registered;
     RECT area{};
     GetClientRect(m_window, &area);
-    const HRESULT hr =
-        m_control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr,
-                          static_cast<IOleClientSite*>(m_site.Get()), 0, m_window, &area);
-    m_record.activated = SUCCEEDED(hr);
-    VARIANT_BOOL dirty = VARIANT_FALSE;
-    if (m_page && SUCCEEDED(m_page->get_Dirty(&dirty)))
-        m_record.dirtyWhenShown = dirty == VARIANT_TRUE;
+    m_hostWindow = CreateWindowExW(0, kControlHostClass, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0,
+                                   0, area.right, area.bottom, m_window, nullptr,
+                                   GetModuleHandleW(nullptr), this);
+}
+
+HWND COptionsPageHost::ControlWindow() const
+{
+    CComPtr<IOleInPlaceObject> inPlace;
+    HWND window = nullptr;
+    if (m_control && SUCCEEDED(m_control->QueryInterface(IID_IOleInPlaceObject, inPlace.PutVoid())))
+        inPlace->GetWindow(&window);
+    return window;
+}
+
+void COptionsPageHost::Show()
+{
+    if (!m_control || !m_hostWindow)
+        return;
+    RECT area{};
+    GetClientRect(m_hostWindow, &area);
+    auto* site = static_cast<IOleClientSite*>(m_site.Get());
+    HRESULT hr = S_OK;
+    if (!ControlWindow()) {
+        hr = m_control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site, 0, m_hostWindow, &area);
+        if (SUCCEEDED(hr))
+            ++m_record.activations;
+    }
+    if (SUCCEEDED(hr) && m_everShown)
+        hr = m_control->DoVerb(OLEIVERB_SHOW, nullptr, site, 0, m_hostWindow, &area);
+    m_shown = true;
+    if (!m_everShown) {
+        m_everShown = true;
+        m_record.activated = SUCCEEDED(hr);
+        VARIANT_BOOL dirty = VARIANT_FALSE;
+        if (m_page && SUCCEEDED(m_page->get_Dirty(&dirty)))
+            m_record.dirtyWhenShown = dirty == VARIANT_TRUE;
+    }
+}
+
+void COptionsPageHost::Hide()
+{
+    m_shown = false;
+    if (!m_control)
+        return;
+    RECT area{};
+    if (m_hostWindow)
+        GetClientRect(m_hostWindow, &area);
+    m_control->DoVerb(OLEIVERB_HIDE, nullptr, static_cast<IOleClientSite*>(m_site.Get()), 0,
+                      m_hostWindow, &area);
+    if (m_dialog.GetHiddenTab() == COptionsDialog::HiddenTab::Deactivate) {
+        CComPtr<IOleInPlaceObject> inPlace;
+        if (SUCCEEDED(m_control->QueryInterface(IID_IOleInPlaceObject, inPlace.PutVoid())))
+            inPlace->InPlaceDeactivate();
+        m_activeObject.Release();
+    }
+}
+
+void COptionsPageHost::FocusControl()
+{
+    if (!m_control)
+        return;
+    RECT area{};
+    GetClientRect(m_hostWindow, &area);
+    m_control->DoVerb(OLEIVERB_UIACTIVATE, nullptr, static_cast<IOleClientSite*>(m_site.Get()), 0,
+                      m_hostWindow, &area);
+    if (HWND window = ControlWindow())
+        SetFocus(window);
+}
+
+bool COptionsPageHost::TranslateControlKey(const MSG& message)
+{
+    HWND window = ControlWindow();
+    if (!window || (message.hwnd != window && !IsChild(window, message.hwnd)))
+        return false;
+    CComPtr<IOleInPlaceActiveObject> active = m_activeObject;
+    if (!active)
+        m_control->QueryInterface(IID_IOleInPlaceActiveObject, active.PutVoid());
+    MSG copy = message;
+    if (active && active->TranslateAccelerator(&copy) == S_OK)
+        return true;
+    if (DialogKey(message))
+        return true;
+    // Neither took it: the window it was meant for gets it as it is.
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+    return true;
+}
+
+bool COptionsPageHost::TranslateMnemonic(const MSG& message)
+{
+    if (!m_shown || message.message != WM_SYSKEYDOWN)
+        return false;
+    HWND window = ControlWindow();
+    if (!window || !IsWindowVisible(window))
+        return false;
+    CComPtr<IOleControl> control;
+    if (FAILED(m_control->QueryInterface(IID_IOleControl, control.PutVoid())))
+        return false;
+    CONTROLINFO info{};
+    info.cb = sizeof info;
+    if (FAILED(control->GetControlInfo(&info)) || !info.hAccel || !info.cAccel)
+        return false;
+    std::vector<ACCEL> keys(info.cAccel);
+    keys.resize(static_cast<size_t>(
+        CopyAcceleratorTableW(info.hAccel, keys.data(), static_cast<int>(keys.size()))));
+    for (const ACCEL& key : keys)
+        if ((key.fVirt & FVIRTKEY) && key.key == message.wParam) {
+            MSG copy = message;
+            return control->OnMnemonic(&copy) == S_OK;
+        }
+    return false;
+}
+
+bool COptionsPageHost::DialogKey(const MSG& message)
+{
+    HWND sheet = SheetWindow();
+    if (!sheet || message.message != WM_KEYDOWN)
+        return false;
+    switch (message.wParam) {
+    case VK_RETURN:
+        PropSheet_PressButton(sheet, PSBTN_OK);
+        return true;
+    case VK_ESCAPE:
+    case VK_CANCEL:
+        PropSheet_PressButton(sheet, PSBTN_CANCEL);
+        return true;
+    case VK_TAB: {
+        // The control is one stop of the sheet's order: the next one is
+        // after (or before) its window.
+        HWND next = GetNextDlgTabItem(sheet, m_hostWindow, GetKeyState(VK_SHIFT) < 0);
+        if (!next || next == m_hostWindow)
+            return false;
+        SendMessageW(sheet, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
+        return true;
+    }
+    default:
+        return false;
+    }
 }
 
 void COptionsPageHost::OnStatusChange()
@@ -441,8 +690,14 @@ bool COptionsPageHost::ApplyPage()
     return SUCCEEDED(hr);
 }
 
+bool COptionsPageHost::ApplyUnshown()
+{
+    return m_window || ApplyPage();
+}
+
 void COptionsPageHost::LetGo()
 {
+    m_shown = false;
     m_activeObject.Release();
     if (m_control) {
         CComPtr<IOleInPlaceObject> inPlace;
@@ -467,12 +722,12 @@ COptionsDialog::COptionsDialog(const CPropertyPages& pages, IDispatch* applicati
     m_records.reserve(pages.Pages().size() + 1);
     m_records.push_back({});
     m_records.back().title = L"Preferences";
-    m_hosts.push_back(std::make_unique<COptionsPageHost>(m_records.back(), application));
+    m_hosts.push_back(std::make_unique<COptionsPageHost>(*this, m_records.back(), application));
     for (const auto& page : pages.Pages()) {
         m_records.push_back({});
         m_records.back().title = page.title;
         m_records.back().progId = page.progId;
-        m_hosts.push_back(std::make_unique<COptionsPageHost>(m_records.back(), application));
+        m_hosts.push_back(std::make_unique<COptionsPageHost>(*this, m_records.back(), application));
         m_hosts.back()->Create(page);
     }
 }
@@ -486,15 +741,65 @@ INT_PTR COptionsDialog::Run(HWND owner)
         sheets.push_back(host->Sheet());
     PROPSHEETHEADERW header{};
     header.dwSize = sizeof header;
-    header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOCONTEXTHELP;
+    // Modeless, with the dialog's own message loop: the keys for a control
+    // go to the control before the sheet sees them, as in a container.
+    header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOCONTEXTHELP | PSH_MODELESS;
     header.hwndParent = owner;
     header.pszCaption = L"Options";
     header.nPages = static_cast<UINT>(sheets.size());
     header.ppsp = sheets.data();
-    const INT_PTR result = PropertySheetW(&header);
+    m_okPressed = false;
+    const INT_PTR made = PropertySheetW(&header);
+    m_sheet = made > 0 ? reinterpret_cast<HWND>(made) : nullptr;
+    if (!m_sheet) {
+        m_hosts.clear();
+        return -1;
+    }
+    const bool ownerWasEnabled = owner && IsWindowEnabled(owner);
+    if (ownerWasEnabled)
+        EnableWindow(owner, FALSE);
+    MSG message{};
+    bool quit = false;
+    // The sheet has no page in front once OK or Cancel ended it.
+    while (PropSheet_GetCurrentPageHwnd(m_sheet)) {
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got == -1)
+            break;
+        if (got == 0) {
+            quit = true;
+            break;
+        }
+        if (!TranslateKey(message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    // Pages whose tab never showed are applied all the same on OK.
+    if (m_okPressed)
+        for (const auto& host : m_hosts)
+            host->ApplyUnshown();
+    if (ownerWasEnabled)
+        EnableWindow(owner, TRUE);
+    DestroyWindow(m_sheet);
+    m_sheet = nullptr;
     // Pages whose tab never showed are let go of here.
     m_hosts.clear();
-    return result > 0 ? IDOK : (result == 0 ? IDCANCEL : -1);
+    if (quit)
+        PostQuitMessage(static_cast<int>(message.wParam));
+    return m_okPressed ? IDOK : IDCANCEL;
+}
+
+bool COptionsDialog::TranslateKey(MSG& message)
+{
+    if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST)
+        return PropSheet_IsDialogMessage(m_sheet, &message) != FALSE;
+    for (const auto& host : m_hosts)
+        if (host->TranslateControlKey(message))
+            return true;
+    for (const auto& host : m_hosts)
+        if (host->TranslateMnemonic(message))
+            return true;
+    return PropSheet_IsDialogMessage(m_sheet, &message) != FALSE;
 }
 
 } // namespace standin

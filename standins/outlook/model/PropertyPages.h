@@ -27,6 +27,11 @@ public:
     {
         m_pages.push_back({progId, {}, title});
     }
+    // What Add(object, title) does.
+    void AddPage(IDispatch* object, const std::wstring& title)
+    {
+        m_pages.push_back({{}, CComPtr<IDispatch>(object), title});
+    }
 
 protected:
     void* QueryOther(REFIID iid) override;
