@@ -114,8 +114,8 @@ void CPropPage::OnGatewayClick(const NMITEMACTIVATE& click)
 void CPropPage::SaveGateways()
 {
     // In the category's order (the list shows them upside down); each
-    // CLSID ends with a tab, the form the add-in reads. Only gateways that
-    // could be made are listed, so only they can be kept.
+    // CLSID ends with a tab, the form the add-in reads. A gateway whose
+    // creation failed is not listed, so it is not kept; a slow one is.
     CString gateways;
     for (const auto& record : m_gateways.Records())
         if (record->m_enabled && record->HasObject())

@@ -176,6 +176,27 @@ TEST_F(PageGatewaysTest, TheGatewayObjectsGoWithThePage)
     }
 }
 
+TEST_F(PageGatewaysTest, AGatewayOfTheMainApartmentIsNamedAndKept)
+{
+    // Registered without a ThreadingModel, gateway A lives on the thread
+    // that first entered an apartment: the dialog's.
+    const std::string server = std::string("CLSID\\") + kSampleGatewayAText + "\\InprocServer32";
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegDeleteKeyValueA(HKEY_CLASSES_ROOT, server.c_str(), "ThreadingModel"));
+    WriteText(kProductKey, "Gateways", std::string(kSampleGatewayAText) + "\t");
+    Shown shown;
+    const OptionsRun run = RunOptions([&](CScriptedUser& user) {
+        user.Do("looks at the gateways", Look(shown)).Click(IDC_GOTO_SHORTCUTS).Click(IDOK);
+    });
+    ASSERT_TRUE(run.scriptDone) << run.report;
+    std::vector<std::string> names = shown.names;
+    ASSERT_EQ(2u, names.size());
+    const size_t rowA = names[0] == "Sample Gateway A" ? 0 : 1;
+    EXPECT_EQ("Sample Gateway A", names[rowA]) << "its name was read, not waited out";
+    EXPECT_EQ(1, shown.states[rowA]);
+    EXPECT_EQ(std::string(kSampleGatewayAText) + "\t", StoredGateways());
+}
+
 // Last: a hung gateway keeps its object for a while after the page went.
 TEST_F(PageGatewaysTest, FailingNamesAndMissingServersDoNotTakeTheListDown)
 {
@@ -187,8 +208,9 @@ TEST_F(PageGatewaysTest, FailingNamesAndMissingServersDoNotTakeTheListDown)
     };
     for (const Row& row :
          {Row{.name = "name fails", .told = "NameFails", .value = 1, .listedA = "Unspecified"},
-          Row{.name = "name hangs",
-          .told = "NameHangsMs",
+          Row{.name = "name hangs", .told = "NameHangsMs", .value = 8000, .listedA = "Unspecified"},
+          Row{.name = "making it hangs",
+          .told = "MakeHangsMs",
           .value = 8000,
           .listedA = "Unspecified"}}) {
         SCOPED_TRACE(row.name);
@@ -212,6 +234,7 @@ TEST_F(PageGatewaysTest, FailingNamesAndMissingServersDoNotTakeTheListDown)
         std::vector<std::string> names = shown.names;
         std::sort(names.begin(), names.end());
         EXPECT_EQ((std::vector<std::string>{"Sample Gateway B", row.listedA}), names);
+        EXPECT_EQ((std::vector<int>{1, 1}), shown.states) << "each is listed as enabled";
         EXPECT_LT(took, 8000u) << "the page did not wait for the hung gateway";
         // The class that cannot be made is dropped from the setting.
         const std::string stored = StoredGateways();
