@@ -48,8 +48,6 @@ CPropPage::~CPropPage()
     if (m_hWnd && ::IsWindow(m_hWnd))
         ::DestroyWindow(m_hWnd);
     m_gateways.RemoveAll();
-    if (m_stateImages)
-        ImageList_Destroy(m_stateImages);
 }
 
 HRESULT CPropPage::GetIDsOfNames(REFIID, LPOLESTR*, UINT count, LCID, DISPID* ids)

@@ -83,6 +83,5 @@ private:
     // were loaded or last stored.
     bool m_credentialsChanged = false;
     CGwList m_gateways;
-    HIMAGELIST m_stateImages = nullptr;
     HWND m_gatewayList = nullptr;
 };

@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <shlwapi.h>
 #include <comcat.h>
+#include <commctrl.h>
 
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CComPtr.h"
@@ -195,6 +196,41 @@ TEST_F(PageGatewaysTest, AGatewayOfTheMainApartmentIsNamedAndKept)
     EXPECT_EQ("Sample Gateway A", names[rowA]) << "its name was read, not waited out";
     EXPECT_EQ(1, shown.states[rowA]);
     EXPECT_EQ(std::string(kSampleGatewayAText) + "\t", StoredGateways());
+}
+
+TEST_F(PageGatewaysTest, TheStateImagesAreDestroyedOnceWithTheList)
+{
+    // The test holds the list's state images twice through their COM face,
+    // so however often they are destroyed they stay for it to count.
+    using QueryImageList = HRESULT(WINAPI*)(HIMAGELIST, REFIID, void**);
+    const auto query = reinterpret_cast<QueryImageList>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("comctl32.dll"), "HIMAGELIST_QueryInterface")));
+    ASSERT_TRUE(query);
+    // IID_IImageList, which no import library here carries.
+    constexpr IID kImageList = {
+        0x46eb5926, 0x582e, 0x4017, {0x9f, 0xdf, 0xe8, 0x99, 0x8d, 0xaa, 0x09, 0x50}};
+    IUnknown* held = nullptr;
+    const OptionsRun run = RunOptions([&](CScriptedUser& user) {
+        user.Do("holds the list's state images",
+                [&](HWND dialog) {
+                    const HIMAGELIST images =
+                        ListView_GetImageList(Control(dialog, IDC_GATEWAYS), LVSIL_STATE);
+                    if (!images ||
+                        FAILED(query(images, kImageList, reinterpret_cast<void**>(&held))))
+                        return false;
+                    held->AddRef();
+                    return true;
+                })
+            .Click(IDCANCEL);
+    });
+    ASSERT_TRUE(run.scriptDone) << run.report;
+    ASSERT_TRUE(held);
+    // Gone with the page: the list's own reference, and nothing of ours.
+    held->AddRef();
+    const ULONG left = held->Release();
+    EXPECT_EQ(2u, left) << "destroyed " << (3 - static_cast<int>(left)) << " times";
+    for (ULONG ours = std::min(left, 2ul); ours > 0; --ours)
+        held->Release();
 }
 
 // Last: a hung gateway keeps its object for a while after the page went.
