@@ -188,9 +188,9 @@ CGatewayObject::~CGatewayObject()
     if (!m_state)
         return;
     SetEvent(m_state->stop);
-    // A gateway that answered lets its object go at once (through this
-    // thread, when it lives here); one still stuck in its own code is not
-    // waited for.
+    // A gateway that answered lets its object go at once (and may call
+    // into this thread while it does); one still stuck in its own code is
+    // not waited for.
     if (WaitForSingleObject(m_state->ready, 0) == WAIT_OBJECT_0)
         WaitServingApartment(m_thread.Get(), kReleaseWaitMs);
 }
