@@ -61,13 +61,14 @@ LONG ReadSettingNumber(const CRegKey& key, const char* name, DWORD& value)
     LONG result = key.QueryValue(name, &type, nullptr, &size);
     if (result != ERROR_SUCCESS)
         return result;
-    if (type == REG_DWORD) {
+    if (type == REG_DWORD || type == REG_BINARY) {
         DWORD number = 0;
+        const DWORD asked = type;
         size = sizeof number;
-        result = key.QueryValue(name, &type, &number, &size);
         // Read again, so a value changed in between is seen as it is now.
-        if (result == ERROR_MORE_DATA || (result == ERROR_SUCCESS && type != REG_DWORD) ||
-            (result == ERROR_SUCCESS && size != sizeof number))
+        result = key.QueryValue(name, &type, &number, &size);
+        if (result == ERROR_MORE_DATA ||
+            (result == ERROR_SUCCESS && (type != asked || size != sizeof number)))
             return ERROR_DATATYPE_MISMATCH;
         if (result != ERROR_SUCCESS)
             return result;

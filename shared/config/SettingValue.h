@@ -4,9 +4,10 @@
 // use the type we write. The rule, the same for every setting and every
 // deliverable:
 //
-//   - a number setting takes a REG_DWORD, or a text (REG_SZ, REG_EXPAND_SZ)
-//     that is a plain decimal number a DWORD can hold ("0", "1", "443"), the
-//     same form the defaults file uses;
+//   - a number setting takes a REG_DWORD (or its four bytes stored as
+//     REG_BINARY, which the deliverables have always read as that number),
+//     or a text (REG_SZ, REG_EXPAND_SZ) that is a plain decimal number a
+//     DWORD can hold ("0", "1", "443"), the same form the defaults file uses;
 //   - a text setting takes a REG_SZ or REG_EXPAND_SZ, as written;
 //   - any other value (another type, a DWORD of another size, a text that
 //     is no plain number) counts as missing: the lookup goes on to the

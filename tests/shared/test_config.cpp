@@ -172,8 +172,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // A value stored with a type the setting does not have: a number setting
-// takes a DWORD or a decimal text; a text setting takes a text; anything
-// else counts as missing, so the defaults file and then the default decide.
+// takes a DWORD (also as four binary bytes) or a decimal text; a text
+// setting takes a text; anything else counts as missing, so the defaults
+// file and then the default decide.
 TEST_F(ConfigTest, ValuesOfAnotherTypeFollowOneRule)
 {
     auto dword = [](DWORD value) { return std::string(reinterpret_cast<const char*>(&value), 4); };
@@ -244,12 +245,19 @@ TEST_F(ConfigTest, ValuesOfAnotherTypeFollowOneRule)
          .defaults = nullptr,
          .read = templatesOnly,
          .expected = "0"},
-        {.name = "binary is missing",
+        {.name = "a DWORD's four bytes stored as binary are that number",
          .setting = "MakeReceipt",
          .type = REG_BINARY,
          .data = dword(0),
-         .defaults = "0",
+         .defaults = "1",
          .read = makeReceipt,
+         .expected = "0"},
+        {.name = "other binary is missing",
+         .setting = "TemplatesOnly",
+         .type = REG_BINARY,
+         .data = std::string("\1", 1),
+         .defaults = nullptr,
+         .read = templatesOnly,
          .expected = "0"},
         {.name = "a DWORD of another size is missing",
          .setting = "TemplatesOnly",
@@ -297,7 +305,7 @@ TEST_F(ConfigTest, ValuesOfAnotherTypeFollowOneRule)
 TEST_F(ConfigTest, WriteBacksLeaveValuesOfAnotherType)
 {
     WriteDword(kProductKey, "Host", 7);
-    WriteBinary(kAdvancedKey, "LogXML", std::string(4, '\1'));
+    WriteText(kAdvancedKey, "LogXML", "on");
     CurrentServiceHost() = kBuiltInServiceHost;
     CConfig config;
     EXPECT_STREQ(kBuiltInServiceHost, CurrentServiceHost());
@@ -306,7 +314,7 @@ TEST_F(ConfigTest, WriteBacksLeaveValuesOfAnotherType)
     auto logXml = ReadValue(kAdvancedKey, "LogXML");
     ASSERT_TRUE(host && logXml);
     EXPECT_EQ(DWORD(REG_DWORD), host->type);
-    EXPECT_EQ(DWORD(REG_BINARY), logXml->type);
+    EXPECT_EQ(DWORD(REG_SZ), logXml->type);
 
     WriteText(kAdvancedKey, "LogXML", "1");
     EXPECT_EQ(1u, config.GetLogXML()) << "a decimal text is its number here too";
