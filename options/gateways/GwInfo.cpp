@@ -8,6 +8,7 @@
 
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CComPtr.h"
+#include "classlib/win32/CRegKey.h"
 #include "classlib/win32/Handles.h"
 #include "shared/gateway/QuilletGateway.h"
 #include "shared/log/DebugLog.h"
@@ -17,6 +18,45 @@ namespace {
 constexpr const char* kUnspecifiedName = "Unspecified";
 // How long a record waits for its gateway's thread to let the object go.
 constexpr DWORD kReleaseWaitMs = 2000;
+
+// Waits for handle at most waitMs while this thread goes on serving its
+// apartment: the COM calls that come into it and the messages sent to its
+// windows. A gateway on a thread of its own may call into this one while it
+// is made or named (Outlook's objects live here), and a wait that served
+// nothing would then wait for itself. The user's input waits meanwhile, so
+// nothing on the page changes under the wait. True when the handle was set.
+bool WaitServingApartment(HANDLE handle, DWORD waitMs)
+{
+    DWORD index = 0;
+    return CoWaitForMultipleHandles(0, waitMs, 1, &handle, &index) == S_OK && index == 0;
+}
+
+// Whether clsid is an in-process class that lives in the process's main
+// apartment (registered without a ThreadingModel, or as "Single"), and
+// this thread is that apartment's. Asked for on a thread of its own, such
+// an object is made here all the same and runs its code here, so a thread
+// would guard against nothing; it would only have to reach the object
+// through a marshaller for the gateway interface, which a gateway need not
+// register: the add-in calls it on this thread, unmarshalled.
+bool LivesOnThisThread(const CLSID& clsid)
+{
+    APTTYPE type = APTTYPE_CURRENT;
+    APTTYPEQUALIFIER qualifier = APTTYPEQUALIFIER_NONE;
+    if (CoGetApartmentType(&type, &qualifier) != S_OK || type != APTTYPE_MAINSTA)
+        return false;
+    LPOLESTR text = nullptr;
+    if (FAILED(StringFromCLSID(clsid, &text)) || !text)
+        return false;
+    const CString server = "CLSID\\" + CBstr::ToNarrow(text) + "\\InprocServer32";
+    CoTaskMemFree(text);
+    CRegKey key;
+    if (key.Open(HKEY_CLASSES_ROOT, server, KEY_READ) != ERROR_SUCCESS)
+        return false;
+    CString model;
+    const LONG read = key.QueryText("ThreadingModel", model, 64);
+    return read == ERROR_FILE_NOT_FOUND ||
+           (read == ERROR_SUCCESS && model.CompareNoCase("Single") == 0);
+}
 
 } // namespace
 
@@ -46,19 +86,45 @@ struct CGatewayState {
 class CGatewayObject {
 public:
     // Starts the thread for clsid and waits for its outcome at most
-    // waitMs. created: the creation's result; name: the name, or
-    // "Unspecified" when the getter failed or did not answer in time. A
-    // failed creation leaves no object (null).
+    // waitMs. created: the creation's result, S_FALSE while it is not over;
+    // name: the name, or "Unspecified" when the getter failed or did not
+    // answer in time. A failed creation leaves no object (null).
     static std::unique_ptr<CGatewayObject> Start(const CLSID& clsid, DWORD waitMs, HRESULT& created,
                                                  CString& name);
+    // Makes the object on this thread and asks its name here: for a class
+    // that lives in the process's main apartment, when this thread is that
+    // apartment's. created and name as Start.
+    static std::unique_ptr<CGatewayObject> MakeHere(const CLSID& clsid, HRESULT& created,
+                                                    CString& name);
     ~CGatewayObject();
 
 private:
     static DWORD WINAPI Run(void* parameter);
 
+    // Made on its own thread:
     std::shared_ptr<CGatewayState> m_state;
     CKernelHandle m_thread;
+    // or made here:
+    CComPtr<IQuilletGateway> m_here;
 };
+
+std::unique_ptr<CGatewayObject> CGatewayObject::MakeHere(const CLSID& clsid, HRESULT& created,
+                                                         CString& name)
+{
+    name = kUnspecifiedName;
+    CComPtr<IQuilletGateway> gateway;
+    created = CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IQuilletGateway, gateway.PutVoid());
+    if (SUCCEEDED(created) && !gateway)
+        created = E_NOINTERFACE;
+    if (FAILED(created))
+        return nullptr;
+    CBstr text;
+    if (SUCCEEDED(gateway->get_Name(text.Put())))
+        name = CBstr::ToNarrow(text.Get(), static_cast<int>(text.Length()));
+    std::unique_ptr<CGatewayObject> object(new CGatewayObject);
+    object->m_here = std::move(gateway);
+    return object;
+}
 
 std::unique_ptr<CGatewayObject> CGatewayObject::Start(const CLSID& clsid, DWORD waitMs,
                                                       HRESULT& created, CString& name)
@@ -94,20 +160,21 @@ std::unique_ptr<CGatewayObject> CGatewayObject::Start(const CLSID& clsid, DWORD 
     object->m_state = state;
     object->m_thread = CKernelHandle(thread);
 
-    // One wait for both: a gateway that cannot even be made in that time
-    // is not listed, one that is made but does not name itself is.
+    // One wait for both. A gateway that is slow to be made or to name
+    // itself is still installed: it is listed as "Unspecified" and keeps
+    // its place in the setting. Only one whose creation failed is not.
     const ULONGLONG started = GetTickCount64();
-    if (WaitForSingleObject(state->made, waitMs) != WAIT_OBJECT_0) {
+    if (!WaitServingApartment(state->made, waitMs)) {
         TheLog().Error("CGwInfo::Create: the gateway was not made in time");
-        created = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
-        return nullptr;
+        created = S_FALSE;
+        return object;
     }
     created = state->created;
     if (FAILED(created))
         return nullptr;
     const ULONGLONG spent = GetTickCount64() - started;
     const DWORD left = spent < waitMs ? static_cast<DWORD>(waitMs - spent) : 0;
-    if (WaitForSingleObject(state->ready, left) != WAIT_OBJECT_0) {
+    if (!WaitServingApartment(state->ready, left)) {
         TheLog().Error("CGwInfo::Create: the gateway did not give its name in time");
         return object;
     }
@@ -118,11 +185,14 @@ std::unique_ptr<CGatewayObject> CGatewayObject::Start(const CLSID& clsid, DWORD 
 
 CGatewayObject::~CGatewayObject()
 {
+    if (!m_state)
+        return;
     SetEvent(m_state->stop);
-    // A gateway that answered lets its object go at once; one still stuck
-    // in its own code is not waited for.
+    // A gateway that answered lets its object go at once (and may call
+    // into this thread while it does); one still stuck in its own code is
+    // not waited for.
     if (WaitForSingleObject(m_state->ready, 0) == WAIT_OBJECT_0)
-        WaitForSingleObject(m_thread.Get(), kReleaseWaitMs);
+        WaitServingApartment(m_thread.Get(), kReleaseWaitMs);
 }
 
 DWORD WINAPI CGatewayObject::Run(void* parameter)
@@ -185,6 +255,7 @@ HRESULT CGwInfo::Create()
     HRESULT hr = CLSIDFromString(CBstr(m_clsid.GetString()).Get(), &clsid);
     if (FAILED(hr))
         return hr;
-    m_object = CGatewayObject::Start(clsid, kNameWaitMs, hr, m_name);
+    m_object = LivesOnThisThread(clsid) ? CGatewayObject::MakeHere(clsid, hr, m_name)
+                                        : CGatewayObject::Start(clsid, kNameWaitMs, hr, m_name);
     return hr;
 }

@@ -4,9 +4,10 @@
 // The gateway object is made, and asked its name, on a thread of its own
 // (an apartment of its own) and lives there as long as the record: a
 // gateway is code from outside the system, and one whose name getter never
-// returns must not hang the options dialog. Its name is waited for
-// kNameWaitMs at most; a gateway that takes longer is listed as
-// "Unspecified", as one whose name getter fails.
+// returns must not hang the options dialog. Its creation and name are
+// waited for kNameWaitMs at most, while the dialog's thread serves the COM
+// calls made to it; a gateway that takes longer is listed as "Unspecified",
+// as one whose name getter fails.
 #pragma once
 
 #include <memory>
@@ -29,8 +30,10 @@ public:
     ~CGwInfo();
 
     // Makes the gateway object of a record that has none and reads its
-    // name. E_FAIL for an empty CLSID text; what parsing the text or
-    // creating the object failed with (the record keeps no object then).
+    // name. S_OK; S_FALSE when the object was not made in time (it may
+    // still come; the record keeps it and is named "Unspecified"); E_FAIL
+    // for an empty CLSID text; what parsing the text or creating the object
+    // failed with (the record keeps no object then).
     HRESULT Create();
     bool HasObject() const { return m_object != nullptr; }
 

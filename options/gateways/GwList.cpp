@@ -44,7 +44,8 @@ HRESULT CGwList::Enumerate()
         if (clsid.IsEmpty())
             continue;
         auto record = std::make_unique<CGwInfo>(clsid);
-        // A class that cannot be made is not listed.
+        // A class that cannot be made is not listed; one that is slow to be
+        // made is (as "Unspecified").
         if (FAILED(record->Create()) || !record->HasObject()) {
             TheLog().Warning("CGwList::Enumerate: a gateway could not be created");
             continue;

@@ -1,6 +1,6 @@
 // CGwList: the gateway plug-ins installed on this machine: every class of
-// the gateway component category, and a record (CGwInfo) for each one that
-// can be made.
+// the gateway component category, and a record (CGwInfo) for each one whose
+// creation did not fail (a slow one is listed while it is still being made).
 #pragma once
 
 #include <memory>
@@ -16,8 +16,8 @@ public:
     // Fills the CLSID texts from the category manager. S_OK, or what making
     // the manager or listing the category failed with.
     HRESULT ListCategory();
-    // Lists the category and makes a record for every class that can be
-    // made, in the category's order. S_OK, or the listing's failure.
+    // Lists the category and makes a record for every class whose creation
+    // did not fail, in the category's order. S_OK, or the listing's failure.
     HRESULT Enumerate();
 
     // Empties the records, letting their gateway objects go.

@@ -15,7 +15,8 @@
 namespace {
 
 // The library's protocol object: made by the first credentials test and
-// kept while the library is loaded, so later tests reuse its connection.
+// kept while the library is loaded, so later tests reuse it. Its connection
+// lasts one test.
 std::unique_ptr<CProtocol>& LibraryProtocol()
 {
     static std::unique_ptr<CProtocol> protocol;
@@ -82,11 +83,13 @@ HRESULT CPropPage::OnTestCredentials()
             return E_OUTOFMEMORY;
         globals.protocol = owned.get();
     }
-    // The connection goes to the host the settings name now: one kept from
-    // an earlier test would still talk to the host of that time.
-    globals.protocol->Disconnect();
+    // Each test connects afresh, to the host the settings name now, and
+    // closes its connection when it ends: the library may unload as soon
+    // as its last page is gone, and WinINet must not be called while a
+    // library unloads. The protocol object itself holds no handle.
     HRESULT hr = FireUpProtocol(nullptr);
     if (FAILED(hr)) {
+        globals.protocol->Disconnect();
         ShowTestResult(IDS_TEST_NO_CONNECTION);
         return hr;
     }
@@ -95,6 +98,7 @@ HRESULT CPropPage::OnTestCredentials()
     globals.protocol->SetOwner(m_hWnd);
     hr = globals.protocol->Login(credentials);
     globals.protocol->SetOwner(nullptr);
+    globals.protocol->Disconnect();
     SecureZeroMemory(credentials.m_password.GetBuffer(0), credentials.m_password.GetLength());
     ShowTestResult(hr == S_OK ? IDS_TEST_VALID : IDS_TEST_INVALID);
     return hr;

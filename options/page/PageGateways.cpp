@@ -25,13 +25,18 @@ bool CPropPage::InitGatewayList()
         return false;
     ListView_SetBkColor(m_gatewayList, GetSysColor(COLOR_WINDOW));
     // The check boxes grow with the screen's DPI, as the rows' text does.
-    m_stateImages =
+    HIMAGELIST stateImages =
         LoadImageStrip(GetResourceModule(), IDB_GATEWAY_STATES, kStateImageSize, kStateImageMask);
-    if (!m_stateImages) {
+    if (!stateImages) {
         TheLog().Error("CPropPage::OnInitDialog: the gateway state images could not be made");
         return false;
     }
-    ListView_SetImageList(m_gatewayList, m_stateImages, LVSIL_STATE);
+    // The list does not share its image lists: it owns them from here on
+    // and destroys them with its window, whenever that goes. Only one it
+    // held before and lets go of now is ours to destroy.
+    HIMAGELIST replaced = ListView_SetImageList(m_gatewayList, stateImages, LVSIL_STATE);
+    if (replaced && replaced != stateImages)
+        ImageList_Destroy(replaced);
     // The state image is the list's to ask for, like the text.
     ListView_SetCallbackMask(m_gatewayList, LVIS_STATEIMAGEMASK);
 
@@ -119,8 +124,8 @@ void CPropPage::OnGatewayClick(const NMITEMACTIVATE& click)
 void CPropPage::SaveGateways()
 {
     // In the category's order (the list shows them upside down); each
-    // CLSID ends with a tab, the form the add-in reads. Only gateways that
-    // could be made are listed, so only they can be kept.
+    // CLSID ends with a tab, the form the add-in reads. A gateway whose
+    // creation failed is not listed, so it is not kept; a slow one is.
     CString gateways;
     for (const auto& record : m_gateways.Records())
         if (record->m_enabled && record->HasObject())

@@ -50,8 +50,6 @@ CPropPage::~CPropPage()
     m_gateways.RemoveAll();
     if (m_shown)
         m_shown->Forget();
-    if (m_stateImages)
-        ImageList_Destroy(m_stateImages);
 }
 
 HRESULT CPropPage::GetIDsOfNames(REFIID, LPOLESTR*, UINT count, LCID, DISPID* ids)
@@ -265,6 +263,12 @@ BOOL CPropPage::OnCommand(WPARAM wParam, LPARAM)
     case IDC_USERNAME:
     case IDC_PASSWORD:
     case IDC_ACCOUNT_ID:
+        if (code != EN_CHANGE)
+            return FALSE;
+        if (m_initialised)
+            m_credentialsChanged = true;
+        SetDirty();
+        return TRUE;
     case IDC_TEMPLATE_FOLDER:
         if (code != EN_CHANGE)
             return FALSE;
@@ -350,23 +354,30 @@ HRESULT CPropPage::SaveSettings()
     const Shown& shown = *m_shown;
     CConfig config;
 
-    CCredentials credentials;
-    credentials.m_email = shown.email;
-    credentials.m_password = shown.password;
-    credentials.m_accountId = shown.accountId;
-    // Credentials the stored form cannot hold are refused as a whole,
-    // before anything is written: cut short, they would log in as someone
-    // else or not at all. The page stays dirty, so the user can mend them.
-    const bool fits = CredentialsFit(credentials);
-    HRESULT stored = fits ? config.SetCredentials(credentials) : E_INVALIDARG;
-    SecureZeroMemory(credentials.m_password.GetBuffer(0), credentials.m_password.GetLength());
-    if (FAILED(stored)) {
-        TheLog().Error("CPropPage::SaveSettings: the credentials do not fit their stored form");
-        CString text;
-        if (!text.LoadString(IDS_CREDENTIALS_TOO_LONG))
-            text = "The credentials could not be saved.";
-        ::MessageBoxA(OwnerWindow(), text, "Quillet", MB_OK | MB_ICONEXCLAMATION);
-        return E_INVALIDARG;
+    // The stored credentials are rewritten only when the user changed one
+    // of them: the edits show them in the ANSI code page, so an untouched
+    // password with a letter that page lacks would come back as "?".
+    if (m_credentialsChanged) {
+        CCredentials credentials;
+        credentials.m_email = shown.email;
+        credentials.m_password = shown.password;
+        credentials.m_accountId = shown.accountId;
+        // Credentials the stored form cannot hold are refused as a whole,
+        // before anything is written: cut short, they would log in as
+        // someone else or not at all. The page stays dirty, so the user can
+        // mend them.
+        const bool fits = CredentialsFit(credentials);
+        HRESULT stored = fits ? config.SetCredentials(credentials) : E_INVALIDARG;
+        SecureZeroMemory(credentials.m_password.GetBuffer(0), credentials.m_password.GetLength());
+        if (FAILED(stored)) {
+            TheLog().Error("CPropPage::SaveSettings: the credentials do not fit their stored form");
+            CString text;
+            if (!text.LoadString(IDS_CREDENTIALS_TOO_LONG))
+                text = "The credentials could not be saved.";
+            ::MessageBoxA(OwnerWindow(), text, "Quillet", MB_OK | MB_ICONEXCLAMATION);
+            return E_INVALIDARG;
+        }
+        m_credentialsChanged = false;
     }
 
     config.SetKey("MakeReceipt", shown.makeReceipt ? 1ul : 0ul);

@@ -113,8 +113,10 @@ private:
     CVariant m_dirty;
     CComPtr<PropertyPageSite> m_site;
     BOOL m_initialised = FALSE;
+    // The user changed the user name, password or account ID since they
+    // were loaded or last stored.
+    bool m_credentialsChanged = false;
     CGwList m_gateways;
-    HIMAGELIST m_stateImages = nullptr;
     HWND m_gatewayList = nullptr;
     std::optional<Shown> m_shown; // none until the first window was loaded
 };

@@ -8,6 +8,7 @@
 #include "classlib/win32/CRegKey.h"
 #include "classlib/win32/ModulePath.h"
 #include "shared/config/Blowfish.h"
+#include "shared/config/SettingValue.h"
 #include "shared/log/DebugLog.h"
 #include "shared/xml/XMLDoc.h"
 
@@ -147,8 +148,11 @@ HRESULT CCfgBase::GetKey(const char* name, CString& value)
     }
     CString text;
     const char* source = "CCfgBase::GetKey from registry \"%s\"";
-    // Longer than 511 characters counts as missing here.
-    if (key.QueryText(name, text, kTextCapacity) != ERROR_SUCCESS) {
+    // Longer than 511 characters, or no text at all, counts as missing here.
+    const LONG read = ReadSettingText(key, name, text, kTextCapacity);
+    if (read == ERROR_DATATYPE_MISMATCH)
+        TheLog().Warning("CCfgBase::GetKey: the value is no text and is ignored");
+    if (read != ERROR_SUCCESS) {
         HRESULT hr = GetDefaultValue(name, text);
         if (FAILED(hr)) {
             TheLog().Comment("CCfgBase::GetKey Not Found");
@@ -172,7 +176,10 @@ HRESULT CCfgBase::GetKey(const char* name, DWORD& value)
     }
     DWORD number = 0;
     const char* source = "CCfgBase::GetKey from registry \"%ld\"";
-    if (key.QueryDword(name, number) != ERROR_SUCCESS) {
+    const LONG read = ReadSettingNumber(key, name, number);
+    if (read == ERROR_DATATYPE_MISMATCH)
+        TheLog().Warning("CCfgBase::GetKey: the value holds no number and is ignored");
+    if (read != ERROR_SUCCESS) {
         HRESULT hr = GetDefaultValue(name, number);
         if (FAILED(hr)) {
             TheLog().Comment("CCfgBase::GetKey Not Found");
@@ -212,11 +219,14 @@ DWORD CCfgBase::GetLogXML()
         return 0;
     }
     DWORD value = 0;
-    if (key.QueryDword("LogXML", value) != ERROR_SUCCESS) {
-        value = 0;
+    const LONG read = ReadSettingNumber(key, "LogXML", value);
+    if (read == ERROR_SUCCESS)
+        return value;
+    // Only a missing value is filled in; one of another type is left as
+    // it was, and the trace stays off.
+    if (read == ERROR_FILE_NOT_FOUND)
         (void)key.SetValue("LogXML", REG_DWORD, &value, sizeof value);
-    }
-    return value;
+    return 0;
 }
 
 HRESULT CCfgBase::DeleteKey()
@@ -231,7 +241,7 @@ bool CCfgBase::ReadHost(CString& host, bool& missing)
     CRegKey key;
     if (key.Open(HKEY_CURRENT_USER, GetKeyPath(), KEY_READ) != ERROR_SUCCESS)
         return false;
-    LONG result = key.QueryText("Host", host, kHostCapacity);
+    LONG result = ReadSettingText(key, "Host", host, kHostCapacity);
     missing = result == ERROR_FILE_NOT_FOUND;
     return result == ERROR_SUCCESS;
 }
@@ -254,14 +264,14 @@ HRESULT CCfgBase::GetHost(CString& host)
         TheLog().CommentFormat("CCfgBase::GetHost: %s", host);
         return S_OK;
     }
-    // A value too long for a host name is refused but left for the user to
-    // mend; only a missing one is filled in.
+    // A value too long for a host name, or no text at all, is refused but
+    // left for the user to mend; only a missing one is filled in.
     const CString fallback = CurrentServiceHost();
     host = fallback;
     if (missing)
         SetKey("Host", host);
     else
-        TheLog().Warning("CCfgBase::GetHost: Host is too long; the default is used");
+        TheLog().Warning("CCfgBase::GetHost: Host is too long or no text; the default is used");
     return S_OK;
 }
 

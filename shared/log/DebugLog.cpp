@@ -11,6 +11,7 @@
 #include "classlib/win32/Handles.h"
 #include "classlib/win32/Memory.h"
 #include "shared/config/ProductKey.h"
+#include "shared/config/SettingValue.h"
 #include "shared/xml/XmlEscape.h"
 
 namespace {
@@ -135,7 +136,7 @@ bool CDebugLog::IsDiagnoseOn() const
     if (key.Open(HKEY_CURRENT_USER, AdvancedKeyPath(), KEY_READ) != ERROR_SUCCESS)
         return false;
     DWORD value = 0;
-    return key.QueryDword("Diagnose", value) == ERROR_SUCCESS && value == 1;
+    return ReadSettingNumber(key, "Diagnose", value) == ERROR_SUCCESS && value == 1;
 }
 
 HRESULT CDebugLog::AllocBuffers()
@@ -155,7 +156,7 @@ void CDebugLog::ReadFlags()
     CRegKey key;
     if (key.Open(HKEY_CURRENT_USER, AdvancedKeyPath(), KEY_ALL_ACCESS) == ERROR_SUCCESS) {
         DWORD value = 0;
-        if (key.QueryDword("Flags", value) == ERROR_SUCCESS)
+        if (ReadSettingNumber(key, "Flags", value) == ERROR_SUCCESS)
             m_flags |= value;
     }
     if (m_flags & kConsole)

@@ -9,6 +9,7 @@
 #include "shared/log/DebugLog.h"
 #include "shared/requests/FileMgr.h"
 #include "shared/config/ProductKey.h"
+#include "shared/config/SettingValue.h"
 #include "shared/xml/XmlEscape.h"
 
 namespace {
@@ -40,17 +41,15 @@ HRESULT GetProductDataFolder(CString& path)
     CRegKey key;
     if (key.Open(HKEY_LOCAL_MACHINE, kProductKeyPath, KEY_READ) != ERROR_SUCCESS)
         return E_FAIL;
-    // One byte short of the buffer: a value stored without its zero still ends in one.
-    char dataPath[MAX_PATH] = {};
-    DWORD size = sizeof dataPath - 1;
-    DWORD type = 0;
-    if (key.QueryValue("Path", &type, dataPath, &size) != ERROR_SUCCESS)
+    // A text, as every setting is read (a value of another type is none).
+    CString dataPath;
+    if (ReadSettingText(key, "Path", dataPath, MAX_PATH) != ERROR_SUCCESS)
         return E_FAIL;
     char user[257] = {};
     DWORD userLength = sizeof user - 1;
     if (!GetUserNameA(user, &userLength))
         return E_FAIL;
-    path.Format("%s\\%s", dataPath, user);
+    path.Format("%s\\%s", dataPath.GetString(), user);
     return S_OK;
 }
 

@@ -78,7 +78,11 @@ class CSampleGatewayBase : public CComDispatch<IQuilletGateway> {
 public:
     explicit CSampleGatewayBase(REFCLSID clsid, const wchar_t* defaultName)
         : m_clsid(clsid), m_defaultName(defaultName)
-    {}
+    {
+        DWORD hangMs = 0;
+        if (ReadDword(m_clsid, L"MakeHangsMs", hangMs) && hangMs)
+            Sleep(hangMs);
+    }
 
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
     {

@@ -8,6 +8,7 @@
 //   Fail       DWORD   SendDocs returns it  Told   REG_SZ     the last XML
 //   Reply      REG_SZ  SendDocs answers it
 //   NameHangsMs DWORD  the name read takes that long
+//   MakeHangsMs DWORD  making the object takes that long
 //
 // Without "Fail" and without "Reply", SendDocs succeeds and answers nothing.
 #pragma once

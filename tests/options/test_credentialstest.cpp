@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlwapi.h>
+#include <wininet.h>
 
 #include "options/OptionsResource.h"
 #include "tests/options/OptionsTest.h"
@@ -20,6 +21,21 @@ namespace {
 constexpr char kAddress[] = "127.0.2.1";
 // Nothing listens here.
 constexpr char kNoService[] = "127.0.2.9";
+
+// The WinINet handles open in this process. Wine numbers them from 1 up,
+// reusing the lowest free number, so a short scan finds every one.
+int OpenInternetHandles()
+{
+    int open = 0;
+    for (UINT_PTR number = 1; number < 1024; ++number) {
+        DWORD type = 0;
+        DWORD size = sizeof type;
+        if (InternetQueryOptionA(reinterpret_cast<HINTERNET>(number), INTERNET_OPTION_HANDLE_TYPE,
+                                 &type, &size))
+            ++open;
+    }
+    return open;
+}
 
 class CredentialsTestTest : public ServiceTestOn<kAddress> {
 protected:
@@ -111,4 +127,29 @@ TEST_F(CredentialsTestTest, EachOutcomeEndsWithItsTextAndNothingIsWritten)
         ASSERT_TRUE(before && after);
         EXPECT_EQ(before->data, after->data) << "the test stored nothing";
     }
+}
+
+// WinINet must not be called while a library unloads, and the library may
+// unload as soon as its last page is gone: by then the test has closed
+// every handle it opened.
+TEST_F(CredentialsTestTest, NoInternetHandleOutlivesTheTest)
+{
+    // The test program's own connection goes first: only the page's count.
+    m_protocol.Disconnect();
+    ASSERT_EQ(0, OpenInternetHandles());
+    std::string shown;
+    const OptionsRun run = RunOptions([&](CScriptedUser& user) {
+        user.Type(IDC_USERNAME, standin::kDefaultEmail)
+            .Type(IDC_ACCOUNT_ID, standin::kDefaultApiCode)
+            .Click(IDC_TEST_CREDENTIALS)
+            .Do("reads the result",
+                [&](HWND dialog) {
+                    shown = ControlText(dialog, IDC_TEST_RESULT);
+                    return true;
+                })
+            .Click(IDCANCEL);
+    });
+    ASSERT_TRUE(run.scriptDone) << run.report;
+    EXPECT_EQ("Credentials are valid!", shown);
+    EXPECT_EQ(0, OpenInternetHandles());
 }

@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <shlwapi.h>
 #include <comcat.h>
+#include <commctrl.h>
 
 #include "classlib/com/CBstr.h"
 #include "classlib/com/CComPtr.h"
@@ -176,6 +177,62 @@ TEST_F(PageGatewaysTest, TheGatewayObjectsGoWithThePage)
     }
 }
 
+TEST_F(PageGatewaysTest, AGatewayOfTheMainApartmentIsNamedAndKept)
+{
+    // Registered without a ThreadingModel, gateway A lives on the thread
+    // that first entered an apartment: the dialog's.
+    const std::string server = std::string("CLSID\\") + kSampleGatewayAText + "\\InprocServer32";
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegDeleteKeyValueA(HKEY_CLASSES_ROOT, server.c_str(), "ThreadingModel"));
+    WriteText(kProductKey, "Gateways", std::string(kSampleGatewayAText) + "\t");
+    Shown shown;
+    const OptionsRun run = RunOptions([&](CScriptedUser& user) {
+        user.Do("looks at the gateways", Look(shown)).Click(IDC_GOTO_SHORTCUTS).Click(IDOK);
+    });
+    ASSERT_TRUE(run.scriptDone) << run.report;
+    std::vector<std::string> names = shown.names;
+    ASSERT_EQ(2u, names.size());
+    const size_t rowA = names[0] == "Sample Gateway A" ? 0 : 1;
+    EXPECT_EQ("Sample Gateway A", names[rowA]) << "its name was read, not waited out";
+    EXPECT_EQ(1, shown.states[rowA]);
+    EXPECT_EQ(std::string(kSampleGatewayAText) + "\t", StoredGateways());
+}
+
+TEST_F(PageGatewaysTest, TheStateImagesAreDestroyedOnceWithTheList)
+{
+    // The test holds the list's state images twice through their COM face,
+    // so however often they are destroyed they stay for it to count.
+    using QueryImageList = HRESULT(WINAPI*)(HIMAGELIST, REFIID, void**);
+    const auto query = reinterpret_cast<QueryImageList>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("comctl32.dll"), "HIMAGELIST_QueryInterface")));
+    ASSERT_TRUE(query);
+    // IID_IImageList, which no import library here carries.
+    constexpr IID kImageList = {
+        0x46eb5926, 0x582e, 0x4017, {0x9f, 0xdf, 0xe8, 0x99, 0x8d, 0xaa, 0x09, 0x50}};
+    IUnknown* held = nullptr;
+    const OptionsRun run = RunOptions([&](CScriptedUser& user) {
+        user.Do("holds the list's state images",
+                [&](HWND dialog) {
+                    const HIMAGELIST images =
+                        ListView_GetImageList(Control(dialog, IDC_GATEWAYS), LVSIL_STATE);
+                    if (!images ||
+                        FAILED(query(images, kImageList, reinterpret_cast<void**>(&held))))
+                        return false;
+                    held->AddRef();
+                    return true;
+                })
+            .Click(IDCANCEL);
+    });
+    ASSERT_TRUE(run.scriptDone) << run.report;
+    ASSERT_TRUE(held);
+    // Gone with the page: the list's own reference, and nothing of ours.
+    held->AddRef();
+    const ULONG left = held->Release();
+    EXPECT_EQ(2u, left) << "destroyed " << (3 - static_cast<int>(left)) << " times";
+    for (ULONG ours = std::min(left, 2ul); ours > 0; --ours)
+        held->Release();
+}
+
 // Last: a hung gateway keeps its object for a while after the page went.
 TEST_F(PageGatewaysTest, FailingNamesAndMissingServersDoNotTakeTheListDown)
 {
@@ -187,8 +244,9 @@ TEST_F(PageGatewaysTest, FailingNamesAndMissingServersDoNotTakeTheListDown)
     };
     for (const Row& row :
          {Row{.name = "name fails", .told = "NameFails", .value = 1, .listedA = "Unspecified"},
-          Row{.name = "name hangs",
-          .told = "NameHangsMs",
+          Row{.name = "name hangs", .told = "NameHangsMs", .value = 8000, .listedA = "Unspecified"},
+          Row{.name = "making it hangs",
+          .told = "MakeHangsMs",
           .value = 8000,
           .listedA = "Unspecified"}}) {
         SCOPED_TRACE(row.name);
@@ -212,6 +270,7 @@ TEST_F(PageGatewaysTest, FailingNamesAndMissingServersDoNotTakeTheListDown)
         std::vector<std::string> names = shown.names;
         std::sort(names.begin(), names.end());
         EXPECT_EQ((std::vector<std::string>{"Sample Gateway B", row.listedA}), names);
+        EXPECT_EQ((std::vector<int>{1, 1}), shown.states) << "each is listed as enabled";
         EXPECT_LT(took, 8000u) << "the page did not wait for the hung gateway";
         // The class that cannot be made is dropped from the setting.
         const std::string stored = StoredGateways();

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <string>
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -166,9 +167,158 @@ INSTANTIATE_TEST_SUITE_P(
                                  &CConfig::GetGotoShortcuts, 1},
                       LookupCase{"NeitherKeepsDefaultOff", "SingleClick", nullptr, -1, nullptr,
                                  &CConfig::GetSingleClick, 0},
-                      LookupCase{"TextTooLongForADwordFallsBack", "SyncSize", "0123456789", -1, "0",
-                                 &CConfig::GetSyncSize, 0}),
+                      LookupCase{"DecimalTextReadsItsNumber", "SyncSize", "0123456789", -1, "0",
+                                 &CConfig::GetSyncSize, 1}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A value stored with a type the setting does not have: a number setting
+// takes a DWORD (also as four binary bytes) or a decimal text; a text
+// setting takes a text; anything else counts as missing, so the defaults
+// file and then the default decide.
+TEST_F(ConfigTest, ValuesOfAnotherTypeFollowOneRule)
+{
+    auto dword = [](DWORD value) { return std::string(reinterpret_cast<const char*>(&value), 4); };
+    using Read = std::string (*)(CConfig&);
+    const Read makeReceipt = [](CConfig& c) { return std::to_string(c.GetMakeReceipt()); };
+    const Read templatesOnly = [](CConfig& c) { return std::to_string(c.GetTemplatesOnly()); };
+    const Read port = [](CConfig& c) { return std::to_string(c.GetPort()); };
+    const Read fileTypes = [](CConfig& c) {
+        CString types;
+        return SUCCEEDED(c.GetFileTypes(types)) ? types.str() : std::string("<failed>");
+    };
+    struct Case {
+        const char* name;
+        const char* setting;
+        DWORD type;
+        std::string data;
+        const char* defaults; // the defaults file's text for the setting, or null
+        Read read;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {.name = "an administrator's text zero stays off",
+         .setting = "MakeReceipt",
+         .type = REG_SZ,
+         .data = "0",
+         .defaults = nullptr,
+         .read = makeReceipt,
+         .expected = "0"},
+        {.name = "text zero with its terminating zero",
+         .setting = "MakeReceipt",
+         .type = REG_SZ,
+         .data = std::string("0\0", 2),
+         .defaults = nullptr,
+         .read = makeReceipt,
+         .expected = "0"},
+        {.name = "expandable text one",
+         .setting = "TemplatesOnly",
+         .type = REG_EXPAND_SZ,
+         .data = "1",
+         .defaults = nullptr,
+         .read = templatesOnly,
+         .expected = "1"},
+        {.name = "text zero turns the secure port off",
+         .setting = "SSL",
+         .type = REG_SZ,
+         .data = "0",
+         .defaults = nullptr,
+         .read = port,
+         .expected = "80"},
+        {.name = "a text that is no number is missing",
+         .setting = "TemplatesOnly",
+         .type = REG_SZ,
+         .data = "yes",
+         .defaults = nullptr,
+         .read = templatesOnly,
+         .expected = "0"},
+        {.name = "a number with a blank is missing, the defaults file decides",
+         .setting = "MakeReceipt",
+         .type = REG_SZ,
+         .data = " 1",
+         .defaults = "0",
+         .read = makeReceipt,
+         .expected = "0"},
+        {.name = "a number beyond a DWORD is missing",
+         .setting = "TemplatesOnly",
+         .type = REG_SZ,
+         .data = "4294967296",
+         .defaults = nullptr,
+         .read = templatesOnly,
+         .expected = "0"},
+        {.name = "a DWORD's four bytes stored as binary are that number",
+         .setting = "MakeReceipt",
+         .type = REG_BINARY,
+         .data = dword(0),
+         .defaults = "1",
+         .read = makeReceipt,
+         .expected = "0"},
+        {.name = "other binary is missing",
+         .setting = "TemplatesOnly",
+         .type = REG_BINARY,
+         .data = std::string("\1", 1),
+         .defaults = nullptr,
+         .read = templatesOnly,
+         .expected = "0"},
+        {.name = "a DWORD of another size is missing",
+         .setting = "TemplatesOnly",
+         .type = REG_DWORD,
+         .data = std::string("\1\0", 2),
+         .defaults = nullptr,
+         .read = templatesOnly,
+         .expected = "0"},
+        {.name = "a text setting stored as a DWORD is missing",
+         .setting = "FileTypes",
+         .type = REG_DWORD,
+         .data = dword(0x742A),
+         .defaults = "*.pdf",
+         .read = fileTypes,
+         .expected = "*.pdf"},
+        {.name = "a text setting stored as several texts is missing",
+         .setting = "FileTypes",
+         .type = REG_MULTI_SZ,
+         .data = std::string("*.doc\0*.pdf\0\0", 13),
+         .defaults = nullptr,
+         .read = fileTypes,
+         .expected = "<failed>"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SHDeleteKeyA(HKEY_CURRENT_USER, kCompanyKey);
+        CRegKey key;
+        ASSERT_EQ(ERROR_SUCCESS,
+                  key.Create(HKEY_CURRENT_USER, kProductKey, nullptr, KEY_ALL_ACCESS));
+        ASSERT_EQ(ERROR_SUCCESS, key.SetValue(c.setting, c.type, c.data.data(),
+                                              static_cast<DWORD>(c.data.size())));
+        WriteDefaults(c.defaults
+                          ? std::string("<") + c.setting + ">" + c.defaults + "</" + c.setting + ">"
+                          : "");
+        CConfig config;
+        EXPECT_EQ(c.expected, c.read(config));
+        const auto stored = ReadValue(kProductKey, c.setting);
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(c.type, stored->type) << "reading rewrites nothing";
+    }
+}
+
+// What a read fills in when missing is not written over a value of
+// another type: it stays for whoever stored it to mend.
+TEST_F(ConfigTest, WriteBacksLeaveValuesOfAnotherType)
+{
+    WriteDword(kProductKey, "Host", 7);
+    WriteText(kAdvancedKey, "LogXML", "on");
+    CurrentServiceHost() = kBuiltInServiceHost;
+    CConfig config;
+    EXPECT_STREQ(kBuiltInServiceHost, CurrentServiceHost());
+    EXPECT_EQ(0u, config.GetLogXML());
+    auto host = ReadValue(kProductKey, "Host");
+    auto logXml = ReadValue(kAdvancedKey, "LogXML");
+    ASSERT_TRUE(host && logXml);
+    EXPECT_EQ(DWORD(REG_DWORD), host->type);
+    EXPECT_EQ(DWORD(REG_SZ), logXml->type);
+
+    WriteText(kAdvancedKey, "LogXML", "1");
+    EXPECT_EQ(1u, config.GetLogXML()) << "a decimal text is its number here too";
+}
 
 TEST_F(ConfigTest, TextLookupAtTheEdgesOfTheBuffer)
 {
