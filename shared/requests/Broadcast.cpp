@@ -1,13 +1,229 @@
 #include "shared/requests/Broadcast.h"
 
-#include "shared/requests/Castlet.h"
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "classlib/win32/Handles.h"
 #include "shared/config/Config.h"
+#include "shared/log/DebugLog.h"
+#include "shared/requests/Castlet.h"
 #include "shared/service/OpSendDoc.h"
+
+namespace {
+
+// The broadcast file and the operation files hold a line per path; a file
+// that the XML reader refused is searched this far for the names it holds.
+constexpr DWORD kMostNamesText = 1024 * 1024;
+
+// A text the file must have: an element without text counts as missing.
+bool ReadRequired(CXMLDoc& doc, const char* path, CString& value)
+{
+    value.Empty();
+    return doc.GetSingleNodeValue(path, value) == S_OK && !value.IsEmpty();
+}
+
+std::unique_ptr<CXMLDoc> LoadDoc(const CString& path)
+{
+    auto doc = std::make_unique<CXMLDoc>();
+    if (path.IsEmpty() || doc->LoadFile(path) != S_OK)
+        return nullptr;
+    return doc;
+}
+
+void LogRefused(const CString& path)
+{
+    CString note;
+    note.Format("CBroadcast::Load: \"%s\" is not one of the add-in's files; nothing of the "
+                "broadcast is sent",
+                path.GetString());
+    TheLog().Error(note);
+}
+
+// The start of the file at path, as far as kMostNamesText.
+std::string ReadStart(const CString& path)
+{
+    CFileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
+        return {};
+    std::string text(kMostNamesText, '\0');
+    DWORD total = 0;
+    DWORD read = 0;
+    while (total < kMostNamesText &&
+           ReadFile(file.Get(), text.data() + total, kMostNamesText - total, &read, nullptr) &&
+           read > 0)
+        total += read;
+    text.resize(total);
+    return text;
+}
+
+// The texts written between a start tag and an end tag ("<Head>...</Head>"),
+// read back as the XML reader reads an element's text (entities and
+// character references resolved; a text it cannot read is left out). The
+// tags themselves, a DTD and whatever else surrounds them are not looked at.
+std::vector<CString> ElementTexts(std::string_view text)
+{
+    std::vector<CString> texts;
+    for (size_t close = text.find('>'); close != std::string_view::npos;
+         close = text.find('>', close + 1)) {
+        const size_t end = text.find('<', close + 1);
+        if (end == std::string_view::npos)
+            break;
+        if (end == close + 1 || text.compare(end, 2, "</") != 0)
+            continue;
+        const std::string value(text.substr(close + 1, end - close - 1));
+        CXMLDoc one;
+        CString read;
+        if (one.LoadString(("<v>" + value + "</v>").c_str()) == S_OK &&
+            one.GetSingleNodeValue("/v", read) == S_OK && !read.IsEmpty())
+            texts.push_back(read);
+    }
+    return texts;
+}
+
+} // namespace
 
 CBroadcast::~CBroadcast()
 {
-    if (!m_deletePath.IsEmpty())
+    if (IsAddinTempFile(m_deletePath))
         DeleteFileA(m_deletePath);
+}
+
+HRESULT CBroadcast::Load()
+{
+    CLogBlock block("CBroadcast::Load");
+    if (!IsAddinTempFile(m_broadcastPath)) {
+        LogRefused(m_broadcastPath);
+        return kNotAddinFile;
+    }
+    m_broadcastDoc = LoadDoc(m_broadcastPath);
+    if (!m_broadcastDoc || m_broadcastDoc->GotoNode("/inkBroadcast") != S_OK) {
+        m_broadcastDoc.reset();
+        NoteNamesIn(m_broadcastPath, true);
+        return E_FAIL;
+    }
+    CXMLDoc& doc = *m_broadcastDoc;
+
+    // Every name is looked at before the answer is given, so that all the
+    // add-in's files are known when the broadcast is refused.
+    HRESULT result = S_OK;
+    auto take = [&result](HRESULT hr) {
+        if (FAILED(hr) && result != kNotAddinFile)
+            result = hr;
+    };
+    if (ReadRequired(doc, "CreateSignature", m_createSignaturePath))
+        take(LoadOperation(m_createSignaturePath, "OpSendDoc", m_createDoc));
+    else
+        take(E_FAIL);
+
+    long count = 0;
+    if (doc.LoadNodesByName("AddDocument") != S_OK || FAILED(doc.GetNodeCount(&count)))
+        count = 0;
+    if (count == 0)
+        take(E_FAIL);
+    for (long i = 0; i < count; ++i) {
+        CString path;
+        const bool read =
+            doc.GotoNodeAt(i) == S_OK && doc.GetSingleNodeValue(path) == S_OK && !path.IsEmpty();
+        doc.GotoNode("/inkBroadcast");
+        if (!read) {
+            take(E_FAIL);
+            continue;
+        }
+        m_addDocumentPaths.AddTail(path);
+        std::unique_ptr<CXMLDoc> document;
+        take(LoadOperation(path, "OpAddDoc", document));
+        if (document)
+            m_docs.AddTail(document.release());
+    }
+    doc.GotoNode("/inkBroadcast");
+
+    if (ReadRequired(doc, "SetParams", m_setParamsPath))
+        take(LoadOperation(m_setParamsPath, "OpSetParams", m_paramsDoc));
+    if (ReadRequired(doc, "GetLink", m_getLinkPath))
+        take(LoadOperation(m_getLinkPath, "OpGetLink", m_linkDoc));
+    else
+        take(E_FAIL);
+    // The add-in writes an empty SendInvite when the request sends no
+    // invitations (none asked for, or no mail text): then there is no
+    // invitation step. A path that names no readable file is an error.
+    if (ReadRequired(doc, "SendInvite", m_sendInvitePath)) {
+        take(LoadOperation(m_sendInvitePath, "OpInvite", m_inviteDoc));
+    } else {
+        CComPtr<IXMLDOMNode> element;
+        if (doc.GotoNode("SendInvite", element) != S_OK)
+            take(E_FAIL);
+    }
+    doc.GotoNode("/inkBroadcast");
+    return result;
+}
+
+HRESULT CBroadcast::LoadOperation(const CString& path, const char* root,
+                                  std::unique_ptr<CXMLDoc>& doc)
+{
+    if (!IsAddinTempFile(path)) {
+        LogRefused(path);
+        return kNotAddinFile;
+    }
+    doc = LoadDoc(path);
+    if (!doc || doc->GotoNode(CString("/") + root) != S_OK) {
+        doc.reset();
+        NoteNamesIn(path, false);
+        return E_FAIL;
+    }
+    // Every piece the file names is the agent's to delete, also those no
+    // step sends.
+    HRESULT result = S_OK;
+    std::vector<CXMLDoc::ChildValue> children;
+    if (SUCCEEDED(doc->GetChildValues(children))) {
+        for (const auto& child : children) {
+            if (child.name == "SOAPAction" || child.text.IsEmpty())
+                continue;
+            if (IsAddinTempFile(child.text)) {
+                m_pieceFiles.AddTail(child.text);
+            } else {
+                LogRefused(child.text);
+                result = kNotAddinFile;
+            }
+        }
+    }
+    doc->GotoNode("/");
+    return result;
+}
+
+void CBroadcast::NoteNamesIn(const CString& path, bool operations)
+{
+    for (const CString& name : ElementTexts(ReadStart(path))) {
+        if (!IsAddinTempFile(name))
+            continue;
+        m_pieceFiles.AddTail(name);
+        if (operations)
+            NoteNamesIn(name, false);
+    }
+}
+
+void CBroadcast::DeleteFiles()
+{
+    auto remove = [](CString& path) {
+        if (IsAddinTempFile(path))
+            DeleteFileA(path);
+        path.Empty();
+    };
+    remove(m_broadcastPath);
+    remove(m_createSignaturePath);
+    while (!m_addDocumentPaths.IsEmpty()) {
+        CString path = m_addDocumentPaths.RemoveHead();
+        remove(path);
+    }
+    remove(m_setParamsPath);
+    remove(m_getLinkPath);
+    remove(m_sendInvitePath);
+    remove(m_deletePath);
+    while (!m_pieceFiles.IsEmpty()) {
+        CString path = m_pieceFiles.RemoveHead();
+        remove(path);
+    }
 }
 
 const char* CBroadcast::Write(const OpSendDoc& request)

@@ -174,11 +174,11 @@ TEST_F(AgentTest, ABroadcastThatYieldsNoStepIsSaidAndOffersClose)
         {"not a broadcast file",
          [this] {
              m_tempBefore = ListFiles(TempDir());
-             const std::string path = TempDir() + "Quillnot.xml";
+             const std::string path = TempDir() + "Qui00000000000000AB.xml";
              WriteFileBytes(path, "<inkReceipt/>");
              return path;
          }},
-        {"a file that is gone", [this] { return TempDir() + "Quillgone.xml"; }},
+        {"a file that is gone", [this] { return TempDir() + "Qui00000000000000CD.xml"; }},
         {"no audience", [&, this] { return WriteBroadcast(noTargets); }},
     };
     for (const auto& c : cases) {

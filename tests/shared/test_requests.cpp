@@ -921,4 +921,65 @@ TEST_F(RequestTest, BroadcastInAnAccentedFolderNamesPiecesThatExist)
     create.FreeParts();
 }
 
+// ------------------------------------------------ the agent's files and requests
+
+class TempFileRuleTest : public CleanProfileTest {};
+
+TEST_F(TempFileRuleTest, OnlyTheAddinsTemporaryFilesAreTheAgents)
+{
+    CString made;
+    CloseHandle(CreateNewTempFile(nullptr, ".xml", made));
+    CString madeTmp;
+    CloseHandle(CreateNewTempFile(nullptr, nullptr, madeTmp));
+    CString scratch;
+    CloseHandle(CreateNewTempFile(nullptr, nullptr, scratch, "qlt"));
+    CFileMgr names;
+    ASSERT_EQ(1, names.MakeTempName(".xml"));
+    const std::string name = FileNameOf(made.str());
+    const std::string temp = TempDir();
+    const std::string beside = FolderOf(temp.substr(0, temp.size() - 1));
+    std::string lower = name;
+    std::transform(lower.begin() + 3, lower.end() - 4, lower.begin() + 3,
+                   [](char c) { return static_cast<char>(tolower(c)); });
+    const std::string folderNamed = temp + "Qui0123456789ABCDEF.xml";
+    ASSERT_TRUE(CreateDirectoryA(folderNamed.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((temp + "sub").c_str(), nullptr));
+
+    const struct {
+        const char* what;
+        std::string path;
+        bool theAgents;
+    } cases[] = {
+        {"a piece the add-in made", made.str(), true},
+        {"a request file the add-in made", madeTmp.str(), true},
+        {"a name made but not yet created", names.GetFilePath().str(), true},
+        {"a file that is gone", temp + "QuiFEDCBA9876543210.xml", true},
+        {"the user's document in the temporary folder", temp + "thesis.docx", false},
+        {"a scratch file, never handed on", scratch.str(), false},
+        {"another ending", temp + name.substr(0, name.size() - 4) + ".docx", false},
+        {"lower-case digits", temp + lower, false},
+        {"a digit short", temp + name.substr(0, 18) + ".xml", false},
+        {"a folder so named", folderNamed, false},
+        {"in a folder below", temp + "sub\\" + name, false},
+        {"beside the temporary folder", beside + name, false},
+        {"through \"..\"", temp + "sub\\..\\" + name, false},
+        {"through \".\"", temp + ".\\" + name, false},
+        {"a forward slash", temp.substr(0, temp.size() - 1) + "/" + name, false},
+        {"a doubled backslash", temp + "\\" + name, false},
+        {"the name alone", name, false},
+        {"a UNC path", "\\\\server\\share\\" + name, false},
+        {"the long-path form", "\\\\?\\" + temp + name, false},
+        {"the device form", "\\\\.\\" + temp + name, false},
+        {"a stream of the file", made.str() + ":secret", false},
+        {"a trailing dot", made.str() + ".", false},
+        {"a device name", temp + "CON", false},
+        {"nothing", "", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.theAgents, IsAddinTempFile(c.path.c_str())) << c.what << ": " << c.path;
+    EXPECT_FALSE(IsAddinTempFile(nullptr));
+    RemoveDirectoryA(folderNamed.c_str());
+    RemoveDirectoryA((temp + "sub").c_str());
+}
+
 } // namespace
