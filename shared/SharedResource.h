@@ -29,6 +29,12 @@
 #define IDS_WIRE_TLS_FAILED 19215
 // A proxy's challenge that was not met (CWebSvrOp).
 #define IDS_WIRE_PROXY_REFUSED 19220
+// Why a request assembled from its pieces (OpQuillet) was not sent.
+#define IDS_PIECE_UNREADABLE 19230
+#define IDS_PIECE_TOO_LARGE 19231
+#define IDS_PIECE_NOT_ADDINS 19232
+#define IDS_REQUEST_NO_FILE_ID 19233
+#define IDS_REQUEST_NOT_WRITTEN 19234
 
 // The error dialog.
 #define IDD_ERROR 19001

@@ -12,6 +12,7 @@
 
 #include "agent/AgentResource.h"
 #include "shared/SharedResource.h"
+#include "shared/service/WireLimits.h"
 #include "shared/xml/XmlEscape.h"
 #include "tests/agent/AgentTest.h"
 #include "tests/support/TestEnv.h"
@@ -27,6 +28,14 @@ constexpr char kNotCompleted[] = "Your e-signature broadcast was not completed s
 
 // A name as the add-in gives its temporary files, for a file that is not one.
 constexpr char kAddinLikeName[] = "Qui0123456789ABCDEF.xml";
+
+std::vector<std::string> Methods(const std::vector<standin::Request>& requests)
+{
+    std::vector<std::string> methods;
+    for (const auto& request : requests)
+        methods.push_back(request.soapMethod);
+    return methods;
+}
 
 // A text as the request files write it, read back: every character
 // reference (the escape table writes ":", "\\" and "-" as such) resolved.
@@ -267,6 +276,69 @@ TEST_F(AgentTest, ABroadcastRefusedWhenItIsReadLeavesNoneOfTheAddinsFiles)
         EXPECT_EQ(kNoDirectives, user.TextRead(IDC_ERROR_DETAILS));
         EXPECT_EQ(kNotCompleted, seen.status);
         EXPECT_EQ(0u, Service().RequestCount());
+        EXPECT_EQ(std::vector<std::string>{}, FilesLeft());
+    }
+}
+
+TEST_F(AgentTest, ARequestThatCannotBePutTogetherWholeIsNeverSent)
+{
+    const struct {
+        const char* what;
+        const char* element; // of the broadcast, naming the operation file
+        const char* piece;
+        std::function<void(const std::string& piece)> spoil;
+        std::vector<std::string> sent; // before the step that fails
+        const char* says;              // what the error says, among the rest
+    } cases[] = {
+        {"the create request's Tail is gone",
+         "CreateSignature",
+         "Tail",
+         [](const std::string& piece) { DeleteFileA(piece.c_str()); },
+         {},
+         "missing, empty or cannot be read"},
+        {"the create request's Tail is empty",
+         "CreateSignature",
+         "Tail",
+         [](const std::string& piece) { WriteFileBytes(piece, ""); },
+         {},
+         "missing, empty or cannot be read"},
+        {"the upload's Head is gone",
+         "AddDocument",
+         "Head",
+         [](const std::string& piece) { DeleteFileA(piece.c_str()); },
+         {"CreateSignatureRequest"},
+         "missing, empty or cannot be read"},
+        {"the link's Tail is larger than a request may hold",
+         "GetLink",
+         "Tail",
+         [](const std::string& piece) { SetFileSize(piece, CWireLimits::kSmallRequestBytes); },
+         {"CreateSignatureRequest", "AddDocumentToRequest"},
+         "bytes a request may hold"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(Service().Reset());
+        BroadcastShape shape;
+        shape.targets = ThreeTargets();
+        shape.documents = {"%PDF-1.4 lease"};
+        shape.receipts = false; // the run's own reading of the pieces only
+        const std::string path = WriteBroadcast(shape);
+        ASSERT_FALSE(path.empty());
+        const std::string piece = ValueIn(ValueIn(path, c.element), c.piece);
+        ASSERT_FALSE(piece.empty());
+        c.spoil(piece);
+
+        AgentSeen seen;
+        CScriptedUser user(PatientUser());
+        ExpectRefusal(user, WaitForButton("Close", seen));
+        EXPECT_EQ(IDCANCEL, RunAgent(path, user));
+        EXPECT_TRUE(user.Finished()) << user.Report();
+
+        const std::string said = user.TextRead(IDC_ERROR_DETAILS);
+        EXPECT_NE(std::string::npos, said.find(std::string("\"") + c.piece + "\"")) << said;
+        EXPECT_NE(std::string::npos, said.find(c.says)) << said;
+        EXPECT_EQ(c.sent, Methods(Service().Requests()));
+        ASSERT_EQ(12u, seen.rows.size());
         EXPECT_EQ(std::vector<std::string>{}, FilesLeft());
     }
 }

@@ -20,6 +20,7 @@
 #include "shared/service/OpSendDoc.h"
 #include "shared/service/SendPlan.h"
 #include "shared/service/SoapEnvelope.h"
+#include "shared/service/WireLimits.h"
 #include "shared/xml/XMLDoc.h"
 #include "shared/xml/XmlEscape.h"
 #include "tests/support/FakeAttachment.h"
@@ -980,6 +981,96 @@ TEST_F(TempFileRuleTest, OnlyTheAddinsTemporaryFilesAreTheAgents)
     EXPECT_FALSE(IsAddinTempFile(nullptr));
     RemoveDirectoryA(folderNamed.c_str());
     RemoveDirectoryA((temp + "sub").c_str());
+}
+
+// The agent sends a queued request only when it can put it together whole,
+// and says why when it cannot: nothing goes out, no request file stays.
+TEST_F(QueuedTest, AQueuedRequestIsSentWholeOrNotAtAll)
+{
+    const std::string outside = FolderOf(TempDir().substr(0, TempDir().size() - 1)) + "thesis-" +
+                                std::to_string(GetCurrentProcessId()) + ".docx";
+    const std::string thesis = "%PDF-1.4 the user's own";
+    WriteFileBytes(outside, thesis);
+    const CString fileId("QF42");
+    const CString noFileId;
+    const struct {
+        const char* what;
+        bool upload;
+        std::function<void(OpQuillet& op, CCastlet& head, CCastlet& tail)> spoil;
+        const char* says;
+    } cases[] = {
+        {"a piece that is gone", false,
+         [](OpQuillet&, CCastlet&, CCastlet& tail) { DeleteFileA(tail.m_path); },
+         "its piece \"Tail\""},
+        {"an empty piece", false,
+         [](OpQuillet&, CCastlet& head, CCastlet&) { WriteFileBytes(head.m_path.str(), ""); },
+         "its piece \"Head\""},
+        {"a piece that is the user's", false,
+         [&](OpQuillet&, CCastlet&, CCastlet& tail) {
+             DeleteFileA(tail.m_path);
+             tail.m_path = outside.c_str();
+         },
+         "not one of the add-in's files"},
+        {"no file ID", false, [&](OpQuillet& op, CCastlet&, CCastlet&) { op.m_fileId = &noFileId; },
+         "has no file ID"},
+        {"more than a request other than an upload may hold", false,
+         [](OpQuillet&, CCastlet&, CCastlet& tail) {
+             HANDLE file =
+                 CreateFileA(tail.m_path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+             LARGE_INTEGER size{};
+             size.QuadPart = CWireLimits::kSmallRequestBytes;
+             SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
+             SetEndOfFile(file);
+             CloseHandle(file);
+         },
+         "33554432 bytes a request may hold"},
+        {"more than an upload can be", true,
+         [](OpQuillet&, CCastlet&, CCastlet& tail) {
+             // Sparse: the length is looked at, never the bytes.
+             HANDLE file =
+                 CreateFileA(tail.m_path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+             LARGE_INTEGER size{};
+             size.QuadPart = CWireLimits::kDocumentRequestBytes;
+             SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
+             SetEndOfFile(file);
+             CloseHandle(file);
+         },
+         "4294967295 bytes a request may hold"},
+    };
+    auto attachment = Attachment(RandomBytes(3000, 9));
+    CBodyPart part(attachment.Get(), 1, "lease.pdf", "Attachment", "");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<OpQuillet> op;
+        if (c.upload) {
+            auto upload = std::make_unique<OpAddDoc>(m_url);
+            upload->m_document = &part;
+            op = std::move(upload);
+        } else {
+            op = std::make_unique<OpGetLink>(m_url);
+        }
+        op->m_credentials = Demo();
+        const auto before = ListFiles(TempDir());
+        CString opPath;
+        ASSERT_EQ(S_OK, op->SaveOpFile(opPath));
+        DeleteFileA(opPath);
+        ASSERT_EQ(2, op->m_castlets.GetCount());
+        CCastlet& head = *op->m_castlets.GetHead();
+        CCastlet& tail = *op->m_castlets.GetTail();
+        op->m_fileId = &fileId;
+        c.spoil(*op, head, tail);
+
+        EXPECT_EQ(0, op->Run(nullptr, 0, CWebSvrOp::kPrepare));
+        EXPECT_NE(std::string::npos, op->GetErrorText().str().find(c.says))
+            << op->GetErrorText().str();
+        EXPECT_EQ(0u, Service().RequestCount());
+        EXPECT_TRUE(thesis == ReadFileBytes(outside));
+        for (CCastlet* castlet : op->m_castlets)
+            castlet->m_delete = castlet->m_path != outside.c_str();
+        op.reset();
+        EXPECT_EQ(before, ListFiles(TempDir())) << "a request file stayed";
+    }
+    DeleteFileA(outside.c_str());
 }
 
 } // namespace
