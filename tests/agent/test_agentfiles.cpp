@@ -15,6 +15,7 @@
 #include "shared/service/WireLimits.h"
 #include "shared/xml/XmlEscape.h"
 #include "tests/agent/AgentTest.h"
+#include "tests/support/TestBase64.h"
 #include "tests/support/TestEnv.h"
 
 using namespace testenv;
@@ -92,6 +93,17 @@ void DeleteOperationFile(const std::string& path)
             DeleteFileA(named.c_str());
     }
     DeleteFileA(path.c_str());
+}
+
+void SetFileSize(const std::string& path, ULONGLONG size)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file) << path;
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(size);
+    EXPECT_TRUE(SetFilePointerEx(file, at, nullptr, FILE_BEGIN));
+    EXPECT_TRUE(SetEndOfFile(file));
+    CloseHandle(file);
 }
 
 // The script of a user facing a broadcast the agent cannot run: the error,
@@ -341,4 +353,38 @@ TEST_F(AgentTest, ARequestThatCannotBePutTogetherWholeIsNeverSent)
         ASSERT_EQ(12u, seen.rows.size());
         EXPECT_EQ(std::vector<std::string>{}, FilesLeft());
     }
+}
+
+TEST_F(AgentTest, RolesAreFilledInTheInvitationTheServiceDecodes)
+{
+    BroadcastShape shape;
+    shape.targets = ThreeTargets(); // roles "Buyer", "<Seller>", "Witness"
+    shape.documents = {"%PDF-1.4 lease"};
+    shape.roleMap = true; // "Approver" is "Al Approver" in every request
+    shape.message = "Dear [Buyer], [<Seller>] and [Approver]: [Witness] signs last.";
+    const std::string path = WriteBroadcast(shape);
+    ASSERT_FALSE(path.empty());
+    AgentSeen seen;
+    CScriptedUser user(PatientUser());
+    user.Expect(kAgentCaption).Do("waits for Done", WaitForButton("Done", seen)).Click(IDCANCEL);
+    EXPECT_EQ(IDOK, RunAgent(path, user));
+    EXPECT_TRUE(user.Finished()) << user.Report();
+
+    const std::string expected[] = {
+        "Dear Ann Archer, [<Seller>] and Al Approver: [Witness] signs last.",
+        "Dear [Buyer], Zo\xEB \xDCnal and Al Approver: [Witness] signs last.",
+        "Dear [Buyer], [<Seller>] and Al Approver: Carl Cole signs last.",
+    };
+    std::vector<std::string> create;
+    std::vector<std::string> invite;
+    for (const auto& request : Service().Requests()) {
+        const std::string message = standin::Base64Decode(request.Element("pstr_EmailMessage"));
+        if (request.soapMethod == "CreateSignatureRequest")
+            create.push_back(message);
+        else if (request.soapMethod == "InviteSigners")
+            invite.push_back(message);
+    }
+    EXPECT_EQ(std::vector<std::string>(std::begin(expected), std::end(expected)), create);
+    EXPECT_EQ(std::vector<std::string>(std::begin(expected), std::end(expected)), invite);
+    EXPECT_EQ("Your Quillet e-signature transactions have been submitted!", seen.status);
 }
