@@ -17,7 +17,6 @@
 #include "agent/run/BroadcastStep.h"
 #include "agent/run/Rewrites.h"
 #include "agent/tray/SystemTray.h"
-#include "classlib/strings/CStringList.h"
 #include "classlib/strings/CTypedPtrList.h"
 #include "classlib/ui/CDialog.h"
 #include "classlib/ui/CStatic.h"

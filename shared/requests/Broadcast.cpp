@@ -1,7 +1,10 @@
 #include "shared/requests/Broadcast.h"
 
+#include <cctype>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "classlib/win32/Handles.h"
@@ -58,12 +61,70 @@ std::string ReadStart(const CString& path)
     return text;
 }
 
+// The ANSI text of an element's content as the request files write it:
+// the escape table's character references and the five entities resolved.
+// False for anything else after "&" or a character the code page lacks: no
+// name the add-in wrote reads that way.
+bool Unescape(std::string_view escaped, std::string& plain)
+{
+    plain.clear();
+    for (size_t at = 0; at < escaped.size(); ++at) {
+        if (escaped[at] != '&') {
+            plain += escaped[at];
+            continue;
+        }
+        const size_t end = escaped.find(';', at);
+        if (end == std::string_view::npos)
+            return false;
+        const std::string_view name = escaped.substr(at + 1, end - at - 1);
+        at = end;
+        static constexpr std::pair<std::string_view, char> kEntities[] = {
+            {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
+        bool named = false;
+        for (const auto& [entity, character] : kEntities) {
+            if (name == entity) {
+                plain += character;
+                named = true;
+            }
+        }
+        if (named)
+            continue;
+        const bool hex = name.size() > 2 && name[0] == '#' && (name[1] == 'x' || name[1] == 'X');
+        const std::string_view digits = name.substr(hex ? 2 : 1);
+        if (name.empty() || name[0] != '#' || digits.empty() || digits.size() > 5)
+            return false;
+        unsigned long code = 0;
+        for (char digit : digits) {
+            const int value =
+                std::isdigit(static_cast<unsigned char>(digit))
+                    ? digit - '0'
+                    : (hex && std::isxdigit(static_cast<unsigned char>(digit))
+                           ? std::toupper(static_cast<unsigned char>(digit)) - 'A' + 10
+                           : -1);
+            if (value < 0)
+                return false;
+            code = code * (hex ? 16 : 10) + static_cast<unsigned long>(value);
+        }
+        if (code == 0 || code > 0xFFFF)
+            return false;
+        const wchar_t wide = static_cast<wchar_t>(code);
+        char bytes[4];
+        BOOL lost = FALSE;
+        const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &wide, 1, bytes,
+                                               sizeof bytes, nullptr, &lost);
+        if (length <= 0 || lost)
+            return false;
+        plain.append(bytes, static_cast<size_t>(length));
+    }
+    return true;
+}
+
 // The texts written between a start tag and an end tag ("<Head>...</Head>"),
-// read back as the XML reader reads an element's text (entities and
-// character references resolved; a text it cannot read is left out). The
+// each once, unescaped (a text that does not unescape is left out). The
 // tags themselves, a DTD and whatever else surrounds them are not looked at.
 std::vector<CString> ElementTexts(std::string_view text)
 {
+    std::set<std::string> seen;
     std::vector<CString> texts;
     for (size_t close = text.find('>'); close != std::string_view::npos;
          close = text.find('>', close + 1)) {
@@ -72,12 +133,9 @@ std::vector<CString> ElementTexts(std::string_view text)
             break;
         if (end == close + 1 || text.compare(end, 2, "</") != 0)
             continue;
-        const std::string value(text.substr(close + 1, end - close - 1));
-        CXMLDoc one;
-        CString read;
-        if (one.LoadString(("<v>" + value + "</v>").c_str()) == S_OK &&
-            one.GetSingleNodeValue("/v", read) == S_OK && !read.IsEmpty())
-            texts.push_back(read);
+        std::string plain;
+        if (Unescape(text.substr(close + 1, end - close - 1), plain) && seen.insert(plain).second)
+            texts.emplace_back(plain);
     }
     return texts;
 }
