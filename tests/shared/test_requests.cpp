@@ -983,6 +983,61 @@ TEST_F(TempFileRuleTest, OnlyTheAddinsTemporaryFilesAreTheAgents)
     RemoveDirectoryA((temp + "sub").c_str());
 }
 
+// A user's name makes the temporary folder's: "&" and accented letters
+// reach the broadcast file as references. The agent reads it whole, and
+// when it refuses the file (a DTD) it still finds every name in its text:
+// nothing the add-in wrote stays.
+TEST_F(RequestTest, ABroadcastInAFolderOfAnyNameIsReadAndLeavesNothing)
+{
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "the folder name is Windows-1252; this process runs code page " << GetACP();
+    const std::string folder = TempDir() + "Smith & Jos\xE9 M\xFCller\\";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    SetEnvironmentVariableA("TMP", folder.c_str());
+    SetEnvironmentVariableA("TEMP", folder.c_str());
+    // The add-in's side, its operations gone once the files are written.
+    auto writeBroadcast = [this](CString& createPath) -> std::string {
+        auto attachment = Attachment("%PDF-1.4");
+        CBodyPart document(attachment.Get(), 1, "lease.pdf", "Attachment", "");
+        OpSendDoc create(m_url);
+        create.m_credentials = Sender();
+        create.AppendPart(new CBodyPart(m_mail.Get(), 0, "Message Body", "Message Body", ""));
+        create.m_request.m_signers.AddTail(Recipient("t@example.com", 1, 0, "T", "Buyer"));
+        CBroadcast written;
+        OpGetLink link(m_url);
+        OpAddDoc add(m_url);
+        add.m_document = &document;
+        CString addPath;
+        if (FAILED(create.SaveOpFile(written.m_createSignaturePath)) ||
+            FAILED(link.SaveOpFile(written.m_getLinkPath)) || FAILED(add.SaveOpFile(addPath)))
+            return {};
+        written.m_addDocumentPaths.AddTail(addPath);
+        createPath = written.m_createSignaturePath;
+        const char* path = written.Write(create);
+        create.FreeParts();
+        return path ? path : "";
+    };
+    for (const bool withDtd : {false, true}) {
+        SCOPED_TRACE(withDtd ? "with a DTD" : "as written");
+        CString createPath;
+        const std::string path = writeBroadcast(createPath);
+        ASSERT_FALSE(path.empty());
+        ASSERT_NE(std::string::npos, ReadFileBytes(path).find("Smith &amp; Jos&#233;"));
+        if (withDtd)
+            WriteFileBytes(path, "<!DOCTYPE x [<!ENTITY e \"e\">]>" + ReadFileBytes(path));
+
+        CBroadcast read;
+        read.m_broadcastPath = path.c_str();
+        EXPECT_EQ(withDtd ? E_FAIL : S_OK, read.Load());
+        if (!withDtd) {
+            EXPECT_STREQ(createPath, read.m_createSignaturePath);
+            EXPECT_EQ(8, read.m_pieceFiles.GetCount()) << "4 pieces, then 2 and 2";
+        }
+        read.DeleteFiles();
+        EXPECT_EQ(std::vector<std::string>{}, ListFiles(folder));
+    }
+}
+
 // The agent sends a queued request only when it can put it together whole,
 // and says why when it cannot: nothing goes out, no request file stays.
 TEST_F(QueuedTest, AQueuedRequestIsSentWholeOrNotAtAll)
