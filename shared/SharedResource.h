@@ -32,7 +32,13 @@
 // A template from someone else that names a file of this machine as a
 // document (CTemplate::LocalDocumentRefusal): the add-in's mailed-template
 // import and the editor's Open/Import refuse it alike.
-#define IDS_TEMPLATE_REFUSED_LOCAL_FILE 19230
+#define IDS_TEMPLATE_REFUSED_LOCAL_FILE 19240
+// Why a request assembled from its pieces (OpQuillet) was not sent.
+#define IDS_PIECE_UNREADABLE 19230
+#define IDS_PIECE_TOO_LARGE 19231
+#define IDS_PIECE_NOT_ADDINS 19232
+#define IDS_REQUEST_NO_FILE_ID 19233
+#define IDS_REQUEST_NOT_WRITTEN 19234
 
 // The error dialog.
 #define IDD_ERROR 19001

@@ -319,24 +319,6 @@ void CinkProxyDlg::DeleteBroadcastFiles()
             ServiceGlobals().protocol = nullptr;
         m_protocol.reset();
     }
-    auto remove = [](CString& path) {
-        if (!path.IsEmpty())
-            DeleteFileA(path);
-        path.Empty();
-    };
-    remove(m_broadcast.m_broadcastPath);
-    remove(m_broadcast.m_createSignaturePath);
-    while (!m_broadcast.m_addDocumentPaths.IsEmpty()) {
-        CString path = m_broadcast.m_addDocumentPaths.RemoveHead();
-        remove(path);
-    }
-    remove(m_broadcast.m_setParamsPath);
-    remove(m_broadcast.m_getLinkPath);
-    remove(m_broadcast.m_sendInvitePath);
-    remove(m_broadcast.m_deletePath);
-    // The pieces no step took: the original recipients, the send options.
-    while (!m_pieceFiles.IsEmpty()) {
-        CString path = m_pieceFiles.RemoveHead();
-        remove(path);
-    }
+    // Only the add-in's own files among those the broadcast names.
+    m_broadcast.DeleteFiles();
 }

@@ -17,7 +17,6 @@
 #include "agent/run/BroadcastStep.h"
 #include "agent/run/Rewrites.h"
 #include "agent/tray/SystemTray.h"
-#include "classlib/strings/CStringList.h"
 #include "classlib/strings/CTypedPtrList.h"
 #include "classlib/ui/CDialog.h"
 #include "classlib/ui/CStatic.h"
@@ -95,8 +94,6 @@ protected:
     void OnRunFailed(CWebSvrOp& op) override;
 
 private:
-    // Keeps the paths of every piece the operation file at root names.
-    void NotePieceFiles(CXMLDoc& doc, const char* root);
     void OnStartBroadcast();
     void OnRunStep(int stage);
     void OnStepDone();
@@ -119,7 +116,6 @@ private:
     // Every target's steps, in the order they run; a target's steps wait
     // in the broadcast's pending list while it is being built.
     CTypedPtrList<CStepOp> m_steps{10};
-    CStringList m_pieceFiles;
     CStatic m_picture;
     CWnd m_button2;
     int m_failureCount = 0;

@@ -34,75 +34,15 @@ std::unique_ptr<CXMLDoc> LoadDoc(const CString& path)
 
 } // namespace
 
-void CinkProxyDlg::NotePieceFiles(CXMLDoc& doc, const char* root)
-{
-    // Every piece an operation file names is the agent's to delete, also
-    // those no step sends (the original recipients, the send options).
-    if (doc.GotoNode(CString("/") + root) != S_OK)
-        return;
-    std::vector<CXMLDoc::ChildValue> children;
-    if (SUCCEEDED(doc.GetChildValues(children))) {
-        for (const auto& child : children) {
-            if (child.name != "SOAPAction" && !child.text.IsEmpty())
-                m_pieceFiles.AddTail(child.text);
-        }
-    }
-    doc.GotoNode("/");
-}
-
 BOOL CinkProxyDlg::LoadBroadcast()
 {
     CLogBlock block("CinkProxyDlg::LoadBroadcast");
     CBroadcast& cast = m_broadcast;
-    cast.m_broadcastDoc = LoadDoc(cast.m_broadcastPath);
-    if (!cast.m_broadcastDoc || cast.m_broadcastDoc->GotoNode("/inkBroadcast") != S_OK)
+    // A name that is not the add-in's refuses the broadcast whole: no step
+    // is built, so nothing goes out.
+    if (FAILED(cast.Load()))
         return FALSE;
     CXMLDoc& doc = *cast.m_broadcastDoc;
-
-    if (!ReadRequired(doc, "CreateSignature", cast.m_createSignaturePath) ||
-        !(cast.m_createDoc = LoadDoc(cast.m_createSignaturePath)))
-        return FALSE;
-    NotePieceFiles(*cast.m_createDoc, "OpSendDoc");
-
-    long count = 0;
-    if (doc.LoadNodesByName("AddDocument") != S_OK || FAILED(doc.GetNodeCount(&count)))
-        return FALSE;
-    for (long i = 0; i < count; ++i) {
-        CString path;
-        if (doc.GotoNodeAt(i) != S_OK || doc.GetSingleNodeValue(path) != S_OK || path.IsEmpty())
-            return FALSE;
-        cast.m_addDocumentPaths.AddTail(path);
-        std::unique_ptr<CXMLDoc> document = LoadDoc(path);
-        if (!document)
-            return FALSE;
-        NotePieceFiles(*document, "OpAddDoc");
-        cast.m_docs.AddTail(document.release());
-        doc.GotoNode("/inkBroadcast");
-    }
-    doc.GotoNode("/inkBroadcast");
-
-    if (ReadRequired(doc, "SetParams", cast.m_setParamsPath)) {
-        if (!(cast.m_paramsDoc = LoadDoc(cast.m_setParamsPath)))
-            return FALSE;
-        NotePieceFiles(*cast.m_paramsDoc, "OpSetParams");
-    }
-    if (!ReadRequired(doc, "GetLink", cast.m_getLinkPath) ||
-        !(cast.m_linkDoc = LoadDoc(cast.m_getLinkPath)))
-        return FALSE;
-    NotePieceFiles(*cast.m_linkDoc, "OpGetLink");
-    // The add-in writes an empty SendInvite when the request sends no
-    // invitations (none asked for, or no mail text): then there is no
-    // invitation step. A path that names no readable file is an error.
-    if (ReadRequired(doc, "SendInvite", cast.m_sendInvitePath)) {
-        if (!(cast.m_inviteDoc = LoadDoc(cast.m_sendInvitePath)))
-            return FALSE;
-        NotePieceFiles(*cast.m_inviteDoc, "OpInvite");
-    } else {
-        CComPtr<IXMLDOMNode> element;
-        if (doc.GotoNode("SendInvite", element) != S_OK)
-            return FALSE;
-    }
-
     CString makeReceipt;
     if (doc.GetSingleNodeValue("MakeReceipt", makeReceipt) != S_OK)
         return FALSE;
@@ -119,6 +59,9 @@ HRESULT CinkProxyDlg::AddRequestPiece(const char* path, const char* name, OpQuil
 {
     if (!path || !*path || !name || !*name || !op)
         return E_INVALIDARG;
+    // Only the add-in's files (and the agent's own) are sent and deleted.
+    if (!IsAddinTempFile(path))
+        return kNotAddinFile;
     if (receipt) {
         const HRESULT hr = CloseReceiptFile(receipt, path);
         if (FAILED(hr))

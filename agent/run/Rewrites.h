@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include "classlib/strings/CString.h"
+#include "shared/service/WireLimits.h"
 
 class OpAddDoc;
 
@@ -22,9 +23,9 @@ struct CRecipientLists {
 };
 
 // The largest tail rewritten in memory: a tail holds the invitation's text
-// (in base64) and the envelope's end, and a request holds no message longer
-// than this. A longer tail fails with kTailTooLarge.
-constexpr DWORD kMaxTailBytes = 32u * 1024 * 1024;
+// (in base64) and the envelope's end, and no request but an upload is sent
+// larger than this. A longer tail fails with kTailTooLarge.
+constexpr DWORD kMaxTailBytes = static_cast<DWORD>(CWireLimits::kSmallRequestBytes);
 constexpr HRESULT kTailTooLarge = static_cast<HRESULT>(0x80030111); // STG_E_DOCFILETOOLARGE
 
 // The lists as the broadcast has them, with the target's address added to
@@ -33,8 +34,11 @@ CRecipientLists ListsForTarget(const CRecipientLists& read, const CString& email
                                const CString& tier);
 // The "Recips" piece of a target's request.
 CString RecipsPiece(const CRecipientLists& lists);
-// Every "[role]" of the target's own role, then of each map entry, in their
-// escaped form, becomes the escaped name.
+// Fills the invitation's text that a tail of the create or invite request
+// carries (in base64, as the request carries a document): every "[role]"
+// of the target's own role, then of each map entry, becomes the name, in
+// the text the service decodes. Everything else stays byte for byte, the
+// whole tail when no placeholder is there.
 CString FillRoles(const CString& tail, const CString& role, const CString& name,
                   const CRoleMap& map);
 // Reads the tail at tailPath, fills its roles and writes the result into a

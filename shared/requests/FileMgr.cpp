@@ -1,6 +1,8 @@
 #include "shared/requests/FileMgr.h"
 
+#include <algorithm>
 #include <atomic>
+#include <string_view>
 
 namespace {
 
@@ -41,6 +43,9 @@ ULONGLONG NextUnique()
 
 // "Qui" (the first three letters of the prefix, as the system shortens
 // them) and 16 hexadecimal digits.
+constexpr int kStemPrefixLength = 3;
+constexpr int kStemDigits = 16;
+
 CString UniqueStem(const char* prefix)
 {
     CString stem;
@@ -48,6 +53,28 @@ CString UniqueStem(const char* prefix)
     stem.Format("%.3s%08lX%08lX", prefix, static_cast<unsigned long>(unique >> 32),
                 static_cast<unsigned long>(unique & 0xFFFFFFFFu));
     return stem;
+}
+
+// A name UniqueStem("Quill") gives, followed by suffix and nothing else.
+bool IsQuillName(std::string_view name, std::string_view suffix)
+{
+    constexpr std::string_view kPrefix = "Qui";
+    static_assert(kPrefix.size() == kStemPrefixLength);
+    if (name.size() != kPrefix.size() + kStemDigits + suffix.size() ||
+        name.substr(0, kPrefix.size()) != kPrefix ||
+        name.substr(kPrefix.size() + kStemDigits) != suffix)
+        return false;
+    const std::string_view digits = name.substr(kPrefix.size(), kStemDigits);
+    return std::all_of(digits.begin(), digits.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); });
+}
+
+bool SameText(std::string_view left, std::string_view right)
+{
+    return left.size() == right.size() &&
+           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, left.data(),
+                          static_cast<int>(left.size()), right.data(),
+                          static_cast<int>(right.size())) == CSTR_EQUAL;
 }
 
 bool FolderOrTemp(const char* folder, CString& result)
@@ -128,4 +155,33 @@ int CFileMgr::MakeTempName(const char* format)
         }
     }
     return 0;
+}
+
+bool IsAddinTempFile(const char* path)
+{
+    if (!path || !*path)
+        return false;
+    CString folder;
+    if (!GetTempFolder(folder) || folder.GetLength() < 3 || folder[0] == '\\')
+        return false;
+    // The name as written must be the full name the system makes of it, so
+    // nothing relative, no "." or "..", no doubled or forward separator and
+    // no trailing dot or blank slips through; the folder's start keeps out
+    // the long-path and device forms (a leading double backslash).
+    char full[MAX_PATH + 1];
+    const DWORD length = GetFullPathNameA(path, sizeof full, full, nullptr);
+    const std::string_view given(path);
+    if (length == 0 || length >= sizeof full || std::string_view(full, length) != given)
+        return false;
+    const std::string_view where(folder.GetString(), static_cast<size_t>(folder.GetLength()));
+    if (given.size() <= where.size() || !SameText(given.substr(0, where.size()), where))
+        return false;
+    const std::string_view name = given.substr(where.size());
+    if (!IsQuillName(name, ".xml") && !IsQuillName(name, ".tmp"))
+        return false;
+    // A folder, a link or a junction under such a name is no file of ours.
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes == INVALID_FILE_ATTRIBUTES ||
+           !(attributes &
+             (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
 }

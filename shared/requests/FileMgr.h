@@ -45,3 +45,17 @@ bool GetTempFolder(CString& folder);
 // name.
 HANDLE CreateNewTempFile(const char* folder, const char* suffix, CString& path,
                          const char* prefix = nullptr);
+
+// Whether path names one of the files the add-in hands to the agent (the
+// broadcast file, the operation files and the request pieces, all made by
+// CreateNewTempFile with the prefix "Quill", ending in ".xml" or ".tmp"):
+// directly in the user's temporary folder, written out in full as that
+// folder is (no relative part, no "." or "..", no other separator, no UNC
+// or device path), named exactly as those files are, and, when it exists,
+// a plain file (no folder, no link to elsewhere). The agent reads, sends
+// and deletes nothing else: whatever names a file reaches it (its command
+// line, the broadcast, an operation file) is input, and a user's own
+// document must never be taken for one of its pieces.
+bool IsAddinTempFile(const char* path);
+// What a reader answers for a name IsAddinTempFile refuses.
+inline constexpr HRESULT kNotAddinFile = E_ACCESSDENIED;

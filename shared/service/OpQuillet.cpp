@@ -1,8 +1,13 @@
 #include "shared/service/OpQuillet.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
+#include <string>
+#include <vector>
 
+#include "classlib/strings/LoadText.h"
+#include "shared/SharedResource.h"
 #include "shared/requests/BodyPart.h"
 #include "shared/requests/FileMgr.h"
 #include "shared/service/SoapEnvelope.h"
@@ -225,25 +230,87 @@ int OpQuillet::PrepareData()
 
 const char* OpQuillet::AssembleRequest()
 {
-    if (!NewRequestFile(".xml")) {
+    // A request goes whole or not at all: every piece is one of the
+    // add-in's files, there, not empty and within what a request may hold
+    // before a byte is written; a missing file ID, a piece cut short while
+    // it is copied or a write that fails still stop it here, before
+    // anything is sent.
+    struct Source {
+        const CCastlet* castlet;
+        CFileHandle file;
+        ULONGLONG size = 0;
+    };
+    auto fail = [this](UINT id, const char* fallback, const CString& first = {},
+                       const CString& second = {}, const CString& third = {}) -> const char* {
+        // Said before the request file goes: it may be what the text names.
+        m_errorText.Format(LoadText(id, fallback), first.GetString(), second.GetString(),
+                           third.GetString());
         m_requestFile.Reset();
         if (!m_requestFilePath.IsEmpty())
             DeleteFileA(m_requestFilePath);
         m_requestFilePath.Empty();
+        m_requestBody.Empty();
+        m_bodyFromFile = 0;
         return nullptr;
+    };
+    auto unreadable = [&fail](const CCastlet& castlet) {
+        return fail(IDS_PIECE_UNREADABLE, "A piece of this request cannot be read: %s (%s).",
+                    castlet.m_name, castlet.m_path);
+    };
+
+    std::vector<Source> sources;
+    ULONGLONG total = 0;
+    const ULONGLONG most = GetWireLimits().maxRequestBytes;
+    for (POSITION pos = m_castlets.GetHeadPosition(); pos;) {
+        const CCastlet* castlet = m_castlets.GetNext(pos);
+        if (!IsAddinTempFile(castlet->m_path))
+            return fail(IDS_PIECE_NOT_ADDINS,
+                        "A piece of this request is not the add-in's: %s (%s).", castlet->m_name,
+                        castlet->m_path);
+        Source source{castlet, CFileHandle(CreateFileA(castlet->m_path, GENERIC_READ,
+                                                       FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr))};
+        LARGE_INTEGER size{};
+        if (!source.file || !GetFileSizeEx(source.file.Get(), &size) || size.QuadPart <= 0)
+            return unreadable(*castlet);
+        source.size = static_cast<ULONGLONG>(size.QuadPart);
+        total += source.size;
+        if (total > most) {
+            return fail(IDS_PIECE_TOO_LARGE, "A piece of this request is too large: %s (%s).",
+                        castlet->m_name, castlet->m_path, CString(std::to_string(most)));
+        }
+        sources.push_back(std::move(source));
+    }
+    if (!NewRequestFile(".xml")) {
+        CString folder;
+        GetTempFolder(folder);
+        return fail(IDS_REQUEST_NOT_WRITTEN, "This request could not be written (%s).",
+                    CString("no new file in ") + folder);
     }
     std::unique_ptr<char[]> block(new (std::nothrow) char[kCopyBlock]);
-    for (POSITION pos = m_castlets.GetHeadPosition(); pos;) {
-        CCastlet* castlet = m_castlets.GetNext(pos);
-        // A piece that cannot be read adds nothing; the request goes without it.
-        CFileHandle source(CreateFileA(castlet->m_path, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (source && block) {
-            DWORD read = 0;
-            while (ReadFile(source.Get(), block.get(), kCopyBlock, &read, nullptr) && read > 0)
-                WriteAll(m_requestFile.Get(), block.get(), read);
+    if (!block)
+        return fail(IDS_REQUEST_NOT_WRITTEN, "This request could not be written (%s).",
+                    CString("out of memory"));
+    for (Source& source : sources) {
+        ULONGLONG copied = 0;
+        DWORD read = 0;
+        while (copied < source.size) {
+            const DWORD want =
+                static_cast<DWORD>(std::min<ULONGLONG>(kCopyBlock, source.size - copied));
+            if (!ReadFile(source.file.Get(), block.get(), want, &read, nullptr) || read == 0)
+                return unreadable(*source.castlet);
+            if (FAILED(WriteAll(m_requestFile.Get(), block.get(), read)))
+                return fail(IDS_REQUEST_NOT_WRITTEN, "This request could not be written (%s).",
+                            m_requestFilePath);
+            copied += read;
         }
-        WritePart(m_requestFile.Get(), castlet->m_name);
+        const HRESULT hr = WritePart(m_requestFile.Get(), source.castlet->m_name);
+        if (FAILED(hr)) {
+            return m_fileId && !m_fileId->IsEmpty()
+                       ? fail(IDS_REQUEST_NOT_WRITTEN, "This request could not be written (%s).",
+                              m_requestFilePath)
+                       : fail(IDS_REQUEST_NO_FILE_ID, "This request has no file ID.");
+        }
     }
     m_requestFile.Reset();
     return m_requestFilePath;

@@ -7,8 +7,15 @@
 CWireLimits CWireLimits::ForMethod(const char* method)
 {
     CWireLimits limits;
-    if (method && std::strcmp(method, "DownloadSignedDocument") == 0)
+    if (!method)
+        return limits;
+    if (std::strcmp(method, "DownloadSignedDocument") == 0)
         limits.maxAnswerBytes = kSignedCopyAnswerBytes;
+    for (const char* upload : {"AddDocumentToRequest", "AddReferenceDocumentToRequest",
+                               "AddInstructionalDocumentToRequest"}) {
+        if (std::strcmp(method, upload) == 0)
+            limits.maxRequestBytes = kDocumentRequestBytes;
+    }
     return limits;
 }
 

@@ -15,6 +15,14 @@ struct CWireLimits {
     static constexpr ULONGLONG kSmallAnswerBytes = 16ull * 1024 * 1024;
     static constexpr ULONGLONG kSignedCopyAnswerBytes = 1024ull * 1024 * 1024;
 
+    // The most one request may hold. A request's length is announced in 32
+    // bits (HttpSendRequestEx), so no upload of a document goes beyond
+    // that; every other request is a few kilobytes of XML and at most the
+    // invitation's text in base64, and the agent, which assembles them
+    // from files it is handed, sends none larger than this.
+    static constexpr ULONGLONG kDocumentRequestBytes = 0xFFFFFFFFull;
+    static constexpr ULONGLONG kSmallRequestBytes = 32ull * 1024 * 1024;
+
     // Silence: when no byte moves either way for this long, the exchange
     // ends (connecting, each write of the request, the wait for the answer
     // and each read of it). It bounds silence, not time, so a large upload
@@ -33,6 +41,7 @@ struct CWireLimits {
     // Checked against the announced Content-Length before reading, and
     // while reading.
     ULONGLONG maxAnswerBytes = kSmallAnswerBytes;
+    ULONGLONG maxRequestBytes = kSmallRequestBytes;
 
     // The limits for calls of this service method.
     static CWireLimits ForMethod(const char* method);

@@ -10,8 +10,8 @@
 #include "shared/SharedResource.h"
 #include "shared/service/OpAddDoc.h"
 #include "shared/xml/XMLDoc.h"
-#include "shared/xml/XmlEscape.h"
 #include "tests/agent/AgentTest.h"
+#include "tests/support/TestBase64.h"
 #include "tests/support/TestEnv.h"
 
 using namespace testenv;
@@ -73,15 +73,16 @@ TEST(AgentPieces, RecipientListsAreEscaped)
     EXPECT_EQ(lists.secondSigners.str(), second.str());
 }
 
-TEST(AgentPieces, RolePlaceholdersAreFilledEscapedOwnRoleFirst)
+TEST(AgentPieces, RolePlaceholdersAreFilledInTheCarriedMessageOwnRoleFirst)
 {
     const CRoleMap map{{"Approver", "Al & Co"}, {"Buyer", "Not Me"}};
+    const std::string across = std::string(45, '.') + "[Buyer]"; // over a base64 line's end
     const struct {
         const char* what;
-        const char* tail;
+        std::string message;
         const char* role;
         const char* name;
-        const char* expected;
+        std::string expected;
     } cases[] = {
         {"an accented name", "Dear [Buyer],", "Buyer", "Zo\xEB \xDCnal", "Dear Zo\xEB \xDCnal,"},
         {"a role with markup", "to [<Seller>] and [Approver]", "<Seller>", "Bob",
@@ -89,13 +90,24 @@ TEST(AgentPieces, RolePlaceholdersAreFilledEscapedOwnRoleFirst)
         {"a name with markup stays text", "[Buyer]", "Buyer", "<b>x</b>", "<b>x</b>"},
         {"the target's role before the map's", "[Buyer] [Buyer]", "Buyer", "Me", "Me Me"},
         {"another role stays", "[Seller]", "Buyer", "Me", "[Seller]"},
+        {"a placeholder over a line's end", across, "Buyer", "Ann", std::string(45, '.') + "Ann"},
+    };
+    // A tail as the create request carries it: a text of its own (kept as
+    // written, whatever it holds), the message in base64, the envelope's end.
+    auto tail = [](const std::string& message) {
+        return "<m:pstr_Password>[Buyer]</m:pstr_Password>\n<m:pstr_EmailMessage>" +
+               standin::Base64RequestText(message) +
+               "</m:pstr_EmailMessage>\n</m:CreateSignatureRequest>";
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        // A tail holds its texts escaped, the placeholders' brackets too.
-        EXPECT_EQ(XmlEscaped(c.expected).str(),
-                  FillRoles(XmlEscaped(c.tail), c.role, c.name, map).str());
+        EXPECT_EQ(tail(c.expected), FillRoles(CString(tail(c.message)), c.role, c.name, map).str());
     }
+    // Without a placeholder the tail stays as it came, byte for byte: its
+    // message is not even encoded again (so a line layout of its own stays).
+    const std::string unbroken =
+        "<m:pstr_EmailMessage>" + standin::Base64Encode("Hello") + "</m:pstr_EmailMessage>";
+    EXPECT_EQ(unbroken, FillRoles(CString(unbroken), "Buyer", "Ann", map).str());
 }
 
 class AgentFiles : public CleanProfileTest {};
@@ -103,13 +115,17 @@ class AgentFiles : public CleanProfileTest {};
 TEST_F(AgentFiles, LongTailsAreFilledWholeAndTooLongOnesRefused)
 {
     // An invitation of many kilobytes is an ordinary message.
+    auto carried = [](const std::string& message) {
+        return "<m:pstr_EmailMessage>" + standin::Base64RequestText(message) +
+               "</m:pstr_EmailMessage>\n";
+    };
     const std::string longTail =
-        std::string(100000, 'x') + XmlEscaped("[Buyer]").str() + std::string(5000, 'y');
+        carried(std::string(100000, 'x') + "[Buyer]" + std::string(5000, 'y'));
     const std::string path = TempDir() + "tail.xml";
     WriteFileBytes(path, longTail);
     CString filled;
     ASSERT_EQ(S_OK, RewriteTail(path.c_str(), "Buyer", "Ann", {}, filled));
-    const std::string expected = std::string(100000, 'x') + "Ann" + std::string(5000, 'y');
+    const std::string expected = carried(std::string(100000, 'x') + "Ann" + std::string(5000, 'y'));
     EXPECT_TRUE(expected == ReadFileBytes(filled.str())) << "the tail is not filled whole";
     DeleteFileA(filled);
 
@@ -174,11 +190,11 @@ TEST_F(AgentTest, ABroadcastThatYieldsNoStepIsSaidAndOffersClose)
         {"not a broadcast file",
          [this] {
              m_tempBefore = ListFiles(TempDir());
-             const std::string path = TempDir() + "Quillnot.xml";
+             const std::string path = TempDir() + "Qui00000000000000AB.xml";
              WriteFileBytes(path, "<inkReceipt/>");
              return path;
          }},
-        {"a file that is gone", [this] { return TempDir() + "Quillgone.xml"; }},
+        {"a file that is gone", [this] { return TempDir() + "Qui00000000000000CD.xml"; }},
         {"no audience", [&, this] { return WriteBroadcast(noTargets); }},
     };
     for (const auto& c : cases) {

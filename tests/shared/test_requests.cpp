@@ -20,6 +20,7 @@
 #include "shared/service/OpSendDoc.h"
 #include "shared/service/SendPlan.h"
 #include "shared/service/SoapEnvelope.h"
+#include "shared/service/WireLimits.h"
 #include "shared/xml/XMLDoc.h"
 #include "shared/xml/XmlEscape.h"
 #include "tests/support/FakeAttachment.h"
@@ -920,6 +921,212 @@ TEST_F(RequestTest, BroadcastInAnAccentedFolderNamesPiecesThatExist)
     ASSERT_EQ(S_OK, recips.GetSingleNodeValue(text));
     EXPECT_STREQ(kAccented[0], text);
     create.FreeParts();
+}
+
+// ------------------------------------------------ the agent's files and requests
+
+class TempFileRuleTest : public CleanProfileTest {};
+
+TEST_F(TempFileRuleTest, OnlyTheAddinsTemporaryFilesAreTheAgents)
+{
+    CString made;
+    CloseHandle(CreateNewTempFile(nullptr, ".xml", made));
+    CString madeTmp;
+    CloseHandle(CreateNewTempFile(nullptr, nullptr, madeTmp));
+    CString scratch;
+    CloseHandle(CreateNewTempFile(nullptr, nullptr, scratch, "qlt"));
+    CFileMgr names;
+    ASSERT_EQ(1, names.MakeTempName(".xml"));
+    const std::string name = FileNameOf(made.str());
+    const std::string temp = TempDir();
+    const std::string beside = FolderOf(temp.substr(0, temp.size() - 1));
+    std::string lower = name;
+    std::transform(lower.begin() + 3, lower.end() - 4, lower.begin() + 3,
+                   [](char c) { return static_cast<char>(tolower(c)); });
+    const std::string folderNamed = temp + "Qui0123456789ABCDEF.xml";
+    ASSERT_TRUE(CreateDirectoryA(folderNamed.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((temp + "sub").c_str(), nullptr));
+
+    const struct {
+        const char* what;
+        std::string path;
+        bool theAgents;
+    } cases[] = {
+        {"a piece the add-in made", made.str(), true},
+        {"a request file the add-in made", madeTmp.str(), true},
+        {"a name made but not yet created", names.GetFilePath().str(), true},
+        {"a file that is gone", temp + "QuiFEDCBA9876543210.xml", true},
+        {"the user's document in the temporary folder", temp + "thesis.docx", false},
+        {"a scratch file, never handed on", scratch.str(), false},
+        {"another ending", temp + name.substr(0, name.size() - 4) + ".docx", false},
+        {"lower-case digits", temp + lower, false},
+        {"a digit short", temp + name.substr(0, 18) + ".xml", false},
+        {"a folder so named", folderNamed, false},
+        {"in a folder below", temp + "sub\\" + name, false},
+        {"beside the temporary folder", beside + name, false},
+        {"through \"..\"", temp + "sub\\..\\" + name, false},
+        {"through \".\"", temp + ".\\" + name, false},
+        {"a forward slash", temp.substr(0, temp.size() - 1) + "/" + name, false},
+        {"a doubled backslash", temp + "\\" + name, false},
+        {"the name alone", name, false},
+        {"a UNC path", "\\\\server\\share\\" + name, false},
+        {"the long-path form", "\\\\?\\" + temp + name, false},
+        {"the device form", "\\\\.\\" + temp + name, false},
+        {"a stream of the file", made.str() + ":secret", false},
+        {"a trailing dot", made.str() + ".", false},
+        {"a device name", temp + "CON", false},
+        {"nothing", "", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.theAgents, IsAddinTempFile(c.path.c_str())) << c.what << ": " << c.path;
+    EXPECT_FALSE(IsAddinTempFile(nullptr));
+    RemoveDirectoryA(folderNamed.c_str());
+    RemoveDirectoryA((temp + "sub").c_str());
+}
+
+// A user's name makes the temporary folder's: "&" and accented letters
+// reach the broadcast file as references. The agent reads it whole, and
+// when it refuses the file (a DTD) it still finds every name in its text:
+// nothing the add-in wrote stays.
+TEST_F(RequestTest, ABroadcastInAFolderOfAnyNameIsReadAndLeavesNothing)
+{
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "the folder name is Windows-1252; this process runs code page " << GetACP();
+    const std::string folder = TempDir() + "Smith & Jos\xE9 M\xFCller\\";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    SetEnvironmentVariableA("TMP", folder.c_str());
+    SetEnvironmentVariableA("TEMP", folder.c_str());
+    // The add-in's side, its operations gone once the files are written.
+    auto writeBroadcast = [this](CString& createPath) -> std::string {
+        auto attachment = Attachment("%PDF-1.4");
+        CBodyPart document(attachment.Get(), 1, "lease.pdf", "Attachment", "");
+        OpSendDoc create(m_url);
+        create.m_credentials = Sender();
+        create.AppendPart(new CBodyPart(m_mail.Get(), 0, "Message Body", "Message Body", ""));
+        create.m_request.m_signers.AddTail(Recipient("t@example.com", 1, 0, "T", "Buyer"));
+        CBroadcast written;
+        OpGetLink link(m_url);
+        OpAddDoc add(m_url);
+        add.m_document = &document;
+        CString addPath;
+        if (FAILED(create.SaveOpFile(written.m_createSignaturePath)) ||
+            FAILED(link.SaveOpFile(written.m_getLinkPath)) || FAILED(add.SaveOpFile(addPath)))
+            return {};
+        written.m_addDocumentPaths.AddTail(addPath);
+        createPath = written.m_createSignaturePath;
+        const char* path = written.Write(create);
+        create.FreeParts();
+        return path ? path : "";
+    };
+    for (const bool withDtd : {false, true}) {
+        SCOPED_TRACE(withDtd ? "with a DTD" : "as written");
+        CString createPath;
+        const std::string path = writeBroadcast(createPath);
+        ASSERT_FALSE(path.empty());
+        ASSERT_NE(std::string::npos, ReadFileBytes(path).find("Smith &amp; Jos&#233;"));
+        if (withDtd)
+            WriteFileBytes(path, "<!DOCTYPE x [<!ENTITY e \"e\">]>" + ReadFileBytes(path));
+
+        CBroadcast read;
+        read.m_broadcastPath = path.c_str();
+        EXPECT_EQ(withDtd ? E_FAIL : S_OK, read.Load());
+        if (!withDtd) {
+            EXPECT_STREQ(createPath, read.m_createSignaturePath);
+            EXPECT_EQ(8, read.m_pieceFiles.GetCount()) << "4 pieces, then 2 and 2";
+        }
+        read.DeleteFiles();
+        EXPECT_EQ(std::vector<std::string>{}, ListFiles(folder));
+    }
+}
+
+// The agent sends a queued request only when it can put it together whole,
+// and says why when it cannot: nothing goes out, no request file stays.
+TEST_F(QueuedTest, AQueuedRequestIsSentWholeOrNotAtAll)
+{
+    const std::string outside = FolderOf(TempDir().substr(0, TempDir().size() - 1)) + "thesis-" +
+                                std::to_string(GetCurrentProcessId()) + ".docx";
+    const std::string thesis = "%PDF-1.4 the user's own";
+    WriteFileBytes(outside, thesis);
+    const CString fileId("QF42");
+    const CString noFileId;
+    const struct {
+        const char* what;
+        bool upload;
+        std::function<void(OpQuillet& op, CCastlet& head, CCastlet& tail)> spoil;
+        const char* says;
+    } cases[] = {
+        {"a piece that is gone", false,
+         [](OpQuillet&, CCastlet&, CCastlet& tail) { DeleteFileA(tail.m_path); },
+         "its piece \"Tail\""},
+        {"an empty piece", false,
+         [](OpQuillet&, CCastlet& head, CCastlet&) { WriteFileBytes(head.m_path.str(), ""); },
+         "its piece \"Head\""},
+        {"a piece that is the user's", false,
+         [&](OpQuillet&, CCastlet&, CCastlet& tail) {
+             DeleteFileA(tail.m_path);
+             tail.m_path = outside.c_str();
+         },
+         "not one of the add-in's files"},
+        {"no file ID", false, [&](OpQuillet& op, CCastlet&, CCastlet&) { op.m_fileId = &noFileId; },
+         "has no file ID"},
+        {"more than a request other than an upload may hold", false,
+         [](OpQuillet&, CCastlet&, CCastlet& tail) {
+             HANDLE file =
+                 CreateFileA(tail.m_path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+             LARGE_INTEGER size{};
+             size.QuadPart = CWireLimits::kSmallRequestBytes;
+             SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
+             SetEndOfFile(file);
+             CloseHandle(file);
+         },
+         "33554432 bytes a request may hold"},
+        {"more than an upload can be", true,
+         [](OpQuillet&, CCastlet&, CCastlet& tail) {
+             // Sparse: the length is looked at, never the bytes.
+             HANDLE file =
+                 CreateFileA(tail.m_path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+             LARGE_INTEGER size{};
+             size.QuadPart = CWireLimits::kDocumentRequestBytes;
+             SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
+             SetEndOfFile(file);
+             CloseHandle(file);
+         },
+         "4294967295 bytes a request may hold"},
+    };
+    auto attachment = Attachment(RandomBytes(3000, 9));
+    CBodyPart part(attachment.Get(), 1, "lease.pdf", "Attachment", "");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<OpQuillet> op;
+        if (c.upload) {
+            auto upload = std::make_unique<OpAddDoc>(m_url);
+            upload->m_document = &part;
+            op = std::move(upload);
+        } else {
+            op = std::make_unique<OpGetLink>(m_url);
+        }
+        op->m_credentials = Demo();
+        const auto before = ListFiles(TempDir());
+        CString opPath;
+        ASSERT_EQ(S_OK, op->SaveOpFile(opPath));
+        DeleteFileA(opPath);
+        ASSERT_EQ(2, op->m_castlets.GetCount());
+        CCastlet& head = *op->m_castlets.GetHead();
+        CCastlet& tail = *op->m_castlets.GetTail();
+        op->m_fileId = &fileId;
+        c.spoil(*op, head, tail);
+
+        EXPECT_EQ(0, op->Run(nullptr, 0, CWebSvrOp::kPrepare));
+        EXPECT_NE(std::string::npos, op->GetErrorText().str().find(c.says))
+            << op->GetErrorText().str();
+        EXPECT_EQ(0u, Service().RequestCount());
+        EXPECT_TRUE(thesis == ReadFileBytes(outside));
+        for (CCastlet* castlet : op->m_castlets)
+            castlet->m_delete = castlet->m_path != outside.c_str();
+        op.reset();
+        EXPECT_EQ(before, ListFiles(TempDir())) << "a request file stayed";
+    }
+    DeleteFileA(outside.c_str());
 }
 
 } // namespace
