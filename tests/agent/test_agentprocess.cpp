@@ -2,7 +2,10 @@
 // from the folder of the module that asks, with the broadcast file's path as
 // the whole command tail), watched and pressed from this process as a person
 // at the screen would: it runs the broadcast to "Done", files the receipts
-// and leaves no file; "E&xit" from its tray menu ends it with nothing left.
+// and leaves no file; however it is ended while an exchange stalls ("E&xit"
+// from its tray menu, Cancel and Yes), it is gone soon after with nothing
+// left.
+#include <functional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -17,6 +20,12 @@ using namespace testenv;
 namespace {
 
 constexpr UINT kTrayExit = 32772;
+// Long beside what a test waits, short beside what the stalls last: an
+// agent that waited for its exchange would be seen.
+constexpr DWORD kEndsWithinMs = 20000;
+
+// How the agent is ended.
+enum class Ending { kTrayExit, kCancelAndYes };
 
 } // namespace
 
@@ -69,8 +78,108 @@ TEST_F(AgentTest, ExitFromTheTrayEndsTheAgentWithNothingLeft)
     // The tray menu's command, as the menu sends it to the dialog.
     PostMessageA(user.Dialog(), WM_COMMAND, kTrayExit, 0);
     ASSERT_TRUE(user.WaitUntilGone(20000));
-    Sleep(500); // the program ends after its dialog
+    ASSERT_TRUE(user.WaitUntilEnded(kEndsWithinMs));
     EXPECT_LT(Service().RequestCount(), 12u);
     EXPECT_EQ(std::vector<std::string>{}, ReceiptFiles());
     EXPECT_EQ(std::vector<std::string>{}, FilesLeft());
+}
+
+// The agent ended while its exchange stalls: the service silent after part
+// of its answer (which the agent has begun to write down), or taking an
+// upload in so slowly that the agent waits to send the rest of the document
+// (whose base64 the request file holds). The exchange is given up, the
+// process is gone long before the stall would end, and the temporary folder
+// holds nothing of the broadcast, the request or the answer.
+TEST_F(AgentTest, EndedDuringAStalledExchangeTheAgentLeavesNothing)
+{
+    struct Case {
+        const char* name;
+        Ending ending;
+        // The service's stalled answer, or its slow intake.
+        std::string behaviour = {};
+        std::string intake = {};
+        size_t documentBytes = 1000;
+        // What shows that the agent waits in the stalled exchange.
+        std::function<bool(const AgentView&, const std::string& tempText)> stalled;
+    };
+    // The first bytes of the answer, up to its method's element and not
+    // much further.
+    const std::string halfAnswer =
+        R"({"kind": "stall", "method": "CreateSignatureRequest", "sendBytes": 260, "hold": 600})";
+    auto answerHalfWritten = [](const AgentView&, const std::string& tempText) {
+        return tempText.find("CreateSignatureRequestResponse") != std::string::npos;
+    };
+    // Taken in 64 KiB a second: the document (16 MB of base64) fills what
+    // lies between, and the agent waits to write more.
+    const std::string slowIntake = R"({"chunk": 65536, "interval": 1})";
+    auto uploading = [](const AgentView& view, const std::string&) {
+        return view.status.rfind("Uploading Document:", 0) == 0;
+    };
+    const size_t bigDocument = 12u << 20;
+    const Case cases[] = {
+        {.name = "E&xit while the answer stalls",
+         .ending = Ending::kTrayExit,
+         .behaviour = halfAnswer,
+         .stalled = answerHalfWritten},
+        {.name = "E&xit while the upload stalls",
+         .ending = Ending::kTrayExit,
+         .intake = slowIntake,
+         .documentBytes = bigDocument,
+         .stalled = uploading},
+        {.name = "Cancel and Yes while the upload stalls",
+         .ending = Ending::kCancelAndYes,
+         .intake = slowIntake,
+         .documentBytes = bigDocument,
+         .stalled = uploading},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(Service().Reset());
+        if (!row.behaviour.empty()) {
+            ASSERT_TRUE(Service().SetBehaviour(row.behaviour));
+        }
+        if (!row.intake.empty()) {
+            bool ok = false;
+            Service().Control("intake", row.intake, &ok);
+            ASSERT_TRUE(ok);
+        }
+        BroadcastShape shape;
+        shape.targets = ThreeTargets();
+        shape.documents = {"%PDF-1.4 " + std::string(row.documentBytes, 'x')};
+        const std::string path = WriteBroadcast(shape);
+        ASSERT_FALSE(path.empty());
+        CLauncher launcher;
+        ASSERT_TRUE(launcher.LaunchModuleProgram(SelfPath().c_str(), "inkProxy.exe", path.c_str()));
+
+        CAgentUser user;
+        ASSERT_TRUE(user.WaitForDialog(30000));
+        // The small files only: an answer's first bytes, never a document.
+        auto tempText = [&] {
+            std::string text;
+            for (const std::string& name : FilesLeft()) {
+                WIN32_FILE_ATTRIBUTE_DATA file{};
+                if (GetFileAttributesExA((TempDir() + name).c_str(), GetFileExInfoStandard,
+                                         &file) &&
+                    file.nFileSizeHigh == 0 && file.nFileSizeLow < 65536)
+                    text += ReadFileBytes(TempDir() + name);
+            }
+            return text;
+        };
+        ASSERT_TRUE(user.WaitUntil(
+            [&](const AgentView& view) { return row.stalled(view, tempText()); }, 60000))
+            << "the exchange never stalled";
+
+        switch (row.ending) {
+        case Ending::kTrayExit:
+            PostMessageA(user.Dialog(), WM_COMMAND, kTrayExit, 0);
+            break;
+        case Ending::kCancelAndYes:
+            user.PressButton();
+            EXPECT_NE("", user.AnswerQuestion(IDYES, 20000));
+            break;
+        }
+        ASSERT_TRUE(user.WaitUntilEnded(kEndsWithinMs)) << "the agent waited for its exchange";
+        EXPECT_EQ(std::vector<std::string>{}, FilesLeft());
+        EXPECT_EQ(std::vector<std::string>{}, ReceiptFiles());
+    }
 }
