@@ -1,6 +1,8 @@
 #include "agent/dialog/inkProxyDlg.h"
 #include "classlib/ui/ScreenDpi.h"
 
+#include <cstring>
+
 #include <commctrl.h>
 
 #include "agent/AgentResource.h"
@@ -26,6 +28,24 @@ CString Text(UINT id)
     CString text;
     text.LoadString(id);
     return text;
+}
+
+// Ends a dialog of the agent's thread that the agent's window owns,
+// directly or through another one (its question, the about box, an error,
+// the login): the agent is ending and waits for no answer.
+BOOL CALLBACK EndOwnedDialog(HWND window, LPARAM agent)
+{
+    char name[16] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (strcmp(name, "#32770") != 0)
+        return TRUE;
+    for (HWND owner = GetWindow(window, GW_OWNER); owner; owner = GetWindow(owner, GW_OWNER)) {
+        if (owner == reinterpret_cast<HWND>(agent)) {
+            ::EndDialog(window, IDCANCEL);
+            break;
+        }
+    }
+    return TRUE;
 }
 
 // The about box: its template says everything.
@@ -175,6 +195,16 @@ BOOL CinkProxyDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& resul
     case WM_QUERYDRAGICON:
         result = reinterpret_cast<LRESULT>(m_icon);
         return TRUE;
+    case WM_QUERYENDSESSION:
+        // The broadcast never holds the session up: what it has not sent
+        // is logged and its files go when the session ends.
+        result = TRUE;
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam)
+            OnEndSession();
+        result = 0;
+        return TRUE;
     case WM_DESTROY:
         m_tray.RemoveIcon();
         StopRun();
@@ -192,11 +222,9 @@ BOOL CinkProxyDlg::OnCommand(WPARAM wParam, LPARAM lParam)
             CSystemTray::RestoreFromTray(m_hWnd);
         return TRUE;
     case ID_TRAY_EXIT:
-        // The user asked from the tray: no question; DoModal cleans up.
-        if (m_asking)
-            return TRUE;
-        StopRun();
-        EndDialog(IDCANCEL);
+        // The user asked from the tray: no question, and an open one goes
+        // unanswered.
+        EndAgent();
         return TRUE;
     default:
         return CDialog::OnCommand(wParam, lParam);
@@ -226,10 +254,54 @@ void CinkProxyDlg::OnCancelButton()
     const int answer = ::MessageBoxA(m_hWnd, Text(IDS_AGENT_CANCEL_QUESTION), Text(IDS_AGENT_TITLE),
                                      MB_YESNO | MB_ICONQUESTION);
     m_asking = false;
-    if (answer != IDYES)
+    // "E&xit" or the session's end may have closed the question meanwhile.
+    if (m_ending || answer != IDYES)
         return;
+    EndAgent();
+}
+
+void CinkProxyDlg::EndAgent()
+{
+    if (m_ending)
+        return;
+    m_ending = true;
     StopRun();
     EndDialog(IDCANCEL);
+    EnumThreadWindows(GetCurrentThreadId(), EndOwnedDialog, reinterpret_cast<LPARAM>(m_hWnd));
+}
+
+void CinkProxyDlg::OnEndSession()
+{
+    CLogBlock block("CinkProxyDlg::OnEndSession");
+    const CString unsent = UnsentTargets();
+    if (!unsent.IsEmpty()) {
+        CString note;
+        note.Format("CinkProxyDlg::OnEndSession: the Windows session ends; not sent to %s",
+                    unsent.GetString());
+        TheLog().Warning(note);
+    }
+    EndAgent();
+    m_tray.RemoveIcon();
+    // The rows show the steps, which go now.
+    m_list.DeleteAllItems();
+    DeleteBroadcastFiles();
+}
+
+CString CinkProxyDlg::UnsentTargets() const
+{
+    CString addresses;
+    const CBroadcastTarget* named = nullptr;
+    for (const CStepOp* row : m_steps) {
+        const auto* step = static_cast<const CBroadcastStep*>(row);
+        // A target's steps follow each other: it is named once.
+        if (step->m_state == kDone || !step->m_target || step->m_target.get() == named)
+            continue;
+        named = step->m_target.get();
+        if (!addresses.IsEmpty())
+            addresses += ", ";
+        addresses += named->m_email;
+    }
+    return addresses;
 }
 
 void CinkProxyDlg::OnPaint()
@@ -288,6 +360,9 @@ void CinkProxyDlg::OnStartBroadcast()
         }();
         if (hr != S_OK)
             TheLog().HResult("CinkProxyDlg::OnStartBroadcast: login", hr);
+        // The agent was ended while the login asked.
+        if (m_ending)
+            return;
     }
 
     if (!LoadBroadcast())
