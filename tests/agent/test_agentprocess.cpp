@@ -3,16 +3,19 @@
 // the whole command tail), watched and pressed from this process as a person
 // at the screen would: it runs the broadcast to "Done", files the receipts
 // and leaves no file; however it is ended while an exchange stalls ("E&xit"
-// from its tray menu, Cancel and Yes), it is gone soon after with nothing
-// left.
+// from its tray menu, Cancel and Yes, the end of the Windows session), it
+// is gone soon after with nothing left, and the session's end is logged
+// with the targets that were not sent.
 #include <functional>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "shared/log/DebugLog.h"
 #include "shared/outlook/Launcher.h"
 #include "standins/agentuser/AgentUser.h"
 #include "tests/agent/AgentTest.h"
+#include "tests/support/LogCapture.h"
 #include "tests/support/TestEnv.h"
 
 using namespace testenv;
@@ -25,7 +28,46 @@ constexpr UINT kTrayExit = 32772;
 constexpr DWORD kEndsWithinMs = 20000;
 
 // How the agent is ended.
-enum class Ending { kTrayExit, kCancelAndYes };
+enum class Ending { kTrayExit, kCancelAndYes, kSessionEnd };
+
+struct EndWindowsContext {
+    DWORD process;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM context)
+{
+    auto& collect = *reinterpret_cast<EndWindowsContext*>(context);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == collect.process)
+        collect.windows.push_back(window);
+    return TRUE;
+}
+
+// The end of the Windows session as the system brings it to a program:
+// each of its top-level windows is asked, then told, and the process is
+// ended once they have answered. False when a window held the session up.
+bool EndSession(DWORD process)
+{
+    EndWindowsContext collect{process, {}};
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&collect));
+    bool allowed = true;
+    for (HWND window : collect.windows) {
+        DWORD_PTR answer = 0;
+        if (SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000,
+                                &answer) &&
+            !answer)
+            allowed = false;
+    }
+    for (HWND window : collect.windows)
+        SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000,
+                            nullptr);
+    CKernelHandle handle(OpenProcess(PROCESS_TERMINATE, FALSE, process));
+    if (handle)
+        TerminateProcess(handle.Get(), 0);
+    return allowed;
+}
 
 } // namespace
 
@@ -131,7 +173,20 @@ TEST_F(AgentTest, EndedDuringAStalledExchangeTheAgentLeavesNothing)
          .intake = slowIntake,
          .documentBytes = bigDocument,
          .stalled = uploading},
+        {.name = "the session ends while the answer stalls",
+         .ending = Ending::kSessionEnd,
+         .behaviour = halfAnswer,
+         .stalled = answerHalfWritten},
+        {.name = "the session ends while the upload stalls",
+         .ending = Ending::kSessionEnd,
+         .intake = slowIntake,
+         .documentBytes = bigDocument,
+         .stalled = uploading},
     };
+    // The agent's own log, for what it says as the session ends.
+    WriteDword(kAdvancedKey, "Diagnose", 1);
+    WriteDword(kAdvancedKey, "Flags", CDebugLog::kXml | CDebugLog::kFile);
+    auto isLog = [](const std::string& name) { return name.rfind("inkDebug", 0) == 0; };
     for (const Case& row : cases) {
         SCOPED_TRACE(row.name);
         ASSERT_TRUE(Service().Reset());
@@ -177,9 +232,26 @@ TEST_F(AgentTest, EndedDuringAStalledExchangeTheAgentLeavesNothing)
             user.PressButton();
             EXPECT_NE("", user.AnswerQuestion(IDYES, 20000));
             break;
+        case Ending::kSessionEnd:
+            EXPECT_TRUE(EndSession(user.Process())) << "the agent held the session up";
+            break;
         }
         ASSERT_TRUE(user.WaitUntilEnded(kEndsWithinMs)) << "the agent waited for its exchange";
-        EXPECT_EQ(std::vector<std::string>{}, FilesLeft());
+        std::vector<std::string> left;
+        std::string log;
+        for (const std::string& name : FilesLeft()) {
+            if (!isLog(name))
+                left.push_back(name);
+            else
+                log += LogFileText(ReadFileBytes(TempDir() + name));
+        }
+        EXPECT_EQ(std::vector<std::string>{}, left);
         EXPECT_EQ(std::vector<std::string>{}, ReceiptFiles());
+        // Every target waits behind the first one's stalled exchange.
+        const bool told = log.find("the Windows session ends; not sent to ann@example.com, "
+                                   "zoe@example.com, carl@example.com") != std::string::npos;
+        EXPECT_EQ(row.ending == Ending::kSessionEnd, told) << log;
+        for (const std::string& name : FilesLeft())
+            DeleteFileA((TempDir() + name).c_str());
     }
 }
