@@ -135,7 +135,12 @@ BOOL CinkProxyDlg::OnInitDialog()
         error.m_details = Text(IDS_AGENT_NO_DIRECTIVES);
         error.DoModal();
         EndDialog(IDCANCEL);
+        return TRUE;
     }
+    // The start waits for nothing the screen does: a dialog started
+    // minimised is never painted until the user opens it.
+    m_started = true;
+    PostMessage(kStartMessage);
     return TRUE;
 }
 
@@ -156,16 +161,6 @@ bool CinkProxyDlg::InitTrayAndList()
         m_list.SetImageList(images, LVSIL_SMALL);
     }
     return tray && images;
-}
-
-BOOL CinkProxyDlg::OnEraseBkgnd(HDC)
-{
-    if (!m_started) {
-        m_started = true;
-        PostMessage(kStartMessage);
-    }
-    Default();
-    return FALSE;
 }
 
 BOOL CinkProxyDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result)
@@ -339,6 +334,9 @@ void CinkProxyDlg::OnPaint()
 void CinkProxyDlg::OnStartBroadcast()
 {
     CLogBlock block("CinkProxyDlg::OnStartBroadcast");
+    // The dialog shows before the login and the reading (when it can be
+    // seen at all).
+    UpdateWindow();
     CConfig config;
     if (!m_webService) {
         // A login that fails is not the end: the steps then fail at the
@@ -353,6 +351,9 @@ void CinkProxyDlg::OnStartBroadcast()
                 m_protocol = std::make_unique<CProtocolUI>(nullptr);
                 ServiceGlobals().protocol = m_protocol.get();
             }
+            // The login dialog is the agent's: it stays with the agent's
+            // window, whether that is minimised or hidden in the tray.
+            ServiceGlobals().protocol->SetOwner(m_hWnd);
             result = m_webService->FireUpProtocol(m_serviceUrl);
             if (FAILED(result))
                 return result;

@@ -89,7 +89,6 @@ protected:
     BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     void OnTimer(UINT_PTR id) override;
     void OnPaint() override;
-    BOOL OnEraseBkgnd(HDC dc) override;
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void DoDataExchange(CDataExchange& dx) override;
 
