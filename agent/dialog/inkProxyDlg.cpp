@@ -2,6 +2,7 @@
 #include "classlib/ui/ScreenDpi.h"
 
 #include <cstring>
+#include <utility>
 
 #include <commctrl.h>
 
@@ -279,7 +280,14 @@ void CinkProxyDlg::OnEndSession()
     m_tray.RemoveIcon();
     // The rows show the steps, which go now.
     m_list.DeleteAllItems();
+    // The service objects hold no file, and a login that was asking still
+    // runs on them until its dialog has returned: they go with DoModal's
+    // clean-up.
+    auto webService = std::move(m_webService);
+    auto protocol = std::move(m_protocol);
     DeleteBroadcastFiles();
+    m_webService = std::move(webService);
+    m_protocol = std::move(protocol);
 }
 
 CString CinkProxyDlg::UnsentTargets() const

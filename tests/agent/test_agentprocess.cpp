@@ -55,14 +55,14 @@ bool EndSession(DWORD process)
     bool allowed = true;
     for (HWND window : collect.windows) {
         DWORD_PTR answer = 0;
-        if (SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000,
-                                &answer) &&
+        if (SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                                kEndsWithinMs, &answer) &&
             !answer)
             allowed = false;
     }
     for (HWND window : collect.windows)
-        SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000,
-                            nullptr);
+        SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                            kEndsWithinMs, nullptr);
     CKernelHandle handle(OpenProcess(PROCESS_TERMINATE, FALSE, process));
     if (handle)
         TerminateProcess(handle.Get(), 0);
