@@ -1,6 +1,9 @@
 #include "agent/dialog/inkProxyDlg.h"
 #include "classlib/ui/ScreenDpi.h"
 
+#include <cstring>
+#include <utility>
+
 #include <commctrl.h>
 
 #include "agent/AgentResource.h"
@@ -26,6 +29,24 @@ CString Text(UINT id)
     CString text;
     text.LoadString(id);
     return text;
+}
+
+// Ends a dialog of the agent's thread that the agent's window owns,
+// directly or through another one (its question, the about box, an error,
+// the login): the agent is ending and waits for no answer.
+BOOL CALLBACK EndOwnedDialog(HWND window, LPARAM agent)
+{
+    char name[16] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (strcmp(name, "#32770") != 0)
+        return TRUE;
+    for (HWND owner = GetWindow(window, GW_OWNER); owner; owner = GetWindow(owner, GW_OWNER)) {
+        if (owner == reinterpret_cast<HWND>(agent)) {
+            ::EndDialog(window, IDCANCEL);
+            break;
+        }
+    }
+    return TRUE;
 }
 
 // The about box: its template says everything.
@@ -115,7 +136,12 @@ BOOL CinkProxyDlg::OnInitDialog()
         error.m_details = Text(IDS_AGENT_NO_DIRECTIVES);
         error.DoModal();
         EndDialog(IDCANCEL);
+        return TRUE;
     }
+    // The start waits for nothing the screen does: a dialog started
+    // minimised is never painted until the user opens it.
+    m_started = true;
+    PostMessage(kStartMessage);
     return TRUE;
 }
 
@@ -136,16 +162,6 @@ bool CinkProxyDlg::InitTrayAndList()
         m_list.SetImageList(images, LVSIL_SMALL);
     }
     return tray && images;
-}
-
-BOOL CinkProxyDlg::OnEraseBkgnd(HDC)
-{
-    if (!m_started) {
-        m_started = true;
-        PostMessage(kStartMessage);
-    }
-    Default();
-    return FALSE;
 }
 
 BOOL CinkProxyDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result)
@@ -175,6 +191,16 @@ BOOL CinkProxyDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& resul
     case WM_QUERYDRAGICON:
         result = reinterpret_cast<LRESULT>(m_icon);
         return TRUE;
+    case WM_QUERYENDSESSION:
+        // The broadcast never holds the session up: what it has not sent
+        // is logged and its files go when the session ends.
+        result = TRUE;
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam)
+            OnEndSession();
+        result = 0;
+        return TRUE;
     case WM_DESTROY:
         m_tray.RemoveIcon();
         StopRun();
@@ -192,11 +218,9 @@ BOOL CinkProxyDlg::OnCommand(WPARAM wParam, LPARAM lParam)
             CSystemTray::RestoreFromTray(m_hWnd);
         return TRUE;
     case ID_TRAY_EXIT:
-        // The user asked from the tray: no question; DoModal cleans up.
-        if (m_asking)
-            return TRUE;
-        StopRun();
-        EndDialog(IDCANCEL);
+        // The user asked from the tray: no question, and an open one goes
+        // unanswered.
+        EndAgent();
         return TRUE;
     default:
         return CDialog::OnCommand(wParam, lParam);
@@ -226,10 +250,61 @@ void CinkProxyDlg::OnCancelButton()
     const int answer = ::MessageBoxA(m_hWnd, Text(IDS_AGENT_CANCEL_QUESTION), Text(IDS_AGENT_TITLE),
                                      MB_YESNO | MB_ICONQUESTION);
     m_asking = false;
-    if (answer != IDYES)
+    // "E&xit" or the session's end may have closed the question meanwhile.
+    if (m_ending || answer != IDYES)
         return;
+    EndAgent();
+}
+
+void CinkProxyDlg::EndAgent()
+{
+    if (m_ending)
+        return;
+    m_ending = true;
     StopRun();
     EndDialog(IDCANCEL);
+    EnumThreadWindows(GetCurrentThreadId(), EndOwnedDialog, reinterpret_cast<LPARAM>(m_hWnd));
+}
+
+void CinkProxyDlg::OnEndSession()
+{
+    CLogBlock block("CinkProxyDlg::OnEndSession");
+    const CString unsent = UnsentTargets();
+    if (!unsent.IsEmpty()) {
+        CString note;
+        note.Format("CinkProxyDlg::OnEndSession: the Windows session ends; not sent to %s",
+                    unsent.GetString());
+        TheLog().Warning(note);
+    }
+    EndAgent();
+    m_tray.RemoveIcon();
+    // The rows show the steps, which go now.
+    m_list.DeleteAllItems();
+    // The service objects hold no file, and a login that was asking still
+    // runs on them until its dialog has returned: they go with DoModal's
+    // clean-up.
+    auto webService = std::move(m_webService);
+    auto protocol = std::move(m_protocol);
+    DeleteBroadcastFiles();
+    m_webService = std::move(webService);
+    m_protocol = std::move(protocol);
+}
+
+CString CinkProxyDlg::UnsentTargets() const
+{
+    CString addresses;
+    const CBroadcastTarget* named = nullptr;
+    for (const CStepOp* row : m_steps) {
+        const auto* step = static_cast<const CBroadcastStep*>(row);
+        // A target's steps follow each other: it is named once.
+        if (step->m_state == kDone || !step->m_target || step->m_target.get() == named)
+            continue;
+        named = step->m_target.get();
+        if (!addresses.IsEmpty())
+            addresses += ", ";
+        addresses += named->m_email;
+    }
+    return addresses;
 }
 
 void CinkProxyDlg::OnPaint()
@@ -267,6 +342,9 @@ void CinkProxyDlg::OnPaint()
 void CinkProxyDlg::OnStartBroadcast()
 {
     CLogBlock block("CinkProxyDlg::OnStartBroadcast");
+    // The dialog shows before the login and the reading (when it can be
+    // seen at all).
+    UpdateWindow();
     CConfig config;
     if (!m_webService) {
         // A login that fails is not the end: the steps then fail at the
@@ -281,6 +359,9 @@ void CinkProxyDlg::OnStartBroadcast()
                 m_protocol = std::make_unique<CProtocolUI>(nullptr);
                 ServiceGlobals().protocol = m_protocol.get();
             }
+            // The login dialog is the agent's: it stays with the agent's
+            // window, whether that is minimised or hidden in the tray.
+            ServiceGlobals().protocol->SetOwner(m_hWnd);
             result = m_webService->FireUpProtocol(m_serviceUrl);
             if (FAILED(result))
                 return result;
@@ -288,6 +369,9 @@ void CinkProxyDlg::OnStartBroadcast()
         }();
         if (hr != S_OK)
             TheLog().HResult("CinkProxyDlg::OnStartBroadcast: login", hr);
+        // The agent was ended while the login asked.
+        if (m_ending)
+            return;
     }
 
     if (!LoadBroadcast())

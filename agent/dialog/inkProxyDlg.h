@@ -9,7 +9,10 @@
 //
 // The dialog owns every file of the broadcast from the start: whichever way
 // it ends (the button, Enter or Escape after the question, "E&xit" from the
-// tray), DoModal deletes them all before it returns.
+// tray), DoModal deletes them all before it returns. The end of the Windows
+// session does not wait for DoModal: the process may be ended as soon as the
+// dialog has heard of it, so the files go then and there, and the log says
+// which targets were not sent.
 #pragma once
 
 #include <memory>
@@ -85,7 +88,6 @@ protected:
     BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     void OnTimer(UINT_PTR id) override;
     void OnPaint() override;
-    BOOL OnEraseBkgnd(HDC dc) override;
     BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void DoDataExchange(CDataExchange& dx) override;
 
@@ -99,6 +101,14 @@ private:
     void OnStepDone();
     void OnStepFailed(const char* text);
     void OnCancelButton();
+    // Ends the agent at once: the run stops where it stands, its exchange is
+    // given up, and a question or other dialog of the agent's is closed
+    // unanswered. DoModal then cleans up.
+    void EndAgent();
+    void OnEndSession();
+    // The addresses of the targets some step of which has not gone out,
+    // in list order.
+    CString UnsentTargets() const;
     void OnSysCommand(WPARAM command);
     void FinishReceipt(CBroadcastTarget& target);
     bool InitTrayAndList();
@@ -113,6 +123,7 @@ private:
     CString m_serviceUrl;
     bool m_started = false;
     bool m_asking = false;
+    bool m_ending = false;
     // Every target's steps, in the order they run; a target's steps wait
     // in the broadcast's pending list while it is being built.
     CTypedPtrList<CStepOp> m_steps{10};

@@ -136,7 +136,8 @@ BOOL CSystemTray::Create(const char* tip, HICON icon, const char* balloonText,
     }
     m_addFlags = m_data.uFlags;
     const BOOL added = Shell_NotifyIconA(NIM_ADD, &m_data);
-    m_hidden = m_removed = m_showPending = !added;
+    m_hidden = !added;
+    m_removed = false;
     if (balloon) {
         // Shown once: a later add or change of the icon must not bring it back.
         m_data.szInfo[0] = '\0';
@@ -151,9 +152,14 @@ void CSystemTray::RemoveIcon()
 {
     if (!m_enabled || m_removed)
         return;
-    m_data.uFlags = 0;
-    if (Shell_NotifyIconA(NIM_DELETE, &m_data))
-        m_hidden = m_removed = true;
+    m_removed = true;
+    // An icon the shell does not have (it never took it, or lost it as it
+    // ended) is not asked for: the shell would only refuse.
+    if (!m_hidden) {
+        m_data.uFlags = 0;
+        Shell_NotifyIconA(NIM_DELETE, &m_data);
+    }
+    m_hidden = true;
 }
 
 HWND CSystemTray::GetTargetWnd() const
@@ -163,11 +169,17 @@ HWND CSystemTray::GetTargetWnd() const
 
 void CSystemTray::ShowAgain()
 {
+    if (!m_enabled || m_removed)
+        return;
+    // The shell refuses an add of an icon it has and a change of one it has
+    // not: after a change of the work area it still has the icon, a shell
+    // that started anew has none, and which one this is nobody says. So the
+    // icon is changed where it is there, and added where it is not.
     m_data.uFlags = m_addFlags;
-    const BOOL added = Shell_NotifyIconA(NIM_ADD, &m_data);
-    m_hidden = m_showPending = !added;
-    if (added)
-        m_removed = false;
+    BOOL shown = Shell_NotifyIconA(NIM_MODIFY, &m_data);
+    if (!shown)
+        shown = Shell_NotifyIconA(NIM_ADD, &m_data);
+    m_hidden = !shown;
 }
 
 LRESULT CSystemTray::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
@@ -175,16 +187,12 @@ LRESULT CSystemTray::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     if (message == kCallbackMessage)
         return OnTrayNotification(wParam, lParam);
     if (message == AgentCreatedMessage() || message == TaskbarCreatedMessage()) {
-        m_showPending = true;
-        if (!m_hidden)
-            ShowAgain();
+        ShowAgain();
         return 0;
     }
     if (message == WM_SETTINGCHANGE && wParam == SPI_SETWORKAREA) {
         const LRESULT result = CWnd::WindowProc(message, wParam, lParam);
-        m_showPending = !m_hidden;
-        if (!m_hidden)
-            ShowAgain();
+        ShowAgain();
         return result;
     }
     return CWnd::WindowProc(message, wParam, lParam);

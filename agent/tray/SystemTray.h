@@ -1,10 +1,14 @@
 // CSystemTray: the agent's icon in the notification area. A hidden window
 // owns the icon, takes its mouse notifications and turns them into the
-// dialog's commands (the tray menu, a double-click for "&Open..."), and adds
-// the icon again when the shell comes back ("TaskbarCreated", the agent's
-// own "bvkProxyAgentCreated") or the work area changes. It also hides a
-// window to the tray and brings it back, drawing the caption's flight when
-// the user has window animation on.
+// dialog's commands (the tray menu, a double-click for "&Open..."), and
+// shows the icon again when the shell comes back ("TaskbarCreated", the
+// agent's own "bvkProxyAgentCreated") or the work area changes. It also
+// hides a window to the tray and brings it back, drawing the caption's
+// flight when the user has window animation on.
+//
+// The icon belongs in the notification area from Create to RemoveIcon,
+// whatever the shell answered on the way: a shell that was not there, or
+// that refused, gets it when it next announces itself.
 #pragma once
 
 #include <windows.h>
@@ -35,9 +39,9 @@ public:
     // Makes the tray window and adds the icon with its tip and, where the
     // system shows balloons and a text is given, a balloon shown this once.
     // FALSE when the system has no notification area or the icon could not
-    // be added.
+    // be added now.
     BOOL Create(const char* tip, HICON icon, const char* balloonText, const char* balloonTitle);
-    // Takes the icon out of the notification area (again harmless).
+    // Takes the icon out of the notification area for good (again harmless).
     void RemoveIcon();
 
     // The program's main window (the agent's dialog), for the tray's
@@ -48,7 +52,9 @@ public:
     void SetTargetWnd(HWND target) { m_target = target; }
     HWND GetTargetWnd() const;
 
+    // The icon is not in the notification area (as the shell last answered).
     bool IsHidden() const { return m_hidden; }
+    // The icon was taken out for good, or never made.
     bool IsRemoved() const { return m_removed; }
     const NOTIFYICONDATAA& GetIconData() const { return m_data; }
 
@@ -75,8 +81,8 @@ protected:
 
 private:
     LRESULT OnTrayNotification(WPARAM id, LPARAM event);
-    // Adds the icon again with the flags it was first added with (never the
-    // balloon, which the record no longer holds).
+    // Puts the icon where it belongs again, with the flags it was first
+    // added with (never the balloon, which the record no longer holds).
     void ShowAgain();
     UINT DefaultMenuCommand() const;
 
@@ -84,7 +90,6 @@ private:
     bool m_enabled = false;
     bool m_hidden = true;
     bool m_removed = true;
-    bool m_showPending = false;
     bool m_balloonsSupported = false;
     HWND m_target = nullptr;
     UINT m_defaultItem = 0;

@@ -31,6 +31,17 @@ CString ConnectionFailedText()
                     "service has failed.  Please contact Technical Support.");
 }
 
+// A file a job holds while it waits on the network (the request it sends,
+// the answer it writes): whoever gives the exchange up deletes it then and
+// there, and the name goes when the job lets go, at the latest when the
+// process ends. A program that ends without waiting for its job leaves
+// neither a request (a whole document in base64) nor half an answer.
+HANDLE OpenForJob(const char* path, DWORD access, DWORD disposition)
+{
+    return CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, disposition,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 bool IsReadableStatus(DWORD status)
 {
     return status == 200 || status == 201 || status == 400 || status == 500;
@@ -381,7 +392,7 @@ void CWebSvrOp::ReleaseUpload()
 {
     m_requestFile.Reset();
     if (m_bodyFromFile) {
-        m_uploadFile.Close();
+        m_uploadFile.Reset();
         if (!m_requestFilePath.IsEmpty())
             DeleteFileA(m_requestFilePath);
     }
@@ -697,7 +708,8 @@ int CWebSvrOp::Open(HWND window, UINT message)
             }
         },
         [this, window, message](CWireJob&) {
-            if (!m_uploadFile.Open(m_requestFilePath, CFile::modeRead | CFile::shareDenyWrite))
+            m_uploadFile.Reset(OpenForJob(m_requestFilePath, GENERIC_READ, OPEN_EXISTING));
+            if (!m_uploadFile)
                 return 0;
             Post(window, message, kSend);
             return 1;
@@ -756,8 +768,7 @@ int CWebSvrOp::SendWhole(HWND window, UINT message, AfterJob then)
     // The request file is still there: it is streamed once more.
     auto job = NewJob();
     job->sent = 0;
-    job->file.Reset(CreateFileA(m_requestFilePath, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    job->file.Reset(OpenForJob(m_requestFilePath, GENERIC_READ, OPEN_EXISTING));
     if (!job->file)
         return then(*job);
     job->filePath = m_requestFilePath;
@@ -779,7 +790,7 @@ int CWebSvrOp::Status(HWND window, UINT message)
 {
     if (!m_bodyFromFile)
         return TakeStatus(window, message, false);
-    m_uploadFile.Close();
+    m_uploadFile.Reset();
     // The answer's head is waited for as the request ends.
     return Await(
         window, message, NewJob(),
@@ -936,8 +947,7 @@ int CWebSvrOp::Read(HWND window, UINT message)
     }
     if (!m_responseFilePath.IsEmpty() && !job->scan) {
         // The system made this file a moment ago for this response.
-        job->file.Reset(CreateFileA(m_responseFilePath, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        job->file.Reset(OpenForJob(m_responseFilePath, GENERIC_WRITE, CREATE_ALWAYS));
         if (!job->file) {
             TheLog().Error("CWebSvrOp::Run: the response file cannot be created");
             return 0;

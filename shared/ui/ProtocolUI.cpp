@@ -25,8 +25,10 @@ HRESULT CProtocolUI::Login(CCredentials& credentials)
         return S_OK;
     TheLog().Comment("Didn't find Credentials");
 
-    HWND parent =
-        GetHost() ? CDispatcher::GetParentWindow(GetHost(), CDispatcher::kPreferEither) : nullptr;
+    // The window the login acts for owns its dialog; without one, the host's.
+    HWND parent = GetOwner();
+    if (!parent && GetHost())
+        parent = CDispatcher::GetParentWindow(GetHost(), CDispatcher::kPreferEither);
     CDlgLogin dialog(ServiceGlobals().api, parent);
     CIdentity identity;
     CCredentials found = credentials;

@@ -116,6 +116,19 @@ bool CAgentUser::WaitForButton(const std::vector<std::string>& captions, DWORD t
     return false;
 }
 
+bool CAgentUser::WaitUntil(const std::function<bool(const AgentView&)>& seen, DWORD timeoutMs) const
+{
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    do {
+        if (DialogGone())
+            return false;
+        if (seen(Look()))
+            return true;
+        Sleep(50);
+    } while (GetTickCount64() < end);
+    return false;
+}
+
 void CAgentUser::PressButton() const
 {
     if (!DialogGone())
@@ -157,6 +170,15 @@ bool CAgentUser::WaitUntilGone(DWORD timeoutMs) const
         Sleep(50);
     }
     return true;
+}
+
+bool CAgentUser::WaitUntilEnded(DWORD timeoutMs) const
+{
+    if (!m_process)
+        return false;
+    CKernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, m_process));
+    // A process that cannot be opened any more has gone already.
+    return !process || WaitForSingleObject(process.Get(), timeoutMs) == WAIT_OBJECT_0;
 }
 
 bool CAgentUser::BalloonOver() const

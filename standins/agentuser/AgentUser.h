@@ -38,6 +38,9 @@ public:
     // timeoutMs passes; each look goes to watch first.
     bool WaitForButton(const std::vector<std::string>& captions, DWORD timeoutMs,
                        const std::function<void(const AgentView&)>& watch = {});
+    // Looks every 50 ms until seen says yes (true), the dialog goes or
+    // timeoutMs passes.
+    bool WaitUntil(const std::function<bool(const AgentView&)>& seen, DWORD timeoutMs) const;
     // Presses the dialog's one button.
     void PressButton() const;
     // Waits for the agent's question and answers it (IDYES or IDNO); the
@@ -45,6 +48,10 @@ public:
     std::string AnswerQuestion(int answer, DWORD timeoutMs) const;
     // Waits until the dialog is gone.
     bool WaitUntilGone(DWORD timeoutMs) const;
+    // Waits until the agent's process has ended (its dialog gone is not
+    // enough: the program cleans up on its way out).
+    bool WaitUntilEnded(DWORD timeoutMs) const;
+    DWORD Process() const { return m_process; }
     // Whether a balloon (a tooltip window of any process) lies over the
     // dialog now.
     bool BalloonOver() const;

@@ -10,6 +10,11 @@ constexpr const char* kNotifyClass = "TrayNotifyWnd";
 constexpr const char* kClockClass = "TrayClockWClass";
 // What the shell's own record of a call starts with on Windows.
 constexpr DWORD kWindowsSignature = 0x34753423;
+// Where the icon's window and identifier lie in a record: on Windows after
+// the signature, the command and the record's size; in Wine's own record
+// first of all.
+constexpr size_t kWindowsIconAt = 12;
+constexpr size_t kWineIconAt = 0;
 
 CTrayStandIn* g_running = nullptr;
 
@@ -88,6 +93,8 @@ void CTrayStandIn::Stop()
     m_tray = nullptr;
     if (g_running == this)
         g_running = nullptr;
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_icons.clear();
 }
 
 void CTrayStandIn::Run()
@@ -127,14 +134,12 @@ void CTrayStandIn::Run()
 
 LRESULT CALLBACK CTrayStandIn::TrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_COPYDATA && g_running && lParam) {
-        g_running->Record(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
-        return TRUE;
-    }
+    if (message == WM_COPYDATA && g_running && lParam)
+        return g_running->Answer(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void CTrayStandIn::Record(const COPYDATASTRUCT& data)
+BOOL CTrayStandIn::Answer(const COPYDATASTRUCT& data)
 {
     TrayCall call;
     const auto* bytes = static_cast<const unsigned char*>(data.lpData);
@@ -144,11 +149,35 @@ void CTrayStandIn::Record(const COPYDATASTRUCT& data)
     DWORD first[2] = {};
     if (bytes && data.cbData >= sizeof first)
         memcpy(first, bytes, sizeof first);
-    call.command = first[0] == kWindowsSignature ? first[1] : static_cast<DWORD>(data.dwData);
+    const bool windows = first[0] == kWindowsSignature;
+    call.command = windows ? first[1] : static_cast<DWORD>(data.dwData);
+    const size_t iconAt = windows ? kWindowsIconAt : kWineIconAt;
+    if (bytes && data.cbData >= iconAt + sizeof call.window + sizeof call.id) {
+        memcpy(&call.window, bytes + iconAt, sizeof call.window);
+        memcpy(&call.id, bytes + iconAt + sizeof call.window, sizeof call.id);
+    }
     if (bytes)
         call.texts = TextsOf(bytes, data.cbData);
+
     std::lock_guard<std::mutex> hold(m_lock);
-    m_calls.push_back(std::move(call));
+    const std::pair<DWORD, UINT> icon{call.window, call.id};
+    const bool known = m_icons.count(icon) != 0;
+    switch (call.command) {
+    case NIM_ADD:
+        call.accepted = !known;
+        if (call.accepted)
+            m_icons.insert(icon);
+        break;
+    case NIM_DELETE:
+        call.accepted = known;
+        m_icons.erase(icon);
+        break;
+    default: // NIM_MODIFY, NIM_SETFOCUS, NIM_SETVERSION: an icon it has
+        call.accepted = known;
+        break;
+    }
+    m_calls.push_back(call);
+    return call.accepted ? TRUE : FALSE;
 }
 
 std::vector<TrayCall> CTrayStandIn::Calls() const
@@ -161,6 +190,22 @@ void CTrayStandIn::ClearCalls()
 {
     std::lock_guard<std::mutex> hold(m_lock);
     m_calls.clear();
+}
+
+bool CTrayStandIn::HasIcon(HWND window, UINT id) const
+{
+    const auto handle = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(window));
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_icons.count({handle, id}) != 0;
+}
+
+bool CTrayStandIn::Restart()
+{
+    Stop();
+    if (!Start())
+        return false;
+    AnnounceRestart();
+    return true;
 }
 
 void CTrayStandIn::AnnounceRestart() const

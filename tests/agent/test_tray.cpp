@@ -1,8 +1,9 @@
 // The agent's icon in the notification area, through the real
 // Shell_NotifyIcon calls, against a tray of the tests' own (headless Wine
-// has none): the tip and the balloon of the first add, the icon added again
-// after the shell restarts, the tray's commands, hiding to the tray and
-// back, where the tray lies, and texts cut at their fields' sizes.
+// has none, and which refuses what the shell refuses): the tip and the
+// balloon of the first add, the icon kept through a change of the work area
+// and back after the shell restarts, the tray's commands, hiding to the tray
+// and back, where the tray lies, and texts cut at their fields' sizes.
 #include <string>
 
 #include <gtest/gtest.h>
@@ -83,34 +84,77 @@ TEST_F(TrayTest, TextsAreCutToTheirFieldsAndTheBalloonComesOnce)
         EXPECT_TRUE(adds[0].HasText(std::string(127, 't')));
         EXPECT_TRUE(adds[0].HasText(std::string(255, 'b')));
         EXPECT_TRUE(adds[0].HasText(std::string(63, 'h')));
-
-        // The shell restarts, then the agent's own request to show again.
-        m_tray.ClearCalls();
-        SendMessageA(tray.GetSafeHwnd(), CSystemTray::TaskbarCreatedMessage(), 0, 0);
-        SendMessageA(tray.GetSafeHwnd(), CSystemTray::AgentCreatedMessage(), 0, 0);
-        const auto again = Adds(m_tray.Calls());
-        ASSERT_EQ(2u, again.size());
-        for (const TrayCall& add : again) {
-            EXPECT_TRUE(add.HasText(std::string(127, 't')));
-            EXPECT_FALSE(add.HasText(std::string(255, 'b'))) << "the balloon came again";
-        }
         m_tray.ClearCalls();
     }
     const auto calls = m_tray.Calls();
     ASSERT_EQ(1u, calls.size()) << "the icon goes with the tray object";
     EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), calls[0].command);
+    EXPECT_TRUE(calls[0].accepted);
 }
 
-TEST_F(TrayTest, WithoutATrayTheIconIsNotShownAndNothingIsRemoved)
+// Whatever makes the agent show its icon again while the shell still has
+// it, the icon stays (the shell refuses a second add of it), and a shell
+// that then starts anew gets it back, tip and no balloon.
+TEST_F(TrayTest, TheIconStaysThroughAnyReshowAndComesBackWithANewShell)
+{
+    struct Case {
+        const char* name;
+        UINT message;
+        WPARAM wParam = 0;
+    };
+    const Case cases[] = {
+        {.name = "the work area changes", .message = WM_SETTINGCHANGE, .wParam = SPI_SETWORKAREA},
+        {.name = "the agent's own call", .message = CSystemTray::AgentCreatedMessage()},
+        {.name = "a taskbar made while the icon is there",
+         .message = CSystemTray::TaskbarCreatedMessage()},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(m_tray.Start());
+        m_tray.ClearCalls();
+        CSystemTray tray;
+        ASSERT_TRUE(tray.Create(kTip, LoadIconA(nullptr, IDI_APPLICATION), kBalloon, kTip));
+        HWND window = tray.GetSafeHwnd();
+        ASSERT_TRUE(m_tray.HasIcon(window, CSystemTray::kIconId));
+
+        SendMessageA(window, row.message, row.wParam, 0);
+        EXPECT_TRUE(m_tray.HasIcon(window, CSystemTray::kIconId));
+        EXPECT_FALSE(tray.IsHidden());
+        const auto calls = m_tray.Calls();
+        for (size_t i = 0; i < calls.size(); ++i) {
+            EXPECT_TRUE(calls[i].accepted) << "the shell refused command " << calls[i].command;
+            EXPECT_EQ(i == 0, calls[i].HasText(kBalloon))
+                << "the balloon comes with the first add only";
+        }
+
+        // Explorer ends and starts again: the new shell knows no icon.
+        ASSERT_TRUE(m_tray.Restart());
+        EXPECT_FALSE(m_tray.HasIcon(window, CSystemTray::kIconId));
+        m_tray.ClearCalls();
+        SendMessageA(window, CSystemTray::TaskbarCreatedMessage(), 0, 0);
+        EXPECT_TRUE(m_tray.HasIcon(window, CSystemTray::kIconId)) << "the icon did not come back";
+        EXPECT_FALSE(tray.IsHidden());
+        const auto adds = Adds(m_tray.Calls());
+        ASSERT_EQ(1u, adds.size());
+        EXPECT_TRUE(adds[0].HasText(kTip));
+        EXPECT_FALSE(adds[0].HasText(kBalloon)) << "the balloon came again";
+        m_tray.Stop();
+    }
+}
+
+TEST_F(TrayTest, WithoutATrayTheIconWaitsForAShell)
 {
     m_tray.Stop();
     CSystemTray tray;
     EXPECT_FALSE(tray.Create(kTip, LoadIconA(nullptr, IDI_APPLICATION), kBalloon, kTip));
     EXPECT_TRUE(tray.IsHidden());
-    EXPECT_TRUE(tray.IsRemoved());
-    // The shell comes back: an icon that never showed is not forced in.
-    SendMessageA(tray.GetSafeHwnd(), CSystemTray::TaskbarCreatedMessage(), 0, 0);
+    SendMessageA(tray.GetSafeHwnd(), WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
     EXPECT_TRUE(tray.IsHidden());
+    // A shell that starts later gets the icon, as one that restarts does.
+    ASSERT_TRUE(m_tray.Start());
+    SendMessageA(tray.GetSafeHwnd(), CSystemTray::TaskbarCreatedMessage(), 0, 0);
+    EXPECT_FALSE(tray.IsHidden());
+    EXPECT_TRUE(m_tray.HasIcon(tray.GetSafeHwnd(), CSystemTray::kIconId));
 }
 
 // The dialog's tray while a broadcast runs (slow answers keep it running).
@@ -173,13 +217,15 @@ TEST_F(AgentTrayTest, TheDialogHidesToTheTrayAndComesBack)
                 return true;
             })
         .Expect(kAgentCaption)
-        .Do("the shell restarts",
+        .Do("the work area changes, then the shell restarts",
             [&](HWND window) {
                 note("opened", window);
-                m_tray.AnnounceRestart();
-                return true;
+                SendMessageA(trayWindow, WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
+                EXPECT_TRUE(m_tray.HasIcon(trayWindow, CSystemTray::kIconId));
+                return m_tray.Restart();
             })
-        .Do("waits for the icon again", [&](HWND) { return Adds(m_tray.Calls()).size() >= 2; })
+        .Do("waits for the icon again",
+            [&](HWND) { return m_tray.HasIcon(trayWindow, CSystemTray::kIconId); })
         .Do("exits from the tray", [&](HWND window) {
             PostMessageA(window, WM_COMMAND, ID_TRAY_EXIT, 0);
             return true;
@@ -199,6 +245,9 @@ TEST_F(AgentTrayTest, TheDialogHidesToTheTrayAndComesBack)
     EXPECT_TRUE(adds[0].HasText(kBalloon));
     EXPECT_TRUE(adds[1].HasText(kTip));
     EXPECT_FALSE(adds[1].HasText(kBalloon)) << "the balloon is shown once";
+    // (The new shell may refuse a change of the icon it lost; never an add.)
+    for (const TrayCall& add : adds)
+        EXPECT_TRUE(add.accepted) << "the shell refused an add";
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), calls.back().command);
     EXPECT_EQ(std::vector<std::string>{}, FilesLeft());

@@ -5,10 +5,7 @@
 #include "shared/log/DebugLog.h"
 #include "tests/support/TestEnv.h"
 
-namespace {
-
-// The log's XML file turned back into the texts that were logged.
-std::string Unescape(const std::string& xml)
+std::string LogFileText(const std::string& xml)
 {
     std::string text;
     for (size_t i = 0; i < xml.size(); ++i) {
@@ -31,8 +28,6 @@ std::string Unescape(const std::string& xml)
     return text;
 }
 
-} // namespace
-
 LogCapture::LogCapture()
 {
     testenv::WriteDword(testenv::kAdvancedKey, "Diagnose", 1);
@@ -48,7 +43,7 @@ LogCapture::~LogCapture()
 
 std::string LogCapture::Text() const
 {
-    return Unescape(testenv::ReadFileBytes(m_log->GetFilePath().str()));
+    return LogFileText(testenv::ReadFileBytes(m_log->GetFilePath().str()));
 }
 
 ::testing::AssertionResult InOrder(const std::string& log, const std::vector<std::string>& texts)

@@ -27,6 +27,10 @@ private:
     std::unique_ptr<CDebugLog> m_log;
 };
 
+// A log file's XML turned back into the texts that were logged (for the log
+// of another process, such as a deliverable's program a test runs).
+std::string LogFileText(const std::string& xml);
+
 // Each of the texts occurs in the log, in the order given; the failure
 // names the first one missing or out of order.
 ::testing::AssertionResult InOrder(const std::string& log, const std::vector<std::string>& texts);

@@ -3,10 +3,15 @@
 
 #include "agent/app/inkProxyApp.h"
 #include "classlib/strings/CString.h"
+#include "shared/log/DebugLog.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int)
 {
     SetResourceModule(instance);
+    // The agent's own log (on when the user's "Diagnose" switch asks),
+    // before anything that logs.
+    CDebugLog log;
+    CDebugLog::SetProcess(&log);
     CinkProxyApp app;
     app.SetInstance(instance);
     app.SetCommandTail(commandTail);
@@ -14,5 +19,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int)
     app.InitInstance();
     const int code = app.ExitInstance();
     AfxSetApp(nullptr);
+    CDebugLog::SetProcess(nullptr);
     return code;
 }
