@@ -41,3 +41,8 @@
 #define IDS_STEP_INVITED 127
 #define IDS_STEP_SET_PARAMS 128
 #define IDS_STEP_PARAMS_SET 129
+// Which targets a broadcast did not send, and why.
+#define IDS_AGENT_NOT_SENT_FROM 140
+#define IDS_AGENT_NOT_SENT_LAST 141
+#define IDS_AGENT_TARGET_INCOMPLETE 142
+#define IDS_AGENT_TARGET_FILES 143

@@ -2,13 +2,20 @@
 // target shares the target's record: its own file ID and link (so that no
 // document, parameter or invitation can reach another target's request) and
 // its receipt.
+//
+// A target's request pieces are made only when its turn comes (its own
+// recipient lists and filled tails), and go again once it is done: a
+// broadcast of any size starts at once and keeps a handful of files.
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "classlib/strings/CString.h"
 #include "shared/requests/Receipt.h"
 #include "shared/ui/StepOp.h"
+
+class CBroadcastStep;
 
 class CBroadcastTarget {
 public:
@@ -20,13 +27,22 @@ public:
     // where it is, for the user to find (the log says where).
     ~CBroadcastTarget();
 
+    // Its place in the audience, from 1.
+    int m_number = 0;
     CString m_email;
+    CString m_name;
+    CString m_role;
+    CString m_tier;
     // Set by the target's own create step; its later steps send it.
     CString m_fileId;
     CString m_link;
     // Null when the broadcast asks for no receipts.
     std::unique_ptr<CReceipt> m_receipt;
     bool m_receiptFinished = false;
+    // Its pieces are with its operations.
+    bool m_prepared = false;
+    // Its steps in the order they run (the run's list owns them).
+    std::vector<CBroadcastStep*> m_steps;
 };
 
 // The kinds of step a target has, in the order they run.
@@ -40,6 +56,13 @@ public:
 
     StepKind m_kind;
     std::shared_ptr<CBroadcastTarget> m_target;
+    // The pieces every target's step of this kind shares, as the operation
+    // file names them; the target's own pieces join them when it is
+    // prepared.
+    CString m_headPath;
+    CString m_tailPath;
+    // The tail carries the invitation's text, with the roles to fill.
+    bool m_fillTail = false;
     // The target's last step: its receipt is finished and filed after it.
     bool m_lastOfTarget = false;
 };

@@ -132,7 +132,9 @@ void CStepPump::RunStage()
     }
     m_lastRun = op;
     m_awaitingReport = true;
-    if (op->Run(m_window->GetSafeHwnd(), m_message, m_stage))
+    // A step whose request cannot be made ready fails as a stage does.
+    if ((m_stage != CWebSvrOp::kPrepare || PrepareStep(*m_current)) &&
+        op->Run(m_window->GetSafeHwnd(), m_message, m_stage))
         return;
 
     TheLog().Comment("CStepPump: Op Step FAILED");

@@ -107,6 +107,9 @@ protected:
     virtual void OnRunFailed(CWebSvrOp& op) = 0;
     // The tick of a step without an operation (a question).
     virtual void OnStepWithoutOp(CStepOp&) {}
+    // Just before a step's operation makes its request: false fails the
+    // step as a failed stage does (OnRunFailed follows).
+    virtual bool PrepareStep(CStepOp&) { return true; }
 
     CListCtrl m_list;
     CProgressCtrl m_progress;
