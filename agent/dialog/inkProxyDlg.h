@@ -59,11 +59,15 @@ public:
     HRESULT PrepareTarget(CBroadcastTarget& target);
     // The target's own pieces go (its requests have been sent).
     void ReleaseTargetPieces(CBroadcastTarget& target);
+    // Its operations go as well: a finished target keeps only its rows.
+    void ReleaseTargetOps(CBroadcastTarget& target);
     // A step for the target, its texts formatted with the target's address,
-    // appended to the pending steps.
-    HRESULT AddBroadcastStep(const std::shared_ptr<CBroadcastTarget>& target,
-                             std::unique_ptr<OpQuillet> op, StepKind kind, UINT firstText,
-                             UINT secondText);
+    // appended to the pending steps; its operation comes with the target's
+    // turn (MakeOps).
+    HRESULT AddBroadcastStep(const std::shared_ptr<CBroadcastTarget>& target, StepKind kind,
+                             UINT firstText, UINT secondText);
+    // Gives each of the target's steps its operation, where it has none.
+    void MakeOps(CBroadcastTarget& target);
     // Deletes the steps with their pieces, the web object and every request
     // file the broadcast names. Run by DoModal once the dialog has ended.
     void DeleteBroadcastFiles();
@@ -140,6 +144,9 @@ private:
     CString m_notSentReason;
     // The run ended because a target's pieces could not be made.
     bool m_preparationFailed = false;
+    // The target done last: its last operation is the one the step pump
+    // ran last, kept until the next target's turn.
+    CBroadcastTarget* m_doneTarget = nullptr;
     CStatic m_picture;
     CWnd m_button2;
     int m_failureCount = 0;

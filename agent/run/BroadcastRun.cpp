@@ -132,15 +132,11 @@ HRESULT CinkProxyDlg::AddRequestPiece(const char* path, const char* name, OpQuil
 }
 
 HRESULT CinkProxyDlg::AddBroadcastStep(const std::shared_ptr<CBroadcastTarget>& target,
-                                       std::unique_ptr<OpQuillet> op, StepKind kind, UINT firstText,
-                                       UINT secondText)
+                                       StepKind kind, UINT firstText, UINT secondText)
 {
-    if (!op || !target)
+    if (!target)
         return E_INVALIDARG;
-    // A step sends its own target's file ID, never another's.
-    if (kind != StepKind::kCreate)
-        op->m_fileId = &target->m_fileId;
-    auto step = std::make_unique<CBroadcastStep>(op.release(), kind, target);
+    auto step = std::make_unique<CBroadcastStep>(kind, target);
     CString format;
     format.LoadString(firstText);
     step->m_pendingText.Format(format, target->m_email.GetString());
@@ -171,14 +167,14 @@ bool ReadPieces(CXMLDoc& opDoc, const char* root, CPlannedOp& planned)
            ReadRequired(opDoc, "Head", planned.head) && ReadRequired(opDoc, "Tail", planned.tail);
 }
 
-std::unique_ptr<OpQuillet> MakeOp(const CPlannedOp& planned, const CString& url)
+std::unique_ptr<OpQuillet> MakeOp(const CBroadcastStep& step, const CString& url)
 {
-    switch (planned.kind) {
+    switch (step.m_kind) {
     case StepKind::kCreate:
         return std::make_unique<OpSendDoc>(url);
     case StepKind::kAddDocument: {
         auto upload = std::make_unique<OpAddDoc>(url);
-        SelectAddDocMethod(planned.action, *upload);
+        SelectAddDocMethod(step.m_action, *upload);
         return upload;
     }
     case StepKind::kSetParams:
@@ -327,8 +323,8 @@ HRESULT CinkProxyDlg::BuildBroadcastSteps()
         if (m_makeReceipt)
             target->m_receipt = std::make_unique<CReceipt>(nullptr, CReceipt::kFileReceipt);
         for (const CPlannedOp& planned : plan) {
-            const HRESULT hr = AddBroadcastStep(target, MakeOp(planned, m_serviceUrl), planned.kind,
-                                                planned.firstText, planned.secondText);
+            const HRESULT hr =
+                AddBroadcastStep(target, planned.kind, planned.firstText, planned.secondText);
             if (FAILED(hr)) {
                 cast.m_steps.RemoveAll();
                 return hr;
@@ -336,18 +332,36 @@ HRESULT CinkProxyDlg::BuildBroadcastSteps()
             auto* step = static_cast<CBroadcastStep*>(cast.m_steps.GetTail());
             step->m_headPath = planned.head;
             step->m_tailPath = planned.tail;
+            step->m_action = planned.action;
             step->m_fillTail = planned.fillTail;
         }
-        // The target is whole: its steps join the run.
+        // The target is whole: its steps join the run. The first one's
+        // operations are there from the start, for the run's first stage.
         static_cast<CBroadcastStep*>(cast.m_steps.GetTail())->m_lastOfTarget = true;
+        if (i == 0)
+            MakeOps(*target);
         while (!cast.m_steps.IsEmpty())
             m_steps.AddTail(cast.m_steps.RemoveHead());
     }
     return S_OK;
 }
 
+void CinkProxyDlg::MakeOps(CBroadcastTarget& target)
+{
+    for (CBroadcastStep* step : target.m_steps) {
+        if (step->m_op)
+            continue;
+        std::unique_ptr<OpQuillet> op = MakeOp(*step, m_serviceUrl);
+        // A step sends its own target's file ID, never another's.
+        if (step->m_kind != StepKind::kCreate)
+            op->m_fileId = &target.m_fileId;
+        step->m_op = std::move(op);
+    }
+}
+
 HRESULT CinkProxyDlg::PrepareTarget(CBroadcastTarget& target)
 {
+    MakeOps(target);
     CString recips;
     HRESULT hr = WriteNewPieceFile(
         RecipsPiece(ListsForTarget(m_readLists, target.m_email, target.m_tier)), recips);
@@ -392,4 +406,11 @@ void CinkProxyDlg::ReleaseTargetPieces(CBroadcastTarget& target)
         if (auto* op = static_cast<OpQuillet*>(step->m_op.get()))
             op->m_castlets.RemoveAll();
     }
+}
+
+void CinkProxyDlg::ReleaseTargetOps(CBroadcastTarget& target)
+{
+    ReleaseTargetPieces(target);
+    for (CBroadcastStep* step : target.m_steps)
+        step->m_op.reset();
 }

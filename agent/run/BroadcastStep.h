@@ -3,9 +3,10 @@
 // document, parameter or invitation can reach another target's request) and
 // its receipt.
 //
-// A target's request pieces are made only when its turn comes (its own
-// recipient lists and filled tails), and go again once it is done: a
-// broadcast of any size starts at once and keeps a handful of files.
+// A target's operations and request pieces are made only when its turn
+// comes (its own recipient lists and filled tails), and go again once it is
+// done: a broadcast of any size starts at once, keeps a handful of files
+// and holds no more than its rows.
 #pragma once
 
 #include <memory>
@@ -50,8 +51,9 @@ enum class StepKind { kCreate, kAddDocument, kSetParams, kGetLink, kInvite };
 
 class CBroadcastStep : public CStepOp {
 public:
-    CBroadcastStep(CWebSvrOp* op, StepKind kind, std::shared_ptr<CBroadcastTarget> target)
-        : CStepOp(op), m_kind(kind), m_target(std::move(target))
+    // The operation comes when the target's turn does.
+    CBroadcastStep(StepKind kind, std::shared_ptr<CBroadcastTarget> target)
+        : m_kind(kind), m_target(std::move(target))
     {}
 
     StepKind m_kind;
@@ -61,6 +63,8 @@ public:
     // prepared.
     CString m_headPath;
     CString m_tailPath;
+    // An upload's SOAPAction, which names its method.
+    CString m_action;
     // The tail carries the invitation's text, with the roles to fill.
     bool m_fillTail = false;
     // The target's last step: its receipt is finished and filed after it.

@@ -50,6 +50,10 @@ bool CinkProxyDlg::PrepareStep(CStepOp& current)
     CBroadcastTarget& target = *static_cast<CBroadcastStep&>(current).m_target;
     if (target.m_prepared)
         return true;
+    // The target before it is done with, its last operation too.
+    if (m_doneTarget && m_doneTarget != &target)
+        ReleaseTargetOps(*m_doneTarget);
+    m_doneTarget = nullptr;
     const HRESULT hr = PrepareTarget(target);
     if (SUCCEEDED(hr))
         return true;
@@ -103,8 +107,10 @@ void CinkProxyDlg::OnStepDone()
         if (step->m_lastOfTarget && target.m_receipt)
             FinishReceipt(target);
     }
-    if (step->m_lastOfTarget)
+    if (step->m_lastOfTarget) {
         ReleaseTargetPieces(target);
+        m_doneTarget = &target;
+    }
     // The finished operation lets its upload and connection go: a long
     // broadcast keeps no request file or answer of a finished step.
     if (op) {
@@ -133,7 +139,7 @@ void CinkProxyDlg::FinishReceipt(CBroadcastTarget& target)
     HRESULT hr = S_OK;
     for (const CBroadcastStep* sent : target.m_steps) {
         const auto* op = static_cast<const OpQuillet*>(sent->m_op.get());
-        for (POSITION pos = op->m_castlets.GetHeadPosition(); pos && SUCCEEDED(hr);)
+        for (POSITION pos = op ? op->m_castlets.GetHeadPosition() : nullptr; pos && SUCCEEDED(hr);)
             hr = CloseReceiptFile(receipt, op->m_castlets.GetNext(pos)->m_path);
     }
     if (SUCCEEDED(hr))
