@@ -13,6 +13,7 @@
 #include "shared/SharedResource.h"
 #include "shared/requests/Receipt.h"
 #include "shared/requests/SAXReceipt.h"
+#include "shared/xml/XMLDoc.h"
 #include "tests/agent/AgentTest.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/TestEnv.h"
@@ -51,6 +52,17 @@ std::vector<std::string> Methods(const std::vector<standin::Request>& requests)
     for (const auto& request : requests)
         methods.push_back(request.soapMethod);
     return methods;
+}
+
+// The text of element under root in the XML file at path, or empty.
+std::string ElementOf(const std::string& path, const char* root, const char* element)
+{
+    CXMLDoc doc;
+    CString value;
+    if (doc.LoadFile(path.c_str()) != S_OK || doc.GotoNode(root) != S_OK ||
+        doc.GetSingleNodeValue(element, value) != S_OK)
+        return {};
+    return value.str();
 }
 
 std::map<std::string, std::string> ReceiptValues(const std::string& path)
@@ -260,6 +272,63 @@ TEST_F(AgentTest, ATargetThatCannotBeBuiltLeavesTheEarlierOnesWhole)
             DeleteFileA((m_receipts + name).c_str());
         EXPECT_EQ(std::vector<std::string>{}, FilesLeft());
     }
+}
+
+// A target whose pieces cannot be made when its turn comes (here the tail
+// its roles are filled into is gone) stops the run as a failed step does:
+// nothing of it reaches the service, and the user learns which targets
+// were not sent.
+TEST_F(AgentTest, ATargetWhosePiecesCannotBeMadeIsNotSentAndSaidSo)
+{
+    BroadcastShape shape;
+    shape.targets = ThreeTargets();
+    shape.documents = {"%PDF-1.4 lease"};
+    shape.roleMap = true;
+    // The first target's invitation is answered late: meanwhile the shared
+    // tail goes, before the second target's turn.
+    ASSERT_TRUE(
+        Service().SetBehaviour(R"({"kind": "slow", "method": "InviteSigners", "delay": 5})"));
+    const std::string path = WriteBroadcast(shape);
+    ASSERT_FALSE(path.empty());
+    const std::string sharedTail =
+        ElementOf(ElementOf(path, "/inkBroadcast", "CreateSignature"), "/OpSendDoc", "Tail");
+    ASSERT_FALSE(sharedTail.empty());
+
+    AgentSeen seen;
+    CScriptedUser user(PatientUser());
+    user.Expect(kAgentCaption)
+        .Do("takes the tail away during the first invitation",
+            [&](HWND) {
+                const auto methods = Methods(Service().Requests());
+                if (std::find(methods.begin(), methods.end(), "InviteSigners") == methods.end())
+                    return false;
+                return DeleteFileA(sharedTail.c_str()) != FALSE;
+            })
+        .Expect("Quillet Error")
+        .Read(IDC_ERROR_DETAILS)
+        .Click(IDOK)
+        .Expect(kAgentCaption)
+        .Do("waits for Close", WaitForButton("Close", seen))
+        .Click(IDCANCEL)
+        .AnswerMessageBox(IDYES);
+    EXPECT_EQ(IDCANCEL, RunAgent(path, user));
+    EXPECT_TRUE(user.Finished()) << user.Report();
+
+    EXPECT_EQ((std::vector<std::string>{"CreateSignatureRequest", "AddDocumentToRequest",
+                                        "GetMaintenanceLink", "InviteSigners"}),
+              Methods(Service().Requests()));
+    const char* notSent = "Targets 2 to 3 of 3 were not sent: the request files for "
+                          "zoe@example.com could not be written.";
+    EXPECT_EQ(notSent, seen.status);
+    EXPECT_EQ("the request files for zoe@example.com could not be written",
+              user.TextRead(IDC_ERROR_DETAILS));
+    ASSERT_EQ(12u, seen.images.size());
+    for (size_t row = 0; row < seen.images.size(); ++row)
+        EXPECT_EQ(row < 4 ? kImageDone : kImagePending, seen.images[row]) << "row " << row;
+    EXPECT_EQ(1u, ReceiptFiles().size());
+    for (const std::string& name : ReceiptFiles())
+        DeleteFileA((m_receipts + name).c_str());
+    EXPECT_EQ(std::vector<std::string>{}, FilesLeft());
 }
 
 // A target's own pieces are made when its turn comes and go when it is
