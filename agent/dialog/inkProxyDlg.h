@@ -13,6 +13,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "agent/run/BroadcastStep.h"
 #include "agent/run/Rewrites.h"
@@ -64,8 +65,8 @@ public:
     // A step for the target, its texts formatted with the target's address,
     // appended to the pending steps; its operation comes with the target's
     // turn (MakeOps).
-    HRESULT AddBroadcastStep(const std::shared_ptr<CBroadcastTarget>& target, StepKind kind,
-                             UINT firstText, UINT secondText);
+    HRESULT AddBroadcastStep(const std::shared_ptr<CBroadcastTarget>& target,
+                             const CStepPlan& plan);
     // Gives each of the target's steps its operation, where it has none.
     void MakeOps(CBroadcastTarget& target);
     // Deletes the steps with their pieces, the web object and every request
@@ -136,6 +137,8 @@ private:
     // in the broadcast's pending list while it is being built.
     CTypedPtrList<CStepOp> m_steps{10};
     CStringList m_pieceFiles;
+    // The steps every target has; each step refers to its own.
+    std::vector<CStepPlan> m_plan;
     // The recipient lists every target's own are made from.
     CRecipientLists m_readLists;
     int m_targetCount = 0;

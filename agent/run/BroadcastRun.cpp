@@ -132,15 +132,15 @@ HRESULT CinkProxyDlg::AddRequestPiece(const char* path, const char* name, OpQuil
 }
 
 HRESULT CinkProxyDlg::AddBroadcastStep(const std::shared_ptr<CBroadcastTarget>& target,
-                                       StepKind kind, UINT firstText, UINT secondText)
+                                       const CStepPlan& plan)
 {
     if (!target)
         return E_INVALIDARG;
-    auto step = std::make_unique<CBroadcastStep>(kind, target);
+    auto step = std::make_unique<CBroadcastStep>(plan, target);
     CString format;
-    format.LoadString(firstText);
+    format.LoadString(plan.firstText);
     step->m_pendingText.Format(format, target->m_email.GetString());
-    format.LoadString(secondText);
+    format.LoadString(plan.secondText);
     step->m_doneText.Format(format, target->m_email.GetString());
     target->m_steps.push_back(step.get());
     m_broadcast.m_steps.AddTail(step.release());
@@ -149,32 +149,21 @@ HRESULT CinkProxyDlg::AddBroadcastStep(const std::shared_ptr<CBroadcastTarget>& 
 
 namespace {
 
-// One step every target has, with the pieces its operation file names.
-struct CPlannedOp {
-    StepKind kind{};
-    UINT firstText = 0;
-    UINT secondText = 0;
-    CString head{};
-    CString tail{};
-    CString action{}; // an upload's SOAPAction
-    bool fillTail = false;
-};
-
 // Head and Tail of the operation file at root: false when one is missing.
-bool ReadPieces(CXMLDoc& opDoc, const char* root, CPlannedOp& planned)
+bool ReadPieces(CXMLDoc& opDoc, const char* root, CStepPlan& planned)
 {
     return opDoc.GotoNode(CString("/") + root) == S_OK &&
            ReadRequired(opDoc, "Head", planned.head) && ReadRequired(opDoc, "Tail", planned.tail);
 }
 
-std::unique_ptr<OpQuillet> MakeOp(const CBroadcastStep& step, const CString& url)
+std::unique_ptr<OpQuillet> MakeOp(const CStepPlan& plan, const CString& url)
 {
-    switch (step.m_kind) {
+    switch (plan.kind) {
     case StepKind::kCreate:
         return std::make_unique<OpSendDoc>(url);
     case StepKind::kAddDocument: {
         auto upload = std::make_unique<OpAddDoc>(url);
-        SelectAddDocMethod(step.m_action, *upload);
+        SelectAddDocMethod(plan.action, *upload);
         return upload;
     }
     case StepKind::kSetParams:
@@ -232,8 +221,9 @@ HRESULT CinkProxyDlg::BuildBroadcastSteps()
 
     // The steps every target has, as every road that sends a request takes
     // them, with the pieces their operation files name: read once.
-    std::vector<CPlannedOp> plan;
-    CPlannedOp createOp{
+    std::vector<CStepPlan>& plan = m_plan;
+    plan.clear();
+    CStepPlan createOp{
         .kind = StepKind::kCreate, .firstText = IDS_STEP_CREATE, .secondText = IDS_STEP_CREATED};
     createOp.fillTail = hasRoleMap;
     if (!ReadPieces(create, "OpSendDoc", createOp))
@@ -247,7 +237,7 @@ HRESULT CinkProxyDlg::BuildBroadcastSteps()
     input.hideAddresses = cast.m_paramsDoc != nullptr;
     input.invite = cast.m_inviteDoc != nullptr;
     for (const CPlannedStep& planned : PlanSteps(input)) {
-        CPlannedOp op{};
+        CStepPlan op{};
         bool read = true;
         switch (planned.step) {
         case SendStep::kCreate:
@@ -322,18 +312,12 @@ HRESULT CinkProxyDlg::BuildBroadcastSteps()
         }
         if (m_makeReceipt)
             target->m_receipt = std::make_unique<CReceipt>(nullptr, CReceipt::kFileReceipt);
-        for (const CPlannedOp& planned : plan) {
-            const HRESULT hr =
-                AddBroadcastStep(target, planned.kind, planned.firstText, planned.secondText);
+        for (const CStepPlan& planned : plan) {
+            const HRESULT hr = AddBroadcastStep(target, planned);
             if (FAILED(hr)) {
                 cast.m_steps.RemoveAll();
                 return hr;
             }
-            auto* step = static_cast<CBroadcastStep*>(cast.m_steps.GetTail());
-            step->m_headPath = planned.head;
-            step->m_tailPath = planned.tail;
-            step->m_action = planned.action;
-            step->m_fillTail = planned.fillTail;
         }
         // The target is whole: its steps join the run. The first one's
         // operations are there from the start, for the run's first stage.
@@ -351,9 +335,9 @@ void CinkProxyDlg::MakeOps(CBroadcastTarget& target)
     for (CBroadcastStep* step : target.m_steps) {
         if (step->m_op)
             continue;
-        std::unique_ptr<OpQuillet> op = MakeOp(*step, m_serviceUrl);
+        std::unique_ptr<OpQuillet> op = MakeOp(step->m_plan, m_serviceUrl);
         // A step sends its own target's file ID, never another's.
-        if (step->m_kind != StepKind::kCreate)
+        if (step->m_plan.kind != StepKind::kCreate)
             op->m_fileId = &target.m_fileId;
         step->m_op = std::move(op);
     }
@@ -369,20 +353,21 @@ HRESULT CinkProxyDlg::PrepareTarget(CBroadcastTarget& target)
         if (FAILED(hr))
             break;
         auto* op = static_cast<OpQuillet*>(step->m_op.get());
-        hr = AddRequestPiece(step->m_headPath, "Head", op, false);
-        if (SUCCEEDED(hr) && step->m_kind == StepKind::kCreate) {
+        const CStepPlan& plan = step->m_plan;
+        hr = AddRequestPiece(plan.head, "Head", op, false);
+        if (SUCCEEDED(hr) && plan.kind == StepKind::kCreate) {
             hr = AddRequestPiece(recips, "Recips", op, true);
             recips.Empty();
         }
         if (FAILED(hr))
             break;
-        if (!step->m_fillTail) {
-            hr = AddRequestPiece(step->m_tailPath, "Tail", op, false);
+        if (!plan.fillTail) {
+            hr = AddRequestPiece(plan.tail, "Tail", op, false);
             continue;
         }
         // The target's roles filled into a tail of its own.
         CString filled;
-        hr = RewriteTail(step->m_tailPath, target.m_role, target.m_name, m_roleMap, filled);
+        hr = RewriteTail(plan.tail, target.m_role, target.m_name, m_roleMap, filled);
         if (hr == kTailTooLarge)
             TheLog().Error("CinkProxyDlg::PrepareTarget: a tail is too large to fill");
         if (SUCCEEDED(hr))

@@ -49,24 +49,30 @@ public:
 // The kinds of step a target has, in the order they run.
 enum class StepKind { kCreate, kAddDocument, kSetParams, kGetLink, kInvite };
 
+// One step every target has, with the pieces all targets share as its
+// operation file names them; the target's own pieces join them when its
+// turn comes.
+struct CStepPlan {
+    StepKind kind{};
+    UINT firstText = 0;
+    UINT secondText = 0;
+    CString head{};
+    CString tail{};
+    CString action{}; // an upload's SOAPAction, which names its method
+    // The tail carries the invitation's text, with the roles to fill.
+    bool fillTail = false;
+};
+
 class CBroadcastStep : public CStepOp {
 public:
     // The operation comes when the target's turn does.
-    CBroadcastStep(StepKind kind, std::shared_ptr<CBroadcastTarget> target)
-        : m_kind(kind), m_target(std::move(target))
+    CBroadcastStep(const CStepPlan& plan, std::shared_ptr<CBroadcastTarget> target)
+        : m_plan(plan), m_target(std::move(target))
     {}
 
-    StepKind m_kind;
+    // Held by the run, which outlives its steps.
+    const CStepPlan& m_plan;
     std::shared_ptr<CBroadcastTarget> m_target;
-    // The pieces every target's step of this kind shares, as the operation
-    // file names them; the target's own pieces join them when it is
-    // prepared.
-    CString m_headPath;
-    CString m_tailPath;
-    // An upload's SOAPAction, which names its method.
-    CString m_action;
-    // The tail carries the invitation's text, with the roles to fill.
-    bool m_fillTail = false;
     // The target's last step: its receipt is finished and filed after it.
     bool m_lastOfTarget = false;
 };

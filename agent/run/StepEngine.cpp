@@ -98,10 +98,10 @@ void CinkProxyDlg::OnStepDone()
     if (op && op->GetErrorCode() != 0) {
         ++m_failureCount;
     } else if (op) {
-        if (step->m_kind == StepKind::kCreate) {
+        if (step->m_plan.kind == StepKind::kCreate) {
             target.m_fileId = static_cast<OpSendDoc*>(op)->m_result;
             target.m_link.Empty();
-        } else if (step->m_kind == StepKind::kGetLink) {
+        } else if (step->m_plan.kind == StepKind::kGetLink) {
             target.m_link = static_cast<OpGetLink*>(op)->m_result;
         }
         if (step->m_lastOfTarget && target.m_receipt)
