@@ -288,13 +288,18 @@ HRESULT CinkProxyDlg::BuildBroadcastSteps()
     for (long i = 0; i < targets; ++i) {
         auto target = std::make_shared<CBroadcastTarget>();
         target->m_number = static_cast<int>(i) + 1;
-        if (recips.GotoNodeAt(i) != S_OK || !ReadRequired(recips, "email", target->m_email) ||
-            recips.GetSingleNodeValue("name", target->m_name) != S_OK ||
-            recips.GetSingleNodeValue("role", target->m_role) != S_OK ||
-            !ReadRequired(recips, "tier", target->m_tier)) {
+        // What the target lacks, if anything (the status line says it).
+        const UINT lacks =
+            recips.GotoNodeAt(i) != S_OK || !ReadRequired(recips, "email", target->m_email)
+                ? IDS_AGENT_TARGET_NO_EMAIL
+            : recips.GetSingleNodeValue("name", target->m_name) != S_OK ? IDS_AGENT_TARGET_NO_NAME
+            : recips.GetSingleNodeValue("role", target->m_role) != S_OK ? IDS_AGENT_TARGET_NO_ROLE
+            : !ReadRequired(recips, "tier", target->m_tier)             ? IDS_AGENT_TARGET_NO_TIER
+                                                                        : 0;
+        if (lacks) {
             // The building ends here; the targets before it go out whole.
             CString format;
-            format.LoadString(IDS_AGENT_TARGET_INCOMPLETE);
+            format.LoadString(lacks);
             CString reason;
             reason.Format(format, target->m_number);
             NoteNotSent(target->m_number, reason);

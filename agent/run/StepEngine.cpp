@@ -59,7 +59,7 @@ bool CinkProxyDlg::PrepareStep(CStepOp& current)
         return true;
     TheLog().HResult("CinkProxyDlg::PrepareStep", hr);
     CString reason;
-    reason.Format(Text(IDS_AGENT_TARGET_FILES), target.m_email.GetString());
+    reason.Format(Text(IDS_AGENT_TARGET_FILES), target.m_number);
     NoteNotSent(target.m_number, reason);
     m_preparationFailed = true;
     return false;

@@ -219,12 +219,10 @@ TEST_F(AgentTest, ATargetThatCannotBeBuiltLeavesTheEarlierOnesWhole)
     } cases[] = {
         {.what = "the second of three",
          .bad = 1,
-         .status = "Targets 2 to 3 of 3 were not sent: target 2 lacks its e-mail address, name, "
-                   "role or tier."},
+         .status = "Not sent: targets 2 to 3 of 3 (target 2 has no e-mail address)."},
         {.what = "the last of three",
          .bad = 2,
-         .status = "Target 3 of 3 was not sent: target 3 lacks its e-mail address, name, role or "
-                   "tier."},
+         .status = "Not sent: target 3 of 3 (target 3 has no e-mail address)."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -317,11 +315,8 @@ TEST_F(AgentTest, ATargetWhosePiecesCannotBeMadeIsNotSentAndSaidSo)
     EXPECT_EQ((std::vector<std::string>{"CreateSignatureRequest", "AddDocumentToRequest",
                                         "GetMaintenanceLink", "InviteSigners"}),
               Methods(Service().Requests()));
-    const char* notSent = "Targets 2 to 3 of 3 were not sent: the request files for "
-                          "zoe@example.com could not be written.";
-    EXPECT_EQ(notSent, seen.status);
-    EXPECT_EQ("the request files for zoe@example.com could not be written",
-              user.TextRead(IDC_ERROR_DETAILS));
+    EXPECT_EQ("Not sent: targets 2 to 3 of 3 (could not write target 2's files).", seen.status);
+    EXPECT_EQ("could not write target 2's files", user.TextRead(IDC_ERROR_DETAILS));
     ASSERT_EQ(12u, seen.images.size());
     for (size_t row = 0; row < seen.images.size(); ++row)
         EXPECT_EQ(row < 4 ? kImageDone : kImagePending, seen.images[row]) << "row " << row;
