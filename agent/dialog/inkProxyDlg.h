@@ -16,6 +16,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "agent/run/BroadcastStep.h"
 #include "agent/run/Rewrites.h"
@@ -51,15 +52,25 @@ public:
     // targets built before it stay.
     BOOL LoadBroadcast();
     HRESULT BuildBroadcastSteps();
-    // Adds a piece file to the operation (deleted with it) and, for a target
-    // with a receipt, its bytes to the receipt. E_INVALIDARG for an empty
-    // path or name or no operation.
-    HRESULT AddRequestPiece(const char* path, const char* name, OpQuillet* op, CReceipt* receipt);
+    // Adds a piece file to the operation; a target's own piece (own) is
+    // deleted with it, a piece all targets share stays until the end.
+    // E_INVALIDARG for an empty path or name or no operation.
+    HRESULT AddRequestPiece(const char* path, const char* name, OpQuillet* op, bool own);
+    // Gives the target's operations their pieces: the shared ones and its
+    // own recipient lists and filled tails, written now. On failure nothing
+    // of the target's own is left.
+    HRESULT PrepareTarget(CBroadcastTarget& target);
+    // The target's own pieces go (its requests have been sent).
+    void ReleaseTargetPieces(CBroadcastTarget& target);
+    // Its operations go as well: a finished target keeps only its rows.
+    void ReleaseTargetOps(CBroadcastTarget& target);
     // A step for the target, its texts formatted with the target's address,
-    // appended to the pending steps.
+    // appended to the pending steps; its operation comes with the target's
+    // turn (MakeOps).
     HRESULT AddBroadcastStep(const std::shared_ptr<CBroadcastTarget>& target,
-                             std::unique_ptr<OpQuillet> op, StepKind kind, UINT firstText,
-                             UINT secondText);
+                             const CStepPlan& plan);
+    // Gives each of the target's steps its operation, where it has none.
+    void MakeOps(CBroadcastTarget& target);
     // Deletes the steps with their pieces, the web object and every request
     // file the broadcast names. Run by DoModal once the dialog has ended.
     void DeleteBroadcastFiles();
@@ -69,6 +80,9 @@ public:
     const CString& GetStatusText() const { return m_statusText; }
     Button GetButton() const { return m_button; }
     int GetFailureCount() const { return m_failureCount; }
+    // What the status line says of the targets that were not sent; empty
+    // when every target had its turn.
+    CString NotSentText() const;
     bool HasTrayIcon() const { return !m_tray.IsRemoved(); }
     const CSystemTray& GetTray() const { return m_tray; }
     static int ImageOf(const CStepOp& step);
@@ -94,6 +108,7 @@ protected:
     int StepImage(const CStepOp& step) const override { return ImageOf(step); }
     void OnLastStage() override { OnStepDone(); }
     void OnRunFailed(CWebSvrOp& op) override;
+    bool PrepareStep(CStepOp& step) override;
 
 private:
     void OnStartBroadcast();
@@ -111,6 +126,8 @@ private:
     CString UnsentTargets() const;
     void OnSysCommand(WPARAM command);
     void FinishReceipt(CBroadcastTarget& target);
+    // Targets from number first on are not sent, for reason; the log says so.
+    void NoteNotSent(int first, const CString& reason);
     bool InitTrayAndList();
 
     HICON m_icon = nullptr;
@@ -127,6 +144,19 @@ private:
     // Every target's steps, in the order they run; a target's steps wait
     // in the broadcast's pending list while it is being built.
     CTypedPtrList<CStepOp> m_steps{10};
+    // The steps every target has; each step refers to its own.
+    std::vector<CStepPlan> m_plan;
+    // The recipient lists every target's own are made from.
+    CRecipientLists m_readLists;
+    int m_targetCount = 0;
+    // The first target not sent (0: none) and why.
+    int m_notSentFrom = 0;
+    CString m_notSentReason;
+    // The run ended because a target's pieces could not be made.
+    bool m_preparationFailed = false;
+    // The target done last: its last operation is the one the step pump
+    // ran last, kept until the next target's turn.
+    CBroadcastTarget* m_doneTarget = nullptr;
     CStatic m_picture;
     CWnd m_button2;
     int m_failureCount = 0;

@@ -54,46 +54,72 @@ BOOL CinkProxyDlg::LoadBroadcast()
     return SUCCEEDED(BuildBroadcastSteps());
 }
 
-HRESULT CinkProxyDlg::AddRequestPiece(const char* path, const char* name, OpQuillet* op,
-                                      CReceipt* receipt)
+HRESULT CinkProxyDlg::AddRequestPiece(const char* path, const char* name, OpQuillet* op, bool own)
 {
     if (!path || !*path || !name || !*name || !op)
         return E_INVALIDARG;
     // Only the add-in's files (and the agent's own) are sent and deleted.
     if (!IsAddinTempFile(path))
         return kNotAddinFile;
-    if (receipt) {
-        const HRESULT hr = CloseReceiptFile(receipt, path);
-        if (FAILED(hr))
-            return hr;
-    }
     auto* piece = new (std::nothrow) CCastlet(name);
-    if (!piece)
+    if (!piece) {
+        if (own)
+            DeleteFileA(path);
         return E_OUTOFMEMORY;
+    }
     piece->m_path = path;
-    piece->m_delete = 1;
+    // What every target shares stays until the broadcast ends.
+    piece->m_delete = own ? 1 : 0;
     op->m_castlets.AddTail(piece);
     return S_OK;
 }
 
 HRESULT CinkProxyDlg::AddBroadcastStep(const std::shared_ptr<CBroadcastTarget>& target,
-                                       std::unique_ptr<OpQuillet> op, StepKind kind, UINT firstText,
-                                       UINT secondText)
+                                       const CStepPlan& plan)
 {
-    if (!op || !target)
+    if (!target)
         return E_INVALIDARG;
-    // A step sends its own target's file ID, never another's.
-    if (kind != StepKind::kCreate)
-        op->m_fileId = &target->m_fileId;
-    auto step = std::make_unique<CBroadcastStep>(op.release(), kind, target);
+    auto step = std::make_unique<CBroadcastStep>(plan, target);
     CString format;
-    format.LoadString(firstText);
+    format.LoadString(plan.firstText);
     step->m_pendingText.Format(format, target->m_email.GetString());
-    format.LoadString(secondText);
+    format.LoadString(plan.secondText);
     step->m_doneText.Format(format, target->m_email.GetString());
+    target->m_steps.push_back(step.get());
     m_broadcast.m_steps.AddTail(step.release());
     return S_OK;
 }
+
+namespace {
+
+// Head and Tail of the operation file at root: false when one is missing.
+bool ReadPieces(CXMLDoc& opDoc, const char* root, CStepPlan& planned)
+{
+    return opDoc.GotoNode(CString("/") + root) == S_OK &&
+           ReadRequired(opDoc, "Head", planned.head) && ReadRequired(opDoc, "Tail", planned.tail);
+}
+
+std::unique_ptr<OpQuillet> MakeOp(const CStepPlan& plan, const CString& url)
+{
+    switch (plan.kind) {
+    case StepKind::kCreate:
+        return std::make_unique<OpSendDoc>(url);
+    case StepKind::kAddDocument: {
+        auto upload = std::make_unique<OpAddDoc>(url);
+        SelectAddDocMethod(plan.action, *upload);
+        return upload;
+    }
+    case StepKind::kSetParams:
+        return std::make_unique<OpParam>(url);
+    case StepKind::kGetLink:
+        return std::make_unique<OpGetLink>(url);
+    case StepKind::kInvite:
+        return std::make_unique<OpInvite>(url);
+    }
+    return nullptr;
+}
+
+} // namespace
 
 HRESULT CinkProxyDlg::BuildBroadcastSteps()
 {
@@ -113,10 +139,10 @@ HRESULT CinkProxyDlg::BuildBroadcastSteps()
         return E_FAIL;
     CXMLDoc& recips = *cast.m_recipsDoc;
 
-    CRecipientLists read;
-    recips.GetSingleNodeValue("m:pstr_Signers", read.signers);
-    recips.GetSingleNodeValue("m:pstr_SecondSigners", read.secondSigners);
-    recips.GetSingleNodeValue("m:pstr_CCs", read.ccs);
+    m_readLists = {};
+    recips.GetSingleNodeValue("m:pstr_Signers", m_readLists.signers);
+    recips.GetSingleNodeValue("m:pstr_SecondSigners", m_readLists.secondSigners);
+    recips.GetSingleNodeValue("m:pstr_CCs", m_readLists.ccs);
 
     m_roleMap.clear();
     bool hasRoleMap = false;
@@ -136,150 +162,188 @@ HRESULT CinkProxyDlg::BuildBroadcastSteps()
         recips.GotoNode("/CSRSigners");
     }
 
+    // The steps every target has, as every road that sends a request takes
+    // them, with the pieces their operation files name: read once.
+    std::vector<CStepPlan>& plan = m_plan;
+    plan.clear();
+    CStepPlan createOp{
+        .kind = StepKind::kCreate, .firstText = IDS_STEP_CREATE, .secondText = IDS_STEP_CREATED};
+    createOp.fillTail = hasRoleMap;
+    if (!ReadPieces(create, "OpSendDoc", createOp))
+        return E_INVALIDARG;
+    plan.push_back(createOp);
     std::vector<CXMLDoc*> documents;
     for (CXMLDoc* document : cast.m_docs)
         documents.push_back(document);
+    CSendPlanInput input;
+    input.documents = static_cast<int>(documents.size());
+    input.hideAddresses = cast.m_paramsDoc != nullptr;
+    input.invite = cast.m_inviteDoc != nullptr;
+    for (const CPlannedStep& planned : PlanSteps(input)) {
+        CStepPlan op{};
+        bool read = true;
+        switch (planned.step) {
+        case SendStep::kCreate:
+        case SendStep::kEditLocations: // no one at the screen to place signatures
+            continue;
+        case SendStep::kUpload: {
+            CXMLDoc& document = *documents[static_cast<size_t>(planned.document)];
+            op = {.kind = StepKind::kAddDocument,
+                  .firstText = IDS_STEP_ADD_DOCUMENT,
+                  .secondText = IDS_STEP_DOCUMENT_ADDED};
+            read = ReadPieces(document, "OpAddDoc", op);
+            document.GetSingleNodeValue("SOAPAction", op.action);
+            break;
+        }
+        case SendStep::kSetParams:
+            op = {.kind = StepKind::kSetParams,
+                  .firstText = IDS_STEP_SET_PARAMS,
+                  .secondText = IDS_STEP_PARAMS_SET};
+            read = ReadPieces(*cast.m_paramsDoc, "OpSetParams", op);
+            break;
+        case SendStep::kGetLink:
+            op = {.kind = StepKind::kGetLink,
+                  .firstText = IDS_STEP_GET_LINK,
+                  .secondText = IDS_STEP_LINK_OBTAINED};
+            read = ReadPieces(*cast.m_linkDoc, "OpGetLink", op);
+            break;
+        case SendStep::kInvite:
+            op = {.kind = StepKind::kInvite,
+                  .firstText = IDS_STEP_INVITE,
+                  .secondText = IDS_STEP_INVITED};
+            op.fillTail = hasRoleMap;
+            read = ReadPieces(*cast.m_inviteDoc, "OpInvite", op);
+            break;
+        }
+        if (!read)
+            return E_INVALIDARG;
+        plan.push_back(op);
+    }
+
     long targets = 0;
     if (recips.GotoNode("m:pstr_Audience") != S_OK || recips.LoadNodesByName("target") != S_OK ||
         FAILED(recips.GetNodeCount(&targets)))
         return E_FAIL;
+    m_targetCount = static_cast<int>(targets);
 
+    // Only the texts are read here: each target's pieces are made when its
+    // turn comes (PrepareStep), so the run starts at once at any size.
     for (long i = 0; i < targets; ++i) {
-        const bool first = i == 0;
         auto target = std::make_shared<CBroadcastTarget>();
+        target->m_number = static_cast<int>(i) + 1;
+        // What the target lacks, if anything (the status line says it).
+        const UINT lacks =
+            recips.GotoNodeAt(i) != S_OK || !ReadRequired(recips, "email", target->m_email)
+                ? IDS_AGENT_TARGET_NO_EMAIL
+            : recips.GetSingleNodeValue("name", target->m_name) != S_OK ? IDS_AGENT_TARGET_NO_NAME
+            : recips.GetSingleNodeValue("role", target->m_role) != S_OK ? IDS_AGENT_TARGET_NO_ROLE
+            : !ReadRequired(recips, "tier", target->m_tier)             ? IDS_AGENT_TARGET_NO_TIER
+                                                                        : 0;
+        if (lacks) {
+            // The building ends here; the targets before it go out whole.
+            CString format;
+            format.LoadString(lacks);
+            CString reason;
+            reason.Format(format, target->m_number);
+            NoteNotSent(target->m_number, reason);
+            for (long rest = i; rest < targets; ++rest) {
+                CString email;
+                if (recips.GotoNodeAt(rest) == S_OK)
+                    recips.GetSingleNodeValue("email", email);
+                CString note;
+                note.Format("CinkProxyDlg::BuildBroadcastSteps: target %ld (%s) is not sent",
+                            rest + 1, email.GetString());
+                TheLog().Error(note);
+            }
+            cast.m_steps.RemoveAll();
+            return E_INVALIDARG;
+        }
         if (m_makeReceipt)
             target->m_receipt = std::make_unique<CReceipt>(nullptr, CReceipt::kFileReceipt);
-        CReceipt* receipt = target->m_receipt.get();
-        // A failure drops this target's steps, the earlier targets' stay.
-        auto failed = [this](HRESULT hr) {
-            m_broadcast.m_steps.RemoveAll();
-            return hr;
-        };
-
-        // ---- create the request ----
-        auto create_op = std::make_unique<OpSendDoc>(m_serviceUrl);
-        CString head;
-        if (!ReadRequired(create, "Head", head))
-            return failed(E_INVALIDARG);
-        HRESULT hr = AddRequestPiece(head, "Head", create_op.get(), receipt);
-        if (FAILED(hr))
-            return failed(hr);
-
-        CString email, name, role, tier;
-        if (recips.GotoNodeAt(i) != S_OK || !ReadRequired(recips, "email", email) ||
-            recips.GetSingleNodeValue("name", name) != S_OK ||
-            recips.GetSingleNodeValue("role", role) != S_OK || !ReadRequired(recips, "tier", tier))
-            return failed(E_INVALIDARG);
-        target->m_email = email;
-
-        CString piece;
-        hr = WriteNewPieceFile(RecipsPiece(ListsForTarget(read, email, tier)), piece);
-        if (SUCCEEDED(hr))
-            hr = AddRequestPiece(piece, "Recips", create_op.get(), receipt);
-        else
-            return failed(hr);
-        if (FAILED(hr)) {
-            DeleteFileA(piece);
-            return failed(hr);
+        for (const CStepPlan& planned : plan) {
+            const HRESULT hr = AddBroadcastStep(target, planned);
+            if (FAILED(hr)) {
+                cast.m_steps.RemoveAll();
+                return hr;
+            }
         }
-
-        // Fills the target's roles into a tail, when the broadcast has a
-        // role map; the rewritten tail is the target's own file.
-        auto addTail = [&](CXMLDoc& opDoc, OpQuillet* op) {
-            CString tail;
-            if (!ReadRequired(opDoc, "Tail", tail))
-                return E_INVALIDARG;
-            if (!hasRoleMap)
-                return AddRequestPiece(tail, "Tail", op, receipt);
-            CString filled;
-            HRESULT result = RewriteTail(tail, role, name, m_roleMap, filled);
-            if (result == kTailTooLarge)
-                TheLog().Error("CinkProxyDlg::BuildBroadcastSteps: a tail is too large to fill");
-            if (SUCCEEDED(result))
-                result = AddRequestPiece(filled, "Tail", op, receipt);
-            if (FAILED(result) && !filled.IsEmpty())
-                DeleteFileA(filled);
-            return result;
-        };
-        hr = addTail(create, create_op.get());
-        if (SUCCEEDED(hr))
-            hr = AddBroadcastStep(target, std::move(create_op), StepKind::kCreate, IDS_STEP_CREATE,
-                                  IDS_STEP_CREATED);
-        if (FAILED(hr))
-            return failed(hr);
-
-        // Head and Tail of an operation file, taken as they stand; the first
-        // target finds each file's element, the later ones stay there.
-        auto addPlain = [&](CXMLDoc& opDoc, const char* root, std::unique_ptr<OpQuillet> op,
-                            StepKind kind, UINT firstText, UINT secondText, bool fillTail) {
-            if (first && opDoc.GotoNode(CString("/") + root) != S_OK)
-                return E_INVALIDARG;
-            CString headPath;
-            if (!ReadRequired(opDoc, "Head", headPath))
-                return E_INVALIDARG;
-            HRESULT result = AddRequestPiece(headPath, "Head", op.get(), receipt);
-            if (SUCCEEDED(result)) {
-                if (fillTail) {
-                    result = addTail(opDoc, op.get());
-                } else {
-                    CString tail;
-                    result = ReadRequired(opDoc, "Tail", tail)
-                                 ? AddRequestPiece(tail, "Tail", op.get(), receipt)
-                                 : E_INVALIDARG;
-                }
-            }
-            if (SUCCEEDED(result))
-                result = AddBroadcastStep(target, std::move(op), kind, firstText, secondText);
-            return result;
-        };
-
-        // The rest of the target's steps, as every road that sends a
-        // request takes them; the create step is the one above.
-        CSendPlanInput input;
-        input.documents = static_cast<int>(documents.size());
-        input.hideAddresses = cast.m_paramsDoc != nullptr;
-        input.invite = cast.m_inviteDoc != nullptr;
-        for (const CPlannedStep& planned : PlanSteps(input)) {
-            switch (planned.step) {
-            case SendStep::kCreate:
-            case SendStep::kEditLocations: // no one at the screen to place signatures
-                continue;
-            case SendStep::kUpload: {
-                CXMLDoc* document = documents[static_cast<size_t>(planned.document)];
-                auto upload = std::make_unique<OpAddDoc>(m_serviceUrl);
-                if (first && document->GotoNode("/OpAddDoc") != S_OK)
-                    return failed(E_INVALIDARG);
-                CString action;
-                document->GetSingleNodeValue("SOAPAction", action);
-                SelectAddDocMethod(action, *upload);
-                hr = addPlain(*document, "OpAddDoc", std::move(upload), StepKind::kAddDocument,
-                              IDS_STEP_ADD_DOCUMENT, IDS_STEP_DOCUMENT_ADDED, false);
-                break;
-            }
-            case SendStep::kSetParams:
-                hr = addPlain(*cast.m_paramsDoc, "OpSetParams",
-                              std::make_unique<OpParam>(m_serviceUrl), StepKind::kSetParams,
-                              IDS_STEP_SET_PARAMS, IDS_STEP_PARAMS_SET, false);
-                break;
-            case SendStep::kGetLink:
-                hr = addPlain(*cast.m_linkDoc, "OpGetLink",
-                              std::make_unique<OpGetLink>(m_serviceUrl), StepKind::kGetLink,
-                              IDS_STEP_GET_LINK, IDS_STEP_LINK_OBTAINED, false);
-                break;
-            case SendStep::kInvite:
-                hr = addPlain(*cast.m_inviteDoc, "OpInvite",
-                              std::make_unique<OpInvite>(m_serviceUrl), StepKind::kInvite,
-                              IDS_STEP_INVITE, IDS_STEP_INVITED, true);
-                break;
-            }
-            if (FAILED(hr))
-                return failed(hr);
-        }
-
-        // The target is whole: its steps join the run.
+        // The target is whole: its steps join the run. The first one's
+        // operations are there from the start, for the run's first stage.
         static_cast<CBroadcastStep*>(cast.m_steps.GetTail())->m_lastOfTarget = true;
+        if (i == 0)
+            MakeOps(*target);
         while (!cast.m_steps.IsEmpty())
             m_steps.AddTail(cast.m_steps.RemoveHead());
     }
     return S_OK;
+}
+
+void CinkProxyDlg::MakeOps(CBroadcastTarget& target)
+{
+    for (CBroadcastStep* step : target.m_steps) {
+        if (step->m_op)
+            continue;
+        std::unique_ptr<OpQuillet> op = MakeOp(step->m_plan, m_serviceUrl);
+        // A step sends its own target's file ID, never another's.
+        if (step->m_plan.kind != StepKind::kCreate)
+            op->m_fileId = &target.m_fileId;
+        step->m_op = std::move(op);
+    }
+}
+
+HRESULT CinkProxyDlg::PrepareTarget(CBroadcastTarget& target)
+{
+    MakeOps(target);
+    CString recips;
+    HRESULT hr = WriteNewPieceFile(
+        RecipsPiece(ListsForTarget(m_readLists, target.m_email, target.m_tier)), recips);
+    for (CBroadcastStep* step : target.m_steps) {
+        if (FAILED(hr))
+            break;
+        auto* op = static_cast<OpQuillet*>(step->m_op.get());
+        const CStepPlan& plan = step->m_plan;
+        hr = AddRequestPiece(plan.head, "Head", op, false);
+        if (SUCCEEDED(hr) && plan.kind == StepKind::kCreate) {
+            hr = AddRequestPiece(recips, "Recips", op, true);
+            recips.Empty();
+        }
+        if (FAILED(hr))
+            break;
+        if (!plan.fillTail) {
+            hr = AddRequestPiece(plan.tail, "Tail", op, false);
+            continue;
+        }
+        // The target's roles filled into a tail of its own.
+        CString filled;
+        hr = RewriteTail(plan.tail, target.m_role, target.m_name, m_roleMap, filled);
+        if (hr == kTailTooLarge)
+            TheLog().Error("CinkProxyDlg::PrepareTarget: a tail is too large to fill");
+        if (SUCCEEDED(hr))
+            hr = AddRequestPiece(filled, "Tail", op, true);
+    }
+    if (!recips.IsEmpty())
+        DeleteFileA(recips);
+    if (FAILED(hr)) {
+        ReleaseTargetPieces(target);
+        return hr;
+    }
+    target.m_prepared = true;
+    return S_OK;
+}
+
+void CinkProxyDlg::ReleaseTargetPieces(CBroadcastTarget& target)
+{
+    // The target's own pieces are deleted with their castlets; the shared
+    // ones stay for the targets after it.
+    for (CBroadcastStep* step : target.m_steps) {
+        if (auto* op = static_cast<OpQuillet*>(step->m_op.get()))
+            op->m_castlets.RemoveAll();
+    }
+}
+
+void CinkProxyDlg::ReleaseTargetOps(CBroadcastTarget& target)
+{
+    ReleaseTargetPieces(target);
+    for (CBroadcastStep* step : target.m_steps)
+        step->m_op.reset();
 }

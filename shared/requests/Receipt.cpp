@@ -17,7 +17,12 @@ namespace {
 constexpr const char kReceiptHead[] =
     "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><inkReceipt>\n";
 constexpr const char kReceiptTail[] = "</inkReceipt>\n";
-constexpr UINT kCopyBlock = 512;
+// Pieces are copied in blocks this large: a receipt holds each document's
+// base64 once per target.
+constexpr DWORD kCopyBlock = 64 * 1024;
+// What a receipt is called in the Receipts folder until it is whole: the
+// add-in imports only "*.xml" there.
+constexpr char kPartialSuffix[] = ".part";
 bool EnsureFolder(const CString& path)
 {
     const DWORD attributes = GetFileAttributesA(path);
@@ -76,6 +81,51 @@ CString FileNameOf(const CString& path)
 HANDLE CreateNewXmlFile(const char* folder, CString& path)
 {
     return CreateNewTempFile(folder, ".xml", path);
+}
+
+constexpr int kRenameAttempts = 8;
+
+// Copies the file at source into a new file of folder whose name the
+// add-in does not import, every byte of it or none: on failure nothing is
+// left there. Its path goes to copy.
+bool CopyWhole(const CString& source, const CString& folder, CString& copy)
+{
+    CFileHandle from(CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER size{};
+    if (!from || !GetFileSizeEx(from.Get(), &size))
+        return false;
+    CString path;
+    CFileHandle to(CreateNewTempFile(folder, kPartialSuffix, path));
+    if (!to)
+        return false;
+    std::vector<char> block(kCopyBlock);
+    LONGLONG copied = 0;
+    bool whole = true;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(from.Get(), block.data(), kCopyBlock, &got, nullptr)) {
+            whole = false;
+            break;
+        }
+        if (got == 0)
+            break;
+        DWORD written = 0;
+        if (!WriteFile(to.Get(), block.data(), got, &written, nullptr) || written != got) {
+            whole = false;
+            break;
+        }
+        copied += got;
+    }
+    // A read that ends short of the size the file had is a copy cut off.
+    whole = whole && copied == size.QuadPart && FlushFileBuffers(to.Get());
+    to.Reset();
+    if (!whole) {
+        DeleteFileA(path);
+        return false;
+    }
+    copy = path;
+    return true;
 }
 
 } // namespace
@@ -171,10 +221,10 @@ HRESULT CloseReceiptFile(CReceipt* receipt, const char* piecePath)
             if (!piece.Open(piecePath, CFile::modeRead | CFile::shareDenyWrite)) {
                 hr = E_FAIL;
             } else {
-                char block[kCopyBlock];
+                std::vector<char> block(kCopyBlock);
                 UINT got = 0;
-                while (SUCCEEDED(hr) && (got = piece.Read(block, sizeof block)) > 0)
-                    hr = receipt->AppendToReceiptFile(block, got);
+                while (SUCCEEDED(hr) && (got = piece.Read(block.data(), kCopyBlock)) > 0)
+                    hr = receipt->AppendToReceiptFile(block.data(), got);
             }
         } else {
             hr = receipt->AppendToReceiptFile(kReceiptTail, sizeof kReceiptTail - 1);
@@ -230,22 +280,30 @@ HRESULT FileReceipt(CReceipt* receipt)
     CString folder;
     if (receipt->m_filePath.IsEmpty() || FAILED(GetReceiptsFolder(folder)))
         return E_FAIL;
-    CString target = folder + "\\" + FileNameOf(receipt->m_filePath);
-    bool copied = CopyFileA(receipt->m_filePath, target, TRUE) != 0;
-    if (!copied && GetLastError() == ERROR_FILE_EXISTS) {
-        // Every file in the folder is imported, so a fresh name serves as
-        // well as the work file's own; leaving the receipt behind would lose
-        // it. The fresh file is ours, so the copy may go over it.
-        const CString withSlash = folder + "\\";
-        CFileHandle fresh(CreateNewXmlFile(withSlash, target));
-        if (fresh.IsValid()) {
-            fresh.Reset();
-            copied = CopyFileA(receipt->m_filePath, target, FALSE) != 0;
-            if (!copied)
-                DeleteFileA(target);
-        }
+    // The copy goes under a name the add-in does not import and takes its
+    // own only once it is whole: an import that comes meanwhile, or a copy
+    // that breaks off, never finds half a receipt.
+    CString partial;
+    if (!CopyWhole(receipt->m_filePath, folder, partial)) {
+        TheLog().Error("FileReceipt: the receipt stays in the temporary folder");
+        return E_FAIL;
     }
-    if (!copied) {
+    CString target = folder + "\\" + FileNameOf(receipt->m_filePath);
+    bool filed = MoveFileA(partial, target) != 0;
+    // Every file in the folder is imported, so a fresh name serves as well
+    // as the work file's own; nothing there is written over.
+    CFileMgr namer(folder);
+    for (int attempt = 0; !filed && attempt < kRenameAttempts; ++attempt) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+            break;
+        if (!namer.MakeTempName(".xml"))
+            break;
+        target = namer.GetFilePath();
+        filed = MoveFileA(partial, target) != 0;
+    }
+    if (!filed) {
+        DeleteFileA(partial);
         TheLog().Error("FileReceipt: the receipt stays in the temporary folder");
         return E_FAIL;
     }

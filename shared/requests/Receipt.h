@@ -176,6 +176,8 @@ HRESULT AddReceiptResults(CReceipt* receipt, const char* fileId, const char* lin
                           const char* subject, const char* category);
 // Copies the work file into the Receipts folder under its own name (under a
 // fresh one when a file of that name is already there: nothing is written
-// over) and deletes the work file. E_FAIL when the copy fails; the work file
-// then stays.
+// over) and deletes the work file. The copy is made under a name the import
+// passes over and renamed once whole, so the folder never shows half a
+// receipt. E_FAIL when the copy fails; the work file then stays, and
+// nothing of it is left in the folder.
 HRESULT FileReceipt(CReceipt* receipt);

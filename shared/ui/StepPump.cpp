@@ -23,12 +23,18 @@ void CStepPump::BindPump(CWnd& window, UINT stageMessage, int statusControl)
 void CStepPump::ListSteps(CTypedPtrList<CStepOp>& steps)
 {
     m_steps = &steps;
+    // A broadcast brings thousands of rows: the list makes room once and
+    // draws them once, not after each.
+    m_list.SendMessage(WM_SETREDRAW, FALSE);
+    m_list.SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(steps.GetCount()));
     int row = 0;
     for (POSITION pos = steps.GetHeadPosition(); pos;) {
         CStepOp* step = steps.GetNext(pos);
         step->m_listIndex = m_list.InsertItem(row++, LPSTR_TEXTCALLBACK, I_IMAGECALLBACK,
                                               reinterpret_cast<LPARAM>(step));
     }
+    m_list.SendMessage(WM_SETREDRAW, TRUE);
+    m_list.Invalidate();
     m_next = steps.GetHeadPosition();
     m_current = m_next ? steps.GetNext(m_next) : nullptr;
 }
@@ -125,14 +131,17 @@ void CStepPump::RunStage()
 {
     if (!m_current || m_failed || m_finished || m_current->m_state == kFailed)
         return;
+    // A step whose request cannot be made ready fails as a stage does.
+    const bool ready = m_stage != CWebSvrOp::kPrepare || PrepareStep(*m_current);
     CWebSvrOp* op = m_current->m_op.get();
     if (!op) {
-        OnStepWithoutOp(*m_current);
+        if (ready)
+            OnStepWithoutOp(*m_current);
         return;
     }
     m_lastRun = op;
     m_awaitingReport = true;
-    if (op->Run(m_window->GetSafeHwnd(), m_message, m_stage))
+    if (ready && op->Run(m_window->GetSafeHwnd(), m_message, m_stage))
         return;
 
     TheLog().Comment("CStepPump: Op Step FAILED");

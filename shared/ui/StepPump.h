@@ -107,6 +107,10 @@ protected:
     virtual void OnRunFailed(CWebSvrOp& op) = 0;
     // The tick of a step without an operation (a question).
     virtual void OnStepWithoutOp(CStepOp&) {}
+    // Just before a step's first stage: the step may get its operation
+    // here. false fails the step as a failed stage does (OnRunFailed
+    // follows; the step must have its operation by then).
+    virtual bool PrepareStep(CStepOp&) { return true; }
 
     CListCtrl m_list;
     CProgressCtrl m_progress;

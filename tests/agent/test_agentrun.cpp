@@ -13,6 +13,7 @@
 #include "shared/SharedResource.h"
 #include "shared/requests/Receipt.h"
 #include "shared/requests/SAXReceipt.h"
+#include "shared/xml/XMLDoc.h"
 #include "tests/agent/AgentTest.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/TestEnv.h"
@@ -51,6 +52,17 @@ std::vector<std::string> Methods(const std::vector<standin::Request>& requests)
     for (const auto& request : requests)
         methods.push_back(request.soapMethod);
     return methods;
+}
+
+// The text of element under root in the XML file at path, or empty.
+std::string ElementOf(const std::string& path, const char* root, const char* element)
+{
+    CXMLDoc doc;
+    CString value;
+    if (doc.LoadFile(path.c_str()) != S_OK || doc.GotoNode(root) != S_OK ||
+        doc.GetSingleNodeValue(element, value) != S_OK)
+        return {};
+    return value.str();
 }
 
 std::map<std::string, std::string> ReceiptValues(const std::string& path)
@@ -193,6 +205,176 @@ TEST_F(AgentTest, EveryTargetGetsItsOwnRequestWithItsOwnDocuments)
         EXPECT_EQ(std::vector<int>(expected.size(), kImageDone), seen.images);
         EXPECT_EQ("Create Signature Request for " + shape.targets[0].email + ".", seen.rows[0]);
     }
+}
+
+// A target the broadcast cannot build ends the building there: the targets
+// before it still go out whole (their pieces are not taken with the bad
+// one's), and the user learns which targets were not sent.
+TEST_F(AgentTest, ATargetThatCannotBeBuiltLeavesTheEarlierOnesWhole)
+{
+    const struct {
+        const char* what;
+        size_t bad; // the target without an address, from 0
+        const char* status;
+    } cases[] = {
+        {.what = "the second of three",
+         .bad = 1,
+         .status = "Not sent: targets 2 to 3 of 3 (target 2 has no e-mail address)."},
+        {.what = "the last of three",
+         .bad = 2,
+         .status = "Not sent: target 3 of 3 (target 3 has no e-mail address)."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(Service().Reset());
+        BroadcastShape shape;
+        shape.targets = ThreeTargets();
+        shape.targets[c.bad].email.clear();
+        shape.documents = {"%PDF-1.4 lease"};
+        shape.roleMap = true;
+        const std::string path = WriteBroadcast(shape);
+        ASSERT_FALSE(path.empty());
+
+        AgentSeen seen;
+        CScriptedUser user(PatientUser());
+        user.Expect(kAgentCaption)
+            .Do("waits for Done", WaitForButton("Done", seen))
+            .Click(IDCANCEL);
+        EXPECT_EQ(IDOK, RunAgent(path, user));
+        EXPECT_TRUE(user.Finished()) << user.Report();
+
+        const std::vector<std::string> perTarget{"CreateSignatureRequest", "AddDocumentToRequest",
+                                                 "GetMaintenanceLink", "InviteSigners"};
+        std::vector<std::string> expected;
+        for (size_t i = 0; i < c.bad; ++i)
+            expected.insert(expected.end(), perTarget.begin(), perTarget.end());
+        const auto requests = Service().Requests();
+        EXPECT_EQ(expected, Methods(requests));
+        for (const auto& request : requests) {
+            EXPECT_EQ("", request.parseError) << request.soapMethod;
+            EXPECT_EQ(200, request.status) << request.soapMethod;
+        }
+        const standin::Json files = Service().State()["files"];
+        ASSERT_EQ(c.bad, files.Size());
+        for (size_t t = 0; t < c.bad; ++t) {
+            const auto documents = Service().Documents(files[t]["fileId"].Str());
+            ASSERT_EQ(1u, documents.size());
+            EXPECT_TRUE(documents[0].data == shape.documents[0]);
+        }
+
+        EXPECT_EQ("Done", seen.button);
+        EXPECT_EQ(c.status, seen.status);
+        EXPECT_EQ(std::vector<int>(expected.size(), kImageDone), seen.images);
+        EXPECT_EQ(c.bad, ReceiptFiles().size());
+        for (const std::string& name : ReceiptFiles())
+            DeleteFileA((m_receipts + name).c_str());
+        EXPECT_EQ(std::vector<std::string>{}, FilesLeft());
+    }
+}
+
+// A target whose pieces cannot be made when its turn comes (here the tail
+// its roles are filled into is gone) stops the run as a failed step does:
+// nothing of it reaches the service, and the user learns which targets
+// were not sent.
+TEST_F(AgentTest, ATargetWhosePiecesCannotBeMadeIsNotSentAndSaidSo)
+{
+    BroadcastShape shape;
+    shape.targets = ThreeTargets();
+    shape.documents = {"%PDF-1.4 lease"};
+    shape.roleMap = true;
+    // The first target's invitation is answered late: meanwhile the shared
+    // tail goes, before the second target's turn.
+    ASSERT_TRUE(
+        Service().SetBehaviour(R"({"kind": "slow", "method": "InviteSigners", "delay": 5})"));
+    const std::string path = WriteBroadcast(shape);
+    ASSERT_FALSE(path.empty());
+    const std::string sharedTail =
+        ElementOf(ElementOf(path, "/inkBroadcast", "CreateSignature"), "/OpSendDoc", "Tail");
+    ASSERT_FALSE(sharedTail.empty());
+
+    AgentSeen seen;
+    CScriptedUser user(PatientUser());
+    user.Expect(kAgentCaption)
+        .Do("takes the tail away during the first invitation",
+            [&](HWND) {
+                const auto methods = Methods(Service().Requests());
+                if (std::find(methods.begin(), methods.end(), "InviteSigners") == methods.end())
+                    return false;
+                return DeleteFileA(sharedTail.c_str()) != FALSE;
+            })
+        .Expect("Quillet Error")
+        .Read(IDC_ERROR_DETAILS)
+        .Click(IDOK)
+        .Expect(kAgentCaption)
+        .Do("waits for Close", WaitForButton("Close", seen))
+        .Click(IDCANCEL)
+        .AnswerMessageBox(IDYES);
+    EXPECT_EQ(IDCANCEL, RunAgent(path, user));
+    EXPECT_TRUE(user.Finished()) << user.Report();
+
+    EXPECT_EQ((std::vector<std::string>{"CreateSignatureRequest", "AddDocumentToRequest",
+                                        "GetMaintenanceLink", "InviteSigners"}),
+              Methods(Service().Requests()));
+    EXPECT_EQ("Not sent: targets 2 to 3 of 3 (could not write target 2's files).", seen.status);
+    EXPECT_EQ("could not write target 2's files", user.TextRead(IDC_ERROR_DETAILS));
+    ASSERT_EQ(12u, seen.images.size());
+    for (size_t row = 0; row < seen.images.size(); ++row)
+        EXPECT_EQ(row < 4 ? kImageDone : kImagePending, seen.images[row]) << "row " << row;
+    EXPECT_EQ(1u, ReceiptFiles().size());
+    for (const std::string& name : ReceiptFiles())
+        DeleteFileA((m_receipts + name).c_str());
+    EXPECT_EQ(std::vector<std::string>{}, FilesLeft());
+}
+
+// A target's own pieces are made when its turn comes and go when it is
+// done: while the first request is on its way, a broadcast of twelve
+// targets keeps no more files than one of two.
+TEST_F(AgentTest, ATargetsPiecesAreMadeWhenItsTurnComes)
+{
+    std::map<size_t, size_t> filesAtFirstRequest;
+    for (const size_t targets : {2u, 12u}) {
+        SCOPED_TRACE(std::to_string(targets) + " targets");
+        ASSERT_TRUE(Service().Reset());
+        // The first answer never comes: the run waits there while we look.
+        ASSERT_TRUE(Service().SetBehaviour(
+            R"({"kind": "stall", "method": "CreateSignatureRequest", "hold": 120})"));
+        BroadcastShape shape;
+        for (size_t i = 1; i <= targets; ++i)
+            shape.targets.push_back({"target" + std::to_string(i) + "@example.com",
+                                     "Target " + std::to_string(i), "Buyer", 1});
+        shape.documents = {"%PDF-1.4 lease"};
+        shape.roleMap = true;
+        const std::string path = WriteBroadcast(shape);
+        ASSERT_FALSE(path.empty());
+        // The log's own files aside.
+        auto pieces = [this] {
+            const auto left = FilesLeft();
+            return static_cast<size_t>(
+                std::count_if(left.begin(), left.end(), [](const auto& name) {
+                    return name.find("Debug") == std::string::npos;
+                }));
+        };
+        const size_t written = pieces();
+
+        CScriptedUser user(PatientUser());
+        user.Expect(kAgentCaption)
+            .Do("waits for the first request",
+                [&](HWND) {
+                    const auto methods = Methods(Service().Requests());
+                    if (std::find(methods.begin(), methods.end(), "CreateSignatureRequest") ==
+                        methods.end())
+                        return false;
+                    filesAtFirstRequest[targets] = pieces() - written;
+                    return true;
+                })
+            .Click(IDCANCEL)
+            .AnswerMessageBox(IDYES);
+        EXPECT_EQ(IDCANCEL, RunAgent(path, user));
+        EXPECT_TRUE(user.Finished()) << user.Report();
+        const auto methods = Methods(Service().Requests());
+        EXPECT_EQ(1, std::count(methods.begin(), methods.end(), "CreateSignatureRequest"));
+    }
+    EXPECT_EQ(filesAtFirstRequest[2], filesAtFirstRequest[12]);
 }
 
 TEST_F(AgentTest, AccentsAndMarkupInNamesAndRolesReachTheServiceWhole)

@@ -472,6 +472,42 @@ TEST_F(ReceiptTest, StaleFileInTheReceiptsFolderIsNotWrittenOver)
     EXPECT_EQ(ExpectedAtoms(request, &results), ReadBack(filed, read));
 }
 
+// The import takes every "*.xml" of the folder whenever it runs: a receipt
+// shows there whole or not at all, also when its copy breaks off midway
+// (here a range near its end that cannot be read, as a failing disk gives).
+TEST_F(ReceiptTest, AReceiptIsFiledWholeOrNotAtAll)
+{
+    Request request;
+    request.documents.push_back(MakeDocument("AddDocumentToRequest", "Deed.pdf", 600000, 5));
+    const Results results;
+    CReceipt written(nullptr, CReceipt::kFileReceipt);
+    for (const std::string& piece : request.Pieces())
+        ASSERT_EQ(S_OK, CloseReceiptFile(&written, WritePiece(piece).c_str()));
+    ASSERT_EQ(S_OK, AddReceiptResults(&written, results.fileId.c_str(), results.link.c_str(),
+                                      results.subject.c_str(), results.category.c_str()));
+    ASSERT_EQ(S_OK, CloseReceiptFile(&written, nullptr));
+    const std::string workPath = written.GetFilePath().GetString();
+    const std::string whole = ReadFileBytes(workPath);
+    ASSERT_GT(whole.size(), 600000u);
+
+    HANDLE holder = CreateFileA(workPath.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    ASSERT_TRUE(LockFile(holder, static_cast<DWORD>(whole.size() - 100), 0, 10, 0));
+    EXPECT_EQ(E_FAIL, FileReceipt(&written));
+    EXPECT_EQ(std::vector<std::string>{}, ListFiles(m_receipts));
+    UnlockFile(holder, static_cast<DWORD>(whole.size() - 100), 0, 10, 0);
+    CloseHandle(holder);
+    EXPECT_EQ(whole, ReadFileBytes(workPath));
+
+    // Once it can be read, it is filed as it stands.
+    ASSERT_EQ(S_OK, FileReceipt(&written));
+    EXPECT_EQ(std::vector<std::string>{FileNameOf(workPath)}, ListFiles(m_receipts));
+    EXPECT_EQ(whole, ReadFileBytes(written.GetFilePath().GetString()));
+    EXPECT_FALSE(FileExists(workPath));
+}
+
 TEST_F(ReceiptTest, WriterRefusesReceiptsOfAnotherKind)
 {
     const std::string piece = WritePiece("<x/>");
