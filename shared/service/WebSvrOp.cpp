@@ -392,7 +392,7 @@ void CWebSvrOp::ReleaseUpload()
 {
     m_requestFile.Reset();
     if (m_bodyFromFile) {
-        m_uploadFile.Reset();
+        m_uploadFile.Close();
         if (!m_requestFilePath.IsEmpty())
             DeleteFileA(m_requestFilePath);
     }
@@ -708,8 +708,7 @@ int CWebSvrOp::Open(HWND window, UINT message)
             }
         },
         [this, window, message](CWireJob&) {
-            m_uploadFile.Reset(OpenForJob(m_requestFilePath, GENERIC_READ, OPEN_EXISTING));
-            if (!m_uploadFile)
+            if (!m_uploadFile.Open(m_requestFilePath, CFile::modeRead | CFile::shareDenyWrite))
                 return 0;
             Post(window, message, kSend);
             return 1;
@@ -722,7 +721,14 @@ int CWebSvrOp::Send(HWND window, UINT message)
         // The job reads the request file itself; the pieces it sends are
         // reported as it goes, so the dialog shows the upload's progress.
         auto job = NewJob();
-        job->file.Reset(m_uploadFile.Detach());
+        // A handle of the job's own, which lets whoever gives the exchange
+        // up delete the file meanwhile.
+        m_uploadFile.Close();
+        job->file.Reset(OpenForJob(m_requestFilePath, GENERIC_READ, OPEN_EXISTING));
+        if (!job->file) {
+            TheLog().Error("CWebSvrOp::Run: the request file cannot be read");
+            return 0;
+        }
         job->filePath = m_requestFilePath;
         const CXmlTrace trace = m_trace;
         return Await(
@@ -790,7 +796,7 @@ int CWebSvrOp::Status(HWND window, UINT message)
 {
     if (!m_bodyFromFile)
         return TakeStatus(window, message, false);
-    m_uploadFile.Reset();
+    m_uploadFile.Close();
     // The answer's head is waited for as the request ends.
     return Await(
         window, message, NewJob(),

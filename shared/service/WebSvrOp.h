@@ -151,7 +151,7 @@ protected:
     DWORD m_bytesSent = 0;
     std::unique_ptr<CHttpFile> m_request;
     int m_bytesReceived = 0;
-    CFileHandle m_uploadFile; // the request file, from the open stage until it is sent
+    CFile m_uploadFile; // the request file, from the open stage until it is sent
     CString m_responseFilePath;
     CString m_tempFileName;
     CString m_tempFolder;
