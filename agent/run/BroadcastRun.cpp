@@ -15,25 +15,6 @@
 #include "shared/service/OpSendDoc.h"
 #include "shared/service/SendPlan.h"
 
-namespace {
-
-// A text the file must have: an element without text counts as missing.
-bool ReadRequired(CXMLDoc& doc, const char* path, CString& value)
-{
-    value.Empty();
-    return doc.GetSingleNodeValue(path, value) == S_OK && !value.IsEmpty();
-}
-
-std::unique_ptr<CXMLDoc> LoadDoc(const CString& path)
-{
-    auto doc = std::make_unique<CXMLDoc>();
-    if (path.IsEmpty() || doc->LoadFile(path) != S_OK)
-        return nullptr;
-    return doc;
-}
-
-} // namespace
-
 BOOL CinkProxyDlg::LoadBroadcast()
 {
     CLogBlock block("CinkProxyDlg::LoadBroadcast");

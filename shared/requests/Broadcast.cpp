@@ -19,21 +19,6 @@ namespace {
 // that the XML reader refused is searched this far for the names it holds.
 constexpr DWORD kMostNamesText = 1024 * 1024;
 
-// A text the file must have: an element without text counts as missing.
-bool ReadRequired(CXMLDoc& doc, const char* path, CString& value)
-{
-    value.Empty();
-    return doc.GetSingleNodeValue(path, value) == S_OK && !value.IsEmpty();
-}
-
-std::unique_ptr<CXMLDoc> LoadDoc(const CString& path)
-{
-    auto doc = std::make_unique<CXMLDoc>();
-    if (path.IsEmpty() || doc->LoadFile(path) != S_OK)
-        return nullptr;
-    return doc;
-}
-
 void LogRefused(const CString& path)
 {
     CString note;
@@ -141,6 +126,20 @@ std::vector<CString> ElementTexts(std::string_view text)
 }
 
 } // namespace
+
+bool ReadRequired(CXMLDoc& doc, const char* path, CString& value)
+{
+    value.Empty();
+    return doc.GetSingleNodeValue(path, value) == S_OK && !value.IsEmpty();
+}
+
+std::unique_ptr<CXMLDoc> LoadDoc(const CString& path)
+{
+    auto doc = std::make_unique<CXMLDoc>();
+    if (path.IsEmpty() || doc->LoadFile(path) != S_OK)
+        return nullptr;
+    return doc;
+}
 
 CBroadcast::~CBroadcast()
 {

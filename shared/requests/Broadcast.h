@@ -13,6 +13,13 @@
 
 class OpSendDoc;
 
+// How the broadcast's files are read, by CBroadcast and by the agent that
+// builds its steps from them: a text the file must have (an element
+// without text counts as missing), and a file of XML (null when there is
+// no path or the file does not load).
+bool ReadRequired(CXMLDoc& doc, const char* path, CString& value);
+std::unique_ptr<CXMLDoc> LoadDoc(const CString& path);
+
 class CBroadcast : public CFileMgr {
 public:
     CBroadcast() = default;
