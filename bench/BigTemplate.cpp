@@ -109,3 +109,38 @@ int RunsWanted(int argc, char** argv)
     const int runs = argc > 1 ? std::atoi(argv[1]) : 3;
     return runs > 0 ? runs : 3;
 }
+
+int ReportBigTemplateRuns(int argc, char** argv, const CBigTemplateReport& report,
+                          const std::function<CBigTemplateTimes()>& runOnce)
+{
+    const int runs = RunsWanted(argc, argv);
+    std::vector<double> firsts;
+    std::vector<double> seconds;
+    std::vector<double> totals;
+    bool ok = true;
+    for (int i = 0; i < runs; ++i) {
+        const CBigTemplateTimes run = runOnce();
+        std::printf("run %d: %s %.3f s, %s %.3f s, %d rows\n", i + 1, report.firstStep, run.first,
+                    report.secondStep, run.second, run.rows);
+        std::fflush(stdout);
+        ok = ok && run.ok;
+        firsts.push_back(run.first);
+        seconds.push_back(run.second);
+        totals.push_back(run.first + run.second);
+    }
+    const double total = Median(totals);
+    std::printf("\n| step | seconds |\n|---|---:|\n");
+    std::printf("| %s | %.3f |\n", report.firstText, Median(firsts));
+    std::printf("| ");
+    std::printf(report.secondText, kBigTemplateSigners);
+    std::printf(" | %.3f |\n", Median(seconds));
+    std::printf("| together (goal %.1f) | %.3f |\n\n", kBigTemplateGoalSeconds, total);
+    std::printf("figure %s_%s_%d %.3f s\n", report.figure, report.firstStep, kBigTemplateSigners,
+                Median(firsts));
+    std::printf("figure %s_%s_%d %.3f s\n", report.figure, report.secondStep, kBigTemplateSigners,
+                Median(seconds));
+    std::printf("figure %s_%d %.3f s\n", report.figure, kBigTemplateSigners, total);
+    if (!ok)
+        std::printf("%s\n", report.failure);
+    return ok && total <= kBigTemplateGoalSeconds ? 0 : 1;
+}

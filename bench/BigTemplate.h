@@ -3,6 +3,7 @@
 // run, and the clock.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,3 +43,30 @@ double Seconds();
 double Median(std::vector<double> values);
 // How many runs: the first argument, else 3.
 int RunsWanted(int argc, char** argv);
+
+// One run of a benchmark: the times of its two steps, in seconds, the rows
+// it saw, and whether it went as it should.
+struct CBigTemplateTimes {
+    bool ok = false;
+    double first = 0;
+    double second = 0;
+    int rows = 0;
+};
+
+// How a benchmark names what it measures: its figures ("template_editor"),
+// its two steps in the figures ("open", "show") and in the table (the
+// second text takes the signers' count), and what a failed run means.
+struct CBigTemplateReport {
+    const char* figure;
+    const char* firstStep;
+    const char* secondStep;
+    const char* firstText;
+    const char* secondText;
+    const char* failure;
+};
+
+// Runs runOnce as often as the command line asks (three times unless told),
+// prints each run, then the medians as a table and as figure lines. 0 when
+// every run went as it should and the two steps together meet the goal.
+int ReportBigTemplateRuns(int argc, char** argv, const CBigTemplateReport& report,
+                          const std::function<CBigTemplateTimes()>& runOnce);

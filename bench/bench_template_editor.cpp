@@ -25,22 +25,15 @@ namespace {
 
 constexpr char kMainCaption[] = "Inkstave Templates";
 
-struct Run {
-    bool ok = false;
-    double open = 0;
-    double show = 0;
-    int rows = 0;
-};
-
-Run RunOnce()
+CBigTemplateTimes RunOnce()
 {
-    Run run;
+    CBigTemplateTimes run;
     CScriptedUser::Limits limits;
     limits.deadlineMs = 600000; // the slowest build measured took minutes
     CScriptedUser user(limits);
     const double started = Seconds();
     user.Expect(kMainCaption).Do("chooses the large template", [&run, started](HWND dialog) {
-        run.open = Seconds() - started;
+        run.first = Seconds() - started;
         HWND list = GetDlgItem(dialog, IDC_TEMPLATE_LIST);
         const LRESULT index = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                            reinterpret_cast<LPARAM>("Big"));
@@ -51,7 +44,7 @@ Run RunOnce()
         SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_TEMPLATE_LIST, CBN_SELCHANGE),
                      reinterpret_cast<LPARAM>(list));
         RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        run.show = Seconds() - chosen;
+        run.second = Seconds() - chosen;
         run.rows = static_cast<int>(
             SendMessageA(GetDlgItem(dialog, IDC_SIGNER_LIST), LVM_GETITEMCOUNT, 0, 0));
         return true;
@@ -74,31 +67,12 @@ Run RunOnce()
 int main(int argc, char** argv)
 {
     CBigTemplateRun setup("bench_template_editor");
-    const int runs = RunsWanted(argc, argv);
-    std::vector<double> opens;
-    std::vector<double> shows;
-    std::vector<double> totals;
-    bool ok = true;
-    for (int i = 0; i < runs; ++i) {
-        const Run run = RunOnce();
-        std::printf("run %d: open %.3f s, show %.3f s, %d rows\n", i + 1, run.open, run.show,
-                    run.rows);
-        std::fflush(stdout);
-        ok = ok && run.ok;
-        opens.push_back(run.open);
-        shows.push_back(run.show);
-        totals.push_back(run.open + run.show);
-    }
-    const double total = Median(totals);
-    std::printf("\n| step | seconds |\n|---|---:|\n");
-    std::printf("| editor opened, library of the template read | %.3f |\n", Median(opens));
-    std::printf("| template of %d signers chosen and drawn | %.3f |\n", kBigTemplateSigners,
-                Median(shows));
-    std::printf("| together (goal %.1f) | %.3f |\n\n", kBigTemplateGoalSeconds, total);
-    std::printf("figure template_editor_open_10000 %.3f s\n", Median(opens));
-    std::printf("figure template_editor_show_10000 %.3f s\n", Median(shows));
-    std::printf("figure template_editor_10000 %.3f s\n", total);
-    if (!ok)
-        std::printf("a run failed or did not show every signer\n");
-    return ok && total <= kBigTemplateGoalSeconds ? 0 : 1;
+    return ReportBigTemplateRuns(argc, argv,
+                                 {.figure = "template_editor",
+                                  .firstStep = "open",
+                                  .secondStep = "show",
+                                  .firstText = "editor opened, library of the template read",
+                                  .secondText = "template of %d signers chosen and drawn",
+                                  .failure = "a run failed or did not show every signer"},
+                                 RunOnce);
 }

@@ -32,13 +32,6 @@ namespace {
 
 constexpr char kPageCaption[] = "Use a Template?";
 
-struct Run {
-    bool ok = false;
-    double open = 0;
-    double apply = 0;
-    int rows = 0;
-};
-
 struct Search {
     int id;
     HWND found;
@@ -61,7 +54,7 @@ HWND Control(HWND sheet, int id)
     return search.found;
 }
 
-Run RunOnce()
+CBigTemplateTimes RunOnce()
 {
     // The request as the send road makes it for a mail to one recipient
     // with one attachment.
@@ -87,13 +80,13 @@ Run RunOnce()
     sheet.AddPage(&signSeqPage);
     sheet.SetWizardMode();
 
-    Run run;
+    CBigTemplateTimes run;
     CScriptedUser::Limits limits;
     limits.deadlineMs = 600000; // the slowest build measured took minutes
     CScriptedUser user(limits);
     const double started = Seconds();
     user.Expect(kPageCaption).Do("chooses the large template", [&run, started](HWND sheet) {
-        run.open = Seconds() - started;
+        run.first = Seconds() - started;
         HWND combo = Control(sheet, IDC_TEMPLATE_COMBO);
         const LRESULT index = combo
                                   ? SendMessageA(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
@@ -106,7 +99,7 @@ Run RunOnce()
         SendMessageA(GetParent(combo), WM_COMMAND, MAKEWPARAM(IDC_TEMPLATE_COMBO, CBN_SELCHANGE),
                      reinterpret_cast<LPARAM>(combo));
         RedrawWindow(sheet, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        run.apply = Seconds() - chosen;
+        run.second = Seconds() - chosen;
         run.rows = static_cast<int>(
             SendMessageA(Control(sheet, IDC_TEMPLATE_VALUES), LVM_GETITEMCOUNT, 0, 0));
         return true;
@@ -130,31 +123,12 @@ Run RunOnce()
 int main(int argc, char** argv)
 {
     CBigTemplateRun setup("bench_template_wizard");
-    const int runs = RunsWanted(argc, argv);
-    std::vector<double> opens;
-    std::vector<double> applies;
-    std::vector<double> totals;
-    bool ok = true;
-    for (int i = 0; i < runs; ++i) {
-        const Run run = RunOnce();
-        std::printf("run %d: open %.3f s, apply %.3f s, %d rows\n", i + 1, run.open, run.apply,
-                    run.rows);
-        std::fflush(stdout);
-        ok = ok && run.ok;
-        opens.push_back(run.open);
-        applies.push_back(run.apply);
-        totals.push_back(run.open + run.apply);
-    }
-    const double total = Median(totals);
-    std::printf("\n| step | seconds |\n|---|---:|\n");
-    std::printf("| template page shown, library read and matched | %.3f |\n", Median(opens));
-    std::printf("| template of %d signers chosen, applied and drawn | %.3f |\n",
-                kBigTemplateSigners, Median(applies));
-    std::printf("| together (goal %.1f) | %.3f |\n\n", kBigTemplateGoalSeconds, total);
-    std::printf("figure template_wizard_open_10000 %.3f s\n", Median(opens));
-    std::printf("figure template_wizard_apply_10000 %.3f s\n", Median(applies));
-    std::printf("figure template_wizard_10000 %.3f s\n", total);
-    if (!ok)
-        std::printf("a run failed or did not show a row per signer\n");
-    return ok && total <= kBigTemplateGoalSeconds ? 0 : 1;
+    return ReportBigTemplateRuns(argc, argv,
+                                 {.figure = "template_wizard",
+                                  .firstStep = "open",
+                                  .secondStep = "apply",
+                                  .firstText = "template page shown, library read and matched",
+                                  .secondText = "template of %d signers chosen, applied and drawn",
+                                  .failure = "a run failed or did not show a row per signer"},
+                                 RunOnce);
 }
